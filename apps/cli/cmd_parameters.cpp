@@ -1,0 +1,75 @@
+#include "commands.h"
+
+#include "language/builtin_texts.h"
+#include "language/lang_table.h"
+#include "parameters/parameter_check.h"
+#include "parameters/parameter_fields.h"
+#include "parameters/parameter_file.h"
+
+#include "common/config_error.h"
+
+#include <filesystem>
+#include <iostream>
+#include <optional>
+
+namespace sw::cli {
+
+namespace {
+
+constexpr const char* kUsage = "Usage: sw40512-cli parameters PROJECT_FOLDER [NAME=VALUE ...]\n";
+
+void printValues(const ParameterSet& set) {
+    for (const ParameterField& field : kParameterFields) {
+        std::cout << field.element << '=' << storedText(set, field) << '\n';
+    }
+}
+
+} // namespace
+
+// Shows or sets the project's communication parameters the way the Step 2 dialog does: values are loaded
+// as the dialog would show them, assignments stand for typing, and the same check guards the write.
+int runParameters(const std::vector<std::string>& args) {
+    if (args.empty()) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    const std::filesystem::path folder = args[0];
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error)) {
+        std::cerr << "The project folder \"" << folder.string() << "\" does not exist.\n";
+        return 2;
+    }
+    const std::filesystem::path file = folder / "ParGen.xml";
+    ParameterSet set = asShownInDialog(readParameterFile(file));
+    if (args.size() == 1) {
+        printValues(set);
+        return 0;
+    }
+
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& assignment = args[i];
+        const std::size_t equals = assignment.find('=');
+        if (equals == std::string::npos) {
+            std::cerr << "Expected NAME=VALUE, not \"" << assignment << "\".\n" << kUsage;
+            return 2;
+        }
+        try {
+            assignParameter(set, std::string_view(assignment).substr(0, equals),
+                            std::string_view(assignment).substr(equals + 1));
+        } catch (const ConfigError& refused) {
+            std::cerr << refused.what() << '\n';
+            return 2;
+        }
+    }
+
+    if (const std::optional<int> failed = Controllo_Dati(set)) {
+        LangTable texts;
+        fillBuiltinTexts(texts);
+        std::cerr << texts.Get(*failed) << '\n';
+        return 1;
+    }
+    writeParameterFile(file, set);
+    return 0;
+}
+
+} // namespace sw::cli

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Each subcommand receives the arguments after its own name and returns the process exit code.
+namespace sw::cli {
+
+int runParameters(const std::vector<std::string>& args);
+int runTree(const std::vector<std::string>& args);
+int runBuild(const std::vector<std::string>& args);
+int runDump(const std::vector<std::string>& args);
+
+} // namespace sw::cli

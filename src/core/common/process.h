@@ -1,0 +1,30 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sw {
+
+// Splits a command line into arguments at blanks; double quotes group blanks into one argument.
+std::vector<std::string> splitCommandLine(const std::string& commandLine);
+
+struct StartProgramResult {
+    bool started = false;
+    bool ended = false; // false when the wait limit passed and the program was left running
+    std::chrono::milliseconds waited{0};
+};
+
+inline constexpr std::chrono::milliseconds kStartProgramLimit{150000};
+
+// Starts a program directly (never through a shell) and waits for its end, polling every 10 ms on the
+// named event "HandleCed", at most `limit`; a program still running then is left running. `tipo` 0
+// shows the program normally, any other value starts it hidden (its output is discarded).
+StartProgramResult Start_Program(const std::string& NomeSW, const std::string& Parameter, std::uint8_t tipo,
+                                 std::chrono::milliseconds limit = kStartProgramLimit);
+
+// Signals the named event, as another program may do to shorten a 10 ms wait.
+void signalHandleCed();
+
+} // namespace sw

@@ -1,0 +1,114 @@
+#include "common/xml.h"
+
+#include "common/atomic_file.h"
+#include "common/config_error.h"
+
+#include <sstream>
+
+namespace sw::xml {
+
+namespace {
+
+constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_declaration | pugi::parse_pi |
+                                   pugi::parse_comments | pugi::parse_ws_pcdata_single;
+
+struct StringWriter : pugi::xml_writer {
+    std::string bytes;
+    void write(const void* data, std::size_t size) override {
+        bytes.append(static_cast<const char*>(data), size);
+    }
+};
+
+} // namespace
+
+std::pair<std::size_t, std::size_t> lineAndColumn(std::string_view bytes, std::size_t offset) {
+    std::size_t line = 1;
+    std::size_t lineStart = 0;
+    const std::size_t end = std::min(offset, bytes.size());
+    for (std::size_t i = 0; i < end; ++i) {
+        if (bytes[i] == '\n') {
+            ++line;
+            lineStart = i + 1;
+        }
+    }
+    return {line, end - lineStart + 1};
+}
+
+void loadBuffer(pugi::xml_document& document, std::string_view bytes, const std::string& displayName) {
+    const pugi::xml_parse_result result = document.load_buffer(bytes.data(), bytes.size(), kParseOptions);
+    if (!result) {
+        const auto [line, column] = lineAndColumn(bytes, static_cast<std::size_t>(result.offset));
+        std::ostringstream text;
+        text << "The file \"" << displayName << "\" is not well-formed XML: " << result.description()
+             << " (line " << line << ", column " << column << ")";
+        throw ConfigError(text.str());
+    }
+}
+
+void loadFile(pugi::xml_document& document, const std::filesystem::path& file) {
+    loadBuffer(document, readFileBytes(file), file.string());
+}
+
+pugi::xml_node firstTopLevel(const pugi::xml_document& document) { return document.first_child(); }
+
+pugi::xml_node findChild(pugi::xml_node parent, std::string_view name) {
+    for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
+        if (child.type() == pugi::node_element && name == child.name()) {
+            return child;
+        }
+    }
+    return {};
+}
+
+std::string elementText(pugi::xml_node element) {
+    if (!element) {
+        throw ConfigError("Missing XML element");
+    }
+    std::string text;
+    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+        switch (child.type()) {
+        case pugi::node_pcdata:
+        case pugi::node_cdata:
+            text += child.value();
+            break;
+        case pugi::node_element:
+            throw ConfigError(std::string("The element \"") + element.name() + "\" holds elements instead of text");
+        default:
+            break;
+        }
+    }
+    return text;
+}
+
+std::optional<std::string> attribute(pugi::xml_node element, std::string_view name) {
+    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
+        if (name == a.name()) {
+            return std::string(a.value());
+        }
+    }
+    return std::nullopt;
+}
+
+pugi::xml_node appendElement(pugi::xml_node parent, std::string_view name, std::string_view text) {
+    pugi::xml_node element = parent.append_child(std::string(name).c_str());
+    if (!text.empty()) {
+        element.append_child(pugi::node_pcdata).set_value(std::string(text).c_str());
+    }
+    return element;
+}
+
+void appendVersionComment(pugi::xml_document& document) {
+    document.append_child(pugi::node_comment).set_value(std::string(kVersionComment).c_str());
+}
+
+std::string toBytes(const pugi::xml_document& document) {
+    StringWriter writer;
+    document.save(writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+    return std::move(writer.bytes);
+}
+
+void saveFile(const pugi::xml_document& document, const std::filesystem::path& file) {
+    writeFileAtomically(file, toBytes(document));
+}
+
+} // namespace sw::xml

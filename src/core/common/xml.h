@@ -1,0 +1,47 @@
+#pragma once
+
+#include <pugixml.hpp>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The one set of rules by which every XML file of the system is read and written.
+namespace sw::xml {
+
+inline constexpr std::string_view kVersionComment = "SW_VERSION = 1.000";
+
+// Loads a file keeping declarations, processing instructions and comments, so that the first top-level
+// node really is the first. Throws ConfigError naming the file, the parser's description, line and column.
+void loadFile(pugi::xml_document& document, const std::filesystem::path& file);
+void loadBuffer(pugi::xml_document& document, std::string_view bytes, const std::string& displayName);
+
+// The document's first top-level node, whatever kind it is (declaration, comment, element).
+pugi::xml_node firstTopLevel(const pugi::xml_document& document);
+
+// The first child whose name equals the given one exactly, or a null node.
+pugi::xml_node findChild(pugi::xml_node parent, std::string_view name);
+
+// Empty for an element without children, the text for a text-only element; throws ConfigError when
+// the element holds child elements.
+std::string elementText(pugi::xml_node element);
+
+// Absent attributes are told apart from empty ones.
+std::optional<std::string> attribute(pugi::xml_node element, std::string_view name);
+
+pugi::xml_node appendElement(pugi::xml_node parent, std::string_view name, std::string_view text = {});
+
+// Appends the format version mark after the root element, at document level.
+void appendVersionComment(pugi::xml_document& document);
+
+// Raw UTF-8, no declaration, no indentation.
+std::string toBytes(const pugi::xml_document& document);
+
+// Writes toBytes() atomically; throws ConfigError naming the file and the system's reason.
+void saveFile(const pugi::xml_document& document, const std::filesystem::path& file);
+
+// Line and column (both from 1) of a byte offset, for error messages.
+std::pair<std::size_t, std::size_t> lineAndColumn(std::string_view bytes, std::size_t offset);
+
+} // namespace sw::xml

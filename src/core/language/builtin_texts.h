@@ -1,0 +1,11 @@
+#pragma once
+
+#include "language/lang_table.h"
+
+namespace sw {
+
+// Refills the table with the program's own English texts, all LangTableSize of them in index order,
+// so that a language file applied afterwards never leaves texts of an earlier language behind.
+void fillBuiltinTexts(LangTable& table);
+
+} // namespace sw

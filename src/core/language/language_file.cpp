@@ -1,0 +1,309 @@
+#include "language/language_file.h"
+
+#include "common/numbers.h"
+#include "language/builtin_texts.h"
+
+#include <array>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <system_error>
+
+namespace sw {
+namespace {
+
+constexpr std::string_view kPilcrow = "\xC2\xB6";
+constexpr std::string_view kCommentMark = "/#/";
+constexpr char32_t kReplacement = 0xFFFD;
+
+void appendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Length of the well-formed UTF-8 sequence at pos, or 0 when the bytes there are not one
+// (overlong forms, surrogates and values beyond U+10FFFF included).
+std::size_t utf8SequenceLength(std::string_view s, std::size_t pos) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char lead = byte(pos);
+    if (lead < 0x80) {
+        return 1;
+    }
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) {
+            low = 0xA0;
+        } else if (lead == 0xED) {
+            high = 0x9F;
+        }
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) {
+            low = 0x90;
+        } else if (lead == 0xF4) {
+            high = 0x8F;
+        }
+    } else {
+        return 0;
+    }
+    if (pos + length > s.size()) {
+        return 0;
+    }
+    if (byte(pos + 1) < low || byte(pos + 1) > high) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(pos + i) < 0x80 || byte(pos + i) > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+bool isValidUtf8(std::string_view s) {
+    for (std::size_t pos = 0; pos < s.size();) {
+        const std::size_t length = utf8SequenceLength(s, pos);
+        if (length == 0) {
+            return false;
+        }
+        pos += length;
+    }
+    return true;
+}
+
+// A file that claims UTF-8 may still hold stray bytes; they become U+FFFD so that the table only
+// ever carries valid UTF-8 to the windows.
+std::string repairUtf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t pos = 0; pos < s.size();) {
+        const std::size_t length = utf8SequenceLength(s, pos);
+        if (length == 0) {
+            appendUtf8(out, kReplacement);
+            ++pos;
+        } else {
+            out.append(s.substr(pos, length));
+            pos += length;
+        }
+    }
+    return out;
+}
+
+std::string decodeUtf16(std::string_view bytes, bool bigEndian) {
+    const auto unitAt = [&](std::size_t i) {
+        const auto first = static_cast<unsigned char>(bytes[i]);
+        const auto second = static_cast<unsigned char>(bytes[i + 1]);
+        return static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
+    };
+    std::string out;
+    out.reserve(bytes.size());
+    // A dangling last byte is not a code unit and is dropped.
+    const std::size_t end = bytes.size() - bytes.size() % 2;
+    for (std::size_t i = 0; i < end; i += 2) {
+        const char16_t unit = unitAt(i);
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 2 < end) {
+            const char16_t next = unitAt(i + 2);
+            if (next >= 0xDC00 && next <= 0xDFFF) {
+                appendUtf8(out, 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (next - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        if (unit >= 0xD800 && unit <= 0xDFFF) {
+            appendUtf8(out, kReplacement);
+        } else {
+            appendUtf8(out, unit);
+        }
+    }
+    return out;
+}
+
+// 0x80 to 0x9F of Windows-1252; the five unassigned bytes map to the C1 control of the same value,
+// as the system conversion does.
+constexpr std::array<char16_t, 32> kWindows1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+std::string decodeWindows1252(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x80 && byte <= 0x9F) {
+            appendUtf8(out, kWindows1252High[byte - 0x80]);
+        } else {
+            appendUtf8(out, byte);
+        }
+    }
+    return out;
+}
+
+// Blanks and control characters, the bytes a trim removes; every one of them is a whole UTF-8
+// character, so trimming never splits a sequence.
+bool isBlankOrControl(char c) {
+    return static_cast<unsigned char>(c) <= 0x20;
+}
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && isBlankOrControl(s.front())) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && isBlankOrControl(s.back())) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+// Start of the last character of s (not its last byte), so that dropping the separator before "="
+// never leaves half a UTF-8 sequence behind.
+std::size_t lastCharacterStart(std::string_view s) {
+    std::size_t pos = s.size() - 1;
+    while (pos > 0 && (static_cast<unsigned char>(s[pos]) & 0xC0) == 0x80) {
+        --pos;
+    }
+    return pos;
+}
+
+std::optional<std::string> readBytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+bool isRegularFile(const std::filesystem::path& file) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(file, error);
+}
+
+// The stored name is a bare file name; anything naming another folder is not a language of ours.
+bool isPlainName(const std::string& name) {
+    return !name.empty() && name.find_first_of("/\\") == std::string::npos && name != "." && name != "..";
+}
+
+} // namespace
+
+std::string decodeLanguageText(std::string_view bytes) {
+    if (bytes.starts_with("\xEF\xBB\xBF")) {
+        return repairUtf8(bytes.substr(3));
+    }
+    if (bytes.starts_with("\xFF\xFE")) {
+        return decodeUtf16(bytes.substr(2), false);
+    }
+    if (bytes.starts_with("\xFE\xFF")) {
+        return decodeUtf16(bytes.substr(2), true);
+    }
+    if (isValidUtf8(bytes)) {
+        return std::string(bytes);
+    }
+    return decodeWindows1252(bytes);
+}
+
+void applyLanguageLine(LangTable& table, std::string_view rawLine) {
+    const std::string_view line = trim(rawLine);
+    if (!line.starts_with("STR")) {
+        return;
+    }
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) {
+        return;
+    }
+    // The character just before "=" is taken as the separator even when it is a digit, which is
+    // why "STR12=x" names entry 1: existing language files rely on this reading.
+    const std::string_view beforeEquals = line.substr(3, equals - 3);
+    if (beforeEquals.empty()) {
+        return;
+    }
+    const std::string_view indexField = trim(beforeEquals.substr(0, lastCharacterStart(beforeEquals)));
+    const std::optional<std::int32_t> index = parseInteger(indexField);
+    if (!index || *index < 0 || *index >= LangTableSize) {
+        return;
+    }
+
+    std::string_view text = trim(line.substr(equals + 1));
+    if (text.empty()) {
+        return;
+    }
+    if (const std::size_t comment = text.find(kCommentMark); comment != std::string_view::npos) {
+        text = trim(text.substr(0, comment));
+        // A line that is all remark must not blank out a caption.
+        if (text.empty()) {
+            return;
+        }
+    }
+    if (text.starts_with(kPilcrow)) {
+        text.remove_prefix(kPilcrow.size());
+    }
+    if (const std::size_t quote = text.find(kPilcrow); quote != std::string_view::npos) {
+        text = text.substr(0, quote);
+    }
+    table.Put(*index, std::string(text));
+}
+
+void LoadLanguageFile(LangTable& table, const std::filesystem::path& file) {
+    const std::optional<std::string> bytes = readBytes(file);
+    if (!bytes) {
+        return;
+    }
+    const std::string text = decodeLanguageText(*bytes);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos) {
+            applyLanguageLine(table, std::string_view(text).substr(start));
+            break;
+        }
+        applyLanguageLine(table, std::string_view(text).substr(start, end - start));
+        start = end + 1;
+        if (text[end] == '\r' && start < text.size() && text[start] == '\n') {
+            ++start;
+        }
+    }
+}
+
+void LoadLanguage(LangTable& table, const std::filesystem::path& languageFolder, std::string& languageName) {
+    fillBuiltinTexts(table);
+    if (isPlainName(languageName)) {
+        const std::string fileName = languageName + ".lng";
+        // The name is UTF-8; a plain std::string would be read in the ANSI code page on Windows.
+        const std::filesystem::path file =
+            languageFolder /
+            std::u8string(reinterpret_cast<const char8_t*>(fileName.data()), fileName.size());
+        if (isRegularFile(file)) {
+            LoadLanguageFile(table, file);
+            return;
+        }
+    }
+    languageName = "English";
+    const std::filesystem::path english = languageFolder / "English.lng";
+    if (isRegularFile(english)) {
+        LoadLanguageFile(table, english);
+    }
+}
+
+} // namespace sw

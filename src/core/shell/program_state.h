@@ -1,0 +1,42 @@
+#pragma once
+
+#include "language/lang_table.h"
+
+#include <filesystem>
+#include <string>
+
+namespace sw {
+
+// The program-wide state: folders, the active project, its file paths, the settings and the product
+// texts. One instance for the whole run.
+struct ProgramState {
+    std::filesystem::path ProgramFolder;
+    std::filesystem::path MasterFolder;
+    std::filesystem::path ProjectsFolder;
+    std::filesystem::path LanguageFolder;
+    std::string ActiveProjectName;
+    std::filesystem::path ActiveProjectFolder;
+    std::filesystem::path ParGenFile;
+    std::filesystem::path AccessFile;
+    std::string LastIpAddress = "192.168.2.205";
+    std::string LanguageName = "English";
+    bool EnableInternet = false;
+    bool EnableUpdateCheck = false;
+    bool EnableJumpFieldTables = false;
+    bool DoubleClickAutoSize = false;
+    std::string WindowTitle;
+    std::string SoftwareCode;
+    std::string SoftwareDescription;
+    ::sw::LangTable LangTable;
+    int UpdateOptionIndex = 0;
+    bool UpdateReadBack = true;
+
+    bool projectActive() const { return !ActiveProjectFolder.empty(); }
+};
+
+inline constexpr const char* kWindowTitle = "Brantis - Configurator SW40512 - IEC61850 Client / Serial ";
+inline constexpr const char* kSoftwareCode = "SW40512";
+inline constexpr const char* kSoftwareDescription = "IEC61850 Client / Serial - Converter";
+inline constexpr const char* kSoftwareVersion = "1.000";
+
+} // namespace sw

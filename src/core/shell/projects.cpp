@@ -1,0 +1,94 @@
+#include "shell/projects.h"
+
+#include "shell/startup.h"
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <system_error>
+
+namespace sw {
+
+namespace {
+
+// A name that reaches outside the projects folder or into another level is never a project name.
+bool isSingleFolderName(const std::string& name) {
+    return name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\\') == std::string::npos && name.find('\0') == std::string::npos;
+}
+
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+} // namespace
+
+std::optional<int> createNewProject(ProgramState& state, const std::string& name) {
+    if (name.empty()) {
+        return kTextNameEmpty;
+    }
+    if (!isSingleFolderName(name)) {
+        return kTextNameNotCreatable;
+    }
+    const auto folder = state.ProjectsFolder / name;
+    std::error_code error;
+    if (std::filesystem::exists(folder, error)) {
+        return kTextNameExists;
+    }
+    if (::mkdir(folder.c_str(), 0755) != 0) {
+        return errno == EEXIST ? kTextNameExists : kTextNameNotCreatable;
+    }
+    std::filesystem::create_directories(folder / "bin", error);
+    state.ActiveProjectName = name;
+    state.ActiveProjectFolder = folder;
+    Set_Files(state);
+    return std::nullopt;
+}
+
+std::vector<std::string> Load_Existing_Configuration(const std::filesystem::path& projectsFolder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(projectsFolder, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        std::error_code kindError;
+        if (name.empty() || name.front() == '.' || !it->is_directory(kindError)) {
+            continue;
+        }
+        names.push_back(name);
+    }
+    return names;
+}
+
+int Search_Open_Conf(const std::vector<std::string>& names, const std::string& wanted) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string& name = names[i];
+        if (name.size() != wanted.size()) {
+            continue;
+        }
+        bool same = true;
+        for (std::size_t k = 0; k < name.size() && same; ++k) {
+            same = lowerAscii(name[k]) == lowerAscii(wanted[k]);
+        }
+        if (same) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+std::string activeProjectFolderName(const ProgramState& state) {
+    if (!state.projectActive()) {
+        return {};
+    }
+    return state.ActiveProjectFolder.lexically_relative(state.ProjectsFolder).string();
+}
+
+void openProject(ProgramState& state, const std::string& name) {
+    state.ActiveProjectName = name;
+    if (name.empty()) {
+        state.ActiveProjectFolder.clear();
+    } else {
+        state.ActiveProjectFolder = state.ProjectsFolder / name;
+    }
+    Set_Files(state);
+}
+
+} // namespace sw

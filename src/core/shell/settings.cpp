@@ -1,0 +1,98 @@
+#include "shell/settings.h"
+
+#include "common/config_error.h"
+#include "common/atomic_file.h"
+#include "common/xml.h"
+
+#include <system_error>
+
+namespace sw {
+
+namespace {
+
+// Returns the text at parent/child/grandchild, or the fallback when a node is missing or holds elements.
+std::string readText(pugi::xml_node root, std::string_view group, std::string_view name, std::string fallback) {
+    try {
+        const pugi::xml_node element = xml::findChild(xml::findChild(root, group), name);
+        if (!element) {
+            return fallback;
+        }
+        return xml::elementText(element);
+    } catch (const ConfigError&) {
+        return fallback;
+    }
+}
+
+bool readFlag(pugi::xml_node group, std::string_view name) {
+    try {
+        const pugi::xml_node element = xml::findChild(group, name);
+        return element && xml::elementText(element) == "1";
+    } catch (const ConfigError&) {
+        return false;
+    }
+}
+
+const char* flag(bool value) { return value ? "1" : "0"; }
+
+} // namespace
+
+std::filesystem::path settingsFile(const ProgramState& state) { return state.ProgramFolder / "Mendral.xml"; }
+
+SettingsSource readSettings(ProgramState& state) {
+    state.ActiveProjectName.clear();
+    state.ActiveProjectFolder.clear();
+    state.LastIpAddress = "192.168.2.205";
+    state.LanguageName = "English";
+    state.EnableInternet = state.EnableUpdateCheck = state.EnableJumpFieldTables = state.DoubleClickAutoSize = false;
+
+    const auto file = settingsFile(state);
+    std::error_code error;
+    if (!std::filesystem::exists(file, error)) {
+        return SettingsSource::Missing;
+    }
+    pugi::xml_document document;
+    try {
+        xml::loadFile(document, file);
+    } catch (const ConfigError&) {
+        // Keep what the user had, so the next save does not silently destroy a hand-edited file.
+        auto copy = file;
+        copy += ".bad";
+        std::filesystem::copy_file(file, copy, std::filesystem::copy_options::overwrite_existing, error);
+        return SettingsSource::Unreadable;
+    }
+    const pugi::xml_node root = xml::firstTopLevel(document);
+    state.ActiveProjectName = readText(root, "lastproj", "projectname", "");
+    state.LastIpAddress = readText(root, "lastipadd", "ipaddress", "192.168.2.205");
+    state.LanguageName = readText(root, "lastlang", "language", "English");
+    const pugi::xml_node options = xml::findChild(root, "lastinternet");
+    state.EnableInternet = readFlag(options, "enable_internet");
+    state.EnableUpdateCheck = readFlag(options, "enable_update");
+    state.EnableJumpFieldTables = readFlag(options, "enable_jump_field_tables");
+    state.DoubleClickAutoSize = readFlag(options, "Double_Click_Auto_Size");
+    return SettingsSource::Read;
+}
+
+std::string settingsBytes(const ProgramState& state) {
+    pugi::xml_document document;
+    pugi::xml_node root = xml::appendElement(document, "Conf_Settings");
+    xml::appendElement(xml::appendElement(root, "lastproj"), "projectname", state.ActiveProjectName);
+    xml::appendElement(xml::appendElement(root, "lastipadd"), "ipaddress", state.LastIpAddress);
+    xml::appendElement(xml::appendElement(root, "lastlang"), "language", state.LanguageName);
+    pugi::xml_node options = xml::appendElement(root, "lastinternet");
+    xml::appendElement(options, "enable_internet", flag(state.EnableInternet));
+    xml::appendElement(options, "enable_update", flag(state.EnableUpdateCheck));
+    xml::appendElement(options, "enable_jump_field_tables", flag(state.EnableJumpFieldTables));
+    xml::appendElement(options, "Double_Click_Auto_Size", flag(state.DoubleClickAutoSize));
+    return xml::toBytes(document);
+}
+
+void Save_Setting(const ProgramState& state) {
+    const auto file = settingsFile(state);
+    try {
+        writeFileAtomically(file, settingsBytes(state));
+    } catch (const ConfigError& error) {
+        throw ConfigError(std::string("The program settings could not be saved. ") + error.what());
+    }
+}
+
+} // namespace sw

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "shell/program_state.h"
+
+#include <QMainWindow>
+
+class QFrame;
+class QLabel;
+class QPushButton;
+class QToolButton;
+
+namespace sw::gui {
+
+class TFNew_Project;
+class TFOpenConf;
+class TFAbout;
+class TFParGen;
+
+// The user's home: which project is open, and the work as numbered steps.
+class TFMendralFirmWare : public QMainWindow {
+    Q_OBJECT
+public:
+    // Runs the start-up sequence in the given program folder and creates every dialog.
+    explicit TFMendralFirmWare(const std::filesystem::path& programFolder, QWidget* parent = nullptr);
+    ~TFMendralFirmWare() override;
+
+    ProgramState& state() { return m_state; }
+
+    void Set_Lang();
+    void Change_Language();
+    void Create_New_Project();
+    void Open_Project();
+    void Update_Device();
+    void L_BrantisClick();
+
+    TFNew_Project* newProjectDialog() const { return m_newProject; }
+    TFOpenConf* openDialog() const { return m_openConf; }
+    TFAbout* aboutBox() const { return m_about; }
+    TFParGen* parametersDialog() const { return m_parGen; }
+
+    QLabel* L_SW_Code;
+    QLabel* L_SW_Desc;
+    QLabel* LL_Update;
+    QToolButton* Btn_Info;
+    QToolButton* Btn_Opz;
+    QToolButton* Btn_Close;
+    QLabel* L_Begin;
+    QFrame* Shape2;
+    QLabel* L_Name_Conf;
+    QLabel* L_Name_Conf_L2;
+    QLabel* L_Step_1;
+    QPushButton* Btn_New;
+    QPushButton* Btn_Open;
+    QLabel* L_Step_2;
+    QPushButton* Btn_Prm_Gen;
+    QLabel* L_Step_3;
+    QPushButton* Btn_IEC61850_Client;
+    QLabel* L_Step_4;
+    QPushButton* Btn_CreateBin;
+    QLabel* L_Brantis;
+    QFrame* Shape1;
+
+public slots:
+    // The one click handler of every button.
+    void Btn_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void layOut();
+    void showProjectLabels();
+
+    ProgramState m_state;
+    TFNew_Project* m_newProject = nullptr;
+    TFOpenConf* m_openConf = nullptr;
+    TFAbout* m_about = nullptr;
+    TFParGen* m_parGen = nullptr;
+};
+
+// The maker's home page, opened by the web-address labels and the logo.
+QString makerHomePage();
+
+} // namespace sw::gui

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "shell/program_state.h"
+
+#include <QDialog>
+#include <QStringList>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace sw::gui {
+
+// Step 1: a new project folder with its bin folder.
+class TFNew_Project : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFNew_Project(ProgramState& state, QWidget* parent = nullptr);
+    void Set_Lang();
+    void FormShow();
+
+    QLabel* L_SW_Code;
+    QLabel* L_SW_Desc;
+    QLabel* Label1;
+    QLineEdit* E_New_Proj;
+    QPushButton* Btn_OK;
+    QPushButton* Btn_Cancel;
+
+public slots:
+    void Btn_OKClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    ProgramState& m_state;
+};
+
+// Step 1: choose an existing project folder.
+class TFOpenConf : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFOpenConf(ProgramState& state, QWidget* parent = nullptr);
+    void Set_Lang();
+    void FormShow();
+
+    QLabel* L_SW_Code;
+    QLabel* L_SW_Desc;
+    QLabel* Label1;
+    QListWidget* ListBox1;
+    QPushButton* Btn_OK;
+    QPushButton* Btn_Cancel;
+
+    // The chosen project name that the main window reads after OK; kept between showings.
+    std::string Name_Conf;
+
+public slots:
+    void ListBox1Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    ProgramState& m_state;
+};
+
+} // namespace sw::gui

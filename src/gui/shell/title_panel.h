@@ -1,0 +1,13 @@
+#pragma once
+
+#include "shell/program_state.h"
+
+class QLabel;
+class QWidget;
+
+namespace sw::gui {
+
+// The grey title panel every dialog carries: the software code above the dialog's description.
+QWidget* makeTitlePanel(QWidget* parent, const ProgramState& state, QLabel*& code, QLabel*& description);
+
+} // namespace sw::gui
