@@ -1,0 +1,45 @@
+#include "common/process.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(StartProgram, SplitsParametersWithoutAShell) {
+    EXPECT_EQ(sw::splitCommandLine(""), std::vector<std::string>{});
+    EXPECT_EQ(sw::splitCommandLine(R"(-c "a b" x  "")"), (std::vector<std::string>{"-c", "a b", "x", ""}));
+}
+
+TEST(StartProgram, ReturnsSoonAfterAProgramThatEndsAtOnce) {
+    const auto result = sw::Start_Program("/bin/true", "", 0);
+    EXPECT_TRUE(result.started);
+    EXPECT_TRUE(result.ended);
+    EXPECT_LT(result.waited, 2000ms);
+}
+
+TEST(StartProgram, LeavesAProgramRunningPastTheLimit) {
+    sw::test::TempDir dir;
+    const auto marker = dir / "done";
+    const auto result =
+        sw::Start_Program("/bin/sh", "-c \"sleep 0.6; touch '" + marker.string() + "'\"", 1, 150ms);
+    EXPECT_TRUE(result.started);
+    EXPECT_FALSE(result.ended);
+    EXPECT_GE(result.waited, 150ms);
+    EXPECT_FALSE(std::filesystem::exists(marker));
+    for (int i = 0; i < 100 && !std::filesystem::exists(marker); ++i) {
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_TRUE(std::filesystem::exists(marker));
+}
+
+TEST(StartProgram, MissingProgramReportsNothingAndDoesNotWait) {
+    const auto result = sw::Start_Program("/nonexistent/program", "", 0);
+    EXPECT_FALSE(result.started);
+    EXPECT_EQ(result.waited, 0ms);
+}
+
+} // namespace

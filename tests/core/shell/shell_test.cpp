@@ -1,0 +1,160 @@
+#include "shell/projects.h"
+#include "shell/settings.h"
+#include "shell/startup.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using sw::test::TempDir;
+
+std::string settingsXml(const std::string& inner) { return "<Conf_Settings>" + inner + "</Conf_Settings>"; }
+
+TEST(StartUp, FirstStartInAnEmptyFolderCreatesFoldersAndWritesDefaults) {
+    TempDir dir;
+    sw::ProgramState state;
+    EXPECT_EQ(sw::startProgramState(state, dir.path()), sw::SettingsSource::Missing);
+    for (const char* folder : {"MASTER", "PROJECTS", "LANGUAGE"}) {
+        EXPECT_TRUE(std::filesystem::is_directory(dir / folder)) << folder;
+    }
+    EXPECT_FALSE(state.projectActive());
+    EXPECT_EQ(state.LanguageName, "English");
+    EXPECT_EQ(state.LangTable.size(), 1500U);
+    EXPECT_EQ(state.LangTable.Get(18), "Error! Project not Valid");
+    EXPECT_EQ(state.SoftwareCode, "SW40512");
+    sw::Save_Setting(state);
+    EXPECT_EQ(sw::test::readFile(dir / "Mendral.xml"),
+              settingsXml("<lastproj><projectname/></lastproj><lastipadd><ipaddress>192.168.2.205</ipaddress>"
+                          "</lastipadd><lastlang><language>English</language></lastlang><lastinternet>"
+                          "<enable_internet>0</enable_internet><enable_update>0</enable_update>"
+                          "<enable_jump_field_tables>0</enable_jump_field_tables><Double_Click_Auto_Size>0"
+                          "</Double_Click_Auto_Size></lastinternet>"));
+}
+
+TEST(Settings, EachValueFallsBackOnItsOwn) {
+    struct Case {
+        const char* name;
+        std::string file;
+        std::string project, ip, language;
+        bool internet, update, jump, autosize;
+    };
+    const std::string all = "<lastproj><projectname>Plant</projectname></lastproj>"
+                            "<lastipadd><ipaddress>10.0.0.1</ipaddress></lastipadd>"
+                            "<lastlang><language>Deutsch</language></lastlang>";
+    const Case cases[] = {
+        {"all set", settingsXml(all + "<lastinternet><enable_internet>1</enable_internet><enable_update>1"
+                                      "</enable_update><enable_jump_field_tables>1</enable_jump_field_tables>"
+                                      "<Double_Click_Auto_Size>1</Double_Click_Auto_Size></lastinternet>"),
+         "Plant", "10.0.0.1", "Deutsch", true, true, true, true},
+        {"flags only exact 1", settingsXml(all + "<lastinternet><enable_internet>true</enable_internet>"
+                                                 "<enable_update> 1</enable_update></lastinternet>"),
+         "Plant", "10.0.0.1", "Deutsch", false, false, false, false},
+        {"no lastinternet", settingsXml(all), "Plant", "10.0.0.1", "Deutsch", false, false, false, false},
+        {"empty ipaddress", settingsXml("<lastipadd><ipaddress/></lastipadd>"), "", "", "English", false, false,
+         false, false},
+        {"element instead of text", settingsXml("<lastproj><projectname><x/></projectname></lastproj>"), "",
+         "192.168.2.205", "English", false, false, false, false},
+        {"declaration first", "<?xml version=\"1.0\"?>" + settingsXml(all), "", "192.168.2.205", "English",
+         false, false, false, false},
+        {"comment first", "<!-- hand edited -->" + settingsXml(all), "", "192.168.2.205", "English", false,
+         false, false, false},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        sw::test::writeFile(dir / "Mendral.xml", c.file);
+        sw::ProgramState state;
+        state.ProgramFolder = dir.path();
+        EXPECT_EQ(sw::readSettings(state), sw::SettingsSource::Read) << c.name;
+        EXPECT_EQ(state.ActiveProjectName, c.project) << c.name;
+        EXPECT_EQ(state.LastIpAddress, c.ip) << c.name;
+        EXPECT_EQ(state.LanguageName, c.language) << c.name;
+        EXPECT_EQ(state.EnableInternet, c.internet) << c.name;
+        EXPECT_EQ(state.EnableUpdateCheck, c.update) << c.name;
+        EXPECT_EQ(state.EnableJumpFieldTables, c.jump) << c.name;
+        EXPECT_EQ(state.DoubleClickAutoSize, c.autosize) << c.name;
+    }
+}
+
+TEST(Settings, MalformedFileGivesFallbacksAndIsKeptAside) {
+    TempDir dir;
+    const std::string broken = "<Conf_Settings><lastproj><projectname>Plant</projectname>";
+    sw::test::writeFile(dir / "Mendral.xml", broken);
+    sw::ProgramState state;
+    EXPECT_EQ(sw::startProgramState(state, dir.path()), sw::SettingsSource::Unreadable);
+    EXPECT_EQ(state.ActiveProjectName, "");
+    EXPECT_EQ(state.LastIpAddress, "192.168.2.205");
+    EXPECT_EQ(sw::test::readFile(dir / "Mendral.xml.bad"), broken);
+}
+
+TEST(StartUp, MissingProjectFolderLeavesNoProjectButKeepsTheName) {
+    TempDir dir;
+    sw::test::writeFile(dir / "Mendral.xml", settingsXml("<lastproj><projectname>Gone</projectname></lastproj>"
+                                                         "<lastlang><language>Klingon</language></lastlang>"));
+    sw::ProgramState state;
+    sw::startProgramState(state, dir.path());
+    EXPECT_FALSE(state.projectActive());
+    EXPECT_EQ(state.ActiveProjectName, "Gone");
+    EXPECT_EQ(state.LanguageName, "English"); // the language file is missing
+    sw::Save_Setting(state);
+    EXPECT_NE(sw::test::readFile(dir / "Mendral.xml").find("<projectname>Gone</projectname>"), std::string::npos);
+
+    std::filesystem::create_directories(dir / "PROJECTS" / "Gone");
+    sw::startProgramState(state, dir.path());
+    EXPECT_TRUE(state.projectActive());
+    EXPECT_EQ(state.ParGenFile, dir / "PROJECTS" / "Gone" / "ParGen.xml");
+    EXPECT_EQ(state.AccessFile, dir / "PROJECTS" / "Gone" / "IEC_61850_Client.xml");
+}
+
+TEST(Settings, UnwritableSettingsFileIsAnErrorNamingThePath) {
+    TempDir dir;
+    sw::ProgramState state;
+    state.ProgramFolder = dir / "no-such-folder";
+    try {
+        sw::Save_Setting(state);
+        FAIL() << "no error";
+    } catch (const std::exception& error) {
+        EXPECT_NE(std::string(error.what()).find("Mendral.xml"), std::string::npos) << error.what();
+    }
+}
+
+TEST(Projects, NewProjectRefusesBadNamesAndCreatesBinFolder) {
+    TempDir dir;
+    sw::ProgramState state;
+    sw::startProgramState(state, dir.path());
+    std::filesystem::create_directory(dir / "PROJECTS" / "Existing");
+    sw::test::writeFile(dir / "PROJECTS" / "AFile", "x");
+    struct Case {
+        std::string name;
+        std::optional<int> refusal;
+    };
+    const Case cases[] = {{"", 107},      {"Existing", 106}, {"AFile", 106},    {"../outside", 105},
+                          {"a/b", 105},   {"a\\b", 105},     {".", 105},         {"..", 105}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(sw::createNewProject(state, c.name), c.refusal) << c.name;
+        EXPECT_FALSE(state.projectActive()) << c.name;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "outside"));
+
+    EXPECT_EQ(sw::createNewProject(state, " Plant "), std::nullopt); // names are taken as typed
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "PROJECTS" / " Plant " / "bin"));
+    EXPECT_EQ(state.ActiveProjectName, " Plant ");
+    EXPECT_EQ(state.ParGenFile, dir / "PROJECTS" / " Plant " / "ParGen.xml");
+}
+
+TEST(Projects, ListingSkipsFilesAndHiddenFoldersAndSearchIgnoresLetterCase) {
+    TempDir dir;
+    std::filesystem::create_directories(dir / "Beta");
+    std::filesystem::create_directories(dir / ".hidden");
+    sw::test::writeFile(dir / "file.txt", "x");
+    EXPECT_EQ(sw::Load_Existing_Configuration(dir.path()), std::vector<std::string>{"Beta"});
+    EXPECT_TRUE(sw::Load_Existing_Configuration(dir / "missing").empty());
+
+    const std::vector<std::string> names{"Alpha", "Ärger", "beta"};
+    EXPECT_EQ(sw::Search_Open_Conf(names, "BETA"), 2);
+    EXPECT_EQ(sw::Search_Open_Conf(names, "alpha"), 0);
+    EXPECT_EQ(sw::Search_Open_Conf(names, "ärger"), -1); // only a to z ignore case
+    EXPECT_EQ(sw::Search_Open_Conf(names, ""), -1);
+}
+
+} // namespace
