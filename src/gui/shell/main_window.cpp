@@ -153,7 +153,7 @@ void TFMendralFirmWare::layOut() {
         connect(button, &QAbstractButton::clicked, this, &TFMendralFirmWare::Btn_Click);
     }
     setFixedSize(694, Btn_CreateBin->y() + 152);
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     if (const QScreen* screen = QApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());
