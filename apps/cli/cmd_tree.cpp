@@ -1,12 +1,180 @@
 #include "commands.h"
 
+#include "scl/scl_model.h"
+
+#include <cstdio>
+#include <filesystem>
 #include <iostream>
+#include <string>
 
 namespace sw::cli {
 
-int runTree(const std::vector<std::string>&) {
-    std::cerr << "The tree command is not available yet.\n";
-    return 2;
+namespace {
+
+// Writes in large blocks: a big device prints millions of lines.
+class Printer {
+public:
+    ~Printer() { std::fwrite(m_text.data(), 1, m_text.size(), stdout); }
+
+    Printer& line(int level) {
+        if (m_text.size() > (1u << 20)) {
+            std::fwrite(m_text.data(), 1, m_text.size(), stdout);
+            m_text.clear();
+        }
+        if (m_started) {
+            m_text += '\n';
+        }
+        m_started = true;
+        m_text.append(static_cast<std::size_t>(level) * 2, ' ');
+        return *this;
+    }
+    Printer& word(const char* text) {
+        m_text += text;
+        return *this;
+    }
+    Printer& quoted(const std::string& text) {
+        m_text += '"';
+        for (char c : text) {
+            if (c == '"' || c == '\\') {
+                m_text += '\\';
+            }
+            m_text += c;
+        }
+        m_text += '"';
+        return *this;
+    }
+    void finish() {
+        m_text += '\n';
+        m_started = false;
+    }
+
+private:
+    std::string m_text;
+    bool m_started = false;
+};
+
+void printAttribute(Printer& out, const TIEC_DA& attribute, int level) {
+    out.line(level);
+    out.word("DA ").quoted(attribute.fName()).word(" fc ").quoted(attribute.fFC());
+    out.word(" bType ").quoted(attribute.fbType()).word(" ref ").quoted(attribute.fReference());
+    for (const auto& sub : attribute.List_DA()) {
+        printAttribute(out, *sub, level + 1);
+    }
+}
+
+void printObject(Printer& out, const TIEC_DO& object, int level) {
+    out.line(level);
+    out.word("DO ").quoted(object.fName());
+    for (const auto& sub : object.List_DO()) {
+        printObject(out, *sub, level + 1);
+    }
+    for (const auto& attribute : object.List_DA()) {
+        printAttribute(out, *attribute, level + 1);
+    }
+}
+
+void printDevice(const TIEC_Device& device) {
+    Printer out;
+    out.line(0);
+    out.word("IED ").quoted(device.fName()).word(" file ").quoted(device.fFileName());
+    for (const auto& ld : device.List_LDevice()) {
+        out.line(1);
+        out.word("LD ").quoted(ld->fName());
+        for (const auto& ln : ld->List_LN()) {
+            out.line(2);
+            out.word("LN ").quoted(ln->fPrefix()).word(" ").quoted(ln->flnClass()).word(" ");
+            out.quoted(ln->fInst()).word(" type ").quoted(ln->flnType());
+            for (const auto& object : ln->List_DO()) {
+                printObject(out, *object, 3);
+            }
+            for (const auto& dataSet : ln->List_DataSet()) {
+                out.line(3);
+                out.word("DS ").quoted(dataSet->fName()).word(" ref ").quoted(dataSet->fReference());
+                out.word(" goose ").quoted(dataSet->fGooseName());
+                for (const TIEC_DA* member : dataSet->List_DA()) {
+                    out.line(4);
+                    out.word("member ").quoted(member->fReference());
+                }
+            }
+        }
+    }
+    out.finish();
+}
+
+struct Counts {
+    std::size_t lds = 0, lns = 0, dos = 0, das = 0, dataSets = 0, members = 0;
+};
+
+void countAttributes(const std::vector<std::unique_ptr<TIEC_DA>>& list, Counts& counts) {
+    counts.das += list.size();
+    for (const auto& attribute : list) {
+        countAttributes(attribute->List_DA(), counts);
+    }
+}
+
+void countObjects(const std::vector<std::unique_ptr<TIEC_DO>>& list, Counts& counts) {
+    counts.dos += list.size();
+    for (const auto& object : list) {
+        countObjects(object->List_DO(), counts);
+        countAttributes(object->List_DA(), counts);
+    }
+}
+
+void printCounts(const TIEC_Device& device) {
+    Counts counts;
+    counts.lds = device.List_LDevice().size();
+    for (const auto& ld : device.List_LDevice()) {
+        counts.lns += ld->List_LN().size();
+        for (const auto& ln : ld->List_LN()) {
+            countObjects(ln->List_DO(), counts);
+            counts.dataSets += ln->List_DataSet().size();
+            for (const auto& dataSet : ln->List_DataSet()) {
+                counts.members += dataSet->List_DA().size();
+            }
+        }
+    }
+    std::cout << "lds " << counts.lds << " lns " << counts.lns << " dos " << counts.dos << " das "
+              << counts.das << " datasets " << counts.dataSets << " members " << counts.members << "\n";
+}
+
+} // namespace
+
+int runTree(const std::vector<std::string>& args) {
+    bool countOnly = false;
+    std::string file;
+    for (const std::string& arg : args) {
+        if (arg == "--count" && !countOnly) {
+            countOnly = true;
+        } else if (file.empty() && !arg.empty()) {
+            file = arg;
+        } else {
+            file.clear();
+            break;
+        }
+    }
+    if (file.empty()) {
+        std::cerr << "Usage: sw40512-cli tree [--count] FILE\n";
+        return 2;
+    }
+    // The loader reads a missing file as an empty device; here a mistyped name deserves an error.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error)) {
+        std::cerr << "The file \"" << file << "\" does not exist.\n";
+        return 1;
+    }
+    try {
+        const TIEC_Device device{std::filesystem::path(file)};
+        if (countOnly) {
+            printCounts(device);
+        } else {
+            printDevice(device);
+        }
+    } catch (const std::exception& failure) {
+        std::cerr << failure.what() << "\n";
+        return 1;
+    }
+    std::fflush(stdout);
+    return 0;
 }
 
 } // namespace sw::cli

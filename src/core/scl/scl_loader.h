@@ -1,0 +1,65 @@
+#pragma once
+
+#include "scl/scl_model.h"
+#include "scl/scl_templates.h"
+
+#include <pugixml.hpp>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace sw {
+
+// Finds the first object with a given name in a scope (a logical device's nodes, a node's data objects
+// in pre-order, a data object's attributes in pre-order). Small scopes are scanned; a scope whose scan
+// runs long is indexed once, keeping the first object of each name, so resolving many data-set
+// members stays linear however big the scope.
+class FirstMatchIndex {
+public:
+    // forEach(visit) calls visit(object) in the scope's order until visit returns false; key(object)
+    // is the pooled name compared with wanted.
+    template <class Obj, class ForEach, class Key>
+    const Obj* find(const void* scope, const std::string* wanted, ForEach forEach, Key key);
+
+private:
+    static constexpr std::size_t kScanLimit = 32;
+    std::unordered_map<const void*, std::unordered_map<const std::string*, const void*>> m_maps;
+};
+
+// Builds a TIEC_Device from an SCL document: its first IED, in two passes (objects and types first,
+// data sets after the whole IED exists, so a member may name a later logical device).
+class SclLoader {
+public:
+    SclLoader(TIEC_Device& device, const SclLoadLimits& limits);
+    ~SclLoader();
+
+    void Decode_Device(const std::filesystem::path& file);
+    void Decode_Buffer(std::string_view bytes, const std::string& displayName);
+
+private:
+    void decodeDocument(const pugi::xml_document& document);
+    void Decode_LDevice(TIEC_LDevice& ld, pugi::xml_node element, bool DataSetSearch);
+    void Decode_LN(TIEC_LN& ln, pugi::xml_node element);
+    void Decode_LN_DataSet(TIEC_LN& ln, pugi::xml_node element);
+    void Decode_LN_Goose(TIEC_LN& ln, pugi::xml_node element);
+    void Decode_DO(TIEC_DO& object, ObjectTemplate& element, std::size_t depth);
+    void Decode_DA(TIEC_DA& attribute, AttributeTemplate& element, const std::string* FC_Father,
+                   std::size_t depth);
+    void Decode_DataSet(TIEC_DataSet& dataSet, pugi::xml_node element);
+    const TIEC_DA* resolveMember(pugi::xml_node fcda);
+
+    template <class T> std::unique_ptr<T> create(SclObject& parent, std::size_t index, std::size_t depth);
+    const std::string* pooled(pugi::xml_node element, const char* attribute);
+
+    TIEC_Device& m_device;
+    StringPool& m_pool;
+    SclLoadLimits m_limits;
+    std::string m_displayName;
+    std::unique_ptr<TemplateIndex> m_templates;
+    FirstMatchIndex m_firstMatch;
+};
+
+} // namespace sw

@@ -1,0 +1,297 @@
+#include "scl/scl_model.h"
+
+#include "scl/scl_loader.h"
+#include "scl/string_pool.h"
+
+namespace sw {
+
+namespace {
+
+// Children go last entry first, as the owning lists have always released them.
+template <class T> void destroyBackToFront(std::vector<std::unique_ptr<T>>& list) {
+    while (!list.empty()) {
+        list.pop_back();
+    }
+}
+
+template <class T> const T& as(const SclObject* object) {
+    return *static_cast<const T*>(object);
+}
+
+void appendReference(const SclObject& object, std::string& out) {
+    switch (object.kind()) {
+    case SclKind::Device:
+        out += as<TIEC_Device>(&object).fName();
+        break;
+    case SclKind::LDevice:
+        appendReference(*object.parent(), out);
+        out += as<TIEC_LDevice>(&object).fName();
+        break;
+    case SclKind::LN: {
+        const auto& ln = as<TIEC_LN>(&object);
+        appendReference(*object.parent(), out);
+        out += '/';
+        out += ln.fPrefix();
+        out += ln.flnClass();
+        out += ln.fInst();
+        break;
+    }
+    case SclKind::DO:
+        appendReference(*object.parent(), out);
+        out += '.';
+        out += as<TIEC_DO>(&object).fName();
+        break;
+    case SclKind::DA:
+        appendReference(*object.parent(), out);
+        out += '.';
+        out += as<TIEC_DA>(&object).fName();
+        break;
+    case SclKind::DataSet: {
+        // Only the class of the holding node: prefix and instance are not part of a data set's reference.
+        const SclObject& ln = *object.parent();
+        appendReference(*ln.parent(), out);
+        out += '/';
+        out += as<TIEC_LN>(&ln).flnClass();
+        out += '.';
+        out += as<TIEC_DataSet>(&object).fName();
+        break;
+    }
+    }
+}
+
+std::string referenceOf(const SclObject& object) {
+    std::string out;
+    out.reserve(64);
+    appendReference(object, out);
+    return out;
+}
+
+const TIEC_DA* findDa(const std::vector<std::unique_ptr<TIEC_DA>>& list, std::string_view name) {
+    for (const auto& da : list) {
+        if (da->fName() == name) {
+            return da.get();
+        }
+        if (const TIEC_DA* found = findDa(da->List_DA(), name)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+const TIEC_DO* findDo(const std::vector<std::unique_ptr<TIEC_DO>>& list, std::string_view name) {
+    for (const auto& object : list) {
+        if (object->fName() == name) {
+            return object.get();
+        }
+        if (const TIEC_DO* found = findDo(object->List_DO(), name)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+const TIEC_DA* firstLeaf(const std::vector<std::unique_ptr<TIEC_DA>>& list) {
+    const std::vector<std::unique_ptr<TIEC_DA>>* current = &list;
+    while (!current->empty()) {
+        const TIEC_DA& first = *current->front();
+        if (first.isLeaf()) {
+            return &first;
+        }
+        current = &first.List_DA();
+    }
+    return nullptr;
+}
+
+} // namespace
+
+// --- tree navigation ---
+
+std::size_t SclObject::treeChildCount() const {
+    switch (m_kind) {
+    case SclKind::Device:
+        return as<TIEC_Device>(this).List_LDevice().size();
+    case SclKind::LDevice:
+        return as<TIEC_LDevice>(this).List_LN().size();
+    case SclKind::LN:
+        return as<TIEC_LN>(this).List_DO().size() + as<TIEC_LN>(this).List_DataSet().size();
+    case SclKind::DO:
+        return as<TIEC_DO>(this).List_DO().size() + as<TIEC_DO>(this).List_DA().size();
+    case SclKind::DA:
+        return as<TIEC_DA>(this).List_DA().size();
+    case SclKind::DataSet:
+        return 0;
+    }
+    return 0;
+}
+
+const SclObject* SclObject::treeChild(std::size_t row) const {
+    if (row >= treeChildCount()) {
+        return nullptr;
+    }
+    switch (m_kind) {
+    case SclKind::Device:
+        return as<TIEC_Device>(this).List_LDevice()[row].get();
+    case SclKind::LDevice:
+        return as<TIEC_LDevice>(this).List_LN()[row].get();
+    case SclKind::LN: {
+        const auto& ln = as<TIEC_LN>(this);
+        if (row < ln.List_DO().size()) {
+            return ln.List_DO()[row].get();
+        }
+        return ln.List_DataSet()[row - ln.List_DO().size()].get();
+    }
+    case SclKind::DO: {
+        const auto& object = as<TIEC_DO>(this);
+        if (row < object.List_DO().size()) {
+            return object.List_DO()[row].get();
+        }
+        return object.List_DA()[row - object.List_DO().size()].get();
+    }
+    case SclKind::DA:
+        return as<TIEC_DA>(this).List_DA()[row].get();
+    case SclKind::DataSet:
+        break;
+    }
+    return nullptr;
+}
+
+std::size_t SclObject::treeRow() const {
+    if (m_parent == nullptr) {
+        return 0;
+    }
+    if (m_kind == SclKind::DataSet) {
+        return as<TIEC_LN>(m_parent).List_DO().size() + m_index;
+    }
+    if (m_kind == SclKind::DA && m_parent->kind() == SclKind::DO) {
+        return as<TIEC_DO>(m_parent).List_DO().size() + m_index;
+    }
+    return m_index;
+}
+
+// --- TIEC_DA ---
+
+TIEC_DA::TIEC_DA()
+    : SclObject(SclKind::DA), m_name(StringPool::empty()), m_fc(StringPool::empty()),
+      m_bType(StringPool::empty()) {}
+
+TIEC_DA::~TIEC_DA() {
+    destroyBackToFront(m_listDA);
+}
+
+std::string TIEC_DA::fReference() const {
+    return referenceOf(*this);
+}
+
+const TIEC_DA* TIEC_DA::Find_DA(std::string_view DA_Name) const {
+    return findDa(m_listDA, DA_Name);
+}
+
+const TIEC_DA* TIEC_DA::Find_First_DA() const {
+    return firstLeaf(m_listDA);
+}
+
+// --- TIEC_DO ---
+
+TIEC_DO::TIEC_DO() : SclObject(SclKind::DO), m_name(StringPool::empty()) {}
+
+TIEC_DO::~TIEC_DO() {
+    destroyBackToFront(m_listDO);
+    destroyBackToFront(m_listDA);
+}
+
+std::string TIEC_DO::reference() const {
+    return referenceOf(*this);
+}
+
+const TIEC_DO* TIEC_DO::Find_DO(std::string_view DO_Name) const {
+    return findDo(m_listDO, DO_Name);
+}
+
+const TIEC_DA* TIEC_DO::Find_DA(std::string_view DA_Name) const {
+    return findDa(m_listDA, DA_Name);
+}
+
+const TIEC_DA* TIEC_DO::Find_First_DA() const {
+    return firstLeaf(m_listDA);
+}
+
+// --- TIEC_DataSet ---
+
+TIEC_DataSet::TIEC_DataSet()
+    : SclObject(SclKind::DataSet), m_name(StringPool::empty()), m_gooseName(StringPool::empty()) {}
+
+TIEC_DataSet::~TIEC_DataSet() = default;
+
+std::string TIEC_DataSet::fReference() const {
+    return referenceOf(*this);
+}
+
+// --- TIEC_LN ---
+
+TIEC_LN::TIEC_LN()
+    : SclObject(SclKind::LN), m_lnClass(StringPool::empty()), m_lnType(StringPool::empty()),
+      m_prefix(StringPool::empty()), m_inst(StringPool::empty()) {}
+
+TIEC_LN::~TIEC_LN() {
+    // Data objects own the attributes the data sets point at; the data sets only forget them.
+    destroyBackToFront(m_listDO);
+    destroyBackToFront(m_listDataSet);
+}
+
+std::string TIEC_LN::reference() const {
+    return referenceOf(*this);
+}
+
+const TIEC_DO* TIEC_LN::Find_DO(std::string_view DO_Name) const {
+    return findDo(m_listDO, DO_Name);
+}
+
+// --- TIEC_LDevice ---
+
+TIEC_LDevice::TIEC_LDevice() : SclObject(SclKind::LDevice), m_name(StringPool::empty()) {}
+
+TIEC_LDevice::~TIEC_LDevice() {
+    destroyBackToFront(m_listLN);
+}
+
+std::string TIEC_LDevice::reference() const {
+    return referenceOf(*this);
+}
+
+const TIEC_LN* TIEC_LDevice::Find_LN(std::string_view LN_Class) const {
+    for (const auto& ln : m_listLN) {
+        if (ln->flnClass() == LN_Class) {
+            return ln.get();
+        }
+    }
+    return nullptr;
+}
+
+// --- TIEC_Device ---
+
+TIEC_Device::TIEC_Device(const std::filesystem::path& FileName_icd, const SclLoadLimits& limits)
+    : SclObject(SclKind::Device), m_pool(std::make_unique<StringPool>()),
+      m_fileName(FileName_icd.filename().string()), m_name(StringPool::empty()) {
+    SclLoader(*this, limits).Decode_Device(FileName_icd);
+}
+
+TIEC_Device::TIEC_Device(std::string_view bytes, const std::string& fileName, const SclLoadLimits& limits)
+    : SclObject(SclKind::Device), m_pool(std::make_unique<StringPool>()),
+      m_fileName(std::filesystem::path(fileName).filename().string()), m_name(StringPool::empty()) {
+    SclLoader(*this, limits).Decode_Buffer(bytes, fileName);
+}
+
+TIEC_Device::~TIEC_Device() {
+    destroyBackToFront(m_listLDevice);
+}
+
+const TIEC_LDevice* TIEC_Device::Find_LDevice(std::string_view LD_Name) const {
+    for (const auto& ld : m_listLDevice) {
+        if (ld->fName() == LD_Name) {
+            return ld.get();
+        }
+    }
+    return nullptr;
+}
+
+} // namespace sw

@@ -1,0 +1,224 @@
+#pragma once
+
+// The in-memory model of one IEC 61850 server, read from an SCL file: the device (IED), its logical
+// devices, logical nodes, data objects (with sub-data objects), data attributes (with sub-attributes)
+// and data sets. The model is read-only once loaded.
+//
+// Storage choices, made because a big ICD expands into millions of objects:
+// - Every text field is an accessor returning a reference to a text shared through the device's
+//   StringPool; the pointers stay valid as long as the device lives.
+// - Object references (fReference) are composed on request from the parent chain instead of being
+//   stored. The model never changes after loading, so the composed text is the one the loader would
+//   have stored.
+// - The link to a tree-view node is the object itself: every object knows its kind, its parent and its
+//   position in its parent's list, so a view can keep the object's address as the node's identity and
+//   find row and parent in constant time (treeRow(), parent(), treeChild()).
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sw {
+
+class SclLoader;
+class StringPool;
+
+enum class SclKind : std::uint8_t { Device, LDevice, LN, DO, DA, DataSet };
+
+// Common root of the six model classes; no virtual functions, so it costs two words per object.
+class SclObject {
+public:
+    SclObject(const SclObject&) = delete;
+    SclObject& operator=(const SclObject&) = delete;
+
+    SclKind kind() const { return m_kind; }
+    // The owning object; null for a device.
+    const SclObject* parent() const { return m_parent; }
+    // Position in the owning list of the parent (List_LDevice, List_LN, List_DO, List_DA, List_DataSet).
+    std::size_t indexInList() const { return m_index; }
+
+    // The children a tree view shows, in its order: logical devices; logical nodes; a node's data
+    // objects then its data sets; a data object's sub-data objects then its attributes; an attribute's
+    // sub-attributes. Data-set members are not children.
+    std::size_t treeChildCount() const;
+    const SclObject* treeChild(std::size_t row) const;
+    // Row of this object under its parent in that order.
+    std::size_t treeRow() const;
+
+protected:
+    explicit SclObject(SclKind kind) : m_kind(kind) {}
+    ~SclObject() = default;
+
+private:
+    friend class SclLoader;
+    const SclObject* m_parent = nullptr;
+    std::uint32_t m_index = 0;
+    SclKind m_kind;
+};
+
+class TIEC_DA;
+
+// A data attribute (DA) or a sub-attribute (BDA) of a structured attribute.
+class TIEC_DA : public SclObject {
+public:
+    TIEC_DA();
+    ~TIEC_DA();
+
+    // Reference of the enclosing data object or attribute + "." + fName; no functional constraint.
+    std::string fReference() const;
+    const std::string& fFC() const { return *m_fc; }
+    const std::string& fbType() const { return *m_bType; }
+    const std::string& fName() const { return *m_name; }
+    const std::vector<std::unique_ptr<TIEC_DA>>& List_DA() const { return m_listDA; }
+
+    bool isLeaf() const { return m_listDA.empty(); }
+    // Depth-first, pre-order over the sub-attributes (this one not compared); whole names only.
+    const TIEC_DA* Find_DA(std::string_view DA_Name) const;
+    // The first leaf on the path of first children; null for a leaf.
+    const TIEC_DA* Find_First_DA() const;
+
+private:
+    friend class SclLoader;
+    const std::string* m_name;
+    const std::string* m_fc;
+    const std::string* m_bType;
+    std::vector<std::unique_ptr<TIEC_DA>> m_listDA;
+};
+
+// A data object (DO) or a sub-data object (SDO).
+class TIEC_DO : public SclObject {
+public:
+    TIEC_DO();
+    ~TIEC_DO();
+
+    const std::string& fName() const { return *m_name; }
+    // Reference of the enclosing logical node or data object + "." + fName.
+    std::string reference() const;
+    const std::vector<std::unique_ptr<TIEC_DO>>& List_DO() const { return m_listDO; }
+    const std::vector<std::unique_ptr<TIEC_DA>>& List_DA() const { return m_listDA; }
+
+    // Depth-first, pre-order over the sub-data objects (this one not compared).
+    const TIEC_DO* Find_DO(std::string_view DO_Name) const;
+    // Depth-first, pre-order over the attributes and their sub-attributes; sub-data objects are not searched.
+    const TIEC_DA* Find_DA(std::string_view DA_Name) const;
+    // The first leaf on the path of first children; null when the object has no attributes.
+    const TIEC_DA* Find_First_DA() const;
+
+private:
+    friend class SclLoader;
+    const std::string* m_name;
+    std::vector<std::unique_ptr<TIEC_DO>> m_listDO;
+    std::vector<std::unique_ptr<TIEC_DA>> m_listDA;
+};
+
+// A data set of a logical node. Its members belong to data objects of the same device.
+class TIEC_DataSet : public SclObject {
+public:
+    TIEC_DataSet();
+    ~TIEC_DataSet();
+
+    const std::string& fName() const { return *m_name; }
+    // Logical device reference + "/" + lnClass of the holding node + "." + fName.
+    std::string fReference() const;
+    const std::string& fGooseName() const { return *m_gooseName; }
+    // Not owned: destroying the data set leaves its members alone.
+    const std::vector<const TIEC_DA*>& List_DA() const { return m_listDA; }
+
+private:
+    friend class SclLoader;
+    const std::string* m_name;
+    const std::string* m_gooseName;
+    std::vector<const TIEC_DA*> m_listDA;
+};
+
+// A logical node (LN0 or LN).
+class TIEC_LN : public SclObject {
+public:
+    TIEC_LN();
+    ~TIEC_LN();
+
+    const std::string& flnClass() const { return *m_lnClass; }
+    const std::string& flnType() const { return *m_lnType; }
+    const std::string& fPrefix() const { return *m_prefix; }
+    const std::string& fInst() const { return *m_inst; }
+    // Logical device reference + "/" + prefix + class + instance.
+    std::string reference() const;
+    const std::vector<std::unique_ptr<TIEC_DO>>& List_DO() const { return m_listDO; }
+    const std::vector<std::unique_ptr<TIEC_DataSet>>& List_DataSet() const { return m_listDataSet; }
+
+    // Depth-first, pre-order over the data objects and their sub-data objects.
+    const TIEC_DO* Find_DO(std::string_view DO_Name) const;
+
+private:
+    friend class SclLoader;
+    const std::string* m_lnClass;
+    const std::string* m_lnType;
+    const std::string* m_prefix;
+    const std::string* m_inst;
+    std::vector<std::unique_ptr<TIEC_DO>> m_listDO;
+    std::vector<std::unique_ptr<TIEC_DataSet>> m_listDataSet;
+};
+
+// A logical device.
+class TIEC_LDevice : public SclObject {
+public:
+    TIEC_LDevice();
+    ~TIEC_LDevice();
+
+    // The LDevice's inst.
+    const std::string& fName() const { return *m_name; }
+    // IED name immediately followed by fName.
+    std::string reference() const;
+    const std::vector<std::unique_ptr<TIEC_LN>>& List_LN() const { return m_listLN; }
+
+    // The first node of that class, whatever its prefix and instance.
+    const TIEC_LN* Find_LN(std::string_view LN_Class) const;
+
+private:
+    friend class SclLoader;
+    const std::string* m_name;
+    std::vector<std::unique_ptr<TIEC_LN>> m_listLN;
+};
+
+// Guards against files whose types expand without end or beyond memory.
+struct SclLoadLimits {
+    // Nesting of data objects below a logical node, and of attributes below a data object.
+    std::size_t maxDepth = 200;
+    // Logical devices, nodes, data objects, attributes and data sets together.
+    std::size_t maxObjects = 32'000'000;
+};
+
+// One loaded SCL file: its first IED.
+class TIEC_Device : public SclObject {
+public:
+    // Loads the file. A missing file or missing sections give an empty or partial device; a file that
+    // is not well-formed XML, or that exceeds the limits, throws ConfigError naming the file.
+    explicit TIEC_Device(const std::filesystem::path& FileName_icd, const SclLoadLimits& limits = {});
+    // Loads SCL text held in memory; fileName stands for the file in fFileName and in messages.
+    TIEC_Device(std::string_view bytes, const std::string& fileName, const SclLoadLimits& limits = {});
+    ~TIEC_Device();
+
+    const std::string& fName() const { return *m_name; }
+    // The file's name without its folder.
+    const std::string& fFileName() const { return m_fileName; }
+    const std::vector<std::unique_ptr<TIEC_LDevice>>& List_LDevice() const { return m_listLDevice; }
+
+    const TIEC_LDevice* Find_LDevice(std::string_view LD_Name) const;
+
+    // Every object of the model (logical devices, nodes, data objects, attributes, data sets).
+    std::size_t objectCount() const { return m_objectCount; }
+
+private:
+    friend class SclLoader;
+    std::unique_ptr<StringPool> m_pool;
+    std::string m_fileName;
+    const std::string* m_name;
+    std::size_t m_objectCount = 0;
+    std::vector<std::unique_ptr<TIEC_LDevice>> m_listLDevice;
+};
+
+} // namespace sw
