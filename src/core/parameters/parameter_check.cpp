@@ -1,0 +1,58 @@
+#include "parameters/parameter_check.h"
+
+#include "common/numbers.h"
+
+#include <array>
+#include <string>
+
+namespace sw {
+
+namespace {
+
+constexpr int kTextFirstAddressByteError = 649;
+constexpr int kTextFirstMaskByteError = 653;
+constexpr int kTextFirstGatewayByteError = 657;
+constexpr int kTextTwoStopBitsNeedNoParity = 763;
+
+// The first of `fields` that is not a byte gives `firstText` plus its position.
+std::optional<int> firstNonByte(const std::array<const std::string*, 4>& fields, int firstText) {
+    for (int i = 0; i < 4; ++i) {
+        if (!isByteText(*fields[i])) {
+            return firstText + i;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+bool isByteText(std::string_view text) {
+    const std::optional<std::int32_t> value = parseInteger(text);
+    return value && *value >= 0 && *value <= 255;
+}
+
+std::optional<int> Controllo_Dati(const ParameterSet& set) {
+    if (auto failed = firstNonByte({&set.IEC61850_Client_IP1, &set.IEC61850_Client_IP2,
+                                    &set.IEC61850_Client_IP3, &set.IEC61850_Client_IP4},
+                                   kTextFirstAddressByteError)) {
+        return failed;
+    }
+    if (auto failed = firstNonByte({&set.IEC61850_Client_SM1, &set.IEC61850_Client_SM2,
+                                    &set.IEC61850_Client_SM3, &set.IEC61850_Client_SM4},
+                                   kTextFirstMaskByteError)) {
+        return failed;
+    }
+    if (set.IEC61850_Client_En_GAT) {
+        if (auto failed = firstNonByte({&set.IEC61850_Client_GAT1, &set.IEC61850_Client_GAT2,
+                                        &set.IEC61850_Client_GAT3, &set.IEC61850_Client_GAT4},
+                                       kTextFirstGatewayByteError)) {
+            return failed;
+        }
+    }
+    if (set.SERIAL_STOPBITS > 0 && set.SERIAL_PARITY > 0) {
+        return kTextTwoStopBitsNeedNoParity;
+    }
+    return std::nullopt;
+}
+
+} // namespace sw

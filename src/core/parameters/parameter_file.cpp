@@ -1,0 +1,92 @@
+#include "parameters/parameter_file.h"
+
+#include "common/config_error.h"
+#include "common/numbers.h"
+#include "common/xml.h"
+#include "parameters/parameter_fields.h"
+
+#include <optional>
+#include <system_error>
+
+namespace sw {
+
+namespace {
+
+constexpr std::string_view kRootName = "Par_Gen";
+
+// The element's text, or none when it is missing or holds elements instead of text.
+std::optional<std::string> textOf(pugi::xml_node parameters, std::string_view element) {
+    const pugi::xml_node node = xml::findChild(parameters, element);
+    if (!node) {
+        return std::nullopt;
+    }
+    try {
+        return xml::elementText(node);
+    } catch (const ConfigError&) {
+        return std::nullopt;
+    }
+}
+
+ParameterSet readDocument(const pugi::xml_document& document) {
+    // The parameter node is whatever comes first; a leading declaration or comment thus yields defaults.
+    const pugi::xml_node parameters = xml::firstTopLevel(document);
+    ParameterSet set;
+    for (const ParameterField& field : kParameterFields) {
+        const std::optional<std::string> text = textOf(parameters, field.element);
+        if (!text) {
+            continue;
+        }
+        if (field.text != nullptr) {
+            set.*field.text = *text;
+        } else if (field.index != nullptr) {
+            // Out-of-list indexes are kept: the list then simply shows no selection.
+            set.*field.index = parseInteger(*text).value_or(field.defaultIndex);
+        } else {
+            set.IEC61850_Client_En_GAT = *text == "1";
+        }
+    }
+    return set;
+}
+
+} // namespace
+
+ParameterSet readParameterBytes(std::string_view bytes, const std::string& displayName) {
+    pugi::xml_document document;
+    xml::loadBuffer(document, bytes, displayName);
+    return readDocument(document);
+}
+
+ParameterSet readParameterFile(const std::filesystem::path& file) {
+    std::error_code error;
+    // Only a file known to be absent means defaults; any other trouble is reported by the load below.
+    if (!std::filesystem::exists(file, error) && !error) {
+        return ParameterSet{};
+    }
+    pugi::xml_document document;
+    xml::loadFile(document, file);
+    return readDocument(document);
+}
+
+namespace {
+
+pugi::xml_document buildDocument(const ParameterSet& set) {
+    pugi::xml_document document;
+    const pugi::xml_node root = xml::appendElement(document, kRootName);
+    xml::appendVersionComment(document);
+    for (const ParameterField& field : kParameterFields) {
+        xml::appendElement(root, field.element, storedText(set, field));
+    }
+    return document;
+}
+
+} // namespace
+
+std::string parameterFileBytes(const ParameterSet& set) {
+    return xml::toBytes(buildDocument(set));
+}
+
+void writeParameterFile(const std::filesystem::path& file, const ParameterSet& set) {
+    xml::saveFile(buildDocument(set), file);
+}
+
+} // namespace sw
