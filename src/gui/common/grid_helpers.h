@@ -4,9 +4,7 @@ class QTableView;
 
 namespace sw::gui {
 
-// The tables show their header row as the view's horizontal header and their fixed first column as
-// the vertical header, so every model cell is a data cell: header row 0 of a classic grid is row -1
-// here and data cell (r, c) of such a grid is model cell (r - 1, c - 1).
+// The header row and fixed first column are the view's headers: grid cell (r, c) is model cell (r-1, c-1).
 
 // A double click on the header (row -1) fits the column to its widest content when the option is
 // on; a double click on a data row does nothing.
