@@ -1,0 +1,102 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// The variable image: the access list in the form the converter reads it from address Image_Base on.
+namespace sw::image {
+
+inline constexpr std::size_t kHeaderSize = 24;
+inline constexpr std::size_t kVariableEntrySize = 32;
+inline constexpr std::size_t kDataSetEntrySize = 28;
+inline constexpr std::size_t kMemberEntrySize = 16;
+inline constexpr std::size_t kVariableImageLimit = 0x7FFFF;
+inline constexpr std::size_t kMaxDataSetMembers = 255;
+inline constexpr std::uint8_t kDataSetOptions = 0x04;
+
+// Texts are held as UTF-16 because the device counts and stores them per code unit.
+struct TIEC61850_Variable {
+    std::array<std::uint8_t, 2> fc{};
+    std::uint8_t rw = 0;
+    std::uint8_t bit_address = 0;
+    std::uint8_t options = 0;
+    std::uint8_t conversion = 0;
+    std::uint16_t position = 0;
+    std::uint16_t tcpPort = 0;
+    std::uint32_t time = 0;
+    float moltFactor = 0;
+    std::u16string bType;
+    std::u16string hostname;
+    std::u16string reference;
+    std::uint32_t bType_Add = 0;
+    std::uint32_t hostname_Add = 0;
+    std::uint32_t reference_Add = 0;
+};
+
+struct TIEC61850_Variable_DS {
+    std::uint16_t position = 0;
+    std::uint8_t bitAddress = 0;
+    std::uint8_t conversion = 0;
+    float moltFactor = 0;
+    std::u16string bType;
+    std::u16string reference;
+    std::uint32_t bType_Add = 0;
+    std::uint32_t reference_Add = 0;
+};
+
+// The image's data-set record; the access editor's selected data set is another type.
+struct TDataSet {
+    std::uint8_t nVariable = 0;
+    std::uint8_t options = 0;
+    std::uint16_t tcpPort = 0;
+    std::uint8_t enGoose = 0;
+    std::uint32_t time = 0;
+    std::u16string goose_name;
+    std::u16string reference;
+    std::u16string hostname;
+    std::vector<TIEC61850_Variable_DS> VariableList;
+    std::uint32_t goose_name_Add = 0;
+    std::uint32_t reference_Add = 0;
+    std::uint32_t hostname_Add = 0;
+    std::uint32_t VariableList_Add = 0;
+};
+
+struct TIEC61850_Client {
+    std::int32_t nVariable = 0;
+    std::int32_t nDataSet = 0;
+    std::int32_t vLan = 0;
+    std::int32_t appID = 0;
+    std::vector<TIEC61850_Variable> VariableList;
+    std::uint32_t Variable_Add = 0;
+    std::vector<TDataSet> DataSetList;
+    std::uint32_t DataSet_Add = 0;
+
+    void Clear_Client();
+
+    // Reads the access file and lays out every table and string for an image placed at `imageBase`.
+    // A missing file leaves both lists empty. `decimalSeparator` is the one mark accepted in MoltFact.
+    // Throws ConfigError, naming the file and the row, when the file does not parse, lacks an element
+    // or attribute the image needs, or holds a data set of more than 255 members.
+    void Load_Access_List(const std::filesystem::path& accessFile, std::uint32_t imageBase,
+                          char decimalSeparator);
+
+    // Writes the image laid out by Load_Access_List from `position` on, growing `buffer` as needed, and
+    // returns the position after its last byte. Throws ConfigError, writing nothing, when the image
+    // would be longer than `limit` bytes.
+    std::size_t Write_Variable_Image(std::size_t position, std::vector<std::uint8_t>& buffer,
+                                     std::size_t limit) const;
+
+    // Length in bytes of the image as laid out; valid after Load_Access_List.
+    std::uint64_t imageSize() const { return m_imageSize; }
+
+private:
+    void layOut(std::uint32_t imageBase);
+
+    std::uint64_t m_imageSize = kHeaderSize;
+};
+
+} // namespace sw::image

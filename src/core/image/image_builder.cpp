@@ -1,0 +1,46 @@
+#include "image/image_builder.h"
+
+#include "common/atomic_file.h"
+#include "image/iec61850_client.h"
+#include "image/parameter_block.h"
+
+#include <string_view>
+
+namespace sw {
+
+BuildResult Build_Images(const std::filesystem::path& parGenFile, const std::filesystem::path& accessFile,
+                         char decimalSeparator) {
+    // Fresh state every time, so nothing of an earlier build or project reaches this one.
+    image::ParameterBlock Parameter_Block;
+    image::TIEC61850_Client IEC61850_Client;
+
+    Parameter_Block.Set_Default_Parameters();
+    IEC61850_Client.Clear_Client();
+    Parameter_Block.Load_ParGen(parGenFile, IEC61850_Client);
+    Parameter_Block.storeImageAddress(Image_Base);
+    IEC61850_Client.Load_Access_List(accessFile, Image_Base, decimalSeparator);
+
+    BuildResult result;
+    const std::size_t bank2Length =
+        IEC61850_Client.Write_Variable_Image(0, result.bank2, image::kVariableImageLimit);
+    result.bank2.resize(bank2Length);
+    // Last, so that the checksum covers the image address.
+    const std::size_t bank1Length = Parameter_Block.Write_Parameter_Block(0, result.bank1);
+    result.bank1.resize(bank1Length);
+    return result;
+}
+
+namespace {
+
+std::string_view asBytes(const std::vector<std::uint8_t>& image) {
+    return {reinterpret_cast<const char*>(image.data()), image.size()};
+}
+
+} // namespace
+
+void Save_Bin_Files(const BuildResult& images, const std::filesystem::path& binFolder) {
+    writeFileAtomically(binFolder / kParameterImageName, asBytes(images.bank1));
+    writeFileAtomically(binFolder / kVariableImageName, asBytes(images.bank2));
+}
+
+} // namespace sw

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "image/image_builder.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+// Reads the device images back and checks them the way the converter would rely on them: the parameter
+// block's checksum and fixed bytes, the variable image's header, tables and every string address.
+namespace sw::image {
+
+enum class ImageKind { Parameter, Variable };
+
+struct ImageReport {
+    ImageKind kind = ImageKind::Parameter;
+    std::vector<std::string> problems; // one sentence per inconsistency; empty for a sound image
+    std::string dump;                  // the decoded fields, one per line
+
+    bool consistent() const { return problems.empty(); }
+};
+
+ImageReport decodeParameterImage(std::span<const std::uint8_t> bytes);
+ImageReport decodeVariableImage(std::span<const std::uint8_t> bytes, std::uint32_t imageBase = Image_Base);
+
+// Decodes a file as the parameter block when it is named bank1*, as the variable image when it is named
+// bank2*, otherwise by its size (2048 bytes: the parameter block). Throws ConfigError when it cannot
+// be read.
+ImageReport decodeImageFile(const std::filesystem::path& file);
+
+} // namespace sw::image

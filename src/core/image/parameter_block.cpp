@@ -1,0 +1,183 @@
+#include "image/parameter_block.h"
+
+#include "common/config_error.h"
+#include "common/numbers.h"
+#include "common/xml.h"
+#include "image/iec61850_client.h"
+#include "image/little_endian.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+
+namespace sw::image {
+
+namespace {
+
+constexpr std::size_t kIpAddressOffset = 0x028;
+constexpr std::size_t kSubnetMaskOffset = 0x02C;
+constexpr std::size_t kGatewayOffset = 0x030;
+constexpr std::size_t kSerialTypeOffset = 0x061;
+constexpr std::size_t kBaudRateOffset = 0x190;
+constexpr std::size_t kBaudRateCopyOffset = 0x19C;
+constexpr std::size_t kParityOffset = 0x1A8;
+constexpr std::size_t kParityCopyOffset = 0x1AB;
+constexpr std::size_t kStopBitsOffset = 0x1AE;
+constexpr std::size_t kStopBitsCopyOffset = 0x1B1;
+constexpr std::size_t kDataBitsOffset = 0x1B4;
+constexpr std::size_t kDataBitsCopyOffset = 0x1B7;
+constexpr std::uint8_t kDataBits = 8;
+
+constexpr std::uint32_t kBaudRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+constexpr std::uint32_t kBaudRateOutOfTable = 9600;
+
+ParameterBytes makeDefaultBlock() {
+    ParameterBytes block{};
+    putU32(&block[0x000], 250000);
+    putU32(&block[0x004], 250000);
+    putU32(&block[0x00C], 9600);
+    const std::uint8_t address[] = {192, 168, 2, 205, 255, 255, 255, 0, 255, 255, 255, 255};
+    std::copy(std::begin(address), std::end(address), block.begin() + kIpAddressOffset);
+    putU16(&block[0x034], 10000);
+    putU16(&block[0x036], 10001);
+    putU16(&block[0x038], 10001);
+    std::fill(block.begin() + 0x1B4, block.begin() + 0x1BC, kDataBits);
+    return block;
+}
+
+// The text of one key of the parameter file, or nothing when the element is missing or holds
+// elements instead of text: both take the key's missing-element fallback.
+class ParGenKeys {
+public:
+    explicit ParGenKeys(pugi::xml_node parameters) : m_parameters(parameters) {}
+
+    std::optional<std::string> text(std::string_view key) const {
+        const pugi::xml_node element = xml::findChild(m_parameters, key);
+        if (!element) {
+            return std::nullopt;
+        }
+        try {
+            return xml::elementText(element);
+        } catch (const ConfigError&) {
+            return std::nullopt;
+        }
+    }
+
+    std::int32_t integer(std::string_view key, std::int32_t notInteger, std::int32_t missing) const {
+        const auto value = text(key);
+        if (!value) {
+            return missing;
+        }
+        return parseInteger(*value).value_or(notInteger);
+    }
+
+    std::uint8_t byte(std::string_view key, std::int32_t notInteger, std::int32_t missing) const {
+        return static_cast<std::uint8_t>(integer(key, notInteger, missing));
+    }
+
+private:
+    pugi::xml_node m_parameters;
+};
+
+std::uint32_t baudRate(std::int32_t index) {
+    if (index < 0 || index >= static_cast<std::int32_t>(std::size(kBaudRates))) {
+        return kBaudRateOutOfTable;
+    }
+    return kBaudRates[index];
+}
+
+} // namespace
+
+const ParameterBytes& defaultParameterBlock() {
+    static const ParameterBytes block = makeDefaultBlock();
+    return block;
+}
+
+std::uint32_t parameterChecksum(const std::uint8_t* block) {
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i < kChecksumOffset; ++i) {
+        sum += block[i];
+    }
+    return sum;
+}
+
+void ParameterBlock::Set_Default_Parameters() {
+    m_bytes = defaultParameterBlock();
+}
+
+void ParameterBlock::Load_ParGen(const std::filesystem::path& parGenFile, TIEC61850_Client& client) {
+    std::error_code error;
+    if (!std::filesystem::exists(parGenFile, error)) {
+        return;
+    }
+    pugi::xml_document document;
+    xml::loadFile(document, parGenFile);
+    // The parameters are the children of the first node, whatever it is: a declaration or comment in
+    // front of the root leaves every key missing, as the communication dialog reads it too.
+    const ParGenKeys keys(xml::firstTopLevel(document));
+
+    const std::uint8_t ip[4] = {
+        keys.byte("IEC61850_Client_IP1", 192, 192),
+        keys.byte("IEC61850_Client_IP2", 168, 168),
+        keys.byte("IEC61850_Client_IP3", 0, 0),
+        keys.byte("IEC61850_Client_IP4", 10, 10),
+    };
+    std::copy(std::begin(ip), std::end(ip), m_bytes.begin() + kIpAddressOffset);
+
+    const std::uint8_t mask[4] = {
+        keys.byte("IEC61850_Client_SM1", 255, 255),
+        keys.byte("IEC61850_Client_SM2", 255, 255),
+        keys.byte("IEC61850_Client_SM3", 255, 255),
+        keys.byte("IEC61850_Client_SM4", 255, 0),
+    };
+    std::copy(std::begin(mask), std::end(mask), m_bytes.begin() + kSubnetMaskOffset);
+
+    std::uint8_t gateway[4] = {
+        keys.byte("IEC61850_Client_GAT1", 192, 192),
+        keys.byte("IEC61850_Client_GAT2", 168, 168),
+        keys.byte("IEC61850_Client_GAT3", 0, 0),
+        keys.byte("IEC61850_Client_GAT4", 1, 1),
+    };
+    if (keys.text("IEC61850_Client_En_GAT") != "1") {
+        std::fill(std::begin(gateway), std::end(gateway), 0xFF);
+    }
+    std::copy(std::begin(gateway), std::end(gateway), m_bytes.begin() + kGatewayOffset);
+
+    client.vLan = keys.integer("IEC61850_Client_VLAN", 0, 0);
+    client.appID = keys.integer("IEC61850_Client_Application_ID", 0, 0);
+
+    // Index 0 of the serial list is RS232, which the device marks with 1.
+    m_bytes[kSerialTypeOffset] = keys.text("SERIAL_SERIAL") == "0" ? 1 : 0;
+
+    const std::uint32_t baud = baudRate(keys.integer("SERIAL_BAUDRATE", 7, 7));
+    putU32(&m_bytes[kBaudRateOffset], baud);
+    putU32(&m_bytes[kBaudRateCopyOffset], baud);
+
+    const std::uint8_t parity = keys.byte("SERIAL_PARITY", 0, 0);
+    m_bytes[kParityOffset] = parity;
+    m_bytes[kParityCopyOffset] = parity;
+
+    // The list stores index 1 for two stop bits; the device wants the count itself.
+    const std::int32_t stopIndex = keys.integer("SERIAL_STOPBITS", 0, 0);
+    const auto stopBits = static_cast<std::uint8_t>(stopIndex == 1 ? 2 : stopIndex);
+    m_bytes[kStopBitsOffset] = stopBits;
+    m_bytes[kStopBitsCopyOffset] = stopBits;
+
+    m_bytes[kDataBitsOffset] = kDataBits;
+    m_bytes[kDataBitsCopyOffset] = kDataBits;
+}
+
+void ParameterBlock::storeImageAddress(std::uint32_t address) {
+    putU32(&m_bytes[kImageAddressOffset], address);
+}
+
+std::size_t ParameterBlock::Write_Parameter_Block(std::size_t position, std::vector<std::uint8_t>& buffer) {
+    putU32(&m_bytes[kChecksumOffset], parameterChecksum(m_bytes.data()));
+    if (buffer.size() < position + kParameterBlockSize) {
+        buffer.resize(position + kParameterBlockSize);
+    }
+    std::copy(m_bytes.begin(), m_bytes.end(), buffer.begin() + static_cast<std::ptrdiff_t>(position));
+    return position + kParameterBlockSize;
+}
+
+} // namespace sw::image

@@ -1,0 +1,76 @@
+#include "image_test_helpers.h"
+
+#include "common/config_error.h"
+#include "image/image_builder.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace {
+
+using namespace sw::test::image;
+
+std::string text(const Bytes& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+TEST(ImageBuilder, SavedFilesAreReplacedWholeSoAShorterImageLeavesNoTail) {
+    sw::test::TempDir dir;
+    std::filesystem::create_directory(dir / "bin");
+    const sw::BuildResult big = sw::Build_Images(fixture("ParGen.xml"), fixture("access_data_set.xml"), ',');
+    sw::Save_Bin_Files(big, dir / "bin");
+    EXPECT_EQ(sw::test::readFile(dir / "bin" / "bank2.bin"), text(big.bank2));
+
+    const sw::BuildResult small = sw::Build_Images(absentFile(), absentFile(), ',');
+    sw::Save_Bin_Files(small, dir / "bin");
+    EXPECT_EQ(sw::test::readFile(dir / "bin" / "bank1.bin"), text(small.bank1));
+    EXPECT_EQ(sw::test::readFile(dir / "bin" / "bank2.bin"), text(small.bank2));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "bin"), {}), 2)
+        << "temporary files left";
+}
+
+TEST(ImageBuilder, UnchangedFilesBuildIdenticalImagesWhateverWasBuiltBefore) {
+    const sw::BuildResult first =
+        sw::Build_Images(fixture("ParGen.xml"), fixture("access_data_set.xml"), ',');
+    const sw::BuildResult defaults = sw::Build_Images(absentFile(), absentFile(), ',');
+    const sw::BuildResult second =
+        sw::Build_Images(fixture("ParGen.xml"), fixture("access_data_set.xml"), ',');
+    EXPECT_EQ(first.bank1, second.bank1);
+    EXPECT_EQ(first.bank2, second.bank2);
+    EXPECT_EQ(sw::Build_Images(absentFile(), absentFile(), ',').bank1, defaults.bank1);
+    EXPECT_EQ(u32At(defaults.bank1, 0x7FC), 3466u);
+}
+
+TEST(ImageBuilder, FileThatCannotBeWrittenIsAnErrorNamingItAndTheReason) {
+    sw::test::TempDir dir;
+    const sw::BuildResult images = sw::Build_Images(absentFile(), absentFile(), ',');
+    try {
+        sw::Save_Bin_Files(images, dir / "no-bin-folder");
+        FAIL() << "no error";
+    } catch (const sw::ConfigError& error) {
+        const std::string message = error.what();
+        EXPECT_NE(message.find("bank1.bin"), std::string::npos) << message;
+        EXPECT_NE(message.find("No such file or directory"), std::string::npos) << message;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "no-bin-folder"));
+}
+
+TEST(ImageBuilder, FailedBuildLeavesTheOldImagesAlone) {
+    sw::test::TempDir dir;
+    std::filesystem::create_directory(dir / "bin");
+    sw::test::writeFile(dir / "bin" / "bank2.bin", "old");
+    sw::test::writeFile(dir / "IEC_61850_Client.xml", "<IEC_68850_Client/>");
+    EXPECT_THROW(
+        {
+            const auto images = sw::Build_Images(absentFile(), dir / "IEC_61850_Client.xml", ',');
+            sw::Save_Bin_Files(images, dir / "bin");
+        },
+        sw::ConfigError);
+    EXPECT_EQ(sw::test::readFile(dir / "bin" / "bank2.bin"), "old");
+    EXPECT_FALSE(std::filesystem::exists(dir / "bin" / "bank1.bin"));
+}
+
+} // namespace
