@@ -1,12 +1,73 @@
 #include "commands.h"
 
+#include "common/config_error.h"
+#include "common/numbers.h"
+#include "image/image_builder.h"
+
+#include <filesystem>
 #include <iostream>
+#include <optional>
 
 namespace sw::cli {
 
-int runBuild(const std::vector<std::string>&) {
-    std::cerr << "The build command is not available yet.\n";
-    return 2;
+namespace {
+
+constexpr const char* kUsage = "Usage: sw40512-cli build PROJECT_FOLDER [--decimal-separator , | .]\n";
+
+std::optional<char> separatorFrom(const std::string& text) {
+    if (text == "," || text == ".") {
+        return text[0];
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+// Builds the two device images of a project exactly as Update Device does, into the project's bin folder.
+// The decimal separator can be fixed so that a build does not depend on the user's regional settings.
+int runBuild(const std::vector<std::string>& args) {
+    std::optional<std::filesystem::path> folder;
+    std::optional<char> separator;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--decimal-separator" || arg.rfind("--decimal-separator=", 0) == 0) {
+            const std::string value = arg == "--decimal-separator"
+                                          ? (i + 1 < args.size() ? args[++i] : std::string())
+                                          : arg.substr(arg.find('=') + 1);
+            separator = separatorFrom(value);
+            if (!separator) {
+                std::cerr << "The decimal separator must be \",\" or \".\", not \"" << value << "\".\n"
+                          << kUsage;
+                return 2;
+            }
+        } else if (!folder && arg.rfind("--", 0) != 0) {
+            folder = arg;
+        } else {
+            std::cerr << "Unexpected argument \"" << arg << "\".\n" << kUsage;
+            return 2;
+        }
+    }
+    if (!folder) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    std::error_code error;
+    if (!std::filesystem::is_directory(*folder, error)) {
+        std::cerr << "The project folder \"" << folder->string() << "\" does not exist.\n";
+        return 2;
+    }
+
+    const BuildResult images = Build_Images(*folder / "ParGen.xml", *folder / "IEC_61850_Client.xml",
+                                            separator.value_or(Get_Decimal_Separator()));
+    const std::filesystem::path bin = *folder / "bin";
+    std::filesystem::create_directories(bin, error);
+    if (error) {
+        throw ConfigError("Cannot create the folder \"" + bin.string() + "\": " + error.message());
+    }
+    Save_Bin_Files(images, bin);
+    std::cout << (bin / kParameterImageName).string() << ": " << images.bank1.size() << " bytes\n"
+              << (bin / kVariableImageName).string() << ": " << images.bank2.size() << " bytes\n";
+    return 0;
 }
 
 } // namespace sw::cli

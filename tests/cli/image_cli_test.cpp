@@ -1,0 +1,81 @@
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace {
+
+std::filesystem::path imageFixture(const std::string& name) {
+    return std::filesystem::path(SW_FIXTURES_DIR) / "image" / name;
+}
+
+// A project folder holding the parameter file and the data-set access file, without a bin folder.
+void makeProject(const std::filesystem::path& folder) {
+    std::filesystem::copy_file(imageFixture("ParGen.xml"), folder / "ParGen.xml");
+    std::filesystem::copy_file(imageFixture("access_data_set.xml"), folder / "IEC_61850_Client.xml");
+}
+
+TEST(ImageCommands, BuildThenDumpRoundTrip) {
+    sw::test::TempDir project;
+    makeProject(project.path());
+    const auto built =
+        sw::test::runProcess({SW_CLI_PATH, "build", project.path().string(), "--decimal-separator", ","});
+    ASSERT_EQ(built.exitCode, 0) << built.stderrText;
+
+    const std::string bank2 = sw::test::readFile(project / "bin" / "bank2.bin");
+    ASSERT_EQ(bank2.size(), 267u);
+    EXPECT_EQ(bank2.substr(0x64 + 4, 4), std::string("\x00\x00\x20\x40", 4)) << "2,5 read with the comma";
+    EXPECT_EQ(sw::test::readFile(project / "bin" / "bank1.bin").size(), 2048u);
+
+    const auto dump1 = sw::test::runProcess({SW_CLI_PATH, "dump", (project / "bin" / "bank1.bin").string()});
+    EXPECT_EQ(dump1.exitCode, 0) << dump1.stdoutText;
+    EXPECT_NE(dump1.stdoutText.find("192.168.0.10"), std::string::npos) << dump1.stdoutText;
+    const auto dump2 = sw::test::runProcess({SW_CLI_PATH, "dump", (project / "bin" / "bank2.bin").string()});
+    EXPECT_EQ(dump2.exitCode, 0) << dump2.stdoutText;
+    EXPECT_NE(dump2.stdoutText.find("\"IED1CTRL/LLN0.Events\" @0x800AD"), std::string::npos)
+        << dump2.stdoutText;
+}
+
+TEST(ImageCommands, DecimalSeparatorOptionDecidesTheFactor) {
+    sw::test::TempDir project;
+    makeProject(project.path());
+    const auto built =
+        sw::test::runProcess({SW_CLI_PATH, "build", project.path().string(), "--decimal-separator=."});
+    ASSERT_EQ(built.exitCode, 0) << built.stderrText;
+    EXPECT_EQ(sw::test::readFile(project / "bin" / "bank2.bin").substr(0x64 + 4, 4),
+              std::string("\x00\x00\x80\x3F", 4));
+
+    const auto refused =
+        sw::test::runProcess({SW_CLI_PATH, "build", project.path().string(), "--decimal-separator", ";"});
+    EXPECT_EQ(refused.exitCode, 2);
+}
+
+TEST(ImageCommands, DumpOfCorruptedImageExitsOne) {
+    sw::test::TempDir project;
+    makeProject(project.path());
+    ASSERT_EQ(
+        sw::test::runProcess({SW_CLI_PATH, "build", project.path().string(), "--decimal-separator", ","})
+            .exitCode,
+        0);
+    std::string bank1 = sw::test::readFile(project / "bin" / "bank1.bin");
+    bank1[0x100] = 1;
+    sw::test::writeFile(project / "bin" / "bank1.bin", bank1);
+    const auto dump = sw::test::runProcess({SW_CLI_PATH, "dump", (project / "bin" / "bank1.bin").string()});
+    EXPECT_EQ(dump.exitCode, 1);
+    EXPECT_NE(dump.stdoutText.find("checksum"), std::string::npos) << dump.stdoutText;
+}
+
+TEST(ImageCommands, BuildErrorWritesNothing) {
+    sw::test::TempDir project;
+    sw::test::writeFile(project / "IEC_61850_Client.xml",
+                        "<IEC_68850_Client><List_DataSet_Selected/></IEC_68850_Client>");
+    const auto built = sw::test::runProcess({SW_CLI_PATH, "build", project.path().string()});
+    EXPECT_EQ(built.exitCode, 1);
+    EXPECT_NE(built.stderrText.find("List_DA_Selected"), std::string::npos) << built.stderrText;
+    EXPECT_FALSE(std::filesystem::exists(project / "bin" / "bank1.bin"));
+    EXPECT_FALSE(std::filesystem::exists(project / "bin" / "bank2.bin"));
+}
+
+} // namespace
