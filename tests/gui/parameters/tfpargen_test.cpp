@@ -1,0 +1,331 @@
+#include "language/builtin_texts.h"
+#include "parameters/collapsible_group.h"
+#include "parameters/parameter_file.h"
+#include "parameters/tfpargen.h"
+#include "support/gui/fake_message_service.h"
+#include "test_support.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyleHints>
+#include <QTest>
+
+#include <memory>
+
+using sw::gui::TFParGen;
+using sw::test::FakeMessageService;
+
+namespace {
+
+// A program state with the English texts and a project folder of its own.
+struct Project {
+    Project() {
+        sw::fillBuiltinTexts(state.LangTable);
+        state.SoftwareCode = "SW40512";
+        state.ActiveProjectFolder = dir.path();
+        state.ParGenFile = dir.path() / "ParGen.xml";
+    }
+    std::string file() const { return sw::test::readFile(state.ParGenFile); }
+    bool hasFile() const { return std::filesystem::exists(state.ParGenFile); }
+
+    sw::test::TempDir dir;
+    sw::ProgramState state;
+};
+
+// Shows the dialog as the active window, so typed keys reach the focused field.
+void showActive(TFParGen& dialog) {
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+}
+
+} // namespace
+
+class TFParGenTest : public QObject {
+    Q_OBJECT
+private slots:
+    void opensWithDefaultsAndCancelWritesNothing() {
+        Project project;
+        FakeMessageService messages;
+        TFParGen dialog(project.state);
+        dialog.show();
+        QCOMPARE(dialog.values(), sw::ParameterSet{});
+        QCOMPARE(dialog.CB_Serial_Baudrate->currentText(), QStringLiteral("115200"));
+        dialog.E_IEC61850_Client_IP1->setText(QStringLiteral("1"));
+        dialog.Btn_CancelClick();
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QVERIFY(!project.hasFile());
+        QVERIFY(messages.shown.empty());
+        // The next opening reloads, so the cancelled edit is gone.
+        dialog.show();
+        QCOMPARE(dialog.E_IEC61850_Client_IP1->text(), QStringLiteral("192"));
+    }
+
+    void controlsCarryTheirNamesTextsAndFixedWidth() {
+        Project project;
+        TFParGen dialog(project.state);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Set Communication"));
+        QCOMPARE(dialog.L_SW_Code->text(), QStringLiteral("SW40512"));
+        QCOMPARE(dialog.CP_IEC61850_Client->title(), QStringLiteral("1. IEC61850 Client"));
+        QCOMPARE(dialog.CP_Serial->title(), QStringLiteral("2. Serial"));
+        QCOMPARE(dialog.Btn_OK->toolTip(), QStringLiteral("Confirm and Save the current configuration"));
+        QCOMPARE(dialog.E_IEC61850_Client_IP1->toolTip(), QStringLiteral("Insert First byte of IP Address"));
+        QCOMPARE(dialog.E_IEC61850_Client_GAT4->toolTip(),
+                 QStringLiteral("Insert Fourth byte of Default Gateway"));
+        QCOMPARE(dialog.CB_Serial_StopBits->toolTip(),
+                 QStringLiteral(
+                     "Select Stop Bits to use in serial, the two stop bits can used only with None Parity"));
+        for (const char* name :
+             {"E_IEC61850_Client_SM3", "CB_IEC61850_Client_En_GAT", "E_IEC61850_Client_AppID",
+              "Cb_Serial_Parity", "CB_Serial_Serial", "L_SW_Desc", "CPG", "Btn_Cancel"}) {
+            QVERIFY2(dialog.findChild<QWidget*>(QLatin1String(name)) != nullptr, name);
+        }
+        QStringList parities;
+        for (int i = 0; i < dialog.Cb_Serial_Parity->count(); ++i) {
+            parities << dialog.Cb_Serial_Parity->itemText(i);
+        }
+        QCOMPARE(parities,
+                 (QStringList{QStringLiteral("NONE"), QStringLiteral("ODD"), QStringLiteral("EVEN")}));
+        QVERIFY(!dialog.CB_Serial_Baudrate->isEditable());
+
+        dialog.show();
+        QCOMPARE(dialog.width(), 460);
+        QCOMPARE(dialog.height(), 700);
+        dialog.resize(600, 500);
+        QCOMPARE(dialog.width(), 460);
+        QCOMPARE(dialog.height(), 500);
+    }
+
+    void languageSwitchKeepsTheGroupTitles() {
+        Project project;
+        TFParGen dialog(project.state);
+        project.state.LangTable.Put(406, "Client IEC61850");
+        project.state.LangTable.Put(407, "Indirizzo IP");
+        project.state.LangTable.Put(400, "Comunicazione");
+        dialog.Set_Lang();
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Comunicazione"));
+        QCOMPARE(dialog.L_IEC61850_Client_IP->text(), QStringLiteral("Indirizzo IP"));
+        QCOMPARE(dialog.CP_IEC61850_Client->title(), QStringLiteral("1. IEC61850 Client"));
+    }
+
+    void typingAnAddressMovesThroughTheByteFields() {
+        Project project;
+        TFParGen dialog(project.state);
+        showActive(dialog);
+        dialog.E_IEC61850_Client_IP1->clear();
+        dialog.E_IEC61850_Client_IP1->setFocus();
+        QTest::keyClicks(static_cast<QWidget*>(nullptr), QStringLiteral("192.168.1.20"));
+        QCOMPARE(dialog.E_IEC61850_Client_IP1->text(), QStringLiteral("192"));
+        QCOMPARE(dialog.E_IEC61850_Client_IP2->text(), QStringLiteral("168"));
+        QCOMPARE(dialog.E_IEC61850_Client_IP3->text(), QStringLiteral("1"));
+        QCOMPARE(dialog.E_IEC61850_Client_IP4->text(), QStringLiteral("20"));
+        // Onward into the mask, and at the last gateway byte the dot is swallowed where it is.
+        QTest::keyClicks(static_cast<QWidget*>(nullptr), QStringLiteral(".255"));
+        QCOMPARE(dialog.E_IEC61850_Client_SM1->text(), QStringLiteral("255"));
+        dialog.E_IEC61850_Client_GAT4->setFocus();
+        dialog.E_IEC61850_Client_GAT4->setText(QStringLiteral("1"));
+        QTest::keyClicks(static_cast<QWidget*>(nullptr), QStringLiteral(".2"));
+        QCOMPARE(dialog.E_IEC61850_Client_GAT4->text(), QStringLiteral("12"));
+        QCOMPARE(QApplication::focusWidget(), dialog.E_IEC61850_Client_GAT4);
+        // The application identifier takes a dot like any character.
+        QTest::keyClicks(dialog.E_IEC61850_Client_AppID, QStringLiteral(".x"));
+        QCOMPARE(dialog.E_IEC61850_Client_AppID->text(), QStringLiteral("0.x"));
+    }
+
+    void vlanTakesOnlyDigitsAndAtMostEight() {
+        Project project;
+        sw::ParameterSet set;
+        set.IEC61850_Client_VLAN = "ab";
+        sw::writeParameterFile(project.state.ParGenFile, set);
+        TFParGen dialog(project.state);
+        showActive(dialog);
+        QLineEdit* vlan = dialog.E_IEC61850_Client_VLAN;
+        // A hand-written value is shown as it is and can be deleted.
+        QCOMPARE(vlan->text(), QStringLiteral("ab"));
+        vlan->setFocus();
+        vlan->end(false);
+        QTest::keyClick(vlan, Qt::Key_Backspace);
+        QTest::keyClick(vlan, Qt::Key_Backspace);
+        QCOMPARE(vlan->text(), QString());
+        QTest::keyClicks(vlan, QStringLiteral("1a2.-3456789012"));
+        QCOMPARE(vlan->text(), QStringLiteral("12345678"));
+    }
+
+    void firstFailingRuleShowsOneMessageAndWritesNothing() {
+        struct Case {
+            const char* what;
+            std::function<void(TFParGen&)> edit;
+            const char* message;
+        };
+        const Case cases[] = {
+            {"IP2 empty and SM1 out of range",
+             [](TFParGen& d) {
+                 d.E_IEC61850_Client_IP2->clear();
+                 d.E_IEC61850_Client_SM1->setText(QStringLiteral("256"));
+             },
+             "Error IEC61850 Client!! IP Address 2 must be between 0 and 255"},
+            {"used gateway out of range",
+             [](TFParGen& d) {
+                 d.CB_IEC61850_Client_En_GAT->setChecked(true);
+                 d.E_IEC61850_Client_GAT3->setText(QStringLiteral("300"));
+             },
+             "Error IEC61850 Client!! GATEWAY IP 3 must be between 0 and 255"},
+            {"two stop bits with even parity",
+             [](TFParGen& d) {
+                 d.Cb_Serial_Parity->setCurrentIndex(2);
+                 d.CB_Serial_StopBits->setCurrentIndex(1);
+             },
+             "Error Serial!! Two Stop Bits can be selected only with None Parity"},
+        };
+        for (const Case& c : cases) {
+            Project project;
+            FakeMessageService messages;
+            TFParGen dialog(project.state);
+            dialog.show();
+            c.edit(dialog);
+            dialog.Btn_OK->click();
+            QCOMPARE(messages.texts(), QStringList{QLatin1String(c.message)});
+            QVERIFY(messages.shown[0].icon == sw::gui::MessageService::Icon::Error);
+            QVERIFY2(dialog.isVisible(), c.what);
+            QVERIFY2(!project.hasFile(), c.what);
+        }
+    }
+
+    void confirmingWritesTheFieldsAsTheyStand() {
+        Project project;
+        FakeMessageService messages;
+        TFParGen dialog(project.state);
+        dialog.show();
+        dialog.E_IEC61850_Client_IP1->setText(QStringLiteral("010"));
+        dialog.E_IEC61850_Client_GAT1->setText(QStringLiteral("abc"));
+        dialog.E_IEC61850_Client_VLAN->setText(QStringLiteral("12345678"));
+        dialog.E_IEC61850_Client_AppID->setText(QStringLiteral(" 7"));
+        dialog.CB_Serial_StopBits->setCurrentIndex(1);
+        dialog.CB_Serial_Serial->setCurrentIndex(1);
+        dialog.Btn_OK->click();
+        QVERIFY(messages.shown.empty());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+
+        sw::ParameterSet expected;
+        expected.IEC61850_Client_IP1 = "010";
+        expected.IEC61850_Client_GAT1 = "abc";
+        expected.IEC61850_Client_VLAN = "12345678";
+        expected.IEC61850_Client_Application_ID = " 7";
+        expected.SERIAL_STOPBITS = 1;
+        expected.SERIAL_SERIAL = 1;
+        QCOMPARE(project.file(), sw::parameterFileBytes(expected));
+    }
+
+    void serialIndexesFromTheFileSelectOrLeaveUnselected() {
+        Project project;
+        sw::test::writeFile(project.state.ParGenFile,
+                            "<Par_Gen><SERIAL_SERIAL>abc</SERIAL_SERIAL><SERIAL_BAUDRATE>9</SERIAL_BAUDRATE>"
+                            "<IEC61850_Client_En_GAT>1</IEC61850_Client_En_GAT><Extra>1</Extra></Par_Gen>");
+        FakeMessageService messages;
+        TFParGen dialog(project.state);
+        dialog.show();
+        QCOMPARE(dialog.CB_Serial_Serial->currentText(), QStringLiteral("RS232"));
+        QCOMPARE(dialog.CB_Serial_Baudrate->currentIndex(), -1);
+        QVERIFY(dialog.CB_IEC61850_Client_En_GAT->isChecked());
+        dialog.Btn_OKClick();
+        QVERIFY(messages.shown.empty());
+        const std::string file = project.file();
+        QVERIFY(file.find("<SERIAL_BAUDRATE>-1</SERIAL_BAUDRATE>") != std::string::npos);
+        QVERIFY(file.find("Extra") == std::string::npos);
+    }
+
+    void unreadableFileIsReportedAndTheFieldsKeepTheirValues() {
+        Project project;
+        FakeMessageService messages;
+        sw::ParameterSet set;
+        set.IEC61850_Client_IP4 = "77";
+        sw::writeParameterFile(project.state.ParGenFile, set);
+        TFParGen dialog(project.state);
+        dialog.show();
+        dialog.hide();
+        sw::test::writeFile(project.state.ParGenFile, "<Par_Gen><IEC61850_Client_IP1>");
+        dialog.show();
+        QCOMPARE(messages.shown.size(), size_t(1));
+        QVERIFY(messages.texts().front().contains(QStringLiteral("ParGen.xml")));
+        QCOMPARE(dialog.E_IEC61850_Client_IP4->text(), QStringLiteral("77"));
+        // Confirming replaces the unreadable file.
+        dialog.Btn_OKClick();
+        QCOMPARE(project.file(), sw::parameterFileBytes(set));
+    }
+
+    void failedSaveShowsTheReasonAndKeepsTheDialogAsTyped() {
+        Project project;
+        FakeMessageService messages;
+        project.state.ParGenFile = project.dir.path() / "gone" / "ParGen.xml";
+        TFParGen dialog(project.state);
+        dialog.show();
+        dialog.E_IEC61850_Client_IP3->setText(QStringLiteral("5"));
+        dialog.Btn_OK->click();
+        QCOMPARE(messages.shown.size(), size_t(1));
+        QVERIFY(messages.texts().front().contains(QStringLiteral("ParGen.xml")));
+        QVERIFY(dialog.isVisible());
+        QVERIFY(dialog.result() != QDialog::Accepted);
+        QCOMPARE(dialog.E_IEC61850_Client_IP3->text(), QStringLiteral("5"));
+    }
+
+    void tabRunsFromTheButtonsThroughBothGroups() {
+        Project project;
+        TFParGen dialog(project.state);
+        showActive(dialog);
+        dialog.Btn_OK->setFocus();
+        QStringList visited{QApplication::focusWidget()->objectName()};
+        for (int i = 0; i < 20; ++i) {
+            QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Tab);
+            visited << QApplication::focusWidget()->objectName();
+        }
+        const QStringList expected =
+            QStringLiteral("Btn_OK Btn_Cancel E_IEC61850_Client_IP1 E_IEC61850_Client_IP2 "
+                           "E_IEC61850_Client_IP3 E_IEC61850_Client_IP4 E_IEC61850_Client_SM1 "
+                           "E_IEC61850_Client_SM2 E_IEC61850_Client_SM3 E_IEC61850_Client_SM4 "
+                           "CB_IEC61850_Client_En_GAT E_IEC61850_Client_GAT1 E_IEC61850_Client_GAT2 "
+                           "E_IEC61850_Client_GAT3 E_IEC61850_Client_GAT4 E_IEC61850_Client_VLAN "
+                           "E_IEC61850_Client_AppID CB_Serial_Serial CB_Serial_Baudrate "
+                           "Cb_Serial_Parity CB_Serial_StopBits")
+                .split(QLatin1Char(' '));
+        QCOMPARE(visited, expected);
+    }
+
+    void wheelOverTheStackScrollsItInsteadOfTheList() {
+        Project project;
+        TFParGen dialog(project.state);
+        dialog.resize(460, 200);
+        showActive(dialog);
+        QScrollBar* bar = dialog.CPG->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        const int lines = QGuiApplication::styleHints()->wheelScrollLines();
+        QComboBox* list = dialog.CB_Serial_Serial;
+        dialog.CPG->ensureWidgetVisible(list);
+        const int start = bar->value();
+        QVERIFY(start > 0);
+        // The pointer stays put while the fields move under it.
+        const QPoint pointer = list->mapToGlobal(list->rect().center());
+        auto wheel = [&](int delta) {
+            QWidget* under = dialog.childAt(dialog.mapFromGlobal(pointer));
+            QVERIFY(under != nullptr);
+            const QPoint local = under->mapFromGlobal(pointer);
+            QWheelEvent event(local, pointer, QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(under, &event);
+        };
+        wheel(120);
+        const int up = std::max(0, start - lines * bar->singleStep());
+        QCOMPARE(bar->value(), up);
+        wheel(-120);
+        QCOMPARE(bar->value(), std::min(bar->maximum(), up + lines * bar->singleStep()));
+        QCOMPARE(list->currentIndex(), 0);
+    }
+};
+
+QTEST_MAIN(TFParGenTest)
+#include "tfpargen_test.moc"
