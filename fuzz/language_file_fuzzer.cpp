@@ -1,0 +1,29 @@
+#include "language/builtin_texts.h"
+#include "language/language_file.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+// Any bytes as a language file: decoding and the line rules must never fail or leave the table short.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static sw::LangTable table = [] {
+        sw::LangTable filled;
+        sw::fillBuiltinTexts(filled);
+        return filled;
+    }();
+    const std::string text = sw::decodeLanguageText(std::string_view(reinterpret_cast<const char*>(data), size));
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        sw::applyLanguageLine(table, std::string_view(text).substr(start, end - start));
+        start = end + 1;
+    }
+    if (table.size() != static_cast<std::size_t>(sw::LangTableSize)) {
+        __builtin_trap();
+    }
+    return 0;
+}

@@ -1,0 +1,30 @@
+#include "common/config_error.h"
+#include "parameters/parameter_file.h"
+#include "shell/settings.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <fstream>
+#include <unistd.h>
+
+// Any bytes as the settings file and as a parameter file: either a clean ConfigError or values with
+// their fallbacks, never a crash.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const std::filesystem::path folder = [] {
+        auto path = std::filesystem::temp_directory_path() / ("sw-fuzz-" + std::to_string(getpid()));
+        std::filesystem::create_directories(path);
+        return path;
+    }();
+    {
+        std::ofstream(folder / "Mendral.xml", std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+    sw::ProgramState state;
+    state.ProgramFolder = folder;
+    sw::readSettings(state);
+    try {
+        sw::readParameterBytes(std::string_view(reinterpret_cast<const char*>(data), size), "fuzz");
+    } catch (const sw::ConfigError&) {
+    }
+    return 0;
+}
