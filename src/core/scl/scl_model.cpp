@@ -18,18 +18,27 @@ template <class T> const T& as(const SclObject* object) {
     return *static_cast<const T*>(object);
 }
 
+void appendReference(const SclObject& object, std::string& out);
+
+// An object built outside a device has no parent; its reference starts at itself.
+void appendParentReference(const SclObject* parent, std::string& out) {
+    if (parent != nullptr) {
+        appendReference(*parent, out);
+    }
+}
+
 void appendReference(const SclObject& object, std::string& out) {
     switch (object.kind()) {
     case SclKind::Device:
         out += as<TIEC_Device>(&object).fName();
         break;
     case SclKind::LDevice:
-        appendReference(*object.parent(), out);
+        appendParentReference(object.parent(), out);
         out += as<TIEC_LDevice>(&object).fName();
         break;
     case SclKind::LN: {
         const auto& ln = as<TIEC_LN>(&object);
-        appendReference(*object.parent(), out);
+        appendParentReference(object.parent(), out);
         out += '/';
         out += ln.fPrefix();
         out += ln.flnClass();
@@ -37,21 +46,22 @@ void appendReference(const SclObject& object, std::string& out) {
         break;
     }
     case SclKind::DO:
-        appendReference(*object.parent(), out);
+        appendParentReference(object.parent(), out);
         out += '.';
         out += as<TIEC_DO>(&object).fName();
         break;
     case SclKind::DA:
-        appendReference(*object.parent(), out);
+        appendParentReference(object.parent(), out);
         out += '.';
         out += as<TIEC_DA>(&object).fName();
         break;
     case SclKind::DataSet: {
         // Only the class of the holding node: prefix and instance are not part of a data set's reference.
-        const SclObject& ln = *object.parent();
-        appendReference(*ln.parent(), out);
-        out += '/';
-        out += as<TIEC_LN>(&ln).flnClass();
+        if (const SclObject* ln = object.parent()) {
+            appendParentReference(ln->parent(), out);
+            out += '/';
+            out += as<TIEC_LN>(ln).flnClass();
+        }
         out += '.';
         out += as<TIEC_DataSet>(&object).fName();
         break;

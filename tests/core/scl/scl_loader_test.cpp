@@ -1,0 +1,209 @@
+#include "scl_test_util.h"
+
+#include "common/config_error.h"
+#include "scl/scl_model.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace sw {
+namespace {
+
+std::vector<std::string> memberReferences(const TIEC_DataSet& dataSet) {
+    std::vector<std::string> references;
+    for (const TIEC_DA* member : dataSet.List_DA()) {
+        references.push_back(member->fReference());
+    }
+    return references;
+}
+
+std::vector<std::string> names(const std::vector<std::unique_ptr<TIEC_DO>>& list) {
+    std::vector<std::string> result;
+    for (const auto& object : list) {
+        result.push_back(object->fName());
+    }
+    return result;
+}
+
+TEST(SclLoader, ResolvesDataSetMembersAfterTheWholeIedIsBuilt) {
+    const TIEC_Device device(test::fixture("bay1.icd"));
+    const TIEC_LN& lln0 = *device.Find_LDevice("CTRL")->Find_LN("LLN0");
+    // Dropped: a dotted daName, an unknown logical device, a dotted doName and a member without ldInst.
+    // Kept: a member in a later logical device, a duplicate, and an empty daName (first leaf).
+    EXPECT_EQ(memberReferences(*lln0.List_DataSet()[0]),
+              (std::vector<std::string>{"Bay1CTRL/Q0XCBR1.Pos.stVal", "Bay1CTRL/MMXU1.TotW.mag.f",
+                                        "Bay1CTRL/MMXU1.A.cVal.mag.f", "Bay1MEAS/GGIO1.Grp.Alm.stVal",
+                                        "Bay1CTRL/Q0XCBR1.Pos.stVal", "Bay1CTRL/Q0XCBR1.Pos.stVal"}));
+    // Members are the model's own attributes, not copies.
+    EXPECT_EQ(lln0.List_DataSet()[0]->List_DA()[0],
+              device.Find_LDevice("CTRL")->Find_LN("XCBR")->Find_DO("Pos")->Find_DA("stVal"));
+}
+
+TEST(SclLoader, GooseNamesComeFromControlBlocksOfTheSameNode) {
+    const TIEC_Device device(test::fixture("bay1.icd"));
+    const TIEC_LDevice& ctrl = *device.Find_LDevice("CTRL");
+    const auto& lln0Sets = ctrl.Find_LN("LLN0")->List_DataSet();
+    EXPECT_EQ(lln0Sets[0]->fGooseName(), "GoCB1");
+    // Named only by a block of another node.
+    EXPECT_EQ(lln0Sets[1]->fName(), "DS3");
+    EXPECT_EQ(lln0Sets[1]->fGooseName(), "");
+    // Two blocks naming one data set: the later one.
+    EXPECT_EQ(ctrl.Find_LN("MMXU")->List_DataSet()[0]->fGooseName(), "GoB");
+}
+
+TEST(SclLoader, ReadsAttributesFunctionalConstraintsAndTypes) {
+    const TIEC_Device device(test::fixture("bay1.icd"));
+    const TIEC_LDevice& ctrl = *device.Find_LDevice("CTRL");
+    const TIEC_DO& totW = *ctrl.Find_LN("MMXU")->Find_DO("TotW");
+    EXPECT_EQ(totW.Find_DA("f")->fFC(), "MX"); // a BDA inherits the fc of its attribute
+    EXPECT_EQ(totW.Find_DA("i")->fFC(), "CF"); // unless it has its own
+    EXPECT_EQ(totW.Find_DA("mag")->fbType(), "Struct");
+
+    const TIEC_DO& pos = *ctrl.Find_LN("XCBR")->Find_DO("Pos");
+    EXPECT_EQ(pos.Find_DA("noFc")->fFC(), "");
+    const TIEC_DA& ctlModel = *pos.Find_DA("ctlModel");
+    EXPECT_EQ(ctlModel.fbType(), "Enum");
+    EXPECT_TRUE(ctlModel.isLeaf()) << "an enumeration's type must not be followed";
+
+    // Every LNodeType with the node's type id contributes, in template order, to every such node.
+    EXPECT_EQ(names(ctrl.Find_LN("MMXU")->List_DO()), (std::vector<std::string>{"TotW", "A", "Hz"}));
+    EXPECT_EQ(names(ctrl.List_LN()[3]->List_DO()), (std::vector<std::string>{"TotW", "A", "Hz"}));
+
+    // A node without lnType has neither data objects nor data sets; unknown or missing DO types give no
+    // children.
+    const TIEC_LN& lphd = *ctrl.Find_LN("LPHD");
+    EXPECT_TRUE(lphd.List_DO().empty());
+    EXPECT_TRUE(lphd.List_DataSet().empty());
+    const TIEC_LN& ggio = *device.Find_LDevice("MEAS")->Find_LN("GGIO");
+    EXPECT_EQ(ggio.Find_DO("Untyped")->List_DA().size() + ggio.Find_DO("Unknown")->List_DA().size(), 0u);
+
+    // Only the first access point's server.
+    EXPECT_EQ(device.List_LDevice().size(), 2u);
+    EXPECT_EQ(device.Find_LDevice("IGNORED"), nullptr);
+    EXPECT_EQ(device.fFileName(), "bay1.icd");
+    EXPECT_EQ(device.objectCount(), 76u);
+}
+
+TEST(SclLoader, CommentsAndNamespacePrefixesChangeNothing) {
+    const std::string original = test::readFile(test::fixture("bay1.icd"));
+    const std::string expected = test::dump(TIEC_Device(original, "bay1.icd"));
+    ASSERT_NE(expected.find("member"), std::string::npos);
+
+    const std::string withoutComments = std::regex_replace(original, std::regex("<!--[^>]*-->"), "");
+    ASSERT_NE(withoutComments, original);
+    EXPECT_EQ(test::dump(TIEC_Device(withoutComments, "bay1.icd")), expected);
+
+    std::string prefixed = std::regex_replace(original, std::regex("<(/?)([A-Za-z])"), "<$1scl:$2");
+    prefixed = std::regex_replace(prefixed, std::regex("xmlns="), "xmlns:scl=");
+    ASSERT_NE(prefixed.find("<scl:IED"), std::string::npos);
+    EXPECT_EQ(test::dump(TIEC_Device(prefixed, "bay1.icd")), expected);
+}
+
+TEST(SclLoader, RecursiveTypesStopAtTheRepeatedChild) {
+    const TIEC_Device device(test::fixture("recursive.icd"));
+    const TIEC_LN& ln = *device.Find_LDevice("LD0")->Find_LN("GGIO");
+    const TIEC_DO& loop = *ln.Find_DO("Loop");
+    // The SDO of its own type is left out; two siblings of one type both stay.
+    EXPECT_EQ(names(loop.List_DO()), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(loop.List_DA().size(), 1u);
+    // PING_T -> PONG_T -> PING_T: the second PING_T is left out, the rest of PONG_T stays.
+    const TIEC_DO& pong = *ln.Find_DO("Ping")->Find_DO("pong");
+    EXPECT_TRUE(pong.List_DO().empty());
+    EXPECT_EQ(pong.List_DA().size(), 1u);
+    // NODE_T -> next (NODE_T) left out; an Enum of the same id stays as a leaf; PAIR_T -> back (NODE_T) left
+    // out.
+    const TIEC_DA& head = *ln.Find_DO("Chain")->Find_DA("head");
+    ASSERT_EQ(head.List_DA().size(), 3u);
+    EXPECT_EQ(head.List_DA()[1]->fName(), "kind");
+    EXPECT_EQ(head.Find_DA("back"), nullptr);
+    EXPECT_EQ(head.Find_DA("x")->fReference(), "RecLD0/GGIO1.Chain.head.pair.x");
+}
+
+TEST(SclLoader, ModelsOnlyTheFirstIed) {
+    const std::string scd = R"(<SCL>
+        <IED name="First"><AccessPoint><Server><LDevice inst="A"><LN0 lnClass="LLN0" lnType="T"/></LDevice></Server></AccessPoint></IED>
+        <IED name="Second"><AccessPoint><Server><LDevice inst="B"/></Server></AccessPoint></IED>
+        <DataTypeTemplates><LNodeType id="T"><DO name="Mod"/></LNodeType></DataTypeTemplates>
+        </SCL>)";
+    const TIEC_Device device(scd, "two.scd");
+    EXPECT_EQ(device.fName(), "First");
+    ASSERT_EQ(device.List_LDevice().size(), 1u);
+    EXPECT_EQ(device.List_LDevice()[0]->List_LN()[0]->List_DO().size(), 1u);
+}
+
+TEST(SclLoader, MissingSectionsGiveAnEmptyOrPartialDevice) {
+    const struct {
+        const char* text;
+        const char* name;
+        std::size_t lDevices;
+    } cases[] = {
+        {"<Other><IED name='X'/></Other>", "", 0},
+        {"<SCL><DataTypeTemplates/></SCL>", "", 0},
+        {"<SCL><IED name='X'><AccessPoint><Server><LDevice/></Server></AccessPoint></IED></SCL>", "", 0},
+        {"<SCL><IED name='X'/><DataTypeTemplates/></SCL>", "X", 0},
+        {"<SCL><IED name='X'><AccessPoint/></IED><DataTypeTemplates/></SCL>", "X", 0},
+        {"<SCL><IED name='X'><Server><LDevice/></Server></IED><DataTypeTemplates/></SCL>", "X", 0},
+        {"<SCL><DataTypeTemplates/><IED "
+         "name='X'><AccessPoint><Server><LDevice/></Server></AccessPoint></IED></SCL>",
+         "X", 1},
+    };
+    for (const auto& c : cases) {
+        const TIEC_Device device(std::string_view(c.text), "case.icd");
+        EXPECT_EQ(device.fName(), c.name) << c.text;
+        EXPECT_EQ(device.List_LDevice().size(), c.lDevices) << c.text;
+    }
+
+    test::TempDir folder;
+    const TIEC_Device missing(folder / "absent.icd");
+    EXPECT_EQ(missing.fName(), "");
+    EXPECT_TRUE(missing.List_LDevice().empty());
+    EXPECT_EQ(missing.fFileName(), "absent.icd");
+}
+
+TEST(SclLoader, MalformedFileIsAnErrorNamingFileAndPosition) {
+    test::TempDir folder;
+    const auto file = folder / "broken.icd";
+    test::writeFile(file, "<SCL>\n  <IED name=\"X\">\n  </Server>\n</SCL>\n");
+    try {
+        TIEC_Device device(file);
+        FAIL() << "no error";
+    } catch (const ConfigError& error) {
+        const std::string text = error.what();
+        EXPECT_NE(text.find(file.string()), std::string::npos) << text;
+        EXPECT_NE(text.find("line 3"), std::string::npos) << text;
+        EXPECT_NE(text.find("column"), std::string::npos) << text;
+        EXPECT_NE(text.find("mismatch"), std::string::npos) << text;
+    }
+}
+
+TEST(SclLoader, TypesExpandingBeyondTheLimitsAreAnError) {
+    // Each type holds two sub-data objects of the next: a small file doubling into millions of objects.
+    std::string types;
+    for (int level = 0; level < 30; ++level) {
+        const std::string next = "T" + std::to_string(level + 1);
+        types += "<DOType id='T" + std::to_string(level) + "'><SDO name='a' type='" + next +
+                 "'/><SDO name='b' type='" + next + "'/></DOType>";
+    }
+    const std::string doubling =
+        "<SCL><IED name='X'><AccessPoint><Server><LDevice inst='L'><LN lnClass='A' "
+        "lnType='N'/></LDevice></Server></AccessPoint></IED><DataTypeTemplates><LNodeType "
+        "id='N'><DO name='d' type='T0'/></LNodeType>" +
+        types + "</DataTypeTemplates></SCL>";
+    try {
+        TIEC_Device device(doubling, "doubling.icd", SclLoadLimits{200, 10000});
+        FAIL() << "no error";
+    } catch (const ConfigError& error) {
+        EXPECT_NE(std::string(error.what()).find("doubling.icd"), std::string::npos);
+    }
+    EXPECT_THROW(TIEC_Device(doubling, "doubling.icd", SclLoadLimits{10, 100'000'000}), ConfigError);
+    // Within both limits the same shape loads.
+    const std::string shallow = std::regex_replace(doubling, std::regex("type='T8'"), "");
+    EXPECT_EQ(TIEC_Device(shallow, "shallow.icd").objectCount(), 2u + 511u);
+}
+
+} // namespace
+} // namespace sw

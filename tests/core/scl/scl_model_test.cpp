@@ -1,0 +1,145 @@
+#include "scl_test_util.h"
+
+#include "scl/scl_model.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace sw {
+namespace {
+
+class SclModel : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { s_device = std::make_unique<TIEC_Device>(test::fixture("bay1.icd")); }
+    static void TearDownTestSuite() { s_device.reset(); }
+
+    static const TIEC_LN& node(const char* ld, const char* lnClass) {
+        const TIEC_LDevice* logicalDevice = s_device->Find_LDevice(ld);
+        EXPECT_NE(logicalDevice, nullptr) << ld;
+        const TIEC_LN* ln = logicalDevice->Find_LN(lnClass);
+        EXPECT_NE(ln, nullptr) << lnClass;
+        return *ln;
+    }
+
+    static std::unique_ptr<TIEC_Device> s_device;
+};
+
+std::unique_ptr<TIEC_Device> SclModel::s_device;
+
+TEST_F(SclModel, ReferencesJoinTheLevelsWithTheirSeparators) {
+    const TIEC_DA* stVal = node("CTRL", "XCBR").Find_DO("Pos")->Find_DA("stVal");
+    ASSERT_NE(stVal, nullptr);
+    EXPECT_EQ(stVal->fReference(), "Bay1CTRL/Q0XCBR1.Pos.stVal");
+    EXPECT_EQ(stVal->fFC(), "ST");
+
+    const TIEC_DA* f = node("CTRL", "MMXU").Find_DO("TotW")->Find_DA("f");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->fReference(), "Bay1CTRL/MMXU1.TotW.mag.f");
+
+    const TIEC_LN& lln0 = node("CTRL", "LLN0");
+    ASSERT_EQ(lln0.List_DataSet().size(), 2u);
+    EXPECT_EQ(lln0.List_DataSet()[0]->fReference(), "Bay1CTRL/LLN0.DS1");
+    // A data set's reference keeps only the class of its node, not its prefix and instance.
+    EXPECT_EQ(node("CTRL", "MMXU").List_DataSet()[0]->fReference(), "Bay1CTRL/MMXU.DS2");
+
+    EXPECT_EQ(node("CTRL", "XCBR").reference(), "Bay1CTRL/Q0XCBR1");
+    EXPECT_EQ(s_device->Find_LDevice("MEAS")->reference(), "Bay1MEAS");
+    EXPECT_EQ(node("MEAS", "GGIO").Find_DO("Sub")->reference(), "Bay1MEAS/GGIO1.Ind.Sub");
+}
+
+TEST_F(SclModel, LookupsCompareWholeNamesAndReturnTheFirstMatch) {
+    const TIEC_DO* totW = node("CTRL", "MMXU").Find_DO("TotW");
+    ASSERT_NE(totW, nullptr);
+    EXPECT_EQ(totW->Find_DA("mag.f"), nullptr);
+    EXPECT_EQ(totW->Find_DA("MAG"), nullptr);
+    EXPECT_EQ(node("CTRL", "MMXU").Find_DO("TotW.mag"), nullptr);
+    EXPECT_EQ(s_device->Find_LDevice("Bay1CTRL"), nullptr);
+
+    // The first node of a class, whatever instance was meant.
+    EXPECT_EQ(node("CTRL", "MMXU").fInst(), "1");
+    EXPECT_EQ(s_device->Find_LDevice("CTRL")->Find_LN("XCBR")->fPrefix(), "Q0");
+    EXPECT_EQ(s_device->Find_LDevice("CTRL")->Find_LN("Q0XCBR"), nullptr);
+
+    // Pre-order: a sub-data object shadows a later data object of the same name.
+    const TIEC_LN& ggio = node("MEAS", "GGIO");
+    ASSERT_NE(ggio.Find_DO("Alm"), nullptr);
+    EXPECT_EQ(ggio.Find_DO("Alm")->reference(), "Bay1MEAS/GGIO1.Grp.Alm");
+    // A data object does not compare itself, and its attributes are not searched in its sub-data objects.
+    EXPECT_EQ(ggio.Find_DO("Grp")->Find_DO("Grp"), nullptr);
+    EXPECT_EQ(ggio.Find_DO("Grp")->Find_DA("stVal"), nullptr);
+    EXPECT_EQ(ggio.Find_DO("Ind")->Find_DA("stVal")->fReference(), "Bay1MEAS/GGIO1.Ind.stVal");
+}
+
+TEST_F(SclModel, FirstLeafFollowsFirstChildrenOnly) {
+    const TIEC_LN& mmxu = node("CTRL", "MMXU");
+    // cVal is a structure and q a later leaf: the first leaf inside cVal wins.
+    const TIEC_DA* first = mmxu.Find_DO("A")->Find_First_DA();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->fReference(), "Bay1CTRL/MMXU1.A.cVal.mag.f");
+    EXPECT_EQ(first->Find_First_DA(), nullptr);
+    EXPECT_EQ(mmxu.Find_DO("A")->Find_DA("cVal")->Find_First_DA(), first);
+    EXPECT_EQ(node("MEAS", "GGIO").Find_DO("Grp")->Find_First_DA(), nullptr);
+}
+
+TEST_F(SclModel, SubDataObjectsComeBeforeAttributesWhateverTheFileOrder) {
+    const TIEC_DO* ind = node("MEAS", "GGIO").Find_DO("Ind");
+    ASSERT_NE(ind, nullptr);
+    ASSERT_EQ(ind->List_DO().size(), 1u);
+    EXPECT_EQ(ind->List_DO()[0]->fName(), "Sub");
+    ASSERT_EQ(ind->List_DA().size(), 2u);
+    EXPECT_EQ(ind->treeChild(0), ind->List_DO()[0].get());
+    EXPECT_EQ(ind->treeChild(1), ind->List_DA()[0].get());
+}
+
+// Every object is found again from its parent at the row it reports, as a tree view needs.
+void checkTreeLinks(const SclObject& object, std::size_t& visited) {
+    ++visited;
+    for (std::size_t row = 0; row < object.treeChildCount(); ++row) {
+        const SclObject* child = object.treeChild(row);
+        ASSERT_NE(child, nullptr);
+        ASSERT_EQ(child->parent(), &object);
+        ASSERT_EQ(child->treeRow(), row);
+        checkTreeLinks(*child, visited);
+    }
+    EXPECT_EQ(object.treeChild(object.treeChildCount()), nullptr);
+}
+
+TEST_F(SclModel, TreeLinksLeadFromEveryObjectToItsParentAndRow) {
+    std::size_t visited = 0;
+    checkTreeLinks(*s_device, visited);
+    EXPECT_EQ(visited, s_device->objectCount() + 1);
+
+    const TIEC_LN& lln0 = node("CTRL", "LLN0");
+    const SclObject* dataSet = lln0.List_DataSet()[1].get();
+    EXPECT_EQ(dataSet->kind(), SclKind::DataSet);
+    EXPECT_EQ(dataSet->indexInList(), 1u);
+    EXPECT_EQ(dataSet->treeRow(), lln0.List_DO().size() + 1);
+    EXPECT_EQ(s_device->parent(), nullptr);
+    EXPECT_EQ(s_device->treeRow(), 0u);
+}
+
+TEST(SclModelOwnership, DestroyingADeviceFreesEachMemberAttributeOnce) {
+    // Data-set members are attributes owned by data objects; under AddressSanitizer a second release
+    // through the data set would fail here.
+    auto device = std::make_unique<TIEC_Device>(test::fixture("bay1.icd"));
+    const TIEC_DataSet& ds1 = *device->Find_LDevice("CTRL")->Find_LN("LLN0")->List_DataSet()[0];
+    ASSERT_EQ(ds1.List_DA().size(), 6u);
+    EXPECT_EQ(ds1.List_DA()[0], ds1.List_DA()[4]);
+    device.reset();
+}
+
+TEST(SclModelOwnership, NewObjectsAreEmpty) {
+    const TIEC_DA attribute;
+    EXPECT_EQ(attribute.fName(), "");
+    EXPECT_EQ(attribute.fFC(), "");
+    EXPECT_TRUE(attribute.isLeaf());
+    EXPECT_EQ(attribute.Find_First_DA(), nullptr);
+    const TIEC_LN ln;
+    EXPECT_EQ(ln.flnClass(), "");
+    EXPECT_TRUE(ln.List_DataSet().empty());
+    EXPECT_EQ(ln.Find_DO(""), nullptr);
+}
+
+} // namespace
+} // namespace sw
