@@ -24,6 +24,15 @@ void printValues(const ParameterSet& set) {
     }
 }
 
+bool isParameterName(std::string_view name) {
+    for (const ParameterField& field : kParameterFields) {
+        if (field.element == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 // Shows or sets the project's communication parameters the way the Step 2 dialog does: values are loaded
@@ -58,6 +67,9 @@ int runParameters(const std::vector<std::string>& args) {
                             std::string_view(assignment).substr(equals + 1));
         } catch (const ConfigError& refused) {
             std::cerr << refused.what() << '\n';
+            if (!isParameterName(std::string_view(assignment).substr(0, equals))) {
+                std::cerr << "Without assignments the command lists every name.\n";
+            }
             return 2;
         }
     }
