@@ -1,6 +1,10 @@
 #include "shell/main_window.h"
 
 #include "common/message_service.h"
+#include "common/numbers.h"
+#include "common/process.h"
+#include "image/image_builder.h"
+#include "parameters/tfpargen.h"
 #include "shell/about_box.h"
 #include "shell/project_dialogs.h"
 #include "shell/projects.h"
@@ -87,6 +91,7 @@ TFMendralFirmWare::TFMendralFirmWare(const std::filesystem::path& programFolder,
     m_newProject = new TFNew_Project(m_state, this);
     m_openConf = new TFOpenConf(m_state, this);
     m_about = new TFAbout(m_state, this);
+    m_parGen = new TFParGen(m_state, this);
 
     if (source == SettingsSource::Unreadable) {
         // Shown once the window is up; the unreadable file was kept beside it as Mendral.xml.bad.
@@ -205,6 +210,7 @@ void TFMendralFirmWare::Change_Language() {
     Set_Lang();
     m_newProject->Set_Lang();
     m_openConf->Set_Lang();
+    m_parGen->Set_Lang();
 }
 
 void TFMendralFirmWare::Btn_Click() {
@@ -223,7 +229,7 @@ void TFMendralFirmWare::Btn_Click() {
         } else if (!m_state.projectActive()) {
             messages().showError(this, qs(m_state.LangTable.Get(kTextProjectNotValid)));
         } else if (button == Btn_Prm_Gen) {
-            // Step 2 dialog is attached here.
+            gui::openDialog(m_parGen);
         } else if (button == Btn_IEC61850_Client) {
             // Step 3 editor is attached here.
         } else if (button == Btn_CreateBin) {
@@ -245,9 +251,31 @@ void TFMendralFirmWare::Open_Project() {
     }
 }
 
-void TFMendralFirmWare::Update_Device() {}
+void TFMendralFirmWare::Update_Device() {
+    const auto binFolder = m_state.ActiveProjectFolder / "bin";
+    {
+        // Building a large access list takes a moment; nothing is written unless both images are whole.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        struct RestoreCursor {
+            ~RestoreCursor() { QApplication::restoreOverrideCursor(); }
+        } restore;
+        const BuildResult images = Build_Images(m_state.ParGenFile, m_state.AccessFile, Get_Decimal_Separator());
+        Save_Bin_Files(images, binFolder);
+    }
+    // The device update dialog takes over from here once it exists; until then the user is told where
+    // the images are.
+    messages().showInformation(this, QStringLiteral("The device images %1 and %2 were written to \"%3\".")
+                                         .arg(QLatin1String(kParameterImageName), QLatin1String(kVariableImageName),
+                                              qs(binFolder.string())));
+}
 
 void TFMendralFirmWare::L_BrantisClick() { openUrl(makerHomePage()); }
+
+void TFMendralFirmWare::Start_Program(const std::string& NomeSW, const std::string& Parameter, std::uint8_t tipo) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    sw::Start_Program(NomeSW, Parameter, tipo);
+    QApplication::restoreOverrideCursor();
+}
 
 bool TFMendralFirmWare::eventFilter(QObject* watched, QEvent* event) {
     if (watched == L_Brantis && event->type() == QEvent::MouseButtonRelease) {

@@ -4,6 +4,8 @@
 
 #include <QMainWindow>
 
+#include <cstdint>
+
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -32,6 +34,8 @@ public:
     void Open_Project();
     void Update_Device();
     void L_BrantisClick();
+    // Starts an external program and waits for it (at most 150 s), holding the interface meanwhile.
+    void Start_Program(const std::string& NomeSW, const std::string& Parameter, std::uint8_t tipo);
 
     TFNew_Project* newProjectDialog() const { return m_newProject; }
     TFOpenConf* openDialog() const { return m_openConf; }

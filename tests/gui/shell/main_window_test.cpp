@@ -1,3 +1,4 @@
+#include "parameters/tfpargen.h"
 #include "shell/about_box.h"
 #include "shell/main_window.h"
 #include "shell/project_dialogs.h"
@@ -59,6 +60,9 @@ private slots:
         QCOMPARE(window.L_Name_Conf_L2->text(), QStringLiteral("plant"));
         window.Btn_Open->click();
         QCOMPARE(dialogs.opened.size(), size_t(2));
+        window.Btn_Prm_Gen->click();
+        QCOMPARE(dialogs.opened.size(), size_t(3));
+        QVERIFY(qobject_cast<sw::gui::TFParGen*>(dialogs.opened.back()) != nullptr);
         QCOMPARE(QString::fromStdString(window.state().ActiveProjectName), QStringLiteral("plant"));
     }
 
@@ -118,6 +122,41 @@ private slots:
         QCOMPARE(window.Btn_CreateBin->geometry(), QRect(80, 244, 170, 36));
         QCOMPARE(window.Shape1->geometry().top(), 295);
         QCOMPARE(window.L_Brantis->y(), window.L_Step_4->y());
+    }
+
+    void updateDeviceWritesBothImagesOrNothing() {
+        sw::test::TempDir dir;
+        std::filesystem::create_directories(dir / "PROJECTS" / "P" / "bin");
+        sw::test::writeFile(dir / "Mendral.xml",
+                            "<Conf_Settings><lastproj><projectname>P</projectname></lastproj></Conf_Settings>");
+        FakeMessageService messages;
+        TFMendralFirmWare window(dir.path());
+        const auto bin = dir / "PROJECTS" / "P" / "bin";
+
+        sw::test::writeFile(dir / "PROJECTS" / "P" / "ParGen.xml", "<Par_Gen><IEC61850_Client_IP1>");
+        window.Btn_CreateBin->click();
+        QCOMPARE(messages.shown.size(), size_t(1));
+        QVERIFY(messages.shown[0].icon == sw::gui::MessageService::Icon::Error);
+        QVERIFY(messages.shown[0].text.contains(QStringLiteral("ParGen.xml")));
+        QVERIFY(!std::filesystem::exists(bin / "bank1.bin"));
+        QVERIFY(!std::filesystem::exists(bin / "bank2.bin"));
+
+        std::filesystem::remove(dir / "PROJECTS" / "P" / "ParGen.xml");
+        window.Btn_CreateBin->click();
+        QCOMPARE(messages.shown.size(), size_t(2));
+        QVERIFY(messages.shown[1].icon == sw::gui::MessageService::Icon::Information);
+        QCOMPARE(std::filesystem::file_size(bin / "bank1.bin"), std::uintmax_t(2048));
+        QCOMPARE(std::filesystem::file_size(bin / "bank2.bin"), std::uintmax_t(24));
+    }
+
+    void unreadableSettingsFileIsReportedAndKeptAside() {
+        sw::test::TempDir dir;
+        sw::test::writeFile(dir / "Mendral.xml", "<Conf_Settings><lastproj>");
+        FakeMessageService messages;
+        TFMendralFirmWare window(dir.path());
+        QTRY_COMPARE(messages.shown.size(), size_t(1));
+        QVERIFY(messages.shown[0].text.contains(QStringLiteral("Mendral.xml.bad")));
+        QVERIFY(std::filesystem::exists(dir / "Mendral.xml.bad"));
     }
 
     void closingWritesTheSettingsFile() {
