@@ -3,6 +3,9 @@
 #include "common/atomic_file.h"
 #include "common/config_error.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <memory>
 #include <sstream>
 
 namespace sw::xml {
@@ -34,14 +37,55 @@ std::pair<std::size_t, std::size_t> lineAndColumn(std::string_view bytes, std::s
     return {line, end - lineStart + 1};
 }
 
+namespace {
+
+[[noreturn]] void throwParseError(std::string_view bytes, const pugi::xml_parse_result& result,
+                                  const std::string& displayName) {
+    const auto [line, column] = lineAndColumn(bytes, static_cast<std::size_t>(result.offset));
+    std::ostringstream text;
+    text << "The file \"" << displayName << "\" is not well-formed XML: " << result.description() << " (line "
+         << line << ", column " << column << ")";
+    throw ConfigError(text.str());
+}
+
+} // namespace
+
 void loadBuffer(pugi::xml_document& document, std::string_view bytes, const std::string& displayName) {
     const pugi::xml_parse_result result = document.load_buffer(bytes.data(), bytes.size(), kParseOptions);
     if (!result) {
-        const auto [line, column] = lineAndColumn(bytes, static_cast<std::size_t>(result.offset));
-        std::ostringstream text;
-        text << "The file \"" << displayName << "\" is not well-formed XML: " << result.description()
-             << " (line " << line << ", column " << column << ")";
-        throw ConfigError(text.str());
+        throwParseError(bytes, result, displayName);
+    }
+}
+
+void loadFileFast(pugi::xml_document& document, const std::filesystem::path& file) {
+    const auto fail = [&file](int error) {
+        throw ConfigError("Cannot read the file \"" + file.string() + "\": " + systemReason(error));
+    };
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(file.string().c_str(), "rb"),
+                                                           &std::fclose);
+    if (!stream) {
+        fail(errno);
+    }
+    std::error_code sizeError;
+    const auto size = static_cast<std::size_t>(std::filesystem::file_size(file, sizeError));
+    if (sizeError) {
+        fail(sizeError.value());
+    }
+    // The document takes the buffer over, so it comes from pugixml's allocator.
+    char* buffer = static_cast<char*>(pugi::get_memory_allocation_function()(size + 1));
+    if (buffer == nullptr) {
+        throw ConfigError("Not enough memory to read the file \"" + file.string() + "\"");
+    }
+    const std::size_t got = std::fread(buffer, 1, size, stream.get());
+    if (got != size || std::ferror(stream.get())) {
+        const int error = errno;
+        pugi::get_memory_deallocation_function()(buffer);
+        fail(error);
+    }
+    const pugi::xml_parse_result result = document.load_buffer_inplace_own(buffer, size, pugi::parse_default);
+    if (!result) {
+        // Parsing in place has rewritten the bytes; the position is counted on the file as it is.
+        throwParseError(readFileBytes(file), result, file.string());
     }
 }
 
@@ -49,7 +93,9 @@ void loadFile(pugi::xml_document& document, const std::filesystem::path& file) {
     loadBuffer(document, readFileBytes(file), file.string());
 }
 
-pugi::xml_node firstTopLevel(const pugi::xml_document& document) { return document.first_child(); }
+pugi::xml_node firstTopLevel(const pugi::xml_document& document) {
+    return document.first_child();
+}
 
 pugi::xml_node findChild(pugi::xml_node parent, std::string_view name) {
     for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
@@ -72,7 +118,8 @@ std::string elementText(pugi::xml_node element) {
             text += child.value();
             break;
         case pugi::node_element:
-            throw ConfigError(std::string("The element \"") + element.name() + "\" holds elements instead of text");
+            throw ConfigError(std::string("The element \"") + element.name() +
+                              "\" holds elements instead of text");
         default:
             break;
         }

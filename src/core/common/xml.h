@@ -17,6 +17,11 @@ inline constexpr std::string_view kVersionComment = "SW_VERSION = 1.000";
 void loadFile(pugi::xml_document& document, const std::filesystem::path& file);
 void loadBuffer(pugi::xml_document& document, std::string_view bytes, const std::string& displayName);
 
+// For big input files that are only walked element by element (SCL): parses the file's bytes in place,
+// without a second copy, and keeps no declarations, processing instructions or comments. Same errors
+// as loadFile.
+void loadFileFast(pugi::xml_document& document, const std::filesystem::path& file);
+
 // The document's first top-level node, whatever kind it is (declaration, comment, element).
 pugi::xml_node firstTopLevel(const pugi::xml_document& document);
 

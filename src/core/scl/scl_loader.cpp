@@ -94,7 +94,7 @@ void SclLoader::Decode_Device(const std::filesystem::path& file) {
         return;
     }
     pugi::xml_document document;
-    xml::loadFile(document, file);
+    xml::loadFileFast(document, file);
     decodeDocument(document);
 }
 
