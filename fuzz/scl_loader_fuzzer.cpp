@@ -1,0 +1,70 @@
+#include "common/config_error.h"
+#include "scl/scl_model.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace {
+
+void require(bool condition) {
+    if (!condition) {
+        __builtin_trap();
+    }
+}
+
+const sw::SclObject* deviceOf(const sw::SclObject* object) {
+    while (object->parent() != nullptr) {
+        object = object->parent();
+    }
+    return object;
+}
+
+// Every object is reachable again from its parent at its row, and a name lookup finds an object of
+// that name; data-set members belong to the same device.
+void check(const sw::TIEC_Device& device, const sw::SclObject& object) {
+    for (std::size_t row = 0; row < object.treeChildCount(); ++row) {
+        const sw::SclObject* child = object.treeChild(row);
+        require(child != nullptr && child->parent() == &object && child->treeRow() == row);
+        check(device, *child);
+    }
+    switch (object.kind()) {
+    case sw::SclKind::LN: {
+        const auto& ln = static_cast<const sw::TIEC_LN&>(object);
+        for (const auto& dataObject : ln.List_DO()) {
+            const sw::TIEC_DO* found = ln.Find_DO(dataObject->fName());
+            require(found != nullptr && found->fName() == dataObject->fName());
+        }
+        for (const auto& dataSet : ln.List_DataSet()) {
+            require(!dataSet->fReference().empty());
+            for (const sw::TIEC_DA* member : dataSet->List_DA()) {
+                require(deviceOf(member) == &device && !member->fReference().empty());
+            }
+        }
+        break;
+    }
+    case sw::SclKind::DO: {
+        const auto& dataObject = static_cast<const sw::TIEC_DO&>(object);
+        const sw::TIEC_DA* first = dataObject.Find_First_DA();
+        require(first == nullptr || first->isLeaf());
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+// Any bytes as an SCL file: the loader either builds a consistent model or reports a ConfigError.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const sw::SclLoadLimits limits{64, 200'000};
+    try {
+        const sw::TIEC_Device device(std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.icd",
+                                     limits);
+        require(device.objectCount() <= limits.maxObjects);
+        check(device, device);
+    } catch (const sw::ConfigError&) {
+    }
+    return 0;
+}
