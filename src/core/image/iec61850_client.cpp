@@ -8,8 +8,8 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
-#include <optional>
 #include <stdexcept>
 #include <string_view>
 
@@ -20,26 +20,81 @@ namespace {
 constexpr std::uint32_t kDefaultTime = 1000;
 constexpr float kDefaultFactor = 1.0F;
 
-// The attributes of one element, found in a single pass over them (the access file's items carry up
-// to sixteen, and a big list holds tens of thousands of items). The first of equal names wins.
+// Where an item sits in the access file, put into words only when something is wrong with it.
+struct Location {
+    const char* list;
+    std::size_t row;        // from 0
+    std::size_t member = 0; // from 1; 0 for the row itself
+
+    std::string describe() const {
+        std::string text = "row " + std::to_string(row + 1) + " of " + list;
+        if (member > 0) {
+            text = "member " + std::to_string(member) + " of the data set in " + text;
+        }
+        return text;
+    }
+};
+
+bool sameText(const char* a, const char* b) {
+    while (*a != 0 && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
+// The attributes of one element, found in a single pass over them: an access list of tens of thousands
+// of items must cost little more than parsing it. The access editor writes them in table order, so the
+// slot after the last match is tried first. The first of equal names wins.
 template <std::size_t N> class Attributes {
 public:
-    Attributes(pugi::xml_node element, const std::array<std::string_view, N>& names) {
+    Attributes(pugi::xml_node element, const std::array<const char*, N>& names) : m_names(names) {
+        std::size_t next = 0;
         for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
-            const std::string_view name = a.name();
+            const char* name = a.name();
+            if (next < N && m_values[next] == nullptr && sameText(name, names[next])) {
+                m_values[next++] = a.value();
+                continue;
+            }
             for (std::size_t i = 0; i < N; ++i) {
-                if (!m_values[i] && names[i] == name) {
-                    m_values[i] = std::string_view(a.value());
+                if (m_values[i] == nullptr && name[0] == names[i][0] && sameText(name, names[i])) {
+                    m_values[i] = a.value();
+                    next = i + 1;
                     break;
                 }
             }
         }
     }
-    const std::optional<std::string_view>& operator[](std::size_t i) const { return m_values[i]; }
+
+    bool present(std::size_t i) const { return m_values[i] != nullptr; }
+    bool equals(std::size_t i, const char* text) const {
+        return m_values[i] != nullptr && sameText(m_values[i], text);
+    }
+    const char* name(std::size_t i) const { return m_names[i]; }
+    std::string_view value(std::size_t i) const { return m_values[i]; }
 
 private:
-    std::array<std::optional<std::string_view>, N> m_values{};
+    const std::array<const char*, N>& m_names;
+    std::array<const char*, N> m_values{};
 };
+
+// Appends a text in image form to a section of the string area.
+ImageString appendText(std::string& area, std::string_view utf8) {
+    bool ascii = true;
+    for (char c : utf8) {
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    }
+    ImageString text{area.size(), utf8.size()};
+    if (ascii) {
+        area.append(utf8);
+    } else {
+        const std::u16string units = toUtf16(utf8);
+        text.length = units.size();
+        area.append(toImageBytes(units));
+    }
+    area.push_back('\0');
+    return text;
+}
 
 class AccessReader {
 public:
@@ -51,12 +106,15 @@ public:
                           "\" cannot be built into the device image: " + what + ". No image was written.");
     }
 
-    std::string_view required(const std::optional<std::string_view>& value, std::string_view name,
-                              const std::string& where) const {
-        if (!value) {
-            fail(where + " lacks the attribute \"" + std::string(name) + "\"");
+    // The attributes the image cannot do without; checked in the order they are read.
+    template <std::size_t N>
+    void require(const Attributes<N>& a, std::initializer_list<std::size_t> needed,
+                 const Location& where) const {
+        for (std::size_t i : needed) {
+            if (!a.present(i)) {
+                fail(where.describe() + " lacks the attribute \"" + a.name(i) + "\"");
+            }
         }
-        return *value;
     }
 
     static std::int32_t integer(std::string_view text, std::int32_t fallback) {
@@ -76,20 +134,6 @@ private:
     char m_decimalSeparator;
 };
 
-bool equals(const std::optional<std::string_view>& value, std::string_view text) {
-    return value && *value == text;
-}
-
-std::size_t elementCount(pugi::xml_node parent) {
-    std::size_t count = 0;
-    for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
-        if (child.type() == pugi::node_element) {
-            ++count;
-        }
-    }
-    return count;
-}
-
 // Comments and whitespace between items are not items: an indented file reads like a raw one.
 template <typename Visit> void forEachElement(pugi::xml_node parent, Visit visit) {
     std::size_t index = 0;
@@ -98,10 +142,6 @@ template <typename Visit> void forEachElement(pugi::xml_node parent, Visit visit
             visit(child, index++);
         }
     }
-}
-
-std::string rowOf(std::string_view list, std::size_t index) {
-    return "row " + std::to_string(index + 1) + " of " + std::string(list);
 }
 
 enum VariableAttribute {
@@ -121,13 +161,13 @@ enum VariableAttribute {
     VarMoltFact,
     VarCount
 };
-constexpr std::array<std::string_view, VarCount> kVariableAttributes = {
+constexpr std::array<const char*, VarCount> kVariableAttributes = {
     "bType",   "fc",   "Reference", "IPAddress", "Port",      "OnChange",   "OnCMD",
     "OnTimer", "Time", "Position",  "StartBit",  "ReadWrite", "Convertion", "MoltFact"};
 
 enum DataSetAttribute { SetPort, SetEnGoose, SetTime, SetGooseName, SetReference, SetIPAddress, SetCount };
-constexpr std::array<std::string_view, SetCount> kDataSetAttributes = {"Port",      "EnGoose",   "Time",
-                                                                       "GooseName", "Reference", "IPAddress"};
+constexpr std::array<const char*, SetCount> kDataSetAttributes = {"Port",      "EnGoose",   "Time",
+                                                                  "GooseName", "Reference", "IPAddress"};
 
 enum MemberAttribute {
     MemBType,
@@ -138,96 +178,123 @@ enum MemberAttribute {
     MemMoltFact,
     MemCount
 };
-constexpr std::array<std::string_view, MemCount> kMemberAttributes = {"bType",    "Reference",  "Position",
-                                                                      "StartBit", "Convertion", "MoltFact"};
+constexpr std::array<const char*, MemCount> kMemberAttributes = {"bType",    "Reference",  "Position",
+                                                                 "StartBit", "Convertion", "MoltFact"};
 
-TIEC61850_Variable readVariable(const AccessReader& reader, pugi::xml_node item, std::size_t index) {
+} // namespace
+
+void TIEC61850_Client::Clear_Client() {
+    nVariable = 0;
+    nDataSet = 0;
+    vLan = 0;
+    appID = 0;
+    Variable_Add = 0;
+    DataSet_Add = 0;
+    VariableList.clear();
+    DataSetList.clear();
+    variableStrings.clear();
+    dataSetStrings.clear();
+    memberStrings.clear();
+    m_imageSize = kHeaderSize;
+}
+
+namespace {
+
+TIEC61850_Variable readVariable(const AccessReader& reader, pugi::xml_node item, const Location& where,
+                                std::string& strings) {
     const Attributes a(item, kVariableAttributes);
-    const std::string where = rowOf("List_DA_Selected", index);
+    reader.require(a,
+                   {VarBType, VarFc, VarReference, VarIPAddress, VarPort, VarTime, VarPosition, VarStartBit,
+                    VarMoltFact},
+                   where);
     TIEC61850_Variable v;
-    v.bType = toUtf16(reader.required(a[VarBType], "bType", where));
-    const std::u16string fc = toUtf16(reader.required(a[VarFc], "fc", where));
-    if (fc.empty()) {
-        reader.fail(where + " has an empty attribute \"fc\"");
+    const std::string_view fcText = a.value(VarFc);
+    if (fcText.empty()) {
+        reader.fail(where.describe() + " has an empty attribute \"fc\"");
     }
-    v.fc[0] = static_cast<std::uint8_t>(fc[0]);
-    v.fc[1] = fc.size() > 1 ? static_cast<std::uint8_t>(fc[1]) : 0;
-    v.reference = toUtf16(reader.required(a[VarReference], "Reference", where));
-    v.hostname = toUtf16(reader.required(a[VarIPAddress], "IPAddress", where));
-    v.tcpPort =
-        static_cast<std::uint16_t>(AccessReader::integer(reader.required(a[VarPort], "Port", where), 0));
+    if (static_cast<unsigned char>(fcText[0]) < 0x80 &&
+        (fcText.size() == 1 || static_cast<unsigned char>(fcText[1]) < 0x80)) {
+        v.fc[0] = static_cast<std::uint8_t>(fcText[0]);
+        v.fc[1] = fcText.size() > 1 ? static_cast<std::uint8_t>(fcText[1]) : 0;
+    } else {
+        const std::u16string fc = toUtf16(fcText);
+        v.fc[0] = static_cast<std::uint8_t>(fc[0]);
+        v.fc[1] = fc.size() > 1 ? static_cast<std::uint8_t>(fc[1]) : 0;
+    }
+    v.tcpPort = static_cast<std::uint16_t>(AccessReader::integer(a.value(VarPort), 0));
     v.options = 0;
-    if (equals(a[VarOnChange], "Y")) {
+    if (a.equals(VarOnChange, "Y")) {
         v.options |= 0x01;
     }
-    if (equals(a[VarOnCMD], "Y")) {
+    if (a.equals(VarOnCMD, "Y")) {
         v.options |= 0x02;
     }
-    if (equals(a[VarOnTimer], "Y")) {
+    if (a.equals(VarOnTimer, "Y")) {
         v.options |= 0x04;
     }
-    v.time = static_cast<std::uint32_t>(AccessReader::integer(reader.required(a[VarTime], "Time", where),
-                                                              static_cast<std::int32_t>(kDefaultTime)));
-    v.position = static_cast<std::uint16_t>(
-        AccessReader::integer(reader.required(a[VarPosition], "Position", where), 0));
-    v.bit_address = static_cast<std::uint8_t>(
-        AccessReader::integer(reader.required(a[VarStartBit], "StartBit", where), 0));
-    v.rw = equals(a[VarReadWrite], "Read") ? 0 : 1;
-    v.conversion = equals(a[VarConvertion], "ItoF/FtoI") ? 1 : 0;
-    v.moltFactor = reader.factor(reader.required(a[VarMoltFact], "MoltFact", where));
+    v.time = static_cast<std::uint32_t>(
+        AccessReader::integer(a.value(VarTime), static_cast<std::int32_t>(kDefaultTime)));
+    v.position = static_cast<std::uint16_t>(AccessReader::integer(a.value(VarPosition), 0));
+    v.bit_address = static_cast<std::uint8_t>(AccessReader::integer(a.value(VarStartBit), 0));
+    v.rw = a.equals(VarReadWrite, "Read") ? 0 : 1;
+    v.conversion = a.equals(VarConvertion, "ItoF/FtoI") ? 1 : 0;
+    v.moltFactor = reader.factor(a.value(VarMoltFact));
+    // In the order the image lays them out.
+    v.bType = appendText(strings, a.value(VarBType));
+    v.hostname = appendText(strings, a.value(VarIPAddress));
+    v.reference = appendText(strings, a.value(VarReference));
     return v;
 }
 
-TIEC61850_Variable_DS readMember(const AccessReader& reader, pugi::xml_node item, const std::string& where) {
+TIEC61850_Variable_DS readMember(const AccessReader& reader, pugi::xml_node item, const Location& where,
+                                 std::string& strings) {
     const Attributes a(item, kMemberAttributes);
+    reader.require(a, {MemBType, MemReference, MemPosition, MemStartBit, MemMoltFact}, where);
     TIEC61850_Variable_DS m;
-    m.bType = toUtf16(reader.required(a[MemBType], "bType", where));
-    m.reference = toUtf16(reader.required(a[MemReference], "Reference", where));
-    m.position = static_cast<std::uint16_t>(
-        AccessReader::integer(reader.required(a[MemPosition], "Position", where), 0));
-    m.bitAddress = static_cast<std::uint8_t>(
-        AccessReader::integer(reader.required(a[MemStartBit], "StartBit", where), 0));
-    m.conversion = equals(a[MemConvertion], "ItoF/FtoI") ? 1 : 0;
-    m.moltFactor = reader.factor(reader.required(a[MemMoltFact], "MoltFact", where));
+    m.position = static_cast<std::uint16_t>(AccessReader::integer(a.value(MemPosition), 0));
+    m.bitAddress = static_cast<std::uint8_t>(AccessReader::integer(a.value(MemStartBit), 0));
+    m.conversion = a.equals(MemConvertion, "ItoF/FtoI") ? 1 : 0;
+    m.moltFactor = reader.factor(a.value(MemMoltFact));
+    m.bType = appendText(strings, a.value(MemBType));
+    m.reference = appendText(strings, a.value(MemReference));
     return m;
 }
 
-TDataSet readDataSet(const AccessReader& reader, pugi::xml_node item, std::size_t index) {
+TDataSet readDataSet(const AccessReader& reader, pugi::xml_node item, const Location& where,
+                     std::string& strings, std::string& memberStrings) {
     const Attributes a(item, kDataSetAttributes);
-    const std::string where = rowOf("List_DataSet_Selected", index);
+    reader.require(a, {SetPort, SetTime, SetGooseName, SetReference, SetIPAddress}, where);
     TDataSet d;
     d.options = kDataSetOptions;
-    d.tcpPort =
-        static_cast<std::uint16_t>(AccessReader::integer(reader.required(a[SetPort], "Port", where), 0));
-    d.enGoose = equals(a[SetEnGoose], "Y") ? 1 : 0;
-    d.time = static_cast<std::uint32_t>(AccessReader::integer(reader.required(a[SetTime], "Time", where),
-                                                              static_cast<std::int32_t>(kDefaultTime)));
-    d.goose_name = toUtf16(reader.required(a[SetGooseName], "GooseName", where));
-    d.reference = toUtf16(reader.required(a[SetReference], "Reference", where));
-    d.hostname = toUtf16(reader.required(a[SetIPAddress], "IPAddress", where));
+    d.tcpPort = static_cast<std::uint16_t>(AccessReader::integer(a.value(SetPort), 0));
+    d.enGoose = a.equals(SetEnGoose, "Y") ? 1 : 0;
+    d.time = static_cast<std::uint32_t>(
+        AccessReader::integer(a.value(SetTime), static_cast<std::int32_t>(kDefaultTime)));
 
     const pugi::xml_node members = xml::findChild(item, "DataSet_List_DAs");
     if (!members) {
-        reader.fail("the data set in " + where + " has no element \"DataSet_List_DAs\"");
+        reader.fail("the data set in " + where.describe() + " has no element \"DataSet_List_DAs\"");
     }
-    const std::size_t count = elementCount(members);
+    d.goose_name = appendText(strings, a.value(SetGooseName));
+    d.reference = appendText(strings, a.value(SetReference));
+    d.hostname = appendText(strings, a.value(SetIPAddress));
+
+    forEachElement(members, [&](pugi::xml_node member, std::size_t k) {
+        d.VariableList.push_back(readMember(reader, member, {where.list, where.row, k + 1}, memberStrings));
+    });
+    const std::size_t count = d.VariableList.size();
     if (count > kMaxDataSetMembers) {
-        reader.fail("the data set in " + where + " has " + std::to_string(count) + " members, " +
+        reader.fail("the data set in " + where.describe() + " has " + std::to_string(count) + " members, " +
                     std::to_string(count - kMaxDataSetMembers) + " more than the " +
                     std::to_string(kMaxDataSetMembers) + " a data set can hold");
     }
     d.nVariable = static_cast<std::uint8_t>(count);
-    d.VariableList.reserve(count);
-    forEachElement(members, [&](pugi::xml_node member, std::size_t k) {
-        d.VariableList.push_back(
-            readMember(reader, member, "member " + std::to_string(k + 1) + " of the data set in " + where));
-    });
     return d;
 }
 
 class ImageWriter {
 public:
-    ImageWriter(std::uint8_t* at) : m_at(at) {}
+    explicit ImageWriter(std::uint8_t* at) : m_at(at) {}
 
     void u8(std::uint8_t value) { *m_at++ = value; }
     void u16(std::uint16_t value) {
@@ -243,15 +310,12 @@ public:
         m_at += 4;
     }
     void zeros(std::size_t count) {
-        for (std::size_t i = 0; i < count; ++i) {
-            *m_at++ = 0;
-        }
+        std::memset(m_at, 0, count);
+        m_at += count;
     }
-    void text(const std::u16string& value) {
-        for (char16_t unit : value) {
-            *m_at++ = static_cast<std::uint8_t>(unit & 0xFF);
-        }
-        *m_at++ = 0;
+    void bytes(const std::string& area) {
+        std::memcpy(m_at, area.data(), area.size());
+        m_at += area.size();
     }
     const std::uint8_t* at() const { return m_at; }
 
@@ -260,18 +324,6 @@ private:
 };
 
 } // namespace
-
-void TIEC61850_Client::Clear_Client() {
-    nVariable = 0;
-    nDataSet = 0;
-    vLan = 0;
-    appID = 0;
-    Variable_Add = 0;
-    DataSet_Add = 0;
-    VariableList.clear();
-    DataSetList.clear();
-    m_imageSize = kHeaderSize;
-}
 
 void TIEC61850_Client::Load_Access_List(const std::filesystem::path& accessFile, std::uint32_t imageBase,
                                         char decimalSeparator) {
@@ -290,16 +342,18 @@ void TIEC61850_Client::Load_Access_List(const std::filesystem::path& accessFile,
             reader.fail("its root has no element \"List_DA_Selected\"");
         }
         VariableList.clear();
-        VariableList.reserve(elementCount(variables));
+        variableStrings.clear();
         forEachElement(variables, [&](pugi::xml_node item, std::size_t i) {
-            VariableList.push_back(readVariable(reader, item, i));
+            VariableList.push_back(readVariable(reader, item, {"List_DA_Selected", i}, variableStrings));
         });
 
         DataSetList.clear();
+        dataSetStrings.clear();
+        memberStrings.clear();
         if (const pugi::xml_node dataSets = xml::findChild(root, "List_DataSet_Selected")) {
-            DataSetList.reserve(elementCount(dataSets));
             forEachElement(dataSets, [&](pugi::xml_node item, std::size_t i) {
-                DataSetList.push_back(readDataSet(reader, item, i));
+                DataSetList.push_back(
+                    readDataSet(reader, item, {"List_DataSet_Selected", i}, dataSetStrings, memberStrings));
             });
         }
         nVariable = static_cast<std::int32_t>(VariableList.size());
@@ -311,36 +365,37 @@ void TIEC61850_Client::Load_Access_List(const std::filesystem::path& accessFile,
 void TIEC61850_Client::layOut(std::uint32_t imageBase) {
     // Kept in 64 bits so that an oversized list is measured, not wrapped, and refused on writing.
     std::uint64_t address = std::uint64_t{imageBase} + kHeaderSize;
-    auto place = [&address](std::uint32_t& field, std::uint64_t size) {
-        field = static_cast<std::uint32_t>(address);
-        address += size;
-    };
-    auto placeText = [&place](std::uint32_t& field, const std::u16string& text) {
-        place(field, text.size() + 1);
-    };
-
-    place(Variable_Add, kVariableEntrySize * VariableList.size());
-    place(DataSet_Add, kDataSetEntrySize * DataSetList.size());
+    Variable_Add = static_cast<std::uint32_t>(address);
+    address += kVariableEntrySize * VariableList.size();
+    DataSet_Add = static_cast<std::uint32_t>(address);
+    address += kDataSetEntrySize * DataSetList.size();
     for (TDataSet& d : DataSetList) {
-        place(d.VariableList_Add, kMemberEntrySize * d.VariableList.size());
+        d.VariableList_Add = static_cast<std::uint32_t>(address);
+        address += kMemberEntrySize * d.VariableList.size();
     }
+    // The texts were gathered in layout order, section by section, so each address is the section's
+    // start plus the text's offset in it.
+    const std::uint64_t variableTexts = address;
+    const std::uint64_t dataSetTexts = variableTexts + variableStrings.size();
+    const std::uint64_t memberTexts = dataSetTexts + dataSetStrings.size();
+    auto at = [](std::uint64_t section, const ImageString& text) {
+        return static_cast<std::uint32_t>(section + text.offset);
+    };
     for (TIEC61850_Variable& v : VariableList) {
-        placeText(v.bType_Add, v.bType);
-        placeText(v.hostname_Add, v.hostname);
-        placeText(v.reference_Add, v.reference);
+        v.bType_Add = at(variableTexts, v.bType);
+        v.hostname_Add = at(variableTexts, v.hostname);
+        v.reference_Add = at(variableTexts, v.reference);
     }
     for (TDataSet& d : DataSetList) {
-        placeText(d.goose_name_Add, d.goose_name);
-        placeText(d.reference_Add, d.reference);
-        placeText(d.hostname_Add, d.hostname);
-    }
-    for (TDataSet& d : DataSetList) {
+        d.goose_name_Add = at(dataSetTexts, d.goose_name);
+        d.reference_Add = at(dataSetTexts, d.reference);
+        d.hostname_Add = at(dataSetTexts, d.hostname);
         for (TIEC61850_Variable_DS& m : d.VariableList) {
-            placeText(m.bType_Add, m.bType);
-            placeText(m.reference_Add, m.reference);
+            m.bType_Add = at(memberTexts, m.bType);
+            m.reference_Add = at(memberTexts, m.reference);
         }
     }
-    m_imageSize = address - imageBase;
+    m_imageSize = memberTexts + memberStrings.size() - imageBase;
 }
 
 std::size_t TIEC61850_Client::Write_Variable_Image(std::size_t position, std::vector<std::uint8_t>& buffer,
@@ -401,22 +456,9 @@ std::size_t TIEC61850_Client::Write_Variable_Image(std::size_t position, std::ve
             out.u32(m.reference_Add);
         }
     }
-    for (const TIEC61850_Variable& v : VariableList) {
-        out.text(v.bType);
-        out.text(v.hostname);
-        out.text(v.reference);
-    }
-    for (const TDataSet& d : DataSetList) {
-        out.text(d.goose_name);
-        out.text(d.reference);
-        out.text(d.hostname);
-    }
-    for (const TDataSet& d : DataSetList) {
-        for (const TIEC61850_Variable_DS& m : d.VariableList) {
-            out.text(m.bType);
-            out.text(m.reference);
-        }
-    }
+    out.bytes(variableStrings);
+    out.bytes(dataSetStrings);
+    out.bytes(memberStrings);
     if (out.at() != buffer.data() + position + size) {
         throw std::logic_error("The variable image does not match its own layout");
     }

@@ -18,7 +18,14 @@ inline constexpr std::size_t kVariableImageLimit = 0x7FFFF;
 inline constexpr std::size_t kMaxDataSetMembers = 255;
 inline constexpr std::uint8_t kDataSetOptions = 0x04;
 
-// Texts are held as UTF-16 because the device counts and stores them per code unit.
+// A text in its image form (one byte per UTF-16 code unit, then a zero byte), kept in the client's string
+// area rather than in the record: the area is then written in one piece, and a list of tens of thousands
+// of entries costs no allocation per text.
+struct ImageString {
+    std::size_t offset = 0; // within its section of the string area
+    std::size_t length = 0; // in UTF-16 code units, the zero byte not counted
+};
+
 struct TIEC61850_Variable {
     std::array<std::uint8_t, 2> fc{};
     std::uint8_t rw = 0;
@@ -29,9 +36,9 @@ struct TIEC61850_Variable {
     std::uint16_t tcpPort = 0;
     std::uint32_t time = 0;
     float moltFactor = 0;
-    std::u16string bType;
-    std::u16string hostname;
-    std::u16string reference;
+    ImageString bType;
+    ImageString hostname;
+    ImageString reference;
     std::uint32_t bType_Add = 0;
     std::uint32_t hostname_Add = 0;
     std::uint32_t reference_Add = 0;
@@ -42,8 +49,8 @@ struct TIEC61850_Variable_DS {
     std::uint8_t bitAddress = 0;
     std::uint8_t conversion = 0;
     float moltFactor = 0;
-    std::u16string bType;
-    std::u16string reference;
+    ImageString bType;
+    ImageString reference;
     std::uint32_t bType_Add = 0;
     std::uint32_t reference_Add = 0;
 };
@@ -55,9 +62,9 @@ struct TDataSet {
     std::uint16_t tcpPort = 0;
     std::uint8_t enGoose = 0;
     std::uint32_t time = 0;
-    std::u16string goose_name;
-    std::u16string reference;
-    std::u16string hostname;
+    ImageString goose_name;
+    ImageString reference;
+    ImageString hostname;
     std::vector<TIEC61850_Variable_DS> VariableList;
     std::uint32_t goose_name_Add = 0;
     std::uint32_t reference_Add = 0;
@@ -92,6 +99,12 @@ struct TIEC61850_Client {
 
     // Length in bytes of the image as laid out; valid after Load_Access_List.
     std::uint64_t imageSize() const { return m_imageSize; }
+
+    // The string area's three sections, each in layout order: the variables' texts, the data sets'
+    // texts, the members' texts.
+    std::string variableStrings;
+    std::string dataSetStrings;
+    std::string memberStrings;
 
 private:
     void layOut(std::uint32_t imageBase);
