@@ -329,8 +329,10 @@ void TIEC61850_Client::Load_Access_List(const std::filesystem::path& accessFile,
                                         char decimalSeparator) {
     std::error_code error;
     if (std::filesystem::exists(accessFile, error)) {
+        // Only elements and their attributes are read, so the file is parsed in place without its
+        // comments: a big access list is held once.
         pugi::xml_document document;
-        xml::loadFile(document, accessFile);
+        xml::loadFileFast(document, accessFile);
         const AccessReader reader(accessFile, decimalSeparator);
 
         const pugi::xml_node root = xml::findChild(document, "IEC_68850_Client");
