@@ -242,12 +242,24 @@ void SclLoader::Decode_LN_Goose(TIEC_LN& ln, pugi::xml_node element) {
     if (name.empty() || dataSetName.empty()) {
         return;
     }
+    const std::string* key = m_pool.find(dataSetName);
+    if (key == nullptr) {
+        return;
+    }
     // Only this node's data sets; when two blocks name one data set the later one wins.
-    for (const auto& dataSet : ln.m_listDataSet) {
-        if (*dataSet->m_name == dataSetName) {
-            dataSet->m_gooseName = m_pool.intern(name);
-            return;
-        }
+    const TIEC_DataSet* dataSet = m_dataSetByName.find<TIEC_DataSet>(
+        &ln, key,
+        [&ln](auto visit) {
+            for (const auto& each : ln.m_listDataSet) {
+                if (!visit(*each)) {
+                    return false;
+                }
+            }
+            return true;
+        },
+        [](const TIEC_DataSet& each) { return &each.fName(); });
+    if (dataSet != nullptr) {
+        ln.m_listDataSet[dataSet->indexInList()]->m_gooseName = m_pool.intern(name);
     }
 }
 

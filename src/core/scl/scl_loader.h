@@ -60,6 +60,7 @@ private:
     std::string m_displayName;
     std::unique_ptr<TemplateIndex> m_templates;
     FirstMatchIndex m_firstMatch;
+    FirstMatchIndex m_dataSetByName; // scoped by node, like data objects, so kept apart
 };
 
 } // namespace sw

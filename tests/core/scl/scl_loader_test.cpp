@@ -207,3 +207,58 @@ TEST(SclLoader, TypesExpandingBeyondTheLimitsAreAnError) {
 
 } // namespace
 } // namespace sw
+
+namespace sw {
+namespace {
+
+// Scopes large enough to be indexed must still give the first match in document and pre-order.
+TEST(SclLoader, LargeScopesResolveMembersAndGooseNamesLikeTheLinearLookups) {
+    std::string nodes;
+    for (int k = 0; k < 50; ++k) {
+        const std::string lnClass = (k == 40 || k == 45) ? "DUP" : "C" + std::to_string(k);
+        nodes += "<LN lnClass='" + lnClass + "' inst='" + std::to_string(k) + "' lnType='T'/>";
+    }
+    std::string dataSets;
+    for (int k = 0; k < 40; ++k) {
+        dataSets += "<DataSet name='S" + std::to_string(k % 38) +
+                    "'><FCDA ldInst='L' lnClass='DUP' doName='D30' daName='a35'/>"
+                    "<FCDA ldInst='L' lnClass='C3' doName='D" +
+                    std::to_string(k) + "' daName='a" + std::to_string(k) + "'/></DataSet>";
+    }
+    std::string objects;
+    std::string attributes = "<DA name='a0' bType='Struct' type='S' fc='ST'/>";
+    for (int k = 0; k < 40; ++k) {
+        objects += "<DO name='D" + std::to_string(k) + "' type='" + (k == 5 ? "W" : "V") + "'/>";
+        attributes += "<DA name='a" + std::to_string(k + 1) + "' bType='INT32' fc='ST'/>";
+    }
+    const std::string scl =
+        "<SCL><IED name='I'><AccessPoint><Server><LDevice inst='L'><LN0 lnClass='LLN0' lnType='T'>" +
+        dataSets + "<GSEControl name='G' datSet='S35'/><GSEControl name='H' datSet='S1'/></LN0>" + nodes +
+        "</LDevice></Server></AccessPoint></IED><DataTypeTemplates><LNodeType id='T'>" + objects +
+        "</LNodeType><DOType id='V'>" + attributes + "</DOType><DOType id='W'><SDO name='D30' type='V'/>" +
+        attributes +
+        "</DOType><DAType id='S'><BDA name='a35' bType='BOOLEAN'/></DAType></DataTypeTemplates></SCL>";
+    const TIEC_Device device(scl, "large.icd");
+    const TIEC_LN& lln0 = *device.Find_LDevice("L")->Find_LN("LLN0");
+    ASSERT_EQ(lln0.List_DataSet().size(), 40u);
+
+    const TIEC_DA* shadowed = device.Find_LDevice("L")->Find_LN("DUP")->Find_DO("D30")->Find_DA("a35");
+    ASSERT_NE(shadowed, nullptr);
+    EXPECT_EQ(shadowed->fReference(), "IL/DUP40.D5.D30.a0.a35");
+    for (int k = 0; k < 40; ++k) {
+        const auto& members = lln0.List_DataSet()[k]->List_DA();
+        ASSERT_EQ(members.size(), 2u) << k;
+        EXPECT_EQ(members[0], shadowed);
+        const TIEC_LN& c3 = *device.Find_LDevice("L")->Find_LN("C3");
+        EXPECT_EQ(members[1], c3.Find_DO("D" + std::to_string(k))->Find_DA("a" + std::to_string(k))) << k;
+    }
+    EXPECT_EQ(lln0.List_DataSet()[30]->List_DA()[1]->fReference(), "IL/C33.D5.D30.a30");
+    EXPECT_EQ(lln0.List_DataSet()[35]->List_DA()[1]->fReference(), "IL/C33.D35.a0.a35");
+    // Duplicate data-set names: the first of each name gets the control block.
+    EXPECT_EQ(lln0.List_DataSet()[35]->fGooseName(), "G");
+    EXPECT_EQ(lln0.List_DataSet()[1]->fGooseName(), "H");
+    EXPECT_EQ(lln0.List_DataSet()[39]->fGooseName(), "");
+}
+
+} // namespace
+} // namespace sw
