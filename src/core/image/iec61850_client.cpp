@@ -328,7 +328,11 @@ private:
 void TIEC61850_Client::Load_Access_List(const std::filesystem::path& accessFile, std::uint32_t imageBase,
                                         char decimalSeparator) {
     std::error_code error;
-    if (std::filesystem::exists(accessFile, error)) {
+    const bool present = std::filesystem::exists(accessFile, error);
+    if (error) {
+        throw ConfigError("Cannot read the file \"" + accessFile.string() + "\": " + error.message());
+    }
+    if (present) {
         // Only elements and their attributes are read, so the file is parsed in place without its
         // comments: a big access list is held once.
         pugi::xml_document document;

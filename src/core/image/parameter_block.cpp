@@ -106,8 +106,14 @@ void ParameterBlock::Set_Default_Parameters() {
 }
 
 void ParameterBlock::Load_ParGen(const std::filesystem::path& parGenFile, TIEC61850_Client& client) {
+    // Only a file that is not there means "defaults"; one that cannot be looked at must not silently
+    // give a default image.
     std::error_code error;
-    if (!std::filesystem::exists(parGenFile, error)) {
+    const bool present = std::filesystem::exists(parGenFile, error);
+    if (error) {
+        throw ConfigError("Cannot read the file \"" + parGenFile.string() + "\": " + error.message());
+    }
+    if (!present) {
         return;
     }
     pugi::xml_document document;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -110,6 +111,13 @@ TEST(ParameterBlock, MalformedParameterFileStopsTheBuildNamingTheFile) {
     } catch (const sw::ConfigError& error) {
         EXPECT_NE(std::string(error.what()).find("ParGen.xml"), std::string::npos) << error.what();
     }
+}
+
+TEST(ParameterBlock, ProjectFileThatCannotBeLookedAtIsAnErrorNotADefault) {
+    sw::test::TempDir dir;
+    std::filesystem::create_symlink("ParGen.xml", dir / "ParGen.xml"); // a loop: stat fails
+    EXPECT_THROW(sw::Build_Images(dir / "ParGen.xml", absentFile(), '.'), sw::ConfigError);
+    EXPECT_THROW(sw::Build_Images(absentFile(), dir / "ParGen.xml", '.'), sw::ConfigError);
 }
 
 struct KeyCase {
