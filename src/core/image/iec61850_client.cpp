@@ -66,10 +66,9 @@ public:
         }
     }
 
-    bool present(std::size_t i) const { return m_values[i] != nullptr; }
-    bool equals(std::size_t i, const char* text) const {
-        return m_values[i] != nullptr && sameText(m_values[i], text);
-    }
+    // The bound keeps each instantiation's body its own; g++ otherwise merges them and warns falsely.
+    bool present(std::size_t i) const { return i < N && m_values[i] != nullptr; }
+    bool equals(std::size_t i, const char* text) const { return present(i) && sameText(m_values[i], text); }
     const char* name(std::size_t i) const { return m_names[i]; }
     std::string_view value(std::size_t i) const { return m_values[i]; }
 
