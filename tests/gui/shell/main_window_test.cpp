@@ -115,6 +115,28 @@ private slots:
         QVERIFY(opened[0].endsWith(QStringLiteral("/HOME/default.asp?frompg=SW40512")));
     }
 
+    void aboutBoxShowsTheProductAndItsLinksOpenTheHomePage() {
+        sw::test::TempDir dir;
+        QStringList opened;
+        sw::gui::setUrlOpener([&opened](const QString& address) { opened << address; });
+        ScriptedDialogs dialogs([](QDialog* dialog) {
+            auto* about = qobject_cast<sw::gui::TFAbout*>(dialog);
+            QVERIFY(about != nullptr);
+            QCOMPARE(about->Label2->text(), QStringLiteral("IEC61850 Client / Serial - Converter"));
+            QCOMPARE(about->Label9->text(), QStringLiteral("SW40512"));
+            QCOMPARE(about->Label10->text(), QStringLiteral("1.000"));
+            QCOMPARE(about->Label12->text(), QStringLiteral("MN40512"));
+            QCOMPARE(about->size(), QSize(425, 148));
+            QTest::mouseClick(about->Label4, Qt::LeftButton);
+            about->LbButton1->click();
+        });
+        TFMendralFirmWare window(dir.path());
+        window.Btn_Info->click();
+        sw::gui::setUrlOpener({});
+        QCOMPARE(dialogs.opened.size(), size_t(1));
+        QCOMPARE(opened, QStringList{sw::gui::makerHomePage()});
+    }
+
     void fixedLayoutFollowsTheStepButtons() {
         sw::test::TempDir dir;
         TFMendralFirmWare window(dir.path());
