@@ -43,25 +43,37 @@ bool sameText(const char* a, const char* b) {
     return *a == *b;
 }
 
+// Where an attribute's value goes: a slot of the reader's table, or nowhere for the ones the image does
+// not hold.
+struct Field {
+    const char* name;
+    int slot; // -1: not read
+};
+
 // The attributes of one element, found in a single pass over them: an access list of tens of thousands
-// of items must cost little more than parsing it. The access editor writes them in table order, so the
-// slot after the last match is tried first. The first of equal names wins.
-template <std::size_t N> class Attributes {
+// of items must cost little more than parsing it. `order` lists every attribute in the order the access
+// editor writes them, so in its files each name is compared once, with the one expected next; other
+// orders and unknown names fall back to a search. The first of equal names wins.
+template <std::size_t N, std::size_t W> class Attributes {
 public:
-    Attributes(pugi::xml_node element, const std::array<const char*, N>& names) : m_names(names) {
+    Attributes(pugi::xml_node element, const std::array<Field, W>& order) : m_order(order) {
         std::size_t next = 0;
         for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
             const char* name = a.name();
-            if (next < N && m_values[next] == nullptr && sameText(name, names[next])) {
-                m_values[next++] = a.value();
-                continue;
-            }
-            for (std::size_t i = 0; i < N; ++i) {
-                if (m_values[i] == nullptr && name[0] == names[i][0] && sameText(name, names[i])) {
-                    m_values[i] = a.value();
-                    next = i + 1;
-                    break;
+            std::size_t at = next;
+            if (at >= W || !sameText(name, order[at].name)) {
+                at = 0;
+                while (at < W && (name[0] != order[at].name[0] || !sameText(name, order[at].name))) {
+                    ++at;
                 }
+                if (at == W) {
+                    continue;
+                }
+            }
+            next = at + 1;
+            const int slot = order[at].slot;
+            if (slot >= 0 && m_values[static_cast<std::size_t>(slot)] == nullptr) {
+                m_values[static_cast<std::size_t>(slot)] = a.value();
             }
         }
     }
@@ -69,31 +81,21 @@ public:
     // The bound keeps each instantiation's body its own; g++ otherwise merges them and warns falsely.
     bool present(std::size_t i) const { return i < N && m_values[i] != nullptr; }
     bool equals(std::size_t i, const char* text) const { return present(i) && sameText(m_values[i], text); }
-    const char* name(std::size_t i) const { return m_names[i]; }
-    std::string_view value(std::size_t i) const { return m_values[i]; }
+    const char* name(std::size_t i) const {
+        for (const Field& field : m_order) {
+            if (field.slot == static_cast<int>(i)) {
+                return field.name;
+            }
+        }
+        return "";
+    }
+    // Zero-terminated, inside the parsed document.
+    const char* value(std::size_t i) const { return m_values[i]; }
 
 private:
-    const std::array<const char*, N>& m_names;
+    const std::array<Field, W>& m_order;
     std::array<const char*, N> m_values{};
 };
-
-// Appends a text in image form to a section of the string area.
-ImageString appendText(std::string& area, std::string_view utf8) {
-    bool ascii = true;
-    for (char c : utf8) {
-        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    }
-    ImageString text{area.size(), utf8.size()};
-    if (ascii) {
-        area.append(utf8);
-    } else {
-        const std::u16string units = toUtf16(utf8);
-        text.length = units.size();
-        area.append(toImageBytes(units));
-    }
-    area.push_back('\0');
-    return text;
-}
 
 class AccessReader {
 public:
@@ -106,8 +108,8 @@ public:
     }
 
     // The attributes the image cannot do without; checked in the order they are read.
-    template <std::size_t N>
-    void require(const Attributes<N>& a, std::initializer_list<std::size_t> needed,
+    template <std::size_t N, std::size_t W>
+    void require(const Attributes<N, W>& a, std::initializer_list<std::size_t> needed,
                  const Location& where) const {
         for (std::size_t i : needed) {
             if (!a.present(i)) {
@@ -116,12 +118,12 @@ public:
         }
     }
 
-    static std::int32_t integer(std::string_view text, std::int32_t fallback) {
-        return parseInteger(text).value_or(fallback);
+    static std::int32_t integer(const char* text, std::int32_t fallback) {
+        return parseTerminatedInteger(text).value_or(fallback);
     }
 
-    float factor(std::string_view text) const {
-        const auto value = parseFloat(text, m_decimalSeparator);
+    float factor(const char* text) const {
+        const auto value = parseTerminatedFloat(text, m_decimalSeparator);
         if (!value || std::fabs(*value) > static_cast<double>(std::numeric_limits<float>::max())) {
             return kDefaultFactor;
         }
@@ -134,6 +136,14 @@ private:
 };
 
 // Comments and whitespace between items are not items: an indented file reads like a raw one.
+std::size_t countElements(pugi::xml_node parent) {
+    std::size_t count = 0;
+    for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
+        count += child.type() == pugi::node_element ? 1 : 0;
+    }
+    return count;
+}
+
 template <typename Visit> void forEachElement(pugi::xml_node parent, Visit visit) {
     std::size_t index = 0;
     for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
@@ -160,13 +170,32 @@ enum VariableAttribute {
     VarMoltFact,
     VarCount
 };
-constexpr std::array<const char*, VarCount> kVariableAttributes = {
-    "bType",   "fc",   "Reference", "IPAddress", "Port",      "OnChange",   "OnCMD",
-    "OnTimer", "Time", "Position",  "StartBit",  "ReadWrite", "Convertion", "MoltFact"};
+constexpr std::array<Field, VarCount + 2> kVariableAttributes = {{{"Index", -1},
+                                                                  {"bType", VarBType},
+                                                                  {"fc", VarFc},
+                                                                  {"Reference", VarReference},
+                                                                  {"IPAddress", VarIPAddress},
+                                                                  {"Port", VarPort},
+                                                                  {"OnChange", VarOnChange},
+                                                                  {"OnCMD", VarOnCMD},
+                                                                  {"OnTimer", VarOnTimer},
+                                                                  {"Time", VarTime},
+                                                                  {"Position", VarPosition},
+                                                                  {"StartBit", VarStartBit},
+                                                                  {"ReadWrite", VarReadWrite},
+                                                                  {"Convertion", VarConvertion},
+                                                                  {"MoltFact", VarMoltFact},
+                                                                  {"Mnemonic", -1}}};
 
 enum DataSetAttribute { SetPort, SetEnGoose, SetTime, SetGooseName, SetReference, SetIPAddress, SetCount };
-constexpr std::array<const char*, SetCount> kDataSetAttributes = {"Port",      "EnGoose",   "Time",
-                                                                  "GooseName", "Reference", "IPAddress"};
+constexpr std::array<Field, SetCount + 2> kDataSetAttributes = {{{"Index", -1},
+                                                                 {"Reference", SetReference},
+                                                                 {"GooseName", SetGooseName},
+                                                                 {"EnGoose", SetEnGoose},
+                                                                 {"IPAddress", SetIPAddress},
+                                                                 {"Port", SetPort},
+                                                                 {"Time", SetTime},
+                                                                 {"Mnemonic", -1}}};
 
 enum MemberAttribute {
     MemBType,
@@ -177,8 +206,13 @@ enum MemberAttribute {
     MemMoltFact,
     MemCount
 };
-constexpr std::array<const char*, MemCount> kMemberAttributes = {"bType",    "Reference",  "Position",
-                                                                 "StartBit", "Convertion", "MoltFact"};
+constexpr std::array<Field, MemCount + 1> kMemberAttributes = {{{"bType", MemBType},
+                                                                {"Reference", MemReference},
+                                                                {"Position", MemPosition},
+                                                                {"StartBit", MemStartBit},
+                                                                {"Convertion", MemConvertion},
+                                                                {"MoltFact", MemMoltFact},
+                                                                {"Mnemonic", -1}}};
 
 } // namespace
 
@@ -200,21 +234,21 @@ void TIEC61850_Client::Clear_Client() {
 namespace {
 
 TIEC61850_Variable readVariable(const AccessReader& reader, pugi::xml_node item, const Location& where,
-                                std::string& strings) {
-    const Attributes a(item, kVariableAttributes);
+                                TextArea& strings) {
+    const Attributes<VarCount, kVariableAttributes.size()> a(item, kVariableAttributes);
     reader.require(a,
                    {VarBType, VarFc, VarReference, VarIPAddress, VarPort, VarTime, VarPosition, VarStartBit,
                     VarMoltFact},
                    where);
     TIEC61850_Variable v;
-    const std::string_view fcText = a.value(VarFc);
-    if (fcText.empty()) {
+    const char* fcText = a.value(VarFc);
+    if (fcText[0] == 0) {
         reader.fail(where.describe() + " has an empty attribute \"fc\"");
     }
-    if (static_cast<unsigned char>(fcText[0]) < 0x80 &&
-        (fcText.size() == 1 || static_cast<unsigned char>(fcText[1]) < 0x80)) {
+    if (static_cast<unsigned char>(fcText[0]) < 0x80 && static_cast<unsigned char>(fcText[1]) < 0x80) {
+        // Also when the text has one character: the second byte is then its terminating zero.
         v.fc[0] = static_cast<std::uint8_t>(fcText[0]);
-        v.fc[1] = fcText.size() > 1 ? static_cast<std::uint8_t>(fcText[1]) : 0;
+        v.fc[1] = static_cast<std::uint8_t>(fcText[1]);
     } else {
         const std::u16string fc = toUtf16(fcText);
         v.fc[0] = static_cast<std::uint8_t>(fc[0]);
@@ -239,29 +273,29 @@ TIEC61850_Variable readVariable(const AccessReader& reader, pugi::xml_node item,
     v.conversion = a.equals(VarConvertion, "ItoF/FtoI") ? 1 : 0;
     v.moltFactor = reader.factor(a.value(VarMoltFact));
     // In the order the image lays them out.
-    v.bType = appendText(strings, a.value(VarBType));
-    v.hostname = appendText(strings, a.value(VarIPAddress));
-    v.reference = appendText(strings, a.value(VarReference));
+    v.bType = strings.append(a.value(VarBType));
+    v.hostname = strings.append(a.value(VarIPAddress));
+    v.reference = strings.append(a.value(VarReference));
     return v;
 }
 
 TIEC61850_Variable_DS readMember(const AccessReader& reader, pugi::xml_node item, const Location& where,
-                                 std::string& strings) {
-    const Attributes a(item, kMemberAttributes);
+                                 TextArea& strings) {
+    const Attributes<MemCount, kMemberAttributes.size()> a(item, kMemberAttributes);
     reader.require(a, {MemBType, MemReference, MemPosition, MemStartBit, MemMoltFact}, where);
     TIEC61850_Variable_DS m;
     m.position = static_cast<std::uint16_t>(AccessReader::integer(a.value(MemPosition), 0));
     m.bitAddress = static_cast<std::uint8_t>(AccessReader::integer(a.value(MemStartBit), 0));
     m.conversion = a.equals(MemConvertion, "ItoF/FtoI") ? 1 : 0;
     m.moltFactor = reader.factor(a.value(MemMoltFact));
-    m.bType = appendText(strings, a.value(MemBType));
-    m.reference = appendText(strings, a.value(MemReference));
+    m.bType = strings.append(a.value(MemBType));
+    m.reference = strings.append(a.value(MemReference));
     return m;
 }
 
 TDataSet readDataSet(const AccessReader& reader, pugi::xml_node item, const Location& where,
-                     std::string& strings, std::string& memberStrings) {
-    const Attributes a(item, kDataSetAttributes);
+                     TextArea& strings, TextArea& memberStrings) {
+    const Attributes<SetCount, kDataSetAttributes.size()> a(item, kDataSetAttributes);
     reader.require(a, {SetPort, SetTime, SetGooseName, SetReference, SetIPAddress}, where);
     TDataSet d;
     d.options = kDataSetOptions;
@@ -274,10 +308,11 @@ TDataSet readDataSet(const AccessReader& reader, pugi::xml_node item, const Loca
     if (!members) {
         reader.fail("the data set in " + where.describe() + " has no element \"DataSet_List_DAs\"");
     }
-    d.goose_name = appendText(strings, a.value(SetGooseName));
-    d.reference = appendText(strings, a.value(SetReference));
-    d.hostname = appendText(strings, a.value(SetIPAddress));
+    d.goose_name = strings.append(a.value(SetGooseName));
+    d.reference = strings.append(a.value(SetReference));
+    d.hostname = strings.append(a.value(SetIPAddress));
 
+    d.VariableList.reserve(countElements(members));
     forEachElement(members, [&](pugi::xml_node member, std::size_t k) {
         d.VariableList.push_back(readMember(reader, member, {where.list, where.row, k + 1}, memberStrings));
     });
@@ -312,7 +347,10 @@ public:
         std::memset(m_at, 0, count);
         m_at += count;
     }
-    void bytes(const std::string& area) {
+    void bytes(const TextArea& area) {
+        if (area.size() == 0) {
+            return;
+        }
         std::memcpy(m_at, area.data(), area.size());
         m_at += area.size();
     }
@@ -347,6 +385,7 @@ void TIEC61850_Client::Load_Access_List(const std::filesystem::path& accessFile,
             reader.fail("its root has no element \"List_DA_Selected\"");
         }
         VariableList.clear();
+        VariableList.reserve(countElements(variables));
         variableStrings.clear();
         forEachElement(variables, [&](pugi::xml_node item, std::size_t i) {
             VariableList.push_back(readVariable(reader, item, {"List_DA_Selected", i}, variableStrings));
@@ -356,6 +395,7 @@ void TIEC61850_Client::Load_Access_List(const std::filesystem::path& accessFile,
         dataSetStrings.clear();
         memberStrings.clear();
         if (const pugi::xml_node dataSets = xml::findChild(root, "List_DataSet_Selected")) {
+            DataSetList.reserve(countElements(dataSets));
             forEachElement(dataSets, [&](pugi::xml_node item, std::size_t i) {
                 DataSetList.push_back(
                     readDataSet(reader, item, {"List_DataSet_Selected", i}, dataSetStrings, memberStrings));

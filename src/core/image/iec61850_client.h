@@ -1,5 +1,7 @@
 #pragma once
 
+#include "image/text_area.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -17,14 +19,6 @@ inline constexpr std::size_t kMemberEntrySize = 16;
 inline constexpr std::size_t kVariableImageLimit = 0x7FFFF;
 inline constexpr std::size_t kMaxDataSetMembers = 255;
 inline constexpr std::uint8_t kDataSetOptions = 0x04;
-
-// A text in its image form (one byte per UTF-16 code unit, then a zero byte), kept in the client's string
-// area rather than in the record: the area is then written in one piece, and a list of tens of thousands
-// of entries costs no allocation per text.
-struct ImageString {
-    std::size_t offset = 0; // within its section of the string area
-    std::size_t length = 0; // in UTF-16 code units, the zero byte not counted
-};
 
 struct TIEC61850_Variable {
     std::array<std::uint8_t, 2> fc{};
@@ -102,9 +96,9 @@ struct TIEC61850_Client {
 
     // The string area's three sections, each in layout order: the variables' texts, the data sets'
     // texts, the members' texts.
-    std::string variableStrings;
-    std::string dataSetStrings;
-    std::string memberStrings;
+    TextArea variableStrings;
+    TextArea dataSetStrings;
+    TextArea memberStrings;
 
 private:
     void layOut(std::uint32_t imageBase);

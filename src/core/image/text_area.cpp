@@ -1,0 +1,53 @@
+#include "image/text_area.h"
+
+#include "image/image_text.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace sw::image {
+
+ImageString TextArea::append(const char* utf8) {
+    const std::size_t start = m_size;
+    unsigned char seen = 0;
+    std::size_t i = 0;
+    for (;;) {
+        if (m_size == m_capacity) {
+            grow(1);
+        }
+        const char c = utf8[i];
+        m_bytes[m_size++] = c;
+        if (c == 0) {
+            break;
+        }
+        seen |= static_cast<unsigned char>(c);
+        ++i;
+    }
+    if (seen >= 0x80) {
+        return appendConverted(start, {utf8, i});
+    }
+    return {start, i};
+}
+
+ImageString TextArea::appendConverted(std::size_t start, std::string_view utf8) {
+    // One byte per UTF-16 unit never takes more room than the UTF-8 bytes already copied.
+    const std::u16string units = toUtf16(utf8);
+    m_size = start;
+    for (char16_t unit : units) {
+        m_bytes[m_size++] = static_cast<char>(unit & 0xFF);
+    }
+    m_bytes[m_size++] = 0;
+    return {start, units.size()};
+}
+
+void TextArea::grow(std::size_t needed) {
+    const std::size_t capacity = std::max({m_capacity * 2, m_size + needed, std::size_t{64 * 1024}});
+    auto bytes = std::make_unique_for_overwrite<char[]>(capacity);
+    if (m_size > 0) {
+        std::memcpy(bytes.get(), m_bytes.get(), m_size);
+    }
+    m_bytes = std::move(bytes);
+    m_capacity = capacity;
+}
+
+} // namespace sw::image
