@@ -106,3 +106,22 @@ TEST(AtomicFile, ReplacesWholeFileAndLeavesOldOneOnFailure) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(NumberFastPaths, AgreeWithTheFullConversions) {
+    const char* texts[] = {"0",          "7",           "010",         "102",        "999999999",
+                           "1000000000", "2147483647",  "2147483648",  "-5",         " 7",
+                           "7 ",         "",            "+",           "1,5",        "1.5",
+                           "0,1",        ",5",          "5,",          "123456789012345,6", "1234567890123456",
+                           "1e3",        "abc",         "12a",         "00000000000000000001", "-0,25"};
+    for (const char* text : texts) {
+        EXPECT_EQ(sw::parseTerminatedInteger(text), sw::parseInteger(text)) << '"' << text << '"';
+        for (char separator : {',', '.'}) {
+            EXPECT_EQ(sw::parseTerminatedFloat(text, separator), sw::parseFloat(text, separator))
+                << '"' << text << "\" with " << separator;
+        }
+    }
+}
+
+} // namespace
