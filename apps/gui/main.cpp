@@ -33,9 +33,10 @@ bool displayAvailable() {
 
 int main(int argc, char** argv) {
     if (!displayAvailable()) {
-        std::fprintf(stderr, "sw40512: no display is available (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
-                             "Start it from a desktop session, or set QT_QPA_PLATFORM=offscreen to run it "
-                             "without a screen.\n");
+        std::fprintf(stderr,
+                     "sw40512: no display is available (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+                     "Start it from a desktop session, or set QT_QPA_PLATFORM=offscreen to run it "
+                     "without a screen.\n");
         return 1;
     }
     QApplication application(argc, argv);

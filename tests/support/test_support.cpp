@@ -81,7 +81,8 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
                     fds[i].fd = -1;
                     --open;
                 } else {
-                    (i == 0 ? result.stdoutText : result.stderrText).append(buffer, static_cast<std::size_t>(got));
+                    (i == 0 ? result.stdoutText : result.stderrText)
+                        .append(buffer, static_cast<std::size_t>(got));
                 }
             }
         }

@@ -11,7 +11,9 @@
 
 namespace sw {
 
-std::string systemReason(int errorNumber) { return std::strerror(errorNumber); }
+std::string systemReason(int errorNumber) {
+    return std::strerror(errorNumber);
+}
 
 namespace {
 

@@ -6,7 +6,9 @@ namespace sw {
 
 namespace {
 
-bool isBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+bool isBlank(char c) {
+    return static_cast<unsigned char>(c) <= 32;
+}
 
 std::string trimmed(std::string_view text) {
     while (!text.empty() && isBlank(text.front())) {

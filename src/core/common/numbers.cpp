@@ -12,7 +12,9 @@ namespace sw {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || (static_cast<unsigned char>(c) < 32 && c != 0); }
+bool isBlank(char c) {
+    return c == ' ' || (static_cast<unsigned char>(c) < 32 && c != 0);
+}
 
 std::string_view trimBlanks(std::string_view text) {
     while (!text.empty() && isBlank(text.front())) {

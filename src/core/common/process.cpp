@@ -123,7 +123,8 @@ StartProgramResult Start_Program(const std::string& NomeSW, const std::string& P
     for (;;) {
         int status = 0;
         const pid_t done = waitpid(pid, &status, WNOHANG);
-        result.waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        result.waited =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
         if (done == pid || (done < 0 && errno != EINTR)) {
             result.ended = true;
             event.wait(std::chrono::milliseconds(10));

@@ -21,7 +21,9 @@ bool acceptsVlanEdit(std::string_view before, std::string_view after) {
     return digitsOnly && (after.size() <= kVlanMaxLength || after.size() <= before.size());
 }
 
-bool acceptsVlanInput(std::string_view text) { return acceptsVlanEdit({}, text); }
+bool acceptsVlanInput(std::string_view text) {
+    return acceptsVlanEdit({}, text);
+}
 
 std::optional<std::size_t> nextByteField(std::size_t position) {
     if (position + 1 >= kByteFieldCount) {

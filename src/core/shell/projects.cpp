@@ -16,7 +16,9 @@ bool isSingleFolderName(const std::string& name) {
            name.find('\\') == std::string::npos && name.find('\0') == std::string::npos;
 }
 
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 } // namespace
 

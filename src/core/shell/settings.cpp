@@ -1,7 +1,7 @@
 #include "shell/settings.h"
 
-#include "common/config_error.h"
 #include "common/atomic_file.h"
+#include "common/config_error.h"
 #include "common/xml.h"
 
 #include <system_error>
@@ -11,7 +11,8 @@ namespace sw {
 namespace {
 
 // Returns the text at parent/child/grandchild, or the fallback when a node is missing or holds elements.
-std::string readText(pugi::xml_node root, std::string_view group, std::string_view name, std::string fallback) {
+std::string readText(pugi::xml_node root, std::string_view group, std::string_view name,
+                     std::string fallback) {
     try {
         const pugi::xml_node element = xml::findChild(xml::findChild(root, group), name);
         if (!element) {
@@ -32,18 +33,23 @@ bool readFlag(pugi::xml_node group, std::string_view name) {
     }
 }
 
-const char* flag(bool value) { return value ? "1" : "0"; }
+const char* flag(bool value) {
+    return value ? "1" : "0";
+}
 
 } // namespace
 
-std::filesystem::path settingsFile(const ProgramState& state) { return state.ProgramFolder / "Mendral.xml"; }
+std::filesystem::path settingsFile(const ProgramState& state) {
+    return state.ProgramFolder / "Mendral.xml";
+}
 
 SettingsSource readSettings(ProgramState& state) {
     state.ActiveProjectName.clear();
     state.ActiveProjectFolder.clear();
     state.LastIpAddress = "192.168.2.205";
     state.LanguageName = "English";
-    state.EnableInternet = state.EnableUpdateCheck = state.EnableJumpFieldTables = state.DoubleClickAutoSize = false;
+    state.EnableInternet = state.EnableUpdateCheck = state.EnableJumpFieldTables = state.DoubleClickAutoSize =
+        false;
 
     const auto file = settingsFile(state);
     std::error_code error;

@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
-#include <QUrl>
 #include <QMessageBox>
+#include <QUrl>
 
 #include <exception>
 
@@ -14,7 +14,8 @@ namespace {
 
 class BoxMessageService : public MessageService {
 public:
-    Answer show(QWidget* parent, Icon icon, const QString& title, const QString& text, Buttons buttons) override {
+    Answer show(QWidget* parent, Icon icon, const QString& title, const QString& text,
+                Buttons buttons) override {
         QMessageBox box(parent);
         box.setWindowTitle(title.isEmpty() ? QApplication::applicationDisplayName() : title);
         box.setText(text);
@@ -67,7 +68,9 @@ MessageService& messages() {
     return g_service != nullptr ? *g_service : real;
 }
 
-void setMessageService(MessageService* service) { g_service = service; }
+void setMessageService(MessageService* service) {
+    g_service = service;
+}
 
 void runGuarded(QWidget* parent, const std::function<void()>& command) {
     try {
@@ -84,7 +87,9 @@ int openDialog(QDialog* dialog) {
     return dialog->exec();
 }
 
-void setDialogRunner(DialogRunner runner) { g_runner = std::move(runner); }
+void setDialogRunner(DialogRunner runner) {
+    g_runner = std::move(runner);
+}
 
 void openUrl(const QString& address) {
     if (g_urlOpener) {
@@ -94,6 +99,8 @@ void openUrl(const QString& address) {
     QDesktopServices::openUrl(QUrl(address));
 }
 
-void setUrlOpener(std::function<void(const QString&)> opener) { g_urlOpener = std::move(opener); }
+void setUrlOpener(std::function<void(const QString&)> opener) {
+    g_urlOpener = std::move(opener);
+}
 
 } // namespace sw::gui

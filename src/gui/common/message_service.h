@@ -17,7 +17,8 @@ public:
     enum class Answer { Ok, Cancel, Yes, No };
 
     virtual ~MessageService() = default;
-    virtual Answer show(QWidget* parent, Icon icon, const QString& title, const QString& text, Buttons buttons) = 0;
+    virtual Answer show(QWidget* parent, Icon icon, const QString& title, const QString& text,
+                        Buttons buttons) = 0;
 
     void showError(QWidget* parent, const QString& text) { show(parent, Icon::Error, {}, text, Buttons::Ok); }
     void showInformation(QWidget* parent, const QString& text) {
@@ -45,7 +46,11 @@ void openUrl(const QString& address);
 void setUrlOpener(std::function<void(const QString&)> opener); // empty restores the browser
 
 // Converts between the core's UTF-8 strings and Qt's.
-inline QString qs(const std::string& text) { return QString::fromStdString(text); }
-inline std::string ss(const QString& text) { return text.toStdString(); }
+inline QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+inline std::string ss(const QString& text) {
+    return text.toStdString();
+}
 
 } // namespace sw::gui

@@ -76,7 +76,9 @@ QToolButton* iconButton(QWidget* parent, const char* name, int left, QStyle::Sta
 
 } // namespace
 
-QString makerHomePage() { return QStringLiteral(SW_MAKER_HOST "/HOME/default.asp?frompg=SW40512"); }
+QString makerHomePage() {
+    return QStringLiteral(SW_MAKER_HOST "/HOME/default.asp?frompg=SW40512");
+}
 
 TFMendralFirmWare::TFMendralFirmWare(const std::filesystem::path& programFolder, QWidget* parent)
     : QMainWindow(parent) {
@@ -153,8 +155,9 @@ void TFMendralFirmWare::layOut() {
     Shape1->setFrameShape(QFrame::HLine);
     Shape1->resize(674, 1);
 
-    for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{
-             Btn_Info, Btn_Opz, Btn_Close, Btn_New, Btn_Open, Btn_Prm_Gen, Btn_IEC61850_Client, Btn_CreateBin}) {
+    for (QAbstractButton* button :
+         std::initializer_list<QAbstractButton*>{Btn_Info, Btn_Opz, Btn_Close, Btn_New, Btn_Open, Btn_Prm_Gen,
+                                                 Btn_IEC61850_Client, Btn_CreateBin}) {
         connect(button, &QAbstractButton::clicked, this, &TFMendralFirmWare::Btn_Click);
     }
     setFixedSize(694, Btn_CreateBin->y() + 152);
@@ -259,19 +262,23 @@ void TFMendralFirmWare::Update_Device() {
         struct RestoreCursor {
             ~RestoreCursor() { QApplication::restoreOverrideCursor(); }
         } restore;
-        const BuildResult images = Build_Images(m_state.ParGenFile, m_state.AccessFile, Get_Decimal_Separator());
+        const BuildResult images =
+            Build_Images(m_state.ParGenFile, m_state.AccessFile, Get_Decimal_Separator());
         Save_Bin_Files(images, binFolder);
     }
     // The device update dialog takes over from here once it exists; until then the user is told where
     // the images are.
     messages().showInformation(this, QStringLiteral("The device images %1 and %2 were written to \"%3\".")
-                                         .arg(QLatin1String(kParameterImageName), QLatin1String(kVariableImageName),
-                                              qs(binFolder.string())));
+                                         .arg(QLatin1String(kParameterImageName),
+                                              QLatin1String(kVariableImageName), qs(binFolder.string())));
 }
 
-void TFMendralFirmWare::L_BrantisClick() { openUrl(makerHomePage()); }
+void TFMendralFirmWare::L_BrantisClick() {
+    openUrl(makerHomePage());
+}
 
-void TFMendralFirmWare::Start_Program(const std::string& NomeSW, const std::string& Parameter, std::uint8_t tipo) {
+void TFMendralFirmWare::Start_Program(const std::string& NomeSW, const std::string& Parameter,
+                                      std::uint8_t tipo) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     sw::Start_Program(NomeSW, Parameter, tipo);
     QApplication::restoreOverrideCursor();

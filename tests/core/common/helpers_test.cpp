@@ -41,10 +41,21 @@ TEST(IntegerParser, AcceptsOnlyPlainDecimalWholeNumbers) {
         const char* text;
         std::optional<std::int32_t> value;
     };
-    const Case cases[] = {{"0", 0},           {"010", 10},       {" 7", 7},      {"-5", -5},       {"+5", 5},
-                          {"7 ", std::nullopt}, {"", std::nullopt}, {"-", std::nullopt}, {"0x10", std::nullopt},
-                          {"$10", std::nullopt}, {"1.5", std::nullopt}, {"2147483647", 2147483647},
-                          {"-2147483648", -2147483647 - 1}, {"2147483648", std::nullopt}, {"99999999999", std::nullopt}};
+    const Case cases[] = {{"0", 0},
+                          {"010", 10},
+                          {" 7", 7},
+                          {"-5", -5},
+                          {"+5", 5},
+                          {"7 ", std::nullopt},
+                          {"", std::nullopt},
+                          {"-", std::nullopt},
+                          {"0x10", std::nullopt},
+                          {"$10", std::nullopt},
+                          {"1.5", std::nullopt},
+                          {"2147483647", 2147483647},
+                          {"-2147483648", -2147483647 - 1},
+                          {"2147483648", std::nullopt},
+                          {"99999999999", std::nullopt}};
     for (const auto& c : cases) {
         EXPECT_EQ(sw::parseInteger(c.text), c.value) << '"' << c.text << '"';
     }
@@ -57,10 +68,11 @@ TEST(CheckFloat, AcceptsEitherDecimalMark) {
         bool ok;
         float value;
     };
-    const Case cases[] = {{"1.5", ',', true, 1.5F},  {"1,5", ',', true, 1.5F}, {"1,5", '.', true, 1.5F},
-                          {"-2.25", '.', true, -2.25F}, {"1e3", ',', true, 1000.0F}, {"abc", ',', false, 1.0F},
-                          {"", ',', false, 1.0F},     {"1,000.5", ',', false, 1.0F}, {"inf", '.', false, 1.0F},
-                          {"1e39", '.', false, 1.0F}};
+    const Case cases[] = {{"1.5", ',', true, 1.5F},    {"1,5", ',', true, 1.5F},
+                          {"1,5", '.', true, 1.5F},    {"-2.25", '.', true, -2.25F},
+                          {"1e3", ',', true, 1000.0F}, {"abc", ',', false, 1.0F},
+                          {"", ',', false, 1.0F},      {"1,000.5", ',', false, 1.0F},
+                          {"inf", '.', false, 1.0F},   {"1e39", '.', false, 1.0F}};
     for (const auto& c : cases) {
         float value = 0;
         EXPECT_EQ(sw::Check_Float(c.text, c.separator, value), c.ok) << c.text;
@@ -110,11 +122,31 @@ TEST(AtomicFile, ReplacesWholeFileAndLeavesOldOneOnFailure) {
 namespace {
 
 TEST(NumberFastPaths, AgreeWithTheFullConversions) {
-    const char* texts[] = {"0",          "7",           "010",         "102",        "999999999",
-                           "1000000000", "2147483647",  "2147483648",  "-5",         " 7",
-                           "7 ",         "",            "+",           "1,5",        "1.5",
-                           "0,1",        ",5",          "5,",          "123456789012345,6", "1234567890123456",
-                           "1e3",        "abc",         "12a",         "00000000000000000001", "-0,25"};
+    const char* texts[] = {"0",
+                           "7",
+                           "010",
+                           "102",
+                           "999999999",
+                           "1000000000",
+                           "2147483647",
+                           "2147483648",
+                           "-5",
+                           " 7",
+                           "7 ",
+                           "",
+                           "+",
+                           "1,5",
+                           "1.5",
+                           "0,1",
+                           ",5",
+                           "5,",
+                           "123456789012345,6",
+                           "1234567890123456",
+                           "1e3",
+                           "abc",
+                           "12a",
+                           "00000000000000000001",
+                           "-0,25"};
     for (const char* text : texts) {
         EXPECT_EQ(sw::parseTerminatedInteger(text), sw::parseInteger(text)) << '"' << text << '"';
         for (char separator : {',', '.'}) {

@@ -19,7 +19,8 @@ TEST(XmlAccess, FirstTopLevelNodeIsWhateverComesFirst) {
 
 TEST(XmlAccess, ElementTextHasThreeCases) {
     pugi::xml_document document;
-    sw::xml::loadBuffer(document, "<R><empty/><text> 7 </text><blank> </blank><nested><x/></nested></R>", "t");
+    sw::xml::loadBuffer(document, "<R><empty/><text> 7 </text><blank> </blank><nested><x/></nested></R>",
+                        "t");
     const pugi::xml_node root = sw::xml::firstTopLevel(document);
     EXPECT_EQ(sw::xml::elementText(sw::xml::findChild(root, "empty")), "");
     EXPECT_EQ(sw::xml::elementText(sw::xml::findChild(root, "text")), " 7 ");

@@ -80,10 +80,11 @@ TEST(ParameterInput, VlanEditsMayOnlyInsertDigits) {
         const char* after;
         bool accepted;
     };
-    for (const Case& c : {Case{"12", "132", true}, Case{"12", "1x2", false}, Case{"1234567", "12345678", true},
-                          Case{"12345678", "123456789", false}, Case{"abc", "ab", true}, Case{"abc", "ab1c", true},
-                          Case{"123456789", "12345678", true}, Case{"123456789", "1234567890", false},
-                          Case{"123", "4", true}, Case{"11", "111", true}, Case{"11", "1a1", false}}) {
+    for (const Case& c :
+         {Case{"12", "132", true}, Case{"12", "1x2", false}, Case{"1234567", "12345678", true},
+          Case{"12345678", "123456789", false}, Case{"abc", "ab", true}, Case{"abc", "ab1c", true},
+          Case{"123456789", "12345678", true}, Case{"123456789", "1234567890", false}, Case{"123", "4", true},
+          Case{"11", "111", true}, Case{"11", "1a1", false}}) {
         EXPECT_EQ(sw::acceptsVlanEdit(c.before, c.after), c.accepted) << c.before << " -> " << c.after;
     }
 }

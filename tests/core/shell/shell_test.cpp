@@ -9,7 +9,9 @@ namespace {
 
 using sw::test::TempDir;
 
-std::string settingsXml(const std::string& inner) { return "<Conf_Settings>" + inner + "</Conf_Settings>"; }
+std::string settingsXml(const std::string& inner) {
+    return "<Conf_Settings>" + inner + "</Conf_Settings>";
+}
 
 TEST(StartUp, FirstStartInAnEmptyFolderCreatesFoldersAndWritesDefaults) {
     TempDir dir;
@@ -43,16 +45,18 @@ TEST(Settings, EachValueFallsBackOnItsOwn) {
                             "<lastipadd><ipaddress>10.0.0.1</ipaddress></lastipadd>"
                             "<lastlang><language>Deutsch</language></lastlang>";
     const Case cases[] = {
-        {"all set", settingsXml(all + "<lastinternet><enable_internet>1</enable_internet><enable_update>1"
-                                      "</enable_update><enable_jump_field_tables>1</enable_jump_field_tables>"
-                                      "<Double_Click_Auto_Size>1</Double_Click_Auto_Size></lastinternet>"),
+        {"all set",
+         settingsXml(all + "<lastinternet><enable_internet>1</enable_internet><enable_update>1"
+                           "</enable_update><enable_jump_field_tables>1</enable_jump_field_tables>"
+                           "<Double_Click_Auto_Size>1</Double_Click_Auto_Size></lastinternet>"),
          "Plant", "10.0.0.1", "Deutsch", true, true, true, true},
-        {"flags only exact 1", settingsXml(all + "<lastinternet><enable_internet>true</enable_internet>"
-                                                 "<enable_update> 1</enable_update></lastinternet>"),
+        {"flags only exact 1",
+         settingsXml(all + "<lastinternet><enable_internet>true</enable_internet>"
+                           "<enable_update> 1</enable_update></lastinternet>"),
          "Plant", "10.0.0.1", "Deutsch", false, false, false, false},
         {"no lastinternet", settingsXml(all), "Plant", "10.0.0.1", "Deutsch", false, false, false, false},
-        {"empty ipaddress", settingsXml("<lastipadd><ipaddress/></lastipadd>"), "", "", "English", false, false,
-         false, false},
+        {"empty ipaddress", settingsXml("<lastipadd><ipaddress/></lastipadd>"), "", "", "English", false,
+         false, false, false},
         {"element instead of text", settingsXml("<lastproj><projectname><x/></projectname></lastproj>"), "",
          "192.168.2.205", "English", false, false, false, false},
         {"declaration first", "<?xml version=\"1.0\"?>" + settingsXml(all), "", "192.168.2.205", "English",
@@ -89,15 +93,17 @@ TEST(Settings, MalformedFileGivesFallbacksAndIsKeptAside) {
 
 TEST(StartUp, MissingProjectFolderLeavesNoProjectButKeepsTheName) {
     TempDir dir;
-    sw::test::writeFile(dir / "Mendral.xml", settingsXml("<lastproj><projectname>Gone</projectname></lastproj>"
-                                                         "<lastlang><language>Klingon</language></lastlang>"));
+    sw::test::writeFile(dir / "Mendral.xml",
+                        settingsXml("<lastproj><projectname>Gone</projectname></lastproj>"
+                                    "<lastlang><language>Klingon</language></lastlang>"));
     sw::ProgramState state;
     sw::startProgramState(state, dir.path());
     EXPECT_FALSE(state.projectActive());
     EXPECT_EQ(state.ActiveProjectName, "Gone");
     EXPECT_EQ(state.LanguageName, "English"); // the language file is missing
     sw::Save_Setting(state);
-    EXPECT_NE(sw::test::readFile(dir / "Mendral.xml").find("<projectname>Gone</projectname>"), std::string::npos);
+    EXPECT_NE(sw::test::readFile(dir / "Mendral.xml").find("<projectname>Gone</projectname>"),
+              std::string::npos);
 
     std::filesystem::create_directories(dir / "PROJECTS" / "Gone");
     sw::startProgramState(state, dir.path());
@@ -128,8 +134,8 @@ TEST(Projects, NewProjectRefusesBadNamesAndCreatesBinFolder) {
         std::string name;
         std::optional<int> refusal;
     };
-    const Case cases[] = {{"", 107},      {"Existing", 106}, {"AFile", 106},    {"../outside", 105},
-                          {"a/b", 105},   {"a\\b", 105},     {".", 105},         {"..", 105}};
+    const Case cases[] = {{"", 107},    {"Existing", 106}, {"AFile", 106}, {"../outside", 105},
+                          {"a/b", 105}, {"a\\b", 105},     {".", 105},     {"..", 105}};
     for (const auto& c : cases) {
         EXPECT_EQ(sw::createNewProject(state, c.name), c.refusal) << c.name;
         EXPECT_FALSE(state.projectActive()) << c.name;

@@ -28,7 +28,8 @@ private slots:
         ScriptedDialogs dialogs;
         TFMendralFirmWare window(dir.path());
         QCOMPARE(window.L_Name_Conf->text(), QStringLiteral("None Configuration Opened "));
-        QCOMPARE(window.L_Name_Conf_L2->text(), QStringLiteral("Use Step1 to open or create new configuration"));
+        QCOMPARE(window.L_Name_Conf_L2->text(),
+                 QStringLiteral("Use Step1 to open or create new configuration"));
         for (QPushButton* button : {window.Btn_Prm_Gen, window.Btn_IEC61850_Client, window.Btn_CreateBin}) {
             button->click();
         }
@@ -91,7 +92,8 @@ private slots:
         TFMendralFirmWare window(dir.path());
         window.Btn_Open->click();
         QVERIFY(!window.state().projectActive());
-        QCOMPARE(window.L_Name_Conf_L2->text(), QStringLiteral("Use Step1 to open or create new configuration"));
+        QCOMPARE(window.L_Name_Conf_L2->text(),
+                 QStringLiteral("Use Step1 to open or create new configuration"));
     }
 
     void languageChangeReappliesTextsAndLinksOpenTheHomePage() {
@@ -105,7 +107,8 @@ private slots:
         QCOMPARE(window.L_Name_Conf->text(), QStringLiteral("Keine"));
         QCOMPARE(window.newProjectDialog()->windowTitle(), QStringLiteral("Neues Projekt"));
         QCOMPARE(window.Btn_Info->toolTip(), QStringLiteral("Information"));
-        QCOMPARE(window.windowTitle(), QStringLiteral("Brantis - Configurator SW40512 - IEC61850 Client / Serial "));
+        QCOMPARE(window.windowTitle(),
+                 QStringLiteral("Brantis - Configurator SW40512 - IEC61850 Client / Serial "));
 
         QStringList opened;
         sw::gui::setUrlOpener([&opened](const QString& address) { opened << address; });
@@ -149,8 +152,9 @@ private slots:
     void updateDeviceWritesBothImagesOrNothing() {
         sw::test::TempDir dir;
         std::filesystem::create_directories(dir / "PROJECTS" / "P" / "bin");
-        sw::test::writeFile(dir / "Mendral.xml",
-                            "<Conf_Settings><lastproj><projectname>P</projectname></lastproj></Conf_Settings>");
+        sw::test::writeFile(
+            dir / "Mendral.xml",
+            "<Conf_Settings><lastproj><projectname>P</projectname></lastproj></Conf_Settings>");
         FakeMessageService messages;
         TFMendralFirmWare window(dir.path());
         const auto bin = dir / "PROJECTS" / "P" / "bin";
@@ -212,13 +216,14 @@ private slots:
         ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
         QVERIFY(process.waitForFinished(10000));
         QCOMPARE(process.exitCode(), 0);
-        QCOMPARE(QString::fromStdString(sw::test::readFile(dir / "Mendral.xml")),
-                 QStringLiteral("<Conf_Settings><lastproj><projectname/></lastproj><lastipadd><ipaddress>"
-                                "192.168.2.205</ipaddress></lastipadd><lastlang><language>English</language>"
-                                "</lastlang><lastinternet><enable_internet>0</enable_internet><enable_update>0"
-                                "</enable_update><enable_jump_field_tables>0</enable_jump_field_tables>"
-                                "<Double_Click_Auto_Size>0</Double_Click_Auto_Size></lastinternet>"
-                                "</Conf_Settings>"));
+        QCOMPARE(
+            QString::fromStdString(sw::test::readFile(dir / "Mendral.xml")),
+            QStringLiteral("<Conf_Settings><lastproj><projectname/></lastproj><lastipadd><ipaddress>"
+                           "192.168.2.205</ipaddress></lastipadd><lastlang><language>English</language>"
+                           "</lastlang><lastinternet><enable_internet>0</enable_internet><enable_update>0"
+                           "</enable_update><enable_jump_field_tables>0</enable_jump_field_tables>"
+                           "<Double_Click_Auto_Size>0</Double_Click_Auto_Size></lastinternet>"
+                           "</Conf_Settings>"));
     }
 };
 

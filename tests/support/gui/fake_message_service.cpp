@@ -18,6 +18,8 @@ ScriptedDialogs::ScriptedDialogs(Script script) : m_script(std::move(script)) {
     });
 }
 
-ScriptedDialogs::~ScriptedDialogs() { sw::gui::setDialogRunner({}); }
+ScriptedDialogs::~ScriptedDialogs() {
+    sw::gui::setDialogRunner({});
+}
 
 } // namespace sw::test
