@@ -3,6 +3,7 @@
 #include "common/config_error.h"
 #include "common/numbers.h"
 #include "common/xml.h"
+#include "common/xml_stream.h"
 #include "image/image_text.h"
 #include "image/little_endian.h"
 
@@ -10,6 +11,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
+#include <span>
 #include <stdexcept>
 #include <string_view>
 
@@ -35,16 +38,10 @@ struct Location {
     }
 };
 
-// The C library's comparison reads a word at a time; a byte loop stalls on the branch that ends it,
-// which for short attribute names costs more than the comparison itself.
-bool sameText(const char* a, const char* b) {
-    return std::strcmp(a, b) == 0;
-}
-
 // Where an attribute's value goes: a slot of the reader's table, or nowhere for the ones the image does
 // not hold.
 struct Field {
-    const char* name;
+    std::string_view name;
     int slot; // -1: not read
 };
 
@@ -54,14 +51,14 @@ struct Field {
 // orders and unknown names fall back to a search. The first of equal names wins.
 template <std::size_t N, std::size_t W> class Attributes {
 public:
-    Attributes(pugi::xml_node element, const std::array<Field, W>& order) : m_order(order) {
+    Attributes(std::span<const xml::StreamAttribute> attributes, const std::array<Field, W>& order)
+        : m_order(order) {
         std::size_t next = 0;
-        for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
-            const char* name = a.name();
+        for (const xml::StreamAttribute& a : attributes) {
             std::size_t at = next;
-            if (at >= W || !sameText(name, order[at].name)) {
+            if (at >= W || a.name != order[at].name) {
                 at = 0;
-                while (at < W && (name[0] != order[at].name[0] || !sameText(name, order[at].name))) {
+                while (at < W && a.name != order[at].name) {
                     ++at;
                 }
                 if (at == W) {
@@ -71,15 +68,17 @@ public:
             next = at + 1;
             const int slot = order[at].slot;
             if (slot >= 0 && m_values[static_cast<std::size_t>(slot)] == nullptr) {
-                m_values[static_cast<std::size_t>(slot)] = a.value();
+                m_values[static_cast<std::size_t>(slot)] = a.value;
             }
         }
     }
 
     // The bound keeps each instantiation's body its own; g++ otherwise merges them and warns falsely.
     bool present(std::size_t i) const { return i < N && m_values[i] != nullptr; }
-    bool equals(std::size_t i, const char* text) const { return present(i) && sameText(m_values[i], text); }
-    const char* name(std::size_t i) const {
+    bool equals(std::size_t i, const char* text) const {
+        return present(i) && std::strcmp(m_values[i], text) == 0;
+    }
+    std::string_view name(std::size_t i) const {
         for (const Field& field : m_order) {
             if (field.slot == static_cast<int>(i)) {
                 return field.name;
@@ -87,7 +86,7 @@ public:
         }
         return "";
     }
-    // Zero-terminated, inside the parsed document.
+    // Zero-terminated, inside the read document.
     const char* value(std::size_t i) const { return m_values[i]; }
 
 private:
@@ -100,10 +99,11 @@ public:
     AccessReader(const std::filesystem::path& file, char decimalSeparator)
         : m_file(file), m_decimalSeparator(decimalSeparator) {}
 
-    [[noreturn]] void fail(const std::string& what) const {
-        throw ConfigError("The access file \"" + m_file.string() +
-                          "\" cannot be built into the device image: " + what + ". No image was written.");
+    ConfigError error(const std::string& what) const {
+        return ConfigError("The access file \"" + m_file.string() +
+                           "\" cannot be built into the device image: " + what + ". No image was written.");
     }
+    [[noreturn]] void fail(const std::string& what) const { throw error(what); }
 
     // The attributes the image cannot do without; checked in the order they are read.
     template <std::size_t N, std::size_t W>
@@ -111,7 +111,7 @@ public:
                  const Location& where) const {
         for (std::size_t i : needed) {
             if (!a.present(i)) {
-                fail(where.describe() + " lacks the attribute \"" + a.name(i) + "\"");
+                fail(where.describe() + " lacks the attribute \"" + std::string(a.name(i)) + "\"");
             }
         }
     }
@@ -132,24 +132,6 @@ private:
     const std::filesystem::path& m_file;
     char m_decimalSeparator;
 };
-
-// Comments and whitespace between items are not items: an indented file reads like a raw one.
-std::size_t countElements(pugi::xml_node parent) {
-    std::size_t count = 0;
-    for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
-        count += child.type() == pugi::node_element ? 1 : 0;
-    }
-    return count;
-}
-
-template <typename Visit> void forEachElement(pugi::xml_node parent, Visit visit) {
-    std::size_t index = 0;
-    for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
-        if (child.type() == pugi::node_element) {
-            visit(child, index++);
-        }
-    }
-}
 
 enum VariableAttribute {
     VarBType,
@@ -231,7 +213,9 @@ void TIEC61850_Client::Clear_Client() {
 
 namespace {
 
-TIEC61850_Variable readVariable(const AccessReader& reader, pugi::xml_node item, const Location& where,
+using ElementAttributes = std::span<const xml::StreamAttribute>;
+
+TIEC61850_Variable readVariable(const AccessReader& reader, ElementAttributes item, const Location& where,
                                 TextArea& strings) {
     const Attributes<VarCount, kVariableAttributes.size()> a(item, kVariableAttributes);
     reader.require(a,
@@ -277,7 +261,7 @@ TIEC61850_Variable readVariable(const AccessReader& reader, pugi::xml_node item,
     return v;
 }
 
-TIEC61850_Variable_DS readMember(const AccessReader& reader, pugi::xml_node item, const Location& where,
+TIEC61850_Variable_DS readMember(const AccessReader& reader, ElementAttributes item, const Location& where,
                                  TextArea& strings) {
     const Attributes<MemCount, kMemberAttributes.size()> a(item, kMemberAttributes);
     reader.require(a, {MemBType, MemReference, MemPosition, MemStartBit, MemMoltFact}, where);
@@ -291,8 +275,9 @@ TIEC61850_Variable_DS readMember(const AccessReader& reader, pugi::xml_node item
     return m;
 }
 
-TDataSet readDataSet(const AccessReader& reader, pugi::xml_node item, const Location& where,
-                     TextArea& strings, TextArea& memberStrings) {
+// The data set's own attributes and texts; its members follow as the item's children.
+TDataSet readDataSet(const AccessReader& reader, ElementAttributes item, const Location& where,
+                     TextArea& strings) {
     const Attributes<SetCount, kDataSetAttributes.size()> a(item, kDataSetAttributes);
     reader.require(a, {SetPort, SetTime, SetGooseName, SetReference, SetIPAddress}, where);
     TDataSet d;
@@ -301,28 +286,172 @@ TDataSet readDataSet(const AccessReader& reader, pugi::xml_node item, const Loca
     d.enGoose = a.equals(SetEnGoose, "Y") ? 1 : 0;
     d.time = static_cast<std::uint32_t>(
         AccessReader::integer(a.value(SetTime), static_cast<std::int32_t>(kDefaultTime)));
-
-    const pugi::xml_node members = xml::findChild(item, "DataSet_List_DAs");
-    if (!members) {
-        reader.fail("the data set in " + where.describe() + " has no element \"DataSet_List_DAs\"");
-    }
     d.goose_name = strings.append(a.value(SetGooseName));
     d.reference = strings.append(a.value(SetReference));
     d.hostname = strings.append(a.value(SetIPAddress));
-
-    d.VariableList.reserve(countElements(members));
-    forEachElement(members, [&](pugi::xml_node member, std::size_t k) {
-        d.VariableList.push_back(readMember(reader, member, {where.list, where.row, k + 1}, memberStrings));
-    });
-    const std::size_t count = d.VariableList.size();
-    if (count > kMaxDataSetMembers) {
-        reader.fail("the data set in " + where.describe() + " has " + std::to_string(count) + " members, " +
-                    std::to_string(count - kMaxDataSetMembers) + " more than the " +
-                    std::to_string(kMaxDataSetMembers) + " a data set can hold");
-    }
-    d.nVariable = static_cast<std::uint8_t>(count);
     return d;
 }
+
+// The access file's structure, fed element by element in document order, from the streaming scanner
+// or from a parsed tree. Each element is matched as the tree reader would: the first root named
+// IEC_68850_Client, its first List_DA_Selected and List_DataSet_Selected, each data set's first
+// DataSet_List_DAs; comments, text and other elements count for nothing. What is wrong is kept, the
+// first of each list, and reported at the end in the order a reader going list by list would meet it,
+// so that the order of the lists in the file does not change the message.
+class AccessListBuilder final : public xml::StreamHandler {
+public:
+    // Starts the client's lists afresh: what a stream gathered before it gave way is dropped.
+    AccessListBuilder(const AccessReader& reader, TIEC61850_Client& client)
+        : m_reader(reader), m_client(client) {
+        client.VariableList.clear();
+        client.DataSetList.clear();
+        client.variableStrings.clear();
+        client.dataSetStrings.clear();
+        client.memberStrings.clear();
+    }
+
+    bool startElement(std::string_view name, ElementAttributes attributes) override {
+        Level next = Level::Skipped;
+        switch (m_levels.empty() ? Level::Document : m_levels.back()) {
+        case Level::Document:
+            next = take(m_rootSeen, name == "IEC_68850_Client", Level::Root);
+            break;
+        case Level::Root:
+            next = take(m_variablesSeen, name == "List_DA_Selected", Level::Variables);
+            if (next == Level::Skipped) {
+                next = take(m_dataSetsSeen, name == "List_DataSet_Selected", Level::DataSets);
+            }
+            break;
+        case Level::Variables:
+            variable(attributes);
+            break;
+        case Level::DataSets:
+            next = dataSet(attributes);
+            break;
+        case Level::DataSet:
+            next = take(m_membersSeen, name == "DataSet_List_DAs", Level::Members);
+            break;
+        case Level::Members:
+            member(attributes);
+            break;
+        case Level::Skipped:
+            break;
+        }
+        m_levels.push_back(next);
+        return next != Level::Skipped;
+    }
+
+    void endElement() override {
+        const Level level = m_levels.back();
+        m_levels.pop_back();
+        if (level == Level::DataSet) {
+            finishDataSet();
+        }
+    }
+
+    // Throws the first fault; the lists are complete otherwise.
+    void finish() const {
+        if (!m_rootSeen) {
+            m_reader.fail("it has no root element \"IEC_68850_Client\"");
+        }
+        if (!m_variablesSeen) {
+            m_reader.fail("its root has no element \"List_DA_Selected\"");
+        }
+        if (m_variableFault) {
+            throw *m_variableFault;
+        }
+        if (m_dataSetFault) {
+            throw *m_dataSetFault;
+        }
+    }
+
+private:
+    enum class Level { Document, Root, Variables, DataSets, DataSet, Members, Skipped };
+
+    static Level take(bool& seen, bool matches, Level level) {
+        if (!matches || seen) {
+            return Level::Skipped;
+        }
+        seen = true;
+        return level;
+    }
+
+    void variable(ElementAttributes attributes) {
+        const std::size_t row = m_variableRows++;
+        if (m_variableFault) {
+            return;
+        }
+        try {
+            m_client.VariableList.push_back(
+                readVariable(m_reader, attributes, {"List_DA_Selected", row}, m_client.variableStrings));
+        } catch (const ConfigError& fault) {
+            m_variableFault = fault;
+        }
+    }
+
+    Level dataSet(ElementAttributes attributes) {
+        const std::size_t row = m_dataSetRows++;
+        if (m_dataSetFault) {
+            return Level::Skipped;
+        }
+        try {
+            m_client.DataSetList.push_back(
+                readDataSet(m_reader, attributes, {"List_DataSet_Selected", row}, m_client.dataSetStrings));
+        } catch (const ConfigError& fault) {
+            m_dataSetFault = fault;
+            return Level::Skipped;
+        }
+        m_membersSeen = false;
+        return Level::DataSet;
+    }
+
+    void member(ElementAttributes attributes) {
+        TDataSet& d = m_client.DataSetList.back();
+        const Location where{"List_DataSet_Selected", m_dataSetRows - 1, d.VariableList.size() + 1};
+        if (m_dataSetFault) {
+            return;
+        }
+        try {
+            d.VariableList.push_back(readMember(m_reader, attributes, where, m_client.memberStrings));
+        } catch (const ConfigError& fault) {
+            m_dataSetFault = fault;
+        }
+    }
+
+    void finishDataSet() {
+        if (m_dataSetFault) {
+            return;
+        }
+        const Location where{"List_DataSet_Selected", m_dataSetRows - 1};
+        if (!m_membersSeen) {
+            m_dataSetFault = m_reader.error("the data set in " + where.describe() +
+                                            " has no element \"DataSet_List_DAs\"");
+            return;
+        }
+        TDataSet& d = m_client.DataSetList.back();
+        const std::size_t count = d.VariableList.size();
+        if (count > kMaxDataSetMembers) {
+            m_dataSetFault =
+                m_reader.error("the data set in " + where.describe() + " has " + std::to_string(count) +
+                               " members, " + std::to_string(count - kMaxDataSetMembers) + " more than the " +
+                               std::to_string(kMaxDataSetMembers) + " a data set can hold");
+            return;
+        }
+        d.nVariable = static_cast<std::uint8_t>(count);
+    }
+
+    const AccessReader& m_reader;
+    TIEC61850_Client& m_client;
+    std::vector<Level> m_levels;
+    bool m_rootSeen = false;
+    bool m_variablesSeen = false;
+    bool m_dataSetsSeen = false;
+    bool m_membersSeen = false;
+    std::size_t m_variableRows = 0;
+    std::size_t m_dataSetRows = 0;
+    std::optional<ConfigError> m_variableFault;
+    std::optional<ConfigError> m_dataSetFault;
+};
 
 class ImageWriter {
 public:
@@ -361,43 +490,32 @@ private:
 } // namespace
 
 void TIEC61850_Client::Load_Access_List(const std::filesystem::path& accessFile, std::uint32_t imageBase,
-                                        char decimalSeparator) {
+                                        char decimalSeparator, AccessReading reading) {
     std::error_code error;
     const bool present = std::filesystem::exists(accessFile, error);
     if (error) {
         throw ConfigError("Cannot read the file \"" + accessFile.string() + "\": " + error.message());
     }
+    m_streamed = false;
     if (present) {
-        // Only elements and their attributes are read, so the file is parsed in place without its
-        // comments: a big access list is held once.
-        pugi::xml_document document;
-        xml::loadFileFast(document, accessFile);
         const AccessReader reader(accessFile, decimalSeparator);
-
-        const pugi::xml_node root = xml::findChild(document, "IEC_68850_Client");
-        if (!root) {
-            reader.fail("it has no root element \"IEC_68850_Client\"");
+        // The access editor's files are read straight from their bytes; anything else, a malformed
+        // file included, goes through the full parser, which also words every parse error.
+        if (reading == AccessReading::Fastest) {
+            AccessListBuilder builder(reader, *this);
+            m_streamed = xml::streamFile(accessFile, builder);
+            if (m_streamed) {
+                builder.finish();
+            }
         }
-        const pugi::xml_node variables = xml::findChild(root, "List_DA_Selected");
-        if (!variables) {
-            reader.fail("its root has no element \"List_DA_Selected\"");
-        }
-        VariableList.clear();
-        VariableList.reserve(countElements(variables));
-        variableStrings.clear();
-        forEachElement(variables, [&](pugi::xml_node item, std::size_t i) {
-            VariableList.push_back(readVariable(reader, item, {"List_DA_Selected", i}, variableStrings));
-        });
-
-        DataSetList.clear();
-        dataSetStrings.clear();
-        memberStrings.clear();
-        if (const pugi::xml_node dataSets = xml::findChild(root, "List_DataSet_Selected")) {
-            DataSetList.reserve(countElements(dataSets));
-            forEachElement(dataSets, [&](pugi::xml_node item, std::size_t i) {
-                DataSetList.push_back(
-                    readDataSet(reader, item, {"List_DataSet_Selected", i}, dataSetStrings, memberStrings));
-            });
+        if (!m_streamed) {
+            // Only elements and their attributes are read, so the file is parsed in place without its
+            // comments: a big access list is held once.
+            pugi::xml_document document;
+            xml::loadFileFast(document, accessFile);
+            AccessListBuilder builder(reader, *this);
+            xml::streamTree(document, builder);
+            builder.finish();
         }
         nVariable = static_cast<std::int32_t>(VariableList.size());
         nDataSet = static_cast<std::int32_t>(DataSetList.size());

@@ -66,6 +66,10 @@ struct TDataSet {
     std::uint32_t VariableList_Add = 0;
 };
 
+// How Load_Access_List reads the file: Fastest streams the plain form the access editor writes and
+// hands anything else to the full parser; DocumentOnly always parses fully, so both can be compared.
+enum class AccessReading { Fastest, DocumentOnly };
+
 struct TIEC61850_Client {
     std::int32_t nVariable = 0;
     std::int32_t nDataSet = 0;
@@ -83,7 +87,10 @@ struct TIEC61850_Client {
     // Throws ConfigError, naming the file and the row, when the file does not parse, lacks an element
     // or attribute the image needs, or holds a data set of more than 255 members.
     void Load_Access_List(const std::filesystem::path& accessFile, std::uint32_t imageBase,
-                          char decimalSeparator);
+                          char decimalSeparator, AccessReading reading = AccessReading::Fastest);
+
+    // Whether the last Load_Access_List read the file without the full parser.
+    bool streamed() const { return m_streamed; }
 
     // Writes the image laid out by Load_Access_List from `position` on, growing `buffer` as needed, and
     // returns the position after its last byte. Throws ConfigError, writing nothing, when the image
@@ -104,6 +111,7 @@ private:
     void layOut(std::uint32_t imageBase);
 
     std::uint64_t m_imageSize = kHeaderSize;
+    bool m_streamed = false;
 };
 
 } // namespace sw::image
