@@ -61,38 +61,56 @@ inline bool is(char c, std::uint8_t bits) {
     return (kClasses[static_cast<unsigned char>(c)] & bits) != 0;
 }
 
+// Where a run of plain value bytes ends, and whether it ends at the closing quote (the usual case,
+// told without reading the byte again, which would wait for the search).
+struct ValueEnd {
+    char* at;
+    bool closed;
+};
+
 #if defined(__SSE2__)
 // Sixteen bytes at a time: values are the bulk of an access file (names are short, and a byte loop,
-// which the processor runs ahead on, does better there). Reading past the end is
-// safe because the buffer carries kStreamPadding bytes after it, and every scan stops at the zero byte
-// that ends the input.
-inline unsigned stopsInValue(const char* p, char quote) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v);
-    const __m128i markup =
-        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('&')), _mm_cmpeq_epi8(v, _mm_set1_epi8('<')));
-    const __m128i stop = _mm_or_si128(_mm_or_si128(control, markup), _mm_cmpeq_epi8(v, _mm_set1_epi8(quote)));
-    return static_cast<unsigned>(_mm_movemask_epi8(stop));
-}
-
-#endif
-
-// Moves `p` to the first byte that ends a run of plain value bytes.
-inline char* skipValue(char* p, char quote) {
-#if defined(__SSE2__)
+// which the processor runs ahead on, does better there). Reading past the end is safe because the
+// buffer carries kStreamPadding bytes after it, and every scan stops at the zero byte that ends the
+// input.
+inline ValueEnd skipValue(char* p, char quote) {
+    const __m128i quotes = _mm_set1_epi8(quote);
     for (;;) {
-        if (const unsigned stops = stopsInValue(p, quote)) {
-            return p + __builtin_ctz(stops);
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v);
+        const __m128i markup =
+            _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('&')), _mm_cmpeq_epi8(v, _mm_set1_epi8('<')));
+        const auto closing = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, quotes)));
+        const unsigned stops =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(control, markup))) | closing;
+        if (stops != 0) {
+            return {p + __builtin_ctz(stops), (stops & -stops & closing) != 0};
         }
         p += 16;
     }
+}
 #else
+inline ValueEnd skipValue(char* p, char quote) {
     const std::uint8_t stop = quote == '"' ? kStopInDouble : kStopInSingle;
     while (!is(*p, stop)) {
         ++p;
     }
-    return p;
+    return {p, *p == quote};
+}
 #endif
+
+inline char* spaceEnd(char* p) {
+    while (is(*p, kSpace)) {
+        ++p;
+    }
+    return p;
+}
+
+inline char* skipNameChars(char* p) {
+    while (is(*p, kNameChar)) {
+        ++p;
+    }
+    return p;
 }
 
 bool startsWith(const char* p, std::string_view text) {
@@ -172,11 +190,7 @@ public:
 private:
     static constexpr std::size_t kDelivering = SIZE_MAX;
 
-    void skipSpace() {
-        while (is(*m_p, kSpace)) {
-            ++m_p;
-        }
-    }
+    void skipSpace() { m_p = spaceEnd(m_p); }
 
     // Only a name, a value without markup, and the UTF-8 encoding: other encodings are converted by the
     // full parser.
@@ -271,10 +285,7 @@ private:
         if (!is(*m_p, kNameStart)) {
             return false;
         }
-        ++m_p;
-        while (is(*m_p, kNameChar)) {
-            ++m_p;
-        }
+        m_p = skipNameChars(m_p + 1);
         out = {start, static_cast<std::size_t>(m_p - start)};
         return true;
     }
@@ -315,81 +326,96 @@ private:
         return true;
     }
 
-    // Leaves m_p after the closing quote and the value zero-terminated where it began.
-    bool value(const char*& out) {
-        const char quote = *m_p;
+    // From the opening quote at `p`: returns the position after the closing quote, or null when the
+    // value is not plain; the value is left zero-terminated where it began.
+    char* value(char* p, const char*& out) {
+        const char quote = *p;
         if (quote != '"' && quote != '\'') {
-            return false;
+            return nullptr;
         }
-        const std::uint8_t stop = quote == '"' ? kStopInDouble : kStopInSingle;
-        char* start = ++m_p;
-        m_p = skipValue(m_p, quote);
-        if (*m_p != quote) {
-            char* w = m_p;
-            while (*m_p != quote) {
-                if (*m_p != '&' || !entity(w)) {
-                    return false;
+        char* start = p + 1;
+        const ValueEnd end = skipValue(start, quote);
+        p = end.at;
+        if (!end.closed) {
+            const std::uint8_t stop = quote == '"' ? kStopInDouble : kStopInSingle;
+            char* w = p;
+            while (*p != quote) {
+                m_p = p;
+                if (*p != '&' || !entity(w)) {
+                    return nullptr;
                 }
-                while (!is(*m_p, stop)) {
-                    *w++ = *m_p++;
+                p = m_p;
+                while (!is(*p, stop)) {
+                    *w++ = *p++;
                 }
             }
             *w = 0;
         } else {
-            *m_p = 0;
+            *p = 0;
         }
-        ++m_p;
         out = start;
-        return true;
+        return p + 1;
     }
 
+    // Works on a local copy of the position: the byte stores of decoding could otherwise alias every
+    // member and force reloads in the loop that reads most of the file.
     bool startTag() {
         if (m_open.empty() && m_rootDone) {
             return false; // a second top-level element
         }
-        std::string_view element;
-        if (!name(element)) {
+        char* p = m_p;
+        if (!is(*p, kNameStart)) {
             return false;
         }
-        m_attributes.clear();
+        p = skipNameChars(p + 1);
+        const std::string_view element(m_p, static_cast<std::size_t>(p - m_p));
+        StreamAttribute* attributes = m_attributes.data();
+        std::size_t count = 0;
         for (;;) {
-            if (*m_p == '/' || *m_p == '>') {
+            if (*p == '/' || *p == '>') {
                 break;
             }
-            if (!is(*m_p, kSpace)) {
+            if (!is(*p, kSpace)) {
                 return false;
             }
-            skipSpace();
-            if (*m_p == '/' || *m_p == '>') {
+            p = spaceEnd(p + 1);
+            if (*p == '/' || *p == '>') {
                 break;
             }
-            StreamAttribute attribute{};
-            if (!name(attribute.name)) {
+            char* nameStart = p;
+            if (!is(*p, kNameStart)) {
                 return false;
             }
-            skipSpace();
-            if (*m_p != '=') {
+            p = skipNameChars(p + 1);
+            const std::string_view name(nameStart, static_cast<std::size_t>(p - nameStart));
+            p = spaceEnd(p);
+            if (*p != '=') {
                 return false;
             }
-            ++m_p;
-            skipSpace();
-            if (!value(attribute.value)) {
+            p = spaceEnd(p + 1);
+            const char* text = nullptr;
+            p = value(p, text);
+            if (p == nullptr) {
                 return false;
             }
-            m_attributes.push_back(attribute);
+            if (count == m_attributes.size()) {
+                m_attributes.resize(count * 2 + 16);
+                attributes = m_attributes.data();
+            }
+            attributes[count++] = {name, text};
         }
-        const bool empty = *m_p == '/';
+        const bool empty = *p == '/';
         if (empty) {
-            if (m_p[1] != '>') {
+            if (p[1] != '>') {
                 return false;
             }
-            ++m_p;
+            ++p;
         }
-        ++m_p;
+        m_p = p + 1;
         const bool delivering = m_skipFrom == kDelivering;
         bool wanted = false;
         if (delivering) {
-            wanted = m_handler.startElement(element, m_attributes);
+            wanted = m_handler.startElement(element, {attributes, count});
         }
         if (empty) {
             if (delivering) {
