@@ -116,6 +116,18 @@ public:
         }
     }
 
+    // A text of the attribute in image form; one the device cannot store stops the build at its row.
+    template <std::size_t N, std::size_t W>
+    ImageString text(TextArea& strings, const Attributes<N, W>& a, std::size_t i,
+                     const Location& where) const {
+        try {
+            return strings.append(a.value(i));
+        } catch (const ConfigError& fault) {
+            fail("the attribute \"" + std::string(a.name(i)) + "\" in " + where.describe() + " " +
+                 fault.what());
+        }
+    }
+
     static std::int32_t integer(const char* text, std::int32_t fallback) {
         return parseTerminatedInteger(text).value_or(fallback);
     }
@@ -255,9 +267,9 @@ TIEC61850_Variable readVariable(const AccessReader& reader, ElementAttributes it
     v.conversion = a.equals(VarConvertion, "ItoF/FtoI") ? 1 : 0;
     v.moltFactor = reader.factor(a.value(VarMoltFact));
     // In the order the image lays them out.
-    v.bType = strings.append(a.value(VarBType));
-    v.hostname = strings.append(a.value(VarIPAddress));
-    v.reference = strings.append(a.value(VarReference));
+    v.bType = reader.text(strings, a, VarBType, where);
+    v.hostname = reader.text(strings, a, VarIPAddress, where);
+    v.reference = reader.text(strings, a, VarReference, where);
     return v;
 }
 
@@ -270,8 +282,8 @@ TIEC61850_Variable_DS readMember(const AccessReader& reader, ElementAttributes i
     m.bitAddress = static_cast<std::uint8_t>(AccessReader::integer(a.value(MemStartBit), 0));
     m.conversion = a.equals(MemConvertion, "ItoF/FtoI") ? 1 : 0;
     m.moltFactor = reader.factor(a.value(MemMoltFact));
-    m.bType = strings.append(a.value(MemBType));
-    m.reference = strings.append(a.value(MemReference));
+    m.bType = reader.text(strings, a, MemBType, where);
+    m.reference = reader.text(strings, a, MemReference, where);
     return m;
 }
 
@@ -286,9 +298,9 @@ TDataSet readDataSet(const AccessReader& reader, ElementAttributes item, const L
     d.enGoose = a.equals(SetEnGoose, "Y") ? 1 : 0;
     d.time = static_cast<std::uint32_t>(
         AccessReader::integer(a.value(SetTime), static_cast<std::int32_t>(kDefaultTime)));
-    d.goose_name = strings.append(a.value(SetGooseName));
-    d.reference = strings.append(a.value(SetReference));
-    d.hostname = strings.append(a.value(SetIPAddress));
+    d.goose_name = reader.text(strings, a, SetGooseName, where);
+    d.reference = reader.text(strings, a, SetReference, where);
+    d.hostname = reader.text(strings, a, SetIPAddress, where);
     return d;
 }
 

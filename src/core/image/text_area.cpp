@@ -1,9 +1,12 @@
 #include "image/text_area.h"
 
+#include "common/config_error.h"
 #include "image/image_text.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace sw::image {
 
@@ -32,6 +35,16 @@ ImageString TextArea::append(const char* utf8) {
 ImageString TextArea::appendConverted(std::size_t start, std::string_view utf8) {
     // One byte per UTF-16 unit never takes more room than the UTF-8 bytes already copied.
     const std::u16string units = toUtf16(utf8);
+    for (char16_t unit : units) {
+        // The device keeps the low byte of each unit; a zero there would end the text early and shift
+        // every text after it.
+        if ((unit & 0xFF) == 0) {
+            m_size = start;
+            char code[8];
+            std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(unit));
+            throw ConfigError(std::string("holds the character ") + code + ", which the device cannot store");
+        }
+    }
     m_size = start;
     for (char16_t unit : units) {
         m_bytes[m_size++] = static_cast<char>(unit & 0xFF);

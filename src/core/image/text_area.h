@@ -19,7 +19,8 @@ struct ImageString {
 // is never zero-filled first.
 class TextArea {
 public:
-    // Appends a zero-terminated UTF-8 text in image form.
+    // Appends a zero-terminated UTF-8 text in image form. Throws ConfigError ("holds the character ...")
+    // for a character whose image byte would be zero; nothing is appended then.
     ImageString append(const char* utf8);
 
     void clear() { m_size = 0; }

@@ -70,7 +70,7 @@ const Case kCases[] = {
      true},
     {"entities and character references in values",
      accessFile(
-         R"(<DA_Item bType="&lt;&gt;&amp;&quot;&apos;" fc="&#83;&#x54;" Reference="&#233;&#x20AC;&#x1F600;" )"
+         R"(<DA_Item bType="&lt;&gt;&amp;&quot;&apos;" fc="&#83;&#x54;" Reference="&#233;&#x20AC;&#x1F601;" )"
          R"(IPAddress="a&#10;b&#9;c" Port="&#49;02" Time="1000" Position="0" StartBit="0" MoltFact="1"/>)"),
      true},
     {"duplicate attribute names: the first counts",

@@ -289,6 +289,15 @@ std::vector<ErrorCase> errorCases() {
          accessFile(element("DA_Item", kVariable) + element("DA_Item", kVariable, {{"fc", ""}}), ""),
          {"row 2 of List_DA_Selected", "empty", "\"fc\""}},
         {"NotWellFormed", "<IEC_68850_Client><List_DA_Selected></IEC_68850_Client>", {"not well-formed"}},
+        // A character whose image byte is zero would end the text early on the device.
+        {"UnstorableCharacter",
+         accessFile(element("DA_Item", kVariable) +
+                        element("DA_Item", kVariable, {{"Reference", "LD/\xC4\x80.x"}}),
+                    ""),
+         {"\"Reference\" in row 2 of List_DA_Selected", "U+0100", "cannot store"}},
+        {"UnstorableCharacterInMember",
+         accessFile("", dataSetItem(element("DataSet_DA_Item", kMember, {{"bType", "\xE3\x88\x80"}}))),
+         {"\"bType\" in member 1", "U+3200"}},
     };
     for (const char* name :
          {"bType", "fc", "Reference", "IPAddress", "Port", "Time", "Position", "StartBit", "MoltFact"}) {
