@@ -127,6 +127,18 @@ std::string elementText(pugi::xml_node element) {
     return text;
 }
 
+std::optional<std::string> childText(pugi::xml_node parent, std::string_view name) {
+    const pugi::xml_node element = findChild(parent, name);
+    if (!element) {
+        return std::nullopt;
+    }
+    try {
+        return elementText(element);
+    } catch (const ConfigError&) {
+        return std::nullopt;
+    }
+}
+
 std::optional<std::string> attribute(pugi::xml_node element, std::string_view name) {
     for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
         if (name == a.name()) {

@@ -32,6 +32,10 @@ pugi::xml_node findChild(pugi::xml_node parent, std::string_view name);
 // the element holds child elements.
 std::string elementText(pugi::xml_node element);
 
+// The text of the first child with that name, or nothing when it is missing or holds elements: the
+// two cases in which a reader takes a value's fallback.
+std::optional<std::string> childText(pugi::xml_node parent, std::string_view name);
+
 // Absent attributes are told apart from empty ones.
 std::optional<std::string> attribute(pugi::xml_node element, std::string_view name);
 

@@ -51,17 +51,7 @@ class ParGenKeys {
 public:
     explicit ParGenKeys(pugi::xml_node parameters) : m_parameters(parameters) {}
 
-    std::optional<std::string> text(std::string_view key) const {
-        const pugi::xml_node element = xml::findChild(m_parameters, key);
-        if (!element) {
-            return std::nullopt;
-        }
-        try {
-            return xml::elementText(element);
-        } catch (const ConfigError&) {
-            return std::nullopt;
-        }
-    }
+    std::optional<std::string> text(std::string_view key) const { return xml::childText(m_parameters, key); }
 
     std::int32_t integer(std::string_view key, std::int32_t notInteger, std::int32_t missing) const {
         const auto value = text(key);

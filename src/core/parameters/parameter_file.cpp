@@ -14,25 +14,12 @@ namespace {
 
 constexpr std::string_view kRootName = "Par_Gen";
 
-// The element's text, or none when it is missing or holds elements instead of text.
-std::optional<std::string> textOf(pugi::xml_node parameters, std::string_view element) {
-    const pugi::xml_node node = xml::findChild(parameters, element);
-    if (!node) {
-        return std::nullopt;
-    }
-    try {
-        return xml::elementText(node);
-    } catch (const ConfigError&) {
-        return std::nullopt;
-    }
-}
-
 ParameterSet readDocument(const pugi::xml_document& document) {
     // The parameter node is whatever comes first; a leading declaration or comment thus yields defaults.
     const pugi::xml_node parameters = xml::firstTopLevel(document);
     ParameterSet set;
     for (const ParameterField& field : kParameterFields) {
-        const std::optional<std::string> text = textOf(parameters, field.element);
+        const std::optional<std::string> text = xml::childText(parameters, field.element);
         if (!text) {
             continue;
         }

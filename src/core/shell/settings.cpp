@@ -10,27 +10,13 @@ namespace sw {
 
 namespace {
 
-// Returns the text at parent/child/grandchild, or the fallback when a node is missing or holds elements.
 std::string readText(pugi::xml_node root, std::string_view group, std::string_view name,
                      std::string fallback) {
-    try {
-        const pugi::xml_node element = xml::findChild(xml::findChild(root, group), name);
-        if (!element) {
-            return fallback;
-        }
-        return xml::elementText(element);
-    } catch (const ConfigError&) {
-        return fallback;
-    }
+    return xml::childText(xml::findChild(root, group), name).value_or(std::move(fallback));
 }
 
 bool readFlag(pugi::xml_node group, std::string_view name) {
-    try {
-        const pugi::xml_node element = xml::findChild(group, name);
-        return element && xml::elementText(element) == "1";
-    } catch (const ConfigError&) {
-        return false;
-    }
+    return xml::childText(group, name) == "1";
 }
 
 const char* flag(bool value) {
