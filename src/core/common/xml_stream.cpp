@@ -328,7 +328,7 @@ private:
 
     // From the opening quote at `p`: returns the position after the closing quote, or null when the
     // value is not plain; the value is left zero-terminated where it began.
-    char* value(char* p, const char*& out) {
+    char* value(char* p, const char*& out, std::size_t& size) {
         const char quote = *p;
         if (quote != '"' && quote != '\'') {
             return nullptr;
@@ -350,8 +350,10 @@ private:
                 }
             }
             *w = 0;
+            size = static_cast<std::size_t>(w - start);
         } else {
             *p = 0;
+            size = static_cast<std::size_t>(p - start);
         }
         out = start;
         return p + 1;
@@ -394,7 +396,8 @@ private:
             }
             p = spaceEnd(p + 1);
             const char* text = nullptr;
-            p = value(p, text);
+            std::size_t size = 0;
+            p = value(p, text, size);
             if (p == nullptr) {
                 return false;
             }
@@ -402,7 +405,7 @@ private:
                 m_attributes.resize(count * 2 + 16);
                 attributes = m_attributes.data();
             }
-            attributes[count++] = {name, text};
+            attributes[count++] = {name, text, size};
         }
         const bool empty = *p == '/';
         if (empty) {
@@ -498,7 +501,7 @@ void streamTree(const pugi::xml_node& parent, StreamHandler& handler) {
     while (node) {
         attributes.clear();
         for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
-            attributes.push_back({a.name(), a.value()});
+            attributes.push_back({a.name(), a.value(), std::strlen(a.value())});
         }
         if (handler.startElement(node.name(), attributes)) {
             if (const pugi::xml_node child = firstElement(node.first_child())) {

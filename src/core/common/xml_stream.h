@@ -16,6 +16,7 @@ namespace sw::xml {
 struct StreamAttribute {
     std::string_view name;
     const char* value; // zero-terminated, entities decoded
+    std::size_t size;  // of the decoded value, its terminating zero not counted
 };
 
 class StreamHandler {

@@ -45,6 +45,34 @@ struct Field {
     int slot; // -1: not read
 };
 
+// Names of the access file are short: comparing them as one or two machine words, on the length
+// already known to be equal, costs less than a library call per attribute.
+inline bool sameName(std::string_view a, std::string_view b) {
+    const std::size_t n = a.size();
+    if (n != b.size()) {
+        return false;
+    }
+    if (n >= 8 && n <= 16) {
+        std::uint64_t x[2];
+        std::uint64_t y[2];
+        std::memcpy(&x[0], a.data(), 8);
+        std::memcpy(&x[1], a.data() + n - 8, 8);
+        std::memcpy(&y[0], b.data(), 8);
+        std::memcpy(&y[1], b.data() + n - 8, 8);
+        return ((x[0] ^ y[0]) | (x[1] ^ y[1])) == 0;
+    }
+    if (n >= 4 && n < 8) {
+        std::uint32_t x[2];
+        std::uint32_t y[2];
+        std::memcpy(&x[0], a.data(), 4);
+        std::memcpy(&x[1], a.data() + n - 4, 4);
+        std::memcpy(&y[0], b.data(), 4);
+        std::memcpy(&y[1], b.data() + n - 4, 4);
+        return ((x[0] ^ y[0]) | (x[1] ^ y[1])) == 0;
+    }
+    return a == b;
+}
+
 // The attributes of one element, found in a single pass over them: an access list of tens of thousands
 // of items must cost little more than parsing it. `order` lists every attribute in the order the access
 // editor writes them, so in its files each name is compared once, with the one expected next; other
@@ -56,9 +84,9 @@ public:
         std::size_t next = 0;
         for (const xml::StreamAttribute& a : attributes) {
             std::size_t at = next;
-            if (at >= W || a.name != order[at].name) {
+            if (at >= W || !sameName(a.name, order[at].name)) {
                 at = 0;
-                while (at < W && a.name != order[at].name) {
+                while (at < W && !sameName(a.name, order[at].name)) {
                     ++at;
                 }
                 if (at == W) {
@@ -68,15 +96,16 @@ public:
             next = at + 1;
             const int slot = order[at].slot;
             if (slot >= 0 && m_values[static_cast<std::size_t>(slot)] == nullptr) {
-                m_values[static_cast<std::size_t>(slot)] = a.value;
+                m_values[static_cast<std::size_t>(slot)] = &a;
             }
         }
     }
 
     // The bound keeps each instantiation's body its own; g++ otherwise merges them and warns falsely.
     bool present(std::size_t i) const { return i < N && m_values[i] != nullptr; }
-    bool equals(std::size_t i, const char* text) const {
-        return present(i) && std::strcmp(m_values[i], text) == 0;
+    // Against a literal, on the known length: no library call, no read past the value.
+    template <std::size_t L> bool equals(std::size_t i, const char (&text)[L]) const {
+        return present(i) && m_values[i]->size == L - 1 && std::memcmp(m_values[i]->value, text, L - 1) == 0;
     }
     std::string_view name(std::size_t i) const {
         for (const Field& field : m_order) {
@@ -87,11 +116,12 @@ public:
         return "";
     }
     // Zero-terminated, inside the read document.
-    const char* value(std::size_t i) const { return m_values[i]; }
+    const char* value(std::size_t i) const { return m_values[i]->value; }
+    std::size_t size(std::size_t i) const { return m_values[i]->size; }
 
 private:
     const std::array<Field, W>& m_order;
-    std::array<const char*, N> m_values{};
+    std::array<const xml::StreamAttribute*, N> m_values{};
 };
 
 class AccessReader {
@@ -121,7 +151,7 @@ public:
     ImageString text(TextArea& strings, const Attributes<N, W>& a, std::size_t i,
                      const Location& where) const {
         try {
-            return strings.append(a.value(i));
+            return strings.append(a.value(i), a.size(i));
         } catch (const ConfigError& fault) {
             fail("the attribute \"" + std::string(a.name(i)) + "\" in " + where.describe() + " " +
                  fault.what());

@@ -4,6 +4,7 @@
 #include "image/image_text.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -30,6 +31,31 @@ ImageString TextArea::append(const char* utf8) {
         return appendConverted(start, {utf8, i});
     }
     return {start, i};
+}
+
+ImageString TextArea::append(const char* utf8, std::size_t size) {
+    if (m_capacity - m_size <= size) {
+        grow(size + 1);
+    }
+    const std::size_t start = m_size;
+    std::memcpy(m_bytes.get() + start, utf8, size);
+    m_bytes[start + size] = 0;
+    m_size = start + size + 1;
+    // Whether any byte is outside ASCII, a word at a time.
+    std::uint64_t seen = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, utf8 + i, 8);
+        seen |= word;
+    }
+    for (; i < size; ++i) {
+        seen |= static_cast<unsigned char>(utf8[i]);
+    }
+    if ((seen & 0x8080808080808080ULL) != 0) {
+        return appendConverted(start, {utf8, size});
+    }
+    return {start, size};
 }
 
 ImageString TextArea::appendConverted(std::size_t start, std::string_view utf8) {

@@ -22,6 +22,8 @@ public:
     // Appends a zero-terminated UTF-8 text in image form. Throws ConfigError ("holds the character ...")
     // for a character whose image byte would be zero; nothing is appended then.
     ImageString append(const char* utf8);
+    // The same for a text whose length in bytes is known; `utf8[size]` is its terminating zero.
+    ImageString append(const char* utf8, std::size_t size);
 
     void clear() { m_size = 0; }
     std::size_t size() const { return m_size; }
