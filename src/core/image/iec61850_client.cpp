@@ -15,6 +15,7 @@
 #include <span>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 
 namespace sw::image {
 
@@ -74,19 +75,23 @@ inline bool sameName(std::string_view a, std::string_view b) {
 }
 
 // The attributes of one element, found in a single pass over them: an access list of tens of thousands
-// of items must cost little more than parsing it. `order` lists every attribute in the order the access
+// of items must cost little more than parsing it. `Order` lists every attribute in the order the access
 // editor writes them, so in its files each name is compared once, with the one expected next; other
 // orders and unknown names fall back to a search. The first of equal names wins.
-template <std::size_t N, std::size_t W> class Attributes {
+template <std::size_t N, const auto& Order> class Attributes {
 public:
-    Attributes(std::span<const xml::StreamAttribute> attributes, const std::array<Field, W>& order)
-        : m_order(order) {
+    static constexpr std::size_t W = Order.size();
+
+    explicit Attributes(std::span<const xml::StreamAttribute> attributes) {
+        if (attributes.size() == W && inOrder(attributes, std::make_index_sequence<W>())) {
+            return;
+        }
         std::size_t next = 0;
         for (const xml::StreamAttribute& a : attributes) {
             std::size_t at = next;
-            if (at >= W || !sameName(a.name, order[at].name)) {
+            if (at >= W || !sameName(a.name, Order[at].name)) {
                 at = 0;
-                while (at < W && !sameName(a.name, order[at].name)) {
+                while (at < W && !sameName(a.name, Order[at].name)) {
                     ++at;
                 }
                 if (at == W) {
@@ -94,7 +99,7 @@ public:
                 }
             }
             next = at + 1;
-            const int slot = order[at].slot;
+            const int slot = Order[at].slot;
             if (slot >= 0 && m_values[static_cast<std::size_t>(slot)] == nullptr) {
                 m_values[static_cast<std::size_t>(slot)] = &a;
             }
@@ -108,7 +113,7 @@ public:
         return present(i) && m_values[i]->size == L - 1 && std::memcmp(m_values[i]->value, text, L - 1) == 0;
     }
     std::string_view name(std::size_t i) const {
-        for (const Field& field : m_order) {
+        for (const Field& field : Order) {
             if (field.slot == static_cast<int>(i)) {
                 return field.name;
             }
@@ -120,7 +125,27 @@ public:
     std::size_t size(std::size_t i) const { return m_values[i]->size; }
 
 private:
-    const std::array<Field, W>& m_order;
+    // The access editor's own form: every attribute once, in the expected order. Each name is then
+    // compared on a length known when compiling, without a search.
+    template <std::size_t... I>
+    bool inOrder(std::span<const xml::StreamAttribute> attributes, std::index_sequence<I...>) {
+        if (!(isName<I>(attributes[I].name) && ...)) {
+            return false;
+        }
+        (take<I>(attributes[I]), ...);
+        return true;
+    }
+    template <std::size_t I> static bool isName(std::string_view name) {
+        constexpr std::string_view expected = Order[I].name;
+        return name.size() == expected.size() &&
+               sameName(std::string_view(name.data(), expected.size()), expected);
+    }
+    template <std::size_t I> void take(const xml::StreamAttribute& a) {
+        if constexpr (Order[I].slot >= 0) {
+            m_values[static_cast<std::size_t>(Order[I].slot)] = &a;
+        }
+    }
+
     std::array<const xml::StreamAttribute*, N> m_values{};
 };
 
@@ -136,9 +161,8 @@ public:
     [[noreturn]] void fail(const std::string& what) const { throw error(what); }
 
     // The attributes the image cannot do without; checked in the order they are read.
-    template <std::size_t N, std::size_t W>
-    void require(const Attributes<N, W>& a, std::initializer_list<std::size_t> needed,
-                 const Location& where) const {
+    template <class A>
+    void require(const A& a, std::initializer_list<std::size_t> needed, const Location& where) const {
         for (std::size_t i : needed) {
             if (!a.present(i)) {
                 fail(where.describe() + " lacks the attribute \"" + std::string(a.name(i)) + "\"");
@@ -147,9 +171,8 @@ public:
     }
 
     // A text of the attribute in image form; one the device cannot store stops the build at its row.
-    template <std::size_t N, std::size_t W>
-    ImageString text(TextArea& strings, const Attributes<N, W>& a, std::size_t i,
-                     const Location& where) const {
+    template <class A>
+    ImageString text(TextArea& strings, const A& a, std::size_t i, const Location& where) const {
         try {
             return strings.append(a.value(i), a.size(i));
         } catch (const ConfigError& fault) {
@@ -259,7 +282,7 @@ using ElementAttributes = std::span<const xml::StreamAttribute>;
 
 TIEC61850_Variable readVariable(const AccessReader& reader, ElementAttributes item, const Location& where,
                                 TextArea& strings) {
-    const Attributes<VarCount, kVariableAttributes.size()> a(item, kVariableAttributes);
+    const Attributes<VarCount, kVariableAttributes> a(item);
     reader.require(a,
                    {VarBType, VarFc, VarReference, VarIPAddress, VarPort, VarTime, VarPosition, VarStartBit,
                     VarMoltFact},
@@ -305,7 +328,7 @@ TIEC61850_Variable readVariable(const AccessReader& reader, ElementAttributes it
 
 TIEC61850_Variable_DS readMember(const AccessReader& reader, ElementAttributes item, const Location& where,
                                  TextArea& strings) {
-    const Attributes<MemCount, kMemberAttributes.size()> a(item, kMemberAttributes);
+    const Attributes<MemCount, kMemberAttributes> a(item);
     reader.require(a, {MemBType, MemReference, MemPosition, MemStartBit, MemMoltFact}, where);
     TIEC61850_Variable_DS m;
     m.position = static_cast<std::uint16_t>(AccessReader::integer(a.value(MemPosition), 0));
@@ -320,7 +343,7 @@ TIEC61850_Variable_DS readMember(const AccessReader& reader, ElementAttributes i
 // The data set's own attributes and texts; its members follow as the item's children.
 TDataSet readDataSet(const AccessReader& reader, ElementAttributes item, const Location& where,
                      TextArea& strings) {
-    const Attributes<SetCount, kDataSetAttributes.size()> a(item, kDataSetAttributes);
+    const Attributes<SetCount, kDataSetAttributes> a(item);
     reader.require(a, {SetPort, SetTime, SetGooseName, SetReference, SetIPAddress}, where);
     TDataSet d;
     d.options = kDataSetOptions;

@@ -84,14 +84,22 @@ const Case kCases[] = {
          "</List_DA_Selected><List_DA_Selected><DA_Item/></List_DA_Selected></IEC_68850_Client>",
      true},
     {"names and flag words that differ only at their ends, non-ASCII after the first word",
-     accessFile(R"(<DA_Item bTypf="X" bType="INT32" fc="ST" Referencf="no" Reference="abcdefghijklmnopéq" )"
-                R"(IPAddress="i" Port="1" OnChange="YY" OnCMD="y" OnTimer="Y" Time="1" Position="1" StartBit="1" )"
-                R"(ReadWrite="Rea" Convertion="ItoF/FtoI " MoltFact="1" ConvertioN="ItoF/FtoI"/>)"
-                R"(<DA_Item bType="b" fc="M" Reference="r" IPAddress="i" Port="1" Time="1" Position="1" )"
-                R"(StartBit="1" ReadWrite="Read" Convertion="ItoF/FtoI" MoltFact="1" OnChange="Y" OnCMD="Y"/>)",
-                R"(<DataSet_Item Index="0" Reference="r" GooseName="g" EnGoose="YES" IPAddress="i" Port="1" )"
-                R"(Time="1"><DataSet_List_DAs><DataSet_DA_Item bType="b" Reference="r" Position="1" )"
-                R"(StartBit="0" Convertion="ItoF/FtoI" MoltFact="1"/></DataSet_List_DAs></DataSet_Item>)"),
+     accessFile(
+         R"(<DA_Item bTypf="X" bType="INT32" fc="ST" Referencf="no" Reference="abcdefghijklmnopéq" )"
+         R"(IPAddress="i" Port="1" OnChange="YY" OnCMD="y" OnTimer="Y" Time="1" Position="1" StartBit="1" )"
+         R"(ReadWrite="Rea" Convertion="ItoF/FtoI " MoltFact="1" ConvertioN="ItoF/FtoI"/>)"
+         R"(<DA_Item bType="b" fc="M" Reference="r" IPAddress="i" Port="1" Time="1" Position="1" )"
+         R"(StartBit="1" ReadWrite="Read" Convertion="ItoF/FtoI" MoltFact="1" OnChange="Y" OnCMD="Y"/>)",
+         R"(<DataSet_Item Index="0" Reference="r" GooseName="g" EnGoose="YES" IPAddress="i" Port="1" )"
+         R"(Time="1"><DataSet_List_DAs><DataSet_DA_Item bType="b" Reference="r" Position="1" )"
+         R"(StartBit="0" Convertion="ItoF/FtoI" MoltFact="1"/></DataSet_List_DAs></DataSet_Item>)"),
+     true},
+    {"every attribute in the editor's order but one misspelt",
+     accessFile(kVariable,
+                R"(<DataSet_Item Index="0" Reference="r" GooseName="g" EnGoose="Y" IPAddress="i" )"
+                R"(Port="1" Time="1" Mnemonic=""><DataSet_List_DAs><DataSet_DA_Item bType="b" )"
+                R"(Reference="r" Position="1" StartBiT="0" Convertion="None" MoltFact="1" Mnemonic=""/>)"
+                R"(</DataSet_List_DAs></DataSet_Item>)"),
      true},
     {"a missing attribute", accessFile(R"(<DA_Item fc="ST"/>)"), true},
     {"a variable fault outranks an earlier data set fault",
