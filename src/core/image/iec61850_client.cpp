@@ -280,14 +280,14 @@ namespace {
 
 using ElementAttributes = std::span<const xml::StreamAttribute>;
 
-TIEC61850_Variable readVariable(const AccessReader& reader, ElementAttributes item, const Location& where,
-                                TextArea& strings) {
+// Fills `v`, a fresh entry of the list: the record is built where it stays.
+void readVariable(const AccessReader& reader, ElementAttributes item, const Location& where,
+                  TextArea& strings, TIEC61850_Variable& v) {
     const Attributes<VarCount, kVariableAttributes> a(item);
     reader.require(a,
                    {VarBType, VarFc, VarReference, VarIPAddress, VarPort, VarTime, VarPosition, VarStartBit,
                     VarMoltFact},
                    where);
-    TIEC61850_Variable v;
     const char* fcText = a.value(VarFc);
     if (fcText[0] == 0) {
         reader.fail(where.describe() + " has an empty attribute \"fc\"");
@@ -323,21 +323,18 @@ TIEC61850_Variable readVariable(const AccessReader& reader, ElementAttributes it
     v.bType = reader.text(strings, a, VarBType, where);
     v.hostname = reader.text(strings, a, VarIPAddress, where);
     v.reference = reader.text(strings, a, VarReference, where);
-    return v;
 }
 
-TIEC61850_Variable_DS readMember(const AccessReader& reader, ElementAttributes item, const Location& where,
-                                 TextArea& strings) {
+void readMember(const AccessReader& reader, ElementAttributes item, const Location& where, TextArea& strings,
+                TIEC61850_Variable_DS& m) {
     const Attributes<MemCount, kMemberAttributes> a(item);
     reader.require(a, {MemBType, MemReference, MemPosition, MemStartBit, MemMoltFact}, where);
-    TIEC61850_Variable_DS m;
     m.position = static_cast<std::uint16_t>(AccessReader::integer(a.value(MemPosition), 0));
     m.bitAddress = static_cast<std::uint8_t>(AccessReader::integer(a.value(MemStartBit), 0));
     m.conversion = a.equals(MemConvertion, "ItoF/FtoI") ? 1 : 0;
     m.moltFactor = reader.factor(a.value(MemMoltFact));
     m.bType = reader.text(strings, a, MemBType, where);
     m.reference = reader.text(strings, a, MemReference, where);
-    return m;
 }
 
 // The data set's own attributes and texts; its members follow as the item's children.
@@ -446,10 +443,12 @@ private:
         if (m_variableFault) {
             return;
         }
+        std::vector<TIEC61850_Variable>& list = m_client.VariableList;
         try {
-            m_client.VariableList.push_back(
-                readVariable(m_reader, attributes, {"List_DA_Selected", row}, m_client.variableStrings));
+            readVariable(m_reader, attributes, {"List_DA_Selected", row}, m_client.variableStrings,
+                         list.emplace_back());
         } catch (const ConfigError& fault) {
+            list.pop_back();
             m_variableFault = fault;
         }
     }
@@ -477,8 +476,9 @@ private:
             return;
         }
         try {
-            d.VariableList.push_back(readMember(m_reader, attributes, where, m_client.memberStrings));
+            readMember(m_reader, attributes, where, m_client.memberStrings, d.VariableList.emplace_back());
         } catch (const ConfigError& fault) {
+            d.VariableList.pop_back();
             m_dataSetFault = fault;
         }
     }
