@@ -374,27 +374,37 @@ private:
         StreamAttribute* attributes = m_attributes.data();
         std::size_t count = 0;
         for (;;) {
-            if (*p == '/' || *p == '>') {
-                break;
+            char* nameStart = p + 1;
+            // One blank before each name and none around '=' is how the editor writes; checking for
+            // that first spares the general tests on most attributes.
+            if (p[0] != ' ' || !is(p[1], kNameStart)) {
+                if (*p == '/' || *p == '>') {
+                    break;
+                }
+                if (!is(*p, kSpace)) {
+                    return false;
+                }
+                p = spaceEnd(p + 1);
+                if (*p == '/' || *p == '>') {
+                    break;
+                }
+                if (!is(*p, kNameStart)) {
+                    return false;
+                }
+                nameStart = p;
             }
-            if (!is(*p, kSpace)) {
-                return false;
-            }
-            p = spaceEnd(p + 1);
-            if (*p == '/' || *p == '>') {
-                break;
-            }
-            char* nameStart = p;
-            if (!is(*p, kNameStart)) {
-                return false;
-            }
-            p = skipNameChars(p + 1);
+            p = skipNameChars(nameStart + 1);
             const std::string_view name(nameStart, static_cast<std::size_t>(p - nameStart));
-            p = spaceEnd(p);
             if (*p != '=') {
-                return false;
+                p = spaceEnd(p);
+                if (*p != '=') {
+                    return false;
+                }
             }
-            p = spaceEnd(p + 1);
+            ++p;
+            if (*p != '"' && *p != '\'') {
+                p = spaceEnd(p);
+            }
             const char* text = nullptr;
             std::size_t size = 0;
             p = value(p, text, size);

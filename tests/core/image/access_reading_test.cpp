@@ -73,6 +73,11 @@ const Case kCases[] = {
          R"(<DA_Item bType="&lt;&gt;&amp;&quot;&apos;" fc="&#83;&#x54;" Reference="&#233;&#x20AC;&#x1F601;" )"
          R"(IPAddress="a&#10;b&#9;c" Port="&#49;02" Time="1000" Position="0" StartBit="0" MoltFact="1"/>)"),
      true},
+    {"line ends, tabs and several blanks between attributes",
+     accessFile(
+         "<DA_Item\n\tbType=\"b\"  fc=\"ST\"\r\n  Reference=\"r\" IPAddress=\"i\"\tPort=\"1\" Time=\"1\" "
+         "Position=\"1\" StartBit=\"1\" MoltFact=\"1\"\n/>"),
+     true},
     {"duplicate attribute names: the first counts",
      accessFile(
          R"(<DA_Item bType="A" bType="B" fc="ST" fc="MX" Reference="r" IPAddress="i" Port="1" Port="2" )"
