@@ -11,28 +11,6 @@
 
 namespace sw::image {
 
-ImageString TextArea::append(const char* utf8) {
-    const std::size_t start = m_size;
-    unsigned char seen = 0;
-    std::size_t i = 0;
-    for (;;) {
-        if (m_size == m_capacity) {
-            grow(1);
-        }
-        const char c = utf8[i];
-        m_bytes[m_size++] = c;
-        if (c == 0) {
-            break;
-        }
-        seen |= static_cast<unsigned char>(c);
-        ++i;
-    }
-    if (seen >= 0x80) {
-        return appendConverted(start, {utf8, i});
-    }
-    return {start, i};
-}
-
 ImageString TextArea::append(const char* utf8, std::size_t size) {
     if (m_capacity - m_size <= size) {
         grow(size + 1);

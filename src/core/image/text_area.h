@@ -19,10 +19,9 @@ struct ImageString {
 // is never zero-filled first.
 class TextArea {
 public:
-    // Appends a zero-terminated UTF-8 text in image form. Throws ConfigError ("holds the character ...")
-    // for a character whose image byte would be zero; nothing is appended then.
-    ImageString append(const char* utf8);
-    // The same for a text whose length in bytes is known; `utf8[size]` is its terminating zero.
+    // Appends a UTF-8 text of `size` bytes (`utf8[size]` is its terminating zero) in image form. Throws
+    // ConfigError ("holds the character ...") for a character whose image byte would be zero; nothing is
+    // appended then.
     ImageString append(const char* utf8, std::size_t size);
 
     void clear() { m_size = 0; }
