@@ -1,7 +1,7 @@
-#include "common/config_error.h"
-#include "image/iec61850_client.h"
-#include "image/image_builder.h"
-#include "image/image_decoder.h"
+#include "core/common/config_error.h"
+#include "core/image/iec61850_client.h"
+#include "core/image/image_builder.h"
+#include "core/image/image_decoder.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,5 @@
-#include "language/builtin_texts.h"
-#include "language/language_file.h"
+#include "core/language/builtin_texts.h"
+#include "core/language/language_file.h"
 
 #include <cstddef>
 #include <cstdint>

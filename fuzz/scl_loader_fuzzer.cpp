@@ -1,5 +1,5 @@
-#include "common/config_error.h"
-#include "scl/scl_model.h"
+#include "core/common/config_error.h"
+#include "core/scl/scl_model.h"
 
 #include <cstddef>
 #include <cstdint>

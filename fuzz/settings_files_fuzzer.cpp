@@ -1,6 +1,6 @@
-#include "common/config_error.h"
-#include "parameters/parameter_file.h"
-#include "shell/settings.h"
+#include "core/common/config_error.h"
+#include "core/parameters/parameter_file.h"
+#include "core/shell/settings.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "commands.h"
 
-#include "common/config_error.h"
-#include "common/numbers.h"
-#include "image/image_builder.h"
+#include "core/common/config_error.h"
+#include "core/common/numbers.h"
+#include "core/image/image_builder.h"
 
 #include <filesystem>
 #include <iostream>

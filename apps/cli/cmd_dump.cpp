@@ -1,6 +1,6 @@
 #include "commands.h"
 
-#include "image/image_decoder.h"
+#include "core/image/image_decoder.h"
 
 #include <iostream>
 

@@ -1,12 +1,12 @@
 #include "commands.h"
 
-#include "language/builtin_texts.h"
-#include "language/lang_table.h"
-#include "parameters/parameter_check.h"
-#include "parameters/parameter_fields.h"
-#include "parameters/parameter_file.h"
+#include "core/language/builtin_texts.h"
+#include "core/language/lang_table.h"
+#include "core/parameters/parameter_check.h"
+#include "core/parameters/parameter_fields.h"
+#include "core/parameters/parameter_file.h"
 
-#include "common/config_error.h"
+#include "core/common/config_error.h"
 
 #include <filesystem>
 #include <iostream>

@@ -1,6 +1,6 @@
 #include "commands.h"
 
-#include "scl/scl_model.h"
+#include "core/scl/scl_model.h"
 
 #include <cstdio>
 #include <filesystem>

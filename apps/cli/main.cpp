@@ -1,7 +1,7 @@
 #include "commands.h"
 
-#include "common/config_error.h"
-#include "shell/program_state.h"
+#include "core/common/config_error.h"
+#include "core/shell/program_state.h"
 
 #include <cstring>
 #include <functional>

@@ -1,5 +1,5 @@
-#include "shell/main_window.h"
-#include "shell/startup.h"
+#include "gui/shell/main_window.h"
+#include "core/shell/startup.h"
 
 #include <QApplication>
 #include <QSocketNotifier>

@@ -1,4 +1,4 @@
-#include "shell/program_state.h"
+#include "core/shell/program_state.h"
 
 #include <iostream>
 #include <string>

@@ -1,6 +1,6 @@
-#include "common/atomic_file.h"
+#include "core/common/atomic_file.h"
 
-#include "common/config_error.h"
+#include "core/common/config_error.h"
 
 #include <cerrno>
 #include <cstring>

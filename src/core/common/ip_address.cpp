@@ -1,6 +1,6 @@
-#include "common/ip_address.h"
+#include "core/common/ip_address.h"
 
-#include "common/numbers.h"
+#include "core/common/numbers.h"
 
 namespace sw {
 

@@ -1,4 +1,4 @@
-#include "common/numbers.h"
+#include "core/common/numbers.h"
 
 #include <charconv>
 #include <clocale>

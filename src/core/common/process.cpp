@@ -1,4 +1,4 @@
-#include "common/process.h"
+#include "core/common/process.h"
 
 #include <cerrno>
 #include <ctime>

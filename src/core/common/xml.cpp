@@ -1,7 +1,8 @@
-#include "common/xml.h"
+#include "core/internal/xml.h"
 
-#include "common/atomic_file.h"
-#include "common/config_error.h"
+#include "core/common/atomic_file.h"
+#include "core/common/build_config.h"
+#include "core/common/config_error.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -157,7 +158,7 @@ pugi::xml_node appendElement(pugi::xml_node parent, std::string_view name, std::
 }
 
 void appendVersionComment(pugi::xml_document& document) {
-    document.append_child(pugi::node_comment).set_value(std::string(kVersionComment).c_str());
+    document.append_child(pugi::node_comment).set_value((std::string("SW_VERSION = ") + kSoftwareVersion).c_str());
 }
 
 std::string toBytes(const pugi::xml_document& document) {

@@ -1,4 +1,4 @@
-#include "common/xml_stream.h"
+#include "core/common/xml_stream.h"
 
 #include <array>
 #include <cstdint>

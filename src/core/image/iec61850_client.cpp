@@ -1,11 +1,11 @@
-#include "image/iec61850_client.h"
+#include "core/image/iec61850_client.h"
 
-#include "common/config_error.h"
-#include "common/numbers.h"
-#include "common/xml.h"
-#include "common/xml_stream.h"
-#include "image/image_text.h"
-#include "image/little_endian.h"
+#include "core/common/config_error.h"
+#include "core/common/numbers.h"
+#include "core/internal/xml.h"
+#include "core/common/xml_stream.h"
+#include "core/image/image_text.h"
+#include "core/image/little_endian.h"
 
 #include <array>
 #include <cmath>

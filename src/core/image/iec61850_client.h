@@ -1,6 +1,6 @@
 #pragma once
 
-#include "image/text_area.h"
+#include "core/image/text_area.h"
 
 #include <array>
 #include <cstddef>

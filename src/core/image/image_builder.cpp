@@ -1,8 +1,8 @@
-#include "image/image_builder.h"
+#include "core/image/image_builder.h"
 
-#include "common/atomic_file.h"
-#include "image/iec61850_client.h"
-#include "image/parameter_block.h"
+#include "core/common/atomic_file.h"
+#include "core/image/iec61850_client.h"
+#include "core/image/parameter_block.h"
 
 #include <string_view>
 

@@ -1,10 +1,10 @@
-#include "image/image_decoder.h"
+#include "core/image/image_decoder.h"
 
-#include "common/atomic_file.h"
-#include "image/iec61850_client.h"
-#include "image/image_text.h"
-#include "image/little_endian.h"
-#include "image/parameter_block.h"
+#include "core/common/atomic_file.h"
+#include "core/image/iec61850_client.h"
+#include "core/image/image_text.h"
+#include "core/image/little_endian.h"
+#include "core/image/parameter_block.h"
 
 #include <array>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "image/image_text.h"
+#include "core/image/image_text.h"
 
 #include <cstdint>
 

@@ -1,10 +1,10 @@
-#include "image/parameter_block.h"
+#include "core/image/parameter_block.h"
 
-#include "common/config_error.h"
-#include "common/numbers.h"
-#include "common/xml.h"
-#include "image/iec61850_client.h"
-#include "image/little_endian.h"
+#include "core/common/config_error.h"
+#include "core/common/numbers.h"
+#include "core/internal/xml.h"
+#include "core/image/iec61850_client.h"
+#include "core/image/little_endian.h"
 
 #include <algorithm>
 #include <optional>

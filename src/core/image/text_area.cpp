@@ -1,7 +1,7 @@
-#include "image/text_area.h"
+#include "core/image/text_area.h"
 
-#include "common/config_error.h"
-#include "image/image_text.h"
+#include "core/common/config_error.h"
+#include "core/image/image_text.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "language/builtin_texts.h"
+#include "core/language/builtin_texts.h"
 
 #include <iterator>
 #include <string_view>

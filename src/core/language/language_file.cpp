@@ -1,7 +1,7 @@
-#include "language/language_file.h"
+#include "core/language/language_file.h"
 
-#include "common/numbers.h"
-#include "language/builtin_texts.h"
+#include "core/common/numbers.h"
+#include "core/language/builtin_texts.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "language/lang_table.h"
+#include "core/language/lang_table.h"
 
 #include <filesystem>
 #include <string>

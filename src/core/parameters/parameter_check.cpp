@@ -1,6 +1,6 @@
-#include "parameters/parameter_check.h"
+#include "core/parameters/parameter_check.h"
 
-#include "common/numbers.h"
+#include "core/common/numbers.h"
 
 #include <array>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "parameters/parameter_set.h"
+#include "core/parameters/parameter_set.h"
 
 #include <optional>
 #include <string_view>

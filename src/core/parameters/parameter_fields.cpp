@@ -1,8 +1,8 @@
-#include "parameters/parameter_fields.h"
+#include "core/parameters/parameter_fields.h"
 
-#include "common/config_error.h"
-#include "common/numbers.h"
-#include "parameters/parameter_input.h"
+#include "core/common/config_error.h"
+#include "core/common/numbers.h"
+#include "core/parameters/parameter_input.h"
 
 namespace sw {
 

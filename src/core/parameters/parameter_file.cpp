@@ -1,9 +1,9 @@
-#include "parameters/parameter_file.h"
+#include "core/parameters/parameter_file.h"
 
-#include "common/config_error.h"
-#include "common/numbers.h"
-#include "common/xml.h"
-#include "parameters/parameter_fields.h"
+#include "core/common/config_error.h"
+#include "core/common/numbers.h"
+#include "core/internal/xml.h"
+#include "core/parameters/parameter_fields.h"
 
 #include <optional>
 #include <system_error>

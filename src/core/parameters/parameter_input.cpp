@@ -1,4 +1,4 @@
-#include "parameters/parameter_input.h"
+#include "core/parameters/parameter_input.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "parameters/parameter_set.h"
+#include "core/parameters/parameter_set.h"
 
 namespace sw {
 

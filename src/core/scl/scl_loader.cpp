@@ -1,8 +1,8 @@
-#include "scl/scl_loader.h"
+#include "core/internal/scl_loader.h"
 
-#include "common/config_error.h"
-#include "common/xml.h"
-#include "scl/string_pool.h"
+#include "core/common/config_error.h"
+#include "core/internal/xml.h"
+#include "core/scl/string_pool.h"
 
 #include <system_error>
 

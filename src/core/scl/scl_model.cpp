@@ -1,7 +1,7 @@
-#include "scl/scl_model.h"
+#include "core/scl/scl_model.h"
 
-#include "scl/scl_loader.h"
-#include "scl/string_pool.h"
+#include "core/internal/scl_loader.h"
+#include "core/scl/string_pool.h"
 
 namespace sw {
 

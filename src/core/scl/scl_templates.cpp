@@ -1,6 +1,6 @@
-#include "scl/scl_templates.h"
+#include "core/internal/scl_templates.h"
 
-#include "scl/string_pool.h"
+#include "core/scl/string_pool.h"
 
 #include <cstring>
 

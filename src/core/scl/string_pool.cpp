@@ -1,4 +1,4 @@
-#include "scl/string_pool.h"
+#include "core/scl/string_pool.h"
 
 namespace sw {
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "language/lang_table.h"
+#include "core/common/build_config.h"
+#include "core/language/lang_table.h"
 
 #include <filesystem>
 #include <string>
@@ -37,6 +38,5 @@ struct ProgramState {
 inline constexpr const char* kWindowTitle = "Brantis - Configurator SW40512 - IEC61850 Client / Serial ";
 inline constexpr const char* kSoftwareCode = "SW40512";
 inline constexpr const char* kSoftwareDescription = "IEC61850 Client / Serial - Converter";
-inline constexpr const char* kSoftwareVersion = "1.000";
 
 } // namespace sw

@@ -1,6 +1,6 @@
-#include "shell/projects.h"
+#include "core/shell/projects.h"
 
-#include "shell/startup.h"
+#include "core/shell/startup.h"
 
 #include <cerrno>
 #include <sys/stat.h>

@@ -1,8 +1,8 @@
-#include "shell/settings.h"
+#include "core/shell/settings.h"
 
-#include "common/atomic_file.h"
-#include "common/config_error.h"
-#include "common/xml.h"
+#include "core/common/atomic_file.h"
+#include "core/common/config_error.h"
+#include "core/internal/xml.h"
 
 #include <system_error>
 

@@ -1,6 +1,6 @@
-#include "shell/startup.h"
+#include "core/shell/startup.h"
 
-#include "language/language_file.h"
+#include "core/language/language_file.h"
 
 #include <system_error>
 #include <unistd.h>

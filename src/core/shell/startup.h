@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shell/program_state.h"
-#include "shell/settings.h"
+#include "core/shell/program_state.h"
+#include "core/shell/settings.h"
 
 #include <filesystem>
 

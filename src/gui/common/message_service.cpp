@@ -1,4 +1,4 @@
-#include "common/message_service.h"
+#include "gui/common/message_service.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,4 +1,4 @@
-#include "parameters/collapsible_group.h"
+#include "gui/parameters/collapsible_group.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

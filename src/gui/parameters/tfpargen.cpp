@@ -1,11 +1,11 @@
-#include "parameters/tfpargen.h"
+#include "gui/parameters/tfpargen.h"
 
-#include "common/message_service.h"
-#include "parameters/collapsible_group.h"
-#include "parameters/parameter_check.h"
-#include "parameters/parameter_file.h"
-#include "parameters/parameter_input.h"
-#include "shell/title_panel.h"
+#include "gui/common/message_service.h"
+#include "gui/parameters/collapsible_group.h"
+#include "core/parameters/parameter_check.h"
+#include "core/parameters/parameter_file.h"
+#include "core/parameters/parameter_input.h"
+#include "gui/shell/title_panel.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "parameters/parameter_set.h"
-#include "shell/program_state.h"
+#include "core/parameters/parameter_set.h"
+#include "core/shell/program_state.h"
 
 #include <QDialog>
 

@@ -1,7 +1,7 @@
-#include "shell/about_box.h"
+#include "gui/shell/about_box.h"
 
-#include "common/message_service.h"
-#include "shell/main_window.h"
+#include "gui/common/message_service.h"
+#include "gui/shell/main_window.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -39,7 +39,7 @@ TFAbout::TFAbout(const ProgramState& state, QWidget* parent) : QDialog(parent), 
     Label10 = label(this, "Label10");
     Label8 = label(this, "Label8", QStringLiteral("Document Code :"));
     Label12 = label(this, "Label12");
-    Label4 = label(this, "Label4", QStringLiteral(SW_MAKER_HOST));
+    Label4 = label(this, "Label4", QString::fromUtf8(sw::kMakerHost));
     Label4->setCursor(Qt::PointingHandCursor);
     LbButton1 = new QPushButton(QStringLiteral("OK"), this);
     LbButton1->setObjectName(QStringLiteral("LbButton1"));
@@ -65,7 +65,7 @@ TFAbout::TFAbout(const ProgramState& state, QWidget* parent) : QDialog(parent), 
 void TFAbout::showEvent(QShowEvent* event) {
     Label2->setText(qs(m_state.SoftwareDescription));
     Label9->setText(QStringLiteral("SW40512"));
-    Label10->setText(QStringLiteral("1.000"));
+    Label10->setText(QString::fromUtf8(sw::kSoftwareVersion));
     Label12->setText(QStringLiteral("MN40512"));
     setFixedSize(425, 148);
     QDialog::showEvent(event);

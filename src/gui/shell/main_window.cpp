@@ -1,15 +1,15 @@
-#include "shell/main_window.h"
+#include "gui/shell/main_window.h"
 
-#include "common/message_service.h"
-#include "common/numbers.h"
-#include "common/process.h"
-#include "image/image_builder.h"
-#include "parameters/tfpargen.h"
-#include "shell/about_box.h"
-#include "shell/project_dialogs.h"
-#include "shell/projects.h"
-#include "shell/settings.h"
-#include "shell/startup.h"
+#include "gui/common/message_service.h"
+#include "core/common/numbers.h"
+#include "core/common/process.h"
+#include "core/image/image_builder.h"
+#include "gui/parameters/tfpargen.h"
+#include "gui/shell/about_box.h"
+#include "gui/shell/project_dialogs.h"
+#include "core/shell/projects.h"
+#include "core/shell/settings.h"
+#include "core/shell/startup.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -77,7 +77,7 @@ QToolButton* iconButton(QWidget* parent, const char* name, int left, QStyle::Sta
 } // namespace
 
 QString makerHomePage() {
-    return QStringLiteral(SW_MAKER_HOST "/HOME/default.asp?frompg=SW40512");
+    return QString::fromUtf8(sw::kMakerHost) + QStringLiteral("/HOME/default.asp?frompg=SW40512");
 }
 
 TFMendralFirmWare::TFMendralFirmWare(const std::filesystem::path& programFolder, QWidget* parent)
@@ -147,7 +147,7 @@ void TFMendralFirmWare::layOut() {
     L_Step_4 = boldLabel(client, "L_Step_4", 16, 260);
     Btn_CreateBin = stepButton(client, "Btn_CreateBin", 80, 244);
     L_Brantis = place<QLabel>(client, "L_Brantis", 565, L_Step_4->y());
-    L_Brantis->setText(QStringLiteral(SW_MAKER_HOST));
+    L_Brantis->setText(QString::fromUtf8(sw::kMakerHost));
     L_Brantis->setCursor(Qt::PointingHandCursor);
     L_Brantis->setStyleSheet(QStringLiteral("color: blue;"));
     L_Brantis->installEventFilter(this);

@@ -1,8 +1,8 @@
-#include "shell/project_dialogs.h"
+#include "gui/shell/project_dialogs.h"
 
-#include "common/message_service.h"
-#include "shell/projects.h"
-#include "shell/title_panel.h"
+#include "gui/common/message_service.h"
+#include "core/shell/projects.h"
+#include "gui/shell/title_panel.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/program_state.h"
+#include "core/shell/program_state.h"
 
 #include <QDialog>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "shell/title_panel.h"
+#include "gui/shell/title_panel.h"
 
-#include "common/message_service.h"
+#include "gui/common/message_service.h"
 
 #include <QLabel>
 #include <QVBoxLayout>

@@ -1,7 +1,7 @@
-#include "common/atomic_file.h"
-#include "common/config_error.h"
-#include "common/ip_address.h"
-#include "common/numbers.h"
+#include "core/common/atomic_file.h"
+#include "core/common/config_error.h"
+#include "core/common/ip_address.h"
+#include "core/common/numbers.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

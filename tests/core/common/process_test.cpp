@@ -1,4 +1,4 @@
-#include "common/process.h"
+#include "core/common/process.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

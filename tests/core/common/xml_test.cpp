@@ -1,5 +1,5 @@
-#include "common/config_error.h"
-#include "common/xml.h"
+#include "core/common/config_error.h"
+#include "core/internal/xml.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 // every error are the parser's own; where it cannot vouch for a file it leaves it to the parser.
 #include "image_test_helpers.h"
 
-#include "common/config_error.h"
-#include "image/iec61850_client.h"
+#include "core/common/config_error.h"
+#include "core/image/iec61850_client.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "image_test_helpers.h"
 
-#include "common/config_error.h"
-#include "image/image_builder.h"
+#include "core/common/config_error.h"
+#include "core/image/image_builder.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "image_test_helpers.h"
 
-#include "image/image_builder.h"
-#include "image/image_decoder.h"
+#include "core/image/image_builder.h"
+#include "core/image/image_decoder.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "image/image_builder.h"
+#include "core/image/image_builder.h"
 
 #include <cstdint>
 #include <filesystem>

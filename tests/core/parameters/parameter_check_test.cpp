@@ -1,9 +1,9 @@
-#include "parameters/parameter_check.h"
-#include "parameters/parameter_fields.h"
-#include "parameters/parameter_input.h"
-#include "parameters/parameter_set.h"
+#include "core/parameters/parameter_check.h"
+#include "core/parameters/parameter_fields.h"
+#include "core/parameters/parameter_input.h"
+#include "core/parameters/parameter_set.h"
 
-#include "common/config_error.h"
+#include "core/common/config_error.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "common/config_error.h"
-#include "parameters/parameter_file.h"
-#include "parameters/parameter_set.h"
+#include "core/common/config_error.h"
+#include "core/parameters/parameter_file.h"
+#include "core/parameters/parameter_set.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

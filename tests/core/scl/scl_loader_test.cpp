@@ -1,7 +1,7 @@
 #include "scl_test_util.h"
 
-#include "common/config_error.h"
-#include "scl/scl_model.h"
+#include "core/common/config_error.h"
+#include "core/scl/scl_model.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

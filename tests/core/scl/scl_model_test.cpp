@@ -1,6 +1,6 @@
 #include "scl_test_util.h"
 
-#include "scl/scl_model.h"
+#include "core/scl/scl_model.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scl/scl_model.h"
+#include "core/scl/scl_model.h"
 
 #include <string>
 

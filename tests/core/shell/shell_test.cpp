@@ -1,6 +1,6 @@
-#include "shell/projects.h"
-#include "shell/settings.h"
-#include "shell/startup.h"
+#include "core/shell/projects.h"
+#include "core/shell/settings.h"
+#include "core/shell/startup.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "common/grid_helpers.h"
+#include "gui/common/grid_helpers.h"
 
 #include <QHeaderView>
 #include <QStandardItemModel>

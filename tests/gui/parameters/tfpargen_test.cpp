@@ -1,7 +1,7 @@
-#include "language/builtin_texts.h"
-#include "parameters/collapsible_group.h"
-#include "parameters/parameter_file.h"
-#include "parameters/tfpargen.h"
+#include "core/language/builtin_texts.h"
+#include "gui/parameters/collapsible_group.h"
+#include "core/parameters/parameter_file.h"
+#include "gui/parameters/tfpargen.h"
 #include "support/gui/fake_message_service.h"
 #include "test_support.h"
 

@@ -1,7 +1,7 @@
-#include "parameters/tfpargen.h"
-#include "shell/about_box.h"
-#include "shell/main_window.h"
-#include "shell/project_dialogs.h"
+#include "gui/parameters/tfpargen.h"
+#include "gui/shell/about_box.h"
+#include "gui/shell/main_window.h"
+#include "gui/shell/project_dialogs.h"
 #include "support/gui/fake_message_service.h"
 #include "test_support.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/message_service.h"
+#include "gui/common/message_service.h"
 
 #include <QStringList>
 

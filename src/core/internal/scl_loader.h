@@ -1,7 +1,7 @@
 #pragma once
 
-#include "scl/scl_model.h"
-#include "scl/scl_templates.h"
+#include "core/scl/scl_model.h"
+#include "core/internal/scl_templates.h"
 
 #include <pugixml.hpp>
 
