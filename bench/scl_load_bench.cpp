@@ -95,9 +95,11 @@ void loadVersusParse(benchmark::State& state, const Sample* sample) {
     state.counters["budget_MB"] =
         (2.0 * static_cast<double>(sample->bytes.size()) + 150.0 * static_cast<double>(objects)) / mb;
     if (objects != 0) {
-        state.counters["peak_bytes_per_object"] = static_cast<double>(sample->peakLoadKb) * 1024.0 / objects;
+        state.counters["peak_bytes_per_object"] =
+            static_cast<double>(sample->peakLoadKb) * 1024.0 / static_cast<double>(objects);
         state.counters["model_bytes_per_object"] =
-            static_cast<double>(sample->peakLoadKb - sample->peakDocumentKb) * 1024.0 / objects;
+            static_cast<double>(sample->peakLoadKb - sample->peakDocumentKb) * 1024.0 /
+            static_cast<double>(objects);
     }
 }
 

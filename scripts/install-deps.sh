@@ -2,7 +2,7 @@
 # Installs the Debian packages the configurator needs to build, run and test; quick when all are present.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ clang qt6-base-dev libpugixml-dev libcurl4-openssl-dev libgtest-dev
+packages=(cmake ninja-build g++ clang clang-format git qt6-base-dev libpugixml-dev libcurl4-openssl-dev libgtest-dev
           libgmock-dev libbenchmark-dev)
 
 missing=()

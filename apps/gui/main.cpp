@@ -1,5 +1,5 @@
-#include "gui/shell/main_window.h"
 #include "core/shell/startup.h"
+#include "gui/shell/main_window.h"
 
 #include <QApplication>
 #include <QSocketNotifier>

@@ -156,7 +156,9 @@ INSTANTIATE_TEST_SUITE_P(
                           ""},
         CliParametersCase{
             "AssignmentWithoutEqualsIsAnError", "", {"IEC61850_Client_IP1"}, 2, "", "NAME=VALUE", ""}),
-    [](const testing::TestParamInfo<CliParametersCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<CliParametersCase>& testCase) {
+        return std::string(testCase.param.name);
+    });
 
 TEST(CliParametersErrors, MissingProjectFolderIsAnError) {
     sw::test::TempDir dir;

@@ -158,7 +158,8 @@ pugi::xml_node appendElement(pugi::xml_node parent, std::string_view name, std::
 }
 
 void appendVersionComment(pugi::xml_document& document) {
-    document.append_child(pugi::node_comment).set_value((std::string("SW_VERSION = ") + kSoftwareVersion).c_str());
+    document.append_child(pugi::node_comment)
+        .set_value((std::string("SW_VERSION = ") + kSoftwareVersion).c_str());
 }
 
 std::string toBytes(const pugi::xml_document& document) {

@@ -2,10 +2,10 @@
 
 #include "core/common/config_error.h"
 #include "core/common/numbers.h"
-#include "core/internal/xml.h"
 #include "core/common/xml_stream.h"
 #include "core/image/image_text.h"
 #include "core/image/little_endian.h"
+#include "core/internal/xml.h"
 
 #include <array>
 #include <cmath>

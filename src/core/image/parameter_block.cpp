@@ -2,9 +2,9 @@
 
 #include "core/common/config_error.h"
 #include "core/common/numbers.h"
-#include "core/internal/xml.h"
 #include "core/image/iec61850_client.h"
 #include "core/image/little_endian.h"
+#include "core/internal/xml.h"
 
 #include <algorithm>
 #include <optional>

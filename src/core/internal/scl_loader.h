@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/scl/scl_model.h"
 #include "core/internal/scl_templates.h"
+#include "core/scl/scl_model.h"
 
 #include <pugixml.hpp>
 

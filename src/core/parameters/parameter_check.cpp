@@ -16,10 +16,12 @@ constexpr int kTextTwoStopBitsNeedNoParity = 763;
 
 // The first of `fields` that is not a byte gives `firstText` plus its position.
 std::optional<int> firstNonByte(const std::array<const std::string*, 4>& fields, int firstText) {
-    for (int i = 0; i < 4; ++i) {
-        if (!isByteText(*fields[i])) {
-            return firstText + i;
+    int text = firstText;
+    for (const std::string* field : fields) {
+        if (!isByteText(*field)) {
+            return text;
         }
+        ++text;
     }
     return std::nullopt;
 }

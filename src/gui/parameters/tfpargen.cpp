@@ -1,10 +1,10 @@
 #include "gui/parameters/tfpargen.h"
 
-#include "gui/common/message_service.h"
-#include "gui/parameters/collapsible_group.h"
 #include "core/parameters/parameter_check.h"
 #include "core/parameters/parameter_file.h"
 #include "core/parameters/parameter_input.h"
+#include "gui/common/message_service.h"
+#include "gui/parameters/collapsible_group.h"
 #include "gui/shell/title_panel.h"
 
 #include <QApplication>

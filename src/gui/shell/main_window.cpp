@@ -1,15 +1,15 @@
 #include "gui/shell/main_window.h"
 
-#include "gui/common/message_service.h"
 #include "core/common/numbers.h"
 #include "core/common/process.h"
 #include "core/image/image_builder.h"
-#include "gui/parameters/tfpargen.h"
-#include "gui/shell/about_box.h"
-#include "gui/shell/project_dialogs.h"
 #include "core/shell/projects.h"
 #include "core/shell/settings.h"
 #include "core/shell/startup.h"
+#include "gui/common/message_service.h"
+#include "gui/parameters/tfpargen.h"
+#include "gui/shell/about_box.h"
+#include "gui/shell/project_dialogs.h"
 
 #include <QApplication>
 #include <QCloseEvent>

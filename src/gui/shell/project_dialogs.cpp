@@ -1,7 +1,7 @@
 #include "gui/shell/project_dialogs.h"
 
-#include "gui/common/message_service.h"
 #include "core/shell/projects.h"
+#include "gui/common/message_service.h"
 #include "gui/shell/title_panel.h"
 
 #include <QHBoxLayout>

@@ -24,7 +24,7 @@ std::string problems(const sw::image::ImageReport& report) {
 }
 
 void putU32(Bytes& bytes, std::size_t offset, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < 4; ++i) {
         bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
     }
 }

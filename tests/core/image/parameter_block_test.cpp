@@ -221,8 +221,8 @@ TEST_P(ParameterKey, LandsWithItsConversionOrFallback) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKeys, ParameterKey, testing::ValuesIn(kKeyCases),
-                         [](const testing::TestParamInfo<KeyCase>& info) {
-                             return std::string(info.param.name);
+                         [](const testing::TestParamInfo<KeyCase>& testCase) {
+                             return std::string(testCase.param.name);
                          });
 
 } // namespace

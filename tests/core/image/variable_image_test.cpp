@@ -235,8 +235,8 @@ TEST_P(VariableField, TakesItsConversionOrFallback) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllAttributes, VariableField, testing::ValuesIn(kFieldCases),
-                         [](const testing::TestParamInfo<FieldCase>& info) {
-                             return std::string(info.param.name);
+                         [](const testing::TestParamInfo<FieldCase>& testCase) {
+                             return std::string(testCase.param.name);
                          });
 
 TEST(VariableImage, DataSetFieldsTakeTheirConversionsAndFallbacks) {

@@ -123,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"PilcrowCutsTrailingText", "STR305 = \xC2\xB6Pagina \xC2\xB6 rest", 305, "Pagina "},
         LineCase{"PilcrowBeforeComment", "STR306 = \xC2\xB6 di \xC2\xB6 /#/ page separator", 306, " di "},
         LineCase{"TextAfterPrefixWithoutBlank", "STR9 = Nessuna", 9, "Nessuna"}),
-    [](const testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<LineCase>& testCase) { return std::string(testCase.param.name); });
 
 class LanguageFileTest : public testing::Test {
 protected:
@@ -189,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
         EncodingCase{"NoFinalLineEnd", "STR0 = Inizio\nSTR13 = Opzioni \xC3\xA9"},
         EncodingCase{"Utf16LittleEndian", utf16(u"STR0 = Inizio\r\nSTR13 = Opzioni \u00E9\r\n", false)},
         EncodingCase{"Utf16BigEndian", utf16(u"STR0 = Inizio\r\nSTR13 = Opzioni \u00E9\r\n", true)}),
-    [](const testing::TestParamInfo<EncodingCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<EncodingCase>& testCase) { return std::string(testCase.param.name); });
 
 TEST(LanguageText, DecodesSpecialCharactersOfEachEncoding) {
     // Windows-1252's 0x80 block, a pilcrow byte, a supplementary character and a lone surrogate.

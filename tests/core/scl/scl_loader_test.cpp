@@ -245,7 +245,7 @@ TEST(SclLoader, LargeScopesResolveMembersAndGooseNamesLikeTheLinearLookups) {
     const TIEC_DA* shadowed = device.Find_LDevice("L")->Find_LN("DUP")->Find_DO("D30")->Find_DA("a35");
     ASSERT_NE(shadowed, nullptr);
     EXPECT_EQ(shadowed->fReference(), "IL/DUP40.D5.D30.a0.a35");
-    for (int k = 0; k < 40; ++k) {
+    for (std::size_t k = 0; k < 40; ++k) {
         const auto& members = lln0.List_DataSet()[k]->List_DA();
         ASSERT_EQ(members.size(), 2u) << k;
         EXPECT_EQ(members[0], shadowed);

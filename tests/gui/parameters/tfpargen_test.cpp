@@ -1,6 +1,6 @@
 #include "core/language/builtin_texts.h"
-#include "gui/parameters/collapsible_group.h"
 #include "core/parameters/parameter_file.h"
+#include "gui/parameters/collapsible_group.h"
 #include "gui/parameters/tfpargen.h"
 #include "support/gui/fake_message_service.h"
 #include "test_support.h"
