@@ -12,17 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         sw::fillBuiltinTexts(filled);
         return filled;
     }();
-    const std::string text =
-        sw::decodeLanguageText(std::string_view(reinterpret_cast<const char*>(data), size));
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        sw::applyLanguageLine(table, std::string_view(text).substr(start, end - start));
-        start = end + 1;
-    }
+    sw::applyLanguageText(
+        table, sw::decodeLanguageText(std::string_view(reinterpret_cast<const char*>(data), size)));
     if (table.size() != static_cast<std::size_t>(sw::LangTableSize)) {
         __builtin_trap();
     }

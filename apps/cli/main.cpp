@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,9 @@ int main(int argc, char** argv) {
         if (first == command.name) {
             try {
                 return command.run(std::vector<std::string>(argv + 2, argv + argc));
+            } catch (const std::bad_alloc&) {
+                std::cerr << "Not enough memory to finish the command \"" << command.name << "\".\n";
+                return 1;
             } catch (const std::exception& error) {
                 std::cerr << error.what() << "\n";
                 return 1;

@@ -3,8 +3,10 @@
 #include "core/common/config_error.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,76 +23,190 @@ namespace {
     throw ConfigError("Cannot " + what + " the file \"" + file.string() + "\": " + systemReason(errorNumber));
 }
 
-std::filesystem::path temporaryName(const std::filesystem::path& file) {
+// A descriptor closed on every way out.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_fd; }
+    // Closes now, so that a failing close is seen; returns close's result.
+    int close() {
+        const int result = ::close(m_fd);
+        m_fd = -1;
+        return result;
+    }
+
+private:
+    int m_fd;
+};
+
+// Follows symbolic links to the file that really gets replaced; a dangling link names the file it
+// would create. A loop of links is reported as the system reports it.
+std::filesystem::path replacedFile(const std::filesystem::path& file) {
+    std::filesystem::path target = file;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code error;
+        const auto status = std::filesystem::symlink_status(target, error);
+        if (error || !std::filesystem::is_symlink(status)) {
+            return target;
+        }
+        const std::filesystem::path next = std::filesystem::read_symlink(target, error);
+        if (error) {
+            fail("replace", file, error.value());
+        }
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    fail("replace", file, ELOOP);
+}
+
+std::string randomSuffix() {
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::random_device random;
-    auto name = file;
-    name += ".tmp" + std::to_string(random() % 1000000);
-    return name;
+    std::string suffix;
+    for (int i = 0; i < 6; ++i) {
+        suffix += kLetters[random() % (sizeof kLetters - 1)];
+    }
+    return suffix;
+}
+
+// An interrupted save leaves its temporary behind; the next save of the same file clears such
+// leftovers. One younger than a minute may belong to a save still running in another process.
+void removeStaleTemporaries(const std::filesystem::path& target) {
+    const std::string prefix = target.filename().string() + std::string(kTemporaryMark);
+    const auto folder = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
+    const auto oldest = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(1);
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() != prefix.size() + 6 || !name.starts_with(prefix)) {
+            continue;
+        }
+        std::error_code ignored;
+        if (it->is_regular_file(ignored) && it->last_write_time(ignored) < oldest) {
+            std::filesystem::remove(it->path(), ignored);
+        }
+    }
 }
 
 } // namespace
 
 void writeFileAtomically(const std::filesystem::path& file, std::string_view bytes) {
-    const auto temporary = temporaryName(file);
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const std::filesystem::path target = replacedFile(file);
+    removeStaleTemporaries(target);
+
+    // A file being replaced keeps its permissions; a new one gets the usual ones under the umask.
+    struct stat existing {};
+    const bool replacing = ::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+
+    std::filesystem::path temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temporary = target;
+        temporary += std::string(kTemporaryMark) + randomSuffix();
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            fail("write", file, errno);
+        }
+    }
     if (fd < 0) {
-        fail("write", file, errno);
+        fail("write", file, EEXIST);
+    }
+    Descriptor out(fd);
+    const auto abandon = [&](const char* what, int error) {
+        ::unlink(temporary.c_str());
+        fail(what, file, error);
+    };
+    if (replacing && ::fchmod(out.get(), existing.st_mode & 07777) != 0) {
+        abandon("write", errno);
     }
     const char* data = bytes.data();
     std::size_t left = bytes.size();
     while (left > 0) {
-        const ssize_t written = ::write(fd, data, left);
+        const ssize_t written = ::write(out.get(), data, left);
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            const int error = errno;
-            ::close(fd);
-            ::unlink(temporary.c_str());
-            fail("write", file, error);
+            abandon("write", errno);
         }
         data += written;
         left -= static_cast<std::size_t>(written);
     }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        fail("write", file, error);
+    if (::fsync(out.get()) != 0 || out.close() != 0) {
+        abandon("write", errno);
     }
-    if (::rename(temporary.c_str(), file.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        fail("replace", file, error);
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        abandon("replace", errno);
+    }
+    // The rename itself reaches the disk with the folder.
+    const auto folder = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
+    Descriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directory.get() >= 0) {
+        ::fsync(directory.get());
     }
 }
 
-std::string readFileBytes(const std::filesystem::path& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+std::uint64_t checkReadableFile(const std::filesystem::path& file, std::uint64_t limit) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0) {
         fail("read", file, errno);
     }
-    std::string bytes;
+    if (!S_ISREG(info.st_mode)) {
+        throw ConfigError("Cannot read the file \"" + file.string() + "\": it is not a regular file");
+    }
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (size > limit) {
+        throw ConfigError("Cannot read the file \"" + file.string() + "\": it holds " + std::to_string(size) +
+                          " bytes, more than the limit of " + std::to_string(limit) +
+                          " bytes for a file of its kind");
+    }
+    return size;
+}
+
+std::string readFileBytes(const std::filesystem::path& file, std::uint64_t limit) {
+    checkReadableFile(file, limit);
+    // Opened without waiting, so that a FIFO swapped in after the check cannot block the reader.
+    Descriptor in(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (in.get() < 0) {
+        fail("read", file, errno);
+    }
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && info.st_size > 0) {
+    if (::fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        throw ConfigError("Cannot read the file \"" + file.string() + "\": it is not a regular file");
+    }
+    std::string bytes;
+    try {
         bytes.reserve(static_cast<std::size_t>(info.st_size));
-    }
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got == 0) {
-            break;
-        }
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
+        char buffer[1 << 16];
+        for (;;) {
+            const ssize_t got = ::read(in.get(), buffer, sizeof buffer);
+            if (got == 0) {
+                break;
             }
-            const int error = errno;
-            ::close(fd);
-            fail("read", file, error);
+            if (got < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                fail("read", file, errno);
+            }
+            bytes.append(buffer, static_cast<std::size_t>(got));
+            // A file that grows while it is read is held to the same limit.
+            if (bytes.size() > limit) {
+                throw ConfigError("Cannot read the file \"" + file.string() +
+                                  "\": it grows beyond the limit of " + std::to_string(limit) +
+                                  " bytes for a file of its kind");
+            }
         }
-        bytes.append(buffer, static_cast<std::size_t>(got));
+    } catch (const std::bad_alloc&) {
+        throw ConfigError("Not enough memory to read the file \"" + file.string() + "\"");
     }
-    ::close(fd);
     return bytes;
 }
 

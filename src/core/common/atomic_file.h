@@ -1,18 +1,38 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
 
 namespace sw {
 
+// The largest file each reader accepts: a size checked before reading, so that a link to an endless
+// device or a huge file is refused with a clear message instead of exhausting memory.
+namespace limits {
+inline constexpr std::uint64_t kSettingsFile = std::uint64_t{1} << 20;  // Mendral.xml, ParGen.xml, job file
+inline constexpr std::uint64_t kLanguageFile = std::uint64_t{16} << 20; // *.lng
+inline constexpr std::uint64_t kImageFile = std::uint64_t{16} << 20;    // bank1.bin, bank2.bin
+inline constexpr std::uint64_t kAccessFile = std::uint64_t{256} << 20;  // IEC_61850_Client.xml
+inline constexpr std::uint64_t kSclFile = std::uint64_t{1} << 30;       // ICD, SCD
+} // namespace limits
+
 // Writes the bytes to a temporary file beside the target, flushes it to disk and renames it over the
-// target, so a crash or a full disk never leaves a half-written file. Throws ConfigError naming the
-// file and the system's reason.
+// target, so a crash or a full disk never leaves a half-written file. A target that is a symbolic link
+// has the file it points to replaced, in that file's folder; a replaced file keeps its permissions.
+// Temporaries that an interrupted save of the same file left behind are removed. Throws ConfigError
+// naming the file and the system's reason.
 void writeFileAtomically(const std::filesystem::path& file, std::string_view bytes);
 
-// Reads a whole file; throws ConfigError naming the file and the system's reason.
-std::string readFileBytes(const std::filesystem::path& file);
+// Reads a whole regular file of at most `limit` bytes. Anything else (a folder, a FIFO, a device, a
+// file over the limit) is refused before reading, with a ConfigError naming the file and the reason.
+std::string readFileBytes(const std::filesystem::path& file, std::uint64_t limit);
+
+// The same checks without reading, for readers that take the bytes themselves. Returns the size.
+std::uint64_t checkReadableFile(const std::filesystem::path& file, std::uint64_t limit);
+
+// The name pattern of the temporaries: the target's name followed by this mark and six characters.
+inline constexpr std::string_view kTemporaryMark = ".sw-tmp-";
 
 // The system's description of errno, for messages.
 std::string systemReason(int errorNumber);

@@ -5,9 +5,9 @@
 #include "core/common/config_error.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <memory>
+#include <fcntl.h>
 #include <sstream>
+#include <unistd.h>
 
 namespace sw::xml {
 
@@ -58,44 +58,54 @@ void loadBuffer(pugi::xml_document& document, std::string_view bytes, const std:
     }
 }
 
-void loadFileFast(pugi::xml_document& document, const std::filesystem::path& file) {
-    const auto fail = [&file](int error) {
-        throw ConfigError("Cannot read the file \"" + file.string() + "\": " + systemReason(error));
-    };
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(file.string().c_str(), "rb"),
-                                                           &std::fclose);
-    if (!stream) {
-        fail(errno);
-    }
-    std::error_code sizeError;
-    const auto size = static_cast<std::size_t>(std::filesystem::file_size(file, sizeError));
-    if (sizeError) {
-        fail(sizeError.value());
+void loadFileFast(pugi::xml_document& document, const std::filesystem::path& file, std::uint64_t limit) {
+    const auto size = static_cast<std::size_t>(checkReadableFile(file, limit));
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        throw ConfigError("Cannot read the file \"" + file.string() + "\": " + systemReason(errno));
     }
     // The document takes the buffer over, so it comes from pugixml's allocator.
     char* buffer = static_cast<char*>(pugi::get_memory_allocation_function()(size + 1));
     if (buffer == nullptr) {
+        ::close(fd);
         throw ConfigError("Not enough memory to read the file \"" + file.string() + "\"");
     }
-    const std::size_t got = std::fread(buffer, 1, size, stream.get());
-    if (got != size || std::ferror(stream.get())) {
-        const int error = errno;
-        pugi::get_memory_deallocation_function()(buffer);
-        fail(error);
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, buffer + got, size - got);
+        if (n == 0) {
+            break; // the file shrank since it was measured: parse what is there
+        }
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            const int error = errno;
+            ::close(fd);
+            pugi::get_memory_deallocation_function()(buffer);
+            throw ConfigError("Cannot read the file \"" + file.string() + "\": " + systemReason(error));
+        }
+        got += static_cast<std::size_t>(n);
     }
-    const pugi::xml_parse_result result = document.load_buffer_inplace_own(buffer, size, pugi::parse_default);
+    ::close(fd);
+    const pugi::xml_parse_result result = document.load_buffer_inplace_own(buffer, got, pugi::parse_default);
     if (!result) {
         // Parsing in place has rewritten the bytes; the position is counted on the file as it is.
-        throwParseError(readFileBytes(file), result, file.string());
+        throwParseError(readFileBytes(file, limit), result, file.string());
     }
 }
 
-void loadFile(pugi::xml_document& document, const std::filesystem::path& file) {
-    loadBuffer(document, readFileBytes(file), file.string());
+void loadFile(pugi::xml_document& document, const std::filesystem::path& file, std::uint64_t limit) {
+    loadBuffer(document, readFileBytes(file, limit), file.string());
 }
 
-pugi::xml_node firstTopLevel(const pugi::xml_document& document) {
-    return document.first_child();
+pugi::xml_node firstElement(const pugi::xml_document& document) {
+    for (pugi::xml_node node = document.first_child(); node; node = node.next_sibling()) {
+        if (node.type() == pugi::node_element) {
+            return node;
+        }
+    }
+    return {};
 }
 
 pugi::xml_node findChild(pugi::xml_node parent, std::string_view name) {

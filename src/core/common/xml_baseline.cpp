@@ -1,4 +1,5 @@
 #include "core/common/xml_baseline.h"
+#include "core/common/atomic_file.h"
 
 #include "core/internal/xml.h"
 
@@ -41,7 +42,7 @@ std::size_t parseAndVisit(std::string_view bytes) {
 
 void parseFileInPlace(const std::filesystem::path& file) {
     pugi::xml_document document;
-    loadFileFast(document, file);
+    loadFileFast(document, file, limits::kSclFile);
 }
 
 } // namespace sw::xml::baseline

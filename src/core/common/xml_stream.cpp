@@ -1,5 +1,8 @@
 #include "core/common/xml_stream.h"
 
+#include "core/common/atomic_file.h"
+#include "core/common/config_error.h"
+
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -487,6 +490,11 @@ bool streamInPlace(char* bytes, std::size_t size, StreamHandler& handler) {
 }
 
 bool streamFile(const std::filesystem::path& file, StreamHandler& handler) {
+    try {
+        checkReadableFile(file, limits::kAccessFile);
+    } catch (const ConfigError&) {
+        return false; // the full reader words the refusal
+    }
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(file.string().c_str(), "rb"),
                                                            &std::fclose);
     if (!stream) {

@@ -1,4 +1,5 @@
 #include "core/image/iec61850_client.h"
+#include "core/common/atomic_file.h"
 
 #include "core/common/config_error.h"
 #include "core/common/numbers.h"
@@ -577,7 +578,7 @@ void TIEC61850_Client::Load_Access_List(const std::filesystem::path& accessFile,
             // Only elements and their attributes are read, so the file is parsed in place without its
             // comments: a big access list is held once.
             pugi::xml_document document;
-            xml::loadFileFast(document, accessFile);
+            xml::loadFileFast(document, accessFile, limits::kAccessFile);
             AccessListBuilder builder(reader, *this);
             xml::streamTree(document, builder);
             builder.finish();

@@ -365,7 +365,7 @@ ImageReport decodeVariableImage(std::span<const std::uint8_t> bytes, std::uint32
 }
 
 ImageReport decodeImageFile(const std::filesystem::path& file) {
-    const std::string bytes = readFileBytes(file);
+    const std::string bytes = readFileBytes(file, limits::kImageFile);
     const std::span<const std::uint8_t> image(reinterpret_cast<const std::uint8_t*>(bytes.data()),
                                               bytes.size());
     const std::string name = file.filename().string();

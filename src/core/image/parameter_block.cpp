@@ -1,4 +1,5 @@
 #include "core/image/parameter_block.h"
+#include "core/common/atomic_file.h"
 
 #include "core/common/config_error.h"
 #include "core/common/numbers.h"
@@ -107,10 +108,10 @@ void ParameterBlock::Load_ParGen(const std::filesystem::path& parGenFile, TIEC61
         return;
     }
     pugi::xml_document document;
-    xml::loadFile(document, parGenFile);
+    xml::loadFile(document, parGenFile, limits::kSettingsFile);
     // The parameters are the children of the first node, whatever it is: a declaration or comment in
     // front of the root leaves every key missing, as the communication dialog reads it too.
-    const ParGenKeys keys(xml::firstTopLevel(document));
+    const ParGenKeys keys(xml::firstElement(document));
 
     const std::uint8_t ip[4] = {
         keys.byte("IEC61850_Client_IP1", 192, 192),

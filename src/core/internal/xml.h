@@ -2,6 +2,7 @@
 
 #include <pugixml.hpp>
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -10,18 +11,20 @@
 // The one set of rules by which every XML file of the system is read and written.
 namespace sw::xml {
 
-// Loads a file keeping declarations, processing instructions and comments, so that the first top-level
-// node really is the first. Throws ConfigError naming the file, the parser's description, line and column.
-void loadFile(pugi::xml_document& document, const std::filesystem::path& file);
+// Loads a file keeping declarations, processing instructions and comments. Only a regular file of at
+// most `limit` bytes is read (see limits in atomic_file.h). Throws ConfigError naming the file and the
+// reason, or the parser's description, line and column.
+void loadFile(pugi::xml_document& document, const std::filesystem::path& file, std::uint64_t limit);
 void loadBuffer(pugi::xml_document& document, std::string_view bytes, const std::string& displayName);
 
 // For big input files that are only walked element by element (SCL): parses the file's bytes in place,
 // without a second copy, and keeps no declarations, processing instructions or comments. Same errors
 // as loadFile.
-void loadFileFast(pugi::xml_document& document, const std::filesystem::path& file);
+void loadFileFast(pugi::xml_document& document, const std::filesystem::path& file, std::uint64_t limit);
 
-// The document's first top-level node, whatever kind it is (declaration, comment, element).
-pugi::xml_node firstTopLevel(const pugi::xml_document& document);
+// The document's root: its first top-level element. A declaration, comment, processing instruction or
+// document type in front of it, as hand-edited and tool-written files have, is passed over.
+pugi::xml_node firstElement(const pugi::xml_document& document);
 
 // The first child whose name equals the given one exactly, or a null node.
 pugi::xml_node findChild(pugi::xml_node parent, std::string_view name);

@@ -1,12 +1,12 @@
 #include "core/language/language_file.h"
 
+#include "core/common/atomic_file.h"
+#include "core/common/config_error.h"
 #include "core/common/numbers.h"
 #include "core/language/builtin_texts.h"
 
 #include <array>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <system_error>
 
@@ -185,15 +185,11 @@ std::size_t lastCharacterStart(std::string_view s) {
 }
 
 std::optional<std::string> readBytes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
+    try {
+        return readFileBytes(file, limits::kLanguageFile);
+    } catch (const ConfigError&) {
         return std::nullopt;
     }
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return bytes;
 }
 
 bool isRegularFile(const std::filesystem::path& file) {
@@ -270,15 +266,18 @@ void LoadLanguageFile(LangTable& table, const std::filesystem::path& file) {
     if (!bytes) {
         return;
     }
-    const std::string text = decodeLanguageText(*bytes);
+    applyLanguageText(table, decodeLanguageText(*bytes));
+}
+
+void applyLanguageText(LangTable& table, std::string_view text) {
     std::size_t start = 0;
     while (start < text.size()) {
         const std::size_t end = text.find_first_of("\r\n", start);
         if (end == std::string::npos) {
-            applyLanguageLine(table, std::string_view(text).substr(start));
+            applyLanguageLine(table, text.substr(start));
             break;
         }
-        applyLanguageLine(table, std::string_view(text).substr(start, end - start));
+        applyLanguageLine(table, text.substr(start, end - start));
         start = end + 1;
         if (text[end] == '\r' && start < text.size() && text[start] == '\n') {
             ++start;

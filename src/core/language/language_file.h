@@ -21,6 +21,9 @@ void LoadLanguage(LangTable& table, const std::filesystem::path& languageFolder,
 // one, UTF-8 when the bytes are valid UTF-8, else Windows-1252.
 std::string decodeLanguageText(std::string_view bytes);
 
+// Applies every line of decoded text; lines end at CR, LF or CR LF.
+void applyLanguageText(LangTable& table, std::string_view text);
+
 // Applies one line of a language file to the table; lines that are not a valid entry change nothing.
 void applyLanguageLine(LangTable& table, std::string_view line);
 

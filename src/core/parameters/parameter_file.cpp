@@ -1,4 +1,5 @@
 #include "core/parameters/parameter_file.h"
+#include "core/common/atomic_file.h"
 
 #include "core/common/config_error.h"
 #include "core/common/numbers.h"
@@ -16,7 +17,7 @@ constexpr std::string_view kRootName = "Par_Gen";
 
 ParameterSet readDocument(const pugi::xml_document& document) {
     // The parameter node is whatever comes first; a leading declaration or comment thus yields defaults.
-    const pugi::xml_node parameters = xml::firstTopLevel(document);
+    const pugi::xml_node parameters = xml::firstElement(document);
     ParameterSet set;
     for (const ParameterField& field : kParameterFields) {
         const std::optional<std::string> text = xml::childText(parameters, field.element);
@@ -50,7 +51,7 @@ ParameterSet readParameterFile(const std::filesystem::path& file) {
         return ParameterSet{};
     }
     pugi::xml_document document;
-    xml::loadFile(document, file);
+    xml::loadFile(document, file, limits::kSettingsFile);
     return readDocument(document);
 }
 

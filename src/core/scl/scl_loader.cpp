@@ -1,4 +1,5 @@
 #include "core/internal/scl_loader.h"
+#include "core/common/atomic_file.h"
 
 #include "core/common/config_error.h"
 #include "core/internal/xml.h"
@@ -94,7 +95,7 @@ void SclLoader::Decode_Device(const std::filesystem::path& file) {
         return;
     }
     pugi::xml_document document;
-    xml::loadFileFast(document, file);
+    xml::loadFileFast(document, file, limits::kSclFile);
     decodeDocument(document);
 }
 

@@ -44,7 +44,7 @@ SettingsSource readSettings(ProgramState& state) {
     }
     pugi::xml_document document;
     try {
-        xml::loadFile(document, file);
+        xml::loadFile(document, file, limits::kSettingsFile);
     } catch (const ConfigError&) {
         // Keep what the user had, so the next save does not silently destroy a hand-edited file.
         auto copy = file;
@@ -52,7 +52,7 @@ SettingsSource readSettings(ProgramState& state) {
         std::filesystem::copy_file(file, copy, std::filesystem::copy_options::overwrite_existing, error);
         return SettingsSource::Unreadable;
     }
-    const pugi::xml_node root = xml::firstTopLevel(document);
+    const pugi::xml_node root = xml::firstElement(document);
     state.ActiveProjectName = readText(root, "lastproj", "projectname", "");
     state.LastIpAddress = readText(root, "lastipadd", "ipaddress", "192.168.2.205");
     state.LanguageName = readText(root, "lastlang", "language", "English");

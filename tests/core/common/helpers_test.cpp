@@ -6,8 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <optional>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -88,8 +97,68 @@ TEST(DecimalSeparator, AnythingButCommaOrPointGivesComma) {
     EXPECT_EQ(sw::decimalSeparatorFrom(","), ',');
     EXPECT_EQ(sw::decimalSeparatorFrom(";"), ',');
     EXPECT_EQ(sw::decimalSeparatorFrom(""), ',');
-    const char separator = sw::Get_Decimal_Separator();
-    EXPECT_TRUE(separator == ',' || separator == '.');
+}
+
+// Sets the three locale variables for one test and puts back what was there.
+class LocaleEnvironment {
+public:
+    LocaleEnvironment() {
+        for (std::size_t i = 0; i < kNames.size(); ++i) {
+            if (const char* value = std::getenv(kNames[i])) {
+                m_saved[i] = value;
+            }
+        }
+    }
+    ~LocaleEnvironment() {
+        for (std::size_t i = 0; i < kNames.size(); ++i) {
+            set(kNames[i], m_saved[i]);
+        }
+    }
+    static void set(const char* name, const std::optional<std::string>& value) {
+        if (value) {
+            ::setenv(name, value->c_str(), 1);
+        } else {
+            ::unsetenv(name);
+        }
+    }
+    static constexpr std::array<const char*, 3> kNames = {"LC_ALL", "LC_NUMERIC", "LANG"};
+
+private:
+    std::array<std::optional<std::string>, 3> m_saved;
+};
+
+// Only the C locale exists on every machine: it gives "."; a locale that does not exist gives ",".
+// Which variable decides therefore shows in the answer.
+TEST(DecimalSeparator, LcAllThenLcNumericThenLangDecide) {
+    struct Case {
+        std::optional<std::string> lcAll, lcNumeric, lang;
+        char expected;
+    };
+    const std::optional<std::string> none;
+    const std::string c = "C";
+    const std::string bogus = "xx_NOWHERE.UTF-8";
+    const Case cases[] = {
+        {c, bogus, bogus, '.'}, {bogus, c, c, ','},       {"", c, bogus, '.'},     {none, bogus, c, ','},
+        {"", "", c, '.'},       {none, none, bogus, ','}, {none, none, none, ','}, {"", "", "", ','},
+    };
+    const LocaleEnvironment restore;
+    for (const Case& t : cases) {
+        LocaleEnvironment::set("LC_ALL", t.lcAll);
+        LocaleEnvironment::set("LC_NUMERIC", t.lcNumeric);
+        LocaleEnvironment::set("LANG", t.lang);
+        EXPECT_EQ(sw::Get_Decimal_Separator(), t.expected)
+            << t.lcAll.value_or("(unset)") << " / " << t.lcNumeric.value_or("(unset)") << " / "
+            << t.lang.value_or("(unset)");
+    }
+}
+
+std::vector<std::string> entriesOf(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 TEST(AtomicFile, ReplacesWholeFileAndLeavesOldOneOnFailure) {
@@ -97,7 +166,7 @@ TEST(AtomicFile, ReplacesWholeFileAndLeavesOldOneOnFailure) {
     const auto file = dir / "data.bin";
     sw::writeFileAtomically(file, "a long first version");
     sw::writeFileAtomically(file, "short");
-    EXPECT_EQ(sw::readFileBytes(file), "short");
+    EXPECT_EQ(sw::test::readFile(file), "short");
 
     EXPECT_THROW(sw::writeFileAtomically(dir / "missing" / "x.bin", "x"), sw::ConfigError);
     std::filesystem::create_directory(dir / "folder");
@@ -107,14 +176,103 @@ TEST(AtomicFile, ReplacesWholeFileAndLeavesOldOneOnFailure) {
         ::chmod(dir.path().c_str(), 0500);
         EXPECT_THROW(sw::writeFileAtomically(file, "new"), sw::ConfigError);
         ::chmod(dir.path().c_str(), 0700);
-        EXPECT_EQ(sw::readFileBytes(file), "short");
+        EXPECT_EQ(sw::test::readFile(file), "short");
     }
-    // No temporary file is left behind.
-    int entries = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-        ++entries;
+    EXPECT_EQ(entriesOf(dir.path()), std::vector<std::string>{"data.bin"});
+}
+
+// The disk fills up in the middle of a save: a child process may write only a few bytes per file.
+TEST(AtomicFile, WriteFailingPartWayLeavesTheOldFileByteIdentical) {
+    sw::test::TempDir dir;
+    const auto file = dir / "ParGen.xml";
+    const std::string old = "<Par_Gen><IEC61850_Client_IP1>10</IEC61850_Client_IP1></Par_Gen>";
+    sw::test::writeFile(file, old);
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit small{16, 16};
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        try {
+            sw::writeFileAtomically(file, std::string(4096, 'x'));
+        } catch (const sw::ConfigError& error) {
+            const bool named = std::string(error.what()).find("ParGen.xml") != std::string::npos;
+            _exit(named ? 3 : 4);
+        }
+        _exit(0);
     }
-    EXPECT_EQ(entries, 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 3) << "the failed save must be reported, naming the file";
+    EXPECT_EQ(sw::test::readFile(file), old);
+    EXPECT_EQ(entriesOf(dir.path()), std::vector<std::string>{"ParGen.xml"});
+}
+
+TEST(AtomicFile, NextSaveRemovesTemporariesLeftByAnInterruptedOne) {
+    sw::test::TempDir dir;
+    const auto file = dir / "ParGen.xml";
+    const auto stale = dir / "ParGen.xml.sw-tmp-k1ll3d";
+    const auto recent = dir / "ParGen.xml.sw-tmp-runn1n";
+    const auto other = dir / "Other.xml.sw-tmp-k1ll3d";
+    for (const auto& path : {stale, recent, other}) {
+        sw::test::writeFile(path, "<Par_Gen>");
+    }
+    const auto hourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    std::filesystem::last_write_time(stale, hourAgo);
+    std::filesystem::last_write_time(other, hourAgo);
+
+    sw::writeFileAtomically(file, "new");
+    // A temporary of a minute's age may belong to a save still running elsewhere; other files' are theirs.
+    EXPECT_EQ(entriesOf(dir.path()), (std::vector<std::string>{"Other.xml.sw-tmp-k1ll3d", "ParGen.xml",
+                                                               "ParGen.xml.sw-tmp-runn1n"}));
+}
+
+TEST(AtomicFile, ReplacingThroughALinkReplacesItsTargetAndKeepsTheMode) {
+    sw::test::TempDir dir;
+    std::filesystem::create_directory(dir / "real");
+    const auto target = dir / "real" / "Mendral.xml";
+    sw::test::writeFile(target, "old");
+    ::chmod(target.c_str(), 0600);
+    std::filesystem::create_symlink("real/Mendral.xml", dir / "Mendral.xml");
+
+    sw::writeFileAtomically(dir / "Mendral.xml", "new");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "Mendral.xml"));
+    EXPECT_EQ(sw::test::readFile(target), "new");
+    struct stat info {};
+    ASSERT_EQ(::stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    EXPECT_EQ(entriesOf(dir / "real"), std::vector<std::string>{"Mendral.xml"});
+}
+
+TEST(FileReading, RefusesWhatIsNotARegularFileWithinItsLimitWithoutBlocking) {
+    sw::test::TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo.xml").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir / "zero.xml");
+    std::filesystem::create_directory(dir / "folder.xml");
+    sw::test::writeFile(dir / "big.xml", std::string(2048, ' '));
+    sw::test::writeFile(dir / "fits.xml", std::string(1024, ' '));
+    struct Case {
+        const char* name;
+        const char* reason;
+    };
+    const Case cases[] = {{"fifo.xml", "not a regular file"},
+                          {"zero.xml", "not a regular file"},
+                          {"folder.xml", "not a regular file"},
+                          {"big.xml", "limit of 1024 bytes"},
+                          {"missing.xml", "No such file"}};
+    for (const Case& c : cases) {
+        try {
+            sw::readFileBytes(dir / c.name, 1024);
+            ADD_FAILURE() << c.name << " was read";
+        } catch (const sw::ConfigError& error) {
+            const std::string text = error.what();
+            EXPECT_NE(text.find(c.name), std::string::npos) << text;
+            EXPECT_NE(text.find(c.reason), std::string::npos) << text;
+        }
+    }
+    EXPECT_EQ(sw::readFileBytes(dir / "fits.xml", 1024).size(), 1024u);
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
 #include "core/internal/xml.h"
 #include "test_support.h"
@@ -6,22 +7,27 @@
 
 namespace {
 
-TEST(XmlAccess, FirstTopLevelNodeIsWhateverComesFirst) {
-    pugi::xml_document document;
-    sw::xml::loadBuffer(document, "<?xml version=\"1.0\"?><Root><a>1</a></Root>", "test");
-    const pugi::xml_node first = sw::xml::firstTopLevel(document);
-    EXPECT_EQ(first.type(), pugi::node_declaration);
-    EXPECT_FALSE(sw::xml::findChild(first, "a"));
-
-    sw::xml::loadBuffer(document, "<!-- note --><Root><a>1</a></Root>", "test");
-    EXPECT_EQ(sw::xml::firstTopLevel(document).type(), pugi::node_comment);
+TEST(XmlAccess, RootIsTheFirstElementWhateverComesBeforeIt) {
+    const char* texts[] = {
+        "<Root><a>1</a></Root><Other/>",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Root><a>1</a></Root>",
+        "<!-- written by hand --><Root><a>1</a></Root>",
+        "<?xml version=\"1.0\"?>\n<?style x?>\n<!DOCTYPE Root>\n<!--c-->\n<Root><a>1</a></Root>",
+    };
+    for (const char* text : texts) {
+        pugi::xml_document document;
+        sw::xml::loadBuffer(document, text, "test");
+        const pugi::xml_node root = sw::xml::firstElement(document);
+        EXPECT_STREQ(root.name(), "Root") << text;
+        EXPECT_EQ(sw::xml::childText(root, "a"), std::optional<std::string>("1")) << text;
+    }
 }
 
 TEST(XmlAccess, ElementTextHasThreeCases) {
     pugi::xml_document document;
     sw::xml::loadBuffer(document, "<R><empty/><text> 7 </text><blank> </blank><nested><x/></nested></R>",
                         "t");
-    const pugi::xml_node root = sw::xml::firstTopLevel(document);
+    const pugi::xml_node root = sw::xml::firstElement(document);
     EXPECT_EQ(sw::xml::elementText(sw::xml::findChild(root, "empty")), "");
     EXPECT_EQ(sw::xml::elementText(sw::xml::findChild(root, "text")), " 7 ");
     EXPECT_EQ(sw::xml::elementText(sw::xml::findChild(root, "blank")), " ");
@@ -31,7 +37,7 @@ TEST(XmlAccess, ElementTextHasThreeCases) {
 TEST(XmlAccess, FindChildMatchesNameExactlyAndAttributesTellAbsentFromEmpty) {
     pugi::xml_document document;
     sw::xml::loadBuffer(document, "<R a=\"\"><!--c--><Item>1</Item><item>2</item><Item>3</Item></R>", "t");
-    const pugi::xml_node root = sw::xml::firstTopLevel(document);
+    const pugi::xml_node root = sw::xml::firstElement(document);
     EXPECT_EQ(sw::xml::elementText(sw::xml::findChild(root, "item")), "2");
     EXPECT_EQ(sw::xml::elementText(sw::xml::findChild(root, "Item")), "1");
     EXPECT_FALSE(sw::xml::findChild(root, "ITEM"));
@@ -52,8 +58,8 @@ TEST(XmlAccess, SavedDocumentIsRawUtf8WithoutDeclarationAndReadsBack) {
     sw::test::TempDir dir;
     sw::xml::saveFile(document, dir / "f.xml");
     pugi::xml_document again;
-    sw::xml::loadFile(again, dir / "f.xml");
-    EXPECT_EQ(sw::xml::elementText(sw::xml::findChild(sw::xml::firstTopLevel(again), "b")), "Zürich <&>");
+    sw::xml::loadFile(again, dir / "f.xml", sw::limits::kSettingsFile);
+    EXPECT_EQ(sw::xml::elementText(sw::xml::findChild(sw::xml::firstElement(again), "b")), "Zürich <&>");
 }
 
 TEST(XmlAccess, MalformedFileErrorNamesFileLineAndColumn) {
@@ -61,7 +67,7 @@ TEST(XmlAccess, MalformedFileErrorNamesFileLineAndColumn) {
     sw::test::writeFile(dir / "bad.xml", "<Root>\n  <a>1</b>\n</Root>");
     pugi::xml_document document;
     try {
-        sw::xml::loadFile(document, dir / "bad.xml");
+        sw::xml::loadFile(document, dir / "bad.xml", sw::limits::kSettingsFile);
         FAIL() << "no error";
     } catch (const sw::ConfigError& error) {
         const std::string text = error.what();
@@ -69,7 +75,8 @@ TEST(XmlAccess, MalformedFileErrorNamesFileLineAndColumn) {
         EXPECT_NE(text.find("line 2"), std::string::npos) << text;
         EXPECT_NE(text.find("column"), std::string::npos) << text;
     }
-    EXPECT_THROW(sw::xml::loadFile(document, dir / "missing.xml"), sw::ConfigError);
+    EXPECT_THROW(sw::xml::loadFile(document, dir / "missing.xml", sw::limits::kSettingsFile),
+                 sw::ConfigError);
 }
 
 } // namespace

@@ -87,7 +87,7 @@ TEST(ParameterBlock, ExampleParameterFileGivesItsBaudRateAndChecksum) {
 
 // A declaration or comment in front of the root leaves every key missing; the missing-key fallbacks
 // happen to give the example's bytes, whatever the file holds.
-TEST(ParameterBlock, FileWhoseFirstNodeIsNotTheRootReadsEveryKeyAsMissing) {
+TEST(ParameterBlock, DeclarationOrCommentBeforeTheRootKeepsTheStoredValues) {
     const std::string changed = parGenWith({{"IEC61850_Client_IP1", "10"},
                                             {"SERIAL_BAUDRATE", "2"},
                                             {"IEC61850_Client_En_GAT", "1"},
@@ -95,10 +95,7 @@ TEST(ParameterBlock, FileWhoseFirstNodeIsNotTheRootReadsEveryKeyAsMissing) {
     for (const std::string& prefix :
          {std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"), std::string("<!--written by hand-->")}) {
         SCOPED_TRACE(prefix);
-        const sw::BuildResult images = buildParGen(prefix + changed);
-        const sw::BuildResult example = sw::Build_Images(fixture("ParGen.xml"), absentFile(), ',');
-        EXPECT_EQ(images.bank1, example.bank1);
-        EXPECT_EQ(u32At(images.bank1, 0x7FC), 3659u);
+        EXPECT_EQ(buildParGen(prefix + changed).bank1, buildParGen(changed).bank1);
     }
 }
 

@@ -59,9 +59,9 @@ TEST(Settings, EachValueFallsBackOnItsOwn) {
          false, false, false},
         {"element instead of text", settingsXml("<lastproj><projectname><x/></projectname></lastproj>"), "",
          "192.168.2.205", "English", false, false, false, false},
-        {"declaration first", "<?xml version=\"1.0\"?>" + settingsXml(all), "", "192.168.2.205", "English",
+        {"declaration first", "<?xml version=\"1.0\"?>\n" + settingsXml(all), "Plant", "10.0.0.1", "Deutsch",
          false, false, false, false},
-        {"comment first", "<!-- hand edited -->" + settingsXml(all), "", "192.168.2.205", "English", false,
+        {"comment first", "<!-- hand edited -->" + settingsXml(all), "Plant", "10.0.0.1", "Deutsch", false,
          false, false, false},
     };
     for (const auto& c : cases) {
