@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <unistd.h>
 
@@ -13,6 +14,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const std::filesystem::path folder = [] {
         auto path = std::filesystem::temp_directory_path() / ("sw-fuzz-" + std::to_string(getpid()));
         std::filesystem::create_directories(path);
+        // libFuzzer ends its runs through exit(); the folder goes with them.
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(
+                std::filesystem::temp_directory_path() / ("sw-fuzz-" + std::to_string(getpid())), ignored);
+        });
         return path;
     }();
     {

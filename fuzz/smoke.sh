@@ -19,7 +19,7 @@ run() {
     "./build-fuzz/bin/$target" -seed=1 -runs="$runs" -max_len=65536 "$corpus/$target" "$@" tests/fixtures \
         >"$corpus/$target.log" 2>&1 || { tail -n 40 "$corpus/$target.log"; exit 1; }
 }
-run fuzz_language_file
-run fuzz_settings_files
+run fuzz_language_file fuzz/language_file_seeds
+run fuzz_settings_files fuzz/settings_files_seeds
 run fuzz_scl_loader -dict=fuzz/scl_loader.dict
 run fuzz_image_files -dict=fuzz/image_files.dict fuzz/image_files_seeds
