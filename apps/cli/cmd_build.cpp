@@ -3,6 +3,7 @@
 #include "core/common/config_error.h"
 #include "core/common/numbers.h"
 #include "core/image/image_builder.h"
+#include "core/shell/project_paths.h"
 
 #include <filesystem>
 #include <iostream>
@@ -57,16 +58,17 @@ int runBuild(const std::vector<std::string>& args) {
         return 2;
     }
 
-    const BuildResult images = Build_Images(*folder / "ParGen.xml", *folder / "IEC_61850_Client.xml",
-                                            separator.value_or(Get_Decimal_Separator()));
-    const std::filesystem::path bin = *folder / "bin";
+    const ProjectPaths paths(*folder);
+    const BuildResult images =
+        Build_Images(paths.parGenFile(), paths.accessFile(), separator.value_or(Get_Decimal_Separator()));
+    const std::filesystem::path bin = paths.binFolder();
     std::filesystem::create_directories(bin, error);
     if (error) {
         throw ConfigError("Cannot create the folder \"" + bin.string() + "\": " + error.message());
     }
     Save_Bin_Files(images, bin);
-    std::cout << (bin / kParameterImageName).string() << ": " << images.bank1.size() << " bytes\n"
-              << (bin / kVariableImageName).string() << ": " << images.bank2.size() << " bytes\n";
+    std::cout << paths.parameterImage().string() << ": " << images.bank1.size() << " bytes\n"
+              << paths.variableImage().string() << ": " << images.bank2.size() << " bytes\n";
     return 0;
 }
 

@@ -5,22 +5,53 @@
 #include "core/parameters/parameter_check.h"
 #include "core/parameters/parameter_fields.h"
 #include "core/parameters/parameter_file.h"
+#include "core/shell/project_paths.h"
 
 #include "core/common/config_error.h"
 
 #include <filesystem>
 #include <iostream>
 #include <optional>
+#include <string_view>
 
 namespace sw::cli {
 
 namespace {
 
-constexpr const char* kUsage = "Usage: sw40512-cli parameters PROJECT_FOLDER [NAME=VALUE ...]\n";
+constexpr const char* kUsage =
+    "Usage: sw40512-cli parameters PROJECT_FOLDER [NAME=VALUE ...]\n"
+    "Without assignments, lists every value as one NAME=VALUE line. Control characters and backslashes in\n"
+    "a value are shown escaped (\\n, \\r, \\t, \\\\, \\xNN), so each line is exactly one value.\n";
+
+// A stored value may hold any character; printed raw, a line break would make it look like further
+// values.
+std::string escapedForListing(std::string_view value) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string shown;
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\') {
+            shown += "\\\\";
+        } else if (c == '\n') {
+            shown += "\\n";
+        } else if (c == '\r') {
+            shown += "\\r";
+        } else if (c == '\t') {
+            shown += "\\t";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            shown += "\\x";
+            shown += kHex[byte >> 4];
+            shown += kHex[byte & 0x0F];
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
 
 void printValues(const ParameterSet& set) {
     for (const ParameterField& field : kParameterFields) {
-        std::cout << field.element << '=' << storedText(set, field) << '\n';
+        std::cout << field.element << '=' << escapedForListing(storedText(set, field)) << '\n';
     }
 }
 
@@ -42,13 +73,17 @@ int runParameters(const std::vector<std::string>& args) {
         std::cerr << kUsage;
         return 2;
     }
+    if (args[0] == "--help" || args[0] == "-h") {
+        std::cout << kUsage;
+        return 0;
+    }
     const std::filesystem::path folder = args[0];
     std::error_code error;
     if (!std::filesystem::is_directory(folder, error)) {
         std::cerr << "The project folder \"" << folder.string() << "\" does not exist.\n";
         return 2;
     }
-    const std::filesystem::path file = folder / "ParGen.xml";
+    const std::filesystem::path file = ProjectPaths(folder).parGenFile();
     ParameterSet set = asShownInDialog(readParameterFile(file));
     if (args.size() == 1) {
         printValues(set);

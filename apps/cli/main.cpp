@@ -19,7 +19,9 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"parameters", "parameters PROJECT_FOLDER [NAME=VALUE ...]   show or set the communication parameters",
+    {"parameters",
+     "parameters PROJECT_FOLDER [NAME=VALUE ...]   show or set the communication parameters\n"
+     "                                              (control characters in values are shown escaped)",
      sw::cli::runParameters},
     {"tree", "tree [--count] FILE                         print the model of an SCL file", sw::cli::runTree},
     {"build", "build PROJECT_FOLDER [--decimal-separator , | .]   build bank1.bin and bank2.bin",

@@ -45,13 +45,14 @@ int main(int argc, char** argv) {
 
     sw::gui::TFMendralFirmWare window(sw::executableFolder());
 
-    // SIGTERM and SIGINT close the main window exactly as its close button does, so settings are saved.
+    // SIGTERM and SIGINT close the main window as its close button does, so the settings are saved; nobody
+    // is there to answer a window then, so a failure goes to standard error and to the exit status.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
         auto* notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, &window);
         QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
             char byte = 0;
             [[maybe_unused]] const auto got = ::read(g_signalPipe[1], &byte, 1);
-            window.close();
+            window.closeOnSignal();
         });
         struct sigaction action {};
         action.sa_handler = onTerminate;
@@ -62,5 +63,6 @@ int main(int argc, char** argv) {
     }
 
     window.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    return status != 0 ? status : window.exitStatus();
 }

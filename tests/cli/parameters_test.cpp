@@ -160,6 +160,23 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(testCase.param.name);
     });
 
+TEST(CliParametersListing, StoredControlCharactersArePrintedEscapedOneValuePerLine) {
+    sw::test::TempDir project;
+    sw::test::writeFile(project.path() / "ParGen.xml",
+                        "<Par_Gen><IEC61850_Client_IP1>1&#10;SERIAL_SERIAL=3</IEC61850_Client_IP1>"
+                        "<IEC61850_Client_IP2>a&#9;b&#13;c</IEC61850_Client_IP2>"
+                        "<IEC61850_Client_IP3>\\n&#27;&#127;\xC3\xA4</IEC61850_Client_IP3></Par_Gen>");
+    const auto result = runParameters(project, {});
+    EXPECT_EQ(result.exitCode, 0) << result.stderrText;
+    EXPECT_EQ(result.stdoutText, withValues({{"IEC61850_Client_IP1", "1\\nSERIAL_SERIAL=3"},
+                                             {"IEC61850_Client_IP2", "a\\tb\\rc"},
+                                             {"IEC61850_Client_IP3", "\\\\n\\x1B\\x7F\xC3\xA4"}}));
+
+    const auto help = sw::test::runProcess({SW_CLI_PATH, "parameters", "--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.stdoutText.find("escaped"), std::string::npos) << help.stdoutText;
+}
+
 TEST(CliParametersErrors, MissingProjectFolderIsAnError) {
     sw::test::TempDir dir;
     const auto result = sw::test::runProcess({SW_CLI_PATH, "parameters", (dir.path() / "nope").string()});

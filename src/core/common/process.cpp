@@ -91,7 +91,7 @@ void signalHandleCed() {
 }
 
 StartProgramResult Start_Program(const std::string& NomeSW, const std::string& Parameter, std::uint8_t tipo,
-                                 std::chrono::milliseconds limit) {
+                                 std::chrono::milliseconds limit, std::stop_token stop) {
     StartProgramResult result;
     NamedEvent event;
 
@@ -130,7 +130,7 @@ StartProgramResult Start_Program(const std::string& NomeSW, const std::string& P
             event.wait(std::chrono::milliseconds(10));
             break;
         }
-        if (result.waited >= limit) {
+        if (result.waited >= limit || stop.stop_requested()) {
             // Left running; reap it whenever it ends so it does not linger as a zombie.
             std::thread([pid] {
                 int ignored = 0;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -20,9 +21,12 @@ inline constexpr std::chrono::milliseconds kStartProgramLimit{150000};
 
 // Starts a program directly (never through a shell) and waits for its end, polling every 10 ms on the
 // named event "HandleCed", at most `limit`; a program still running then is left running. `tipo` 0
-// shows the program normally, any other value starts it hidden (its output is discarded).
+// shows the program normally, any other value starts it hidden (its output is discarded). A stop
+// requested through `stop` ends the wait within one poll and leaves the program running, so a caller
+// waiting on another thread can be shut down without waiting out the limit.
 StartProgramResult Start_Program(const std::string& NomeSW, const std::string& Parameter, std::uint8_t tipo,
-                                 std::chrono::milliseconds limit = kStartProgramLimit);
+                                 std::chrono::milliseconds limit = kStartProgramLimit,
+                                 std::stop_token stop = {});
 
 // Signals the named event, as another program may do to shorten a 10 ms wait.
 void signalHandleCed();

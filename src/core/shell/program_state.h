@@ -2,11 +2,15 @@
 
 #include "core/common/build_config.h"
 #include "core/language/lang_table.h"
+#include "core/shell/project_paths.h"
 
 #include <filesystem>
 #include <string>
 
 namespace sw {
+
+// The address the update sends to until the user gives another one.
+inline constexpr const char* kDefaultDeviceAddress = "192.168.2.205";
 
 // The program-wide state: folders, the active project, its file paths, the settings and the product
 // texts. One instance for the whole run.
@@ -19,7 +23,7 @@ struct ProgramState {
     std::filesystem::path ActiveProjectFolder;
     std::filesystem::path ParGenFile;
     std::filesystem::path AccessFile;
-    std::string LastIpAddress = "192.168.2.205";
+    std::string LastIpAddress = kDefaultDeviceAddress;
     std::string LanguageName = "English";
     bool EnableInternet = false;
     bool EnableUpdateCheck = false;
@@ -33,6 +37,8 @@ struct ProgramState {
     bool UpdateReadBack = true;
 
     bool projectActive() const { return !ActiveProjectFolder.empty(); }
+    // The files of the active project.
+    ProjectPaths project() const { return ProjectPaths(ActiveProjectFolder); }
 };
 
 inline constexpr const char* kWindowTitle = "Brantis - Configurator SW40512 - IEC61850 Client / Serial ";

@@ -10,12 +10,6 @@ namespace sw {
 
 namespace {
 
-// A name that reaches outside the projects folder or into another level is never a project name.
-bool isSingleFolderName(const std::string& name) {
-    return name != "." && name != ".." && name.find('/') == std::string::npos &&
-           name.find('\\') == std::string::npos && name.find('\0') == std::string::npos;
-}
-
 char lowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -26,7 +20,7 @@ std::optional<int> createNewProject(ProgramState& state, const std::string& name
     if (name.empty()) {
         return kTextNameEmpty;
     }
-    if (!isSingleFolderName(name)) {
+    if (!isProjectFolderName(name)) {
         return kTextNameNotCreatable;
     }
     const auto folder = state.ProjectsFolder / name;
@@ -37,7 +31,7 @@ std::optional<int> createNewProject(ProgramState& state, const std::string& name
     if (::mkdir(folder.c_str(), 0755) != 0) {
         return errno == EEXIST ? kTextNameExists : kTextNameNotCreatable;
     }
-    std::filesystem::create_directories(folder / "bin", error);
+    std::filesystem::create_directories(ProjectPaths(folder).binFolder(), error);
     state.ActiveProjectName = name;
     state.ActiveProjectFolder = folder;
     Set_Files(state);
@@ -85,7 +79,7 @@ std::string activeProjectFolderName(const ProgramState& state) {
 
 void openProject(ProgramState& state, const std::string& name) {
     state.ActiveProjectName = name;
-    if (name.empty()) {
+    if (!isProjectFolderName(name)) {
         state.ActiveProjectFolder.clear();
     } else {
         state.ActiveProjectFolder = state.ProjectsFolder / name;

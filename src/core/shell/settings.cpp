@@ -32,7 +32,7 @@ std::filesystem::path settingsFile(const ProgramState& state) {
 SettingsSource readSettings(ProgramState& state) {
     state.ActiveProjectName.clear();
     state.ActiveProjectFolder.clear();
-    state.LastIpAddress = "192.168.2.205";
+    state.LastIpAddress = kDefaultDeviceAddress;
     state.LanguageName = "English";
     state.EnableInternet = state.EnableUpdateCheck = state.EnableJumpFieldTables = state.DoubleClickAutoSize =
         false;
@@ -54,7 +54,7 @@ SettingsSource readSettings(ProgramState& state) {
     }
     const pugi::xml_node root = xml::firstElement(document);
     state.ActiveProjectName = readText(root, "lastproj", "projectname", "");
-    state.LastIpAddress = readText(root, "lastipadd", "ipaddress", "192.168.2.205");
+    state.LastIpAddress = readText(root, "lastipadd", "ipaddress", kDefaultDeviceAddress);
     state.LanguageName = readText(root, "lastlang", "language", "English");
     const pugi::xml_node options = xml::findChild(root, "lastinternet");
     state.EnableInternet = readFlag(options, "enable_internet");

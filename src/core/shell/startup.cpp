@@ -17,8 +17,9 @@ void createFolder(const std::filesystem::path& folder) {
 } // namespace
 
 void Set_Files(ProgramState& state) {
-    state.ParGenFile = state.ActiveProjectFolder / "ParGen.xml";
-    state.AccessFile = state.ActiveProjectFolder / "IEC_61850_Client.xml";
+    const ProjectPaths paths = state.project();
+    state.ParGenFile = paths.parGenFile();
+    state.AccessFile = paths.accessFile();
 }
 
 std::filesystem::path executableFolder() {
@@ -51,10 +52,12 @@ SettingsSource startProgramState(ProgramState& state, const std::filesystem::pat
 
     LoadLanguage(state.LangTable, state.LanguageFolder, state.LanguageName);
 
+    // A stored name that is not one folder below the projects folder (a hand-edited absolute path, "..")
+    // is treated like a project that no longer exists, so no other folder is ever opened as the project.
     std::error_code error;
-    const auto projectFolder = state.ProjectsFolder / state.ActiveProjectName;
-    if (!state.ActiveProjectName.empty() && std::filesystem::is_directory(projectFolder, error)) {
-        state.ActiveProjectFolder = projectFolder;
+    if (isProjectFolderName(state.ActiveProjectName) &&
+        std::filesystem::is_directory(state.ProjectsFolder / state.ActiveProjectName, error)) {
+        state.ActiveProjectFolder = state.ProjectsFolder / state.ActiveProjectName;
     } else {
         state.ActiveProjectFolder.clear();
     }

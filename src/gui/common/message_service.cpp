@@ -1,16 +1,39 @@
 #include "gui/common/message_service.h"
 
 #include <QApplication>
-#include <QDesktopServices>
-#include <QDialog>
 #include <QMessageBox>
-#include <QUrl>
 
 #include <exception>
 
 namespace sw::gui {
 
 namespace {
+
+QMessageBox::Icon boxIcon(MessageService::Icon icon) {
+    switch (icon) {
+    case MessageService::Icon::Information:
+        return QMessageBox::Information;
+    case MessageService::Icon::Warning:
+        return QMessageBox::Warning;
+    case MessageService::Icon::Error:
+        return QMessageBox::Critical;
+    case MessageService::Icon::Question:
+        return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons boxButtons(MessageService::Buttons buttons) {
+    switch (buttons) {
+    case MessageService::Buttons::Ok:
+        return QMessageBox::Ok;
+    case MessageService::Buttons::OkCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case MessageService::Buttons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    }
+    return QMessageBox::Ok;
+}
 
 class BoxMessageService : public MessageService {
 public:
@@ -19,31 +42,8 @@ public:
         QMessageBox box(parent);
         box.setWindowTitle(title.isEmpty() ? QApplication::applicationDisplayName() : title);
         box.setText(text);
-        switch (icon) {
-        case Icon::Information:
-            box.setIcon(QMessageBox::Information);
-            break;
-        case Icon::Warning:
-            box.setIcon(QMessageBox::Warning);
-            break;
-        case Icon::Error:
-            box.setIcon(QMessageBox::Critical);
-            break;
-        case Icon::Question:
-            box.setIcon(QMessageBox::Question);
-            break;
-        }
-        switch (buttons) {
-        case Buttons::Ok:
-            box.setStandardButtons(QMessageBox::Ok);
-            break;
-        case Buttons::OkCancel:
-            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-            break;
-        case Buttons::YesNo:
-            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-            break;
-        }
+        box.setIcon(boxIcon(icon));
+        box.setStandardButtons(boxButtons(buttons));
         switch (box.exec()) {
         case QMessageBox::Cancel:
             return Answer::Cancel;
@@ -58,8 +58,6 @@ public:
 };
 
 MessageService* g_service = nullptr;
-DialogRunner g_runner;
-std::function<void(const QString&)> g_urlOpener;
 
 } // namespace
 
@@ -78,29 +76,6 @@ void runGuarded(QWidget* parent, const std::function<void()>& command) {
     } catch (const std::exception& error) {
         messages().showError(parent, QString::fromUtf8(error.what()));
     }
-}
-
-int openDialog(QDialog* dialog) {
-    if (g_runner) {
-        return g_runner(dialog);
-    }
-    return dialog->exec();
-}
-
-void setDialogRunner(DialogRunner runner) {
-    g_runner = std::move(runner);
-}
-
-void openUrl(const QString& address) {
-    if (g_urlOpener) {
-        g_urlOpener(address);
-        return;
-    }
-    QDesktopServices::openUrl(QUrl(address));
-}
-
-void setUrlOpener(std::function<void(const QString&)> opener) {
-    g_urlOpener = std::move(opener);
 }
 
 } // namespace sw::gui

@@ -4,7 +4,6 @@
 
 #include <functional>
 
-class QDialog;
 class QWidget;
 
 namespace sw::gui {
@@ -35,22 +34,5 @@ void setMessageService(MessageService* service); // nullptr restores the real on
 
 // Runs a command; an error that escapes it is shown in an error box and the window stays usable.
 void runGuarded(QWidget* parent, const std::function<void()>& command);
-
-// Opens a dialog modally. Tests install a runner that drives the dialog without a modal loop.
-using DialogRunner = std::function<int(QDialog*)>;
-int openDialog(QDialog* dialog);
-void setDialogRunner(DialogRunner runner); // empty restores QDialog::exec
-
-// Opens a web address in the default browser; tests install a recorder instead.
-void openUrl(const QString& address);
-void setUrlOpener(std::function<void(const QString&)> opener); // empty restores the browser
-
-// Converts between the core's UTF-8 strings and Qt's.
-inline QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
-inline std::string ss(const QString& text) {
-    return text.toStdString();
-}
 
 } // namespace sw::gui

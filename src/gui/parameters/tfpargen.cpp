@@ -4,6 +4,8 @@
 #include "core/parameters/parameter_file.h"
 #include "core/parameters/parameter_input.h"
 #include "gui/common/message_service.h"
+#include "gui/common/text_conversion.h"
+#include "gui/common/wheel_scrolling.h"
 #include "gui/parameters/collapsible_group.h"
 #include "gui/shell/title_panel.h"
 
@@ -18,10 +20,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
-#include <QScrollBar>
-#include <QStyleHints>
 #include <QVBoxLayout>
-#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -115,8 +114,11 @@ void addByteRow(QGridLayout* grid, int row, const std::array<QLineEdit*, 4>& edi
 }
 
 QString text(const ProgramState& state, int index) {
-    return qs(state.LangTable.Get(index));
+    return toQString(state.LangTable.Get(index));
 }
+
+template <class... Handlers> struct Overloaded : Handlers... { using Handlers::operator()...; };
+template <class... Handlers> Overloaded(Handlers...) -> Overloaded<Handlers...>;
 
 } // namespace
 
@@ -174,16 +176,34 @@ TFParGen::TFParGen(ProgramState& state, QWidget* parent) : QDialog(parent), m_st
     CP_Serial->setTitle(QStringLiteral("2. ") + text(m_state, kTextSerialGroup));
     setTabOrderOfFields();
 
-    // The stack scrolls under the wheel wherever the pointer is inside it, even over a list or an edit.
-    CPG->viewport()->installEventFilter(this);
-    for (QWidget* child : stack->findChildren<QWidget*>()) {
-        child->installEventFilter(this);
-    }
+    scrollAreaUnderWheel(CPG);
+
+    m_fields = {
+        TextControl{E_IEC61850_Client_IP1, &ParameterSet::IEC61850_Client_IP1},
+        TextControl{E_IEC61850_Client_IP2, &ParameterSet::IEC61850_Client_IP2},
+        TextControl{E_IEC61850_Client_IP3, &ParameterSet::IEC61850_Client_IP3},
+        TextControl{E_IEC61850_Client_IP4, &ParameterSet::IEC61850_Client_IP4},
+        TextControl{E_IEC61850_Client_SM1, &ParameterSet::IEC61850_Client_SM1},
+        TextControl{E_IEC61850_Client_SM2, &ParameterSet::IEC61850_Client_SM2},
+        TextControl{E_IEC61850_Client_SM3, &ParameterSet::IEC61850_Client_SM3},
+        TextControl{E_IEC61850_Client_SM4, &ParameterSet::IEC61850_Client_SM4},
+        TextControl{E_IEC61850_Client_GAT1, &ParameterSet::IEC61850_Client_GAT1},
+        TextControl{E_IEC61850_Client_GAT2, &ParameterSet::IEC61850_Client_GAT2},
+        TextControl{E_IEC61850_Client_GAT3, &ParameterSet::IEC61850_Client_GAT3},
+        TextControl{E_IEC61850_Client_GAT4, &ParameterSet::IEC61850_Client_GAT4},
+        FlagControl{CB_IEC61850_Client_En_GAT, &ParameterSet::IEC61850_Client_En_GAT},
+        TextControl{E_IEC61850_Client_VLAN, &ParameterSet::IEC61850_Client_VLAN},
+        TextControl{E_IEC61850_Client_AppID, &ParameterSet::IEC61850_Client_Application_ID},
+        ListControl{CB_Serial_Serial, &ParameterSet::SERIAL_SERIAL},
+        ListControl{CB_Serial_Baudrate, &ParameterSet::SERIAL_BAUDRATE},
+        ListControl{Cb_Serial_Parity, &ParameterSet::SERIAL_PARITY},
+        ListControl{CB_Serial_StopBits, &ParameterSet::SERIAL_STOPBITS},
+    };
 
     connect(Btn_OK, &QPushButton::clicked, this, &TFParGen::Btn_OKClick);
     connect(Btn_Cancel, &QPushButton::clicked, this, &TFParGen::Btn_CancelClick);
     connect(E_IEC61850_Client_VLAN, &QLineEdit::textEdited, this, [this](const QString& edited) {
-        if (acceptsVlanEdit(ss(m_acceptedVlan), ss(edited))) {
+        if (acceptsVlanEdit(toUtf8String(m_acceptedVlan), toUtf8String(edited))) {
             m_acceptedVlan = edited;
             return;
         }
@@ -344,50 +364,28 @@ void TFParGen::Set_Lang() {
 
 ParameterSet TFParGen::values() const {
     ParameterSet set;
-    set.IEC61850_Client_IP1 = ss(E_IEC61850_Client_IP1->text());
-    set.IEC61850_Client_IP2 = ss(E_IEC61850_Client_IP2->text());
-    set.IEC61850_Client_IP3 = ss(E_IEC61850_Client_IP3->text());
-    set.IEC61850_Client_IP4 = ss(E_IEC61850_Client_IP4->text());
-    set.IEC61850_Client_SM1 = ss(E_IEC61850_Client_SM1->text());
-    set.IEC61850_Client_SM2 = ss(E_IEC61850_Client_SM2->text());
-    set.IEC61850_Client_SM3 = ss(E_IEC61850_Client_SM3->text());
-    set.IEC61850_Client_SM4 = ss(E_IEC61850_Client_SM4->text());
-    set.IEC61850_Client_GAT1 = ss(E_IEC61850_Client_GAT1->text());
-    set.IEC61850_Client_GAT2 = ss(E_IEC61850_Client_GAT2->text());
-    set.IEC61850_Client_GAT3 = ss(E_IEC61850_Client_GAT3->text());
-    set.IEC61850_Client_GAT4 = ss(E_IEC61850_Client_GAT4->text());
-    set.IEC61850_Client_En_GAT = CB_IEC61850_Client_En_GAT->isChecked();
-    set.IEC61850_Client_VLAN = ss(E_IEC61850_Client_VLAN->text());
-    set.IEC61850_Client_Application_ID = ss(E_IEC61850_Client_AppID->text());
-    set.SERIAL_SERIAL = CB_Serial_Serial->currentIndex();
-    set.SERIAL_BAUDRATE = CB_Serial_Baudrate->currentIndex();
-    set.SERIAL_PARITY = Cb_Serial_Parity->currentIndex();
-    set.SERIAL_STOPBITS = CB_Serial_StopBits->currentIndex();
+    for (const FieldControl& field : m_fields) {
+        std::visit(Overloaded{
+                       [&set](const TextControl& c) { set.*c.member = toUtf8String(c.edit->text()); },
+                       [&set](const FlagControl& c) { set.*c.member = c.box->isChecked(); },
+                       [&set](const ListControl& c) { set.*c.member = c.list->currentIndex(); },
+                   },
+                   field);
+    }
     return set;
 }
 
 void TFParGen::setValues(const ParameterSet& set) {
     const ParameterSet shown = asShownInDialog(set);
-    E_IEC61850_Client_IP1->setText(qs(shown.IEC61850_Client_IP1));
-    E_IEC61850_Client_IP2->setText(qs(shown.IEC61850_Client_IP2));
-    E_IEC61850_Client_IP3->setText(qs(shown.IEC61850_Client_IP3));
-    E_IEC61850_Client_IP4->setText(qs(shown.IEC61850_Client_IP4));
-    E_IEC61850_Client_SM1->setText(qs(shown.IEC61850_Client_SM1));
-    E_IEC61850_Client_SM2->setText(qs(shown.IEC61850_Client_SM2));
-    E_IEC61850_Client_SM3->setText(qs(shown.IEC61850_Client_SM3));
-    E_IEC61850_Client_SM4->setText(qs(shown.IEC61850_Client_SM4));
-    E_IEC61850_Client_GAT1->setText(qs(shown.IEC61850_Client_GAT1));
-    E_IEC61850_Client_GAT2->setText(qs(shown.IEC61850_Client_GAT2));
-    E_IEC61850_Client_GAT3->setText(qs(shown.IEC61850_Client_GAT3));
-    E_IEC61850_Client_GAT4->setText(qs(shown.IEC61850_Client_GAT4));
-    CB_IEC61850_Client_En_GAT->setChecked(shown.IEC61850_Client_En_GAT);
-    m_acceptedVlan = qs(shown.IEC61850_Client_VLAN);
-    E_IEC61850_Client_VLAN->setText(m_acceptedVlan);
-    E_IEC61850_Client_AppID->setText(qs(shown.IEC61850_Client_Application_ID));
-    CB_Serial_Serial->setCurrentIndex(shown.SERIAL_SERIAL);
-    CB_Serial_Baudrate->setCurrentIndex(shown.SERIAL_BAUDRATE);
-    Cb_Serial_Parity->setCurrentIndex(shown.SERIAL_PARITY);
-    CB_Serial_StopBits->setCurrentIndex(shown.SERIAL_STOPBITS);
+    for (const FieldControl& field : m_fields) {
+        std::visit(Overloaded{
+                       [&shown](const TextControl& c) { c.edit->setText(toQString(shown.*c.member)); },
+                       [&shown](const FlagControl& c) { c.box->setChecked(shown.*c.member); },
+                       [&shown](const ListControl& c) { c.list->setCurrentIndex(shown.*c.member); },
+                   },
+                   field);
+    }
+    m_acceptedVlan = E_IEC61850_Client_VLAN->text();
 }
 
 void TFParGen::FormShow() {
@@ -436,27 +434,7 @@ bool TFParGen::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
-    if (event->type() == QEvent::Wheel && static_cast<QWidget*>(watched)->window() == this &&
-        scrollStack(static_cast<QWheelEvent*>(event))) {
-        return true;
-    }
     return QDialog::eventFilter(watched, event);
-}
-
-bool TFParGen::scrollStack(QWheelEvent* event) {
-    const int delta = event->angleDelta().y();
-    QWidget* viewport = CPG->viewport();
-    if (delta == 0 ||
-        !viewport->rect().contains(viewport->mapFromGlobal(event->globalPosition().toPoint()))) {
-        return false;
-    }
-    const int lines = QGuiApplication::styleHints()->wheelScrollLines();
-    QScrollBar* bar = CPG->verticalScrollBar();
-    for (int i = 0; i < lines; ++i) {
-        bar->triggerAction(delta > 0 ? QAbstractSlider::SliderSingleStepSub
-                                     : QAbstractSlider::SliderSingleStepAdd);
-    }
-    return true;
 }
 
 } // namespace sw::gui

@@ -6,6 +6,8 @@
 #include <QDialog>
 
 #include <array>
+#include <string>
+#include <variant>
 
 class QCheckBox;
 class QComboBox;
@@ -79,12 +81,28 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Each value of the parameter set with the control that shows it; filling the controls and reading
+    // them back both walk this one table.
+    struct TextControl {
+        QLineEdit* edit;
+        std::string ParameterSet::*member;
+    };
+    struct FlagControl {
+        QCheckBox* box;
+        bool ParameterSet::*member;
+    };
+    struct ListControl {
+        QComboBox* list;
+        int ParameterSet::*member;
+    };
+    using FieldControl = std::variant<TextControl, FlagControl, ListControl>;
+
     QWidget* buildClientGroup();
     QWidget* buildSerialGroup();
     void setTabOrderOfFields();
-    bool scrollStack(QWheelEvent* event);
 
     ProgramState& m_state;
+    std::array<FieldControl, 19> m_fields;
     // The twelve byte fields in the order "." moves through them.
     std::array<QLineEdit*, 12> m_byteEdits{};
     // The VLAN text as last accepted, so an edit that breaks the typing rule can be undone.

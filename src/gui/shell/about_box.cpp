@@ -1,6 +1,7 @@
 #include "gui/shell/about_box.h"
 
-#include "gui/common/message_service.h"
+#include "gui/common/link_opener.h"
+#include "gui/common/text_conversion.h"
 #include "gui/shell/main_window.h"
 
 #include <QApplication>
@@ -63,8 +64,8 @@ TFAbout::TFAbout(const ProgramState& state, QWidget* parent) : QDialog(parent), 
 }
 
 void TFAbout::showEvent(QShowEvent* event) {
-    Label2->setText(qs(m_state.SoftwareDescription));
-    Label9->setText(QStringLiteral("SW40512"));
+    Label2->setText(toQString(m_state.SoftwareDescription));
+    Label9->setText(toQString(m_state.SoftwareCode));
     Label10->setText(QString::fromUtf8(sw::kSoftwareVersion));
     Label12->setText(QStringLiteral("MN40512"));
     setFixedSize(425, 148);
@@ -73,7 +74,7 @@ void TFAbout::showEvent(QShowEvent* event) {
 
 bool TFAbout::eventFilter(QObject* watched, QEvent* event) {
     if ((watched == Image2 || watched == Label4) && event->type() == QEvent::MouseButtonRelease) {
-        openUrl(makerHomePage());
+        openLink(makerHomePage());
         return true;
     }
     return QDialog::eventFilter(watched, event);

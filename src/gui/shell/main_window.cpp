@@ -1,24 +1,30 @@
 #include "gui/shell/main_window.h"
 
 #include "core/common/numbers.h"
-#include "core/common/process.h"
 #include "core/image/image_builder.h"
 #include "core/shell/projects.h"
 #include "core/shell/settings.h"
 #include "core/shell/startup.h"
+#include "gui/common/dialog_runner.h"
+#include "gui/common/link_opener.h"
 #include "gui/common/message_service.h"
+#include "gui/common/text_conversion.h"
 #include "gui/parameters/tfpargen.h"
 #include "gui/shell/about_box.h"
 #include "gui/shell/project_dialogs.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <QToolButton>
+
+#include <algorithm>
+#include <cstdio>
 
 namespace sw::gui {
 
@@ -43,6 +49,9 @@ constexpr int kTextOpenProjectHint = 23;
 constexpr int kTextSetCommunicationHint = 24;
 constexpr int kTextAccessHint = 25;
 constexpr int kTextUpdateDeviceHint = 26;
+
+constexpr int kMakerAddressLeft = 565;
+constexpr int kMakerAddressRightMargin = 10;
 
 template <class Widget> Widget* place(QWidget* parent, const char* name, int left, int top) {
     auto* widget = new Widget(parent);
@@ -85,9 +94,9 @@ TFMendralFirmWare::TFMendralFirmWare(const std::filesystem::path& programFolder,
     setObjectName(QStringLiteral("TFMendralFirmWare"));
     layOut();
     const SettingsSource source = startProgramState(m_state, programFolder);
-    setWindowTitle(qs(m_state.WindowTitle));
-    L_SW_Code->setText(qs(m_state.SoftwareCode));
-    L_SW_Desc->setText(qs(m_state.SoftwareDescription));
+    setWindowTitle(toQString(m_state.WindowTitle));
+    L_SW_Code->setText(toQString(m_state.SoftwareCode));
+    L_SW_Desc->setText(toQString(m_state.SoftwareDescription));
     Set_Lang();
 
     m_newProject = new TFNew_Project(m_state, this);
@@ -96,22 +105,32 @@ TFMendralFirmWare::TFMendralFirmWare(const std::filesystem::path& programFolder,
     m_parGen = new TFParGen(m_state, this);
 
     if (source == SettingsSource::Unreadable) {
-        // Shown once the window is up; the unreadable file was kept beside it as Mendral.xml.bad.
+        // Shown once the window is up; a readable copy of what was there is kept as Mendral.xml.bad.
         QMetaObject::invokeMethod(
             this,
             [this] {
-                messages().show(this, MessageService::Icon::Warning, {},
-                                QStringLiteral("The settings file \"%1\" is not well-formed XML. The program "
-                                               "started with its default settings; the unreadable file was "
-                                               "kept as \"%1.bad\".")
-                                    .arg(qs(settingsFile(m_state).string())),
-                                MessageService::Buttons::Ok);
+                auto kept = settingsFile(m_state);
+                kept += ".bad";
+                std::error_code error;
+                QString text =
+                    QStringLiteral("The settings file \"%1\" could not be read. The program started "
+                                   "with its default settings.")
+                        .arg(toQString(settingsFile(m_state).string()));
+                if (std::filesystem::is_regular_file(kept, error)) {
+                    text += QStringLiteral(" The unreadable file was kept as \"%1\".")
+                                .arg(toQString(kept.string()));
+                }
+                messages().show(this, MessageService::Icon::Warning, {}, text, MessageService::Buttons::Ok);
             },
             Qt::QueuedConnection);
     }
 }
 
-TFMendralFirmWare::~TFMendralFirmWare() = default;
+TFMendralFirmWare::~TFMendralFirmWare() {
+    // Gives up the waits still running (each ends within one poll) while the window can still take
+    // their posted results, which then go with it.
+    m_programWaits.clear();
+}
 
 void TFMendralFirmWare::layOut() {
     auto* client = new QWidget(this);
@@ -127,7 +146,7 @@ void TFMendralFirmWare::layOut() {
     LL_Update = place<QLabel>(client, "LL_Update", 208, 19);
     LL_Update->setTextFormat(Qt::RichText);
     LL_Update->hide();
-    connect(LL_Update, &QLabel::linkActivated, this, [](const QString& link) { openUrl(link); });
+    connect(LL_Update, &QLabel::linkActivated, this, [](const QString& link) { openLink(link); });
     Btn_Info = iconButton(client, "Btn_Info", 516, QStyle::SP_MessageBoxInformation);
     Btn_Opz = iconButton(client, "Btn_Opz", 574, QStyle::SP_FileDialogDetailedView);
     Btn_Close = iconButton(client, "Btn_Close", 632, QStyle::SP_DialogCloseButton);
@@ -146,7 +165,7 @@ void TFMendralFirmWare::layOut() {
     Btn_IEC61850_Client = stepButton(client, "Btn_IEC61850_Client", 80, 200);
     L_Step_4 = boldLabel(client, "L_Step_4", 16, 260);
     Btn_CreateBin = stepButton(client, "Btn_CreateBin", 80, 244);
-    L_Brantis = place<QLabel>(client, "L_Brantis", 565, L_Step_4->y());
+    L_Brantis = place<QLabel>(client, "L_Brantis", kMakerAddressLeft, L_Step_4->y());
     L_Brantis->setText(QString::fromUtf8(sw::kMakerHost));
     L_Brantis->setCursor(Qt::PointingHandCursor);
     L_Brantis->setStyleSheet(QStringLiteral("color: blue;"));
@@ -155,11 +174,7 @@ void TFMendralFirmWare::layOut() {
     Shape1->setFrameShape(QFrame::HLine);
     Shape1->resize(674, 1);
 
-    for (QAbstractButton* button :
-         std::initializer_list<QAbstractButton*>{Btn_Info, Btn_Opz, Btn_Close, Btn_New, Btn_Open, Btn_Prm_Gen,
-                                                 Btn_IEC61850_Client, Btn_CreateBin}) {
-        connect(button, &QAbstractButton::clicked, this, &TFMendralFirmWare::Btn_Click);
-    }
+    connectButtons();
     setFixedSize(694, Btn_CreateBin->y() + 152);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -171,41 +186,50 @@ void TFMendralFirmWare::layOut() {
 void TFMendralFirmWare::showProjectLabels() {
     const auto& t = m_state.LangTable;
     if (m_state.projectActive()) {
-        L_Name_Conf->setText(qs(t.Get(kTextProjectOpened)));
-        L_Name_Conf_L2->setText(qs(m_state.ActiveProjectName));
+        L_Name_Conf->setText(toQString(t.Get(kTextProjectOpened)));
+        L_Name_Conf_L2->setText(toQString(m_state.ActiveProjectName));
     } else {
-        L_Name_Conf->setText(qs(t.Get(kTextNoProject)));
-        L_Name_Conf_L2->setText(qs(t.Get(kTextNoProjectHint)));
+        L_Name_Conf->setText(toQString(t.Get(kTextNoProject)));
+        L_Name_Conf_L2->setText(toQString(t.Get(kTextNoProjectHint)));
     }
     L_Name_Conf->adjustSize();
     L_Name_Conf_L2->adjustSize();
+    // The two lines are stacked in the middle of their frame, so that a font taller than the frame's
+    // classic one never lets them run into each other.
+    const int lines = L_Name_Conf->height() + L_Name_Conf_L2->height();
+    const int top = Shape2->y() + std::max(0, (Shape2->height() - lines) / 2);
+    L_Name_Conf->move(L_Name_Conf->x(), top);
+    L_Name_Conf_L2->move(L_Name_Conf_L2->x(), top + L_Name_Conf->height());
 }
 
 void TFMendralFirmWare::Set_Lang() {
     const auto& t = m_state.LangTable;
-    L_Begin->setText(qs(t.Get(kTextBegin)));
+    L_Begin->setText(toQString(t.Get(kTextBegin)));
     QLabel* steps[] = {L_Step_1, L_Step_2, L_Step_3, L_Step_4};
     for (int i = 0; i < 4; ++i) {
-        steps[i]->setText(qs(t.Get(kTextStep1 + i)));
+        steps[i]->setText(toQString(t.Get(kTextStep1 + i)));
         steps[i]->adjustSize();
     }
     L_Begin->adjustSize();
-    Btn_Info->setToolTip(qs(t.Get(kTextInfoHint)));
-    Btn_Opz->setToolTip(qs(t.Get(kTextOptionsHint)));
-    Btn_Close->setToolTip(qs(t.Get(kTextCloseHint)));
-    Btn_New->setText(qs(t.Get(kTextNewProject)));
-    Btn_New->setToolTip(qs(t.Get(kTextNewProjectHint)));
-    Btn_Open->setText(qs(t.Get(kTextOpenProject)));
-    Btn_Open->setToolTip(qs(t.Get(kTextOpenProjectHint)));
-    Btn_Prm_Gen->setText(qs(t.Get(kTextSetCommunication)));
-    Btn_Prm_Gen->setToolTip(qs(t.Get(kTextSetCommunicationHint)));
-    Btn_IEC61850_Client->setText(qs(t.Get(kTextAccess)));
-    Btn_IEC61850_Client->setToolTip(qs(t.Get(kTextAccessHint)));
-    Btn_CreateBin->setText(qs(t.Get(kTextUpdateDevice)));
-    Btn_CreateBin->setToolTip(qs(t.Get(kTextUpdateDeviceHint)));
+    Btn_Info->setToolTip(toQString(t.Get(kTextInfoHint)));
+    Btn_Opz->setToolTip(toQString(t.Get(kTextOptionsHint)));
+    Btn_Close->setToolTip(toQString(t.Get(kTextCloseHint)));
+    Btn_New->setText(toQString(t.Get(kTextNewProject)));
+    Btn_New->setToolTip(toQString(t.Get(kTextNewProjectHint)));
+    Btn_Open->setText(toQString(t.Get(kTextOpenProject)));
+    Btn_Open->setToolTip(toQString(t.Get(kTextOpenProjectHint)));
+    Btn_Prm_Gen->setText(toQString(t.Get(kTextSetCommunication)));
+    Btn_Prm_Gen->setToolTip(toQString(t.Get(kTextSetCommunicationHint)));
+    Btn_IEC61850_Client->setText(toQString(t.Get(kTextAccess)));
+    Btn_IEC61850_Client->setToolTip(toQString(t.Get(kTextAccessHint)));
+    Btn_CreateBin->setText(toQString(t.Get(kTextUpdateDevice)));
+    Btn_CreateBin->setToolTip(toQString(t.Get(kTextUpdateDeviceHint)));
     L_SW_Code->adjustSize();
     L_SW_Desc->adjustSize();
     L_Brantis->adjustSize();
+    // A long web address moves left rather than running past the fixed window's edge.
+    L_Brantis->move(std::min(kMakerAddressLeft, width() - kMakerAddressRightMargin - L_Brantis->width()),
+                    L_Brantis->y());
     showProjectLabels();
 }
 
@@ -216,29 +240,53 @@ void TFMendralFirmWare::Change_Language() {
     m_parGen->Set_Lang();
 }
 
-void TFMendralFirmWare::Btn_Click() {
-    QObject* button = sender();
-    runGuarded(this, [this, button] {
-        if (button == Btn_New) {
-            Create_New_Project();
-        } else if (button == Btn_Open) {
-            Open_Project();
-        } else if (button == Btn_Close) {
-            close();
-        } else if (button == Btn_Info) {
-            gui::openDialog(m_about);
-        } else if (button == Btn_Opz) {
-            // The options dialog joins here with its own issue.
-        } else if (!m_state.projectActive()) {
-            messages().showError(this, qs(m_state.LangTable.Get(kTextProjectNotValid)));
-        } else if (button == Btn_Prm_Gen) {
-            gui::openDialog(m_parGen);
-        } else if (button == Btn_IEC61850_Client) {
-            // Step 3 editor is attached here.
-        } else if (button == Btn_CreateBin) {
-            Update_Device();
-        }
-    });
+void TFMendralFirmWare::connectButtons() {
+    connect(Btn_New, &QPushButton::clicked, this, &TFMendralFirmWare::Btn_NewClick);
+    connect(Btn_Open, &QPushButton::clicked, this, &TFMendralFirmWare::Btn_OpenClick);
+    connect(Btn_Close, &QToolButton::clicked, this, &TFMendralFirmWare::Btn_CloseClick);
+    connect(Btn_Info, &QToolButton::clicked, this, &TFMendralFirmWare::Btn_InfoClick);
+    connect(Btn_Prm_Gen, &QPushButton::clicked, this, &TFMendralFirmWare::Btn_Prm_GenClick);
+    connect(Btn_CreateBin, &QPushButton::clicked, this, &TFMendralFirmWare::Btn_CreateBinClick);
+    // The Options dialog and the access editor are not in the program yet; their buttons stay
+    // disabled until they are, rather than doing nothing when clicked.
+    Btn_Opz->setEnabled(false);
+    Btn_IEC61850_Client->setEnabled(false);
+}
+
+bool TFMendralFirmWare::projectReady() {
+    if (m_state.projectActive()) {
+        return true;
+    }
+    messages().showError(this, toQString(m_state.LangTable.Get(kTextProjectNotValid)));
+    return false;
+}
+
+void TFMendralFirmWare::Btn_NewClick() {
+    runGuarded(this, [this] { Create_New_Project(); });
+}
+
+void TFMendralFirmWare::Btn_OpenClick() {
+    runGuarded(this, [this] { Open_Project(); });
+}
+
+void TFMendralFirmWare::Btn_CloseClick() {
+    close();
+}
+
+void TFMendralFirmWare::Btn_InfoClick() {
+    gui::openDialog(m_about);
+}
+
+void TFMendralFirmWare::Btn_Prm_GenClick() {
+    if (projectReady()) {
+        gui::openDialog(m_parGen);
+    }
+}
+
+void TFMendralFirmWare::Btn_CreateBinClick() {
+    if (projectReady()) {
+        runGuarded(this, [this] { Update_Device(); });
+    }
 }
 
 void TFMendralFirmWare::Create_New_Project() {
@@ -255,7 +303,7 @@ void TFMendralFirmWare::Open_Project() {
 }
 
 void TFMendralFirmWare::Update_Device() {
-    const auto binFolder = m_state.ActiveProjectFolder / "bin";
+    const ProjectPaths paths = m_state.project();
     {
         // Building a large access list takes a moment; nothing is written unless both images are whole.
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -264,24 +312,52 @@ void TFMendralFirmWare::Update_Device() {
         } restore;
         const BuildResult images =
             Build_Images(m_state.ParGenFile, m_state.AccessFile, Get_Decimal_Separator());
-        Save_Bin_Files(images, binFolder);
+        Save_Bin_Files(images, paths.binFolder());
     }
     // The device update dialog takes over from here once it exists; until then the user is told where
     // the images are.
-    messages().showInformation(this, QStringLiteral("The device images %1 and %2 were written to \"%3\".")
-                                         .arg(QLatin1String(kParameterImageName),
-                                              QLatin1String(kVariableImageName), qs(binFolder.string())));
+    messages().showInformation(this, QStringLiteral("The device images \"%1\" and \"%2\" were written.")
+                                         .arg(toQString(paths.parameterImage().string()),
+                                              toQString(paths.variableImage().string())));
 }
 
 void TFMendralFirmWare::L_BrantisClick() {
-    openUrl(makerHomePage());
+    openLink(makerHomePage());
 }
 
 void TFMendralFirmWare::Start_Program(const std::string& NomeSW, const std::string& Parameter,
-                                      std::uint8_t tipo) {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    sw::Start_Program(NomeSW, Parameter, tipo);
-    QApplication::restoreOverrideCursor();
+                                      std::uint8_t tipo, ProgramEnded ended) {
+    const int wait = m_nextProgramWait++;
+    // The result is posted back, so `ended` always runs on the interface thread; the entry is added
+    // before that post can be delivered, since delivery needs this thread's event loop.
+    m_programWaits.emplace(wait, std::jthread([this, wait, NomeSW, Parameter, tipo,
+                                               ended = std::move(ended)](std::stop_token stop) {
+                               const StartProgramResult result =
+                                   sw::Start_Program(NomeSW, Parameter, tipo, kStartProgramLimit, stop);
+                               if (stop.stop_requested()) {
+                                   return;
+                               }
+                               QMetaObject::invokeMethod(
+                                   this,
+                                   [this, wait, result, ended] {
+                                       m_programWaits.erase(wait);
+                                       if (ended) {
+                                           ended(result);
+                                       }
+                                   },
+                                   Qt::QueuedConnection);
+                           }));
+}
+
+void TFMendralFirmWare::closeOnSignal() {
+    m_closeAskedBySignal = true;
+    // A modal dialog or message box would wait for an answer that never comes.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<QDialog*>(window); dialog != nullptr && dialog->isVisible()) {
+            dialog->reject();
+        }
+    }
+    close();
 }
 
 bool TFMendralFirmWare::eventFilter(QObject* watched, QEvent* event) {
@@ -293,7 +369,16 @@ bool TFMendralFirmWare::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFMendralFirmWare::closeEvent(QCloseEvent* event) {
-    runGuarded(this, [this] { Save_Setting(m_state); });
+    try {
+        Save_Setting(m_state);
+    } catch (const std::exception& error) {
+        m_exitStatus = 1;
+        if (m_closeAskedBySignal) {
+            std::fprintf(stderr, "sw40512: %s\n", error.what());
+        } else {
+            messages().showError(this, QString::fromUtf8(error.what()));
+        }
+    }
     event->accept();
 }
 

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "core/common/process.h"
 #include "core/shell/program_state.h"
 
 #include <QMainWindow>
 
 #include <cstdint>
+#include <functional>
+#include <map>
+#include <thread>
 
 class QFrame;
 class QLabel;
@@ -34,8 +38,19 @@ public:
     void Open_Project();
     void Update_Device();
     void L_BrantisClick();
-    // Starts an external program and waits for it (at most 150 s), holding the interface meanwhile.
-    void Start_Program(const std::string& NomeSW, const std::string& Parameter, std::uint8_t tipo);
+
+    // Starts an external program and waits for it (at most 150 s) on a thread of its own, so the windows
+    // stay painted meanwhile; `ended` then runs on the interface thread with the outcome. A wait still
+    // running when the window goes is given up and the program left running.
+    using ProgramEnded = std::function<void(const StartProgramResult&)>;
+    void Start_Program(const std::string& NomeSW, const std::string& Parameter, std::uint8_t tipo,
+                       ProgramEnded ended = {});
+
+    // Closes as the close button does, for a close that nobody watches (a termination signal): open
+    // dialogs are cancelled and an error goes to standard error instead of a message box.
+    void closeOnSignal();
+    // The program's exit status: not zero when the settings could not be saved at the close.
+    int exitStatus() const { return m_exitStatus; }
 
     TFNew_Project* newProjectDialog() const { return m_newProject; }
     TFOpenConf* openDialog() const { return m_openConf; }
@@ -65,8 +80,12 @@ public:
     QFrame* Shape1;
 
 public slots:
-    // The one click handler of every button.
-    void Btn_Click();
+    void Btn_NewClick();
+    void Btn_OpenClick();
+    void Btn_CloseClick();
+    void Btn_InfoClick();
+    void Btn_Prm_GenClick();
+    void Btn_CreateBinClick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -74,9 +93,16 @@ protected:
 
 private:
     void layOut();
+    void connectButtons();
     void showProjectLabels();
+    // A project command needs an open project; without one the user is told so and it does nothing.
+    bool projectReady();
 
     ProgramState m_state;
+    bool m_closeAskedBySignal = false;
+    int m_exitStatus = 0;
+    std::map<int, std::jthread> m_programWaits;
+    int m_nextProgramWait = 0;
     TFNew_Project* m_newProject = nullptr;
     TFOpenConf* m_openConf = nullptr;
     TFAbout* m_about = nullptr;

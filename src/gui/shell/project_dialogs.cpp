@@ -2,6 +2,7 @@
 
 #include "core/shell/projects.h"
 #include "gui/common/message_service.h"
+#include "gui/common/text_conversion.h"
 #include "gui/shell/title_panel.h"
 
 #include <QHBoxLayout>
@@ -72,14 +73,14 @@ TFNew_Project::TFNew_Project(ProgramState& state, QWidget* parent) : QDialog(par
 
 void TFNew_Project::Set_Lang() {
     const auto& t = m_state.LangTable;
-    setWindowTitle(qs(t.Get(kTextNewCaption)));
-    L_SW_Desc->setText(qs(t.Get(kTextNewDescription)));
-    Label1->setText(qs(t.Get(kTextNewPrompt)));
-    Btn_OK->setText(qs(t.Get(kTextNewOk)));
-    Btn_Cancel->setText(qs(t.Get(kTextNewCancel)));
-    E_New_Proj->setToolTip(qs(t.Get(kTextNewNameHint)));
-    Btn_OK->setToolTip(qs(t.Get(kTextNewOkHint)));
-    Btn_Cancel->setToolTip(qs(t.Get(kTextNewCancelHint)));
+    setWindowTitle(toQString(t.Get(kTextNewCaption)));
+    L_SW_Desc->setText(toQString(t.Get(kTextNewDescription)));
+    Label1->setText(toQString(t.Get(kTextNewPrompt)));
+    Btn_OK->setText(toQString(t.Get(kTextNewOk)));
+    Btn_Cancel->setText(toQString(t.Get(kTextNewCancel)));
+    E_New_Proj->setToolTip(toQString(t.Get(kTextNewNameHint)));
+    Btn_OK->setToolTip(toQString(t.Get(kTextNewOkHint)));
+    Btn_Cancel->setToolTip(toQString(t.Get(kTextNewCancelHint)));
 }
 
 void TFNew_Project::FormShow() {
@@ -96,8 +97,8 @@ void TFNew_Project::showEvent(QShowEvent* event) {
 
 void TFNew_Project::Btn_OKClick() {
     runGuarded(this, [this] {
-        if (const auto refused = createNewProject(m_state, ss(E_New_Proj->text()))) {
-            messages().showError(this, qs(m_state.LangTable.Get(*refused)));
+        if (const auto refused = createNewProject(m_state, toUtf8String(E_New_Proj->text()))) {
+            messages().showError(this, toQString(m_state.LangTable.Get(*refused)));
             return;
         }
         accept();
@@ -131,14 +132,14 @@ TFOpenConf::TFOpenConf(ProgramState& state, QWidget* parent) : QDialog(parent), 
 
 void TFOpenConf::Set_Lang() {
     const auto& t = m_state.LangTable;
-    setWindowTitle(qs(t.Get(kTextOpenCaption)));
-    L_SW_Desc->setText(qs(t.Get(kTextOpenDescription)));
-    Label1->setText(qs(t.Get(kTextOpenListCaption)));
-    Btn_OK->setText(qs(t.Get(kTextOpenOk)));
-    Btn_Cancel->setText(qs(t.Get(kTextOpenCancel)));
-    ListBox1->setToolTip(qs(t.Get(kTextOpenListHint)));
-    Btn_OK->setToolTip(qs(t.Get(kTextOpenOkHint)));
-    Btn_Cancel->setToolTip(qs(t.Get(kTextOpenCancelHint)));
+    setWindowTitle(toQString(t.Get(kTextOpenCaption)));
+    L_SW_Desc->setText(toQString(t.Get(kTextOpenDescription)));
+    Label1->setText(toQString(t.Get(kTextOpenListCaption)));
+    Btn_OK->setText(toQString(t.Get(kTextOpenOk)));
+    Btn_Cancel->setText(toQString(t.Get(kTextOpenCancel)));
+    ListBox1->setToolTip(toQString(t.Get(kTextOpenListHint)));
+    Btn_OK->setToolTip(toQString(t.Get(kTextOpenOkHint)));
+    Btn_Cancel->setToolTip(toQString(t.Get(kTextOpenCancelHint)));
 }
 
 void TFOpenConf::FormShow() {
@@ -146,7 +147,7 @@ void TFOpenConf::FormShow() {
     const QSignalBlocker blocker(ListBox1);
     ListBox1->clear();
     for (const auto& name : names) {
-        ListBox1->addItem(qs(name));
+        ListBox1->addItem(toQString(name));
     }
     int row = Search_Open_Conf(names, activeProjectFolderName(m_state));
     if (row < 0 && !names.empty()) {
@@ -167,7 +168,7 @@ void TFOpenConf::showEvent(QShowEvent* event) {
 
 void TFOpenConf::ListBox1Click() {
     if (QListWidgetItem* item = ListBox1->currentItem()) {
-        Name_Conf = ss(item->text());
+        Name_Conf = toUtf8String(item->text());
     }
 }
 

@@ -36,6 +36,18 @@ TEST(StartProgram, LeavesAProgramRunningPastTheLimit) {
     EXPECT_TRUE(std::filesystem::exists(marker));
 }
 
+TEST(StartProgram, StopRequestEndsTheWaitAndLeavesTheProgramRunning) {
+    std::stop_source stop;
+    std::jthread stopper([&stop] {
+        std::this_thread::sleep_for(50ms);
+        stop.request_stop();
+    });
+    const auto result = sw::Start_Program("/bin/sleep", "1", 1, sw::kStartProgramLimit, stop.get_token());
+    EXPECT_TRUE(result.started);
+    EXPECT_FALSE(result.ended);
+    EXPECT_LT(result.waited, 800ms);
+}
+
 TEST(StartProgram, MissingProgramReportsNothingAndDoesNotWait) {
     const auto result = sw::Start_Program("/nonexistent/program", "", 0);
     EXPECT_FALSE(result.started);

@@ -1,3 +1,4 @@
+#include "core/shell/project_paths.h"
 #include "core/shell/projects.h"
 #include "core/shell/settings.h"
 #include "core/shell/startup.h"
@@ -110,6 +111,34 @@ TEST(StartUp, MissingProjectFolderLeavesNoProjectButKeepsTheName) {
     EXPECT_TRUE(state.projectActive());
     EXPECT_EQ(state.ParGenFile, dir / "PROJECTS" / "Gone" / "ParGen.xml");
     EXPECT_EQ(state.AccessFile, dir / "PROJECTS" / "Gone" / "IEC_61850_Client.xml");
+}
+
+TEST(StartUp, StoredProjectNameOutsideTheProjectsFolderOpensNoProject) {
+    TempDir dir;
+    std::filesystem::create_directories(dir / "elsewhere");
+    std::filesystem::create_directories(dir / "PROJECTS" / "a" / "b");
+    // Every name below names an existing folder, but none is one folder directly below PROJECTS.
+    for (const std::string& name : {(dir / "elsewhere").string(), std::string("../elsewhere"),
+                                    std::string("a/b"), std::string("."), std::string("..")}) {
+        sw::test::writeFile(dir / "Mendral.xml",
+                            settingsXml("<lastproj><projectname>" + name + "</projectname></lastproj>"));
+        sw::ProgramState state;
+        sw::startProgramState(state, dir.path());
+        EXPECT_FALSE(state.projectActive()) << name;
+        EXPECT_EQ(state.ActiveProjectName, name) << name; // written back as it was, like a missing project
+        EXPECT_EQ(state.ParGenFile, std::filesystem::path("ParGen.xml")) << name;
+    }
+}
+
+TEST(Projects, ProjectPathsNameEveryFileBelowTheFolder) {
+    const sw::ProjectPaths paths("/p/Plant");
+    EXPECT_EQ(paths.folder(), std::filesystem::path("/p/Plant"));
+    EXPECT_EQ(paths.parGenFile(), std::filesystem::path("/p/Plant/ParGen.xml"));
+    EXPECT_EQ(paths.accessFile(), std::filesystem::path("/p/Plant/IEC_61850_Client.xml"));
+    EXPECT_EQ(paths.icdCatalog(), std::filesystem::path("/p/Plant/ICD_Catalog"));
+    EXPECT_EQ(paths.binFolder(), std::filesystem::path("/p/Plant/bin"));
+    EXPECT_EQ(paths.parameterImage(), std::filesystem::path("/p/Plant/bin/bank1.bin"));
+    EXPECT_EQ(paths.variableImage(), std::filesystem::path("/p/Plant/bin/bank2.bin"));
 }
 
 TEST(Settings, UnwritableSettingsFileIsAnErrorNamingThePath) {

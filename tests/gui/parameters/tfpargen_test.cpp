@@ -1,8 +1,10 @@
 #include "core/language/builtin_texts.h"
 #include "core/parameters/parameter_file.h"
+#include "core/parameters/parameter_set.h"
 #include "gui/parameters/collapsible_group.h"
 #include "gui/parameters/tfpargen.h"
 #include "support/gui/fake_message_service.h"
+#include "support/gui/layout_checks.h"
 #include "test_support.h"
 
 #include <QApplication>
@@ -16,7 +18,10 @@
 #include <QStyleHints>
 #include <QTest>
 
+#include <array>
 #include <memory>
+#include <string>
+#include <vector>
 
 using sw::gui::TFParGen;
 using sw::test::FakeMessageService;
@@ -67,39 +72,154 @@ private slots:
         QCOMPARE(dialog.E_IEC61850_Client_IP1->text(), QStringLiteral("192"));
     }
 
-    void controlsCarryTheirNamesTextsAndFixedWidth() {
+    void captionsAndHintsFollowTheLanguageTable() {
         Project project;
         TFParGen dialog(project.state);
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("Set Communication"));
-        QCOMPARE(dialog.L_SW_Code->text(), QStringLiteral("SW40512"));
-        QCOMPARE(dialog.CP_IEC61850_Client->title(), QStringLiteral("1. IEC61850 Client"));
-        QCOMPARE(dialog.CP_Serial->title(), QStringLiteral("2. Serial"));
-        QCOMPARE(dialog.Btn_OK->toolTip(), QStringLiteral("Confirm and Save the current configuration"));
-        QCOMPARE(dialog.E_IEC61850_Client_IP1->toolTip(), QStringLiteral("Insert First byte of IP Address"));
-        QCOMPARE(dialog.E_IEC61850_Client_GAT4->toolTip(),
-                 QStringLiteral("Insert Fourth byte of Default Gateway"));
-        QCOMPARE(dialog.CB_Serial_StopBits->toolTip(),
-                 QStringLiteral(
-                     "Select Stop Bits to use in serial, the two stop bits can used only with None Parity"));
-        for (const char* name :
-             {"E_IEC61850_Client_SM3", "CB_IEC61850_Client_En_GAT", "E_IEC61850_Client_AppID",
-              "Cb_Serial_Parity", "CB_Serial_Serial", "L_SW_Desc", "CPG", "Btn_Cancel"}) {
-            QVERIFY2(dialog.findChild<QWidget*>(QLatin1String(name)) != nullptr, name);
+        struct Shown {
+            QWidget* control;
+            int index;
+            bool hint;
+        };
+        std::vector<Shown> shown = {
+            {&dialog, 400, false},
+            {dialog.L_SW_Desc, 401, false},
+            {dialog.Btn_OK, 402, false},
+            {dialog.Btn_Cancel, 403, false},
+            {dialog.Btn_OK, 404, true},
+            {dialog.Btn_Cancel, 405, true},
+            {dialog.L_IEC61850_Client_IP, 407, false},
+            {dialog.L_IEC61850_Client_SM, 412, false},
+            {dialog.CB_IEC61850_Client_En_GAT, 417, false},
+            {dialog.CB_IEC61850_Client_En_GAT, 418, true},
+            {dialog.L_IEC61850_Client_VLAN, 423, false},
+            {dialog.E_IEC61850_Client_VLAN, 424, true},
+            {dialog.L_IEC61850_Client_AppID, 425, false},
+            {dialog.E_IEC61850_Client_AppID, 426, true},
+            {dialog.L_Serial_Serial, 755, false},
+            {dialog.CB_Serial_Serial, 756, true},
+            {dialog.L_Serial_Baudrate, 757, false},
+            {dialog.CB_Serial_Baudrate, 758, true},
+            {dialog.L_Serial_Parity, 759, false},
+            {dialog.Cb_Serial_Parity, 760, true},
+            {dialog.L_Serial_StopBits, 761, false},
+            {dialog.CB_Serial_StopBits, 762, true},
+        };
+        const std::array<QLineEdit*, 4> address{dialog.E_IEC61850_Client_IP1, dialog.E_IEC61850_Client_IP2,
+                                                dialog.E_IEC61850_Client_IP3, dialog.E_IEC61850_Client_IP4};
+        const std::array<QLineEdit*, 4> mask{dialog.E_IEC61850_Client_SM1, dialog.E_IEC61850_Client_SM2,
+                                             dialog.E_IEC61850_Client_SM3, dialog.E_IEC61850_Client_SM4};
+        const std::array<QLineEdit*, 4> gateway{dialog.E_IEC61850_Client_GAT1, dialog.E_IEC61850_Client_GAT2,
+                                                dialog.E_IEC61850_Client_GAT3, dialog.E_IEC61850_Client_GAT4};
+        for (std::size_t i = 0; i < 4; ++i) {
+            const int offset = static_cast<int>(i);
+            shown.push_back({address[i], 408 + offset, true});
+            shown.push_back({mask[i], 413 + offset, true});
+            shown.push_back({gateway[i], 419 + offset, true});
         }
+        for (const Shown& s : shown) {
+            project.state.LangTable.Put(s.index, "changed " + std::to_string(s.index));
+        }
+        dialog.Set_Lang();
+        for (const Shown& s : shown) {
+            const QString expected = QStringLiteral("changed %1").arg(s.index);
+            QString actual = s.control->toolTip();
+            if (!s.hint) {
+                if (auto* label = qobject_cast<QLabel*>(s.control)) {
+                    actual = label->text();
+                } else if (auto* button = qobject_cast<QAbstractButton*>(s.control)) {
+                    actual = button->text();
+                } else {
+                    actual = s.control->windowTitle();
+                }
+            }
+            QVERIFY2(actual == expected, qPrintable(s.control->objectName() + QStringLiteral(": ") + actual));
+        }
+        QCOMPARE(dialog.L_SW_Code->text(), QString::fromStdString(project.state.SoftwareCode));
+    }
+
+    void listsOfferTheCoreChoicesAndOnlyTheHeightChanges() {
+        Project project;
+        TFParGen dialog(project.state);
         QStringList parities;
         for (int i = 0; i < dialog.Cb_Serial_Parity->count(); ++i) {
             parities << dialog.Cb_Serial_Parity->itemText(i);
         }
-        QCOMPARE(parities,
-                 (QStringList{QStringLiteral("NONE"), QStringLiteral("ODD"), QStringLiteral("EVEN")}));
+        QStringList expected;
+        for (std::string_view name : sw::kSerialParityNames) {
+            expected << QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+        }
+        QCOMPARE(parities, expected);
         QVERIFY(!dialog.CB_Serial_Baudrate->isEditable());
 
         dialog.show();
-        QCOMPARE(dialog.width(), 460);
-        QCOMPARE(dialog.height(), 700);
-        dialog.resize(600, 500);
-        QCOMPARE(dialog.width(), 460);
-        QCOMPARE(dialog.height(), 500);
+        const QSize size = dialog.size();
+        dialog.resize(size.width() + 140, size.height() - 100);
+        QCOMPARE(dialog.width(), size.width());
+        QCOMPARE(dialog.height(), size.height() - 100);
+    }
+
+    void layoutShowsEveryFieldWithoutOverlap() {
+        Project project;
+        TFParGen dialog(project.state);
+        showActive(dialog);
+        QCOMPARE(sw::test::layoutProblem({dialog.L_SW_Code, dialog.L_SW_Desc, dialog.CP_IEC61850_Client,
+                                          dialog.CP_Serial, dialog.Btn_OK, dialog.Btn_Cancel}),
+                 QString());
+        QCOMPARE(sw::test::layoutProblem({dialog.L_IEC61850_Client_IP,      dialog.E_IEC61850_Client_IP1,
+                                          dialog.E_IEC61850_Client_IP2,     dialog.E_IEC61850_Client_IP3,
+                                          dialog.E_IEC61850_Client_IP4,     dialog.L_IEC61850_Client_SM,
+                                          dialog.E_IEC61850_Client_SM1,     dialog.E_IEC61850_Client_SM2,
+                                          dialog.E_IEC61850_Client_SM3,     dialog.E_IEC61850_Client_SM4,
+                                          dialog.CB_IEC61850_Client_En_GAT, dialog.E_IEC61850_Client_GAT1,
+                                          dialog.E_IEC61850_Client_GAT2,    dialog.E_IEC61850_Client_GAT3,
+                                          dialog.E_IEC61850_Client_GAT4,    dialog.L_IEC61850_Client_VLAN,
+                                          dialog.E_IEC61850_Client_VLAN,    dialog.L_IEC61850_Client_AppID,
+                                          dialog.E_IEC61850_Client_AppID,   dialog.L_Serial_Serial,
+                                          dialog.CB_Serial_Serial,          dialog.L_Serial_Baudrate,
+                                          dialog.CB_Serial_Baudrate,        dialog.L_Serial_Parity,
+                                          dialog.Cb_Serial_Parity,          dialog.L_Serial_StopBits,
+                                          dialog.CB_Serial_StopBits}),
+                 QString());
+    }
+
+    void everyFieldShowsAndReturnsItsOwnValue() {
+        Project project;
+        TFParGen dialog(project.state);
+        sw::ParameterSet set;
+        set.IEC61850_Client_IP1 = "1";
+        set.IEC61850_Client_IP2 = "2";
+        set.IEC61850_Client_IP3 = "3";
+        set.IEC61850_Client_IP4 = "4";
+        set.IEC61850_Client_SM1 = "5";
+        set.IEC61850_Client_SM2 = "6";
+        set.IEC61850_Client_SM3 = "7";
+        set.IEC61850_Client_SM4 = "8";
+        set.IEC61850_Client_GAT1 = "9";
+        set.IEC61850_Client_GAT2 = "10";
+        set.IEC61850_Client_GAT3 = "11";
+        set.IEC61850_Client_GAT4 = "12";
+        set.IEC61850_Client_En_GAT = true;
+        set.IEC61850_Client_VLAN = "13";
+        set.IEC61850_Client_Application_ID = "14";
+        set.SERIAL_SERIAL = 1;
+        set.SERIAL_BAUDRATE = 2;
+        set.SERIAL_PARITY = 1;
+        set.SERIAL_STOPBITS = 1;
+        dialog.setValues(set);
+        QCOMPARE(dialog.values(), set);
+        // Each control shows its own value, not a neighbour's.
+        const std::pair<QLineEdit*, const char*> texts[] = {
+            {dialog.E_IEC61850_Client_IP1, "1"},   {dialog.E_IEC61850_Client_IP4, "4"},
+            {dialog.E_IEC61850_Client_SM1, "5"},   {dialog.E_IEC61850_Client_SM3, "7"},
+            {dialog.E_IEC61850_Client_GAT2, "10"}, {dialog.E_IEC61850_Client_GAT4, "12"},
+            {dialog.E_IEC61850_Client_VLAN, "13"}, {dialog.E_IEC61850_Client_AppID, "14"},
+        };
+        for (const auto& [edit, value] : texts) {
+            QCOMPARE(edit->text(), QLatin1String(value));
+        }
+        QVERIFY(dialog.CB_IEC61850_Client_En_GAT->isChecked());
+        QCOMPARE(dialog.CB_Serial_Serial->currentIndex(), 1);
+        QCOMPARE(dialog.CB_Serial_Baudrate->currentIndex(), 2);
     }
 
     void languageSwitchKeepsTheGroupTitles() {
@@ -161,7 +281,7 @@ private slots:
         struct Case {
             const char* what;
             std::function<void(TFParGen&)> edit;
-            const char* message;
+            int message;
         };
         const Case cases[] = {
             {"IP2 empty and SM1 out of range",
@@ -169,28 +289,32 @@ private slots:
                  d.E_IEC61850_Client_IP2->clear();
                  d.E_IEC61850_Client_SM1->setText(QStringLiteral("256"));
              },
-             "Error IEC61850 Client!! IP Address 2 must be between 0 and 255"},
+             650},
             {"used gateway out of range",
              [](TFParGen& d) {
                  d.CB_IEC61850_Client_En_GAT->setChecked(true);
                  d.E_IEC61850_Client_GAT3->setText(QStringLiteral("300"));
              },
-             "Error IEC61850 Client!! GATEWAY IP 3 must be between 0 and 255"},
+             659},
             {"two stop bits with even parity",
              [](TFParGen& d) {
                  d.Cb_Serial_Parity->setCurrentIndex(2);
                  d.CB_Serial_StopBits->setCurrentIndex(1);
              },
-             "Error Serial!! Two Stop Bits can be selected only with None Parity"},
+             763},
         };
         for (const Case& c : cases) {
             Project project;
+            // The message is the table's text at the rule's index, whatever the language.
+            for (int index = 600; index < 800; ++index) {
+                project.state.LangTable.Put(index, "message " + std::to_string(index));
+            }
             FakeMessageService messages;
             TFParGen dialog(project.state);
             dialog.show();
             c.edit(dialog);
             dialog.Btn_OK->click();
-            QCOMPARE(messages.texts(), QStringList{QLatin1String(c.message)});
+            QCOMPARE(messages.texts(), QStringList{QStringLiteral("message %1").arg(c.message)});
             QVERIFY(messages.shown[0].icon == sw::gui::MessageService::Icon::Error);
             QVERIFY2(dialog.isVisible(), c.what);
             QVERIFY2(!project.hasFile(), c.what);

@@ -3,14 +3,21 @@
 #include "gui/shell/main_window.h"
 #include "gui/shell/project_dialogs.h"
 #include "support/gui/fake_message_service.h"
+#include "support/gui/layout_checks.h"
+#include "support/gui/recording_link_opener.h"
+#include "support/gui/scripted_dialogs.h"
 #include "test_support.h"
 
+#include <QElapsedTimer>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 #include <QToolButton>
 
 #include <csignal>
@@ -19,23 +26,62 @@ using sw::gui::TFMendralFirmWare;
 using sw::test::FakeMessageService;
 using sw::test::ScriptedDialogs;
 
+namespace {
+
+QString tableText(TFMendralFirmWare& window, int index) {
+    return QString::fromStdString(window.state().LangTable.Get(index));
+}
+
+// Starts a copy of the program in its own folder (the program folder is the folder of the executable),
+// without a screen.
+void startProgramCopy(QProcess& process, const sw::test::TempDir& dir) {
+    const auto program = dir / "sw40512";
+    std::filesystem::copy_file(SW_GUI_PATH, program);
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(environment);
+    process.start(QString::fromStdString(program.string()), {});
+    QVERIFY(process.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::is_directory(dir / "LANGUAGE"), 10000);
+    // Give the window time to come up, so the signal reaches a running event loop.
+    QTest::qWait(300);
+}
+
+} // namespace
+
 class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
-    void projectCommandsWithoutProjectShowMessage18AndOpenNothing() {
+    void projectCommandsWithoutProjectShowTheMessageAndOpenNothing() {
         sw::test::TempDir dir;
         FakeMessageService messages;
         ScriptedDialogs dialogs;
         TFMendralFirmWare window(dir.path());
-        QCOMPARE(window.L_Name_Conf->text(), QStringLiteral("None Configuration Opened "));
-        QCOMPARE(window.L_Name_Conf_L2->text(),
-                 QStringLiteral("Use Step1 to open or create new configuration"));
-        for (QPushButton* button : {window.Btn_Prm_Gen, window.Btn_IEC61850_Client, window.Btn_CreateBin}) {
-            button->click();
-        }
-        QCOMPARE(messages.texts(), QStringList(3, QStringLiteral("Error! Project not Valid")));
+        QCOMPARE(window.L_Name_Conf->text(), tableText(window, 9));
+        QCOMPARE(window.L_Name_Conf_L2->text(), tableText(window, 10));
+        window.Btn_Prm_Gen->click();
+        window.Btn_CreateBin->click();
+        QCOMPARE(messages.texts(), QStringList(2, tableText(window, 18)));
         QVERIFY(messages.shown[0].icon == sw::gui::MessageService::Icon::Error);
         QVERIFY(dialogs.opened.empty());
+        QVERIFY(!std::filesystem::exists(dir / "PROJECTS" / "bin"));
+    }
+
+    void commandsThatDoNotExistYetAreDisabled() {
+        sw::test::TempDir dir;
+        std::filesystem::create_directories(dir / "PROJECTS" / "P");
+        sw::test::writeFile(
+            dir / "Mendral.xml",
+            "<Conf_Settings><lastproj><projectname>P</projectname></lastproj></Conf_Settings>");
+        TFMendralFirmWare window(dir.path());
+        QVERIFY(window.state().projectActive());
+        QVERIFY(!window.Btn_Opz->isEnabled());
+        QVERIFY(!window.Btn_IEC61850_Client->isEnabled());
+        for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{
+                 window.Btn_Info, window.Btn_Close, window.Btn_New, window.Btn_Open, window.Btn_Prm_Gen,
+                 window.Btn_CreateBin}) {
+            QVERIFY2(button->isEnabled(), qPrintable(button->objectName()));
+        }
     }
 
     void newProjectBecomesActiveAndIsPreselectedByOpen() {
@@ -57,7 +103,7 @@ private slots:
         window.Btn_New->click();
         QVERIFY(messages.shown.empty());
         QVERIFY(std::filesystem::is_directory(dir / "PROJECTS" / "plant" / "bin"));
-        QCOMPARE(window.L_Name_Conf->text(), QStringLiteral("Opened Configuration of the Converter : "));
+        QCOMPARE(window.L_Name_Conf->text(), tableText(window, 11));
         QCOMPARE(window.L_Name_Conf_L2->text(), QStringLiteral("plant"));
         window.Btn_Open->click();
         QCOMPARE(dialogs.opened.size(), size_t(2));
@@ -80,7 +126,7 @@ private slots:
         });
         TFMendralFirmWare window(dir.path());
         window.Btn_New->click();
-        QCOMPARE(messages.texts(), QStringList{QStringLiteral("Error! Name project is not valid")});
+        QCOMPARE(messages.texts(), QStringList{tableText(window, 105)});
         QCOMPARE(seen->E_New_Proj->text(), QStringLiteral("../evil"));
         QVERIFY(!std::filesystem::exists(dir / "evil"));
         QVERIFY(!window.state().projectActive());
@@ -92,61 +138,109 @@ private slots:
         TFMendralFirmWare window(dir.path());
         window.Btn_Open->click();
         QVERIFY(!window.state().projectActive());
-        QCOMPARE(window.L_Name_Conf_L2->text(),
-                 QStringLiteral("Use Step1 to open or create new configuration"));
+        QCOMPARE(window.L_Name_Conf_L2->text(), tableText(window, 10));
     }
 
-    void languageChangeReappliesTextsAndLinksOpenTheHomePage() {
+    void captionsAndHintsFollowTheLanguageTable() {
         sw::test::TempDir dir;
         TFMendralFirmWare window(dir.path());
-        window.state().LangTable.Put(15, "Neu");
-        window.state().LangTable.Put(9, "Keine");
-        window.state().LangTable.Put(100, "Neues Projekt");
+        const QString title = window.windowTitle();
+        struct Shown {
+            QWidget* control;
+            int index;
+            bool hint;
+        };
+        const Shown shown[] = {
+            {window.L_Begin, 0, false},
+            {window.L_Step_1, 1, false},
+            {window.L_Step_4, 4, false},
+            {window.L_Name_Conf, 9, false},
+            {window.L_Name_Conf_L2, 10, false},
+            {window.Btn_Info, 12, true},
+            {window.Btn_Opz, 13, true},
+            {window.Btn_Close, 14, true},
+            {window.Btn_New, 15, false},
+            {window.Btn_Open, 16, false},
+            {window.Btn_CreateBin, 17, false},
+            {window.Btn_Prm_Gen, 20, false},
+            {window.Btn_IEC61850_Client, 21, false},
+            {window.Btn_New, 22, true},
+            {window.Btn_Open, 23, true},
+            {window.Btn_Prm_Gen, 24, true},
+            {window.Btn_IEC61850_Client, 25, true},
+            {window.Btn_CreateBin, 26, true},
+        };
+        for (const Shown& s : shown) {
+            window.state().LangTable.Put(s.index, "changed " + std::to_string(s.index));
+        }
+        window.state().LangTable.Put(100, "changed 100");
         window.Change_Language();
-        QCOMPARE(window.Btn_New->text(), QStringLiteral("Neu"));
-        QCOMPARE(window.L_Name_Conf->text(), QStringLiteral("Keine"));
-        QCOMPARE(window.newProjectDialog()->windowTitle(), QStringLiteral("Neues Projekt"));
-        QCOMPARE(window.Btn_Info->toolTip(), QStringLiteral("Information"));
-        QCOMPARE(window.windowTitle(),
-                 QStringLiteral("Brantis - Configurator SW40512 - IEC61850 Client / Serial "));
-
-        QStringList opened;
-        sw::gui::setUrlOpener([&opened](const QString& address) { opened << address; });
-        QTest::mouseClick(window.L_Brantis, Qt::LeftButton);
-        sw::gui::setUrlOpener({});
-        QCOMPARE(opened.size(), 1);
-        QVERIFY(opened[0].endsWith(QStringLiteral("/HOME/default.asp?frompg=SW40512")));
+        for (const Shown& s : shown) {
+            const QString expected = QStringLiteral("changed %1").arg(s.index);
+            QString actual = s.control->toolTip();
+            if (!s.hint) {
+                if (auto* label = qobject_cast<QLabel*>(s.control)) {
+                    actual = label->text();
+                } else {
+                    actual = qobject_cast<QAbstractButton*>(s.control)->text();
+                }
+            }
+            QVERIFY2(actual == expected, qPrintable(s.control->objectName() + QStringLiteral(": ") + actual));
+        }
+        QCOMPARE(window.newProjectDialog()->windowTitle(), QStringLiteral("changed 100"));
+        // The caption is the product's, not the language's.
+        QCOMPARE(window.windowTitle(), title);
     }
 
-    void aboutBoxShowsTheProductAndItsLinksOpenTheHomePage() {
+    void linksOpenTheHomePage() {
         sw::test::TempDir dir;
-        QStringList opened;
-        sw::gui::setUrlOpener([&opened](const QString& address) { opened << address; });
+        sw::test::RecordingLinkOpener links;
         ScriptedDialogs dialogs([](QDialog* dialog) {
             auto* about = qobject_cast<sw::gui::TFAbout*>(dialog);
             QVERIFY(about != nullptr);
-            QCOMPARE(about->Label2->text(), QStringLiteral("IEC61850 Client / Serial - Converter"));
-            QCOMPARE(about->Label9->text(), QStringLiteral("SW40512"));
-            QCOMPARE(about->Label10->text(), QStringLiteral("1.000"));
-            QCOMPARE(about->Label12->text(), QStringLiteral("MN40512"));
-            QCOMPARE(about->size(), QSize(425, 148));
             QTest::mouseClick(about->Label4, Qt::LeftButton);
             about->LbButton1->click();
         });
         TFMendralFirmWare window(dir.path());
+        QTest::mouseClick(window.L_Brantis, Qt::LeftButton);
         window.Btn_Info->click();
-        sw::gui::setUrlOpener({});
         QCOMPARE(dialogs.opened.size(), size_t(1));
-        QCOMPARE(opened, QStringList{sw::gui::makerHomePage()});
+        QCOMPARE(links.opened, QStringList(2, sw::gui::makerHomePage()));
+        QVERIFY(links.opened[0].endsWith(QStringLiteral("/HOME/default.asp?frompg=SW40512")));
     }
 
-    void fixedLayoutFollowsTheStepButtons() {
+    void aboutBoxShowsTheProductOfTheProgramState() {
+        sw::test::TempDir dir;
+        ScriptedDialogs dialogs([](QDialog* dialog) { dialog->reject(); });
+        TFMendralFirmWare window(dir.path());
+        window.state().SoftwareCode = "CODE";
+        window.state().SoftwareDescription = "DESCRIPTION";
+        window.Btn_Info->click();
+        auto* about = window.aboutBox();
+        QCOMPARE(about->Label9->text(), QStringLiteral("CODE"));
+        QCOMPARE(about->Label2->text(), QStringLiteral("DESCRIPTION"));
+        QVERIFY(!about->Label10->text().isEmpty());
+    }
+
+    void layoutShowsEveryControlWithoutOverlap() {
         sw::test::TempDir dir;
         TFMendralFirmWare window(dir.path());
-        QCOMPARE(window.size(), QSize(694, 396));
-        QCOMPARE(window.Btn_CreateBin->geometry(), QRect(80, 244, 170, 36));
-        QCOMPARE(window.Shape1->geometry().top(), 295);
-        QCOMPARE(window.L_Brantis->y(), window.L_Step_4->y());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(sw::test::layoutProblem(
+                     {window.L_SW_Code, window.L_SW_Desc, window.Btn_Info, window.Btn_Opz, window.Btn_Close,
+                      window.L_Begin, window.Shape2, window.L_Step_1, window.Btn_New, window.Btn_Open,
+                      window.L_Step_2, window.Btn_Prm_Gen, window.L_Step_3, window.Btn_IEC61850_Client,
+                      window.L_Step_4, window.Btn_CreateBin, window.L_Brantis, window.Shape1}),
+                 QString());
+        // The two project lines sit inside their frame, one under the other.
+        QCOMPARE(sw::test::layoutProblem({window.L_Name_Conf, window.L_Name_Conf_L2}), QString());
+        QVERIFY(window.Shape2->geometry().contains(window.L_Name_Conf->geometry()));
+        QVERIFY(window.Shape2->geometry().contains(window.L_Name_Conf_L2->geometry()));
+        // Fixed in size.
+        const QSize size = window.size();
+        window.resize(size + QSize(100, 100));
+        QCOMPARE(window.size(), size);
     }
 
     void updateDeviceWritesBothImagesOrNothing() {
@@ -157,22 +251,22 @@ private slots:
             "<Conf_Settings><lastproj><projectname>P</projectname></lastproj></Conf_Settings>");
         FakeMessageService messages;
         TFMendralFirmWare window(dir.path());
-        const auto bin = dir / "PROJECTS" / "P" / "bin";
+        const sw::ProjectPaths paths = window.state().project();
 
-        sw::test::writeFile(dir / "PROJECTS" / "P" / "ParGen.xml", "<Par_Gen><IEC61850_Client_IP1>");
+        sw::test::writeFile(paths.parGenFile(), "<Par_Gen><IEC61850_Client_IP1>");
         window.Btn_CreateBin->click();
         QCOMPARE(messages.shown.size(), size_t(1));
         QVERIFY(messages.shown[0].icon == sw::gui::MessageService::Icon::Error);
         QVERIFY(messages.shown[0].text.contains(QStringLiteral("ParGen.xml")));
-        QVERIFY(!std::filesystem::exists(bin / "bank1.bin"));
-        QVERIFY(!std::filesystem::exists(bin / "bank2.bin"));
+        QVERIFY(!std::filesystem::exists(paths.parameterImage()));
+        QVERIFY(!std::filesystem::exists(paths.variableImage()));
 
-        std::filesystem::remove(dir / "PROJECTS" / "P" / "ParGen.xml");
+        std::filesystem::remove(paths.parGenFile());
         window.Btn_CreateBin->click();
         QCOMPARE(messages.shown.size(), size_t(2));
         QVERIFY(messages.shown[1].icon == sw::gui::MessageService::Icon::Information);
-        QCOMPARE(std::filesystem::file_size(bin / "bank1.bin"), std::uintmax_t(2048));
-        QCOMPARE(std::filesystem::file_size(bin / "bank2.bin"), std::uintmax_t(24));
+        QCOMPARE(std::filesystem::file_size(paths.parameterImage()), std::uintmax_t(2048));
+        QCOMPARE(std::filesystem::file_size(paths.variableImage()), std::uintmax_t(24));
     }
 
     void unreadableSettingsFileIsReportedAndKeptAside() {
@@ -187,32 +281,85 @@ private slots:
 
     void closingWritesTheSettingsFile() {
         sw::test::TempDir dir;
+        int status = -1;
         {
             TFMendralFirmWare window(dir.path());
             window.state().LastIpAddress = "10.1.2.3";
             window.show();
             window.Btn_Close->click();
+            status = window.exitStatus();
         }
+        QCOMPARE(status, 0);
         const std::string written = sw::test::readFile(dir / "Mendral.xml");
         QVERIFY(written.find("<ipaddress>10.1.2.3</ipaddress>") != std::string::npos);
     }
 
+    void unsavableSettingsAreShownToAPersonButNeverOnASignalClose() {
+        for (const bool bySignal : {false, true}) {
+            sw::test::TempDir dir;
+            std::filesystem::create_directory(dir / "Mendral.xml");
+            FakeMessageService messages;
+            TFMendralFirmWare window(dir.path());
+            QTRY_COMPARE(messages.shown.size(), size_t(1)); // the unreadable settings at start
+            messages.shown.clear();
+            window.show();
+            window.aboutBox()->show();
+            if (bySignal) {
+                window.closeOnSignal();
+            } else {
+                window.close();
+            }
+            QVERIFY(!window.isVisible());
+            QCOMPARE(window.exitStatus(), 1);
+            QCOMPARE(messages.shown.size(), size_t(bySignal ? 0 : 1));
+            // A signal leaves no dialog waiting for an answer.
+            QCOMPARE(window.aboutBox()->isVisible(), !bySignal);
+        }
+    }
+
+    void startProgramWaitsWithoutHoldingTheWindow() {
+        sw::test::TempDir dir;
+        TFMendralFirmWare window(dir.path());
+        bool ticked = false;
+        bool ended = false;
+        bool onInterfaceThread = false;
+        bool tickedBeforeEnd = false;
+        QTimer::singleShot(20, &window, [&] { ticked = true; });
+        QElapsedTimer clock;
+        clock.start();
+        window.Start_Program("/bin/sleep", "0.5", 1, [&](const sw::StartProgramResult& result) {
+            ended = result.started && result.ended;
+            onInterfaceThread = QThread::currentThread() == window.thread();
+            tickedBeforeEnd = ticked;
+        });
+        QVERIFY(clock.elapsed() < 200);
+        QTRY_VERIFY_WITH_TIMEOUT(ended, 5000);
+        QVERIFY(onInterfaceThread);
+        QVERIFY(tickedBeforeEnd);
+    }
+
+    void closingDuringAWaitGivesItUpAtOnce() {
+        sw::test::TempDir dir;
+        bool called = false;
+        QElapsedTimer clock;
+        {
+            TFMendralFirmWare window(dir.path());
+            window.Start_Program("/bin/sleep", "2", 1,
+                                 [&called](const sw::StartProgramResult&) { called = true; });
+            QTest::qWait(50);
+            clock.start();
+        }
+        QVERIFY(clock.elapsed() < 1000);
+        QTest::qWait(50);
+        QVERIFY(!called);
+    }
+
     void programStartedInEmptyFolderCreatesFoldersAndSavesOnSigterm() {
         sw::test::TempDir dir;
-        const auto program = dir / "sw40512";
-        std::filesystem::copy_file(SW_GUI_PATH, program);
         QProcess process;
-        process.setProcessEnvironment([] {
-            auto environment = QProcessEnvironment::systemEnvironment();
-            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-            return environment;
-        }());
-        process.start(QString::fromStdString(program.string()), {});
-        QVERIFY(process.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::is_directory(dir / "LANGUAGE"), 10000);
+        startProgramCopy(process, dir);
         QVERIFY(std::filesystem::is_directory(dir / "MASTER"));
         QVERIFY(std::filesystem::is_directory(dir / "PROJECTS"));
-        QTest::qWait(300);
         ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
         QVERIFY(process.waitForFinished(10000));
         QCOMPARE(process.exitCode(), 0);
@@ -224,6 +371,19 @@ private slots:
                            "</enable_update><enable_jump_field_tables>0</enable_jump_field_tables>"
                            "<Double_Click_Auto_Size>0</Double_Click_Auto_Size></lastinternet>"
                            "</Conf_Settings>"));
+    }
+
+    void sigtermWithUnwritableSettingsEndsWithAnErrorOnStandardError() {
+        sw::test::TempDir dir;
+        std::filesystem::create_directory(dir / "Mendral.xml");
+        QProcess process;
+        startProgramCopy(process, dir);
+        ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+        QVERIFY2(process.waitForFinished(5000), "the program still runs after SIGTERM");
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QVERIFY(process.exitCode() != 0);
+        const QString error = QString::fromUtf8(process.readAllStandardError());
+        QVERIFY2(error.contains(QStringLiteral("Mendral.xml")), qPrintable(error));
     }
 };
 

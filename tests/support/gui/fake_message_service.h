@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <vector>
 
 namespace sw::test {
 
@@ -20,6 +21,8 @@ public:
 
     FakeMessageService() { sw::gui::setMessageService(this); }
     ~FakeMessageService() override { sw::gui::setMessageService(nullptr); }
+    FakeMessageService(const FakeMessageService&) = delete;
+    FakeMessageService& operator=(const FakeMessageService&) = delete;
 
     Answer show(QWidget*, Icon icon, const QString&, const QString& text, Buttons buttons) override {
         shown.push_back({icon, text, buttons});
@@ -41,19 +44,6 @@ public:
 
     std::vector<Shown> shown;
     std::deque<Answer> answers;
-};
-
-// Opens dialogs without a modal loop for its lifetime: each dialog is shown, handed to the script,
-// and the dialog's result after the script is returned.
-class ScriptedDialogs {
-public:
-    using Script = std::function<void(QDialog*)>;
-    explicit ScriptedDialogs(Script script = {});
-    ~ScriptedDialogs();
-    std::vector<QDialog*> opened;
-
-private:
-    Script m_script;
 };
 
 } // namespace sw::test
