@@ -2,6 +2,7 @@
 
 #include <pugixml.hpp>
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -9,7 +10,6 @@
 
 // The one set of rules by which every XML file of the system is read and written.
 namespace sw::xml {
-
 
 // Loads a file keeping declarations, processing instructions and comments, so that the first top-level
 // node really is the first. Throws ConfigError naming the file, the parser's description, line and column.
@@ -20,6 +20,17 @@ void loadBuffer(pugi::xml_document& document, std::string_view bytes, const std:
 // without a second copy, and keeps no declarations, processing instructions or comments. Same errors
 // as loadFile.
 void loadFileFast(pugi::xml_document& document, const std::filesystem::path& file);
+
+// The same in-place parse, but attribute values keep their entity and character references as
+// written, for a reader that decodes them with decodeReferences and so can refuse, naming the
+// attribute, a reference to a character that no text may hold.
+void loadFileKeepingReferences(pugi::xml_document& document, const std::filesystem::path& file);
+
+// Appends `raw`, an attribute value as loadFileKeepingReferences leaves it, with its references
+// decoded exactly as the parser would decode them. Returns the code point of the first character
+// reference that names no character a text can hold (U+0000, a surrogate, past U+10FFFF; larger
+// values come back as 0xFFFFFFFF), leaving `out` partly appended; nothing when all is well.
+std::optional<std::uint32_t> decodeReferences(std::string_view raw, std::string& out);
 
 // The document's first top-level node, whatever kind it is (declaration, comment, element).
 pugi::xml_node firstTopLevel(const pugi::xml_document& document);
