@@ -10,6 +10,15 @@ namespace sw::access {
 
 namespace {
 
+// The element children of a list, counted first so that the rows are placed once.
+std::size_t countElements(pugi::xml_node list) {
+    std::size_t count = 0;
+    for (pugi::xml_node item = list.first_child(); item; item = item.next_sibling()) {
+        count += item.type() == pugi::node_element ? 1 : 0;
+    }
+    return count;
+}
+
 class Reader {
 public:
     explicit Reader(const std::filesystem::path& file) : m_file(file) {}
@@ -81,6 +90,7 @@ AccessFile readAccessFile(const std::filesystem::path& file) {
 
     const pugi::xml_node variables = xml::findChild(root, kVariableList);
     access.hasVariableList = !variables.empty();
+    access.variables.reserve(countElements(variables));
     for (pugi::xml_node item = variables.first_child(); item; item = item.next_sibling()) {
         if (item.type() == pugi::node_element) {
             auto& row = access.variables.emplace_back();
@@ -90,6 +100,7 @@ AccessFile readAccessFile(const std::filesystem::path& file) {
 
     const pugi::xml_node dataSets = xml::findChild(root, kDataSetList);
     access.hasDataSetList = !dataSets.empty();
+    access.dataSets.reserve(countElements(dataSets));
     for (pugi::xml_node item = dataSets.first_child(); item; item = item.next_sibling()) {
         if (item.type() != pugi::node_element) {
             continue;
@@ -99,6 +110,7 @@ AccessFile readAccessFile(const std::filesystem::path& file) {
         reader.fill(dataSet, item, kDataSetAttributes, kDataSetList, row);
         const pugi::xml_node members = xml::findChild(item, kMemberList);
         dataSet.hasMemberList = !members.empty();
+        dataSet.members.reserve(countElements(members));
         for (pugi::xml_node member = members.first_child(); member; member = member.next_sibling()) {
             if (member.type() == pugi::node_element) {
                 MemberRow& cells = dataSet.members.emplace_back();

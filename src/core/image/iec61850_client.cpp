@@ -26,6 +26,15 @@ using access::DataSetColumn;
 using access::MemberColumn;
 using access::VariableColumn;
 
+// Where a row is, put into words only when something is wrong with it.
+struct Where {
+    std::string_view list;
+    std::size_t row;        // from 1
+    std::size_t member = 0; // from 1; 0 for the row itself
+
+    std::string describe() const { return access::describeRow(list, row, member); }
+};
+
 // Turns the access file's texts into the image's typed values, stopping at the first thing the image
 // cannot take with a message naming the file, the row and the attribute.
 class ImageValues {
@@ -42,10 +51,10 @@ public:
     // The attributes the image cannot do without; checked in this order.
     template <std::size_t N>
     void require(const access::Row<N>& row, const std::array<std::string_view, N>& names,
-                 std::initializer_list<std::size_t> needed, const std::string& where) const {
+                 std::initializer_list<std::size_t> needed, const Where& where) const {
         for (std::size_t column : needed) {
             if (!row.has(column)) {
-                fail(where + " lacks the attribute \"" + std::string(names[column]) + "\"");
+                fail(where.describe() + " lacks the attribute \"" + std::string(names[column]) + "\"");
             }
         }
     }
@@ -54,11 +63,12 @@ public:
     template <std::size_t N>
     ImageString text(TextArea& strings, const access::Row<N>& row,
                      const std::array<std::string_view, N>& names, std::size_t column,
-                     const std::string& where) const {
+                     const Where& where) const {
         try {
             return strings.append(row[column].c_str(), row[column].size());
         } catch (const ConfigError& fault) {
-            fail("the attribute \"" + std::string(names[column]) + "\" in " + where + " " + fault.what());
+            fail("the attribute \"" + std::string(names[column]) + "\" in " + where.describe() + " " +
+                 fault.what());
         }
     }
 
@@ -84,14 +94,14 @@ void takeVariable(const ImageValues& values, const access::VariableRow& a, std::
                   TIEC61850_Variable& v) {
     using C = VariableColumn;
     const auto& names = access::kVariableAttributes;
-    const std::string where = access::describeRow(access::kVariableList, row);
+    const Where where{access::kVariableList, row};
     values.require(a, names,
                    {C::bType, C::fc, C::Reference, C::IPAddress, C::Port, C::Time, C::Position, C::StartBit,
                     C::MoltFact},
                    where);
     const std::string& fcText = a[C::fc];
     if (fcText.empty()) {
-        values.fail(where + " has an empty attribute \"fc\"");
+        values.fail(where.describe() + " has an empty attribute \"fc\"");
     }
     if (static_cast<unsigned char>(fcText[0]) < 0x80 && static_cast<unsigned char>(fcText[1]) < 0x80) {
         // Also when the text has one character: the second byte is then its terminating zero.
@@ -130,7 +140,7 @@ void takeMember(const ImageValues& values, const access::MemberRow& a, std::size
                 TextArea& strings, TIEC61850_Variable_DS& m) {
     using C = MemberColumn;
     const auto& names = access::kMemberAttributes;
-    const std::string where = access::describeRow(access::kDataSetList, row, member);
+    const Where where{access::kDataSetList, row, member};
     values.require(a, names, {C::bType, C::Reference, C::Position, C::StartBit, C::MoltFact}, where);
     m.position = static_cast<std::uint16_t>(ImageValues::integer(a[C::Position], 0));
     m.bitAddress = static_cast<std::uint8_t>(ImageValues::integer(a[C::StartBit], 0));
@@ -145,7 +155,7 @@ void takeDataSet(const ImageValues& values, const access::DataSetRow& a, std::si
                  TextArea& memberStrings, TDataSet& d) {
     using C = DataSetColumn;
     const auto& names = access::kDataSetAttributes;
-    const std::string where = access::describeRow(access::kDataSetList, row);
+    const Where where{access::kDataSetList, row};
     values.require(a, names, {C::Port, C::Time, C::GooseName, C::Reference, C::IPAddress}, where);
     d.options = kDataSetOptions;
     d.tcpPort = static_cast<std::uint16_t>(ImageValues::integer(a[C::Port], 0));
@@ -156,8 +166,8 @@ void takeDataSet(const ImageValues& values, const access::DataSetRow& a, std::si
     d.reference = values.text(strings, a, names, C::Reference, where);
     d.hostname = values.text(strings, a, names, C::IPAddress, where);
     if (!a.hasMemberList) {
-        values.fail("the data set in " + where + " has no element \"" + std::string(access::kMemberList) +
-                    "\"");
+        values.fail("the data set in " + where.describe() + " has no element \"" +
+                    std::string(access::kMemberList) + "\"");
     }
     d.VariableList.reserve(a.members.size());
     for (std::size_t k = 0; k < a.members.size(); ++k) {
@@ -165,7 +175,7 @@ void takeDataSet(const ImageValues& values, const access::DataSetRow& a, std::si
     }
     const std::size_t count = d.VariableList.size();
     if (count > kMaxDataSetMembers) {
-        values.fail("the data set in " + where + " has " + std::to_string(count) + " members, " +
+        values.fail("the data set in " + where.describe() + " has " + std::to_string(count) + " members, " +
                     std::to_string(count - kMaxDataSetMembers) + " more than the " +
                     std::to_string(kMaxDataSetMembers) + " a data set can hold");
     }
