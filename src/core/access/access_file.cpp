@@ -19,6 +19,16 @@ std::size_t countElements(pugi::xml_node list) {
     return count;
 }
 
+// Stops at the first difference, so a shorter name is never read past its end.
+bool sameName(const char* name, std::string_view expected) {
+    for (char c : expected) {
+        if (*name++ != c) {
+            return false;
+        }
+    }
+    return *name == 0;
+}
+
 class Reader {
 public:
     explicit Reader(const std::filesystem::path& file) : m_file(file) {}
@@ -31,17 +41,15 @@ public:
         // the last one found.
         std::size_t next = 0;
         for (pugi::xml_attribute a = item.first_attribute(); a; a = a.next_attribute()) {
-            const std::string_view name = a.name();
+            const char* name = a.name();
             for (std::size_t k = 0; k < N; ++k) {
                 const std::size_t column = (next + k) % N;
-                if (name != names[column]) {
+                if (!sameName(name, names[column])) {
                     continue;
                 }
                 if (!row.present[column]) {
                     row.present[column] = true;
-                    if (const auto refused = xml::decodeReferences(a.value(), row.cells[column])) {
-                        fail(name, describeRow(list, rowNumber, member), *refused);
-                    }
+                    take(a.value(), row.cells[column], names[column], list, rowNumber, member);
                 }
                 next = column + 1;
                 break;
@@ -50,6 +58,22 @@ public:
     }
 
 private:
+    void take(const char* value, std::string& cell, std::string_view name, std::string_view list,
+              std::size_t rowNumber, std::size_t member) const {
+        // Nearly every value holds no reference and is taken as it is.
+        const char* end = value;
+        while (*end != 0 && *end != '&') {
+            ++end;
+        }
+        if (*end == 0) {
+            cell.assign(value, end);
+            return;
+        }
+        if (const auto refused = xml::decodeReferences(value, cell)) {
+            fail(name, describeRow(list, rowNumber, member), *refused);
+        }
+    }
+
     [[noreturn]] void fail(std::string_view name, const std::string& where, std::uint32_t refused) const {
         char code[16];
         std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(refused));
