@@ -26,7 +26,7 @@ const Command kCommands[] = {
     {"tree", "tree [--count] FILE                         print the model of an SCL file", sw::cli::runTree},
     {"build", "build PROJECT_FOLDER [--decimal-separator , | .]   build bank1.bin and bank2.bin",
      sw::cli::runBuild},
-    {"dump", "dump FILE                                   decode and check bank1.bin or bank2.bin",
+    {"dump", "dump FILE [FILE]                            decode and check bank1.bin, bank2.bin or the pair",
      sw::cli::runDump},
 };
 

@@ -26,8 +26,9 @@ struct BuildResult {
 BuildResult Build_Images(const std::filesystem::path& parGenFile, const std::filesystem::path& accessFile,
                          char decimalSeparator);
 
-// Replaces bank1.bin and bank2.bin in `binFolder`, each atomically and whole. Throws ConfigError naming
-// the file and the system's reason when one cannot be written; the folder is not created here.
+// Replaces bank1.bin and bank2.bin in `binFolder` as a pair: afterwards both are new, or, when one
+// cannot be written, both are as they were. Throws ConfigError naming the file and the system's reason;
+// the folder is not created here.
 void Save_Bin_Files(const BuildResult& images, const std::filesystem::path& binFolder);
 
 } // namespace sw
