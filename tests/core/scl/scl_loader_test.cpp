@@ -21,9 +21,9 @@ std::vector<std::string> memberReferences(const TIEC_DataSet& dataSet) {
     return references;
 }
 
-std::vector<std::string> names(const std::vector<std::unique_ptr<TIEC_DO>>& list) {
+std::vector<std::string> names(SclList<TIEC_DO> list) {
     std::vector<std::string> result;
-    for (const auto& object : list) {
+    for (const TIEC_DO* object : list) {
         result.push_back(object->fName());
     }
     return result;
