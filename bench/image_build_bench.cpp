@@ -1,9 +1,9 @@
 // Building the device images from a large access list, against a bare parse of the same file.
+#include "core/common/atomic_file.h"
+#include "core/common/xml_baseline.h"
 #include "core/image/iec61850_client.h"
 #include "core/image/image_builder.h"
 #include "core/image/parameter_block.h"
-#include "core/common/atomic_file.h"
-#include "core/common/xml_baseline.h"
 
 #include <benchmark/benchmark.h>
 

@@ -69,8 +69,9 @@ struct LNodeTypeTemplate {
     Expansion expansion;
 };
 
-// The expansion of a type depends only on which types of its kind are on the path above it, and only
-// when one of them was left out below it as a repetition; otherwise it is kept after its first count.
+// The expansion of a type depends on the types of its kind on the path above it only when the type lies
+// on a cycle of types: its expansion then leaves out, as a repetition, the type itself or one above it.
+// Any other type is counted once and its expansion kept.
 struct ExpansionMemo {
     bool onPath = false;       // being expanded above the current object
     std::size_t pathIndex = 0; // its position on that path while onPath
@@ -109,7 +110,7 @@ public:
     Expansion countLNodeType(LNodeTypeTemplate& type, std::size_t maxDepth, std::uint64_t maxObjects);
 
 private:
-    // Sets dependsOn to the lowest path index of a type that was left out below as a repetition.
+    // Lowers dependsOn to the lowest path index of a type that was left out below as a repetition.
     Expansion countDo(DoTypeTemplate& type, std::size_t depth, std::size_t& dependsOn);
     Expansion countDa(DaTypeTemplate& type, std::size_t depth, std::size_t& dependsOn);
     // Accounts for one more child below an object at that depth; false when counting must stop.

@@ -10,7 +10,6 @@
 // The one set of rules by which every XML file of the system is read and written.
 namespace sw::xml {
 
-
 // Loads a file keeping declarations, processing instructions and comments, so that the first top-level
 // node really is the first. Throws ConfigError naming the file, the parser's description, line and column.
 void loadFile(pugi::xml_document& document, const std::filesystem::path& file);

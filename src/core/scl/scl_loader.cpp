@@ -198,7 +198,7 @@ void SclLoader::checkExpansion(pugi::xml_node server) {
             text = add(text, add(multiply(lnReference, nodeObjects), below.text));
         }
     });
-    if (objects > m_limits.maxObjects) {
+    if (objects > objectLimit && objectLimit == m_limits.maxObjects) {
         tooManyObjects();
     }
     const std::string size = std::to_string(fileBytes) + " bytes";

@@ -38,7 +38,8 @@ void addChild(Expansion& total, std::uint64_t ownText, std::uint64_t extraText, 
 } // namespace
 
 std::string SclSource::position(pugi::xml_node element) const {
-    const auto offset = static_cast<std::size_t>(std::max<std::ptrdiff_t>(element.offset_debug(), 0));
+    // The parser places an element at its name; the user looks for its "<".
+    const auto offset = static_cast<std::size_t>(std::max<std::ptrdiff_t>(element.offset_debug() - 1, 0));
     std::pair<std::size_t, std::size_t> place;
     if (file.empty()) {
         place = xml::lineAndColumn(bytes, offset);
@@ -202,7 +203,8 @@ Expansion TemplateIndex::countDo(DoTypeTemplate& type, std::size_t depth, std::s
     --m_doPath;
     memo.onPath = false;
     dependsOn = std::min(dependsOn, below);
-    if (below >= memo.pathIndex && depth + total.height <= m_maxDepth && m_steps <= m_stepLimit) {
+    if ((below == kNoPath || below > memo.pathIndex) && depth + total.height <= m_maxDepth &&
+        m_steps <= m_stepLimit) {
         memo.counted = true;
         memo.expansion = total;
     }
@@ -233,7 +235,8 @@ Expansion TemplateIndex::countDa(DaTypeTemplate& type, std::size_t depth, std::s
     --m_daPath;
     memo.onPath = false;
     dependsOn = std::min(dependsOn, below);
-    if (below >= memo.pathIndex && depth + total.height <= m_maxDepth && m_steps <= m_stepLimit) {
+    if ((below == kNoPath || below > memo.pathIndex) && depth + total.height <= m_maxDepth &&
+        m_steps <= m_stepLimit) {
         memo.counted = true;
         memo.expansion = total;
     }
