@@ -233,7 +233,9 @@ void SclLoader::Decode_LDevice(TIEC_LDevice& ld, pugi::xml_node element, bool Da
     if (!DataSetSearch) {
         std::size_t count = 0;
         for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
-            count += isLogicalNode(child) ? 1 : 0;
+            if (isLogicalNode(child)) {
+                ++count;
+            }
         }
         nodes = reserveList<TIEC_LN>(count);
     }

@@ -350,7 +350,7 @@ TEST(SclLoader, LargeScopesResolveMembersAndGooseNamesLikeTheLinearLookups) {
     ASSERT_NE(shadowed, nullptr);
     EXPECT_EQ(shadowed->fReference(), "IL/DUP40.D5.D30.a0.a35");
     for (int k = 0; k < 40; ++k) {
-        const auto& members = lln0.List_DataSet()[k]->List_DA();
+        const auto& members = lln0.List_DataSet()[static_cast<std::size_t>(k)]->List_DA();
         ASSERT_EQ(members.size(), 2u) << k;
         EXPECT_EQ(members[0], shadowed);
         const TIEC_LN& c3 = *device.Find_LDevice("L")->Find_LN("C3");
