@@ -1,5 +1,7 @@
 #include "core/image/image_builder.h"
 
+#include "core/shell/project_paths.h"
+
 #include "core/common/atomic_file.h"
 #include "core/image/iec61850_client.h"
 #include "core/image/parameter_block.h"

@@ -10,9 +10,6 @@ namespace sw {
 // it is built for it.
 inline constexpr std::uint32_t Image_Base = 0x80000;
 
-inline constexpr const char* kParameterImageName = "bank1.bin";
-inline constexpr const char* kVariableImageName = "bank2.bin";
-
 // The two device images as they go to the device.
 struct BuildResult {
     std::vector<std::uint8_t> bank1; // the parameter block, always 2048 bytes
