@@ -46,9 +46,13 @@ inline constexpr std::array<std::string_view, kDataSetCells> kDataSetHeaders = {
 inline constexpr std::array<std::string_view, kMemberCells> kMemberHeaders = {
     "N", "bType", "Reference", "Position", "Start Bit", "Convertion", "Mult Fact", "Mnemonic"};
 
-// Settings of one member of a selected data set. The link is into a catalog device and does not own.
+// Settings of one member of a selected data set. The link is into a catalog device and does not own;
+// the member's type and reference are kept as texts too, so that the settings of a data set whose
+// catalog file is missing are shown and written back as they were read.
 struct TDataSet_DA {
     const TIEC_DA* Select_DA = nullptr;
+    std::string bType;     // the member's fbType
+    std::string reference; // the member's fReference
     std::string Position;
     std::string bitAddress;
     std::string conversion;
@@ -145,6 +149,8 @@ public:
     AccessFile toAccessFile() const;
 
 private:
+    friend class AccessEditor; // fills the tables in one go when it reads the access file
+
     template <class Cells> static void renumber(std::vector<Cells>& rows);
     const std::unordered_map<std::string, const TIEC_DataSet*>& dataSetIndex(std::size_t device) const;
 
