@@ -28,6 +28,10 @@ const Command kCommands[] = {
      sw::cli::runBuild},
     {"dump", "dump FILE [FILE]                            decode and check bank1.bin, bank2.bin or the pair",
      sw::cli::runDump},
+    {"check",
+     "check PROJECT_FOLDER [--decimal-separator , | .]   check a project as the dialogs' OK buttons would:\n"
+     "                                              the catalog, then OK or the first failing message",
+     sw::cli::runCheck},
 };
 
 void printHelp(std::ostream& out) {

@@ -148,4 +148,44 @@ AccessFile readAccessFile(const std::filesystem::path& file) {
     return access;
 }
 
+namespace {
+
+template <std::size_t N>
+void writeRow(pugi::xml_node element, const Row<N>& row, const std::array<std::string_view, N>& names) {
+    for (std::size_t column = 0; column < N; ++column) {
+        element.append_attribute(std::string(names[column]).c_str()).set_value(row.cells[column].c_str());
+    }
+}
+
+} // namespace
+
+std::string accessFileBytes(const AccessFile& access) {
+    pugi::xml_document document;
+    pugi::xml_node root = xml::appendElement(document, kRootElement);
+    xml::appendVersionComment(document);
+
+    const pugi::xml_node catalog = xml::appendElement(root, kCatalogList);
+    for (const CatalogRow& row : access.catalog) {
+        writeRow(xml::appendElement(catalog, kCatalogItem), row, kCatalogAttributes);
+    }
+    const pugi::xml_node variables = xml::appendElement(root, kVariableList);
+    for (const VariableRow& row : access.variables) {
+        writeRow(xml::appendElement(variables, kVariableItem), row, kVariableAttributes);
+    }
+    const pugi::xml_node dataSets = xml::appendElement(root, kDataSetList);
+    for (const DataSetRow& row : access.dataSets) {
+        const pugi::xml_node item = xml::appendElement(dataSets, kDataSetItem);
+        writeRow(item, row, kDataSetAttributes);
+        const pugi::xml_node members = xml::appendElement(item, kMemberList);
+        for (const MemberRow& member : row.members) {
+            writeRow(xml::appendElement(members, kMemberItem), member, kMemberAttributes);
+        }
+    }
+    return xml::toBytes(document);
+}
+
+void writeAccessFile(const std::filesystem::path& file, const AccessFile& access) {
+    writeFileAtomically(file, accessFileBytes(access));
+}
+
 } // namespace sw::access

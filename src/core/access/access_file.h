@@ -105,4 +105,13 @@ AccessFile readAccessFile(const std::filesystem::path& file);
 // List_DataSet_Selected". Rows and members count from 1.
 std::string describeRow(std::string_view list, std::size_t row, std::size_t member = 0);
 
+// The bytes the access editor writes: the root, List_ICD_Files, List_DA_Selected and
+// List_DataSet_Selected, each always present, every row with all its attributes in table order (an
+// absent one written empty), every data set with its DataSet_List_DAs; then the version comment after
+// the root. Raw UTF-8, no declaration, no indentation.
+std::string accessFileBytes(const AccessFile& access);
+
+// Replaces the file atomically with accessFileBytes(access); throws ConfigError naming the file.
+void writeAccessFile(const std::filesystem::path& file, const AccessFile& access);
+
 } // namespace sw::access

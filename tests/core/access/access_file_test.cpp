@@ -120,4 +120,52 @@ TEST(AccessFile, FileThatIsNotWellFormedIsAnErrorNamingIt) {
     EXPECT_NE(message.find("not well-formed"), std::string::npos) << message;
 }
 
+TEST(AccessFile, WritingWhatWasReadKeepsEveryAttributeText) {
+    const std::string tricky[] = {"",      " a ", "<&>\"'", "line\nbreak\ttab\r", "\xC3\xA9\xE2\x82\xAC",
+                                  "&#10;", "]]>", "\x01"};
+    std::size_t next = 0;
+    const auto text = [&] { return tricky[next++ % std::size(tricky)]; };
+    AccessFile written;
+    written.catalog.resize(2);
+    written.variables.resize(3);
+    written.dataSets.resize(2);
+    for (auto& row : written.catalog) {
+        for (auto& c : row.cells)
+            c = text();
+    }
+    for (auto& row : written.variables) {
+        for (auto& c : row.cells)
+            c = text();
+    }
+    for (auto& row : written.dataSets) {
+        for (auto& c : row.cells)
+            c = text();
+        row.members.resize(next % 3);
+        for (auto& member : row.members) {
+            for (auto& c : member.cells)
+                c = text();
+        }
+    }
+    const std::string bytes = accessFileBytes(written);
+    const AccessFile back = read(bytes);
+    ASSERT_EQ(back.catalog.size(), 2u);
+    ASSERT_EQ(back.variables.size(), 3u);
+    ASSERT_EQ(back.dataSets.size(), 2u);
+    for (std::size_t r = 0; r < 2; ++r) {
+        EXPECT_EQ(back.catalog[r].cells, written.catalog[r].cells);
+        EXPECT_TRUE(back.catalog[r].present.all());
+        EXPECT_EQ(back.dataSets[r].cells, written.dataSets[r].cells);
+        EXPECT_TRUE(back.dataSets[r].hasMemberList);
+        ASSERT_EQ(back.dataSets[r].members.size(), written.dataSets[r].members.size());
+        for (std::size_t k = 0; k < back.dataSets[r].members.size(); ++k) {
+            EXPECT_EQ(back.dataSets[r].members[k].cells, written.dataSets[r].members[k].cells);
+        }
+    }
+    for (std::size_t r = 0; r < 3; ++r) {
+        EXPECT_EQ(back.variables[r].cells, written.variables[r].cells);
+        EXPECT_TRUE(back.variables[r].present.all());
+    }
+    EXPECT_EQ(accessFileBytes(back), bytes);
+}
+
 } // namespace
