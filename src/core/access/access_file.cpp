@@ -2,6 +2,7 @@
 
 #include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
+#include "core/common/xml_writer.h"
 #include "core/internal/xml.h"
 
 #include <cstdint>
@@ -36,10 +37,14 @@ class Reader {
 public:
     explicit Reader(const std::filesystem::path& file) : m_file(file) {}
 
-    // `list`, `row` and `member` say where the item is, for a message.
+    // `list`, `row` and `member` say where the item is, for a message. `decoded` holds the values that
+    // carried references, for as long as the views into it are used.
     template <std::size_t N>
-    void fill(Row<N>& row, pugi::xml_node item, const std::array<std::string_view, N>& names,
-              std::string_view list, std::size_t rowNumber, std::size_t member = 0) const {
+    void fill(RowView<N>& row, std::array<std::string, N>& decoded, pugi::xml_node item,
+              const std::array<std::string_view, N>& names, std::string_view list, std::size_t rowNumber,
+              std::size_t member = 0) const {
+        row.present.reset();
+        row.cells.fill({});
         // The editor writes every attribute in table order, so the search starts at the column after
         // the last one found.
         std::size_t next = 0;
@@ -52,7 +57,8 @@ public:
                 }
                 if (!row.present[column]) {
                     row.present[column] = true;
-                    take(a.value(), row.cells[column], names[column], list, rowNumber, member);
+                    row.cells[column] =
+                        take(a.value(), decoded[column], names[column], list, rowNumber, member);
                 }
                 next = column + 1;
                 break;
@@ -61,20 +67,21 @@ public:
     }
 
 private:
-    void take(const char* value, std::string& cell, std::string_view name, std::string_view list,
-              std::size_t rowNumber, std::size_t member) const {
-        // Nearly every value holds no reference and is taken as it is.
+    std::string_view take(const char* value, std::string& decoded, std::string_view name,
+                          std::string_view list, std::size_t rowNumber, std::size_t member) const {
+        // Nearly every value holds no reference and is taken as it stands in the parsed file.
         const char* end = value;
         while (*end != 0 && *end != '&') {
             ++end;
         }
         if (*end == 0) {
-            cell.assign(value, end);
-            return;
+            return {value, static_cast<std::size_t>(end - value)};
         }
-        if (const auto refused = xml::decodeReferences(value, cell)) {
+        decoded.clear();
+        if (const auto refused = xml::decodeReferences(value, decoded)) {
             fail(name, describeRow(list, rowNumber, member), *refused);
         }
+        return decoded;
     }
 
     [[noreturn]] void fail(std::string_view name, const std::string& where, std::uint32_t refused) const {
@@ -88,6 +95,47 @@ private:
     const std::filesystem::path& m_file;
 };
 
+template <std::size_t N> void copyRow(const RowView<N>& view, Row<N>& row) {
+    for (std::size_t column = 0; column < N; ++column) {
+        row.cells[column].assign(view.cells[column]);
+    }
+    row.present = view.present;
+}
+
+// Keeps every row as text: the lists of readAccessFile.
+class Collector final : public AccessFileVisitor {
+public:
+    explicit Collector(AccessFile& access) : m_access(access) {}
+
+    void outline(const AccessFileOutline& outline) override {
+        m_access.hasRoot = outline.hasRoot;
+        m_access.hasCatalogList = outline.hasCatalogList;
+        m_access.hasVariableList = outline.hasVariableList;
+        m_access.hasDataSetList = outline.hasDataSetList;
+        m_access.variables.reserve(outline.variableCount);
+        m_access.dataSets.reserve(outline.dataSetCount);
+    }
+    void catalogItem(const RowView<CatalogColumn::Count>& item, std::size_t) override {
+        copyRow(item, m_access.catalog.emplace_back());
+    }
+    void variable(const RowView<VariableColumn::Count>& item, std::size_t) override {
+        copyRow(item, m_access.variables.emplace_back());
+    }
+    void dataSet(const RowView<DataSetColumn::Count>& item, std::size_t, bool hasMemberList,
+                 std::size_t memberCount) override {
+        DataSetRow& row = m_access.dataSets.emplace_back();
+        copyRow(item, row);
+        row.hasMemberList = hasMemberList;
+        row.members.reserve(memberCount);
+    }
+    void member(const RowView<MemberColumn::Count>& item, std::size_t, std::size_t) override {
+        copyRow(item, m_access.dataSets.back().members.emplace_back());
+    }
+
+private:
+    AccessFile& m_access;
+};
+
 } // namespace
 
 std::string describeRow(std::string_view list, std::size_t row, std::size_t member) {
@@ -98,90 +146,119 @@ std::string describeRow(std::string_view list, std::size_t row, std::size_t memb
     return text;
 }
 
-AccessFile readAccessFile(const std::filesystem::path& file) {
+void visitAccessFile(const std::filesystem::path& file, AccessFileVisitor& visitor) {
     pugi::xml_document document;
     xml::loadFileKeepingReferences(document, file, limits::kAccessFile);
     const Reader reader(file);
-    AccessFile access;
 
     const pugi::xml_node root = xml::findChild(document, kRootElement);
-    access.hasRoot = !root.empty();
     const pugi::xml_node catalog = xml::findChild(root, kCatalogList);
-    access.hasCatalogList = !catalog.empty();
-    for (pugi::xml_node item = catalog.first_child(); item; item = item.next_sibling()) {
-        if (item.type() == pugi::node_element) {
-            auto& row = access.catalog.emplace_back();
-            reader.fill(row, item, kCatalogAttributes, kCatalogList, access.catalog.size());
-        }
-    }
-
     const pugi::xml_node variables = xml::findChild(root, kVariableList);
-    access.hasVariableList = !variables.empty();
-    access.variables.reserve(countElements(variables));
-    for (pugi::xml_node item = variables.first_child(); item; item = item.next_sibling()) {
-        if (item.type() == pugi::node_element) {
-            auto& row = access.variables.emplace_back();
-            reader.fill(row, item, kVariableAttributes, kVariableList, access.variables.size());
+    const pugi::xml_node dataSets = xml::findChild(root, kDataSetList);
+    AccessFileOutline outline;
+    outline.hasRoot = !root.empty();
+    outline.hasCatalogList = !catalog.empty();
+    outline.hasVariableList = !variables.empty();
+    outline.hasDataSetList = !dataSets.empty();
+    outline.variableCount = countElements(variables);
+    outline.dataSetCount = countElements(dataSets);
+    visitor.outline(outline);
+
+    {
+        RowView<CatalogColumn::Count> row;
+        std::array<std::string, CatalogColumn::Count> decoded;
+        std::size_t number = 0;
+        for (pugi::xml_node item = catalog.first_child(); item; item = item.next_sibling()) {
+            if (item.type() == pugi::node_element) {
+                reader.fill(row, decoded, item, kCatalogAttributes, kCatalogList, ++number);
+                visitor.catalogItem(row, number);
+            }
         }
     }
-
-    const pugi::xml_node dataSets = xml::findChild(root, kDataSetList);
-    access.hasDataSetList = !dataSets.empty();
-    access.dataSets.reserve(countElements(dataSets));
+    {
+        RowView<VariableColumn::Count> row;
+        std::array<std::string, VariableColumn::Count> decoded;
+        std::size_t number = 0;
+        for (pugi::xml_node item = variables.first_child(); item; item = item.next_sibling()) {
+            if (item.type() == pugi::node_element) {
+                reader.fill(row, decoded, item, kVariableAttributes, kVariableList, ++number);
+                visitor.variable(row, number);
+            }
+        }
+    }
+    RowView<DataSetColumn::Count> row;
+    std::array<std::string, DataSetColumn::Count> decoded;
+    RowView<MemberColumn::Count> memberRow;
+    std::array<std::string, MemberColumn::Count> memberDecoded;
+    std::size_t number = 0;
     for (pugi::xml_node item = dataSets.first_child(); item; item = item.next_sibling()) {
         if (item.type() != pugi::node_element) {
             continue;
         }
-        DataSetRow& dataSet = access.dataSets.emplace_back();
-        const std::size_t row = access.dataSets.size();
-        reader.fill(dataSet, item, kDataSetAttributes, kDataSetList, row);
+        reader.fill(row, decoded, item, kDataSetAttributes, kDataSetList, ++number);
         const pugi::xml_node members = xml::findChild(item, kMemberList);
-        dataSet.hasMemberList = !members.empty();
-        dataSet.members.reserve(countElements(members));
+        visitor.dataSet(row, number, !members.empty(), countElements(members));
+        std::size_t memberNumber = 0;
         for (pugi::xml_node member = members.first_child(); member; member = member.next_sibling()) {
             if (member.type() == pugi::node_element) {
-                MemberRow& cells = dataSet.members.emplace_back();
-                reader.fill(cells, member, kMemberAttributes, kDataSetList, row, dataSet.members.size());
+                reader.fill(memberRow, memberDecoded, member, kMemberAttributes, kDataSetList, number,
+                            ++memberNumber);
+                visitor.member(memberRow, number, memberNumber);
             }
         }
     }
+}
+
+AccessFile readAccessFile(const std::filesystem::path& file) {
+    AccessFile access;
+    Collector collector(access);
+    visitAccessFile(file, collector);
     return access;
 }
 
 namespace {
 
 template <std::size_t N>
-void writeRow(pugi::xml_node element, const Row<N>& row, const std::array<std::string_view, N>& names) {
+void writeRow(xml::StreamWriter& out, std::string_view element, const Row<N>& row,
+              const std::array<std::string_view, N>& names) {
+    out.open(element);
     for (std::size_t column = 0; column < N; ++column) {
-        element.append_attribute(std::string(names[column]).c_str()).set_value(row.cells[column].c_str());
+        out.attribute(names[column], row.cells[column]);
     }
 }
 
 } // namespace
 
 std::string accessFileBytes(const AccessFile& access) {
-    pugi::xml_document document;
-    pugi::xml_node root = xml::appendElement(document, kRootElement);
-    xml::appendVersionComment(document);
-
-    const pugi::xml_node catalog = xml::appendElement(root, kCatalogList);
+    xml::StreamWriter out;
+    out.open(kRootElement);
+    out.open(kCatalogList);
     for (const CatalogRow& row : access.catalog) {
-        writeRow(xml::appendElement(catalog, kCatalogItem), row, kCatalogAttributes);
+        writeRow(out, kCatalogItem, row, kCatalogAttributes);
+        out.close();
     }
-    const pugi::xml_node variables = xml::appendElement(root, kVariableList);
+    out.close();
+    out.open(kVariableList);
     for (const VariableRow& row : access.variables) {
-        writeRow(xml::appendElement(variables, kVariableItem), row, kVariableAttributes);
+        writeRow(out, kVariableItem, row, kVariableAttributes);
+        out.close();
     }
-    const pugi::xml_node dataSets = xml::appendElement(root, kDataSetList);
+    out.close();
+    out.open(kDataSetList);
     for (const DataSetRow& row : access.dataSets) {
-        const pugi::xml_node item = xml::appendElement(dataSets, kDataSetItem);
-        writeRow(item, row, kDataSetAttributes);
-        const pugi::xml_node members = xml::appendElement(item, kMemberList);
+        writeRow(out, kDataSetItem, row, kDataSetAttributes);
+        out.open(kMemberList);
         for (const MemberRow& member : row.members) {
-            writeRow(xml::appendElement(members, kMemberItem), member, kMemberAttributes);
+            writeRow(out, kMemberItem, member, kMemberAttributes);
+            out.close();
         }
+        out.close();
+        out.close();
     }
-    return xml::toBytes(document);
+    out.close();
+    out.close();
+    out.versionComment();
+    return out.take();
 }
 
 void writeAccessFile(const std::filesystem::path& file, const AccessFile& access) {

@@ -94,6 +94,43 @@ struct AccessFile {
     std::vector<DataSetRow> dataSets;
 };
 
+// A row as the reader meets it: views into the parsed file, each followed by a terminating zero, valid
+// only during the call that hands the row over.
+template <std::size_t N> struct RowView {
+    std::array<std::string_view, N> cells;
+    std::bitset<N> present;
+
+    std::string_view operator[](std::size_t column) const { return cells[column]; }
+    bool has(std::size_t column) const { return present[column]; }
+};
+
+// Which lists the file holds and how many items, known before the first item is handed over.
+struct AccessFileOutline {
+    bool hasRoot = false;
+    bool hasCatalogList = false;
+    bool hasVariableList = false;
+    bool hasDataSetList = false;
+    std::size_t variableCount = 0;
+    std::size_t dataSetCount = 0;
+};
+
+// Receives the file's items in order: the outline, the catalog, the variables, then each data set
+// followed by its members. Rows and members count from 1.
+class AccessFileVisitor {
+public:
+    virtual ~AccessFileVisitor() = default;
+    virtual void outline(const AccessFileOutline& outline) = 0;
+    virtual void catalogItem(const RowView<CatalogColumn::Count>& item, std::size_t row) = 0;
+    virtual void variable(const RowView<VariableColumn::Count>& item, std::size_t row) = 0;
+    virtual void dataSet(const RowView<DataSetColumn::Count>& item, std::size_t row, bool hasMemberList,
+                         std::size_t memberCount) = 0;
+    virtual void member(const RowView<MemberColumn::Count>& item, std::size_t row, std::size_t member) = 0;
+};
+
+// Reads the file, handing every item to the visitor as it is met, with the rules of readAccessFile
+// below: readers that turn the texts into something else need not keep a copy of them.
+void visitAccessFile(const std::filesystem::path& file, AccessFileVisitor& visitor);
+
 // Reads the file. The root is the first top-level element named IEC_68850_Client; of each list the
 // first element of its name counts, and of each data set the first member list; comments, text and
 // other elements count for nothing, nor does an attribute's second occurrence. Throws ConfigError

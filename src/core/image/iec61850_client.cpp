@@ -50,7 +50,7 @@ public:
 
     // The attributes the image cannot do without; checked in this order.
     template <std::size_t N>
-    void require(const access::Row<N>& row, const std::array<std::string_view, N>& names,
+    void require(const access::RowView<N>& row, const std::array<std::string_view, N>& names,
                  std::initializer_list<std::size_t> needed, const Where& where) const {
         for (std::size_t column : needed) {
             if (!row.has(column)) {
@@ -61,23 +61,24 @@ public:
 
     // A text in image form; one the device cannot store stops the build at its row.
     template <std::size_t N>
-    ImageString text(TextArea& strings, const access::Row<N>& row,
+    ImageString text(TextArea& strings, const access::RowView<N>& row,
                      const std::array<std::string_view, N>& names, std::size_t column,
                      const Where& where) const {
         try {
-            return strings.append(row[column].c_str(), row[column].size());
+            return strings.append(row[column].data(), row[column].size());
         } catch (const ConfigError& fault) {
             fail("the attribute \"" + std::string(names[column]) + "\" in " + where.describe() + " " +
                  fault.what());
         }
     }
 
-    static std::int32_t integer(const std::string& text, std::int32_t fallback) {
-        return parseTerminatedInteger(text.c_str()).value_or(fallback);
+    // The reader's views end with a terminating zero.
+    static std::int32_t integer(std::string_view text, std::int32_t fallback) {
+        return parseTerminatedInteger(text.data()).value_or(fallback);
     }
 
-    float factor(const std::string& text) const {
-        const auto value = parseTerminatedFloat(text.c_str(), m_decimalSeparator);
+    float factor(std::string_view text) const {
+        const auto value = parseTerminatedFloat(text.data(), m_decimalSeparator);
         if (!value || std::fabs(*value) > static_cast<double>(std::numeric_limits<float>::max())) {
             return kDefaultFactor;
         }
@@ -90,8 +91,8 @@ private:
 };
 
 // Fills `v`, a fresh entry of the list: the record is built where it stays.
-void takeVariable(const ImageValues& values, const access::VariableRow& a, std::size_t row, TextArea& strings,
-                  TIEC61850_Variable& v) {
+void takeVariable(const ImageValues& values, const access::RowView<VariableColumn::Count>& a, std::size_t row,
+                  TextArea& strings, TIEC61850_Variable& v) {
     using C = VariableColumn;
     const auto& names = access::kVariableAttributes;
     const Where where{access::kVariableList, row};
@@ -99,14 +100,15 @@ void takeVariable(const ImageValues& values, const access::VariableRow& a, std::
                    {C::bType, C::fc, C::Reference, C::IPAddress, C::Port, C::Time, C::Position, C::StartBit,
                     C::MoltFact},
                    where);
-    const std::string& fcText = a[C::fc];
+    const std::string_view fcText = a[C::fc];
     if (fcText.empty()) {
         values.fail(where.describe() + " has an empty attribute \"fc\"");
     }
-    if (static_cast<unsigned char>(fcText[0]) < 0x80 && static_cast<unsigned char>(fcText[1]) < 0x80) {
+    if (static_cast<unsigned char>(fcText.data()[0]) < 0x80 &&
+        static_cast<unsigned char>(fcText.data()[1]) < 0x80) {
         // Also when the text has one character: the second byte is then its terminating zero.
-        v.fc[0] = static_cast<std::uint8_t>(fcText[0]);
-        v.fc[1] = static_cast<std::uint8_t>(fcText[1]);
+        v.fc[0] = static_cast<std::uint8_t>(fcText.data()[0]);
+        v.fc[1] = static_cast<std::uint8_t>(fcText.data()[1]);
     } else {
         const std::u16string fc = utf8::toUtf16(fcText);
         v.fc[0] = static_cast<std::uint8_t>(fc[0]);
@@ -136,8 +138,8 @@ void takeVariable(const ImageValues& values, const access::VariableRow& a, std::
     v.reference = values.text(strings, a, names, C::Reference, where);
 }
 
-void takeMember(const ImageValues& values, const access::MemberRow& a, std::size_t row, std::size_t member,
-                TextArea& strings, TIEC61850_Variable_DS& m) {
+void takeMember(const ImageValues& values, const access::RowView<MemberColumn::Count>& a, std::size_t row,
+                std::size_t member, TextArea& strings, TIEC61850_Variable_DS& m) {
     using C = MemberColumn;
     const auto& names = access::kMemberAttributes;
     const Where where{access::kDataSetList, row, member};
@@ -150,9 +152,9 @@ void takeMember(const ImageValues& values, const access::MemberRow& a, std::size
     m.reference = values.text(strings, a, names, C::Reference, where);
 }
 
-// The data set's own values and texts, then its members.
-void takeDataSet(const ImageValues& values, const access::DataSetRow& a, std::size_t row, TextArea& strings,
-                 TextArea& memberStrings, TDataSet& d) {
+// The data set's own values and texts; its members follow one by one.
+void takeDataSet(const ImageValues& values, const access::RowView<DataSetColumn::Count>& a, std::size_t row,
+                 bool hasMemberList, std::size_t memberCount, TextArea& strings, TDataSet& d) {
     using C = DataSetColumn;
     const auto& names = access::kDataSetAttributes;
     const Where where{access::kDataSetList, row};
@@ -165,22 +167,53 @@ void takeDataSet(const ImageValues& values, const access::DataSetRow& a, std::si
     d.goose_name = values.text(strings, a, names, C::GooseName, where);
     d.reference = values.text(strings, a, names, C::Reference, where);
     d.hostname = values.text(strings, a, names, C::IPAddress, where);
-    if (!a.hasMemberList) {
+    if (!hasMemberList) {
         values.fail("the data set in " + where.describe() + " has no element \"" +
                     std::string(access::kMemberList) + "\"");
     }
-    d.VariableList.reserve(a.members.size());
-    for (std::size_t k = 0; k < a.members.size(); ++k) {
-        takeMember(values, a.members[k], row, k + 1, memberStrings, d.VariableList.emplace_back());
-    }
-    const std::size_t count = d.VariableList.size();
-    if (count > kMaxDataSetMembers) {
-        values.fail("the data set in " + where.describe() + " has " + std::to_string(count) + " members, " +
-                    std::to_string(count - kMaxDataSetMembers) + " more than the " +
+    if (memberCount > kMaxDataSetMembers) {
+        values.fail("the data set in " + where.describe() + " has " + std::to_string(memberCount) +
+                    " members, " + std::to_string(memberCount - kMaxDataSetMembers) + " more than the " +
                     std::to_string(kMaxDataSetMembers) + " a data set can hold");
     }
-    d.nVariable = static_cast<std::uint8_t>(count);
+    d.VariableList.reserve(memberCount);
+    d.nVariable = static_cast<std::uint8_t>(memberCount);
 }
+
+// Builds the client's lists while the access file is read, so that its texts are never copied.
+class ImageIntake final : public access::AccessFileVisitor {
+public:
+    ImageIntake(TIEC61850_Client& client, const ImageValues& values) : m_client(client), m_values(values) {}
+
+    void outline(const access::AccessFileOutline& outline) override {
+        if (!outline.hasRoot) {
+            m_values.fail("it has no root element \"" + std::string(access::kRootElement) + "\"");
+        }
+        if (!outline.hasVariableList) {
+            m_values.fail("its root has no element \"" + std::string(access::kVariableList) + "\"");
+        }
+        m_client.VariableList.reserve(outline.variableCount);
+        m_client.DataSetList.reserve(outline.dataSetCount);
+    }
+    void catalogItem(const access::RowView<access::CatalogColumn::Count>&, std::size_t) override {}
+    void variable(const access::RowView<VariableColumn::Count>& item, std::size_t row) override {
+        takeVariable(m_values, item, row, m_client.variableStrings, m_client.VariableList.emplace_back());
+    }
+    void dataSet(const access::RowView<DataSetColumn::Count>& item, std::size_t row, bool hasMemberList,
+                 std::size_t memberCount) override {
+        takeDataSet(m_values, item, row, hasMemberList, memberCount, m_client.dataSetStrings,
+                    m_client.DataSetList.emplace_back());
+    }
+    void member(const access::RowView<MemberColumn::Count>& item, std::size_t row,
+                std::size_t member) override {
+        takeMember(m_values, item, row, member, m_client.memberStrings,
+                   m_client.DataSetList.back().VariableList.emplace_back());
+    }
+
+private:
+    TIEC61850_Client& m_client;
+    const ImageValues& m_values;
+};
 
 class ImageWriter {
 public:
@@ -240,42 +273,18 @@ void TIEC61850_Client::Load_Access_List(const std::filesystem::path& accessFile,
     if (error) {
         throw ConfigError("Cannot read the file \"" + accessFile.string() + "\": " + error.message());
     }
-    if (!present) {
-        VariableList.clear();
-        DataSetList.clear();
-        variableStrings.clear();
-        dataSetStrings.clear();
-        memberStrings.clear();
-        layOut(imageBase);
-        return;
-    }
-    Take_Access_List(access::readAccessFile(accessFile), accessFile, imageBase, decimalSeparator);
-}
-
-void TIEC61850_Client::Take_Access_List(const access::AccessFile& lists,
-                                        const std::filesystem::path& accessFile, std::uint32_t imageBase,
-                                        char decimalSeparator) {
     VariableList.clear();
     DataSetList.clear();
     variableStrings.clear();
     dataSetStrings.clear();
     memberStrings.clear();
+    if (!present) {
+        layOut(imageBase);
+        return;
+    }
     const ImageValues values(accessFile, decimalSeparator);
-    if (!lists.hasRoot) {
-        values.fail("it has no root element \"" + std::string(access::kRootElement) + "\"");
-    }
-    if (!lists.hasVariableList) {
-        values.fail("its root has no element \"" + std::string(access::kVariableList) + "\"");
-    }
-    VariableList.reserve(lists.variables.size());
-    for (std::size_t i = 0; i < lists.variables.size(); ++i) {
-        takeVariable(values, lists.variables[i], i + 1, variableStrings, VariableList.emplace_back());
-    }
-    DataSetList.reserve(lists.dataSets.size());
-    for (std::size_t i = 0; i < lists.dataSets.size(); ++i) {
-        takeDataSet(values, lists.dataSets[i], i + 1, dataSetStrings, memberStrings,
-                    DataSetList.emplace_back());
-    }
+    ImageIntake intake(*this, values);
+    access::visitAccessFile(accessFile, intake);
     nVariable = static_cast<std::int32_t>(VariableList.size());
     nDataSet = static_cast<std::int32_t>(DataSetList.size());
     layOut(imageBase);

@@ -86,10 +86,6 @@ struct TIEC61850_Client {
     void Load_Access_List(const std::filesystem::path& accessFile, std::uint32_t imageBase,
                           char decimalSeparator);
 
-    // The same from lists already read from `accessFile` (named in the messages).
-    void Take_Access_List(const access::AccessFile& lists, const std::filesystem::path& accessFile,
-                          std::uint32_t imageBase, char decimalSeparator);
-
     // Writes the image laid out by Load_Access_List from `position` on, growing `buffer` as needed, and
     // returns the position after its last byte. Throws ConfigError, writing nothing, when the image
     // would be longer than `limit` bytes.
