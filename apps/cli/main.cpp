@@ -28,6 +28,12 @@ const Command kCommands[] = {
      sw::cli::runBuild},
     {"dump", "dump FILE [FILE]                            decode and check bank1.bin, bank2.bin or the pair",
      sw::cli::runDump},
+    {"update",
+     "update PROJECT_FOLDER --ip A.B.C.D [--option firmware+configuration|firmware|configuration]\n"
+     "       [--no-read-back] [--program-folder DIR]\n"
+     "                                              build, check the device answers, write the job file\n"
+     "                                              and run the updater",
+     sw::cli::runUpdate},
 };
 
 void printHelp(std::ostream& out) {
