@@ -92,6 +92,9 @@ std::optional<Arguments> parse(const std::vector<std::string>& args) {
         std::cerr << kUsage;
         return std::nullopt;
     }
+    // The job names its files by absolute paths: the updater does not share our working folder.
+    parsed.project = std::filesystem::absolute(*parsed.project);
+    parsed.programFolder = std::filesystem::absolute(parsed.programFolder);
     return parsed;
 }
 
