@@ -11,5 +11,6 @@ int runTree(const std::vector<std::string>& args);
 int runBuild(const std::vector<std::string>& args);
 int runDump(const std::vector<std::string>& args);
 int runCheck(const std::vector<std::string>& args);
+int runUpdate(const std::vector<std::string>& args);
 
 } // namespace sw::cli

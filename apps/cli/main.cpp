@@ -32,6 +32,12 @@ const Command kCommands[] = {
      "check PROJECT_FOLDER [--decimal-separator , | .]   check a project as the dialogs' OK buttons would:\n"
      "                                              the catalog, then OK or the first failing message",
      sw::cli::runCheck},
+    {"update",
+     "update PROJECT_FOLDER --ip A.B.C.D [--option firmware+configuration|firmware|configuration]\n"
+     "       [--no-read-back] [--program-folder DIR]\n"
+     "                                              build, check the device answers, write the job file\n"
+     "                                              and run the updater",
+     sw::cli::runUpdate},
 };
 
 void printHelp(std::ostream& out) {

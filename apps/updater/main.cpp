@@ -1,4 +1,6 @@
 #include "core/shell/program_state.h"
+#include "core/shell/startup.h"
+#include "core/update/updater_job.h"
 
 #include <iostream>
 #include <string>
@@ -22,6 +24,17 @@ int main(int argc, char** argv) {
         std::cerr << "Ethernet_Update takes no arguments. Try --help.\n";
         return 2;
     }
-    std::cerr << "Ethernet_Update: no update job to carry out yet.\n";
-    return 1;
+    const sw::UpdaterRun run = sw::runUpdaterJob(sw::executableFolder());
+    for (const std::string& line : run.transfer) {
+        std::cout << line << "\n";
+    }
+    if (!run.sound()) {
+        std::cerr << "Ethernet_Update: the update job cannot be carried out:\n";
+        for (const std::string& problem : run.problems) {
+            std::cerr << "  " << problem << "\n";
+        }
+        return 1;
+    }
+    std::cout << "The job is sound. Nothing was sent: this program only stands in for the updater.\n";
+    return 0;
 }

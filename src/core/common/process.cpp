@@ -127,6 +127,9 @@ StartProgramResult Start_Program(const std::string& NomeSW, const std::string& P
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
         if (done == pid || (done < 0 && errno != EINTR)) {
             result.ended = true;
+            if (done == pid && WIFEXITED(status)) {
+                result.exitCode = WEXITSTATUS(status);
+            }
             event.wait(std::chrono::milliseconds(10));
             break;
         }

@@ -15,6 +15,7 @@ struct StartProgramResult {
     bool started = false;
     bool ended = false; // false when the wait limit passed and the program was left running
     std::chrono::milliseconds waited{0};
+    int exitCode = -1; // the program's exit code once it ended normally; -1 otherwise
 };
 
 inline constexpr std::chrono::milliseconds kStartProgramLimit{150000};

@@ -12,6 +12,7 @@
 #include "gui/parameters/tfpargen.h"
 #include "gui/shell/about_box.h"
 #include "gui/shell/project_dialogs.h"
+#include "gui/update/tfboot.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -103,6 +104,11 @@ TFMendralFirmWare::TFMendralFirmWare(const std::filesystem::path& programFolder,
     m_openConf = new TFOpenConf(m_state, this);
     m_about = new TFAbout(m_state, this);
     m_parGen = new TFParGen(m_state, this);
+    m_boot = new TFBoot(
+        m_state,
+        [this](const std::string& program, const std::string& parameter, std::uint8_t tipo,
+               ProgramEnded ended) { Start_Program(program, parameter, tipo, std::move(ended)); },
+        this);
 
     if (source == SettingsSource::Unreadable) {
         // Shown once the window is up; a readable copy of what was there is kept as Mendral.xml.bad.
@@ -238,6 +244,7 @@ void TFMendralFirmWare::Change_Language() {
     m_newProject->Set_Lang();
     m_openConf->Set_Lang();
     m_parGen->Set_Lang();
+    m_boot->Set_Lang();
 }
 
 void TFMendralFirmWare::connectButtons() {
@@ -314,11 +321,8 @@ void TFMendralFirmWare::Update_Device() {
             Build_Images(m_state.ParGenFile, m_state.AccessFile, Get_Decimal_Separator());
         Save_Bin_Files(images, paths.binFolder());
     }
-    // The device update dialog takes over from here once it exists; until then the user is told where
-    // the images are.
-    messages().showInformation(this, QStringLiteral("The device images \"%1\" and \"%2\" were written.")
-                                         .arg(toQString(paths.parameterImage().string()),
-                                              toQString(paths.variableImage().string())));
+    m_boot->Form_Type = 1;
+    gui::openDialog(m_boot);
 }
 
 void TFMendralFirmWare::L_BrantisClick() {

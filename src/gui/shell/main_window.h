@@ -21,6 +21,7 @@ class TFNew_Project;
 class TFOpenConf;
 class TFAbout;
 class TFParGen;
+class TFBoot;
 
 // The user's home: which project is open, and the work as numbered steps.
 class TFMendralFirmWare : public QMainWindow {
@@ -56,6 +57,7 @@ public:
     TFOpenConf* openDialog() const { return m_openConf; }
     TFAbout* aboutBox() const { return m_about; }
     TFParGen* parametersDialog() const { return m_parGen; }
+    TFBoot* updateDialog() const { return m_boot; }
 
     QLabel* L_SW_Code;
     QLabel* L_SW_Desc;
@@ -107,6 +109,7 @@ private:
     TFOpenConf* m_openConf = nullptr;
     TFAbout* m_about = nullptr;
     TFParGen* m_parGen = nullptr;
+    TFBoot* m_boot = nullptr;
 };
 
 // The maker's home page, opened by the web-address labels and the logo.

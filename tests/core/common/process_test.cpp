@@ -19,6 +19,8 @@ TEST(StartProgram, ReturnsSoonAfterAProgramThatEndsAtOnce) {
     EXPECT_TRUE(result.started);
     EXPECT_TRUE(result.ended);
     EXPECT_LT(result.waited, 2000ms);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(sw::Start_Program("/bin/sh", "-c \"exit 3\"", 1).exitCode, 3);
 }
 
 TEST(StartProgram, LeavesAProgramRunningPastTheLimit) {

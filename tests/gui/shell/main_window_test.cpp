@@ -2,6 +2,7 @@
 #include "gui/shell/about_box.h"
 #include "gui/shell/main_window.h"
 #include "gui/shell/project_dialogs.h"
+#include "gui/update/tfboot.h"
 #include "support/gui/fake_message_service.h"
 #include "support/gui/layout_checks.h"
 #include "support/gui/recording_link_opener.h"
@@ -250,6 +251,7 @@ private slots:
             dir / "Mendral.xml",
             "<Conf_Settings><lastproj><projectname>P</projectname></lastproj></Conf_Settings>");
         FakeMessageService messages;
+        ScriptedDialogs dialogs;
         TFMendralFirmWare window(dir.path());
         const sw::ProjectPaths paths = window.state().project();
 
@@ -261,12 +263,61 @@ private slots:
         QVERIFY(!std::filesystem::exists(paths.parameterImage()));
         QVERIFY(!std::filesystem::exists(paths.variableImage()));
 
+        QVERIFY(dialogs.opened.empty());
+
+        // Built: the update dialog opens in its Ethernet mode.
         std::filesystem::remove(paths.parGenFile());
+        window.updateDialog()->Form_Type = 0;
         window.Btn_CreateBin->click();
-        QCOMPARE(messages.shown.size(), size_t(2));
-        QVERIFY(messages.shown[1].icon == sw::gui::MessageService::Icon::Information);
+        QCOMPARE(messages.shown.size(), size_t(1));
         QCOMPARE(std::filesystem::file_size(paths.parameterImage()), std::uintmax_t(2048));
         QCOMPARE(std::filesystem::file_size(paths.variableImage()), std::uintmax_t(24));
+        QCOMPARE(dialogs.opened, std::vector<QDialog*>{window.updateDialog()});
+        QCOMPARE(window.updateDialog()->Form_Type, 1);
+    }
+
+    void updateRunsTheUpdaterBesideTheProgramAndKeepsTheWindowPainted() {
+        sw::test::TempDir dir;
+        std::filesystem::create_directories(dir / "PROJECTS" / "P" / "bin");
+        std::filesystem::create_directories(dir / "MASTER");
+        sw::test::writeFile(dir / "MASTER" / "Sim40512.sim", "firmware placeholder");
+        // The stand-in records its verdict where the test can see it.
+        const std::string verdict = (dir / "verdict").string();
+        sw::test::writeFile(dir / "Ethernet_Update", "#!/bin/sh\n'" +
+                                                         (dir / "Ethernet_Update-copy").string() + "' > '" +
+                                                         verdict + "' 2>&1; echo $? >> '" + verdict + "'\n");
+        std::filesystem::permissions(dir / "Ethernet_Update", std::filesystem::perms::owner_all);
+        std::filesystem::copy_file(SW_UPDATER_PATH, dir / "Ethernet_Update-copy");
+        sw::test::writeFile(
+            dir / "Mendral.xml",
+            "<Conf_Settings><lastproj><projectname>P</projectname></lastproj></Conf_Settings>");
+        FakeMessageService messages;
+        bool ticked = false;
+        ScriptedDialogs dialogs([&](QDialog* dialog) {
+            auto* boot = qobject_cast<sw::gui::TFBoot*>(dialog);
+            QVERIFY(boot != nullptr);
+            boot->setAddressChecker([](const std::string&, std::stop_token) {
+                sw::AddressCheckResult answered;
+                answered.outcome = sw::AddressCheck::Answered;
+                answered.ping_res = 1;
+                return answered;
+            });
+            boot->E_IP1->setText(QStringLiteral("127"));
+            boot->E_IP2->setText(QStringLiteral("0"));
+            boot->E_IP3->setText(QStringLiteral("0"));
+            boot->E_IP4->setText(QStringLiteral("1"));
+            boot->Btn_Update->click();
+            QTRY_VERIFY(boot->busy());
+            QTimer::singleShot(10, boot, [&ticked] { ticked = true; });
+            QTRY_VERIFY_WITH_TIMEOUT(!boot->busy(), 10000);
+        });
+        TFMendralFirmWare window(dir.path());
+        window.Btn_CreateBin->click();
+        QVERIFY(ticked);
+        QVERIFY(messages.shown.empty());
+        QCOMPARE(window.state().LastIpAddress, std::string("127.0.0.1"));
+        const std::string said = sw::test::readFile(dir / "verdict");
+        QVERIFY2(said.find("Nothing was sent") != std::string::npos && said.ends_with("\n0\n"), said.c_str());
     }
 
     void unreadableSettingsFileIsReportedAndKeptAside() {

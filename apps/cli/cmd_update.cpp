@@ -1,0 +1,176 @@
+#include "commands.h"
+
+#include "core/common/config_error.h"
+#include "core/common/ip_address.h"
+#include "core/common/numbers.h"
+#include "core/common/process.h"
+#include "core/image/image_builder.h"
+#include "core/language/builtin_texts.h"
+#include "core/shell/project_paths.h"
+#include "core/shell/startup.h"
+#include "core/update/address_check.h"
+#include "core/update/job_file.h"
+
+#include <filesystem>
+#include <iostream>
+#include <optional>
+
+namespace sw::cli {
+
+namespace {
+
+constexpr const char* kUsage = "Usage: sw40512-cli update PROJECT_FOLDER --ip A.B.C.D [--option "
+                               "firmware+configuration|firmware|configuration]\n"
+                               "                          [--no-read-back] [--program-folder DIR]\n";
+
+std::optional<UpdateOption> optionFrom(const std::string& name) {
+    if (name == "firmware+configuration") {
+        return UpdateOption::FirmwareAndConfiguration;
+    }
+    if (name == "firmware") {
+        return UpdateOption::Firmware;
+    }
+    if (name == "configuration") {
+        return UpdateOption::Configuration;
+    }
+    return std::nullopt;
+}
+
+struct Arguments {
+    std::optional<std::filesystem::path> project;
+    std::optional<std::string> address;
+    UpdateOption option = UpdateOption::FirmwareAndConfiguration;
+    bool readBack = true;
+    std::filesystem::path programFolder;
+};
+
+// Parses the arguments; a message and nothing when they are wrong.
+std::optional<Arguments> parse(const std::vector<std::string>& args) {
+    Arguments parsed;
+    parsed.programFolder = executableFolder();
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 < args.size()) {
+                return args[++i];
+            }
+            std::cerr << "The option " << arg << " needs a value.\n" << kUsage;
+            return std::nullopt;
+        };
+        if (arg == "--ip") {
+            parsed.address = value();
+            if (!parsed.address) {
+                return std::nullopt;
+            }
+        } else if (arg == "--option") {
+            const auto name = value();
+            if (!name) {
+                return std::nullopt;
+            }
+            const auto option = optionFrom(*name);
+            if (!option) {
+                std::cerr << "Unknown update option \"" << *name << "\".\n" << kUsage;
+                return std::nullopt;
+            }
+            parsed.option = *option;
+        } else if (arg == "--no-read-back") {
+            parsed.readBack = false;
+        } else if (arg == "--program-folder") {
+            const auto folder = value();
+            if (!folder) {
+                return std::nullopt;
+            }
+            parsed.programFolder = *folder;
+        } else if (!parsed.project && arg.rfind("--", 0) != 0) {
+            parsed.project = arg;
+        } else {
+            std::cerr << "Unexpected argument \"" << arg << "\".\n" << kUsage;
+            return std::nullopt;
+        }
+    }
+    if (!parsed.project || !parsed.address) {
+        std::cerr << kUsage;
+        return std::nullopt;
+    }
+    // The job names its files by absolute paths: the updater does not share our working folder.
+    parsed.project = std::filesystem::absolute(*parsed.project);
+    parsed.programFolder = std::filesystem::absolute(parsed.programFolder);
+    return parsed;
+}
+
+} // namespace
+
+// Step 4 without a window: builds the images, checks that the device answers, writes the job file and
+// runs the updater, one line per stage; the first stage that fails ends the command.
+int runUpdate(const std::vector<std::string>& args) {
+    const std::optional<Arguments> parsed = parse(args);
+    if (!parsed) {
+        return 2;
+    }
+    std::error_code error;
+    if (!std::filesystem::is_directory(*parsed->project, error)) {
+        std::cerr << "The project folder \"" << parsed->project->string() << "\" does not exist.\n";
+        return 2;
+    }
+    if (!std::filesystem::is_directory(parsed->programFolder, error)) {
+        std::cerr << "The program folder \"" << parsed->programFolder.string() << "\" does not exist.\n";
+        return 2;
+    }
+
+    const ProjectPaths paths(*parsed->project);
+    const BuildResult images = Build_Images(paths.parGenFile(), paths.accessFile(), Get_Decimal_Separator());
+    std::filesystem::create_directories(paths.binFolder(), error);
+    if (error) {
+        throw ConfigError("Cannot create the folder \"" + paths.binFolder().string() +
+                          "\": " + error.message());
+    }
+    Save_Bin_Files(images, paths.binFolder());
+    std::cout << "build: " << paths.parameterImage().string() << " (" << images.bank1.size() << " bytes), "
+              << paths.variableImage().string() << " (" << images.bank2.size() << " bytes)" << std::endl;
+
+    const std::string& host = *parsed->address;
+    const auto echo = makeIcmpEchoService();
+    const AddressCheckResult check = Send_Ping(host, *echo, systemTickClock());
+    if (check.outcome != AddressCheck::Answered) {
+        LangTable texts;
+        fillBuiltinTexts(texts);
+        std::cerr << "address check: " << host << ": " << texts.Get(addressCheckMessage(check.outcome));
+        if (!check.error.empty()) {
+            std::cerr << " (" << check.error << ")";
+        }
+        std::cerr << "\n";
+        return 1;
+    }
+    std::cout << "address check: " << host << " answered " << check.answered << " of " << check.requests
+              << " echo requests" << std::endl;
+
+    UpdateJob job;
+    Check_IP_Address(host, job.address);
+    job.option = parsed->option;
+    job.readBack = parsed->readBack;
+    job.masterFolder = parsed->programFolder / "MASTER";
+    job.projectFolder = *parsed->project;
+    Compile_XML_Parameter_New_Boot(job, parsed->programFolder);
+    std::cout << "job file: " << jobFile(parsed->programFolder).string() << std::endl;
+
+    const std::filesystem::path updater = updaterProgram(parsed->programFolder);
+    std::cout << "updater: starting " << updater.string() << std::endl;
+    const StartProgramResult run = Start_Program(updater.string(), "", 0);
+    if (!run.started) {
+        std::cerr << "updater: \"" << updater.string() << "\" could not be started.\n";
+        return 1;
+    }
+    if (!run.ended) {
+        std::cerr << "updater: still running after " << kStartProgramLimit.count() / 1000
+                  << " s; it was left running.\n";
+        return 1;
+    }
+    if (run.exitCode != 0) {
+        std::cerr << "updater: ended with exit code " << run.exitCode << ".\n";
+        return 1;
+    }
+    std::cout << "updater: ended successfully" << std::endl;
+    return 0;
+}
+
+} // namespace sw::cli

@@ -1,0 +1,327 @@
+#include "gui/update/tfboot.h"
+
+#include "core/common/ip_address.h"
+#include "core/update/job_file.h"
+#include "gui/common/message_service.h"
+#include "gui/common/text_conversion.h"
+#include "gui/shell/title_panel.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace sw::gui {
+
+namespace {
+
+constexpr int kTextCaption = 1002;
+constexpr int kTextDescription = 1003;
+constexpr int kTextIpAddress = 1006;
+constexpr int kTextUpdateOption = 1014;
+constexpr int kTextFirstOption = 1015; // then 1016 and 1017, in list order
+constexpr int kTextReadBack = 1018;
+constexpr int kTextCancel = 1019;
+constexpr int kTextUpdate = 1020;
+constexpr int kTextFirstByteHint = 1021; // to 1024 for the fourth byte
+constexpr int kTextUpdateOptionHint = 1032;
+constexpr int kTextReadBackHint = 1033;
+constexpr int kTextCancelHint = 1034;
+constexpr int kTextUpdateHint = 1035;
+constexpr int kOptionCount = 3;
+
+constexpr int kClientWidth = 449;
+constexpr int kTitleHeight = 69;
+constexpr int kAddressHeight = 49;
+constexpr int kOptionsHeight = 72;
+constexpr int kButtonStripHeight = 40;
+constexpr int kByteWidth = 40;
+
+QWidget* makePanel(QWidget* parent, const char* name, int height) {
+    auto* panel = new QWidget(parent);
+    panel->setObjectName(QLatin1String(name));
+    panel->setFixedHeight(height);
+    return panel;
+}
+
+template <class Widget> Widget* make(QWidget* parent, const char* name) {
+    auto* widget = new Widget(parent);
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+AddressCheckResult checkByEcho(const std::string& host, std::stop_token stop) {
+    try {
+        const auto echo = makeIcmpEchoService();
+        return Send_Ping(host, *echo, systemTickClock(), stop);
+    } catch (const std::exception& error) {
+        AddressCheckResult failed;
+        failed.error = error.what();
+        return failed;
+    }
+}
+
+} // namespace
+
+TFBoot::TFBoot(ProgramState& state, ProgramStarter startProgram, QWidget* parent)
+    : QDialog(parent), m_state(state), m_startProgram(std::move(startProgram)), m_checkAddress(checkByEcho) {
+    setObjectName(QStringLiteral("TFBoot"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    QFont dialogFont(QStringLiteral("Verdana"));
+    dialogFont.setPointSize(8);
+    setFont(dialogFont);
+    QPalette background = palette();
+    background.setColor(QPalette::Window, QColor(248, 247, 237));
+    setPalette(background);
+    setAutoFillBackground(true);
+    layOut();
+
+    connect(Btn_Update, &QPushButton::clicked, this, &TFBoot::Btn_UpdateClick);
+    connect(Btn_Cancel, &QPushButton::clicked, this, &TFBoot::Btn_CancelClick);
+    connect(this, &TFBoot::addressChecked, this, &TFBoot::PingEnded, Qt::QueuedConnection);
+    for (QLineEdit* edit : m_addressEdits) {
+        edit->setText(QStringLiteral("0"));
+        edit->installEventFilter(this);
+    }
+    Set_Lang();
+}
+
+TFBoot::~TFBoot() {
+    // A check still running is given up; its result has nobody left to go to.
+    disconnect(this, &TFBoot::addressChecked, nullptr, nullptr);
+    m_check.request_stop();
+    if (m_check.joinable()) {
+        m_check.join();
+    }
+}
+
+void TFBoot::layOut() {
+    P_Title = makeTitlePanel(this, m_state, L_SW_Code, L_SW_Desc);
+    P_Title->setFixedHeight(kTitleHeight);
+
+    P_IP_Address = makePanel(this, "P_IP_Address", kAddressHeight);
+    L_IP_Address = make<QLabel>(P_IP_Address, "L_IP_Address");
+    E_IP1 = make<QLineEdit>(P_IP_Address, "E_IP1");
+    E_IP2 = make<QLineEdit>(P_IP_Address, "E_IP2");
+    E_IP3 = make<QLineEdit>(P_IP_Address, "E_IP3");
+    E_IP4 = make<QLineEdit>(P_IP_Address, "E_IP4");
+    m_addressEdits = {E_IP1, E_IP2, E_IP3, E_IP4};
+    auto* address = new QVBoxLayout(P_IP_Address);
+    address->setContentsMargins(8, 2, 8, 2);
+    address->setSpacing(2);
+    address->addWidget(L_IP_Address);
+    auto* bytes = new QHBoxLayout;
+    bytes->setSpacing(2);
+    for (std::size_t i = 0; i < m_addressEdits.size(); ++i) {
+        m_addressEdits[i]->setFixedWidth(kByteWidth);
+        bytes->addWidget(m_addressEdits[i]);
+        if (i + 1 < m_addressEdits.size()) {
+            bytes->addWidget(new QLabel(QStringLiteral("."), P_IP_Address));
+        }
+    }
+    bytes->addStretch(1);
+    address->addLayout(bytes);
+
+    P_Options = makePanel(this, "P_Options", kOptionsHeight);
+    L_Update_Option = make<QLabel>(P_Options, "L_Update_Option");
+    CB_Update_Options = make<QComboBox>(P_Options, "CB_Update_Options");
+    CB_Update_Options->setEditable(false);
+    CB_Update_Option_Read_Back = make<QCheckBox>(P_Options, "CB_Update_Option_Read_Back");
+    auto* options = new QGridLayout(P_Options);
+    options->setContentsMargins(8, 4, 8, 4);
+    options->setVerticalSpacing(4);
+    options->addWidget(L_Update_Option, 0, 0, 1, 2);
+    options->addWidget(CB_Update_Options, 1, 0);
+    options->addWidget(CB_Update_Option_Read_Back, 1, 1);
+    options->setColumnStretch(2, 1);
+
+    P_Button = makePanel(this, "P_Button", kButtonStripHeight);
+    Btn_Cancel = make<QPushButton>(P_Button, "Btn_Cancel");
+    Btn_Update = make<QPushButton>(P_Button, "Btn_Update");
+    Btn_Update->setAutoDefault(false);
+    Btn_Cancel->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout(P_Button);
+    buttons->setContentsMargins(8, 4, 8, 4);
+    buttons->addWidget(Btn_Cancel, 1);
+    buttons->addWidget(Btn_Update, 2);
+    buttons->addStretch(1);
+
+    auto* panels = new QVBoxLayout(this);
+    panels->setContentsMargins(0, 0, 0, 0);
+    panels->setSpacing(0);
+    panels->setSizeConstraint(QLayout::SetFixedSize);
+    for (QWidget* panel : {P_Title, P_IP_Address, P_Options, P_Button}) {
+        panel->setFixedWidth(kClientWidth);
+        panels->addWidget(panel);
+    }
+
+    const QWidget* order[] = {
+        E_IP1, E_IP2, E_IP3, E_IP4, CB_Update_Options, CB_Update_Option_Read_Back, Btn_Cancel, Btn_Update};
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
+    }
+}
+
+void TFBoot::setAddressChecker(AddressChecker checker) {
+    m_checkAddress = std::move(checker);
+}
+
+void TFBoot::Set_Lang() {
+    const auto text = [this](int index) { return toQString(m_state.LangTable.Get(index)); };
+    // Updating over Ethernet is the only mode the dialog is opened in.
+    setWindowTitle(text(kTextCaption));
+    L_SW_Desc->setText(text(kTextDescription));
+    L_IP_Address->setText(text(kTextIpAddress));
+    L_Update_Option->setText(text(kTextUpdateOption));
+    CB_Update_Options->clear();
+    for (int i = 0; i < kOptionCount; ++i) {
+        CB_Update_Options->addItem(text(kTextFirstOption + i));
+    }
+    CB_Update_Options->setCurrentIndex(0);
+    CB_Update_Options->setToolTip(text(kTextUpdateOptionHint));
+    CB_Update_Option_Read_Back->setText(text(kTextReadBack));
+    CB_Update_Option_Read_Back->setToolTip(text(kTextReadBackHint));
+    Btn_Cancel->setText(text(kTextCancel));
+    Btn_Cancel->setToolTip(text(kTextCancelHint));
+    Btn_Update->setText(text(kTextUpdate));
+    Btn_Update->setToolTip(text(kTextUpdateHint));
+    for (int i = 0; i < 4; ++i) {
+        m_addressEdits[static_cast<std::size_t>(i)]->setToolTip(text(kTextFirstByteHint + i));
+    }
+}
+
+void TFBoot::FormShow() {
+    Set_Lang();
+    L_SW_Code->setText(toQString(m_state.SoftwareCode));
+    std::array<std::string, 4> parts;
+    if (!m_state.LastIpAddress.empty() && Check_IP_Address(m_state.LastIpAddress, parts)) {
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            m_addressEdits[i]->setText(toQString(parts[i]));
+        }
+    }
+    CB_Update_Options->setCurrentIndex(std::clamp(m_state.UpdateOptionIndex, 0, kOptionCount - 1));
+    CB_Update_Option_Read_Back->setChecked(m_state.UpdateReadBack);
+    showBusy();
+    E_IP1->setFocus(Qt::OtherFocusReason);
+}
+
+void TFBoot::showBusy() {
+    Btn_Update->setEnabled(!busy());
+}
+
+void TFBoot::Btn_UpdateClick() {
+    if (busy()) {
+        return;
+    }
+    for (std::size_t i = 0; i < m_request.address.size(); ++i) {
+        m_request.address[i] = toUtf8String(m_addressEdits[i]->text());
+    }
+    m_request.option = CB_Update_Options->currentIndex();
+    m_request.readBack = CB_Update_Option_Read_Back->isChecked();
+    m_checking = true;
+    showBusy();
+    if (m_check.joinable()) {
+        m_check.join(); // the last check has sent its result already
+    }
+    ping_res = 0;
+    m_check = std::jthread(
+        [this, host = joinAddress(m_request.address), check = m_checkAddress](std::stop_token stop) {
+            AddressCheckResult result = check(host, stop);
+            if (stop.stop_requested()) {
+                result.outcome = AddressCheck::Stopped;
+            }
+            emit addressChecked(static_cast<int>(result.outcome), result.ping_res);
+        });
+}
+
+void TFBoot::PingEnded(int outcome, int pingRes) {
+    m_checking = false;
+    ping_res = pingRes;
+    switch (static_cast<AddressCheck>(outcome)) {
+    case AddressCheck::Answered:
+        m_state.LastIpAddress = joinAddress(m_request.address);
+        m_state.UpdateOptionIndex = m_request.option;
+        m_state.UpdateReadBack = m_request.readBack;
+        startUpdater();
+        break;
+    case AddressCheck::NotFound:
+        messages().show(this, MessageService::Icon::Warning, {},
+                        toQString(m_state.LangTable.Get(addressCheckMessage(AddressCheck::NotFound))),
+                        MessageService::Buttons::Ok);
+        break;
+    case AddressCheck::AddressError:
+        messages().showError(
+            this, toQString(m_state.LangTable.Get(addressCheckMessage(AddressCheck::AddressError))));
+        break;
+    case AddressCheck::Stopped:
+        break;
+    }
+    showBusy();
+}
+
+void TFBoot::startUpdater() {
+    UpdateJob job;
+    job.address = m_request.address;
+    job.option = static_cast<UpdateOption>(std::clamp(m_request.option, 0, kOptionCount - 1));
+    job.readBack = m_request.readBack;
+    job.masterFolder = m_state.MasterFolder;
+    job.projectFolder = m_state.ActiveProjectFolder;
+    bool written = false;
+    runGuarded(this, [&] {
+        Compile_XML_Parameter_New_Boot(job, m_state.ProgramFolder);
+        written = true;
+    });
+    if (!written || !m_startProgram) {
+        return;
+    }
+    // The updater works on the job file and the images: no second update until it has ended.
+    m_updaterRunning = true;
+    m_startProgram(updaterProgram(m_state.ProgramFolder).string(), "", 0, [this](const StartProgramResult&) {
+        m_updaterRunning = false;
+        showBusy();
+    });
+}
+
+void TFBoot::Btn_CancelClick() {
+    reject();
+}
+
+void TFBoot::showEvent(QShowEvent* event) {
+    FormShow();
+    if (const QScreen* shownOn = screen()) {
+        move(shownOn->availableGeometry().center() - rect().center());
+    }
+    QDialog::showEvent(event);
+}
+
+void TFBoot::hideEvent(QHideEvent* event) {
+    // Closing the dialog abandons a check under way: nothing is remembered or written then.
+    m_check.request_stop();
+    QDialog::hideEvent(event);
+}
+
+bool TFBoot::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->text() == QStringLiteral(".")) {
+        const auto edit = std::find(m_addressEdits.begin(), m_addressEdits.end(), watched);
+        if (edit != m_addressEdits.end()) {
+            // "." moves on to the next byte, so an address can be typed in one go; the last byte keeps it.
+            if (edit + 1 != m_addressEdits.end() && (*(edit + 1))->isEnabled() &&
+                (*(edit + 1))->isVisible()) {
+                (*(edit + 1))->setFocus(Qt::TabFocusReason);
+            }
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace sw::gui

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "core/common/process.h"
+#include "core/shell/program_state.h"
+#include "core/update/address_check.h"
+
+#include <QDialog>
+
+#include <array>
+#include <functional>
+#include <stop_token>
+#include <string>
+#include <thread>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace sw::gui {
+
+// Step 4: the device's address, what to update and whether to read it back. An update checks that the
+// device answers echo requests, remembers the choices, writes the job file and runs the updater.
+class TFBoot : public QDialog {
+    Q_OBJECT
+public:
+    // Starts a program and calls `ended` on the interface thread once it has ended or was given up.
+    using ProgramStarter =
+        std::function<void(const std::string& NomeSW, const std::string& Parameter, std::uint8_t tipo,
+                           std::function<void(const StartProgramResult&)> ended)>;
+    // The address check; runs on a thread of its own and gives up when `stop` is requested.
+    using AddressChecker = std::function<AddressCheckResult(const std::string& host, std::stop_token stop)>;
+
+    TFBoot(ProgramState& state, ProgramStarter startProgram, QWidget* parent = nullptr);
+    ~TFBoot() override;
+
+    // Replaces the real echo check, for tests.
+    void setAddressChecker(AddressChecker checker);
+
+    // Captions, hints and the option list from the language table; selects the first option.
+    void Set_Lang();
+
+    // An address check or the updater is running: no second update may start.
+    bool busy() const { return m_checking || m_updaterRunning; }
+
+    int Form_Type = 1;
+    int ping_res = 0;
+
+    QWidget* P_Title;
+    QLabel* L_SW_Code;
+    QLabel* L_SW_Desc;
+    QWidget* P_IP_Address;
+    QLabel* L_IP_Address;
+    QLineEdit* E_IP1;
+    QLineEdit* E_IP2;
+    QLineEdit* E_IP3;
+    QLineEdit* E_IP4;
+    QWidget* P_Options;
+    QLabel* L_Update_Option;
+    QComboBox* CB_Update_Options;
+    QCheckBox* CB_Update_Option_Read_Back;
+    QWidget* P_Button;
+    QPushButton* Btn_Cancel;
+    QPushButton* Btn_Update;
+
+signals:
+    // Sent from the checking thread; delivered queued on the interface thread.
+    void addressChecked(int outcome, int pingRes);
+
+public slots:
+    void FormShow();
+    void Btn_UpdateClick();
+    void Btn_CancelClick();
+
+private slots:
+    void PingEnded(int outcome, int pingRes);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The choices of the click that started the check: what is remembered and written when it succeeds,
+    // whatever is typed meanwhile.
+    struct Request {
+        std::array<std::string, 4> address;
+        int option = 0;
+        bool readBack = true;
+    };
+
+    void layOut();
+    void showBusy();
+    void startUpdater();
+
+    ProgramState& m_state;
+    ProgramStarter m_startProgram;
+    AddressChecker m_checkAddress;
+    std::array<QLineEdit*, 4> m_addressEdits{};
+    Request m_request;
+    bool m_checking = false;
+    bool m_updaterRunning = false;
+    std::jthread m_check;
+};
+
+} // namespace sw::gui

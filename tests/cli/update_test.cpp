@@ -1,0 +1,88 @@
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A program folder holding a copy of the stand-in updater and the firmware, and an empty project.
+struct UpdateSetup {
+    UpdateSetup() {
+        std::filesystem::create_directories(dir / "program" / "MASTER");
+        std::filesystem::create_directories(dir / "Projekt Süd");
+        std::filesystem::copy_file(SW_UPDATER_PATH, dir / "program" / "Ethernet_Update");
+        sw::test::writeFile(dir / "program" / "MASTER" / "Sim40512.sim", "firmware placeholder");
+    }
+    sw::test::ProcessResult update(const std::string& address, std::vector<std::string> more = {}) const {
+        std::vector<std::string> argv{SW_CLI_PATH, "update",           (dir / "Projekt Süd").string(), "--ip",
+                                      address,     "--program-folder", (dir / "program").string()};
+        argv.insert(argv.end(), more.begin(), more.end());
+        return sw::test::runProcess(argv);
+    }
+    bool icmpUnavailable(const sw::test::ProcessResult& result) const {
+        return result.stderrText.find("No ICMP socket") != std::string::npos;
+    }
+
+    sw::test::TempDir dir;
+};
+
+TEST(UpdateCommand, BuildsChecksLoopbackWritesTheJobAndRunsTheUpdater) {
+    UpdateSetup setup;
+    const auto result = setup.update("127.0.0.1", {"--option", "configuration", "--no-read-back"});
+    if (setup.icmpUnavailable(result)) {
+        GTEST_SKIP() << result.stderrText;
+    }
+    ASSERT_EQ(result.exitCode, 0) << result.stdoutText << result.stderrText;
+    for (const char* stage :
+         {"build: ", "address check: 127.0.0.1 answered 2 of 2", "job file: ", "updater: starting",
+          "Operation 2 of 2: send the variable image", "updater: ended successfully"}) {
+        EXPECT_NE(result.stdoutText.find(stage), std::string::npos) << stage << "\n" << result.stdoutText;
+    }
+    const std::string job = sw::test::readFile(setup.dir / "program" / "Ethernet_Update.xml");
+    EXPECT_NE(job.find("<IP_Address_Dev>127.0.0.1</IP_Address_Dev>"), std::string::npos);
+    EXPECT_NE(job.find("<Ope_Read_Back>0</Ope_Read_Back>"), std::string::npos);
+    EXPECT_EQ(job.find("Sim40512.sim"), std::string::npos);
+
+    // The same job with a damaged parameter block: the stand-in refuses, saying why.
+    const auto bank1 = setup.dir / "Projekt Süd" / "bin" / "bank1.bin";
+    std::string bytes = sw::test::readFile(bank1);
+    bytes[0x20] = static_cast<char>(bytes[0x20] ^ 1);
+    sw::test::writeFile(bank1, bytes);
+    const auto refused = sw::test::runProcess({(setup.dir / "program" / "Ethernet_Update").string()});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.stderrText.find("bank1.bin: The checksum"), std::string::npos) << refused.stderrText;
+}
+
+TEST(UpdateCommand, EachFailingStageEndsWithItsMessageAndANonZeroCode) {
+    UpdateSetup setup;
+    const auto unusable = setup.update("a.b.c.d");
+    EXPECT_EQ(unusable.exitCode, 1);
+    EXPECT_NE(unusable.stderrText.find("address check: a.b.c.d: Error!!! Check the Ip Address"),
+              std::string::npos)
+        << unusable.stderrText;
+    EXPECT_FALSE(std::filesystem::exists(setup.dir / "program" / "Ethernet_Update.xml"));
+
+    // The firmware is missing: the updater runs and refuses the job.
+    std::filesystem::remove(setup.dir / "program" / "MASTER" / "Sim40512.sim");
+    const auto refused = setup.update("127.0.0.1", {"--option", "firmware"});
+    if (setup.icmpUnavailable(refused)) {
+        GTEST_SKIP() << refused.stderrText;
+    }
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.stderrText.find("Sim40512.sim"), std::string::npos) << refused.stderrText;
+    EXPECT_NE(refused.stderrText.find("updater: ended with exit code 1"), std::string::npos)
+        << refused.stderrText;
+
+    std::filesystem::remove(setup.dir / "program" / "Ethernet_Update");
+    const auto missing = setup.update("127.0.0.1");
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.stderrText.find("could not be started"), std::string::npos) << missing.stderrText;
+
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{SW_CLI_PATH, "update", setup.dir.path().string()},
+          std::vector<std::string>{SW_CLI_PATH, "update", setup.dir.path().string(), "--ip", "127.0.0.1",
+                                   "--option", "everything"}}) {
+        EXPECT_EQ(sw::test::runProcess(wrong).exitCode, 2);
+    }
+}
+
+} // namespace

@@ -1,0 +1,280 @@
+#include "core/language/builtin_texts.h"
+#include "core/update/job_file.h"
+#include "gui/update/tfboot.h"
+#include "support/gui/fake_message_service.h"
+#include "support/gui/layout_checks.h"
+#include "test_support.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
+
+using sw::AddressCheck;
+using sw::gui::TFBoot;
+using sw::test::FakeMessageService;
+
+namespace {
+
+// A program folder with its state, a starter that records the programs it is asked to run (and ends
+// them when told), and a dialog over both.
+struct Update {
+    Update() {
+        sw::fillBuiltinTexts(state.LangTable);
+        state.SoftwareCode = "SW40512";
+        state.ProgramFolder = dir.path();
+        state.MasterFolder = dir / "MASTER";
+        state.ActiveProjectFolder = dir / "PROJECTS" / "P";
+        dialog = std::make_unique<TFBoot>(
+            state, [this](const std::string& program, const std::string& parameter, std::uint8_t tipo,
+                          std::function<void(const sw::StartProgramResult&)> ended) {
+                started.push_back(program + "|" + parameter + "|" + std::to_string(tipo));
+                endProgram = std::move(ended);
+            });
+    }
+    // Every check answers at once with the given outcome, and is counted.
+    void checksGive(AddressCheck outcome, int pingRes) {
+        dialog->setAddressChecker([this, outcome, pingRes](const std::string& host, std::stop_token) {
+            checkedHosts.push_back(host);
+            sw::AddressCheckResult result;
+            result.outcome = outcome;
+            result.ping_res = pingRes;
+            return result;
+        });
+    }
+    void typeAddress(const std::array<const char*, 4>& bytes) {
+        QLineEdit* edits[] = {dialog->E_IP1, dialog->E_IP2, dialog->E_IP3, dialog->E_IP4};
+        for (std::size_t i = 0; i < 4; ++i) {
+            edits[i]->setText(QString::fromUtf8(bytes[i]));
+        }
+    }
+    QString text(int index) const { return QString::fromStdString(state.LangTable.Get(index)); }
+    // The four fields, joined with "|".
+    QString fields() const {
+        return QStringList{dialog->E_IP1->text(), dialog->E_IP2->text(), dialog->E_IP3->text(),
+                           dialog->E_IP4->text()}
+            .join(QLatin1Char('|'));
+    }
+    bool jobWritten() const { return std::filesystem::exists(sw::jobFile(dir.path())); }
+
+    sw::test::TempDir dir;
+    sw::ProgramState state;
+    std::unique_ptr<TFBoot> dialog;
+    std::vector<std::string> started;
+    std::vector<std::string> checkedHosts;
+    std::function<void(const sw::StartProgramResult&)> endProgram;
+};
+
+} // namespace
+
+class TFBootTest : public QObject {
+    Q_OBJECT
+private slots:
+    void answeredCheckRemembersWritesTheJobAndWaitsForTheUpdater() {
+        Update update;
+        FakeMessageService messages;
+        update.checksGive(AddressCheck::Answered, 1);
+        update.dialog->show();
+        update.typeAddress({"192", "168", "002", "205"});
+        update.dialog->CB_Update_Options->setCurrentIndex(2);
+        update.dialog->CB_Update_Option_Read_Back->setChecked(false);
+        update.dialog->Btn_Update->click();
+        QTRY_COMPARE(update.started.size(), size_t(1));
+        QCOMPARE(update.checkedHosts, std::vector<std::string>{"192.168.002.205"});
+        QVERIFY(messages.shown.empty());
+        QCOMPARE(update.started[0], (update.dir / "Ethernet_Update").string() + "||0");
+        QCOMPARE(update.state.LastIpAddress, std::string("192.168.002.205"));
+        QCOMPARE(update.state.UpdateOptionIndex, 2);
+        QVERIFY(!update.state.UpdateReadBack);
+        sw::UpdateJob expected;
+        expected.address = {"192", "168", "002", "205"};
+        expected.option = sw::UpdateOption::Configuration;
+        expected.readBack = false;
+        expected.masterFolder = update.state.MasterFolder;
+        expected.projectFolder = update.state.ActiveProjectFolder;
+        QCOMPARE(sw::test::readFile(sw::jobFile(update.dir.path())), sw::jobFileBytes(expected));
+
+        // While the updater runs no second update starts; the dialog stays open throughout.
+        QVERIFY(!update.dialog->Btn_Update->isEnabled());
+        update.dialog->Btn_UpdateClick();
+        QTest::qWait(20);
+        QCOMPARE(update.checkedHosts.size(), size_t(1));
+        update.endProgram({});
+        QVERIFY(update.dialog->Btn_Update->isEnabled());
+        QVERIFY(update.dialog->isVisible());
+
+        // Reopened in the same run: the choices of the successful update are preselected.
+        update.dialog->Btn_Cancel->click();
+        update.dialog->show();
+        QCOMPARE(update.dialog->CB_Update_Options->currentIndex(), 2);
+        QVERIFY(!update.dialog->CB_Update_Option_Read_Back->isChecked());
+        QCOMPARE(update.fields(), QStringLiteral("192|168|002|205"));
+    }
+
+    void failedCheckShowsItsMessageAndRemembersNothing() {
+        const struct {
+            AddressCheck outcome;
+            int pingRes;
+            int text;
+            sw::gui::MessageService::Icon icon;
+        } cases[] = {
+            {AddressCheck::NotFound, 2, 1036, sw::gui::MessageService::Icon::Warning},
+            {AddressCheck::AddressError, 0, 1037, sw::gui::MessageService::Icon::Error},
+        };
+        for (const auto& c : cases) {
+            Update update;
+            FakeMessageService messages;
+            update.checksGive(c.outcome, c.pingRes);
+            update.dialog->show();
+            update.typeAddress({"a", "b", "c", "d"});
+            update.dialog->CB_Update_Options->setCurrentIndex(1);
+            update.dialog->Btn_Update->click();
+            QTRY_COMPARE(messages.shown.size(), size_t(1));
+            QCOMPARE(messages.shown[0].text, update.text(c.text));
+            QVERIFY(messages.shown[0].icon == c.icon);
+            QCOMPARE(update.dialog->ping_res, c.pingRes);
+            QCOMPARE(update.state.LastIpAddress, std::string(sw::kDefaultDeviceAddress));
+            QCOMPARE(update.state.UpdateOptionIndex, 0);
+            QVERIFY(!update.jobWritten());
+            QVERIFY(update.started.empty());
+            QVERIFY(update.dialog->isVisible());
+            QVERIFY(update.dialog->Btn_Update->isEnabled());
+        }
+    }
+
+    void checkRunsOffTheInterfaceThreadAndCannotBeStartedTwice() {
+        Update update;
+        FakeMessageService messages;
+        std::atomic<int> calls = 0;
+        std::atomic<bool> release = false;
+        update.dialog->setAddressChecker([&](const std::string&, std::stop_token stop) {
+            ++calls;
+            while (!release && !stop.stop_requested()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            sw::AddressCheckResult result;
+            result.outcome = AddressCheck::Answered;
+            result.ping_res = 1;
+            return result;
+        });
+        update.dialog->show();
+        bool ticked = false;
+        QTimer::singleShot(30, update.dialog.get(), [&] { ticked = true; });
+        update.dialog->Btn_Update->click();
+        QVERIFY(!update.dialog->Btn_Update->isEnabled());
+        update.dialog->Btn_UpdateClick();
+        QTRY_VERIFY(ticked); // the window goes on handling its events during the check
+        QCOMPARE(calls.load(), 1);
+        release = true;
+        QTRY_COMPARE(update.started.size(), size_t(1));
+        update.endProgram({});
+
+        // Closing the dialog during a check gives it up: no message, nothing remembered or written.
+        std::filesystem::remove(sw::jobFile(update.dir.path()));
+        update.state.LastIpAddress = "10.0.0.1";
+        release = false;
+        update.dialog->Btn_Update->click();
+        QTRY_COMPARE(calls.load(), 2);
+        update.dialog->Btn_Cancel->click();
+        QTRY_VERIFY(update.dialog->Btn_Update->isEnabled());
+        QVERIFY(messages.shown.empty());
+        QCOMPARE(update.state.LastIpAddress, std::string("10.0.0.1"));
+        QVERIFY(!update.jobWritten());
+        QCOMPARE(update.started.size(), size_t(1));
+    }
+
+    void lastAddressFillsTheFieldsOnlyWhenItIsAValidAddress() {
+        const struct {
+            const char* stored;
+            const char* fields;
+        } cases[] = {
+            {"192.168.2.205", "192|168|2|205"},
+            {"300.1.1.1", "0|0|0|0"},
+            {"", "0|0|0|0"},
+            {" 10 . 1 .2. 3 ", "10|1|2|3"},
+        };
+        for (const auto& c : cases) {
+            Update update;
+            update.state.LastIpAddress = c.stored;
+            update.dialog->show();
+            QCOMPARE(update.fields(), QString::fromUtf8(c.fields));
+            QCOMPARE(update.dialog->CB_Update_Options->currentIndex(), 0);
+            QVERIFY(update.dialog->CB_Update_Option_Read_Back->isChecked());
+        }
+        // Fields typed in this run stay when the stored address does not split.
+        Update update;
+        update.state.LastIpAddress = "300.1.1.1";
+        update.dialog->show();
+        update.typeAddress({"1", "2", "3", "4"});
+        update.dialog->hide();
+        update.dialog->show();
+        QCOMPARE(update.fields(), QStringLiteral("1|2|3|4"));
+    }
+
+    void dotMovesToTheNextByteAndIsSwallowedInTheLast() {
+        Update update;
+        update.dialog->show();
+        QApplication::setActiveWindow(update.dialog.get());
+        QVERIFY(QTest::qWaitForWindowActive(update.dialog.get()));
+        QCOMPARE(QApplication::focusWidget(), update.dialog->E_IP1);
+        for (QLineEdit* edit :
+             {update.dialog->E_IP1, update.dialog->E_IP2, update.dialog->E_IP3, update.dialog->E_IP4}) {
+            edit->clear();
+        }
+        QTest::keyClicks(static_cast<QWidget*>(nullptr), QStringLiteral("127.0.0.1.."));
+        QCOMPARE(update.fields(), QStringLiteral("127|0|0|1"));
+        QCOMPARE(QApplication::focusWidget(), update.dialog->E_IP4);
+    }
+
+    void textsFollowTheLanguageTableAndTheLayoutIsFixed() {
+        Update update;
+        for (int index = 1002; index <= 1035; ++index) {
+            update.state.LangTable.Put(index, "changed " + std::to_string(index));
+        }
+        update.dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(update.dialog.get()));
+        TFBoot& d = *update.dialog;
+        const auto changed = [](int index) { return QStringLiteral("changed %1").arg(index); };
+        QCOMPARE(d.windowTitle(), changed(1002));
+        QCOMPARE(d.L_SW_Desc->text(), changed(1003));
+        QCOMPARE(d.L_SW_Code->text(), QStringLiteral("SW40512"));
+        QCOMPARE(d.L_IP_Address->text(), changed(1006));
+        QCOMPARE(d.L_Update_Option->text(), changed(1014));
+        QCOMPARE(d.CB_Update_Options->count(), 3);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(d.CB_Update_Options->itemText(i), changed(1015 + i));
+        }
+        QCOMPARE(d.CB_Update_Option_Read_Back->text(), changed(1018));
+        QCOMPARE(d.Btn_Cancel->text(), changed(1019));
+        QCOMPARE(d.Btn_Update->text(), changed(1020));
+        QCOMPARE(d.E_IP1->toolTip(), changed(1021));
+        QCOMPARE(d.E_IP4->toolTip(), changed(1024));
+        QCOMPARE(d.CB_Update_Options->toolTip(), changed(1032));
+        QCOMPARE(d.CB_Update_Option_Read_Back->toolTip(), changed(1033));
+        QCOMPARE(d.Btn_Cancel->toolTip(), changed(1034));
+        QCOMPARE(d.Btn_Update->toolTip(), changed(1035));
+        QVERIFY(!d.CB_Update_Options->isEditable());
+
+        QCOMPARE(d.size(), QSize(449, 69 + 49 + 72 + 40));
+        QCOMPARE(sw::test::layoutProblem({d.P_Title, d.P_IP_Address, d.P_Options, d.P_Button}), QString());
+        QCOMPARE(sw::test::layoutProblem({d.L_SW_Code, d.L_SW_Desc, d.L_IP_Address, d.E_IP1, d.E_IP2, d.E_IP3,
+                                          d.E_IP4, d.L_Update_Option, d.CB_Update_Options,
+                                          d.CB_Update_Option_Read_Back, d.Btn_Cancel, d.Btn_Update}),
+                 QString());
+        QVERIFY(d.Btn_Update->x() > d.Btn_Cancel->x());
+        QVERIFY(d.Btn_Update->width() > d.Btn_Cancel->width());
+        const QSize size = d.size();
+        d.resize(size + QSize(50, 50));
+        QCOMPARE(d.size(), size);
+    }
+};
+
+QTEST_MAIN(TFBootTest)
+#include "tfboot_test.moc"
