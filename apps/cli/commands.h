@@ -10,5 +10,6 @@ int runParameters(const std::vector<std::string>& args);
 int runTree(const std::vector<std::string>& args);
 int runBuild(const std::vector<std::string>& args);
 int runDump(const std::vector<std::string>& args);
+int runCheckVersion(const std::vector<std::string>& args);
 
 } // namespace sw::cli

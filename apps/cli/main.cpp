@@ -28,6 +28,11 @@ const Command kCommands[] = {
      sw::cli::runBuild},
     {"dump", "dump FILE                                   decode and check bank1.bin or bank2.bin",
      sw::cli::runDump},
+    {"check-version",
+     "check-version [--url BASE]                  ask the version service (or BASE, e.g. "
+     "http://127.0.0.1:8080)\n"
+     "                                              whether a newer version exists: newer or not newer",
+     sw::cli::runCheckVersion},
 };
 
 void printHelp(std::ostream& out) {

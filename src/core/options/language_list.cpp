@@ -97,7 +97,7 @@ LanguagePage languagePage(const std::vector<std::string>& files, int page) {
     shown.nextVisible = page != shown.pageCount;
     for (int slot = 1; slot <= kLanguagesPerPage; ++slot) {
         if (const auto index = languageIndexOfSlot(files, page, slot)) {
-            shown.slots[static_cast<std::size_t>(slot - 1)] = files[*index];
+            shown.slotFiles[static_cast<std::size_t>(slot - 1)] = files[*index];
         }
     }
     return shown;

@@ -29,7 +29,7 @@ struct LanguagePage {
     bool previousVisible = false;
     bool nextVisible = false;
     // The file names of the six slots; an empty name is a hidden slot.
-    std::array<std::string, kLanguagesPerPage> slots;
+    std::array<std::string, kLanguagesPerPage> slotFiles;
 };
 
 LanguagePage languagePage(const std::vector<std::string>& files, int page);

@@ -16,7 +16,7 @@ void touch(const std::filesystem::path& file) {
 }
 
 std::vector<std::string> namesOf(const sw::LanguagePage& page) {
-    return {page.slots.begin(), page.slots.end()};
+    return {page.slotFiles.begin(), page.slotFiles.end()};
 }
 
 TEST(LanguageList, ListsPlainLanguageFilesSortedIgnoringCase) {
