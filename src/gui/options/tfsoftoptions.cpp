@@ -159,8 +159,9 @@ QWidget* TFSoftOptions::buildConnectionTab() {
     layout->addLayout(indented);
     auto* checkRow = new QHBoxLayout;
     checkRow->addWidget(Btn_Check_Update);
-    checkRow->addWidget(LL_Check_Update, 1);
+    checkRow->addStretch(1);
     layout->addLayout(checkRow);
+    layout->addWidget(LL_Check_Update);
     layout->addStretch(1);
     return TS_Con_Options;
 }

@@ -6,6 +6,7 @@
 #include "gui/shell/main_window.h"
 #include "gui/shell/project_dialogs.h"
 #include "support/gui/fake_message_service.h"
+#include "support/gui/layout_checks.h"
 #include "support/gui/recording_link_opener.h"
 #include "support/gui/scripted_dialogs.h"
 #include "test_support.h"
@@ -138,6 +139,23 @@ private slots:
         QCOMPARE(pictureColour(dialog.I_L[0]), QStringLiteral("#ff0000"));
         QCOMPARE(pictureColour(dialog.I_L[1]), QStringLiteral("#0000ff"));
         QVERIFY(dialog.I_L[1]->isVisible());
+    }
+
+    void layoutShowsAFullPageWithoutOverlapInAFixedSize() {
+        OptionsFixture fixture({"A", "B", "C", "D", "E", "F", "G"});
+        writePicture(fixture.dir / "DefaultFlag.bmp", Qt::blue);
+        TFSoftOptions dialog(fixture.state);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        std::vector<QWidget*> controls = {dialog.L_Sel_Lang, dialog.L_Page_Lang, dialog.Btn_Next,
+                                          dialog.Btn_OK, dialog.Btn_Cancel};
+        controls.insert(controls.end(), dialog.I_L.begin(), dialog.I_L.end());
+        controls.insert(controls.end(), dialog.L_L.begin(), dialog.L_L.end());
+        QCOMPARE(sw::test::layoutProblem(controls), QString());
+        // Slots 1 to 3 run down the left column, 4 to 6 down the right one.
+        QVERIFY(dialog.L_L[1]->mapTo(&dialog, QPoint()).y() > dialog.L_L[0]->mapTo(&dialog, QPoint()).y());
+        QVERIFY(dialog.L_L[3]->mapTo(&dialog, QPoint()).x() > dialog.L_L[2]->mapTo(&dialog, QPoint()).x());
+        QCOMPARE(dialog.size(), QSize(509, 373));
     }
 
     void answeringNoToTheLanguageQuestionChangesNothing() {
