@@ -98,7 +98,7 @@ TFMendralFirmWare::TFMendralFirmWare(const std::filesystem::path& programFolder,
     setObjectName(QStringLiteral("TFMendralFirmWare"));
     layOut();
     const SettingsSource source = startProgramState(m_state, programFolder);
-    Set_Update_Timer();
+    followUpdateOptions();
     setWindowTitle(toQString(m_state.WindowTitle));
     L_SW_Code->setText(toQString(m_state.SoftwareCode));
     L_SW_Desc->setText(toQString(m_state.SoftwareDescription));
@@ -298,10 +298,10 @@ void TFMendralFirmWare::Btn_OpzClick() {
         return;
     }
     runGuarded(this, [this] { Save_Setting(m_state); });
-    Set_Update_Timer();
+    followUpdateOptions();
 }
 
-void TFMendralFirmWare::Set_Update_Timer() {
+void TFMendralFirmWare::followUpdateOptions() {
     if (!m_state.EnableInternet || !m_state.EnableUpdateCheck) {
         Timer_Update->stop();
     } else if (!Timer_Update->isActive() && !m_updateChecker->running()) {
@@ -339,7 +339,7 @@ void TFMendralFirmWare::showUpdateCheck(bool newer) {
     m_updateChecked = true;
     Timer_Update->setInterval(m_laterUpdateChecks);
     // The options may have been turned off while the answer was on its way.
-    Set_Update_Timer();
+    followUpdateOptions();
 }
 
 void TFMendralFirmWare::LL_UpdateLinkClick(const QString& address) {

@@ -70,7 +70,7 @@ public:
     // Replaces the maker's version service for the timer and the Options dialog alike.
     void setVersionCheck(const VersionChecker::Check& check);
     // Runs the update timer exactly when both internet options are on.
-    void Set_Update_Timer();
+    void followUpdateOptions();
 
     QLabel* L_SW_Code;
     QLabel* L_SW_Desc;
