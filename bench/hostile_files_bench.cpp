@@ -45,7 +45,7 @@ private:
 std::string languageFile(std::size_t lines) {
     std::string text = "// generated\r\n";
     for (std::size_t i = 0; i < lines; ++i) {
-        text += "STR " + std::to_string(i % 1500) + "=Text " + std::to_string(i % 97) + "\r\n";
+        text += "STR " + std::to_string(i % 1500) + "=T" + std::to_string(i % 10) + "\n";
     }
     return text;
 }

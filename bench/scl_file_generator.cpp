@@ -126,4 +126,44 @@ std::string generateScd(std::size_t targetBytes) {
     return out;
 }
 
+namespace {
+
+// One IED whose logical nodes all have the type "N", filled up to targetBytes, then the templates.
+std::string hostile(const std::string& types, std::size_t targetBytes) {
+    const std::string tail = "</LDevice></Server></AccessPoint></IED><DataTypeTemplates><LNodeType id=\"N\">"
+                             "<DO name=\"d\" type=\"T0\"/></LNodeType>" +
+                             types + "</DataTypeTemplates></SCL>\n";
+    std::string out = kHeader;
+    out += "<IED name=\"H\"><AccessPoint><Server><LDevice inst=\"L\">";
+    for (int k = 1; out.size() + tail.size() < targetBytes || k == 1; ++k) {
+        out += "<LN lnClass=\"GGIO\" inst=\"" + std::to_string(k) + "\" lnType=\"N\"/>\n";
+    }
+    out += tail;
+    return out;
+}
+
+} // namespace
+
+std::string generateDoublingTypes(int levels, std::size_t targetBytes) {
+    std::string types;
+    for (int level = 0; level < levels; ++level) {
+        const std::string next = "T" + std::to_string(level + 1);
+        types += "<DOType id=\"T" + std::to_string(level) + "\"><SDO name=\"a\" type=\"" + next +
+                 "\"/><SDO name=\"b\" type=\"" + next + "\"/></DOType>\n";
+    }
+    return hostile(types, targetBytes);
+}
+
+std::string generateNameChain(int levels, std::size_t nameLength, std::size_t targetBytes) {
+    std::string types;
+    for (int level = 0; level < levels; ++level) {
+        std::string name(nameLength, 'n');
+        const std::string number = std::to_string(level);
+        name.replace(0, number.size(), number);
+        types += "<DOType id=\"T" + number + "\"><SDO name=\"" + name + "\" type=\"T" +
+                 std::to_string(level + 1) + "\"/><DA name=\"v\" bType=\"INT32\" fc=\"ST\"/></DOType>\n";
+    }
+    return hostile(types, targetBytes);
+}
+
 } // namespace sw::bench

@@ -20,4 +20,12 @@ std::string generateIcd(const IcdShape& shape, const std::string& iedName = "Big
 // An SCD whose first IED is small and whose other IEDs, all of the given total size, are only parsed.
 std::string generateScd(std::size_t targetBytes);
 
+// Hostile shapes, refused by the loader. DOTypes that double at every level (each holds two SDOs of
+// the next), under as many logical nodes as fill targetBytes.
+std::string generateDoublingTypes(int levels, std::size_t targetBytes);
+
+// One chain of DOTypes levels deep, each SDO named with nameLength bytes, under as many logical nodes
+// as fill targetBytes.
+std::string generateNameChain(int levels, std::size_t nameLength, std::size_t targetBytes);
+
 } // namespace sw::bench

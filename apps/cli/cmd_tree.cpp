@@ -105,16 +105,16 @@ struct Counts {
     std::size_t lds = 0, lns = 0, dos = 0, das = 0, dataSets = 0, members = 0;
 };
 
-void countAttributes(const std::vector<std::unique_ptr<TIEC_DA>>& list, Counts& counts) {
+void countAttributes(SclList<TIEC_DA> list, Counts& counts) {
     counts.das += list.size();
-    for (const auto& attribute : list) {
+    for (const TIEC_DA* attribute : list) {
         countAttributes(attribute->List_DA(), counts);
     }
 }
 
-void countObjects(const std::vector<std::unique_ptr<TIEC_DO>>& list, Counts& counts) {
+void countObjects(SclList<TIEC_DO> list, Counts& counts) {
     counts.dos += list.size();
-    for (const auto& object : list) {
+    for (const TIEC_DO* object : list) {
         countObjects(object->List_DO(), counts);
         countAttributes(object->List_DA(), counts);
     }

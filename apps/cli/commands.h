@@ -10,6 +10,7 @@ int runParameters(const std::vector<std::string>& args);
 int runTree(const std::vector<std::string>& args);
 int runBuild(const std::vector<std::string>& args);
 int runDump(const std::vector<std::string>& args);
+int runCheck(const std::vector<std::string>& args);
 int runCheckVersion(const std::vector<std::string>& args);
 
 } // namespace sw::cli

@@ -26,8 +26,12 @@ const Command kCommands[] = {
     {"tree", "tree [--count] FILE                         print the model of an SCL file", sw::cli::runTree},
     {"build", "build PROJECT_FOLDER [--decimal-separator , | .]   build bank1.bin and bank2.bin",
      sw::cli::runBuild},
-    {"dump", "dump FILE                                   decode and check bank1.bin or bank2.bin",
+    {"dump", "dump FILE [FILE]                            decode and check bank1.bin, bank2.bin or the pair",
      sw::cli::runDump},
+    {"check",
+     "check PROJECT_FOLDER [--decimal-separator , | .]   check a project as the dialogs' OK buttons would:\n"
+     "                                              the catalog, then OK or the first failing message",
+     sw::cli::runCheck},
     {"check-version",
      "check-version [--url BASE]                  ask the version service (or BASE, e.g. "
      "http://127.0.0.1:8080)\n"

@@ -78,4 +78,28 @@ TEST(ImageCommands, BuildErrorWritesNothing) {
     EXPECT_FALSE(std::filesystem::exists(project / "bin" / "bank2.bin"));
 }
 
+TEST(ImageCommands, DumpOfBothImagesChecksThatTheyBelongTogether) {
+    sw::test::TempDir project;
+    makeProject(project.path());
+    ASSERT_EQ(
+        sw::test::runProcess({SW_CLI_PATH, "build", project.path().string(), "--decimal-separator", ","})
+            .exitCode,
+        0);
+    const std::string bank1 = (project / "bin" / "bank1.bin").string();
+    const std::string bank2 = (project / "bin" / "bank2.bin").string();
+    const auto pair = sw::test::runProcess({SW_CLI_PATH, "dump", bank2, bank1});
+    EXPECT_EQ(pair.exitCode, 0) << pair.stdoutText;
+
+    // A variable image built for another address: the pair check names the mismatch.
+    sw::test::TempDir other;
+    std::string moved = sw::test::readFile(bank2);
+    moved[18] = 0x09; // the variable table address 0x80018 becomes 0x90018
+    sw::test::writeFile(other / "image.bin", moved);
+    const auto mismatch = sw::test::runProcess({SW_CLI_PATH, "dump", bank1, (other / "image.bin").string()});
+    EXPECT_EQ(mismatch.exitCode, 1);
+    EXPECT_NE(mismatch.stdoutText.find("do not belong together"), std::string::npos) << mismatch.stdoutText;
+
+    EXPECT_EQ(sw::test::runProcess({SW_CLI_PATH, "dump", bank1, bank1}).exitCode, 2);
+}
+
 } // namespace

@@ -53,6 +53,33 @@ TEST(CliTree, FailsWithTheErrorTextWhenTheFileCannotBeLoaded) {
     EXPECT_EQ(tree({}).exitCode, 2);
 }
 
+// A chain of types 198 levels deep under many nodes: long names are refused where they stand, and
+// names of the longest allowed size for the listing they would make; either way nothing is printed.
+TEST(CliTree, RefusesDeepChainsOfLongNamesBeforePrintingAnything) {
+    sw::test::TempDir folder;
+    for (const std::size_t nameLength : {5000u, 255u}) {
+        std::string types;
+        for (int level = 0; level < 198; ++level) {
+            types += "<DOType id='T" + std::to_string(level) + "'><SDO name='" +
+                     std::string(nameLength, 'n') + "' type='T" + std::to_string(level + 1) +
+                     "'/><DA name='v' bType='INT32'/></DOType>\n";
+        }
+        std::string nodes;
+        while (nodes.size() + types.size() < 1400u * 1024) {
+            nodes += "<LN lnClass='GGIO' inst='" + std::to_string(nodes.size()) + "' lnType='N'/>\n";
+        }
+        const auto file = folder / ("chain" + std::to_string(nameLength) + ".icd");
+        sw::test::writeFile(file, "<SCL><IED name='H'><AccessPoint><Server><LDevice inst='L'>" + nodes +
+                                      "</LDevice></Server></AccessPoint></IED><DataTypeTemplates><LNodeType "
+                                      "id='N'><DO name='d' type='T0'/></LNodeType>" +
+                                      types + "</DataTypeTemplates></SCL>");
+        const auto result = tree({file.string()});
+        EXPECT_EQ(result.exitCode, 1) << nameLength;
+        EXPECT_EQ(result.stdoutText, "");
+        EXPECT_NE(result.stderrText.find(file.string()), std::string::npos) << result.stderrText;
+    }
+}
+
 TEST(CliTree, LoadsEveryPublicSample) {
     const std::filesystem::path samples = std::filesystem::path(SW_SHARED_DIR) / "scl-samples";
     if (!std::filesystem::is_directory(samples)) {

@@ -6,10 +6,12 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <new>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace sw {
 
@@ -95,13 +97,11 @@ void removeStaleTemporaries(const std::filesystem::path& target) {
     }
 }
 
-} // namespace
-
-void writeFileAtomically(const std::filesystem::path& file, std::string_view bytes) {
-    const std::filesystem::path target = replacedFile(file);
-    removeStaleTemporaries(target);
-
-    // A file being replaced keeps its permissions; a new one gets the usual ones under the umask.
+// Writes and flushes a temporary file of the recognisable name beside `target` and returns its name;
+// removes it again on failure. It gets the mode of the file it will replace, or the usual mode under
+// the umask for a new file. `file` is the name the user knows, for messages.
+std::filesystem::path writeTemporaryFile(const std::filesystem::path& target,
+                                         const std::filesystem::path& file, std::string_view bytes) {
     struct stat existing {};
     const bool replacing = ::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
 
@@ -119,12 +119,12 @@ void writeFileAtomically(const std::filesystem::path& file, std::string_view byt
         fail("write", file, EEXIST);
     }
     Descriptor out(fd);
-    const auto abandon = [&](const char* what, int error) {
+    const auto abandon = [&](int error) {
         ::unlink(temporary.c_str());
-        fail(what, file, error);
+        fail("write", file, error);
     };
     if (replacing && ::fchmod(out.get(), existing.st_mode & 07777) != 0) {
-        abandon("write", errno);
+        abandon(errno);
     }
     const char* data = bytes.data();
     std::size_t left = bytes.size();
@@ -134,22 +134,115 @@ void writeFileAtomically(const std::filesystem::path& file, std::string_view byt
             if (errno == EINTR) {
                 continue;
             }
-            abandon("write", errno);
+            abandon(errno);
         }
         data += written;
         left -= static_cast<std::size_t>(written);
     }
     if (::fsync(out.get()) != 0 || out.close() != 0) {
-        abandon("write", errno);
+        abandon(errno);
     }
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        abandon("replace", errno);
-    }
-    // The rename itself reaches the disk with the folder.
+    return temporary;
+}
+
+// The renames themselves reach the disk with the folder.
+void syncFolderOf(const std::filesystem::path& target) {
     const auto folder = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
     Descriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (directory.get() >= 0) {
         ::fsync(directory.get());
+    }
+}
+
+// A second name for a regular file's present content, so that it can be put back after the file was
+// replaced; empty when there is no such file. A hard link costs nothing; where the file system has
+// none, the content is copied.
+std::filesystem::path keepOldContent(const std::filesystem::path& target, const std::filesystem::path& file) {
+    struct stat info {};
+    if (::lstat(target.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return {};
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        auto kept = target;
+        kept += std::string(kTemporaryMark) + randomSuffix();
+        if (::link(target.c_str(), kept.c_str()) == 0) {
+            return kept;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    return writeTemporaryFile(target, file, readFileBytes(target, std::numeric_limits<std::uint64_t>::max()));
+}
+
+} // namespace
+
+void writeFileAtomically(const std::filesystem::path& file, std::string_view bytes) {
+    const std::filesystem::path target = replacedFile(file);
+    removeStaleTemporaries(target);
+    const std::filesystem::path temporary = writeTemporaryFile(target, file, bytes);
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        fail("replace", file, error);
+    }
+    syncFolderOf(target);
+}
+
+void replaceFilesAtomically(std::span<const FileContent> files) {
+    struct Step {
+        std::filesystem::path target;
+        std::filesystem::path temporary;
+        std::filesystem::path old; // empty: there was no old file to put back
+        bool replaced = false;
+    };
+    std::vector<Step> steps;
+    steps.reserve(files.size());
+    const auto removeLeftovers = [&steps] {
+        for (const Step& step : steps) {
+            if (!step.replaced && !step.temporary.empty()) {
+                ::unlink(step.temporary.c_str());
+            }
+            if (!step.old.empty()) {
+                ::unlink(step.old.c_str());
+            }
+        }
+    };
+    try {
+        for (const FileContent& content : files) {
+            const std::filesystem::path target = replacedFile(content.file);
+            removeStaleTemporaries(target);
+            steps.push_back({target, writeTemporaryFile(target, content.file, content.bytes), {}, false});
+        }
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            steps[i].old = keepOldContent(steps[i].target, files[i].file);
+        }
+    } catch (const ConfigError&) {
+        removeLeftovers();
+        throw;
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (::rename(steps[i].temporary.c_str(), steps[i].target.c_str()) == 0) {
+            steps[i].replaced = true;
+            continue;
+        }
+        const int error = errno;
+        // Back to the old set, in reverse order.
+        for (std::size_t k = i; k-- > 0;) {
+            if (!steps[k].old.empty()) {
+                if (::rename(steps[k].old.c_str(), steps[k].target.c_str()) == 0) {
+                    steps[k].old.clear();
+                }
+            } else {
+                ::unlink(steps[k].target.c_str());
+            }
+        }
+        removeLeftovers();
+        fail("replace", files[i].file, error);
+    }
+    removeLeftovers();
+    for (const Step& step : steps) {
+        syncFolderOf(step.target);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,18 @@ std::uint64_t checkReadableFile(const std::filesystem::path& file, std::uint64_t
 
 // The name pattern of the temporaries: the target's name followed by this mark and six characters.
 inline constexpr std::string_view kTemporaryMark = ".sw-tmp-";
+
+struct FileContent {
+    std::filesystem::path file;
+    std::string_view bytes;
+};
+
+// Replaces files that belong together as a unit: every new content is written in full to a temporary
+// file beside its target and flushed before any target is replaced, and when a replacement fails the
+// targets already replaced get their old content back (or go again, if they did not exist), so the
+// files on disk are either all old or all new. Throws ConfigError naming the file and the system's
+// reason.
+void replaceFilesAtomically(std::span<const FileContent> files);
 
 // The system's description of errno, for messages.
 std::string systemReason(int errorNumber);

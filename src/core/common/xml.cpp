@@ -3,7 +3,9 @@
 #include "core/common/atomic_file.h"
 #include "core/common/build_config.h"
 #include "core/common/config_error.h"
+#include "core/common/utf8.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sstream>
@@ -58,7 +60,10 @@ void loadBuffer(pugi::xml_document& document, std::string_view bytes, const std:
     }
 }
 
-void loadFileFast(pugi::xml_document& document, const std::filesystem::path& file, std::uint64_t limit) {
+namespace {
+
+void loadInPlace(pugi::xml_document& document, const std::filesystem::path& file, std::uint64_t limit,
+                 unsigned options) {
     const auto size = static_cast<std::size_t>(checkReadableFile(file, limit));
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
@@ -88,15 +93,94 @@ void loadFileFast(pugi::xml_document& document, const std::filesystem::path& fil
         got += static_cast<std::size_t>(n);
     }
     ::close(fd);
-    const pugi::xml_parse_result result = document.load_buffer_inplace_own(buffer, got, pugi::parse_default);
+    const pugi::xml_parse_result result = document.load_buffer_inplace_own(buffer, got, options);
     if (!result) {
         // Parsing in place has rewritten the bytes; the position is counted on the file as it is.
         throwParseError(readFileBytes(file, limit), result, file.string());
     }
 }
 
+} // namespace
+
+void loadFileFast(pugi::xml_document& document, const std::filesystem::path& file, std::uint64_t limit) {
+    loadInPlace(document, file, limit, pugi::parse_default);
+}
+
+void loadFileKeepingReferences(pugi::xml_document& document, const std::filesystem::path& file,
+                               std::uint64_t limit) {
+    loadInPlace(document, file, limit, pugi::parse_default & ~pugi::parse_escapes);
+}
+
 void loadFile(pugi::xml_document& document, const std::filesystem::path& file, std::uint64_t limit) {
     loadBuffer(document, readFileBytes(file, limit), file.string());
+}
+
+namespace {
+
+// The character reference at `raw[at]` ("&#" seen), decoded like the parser does; nothing when it is
+// not a complete reference, which then stays as written. `end` is set past its ';'.
+std::optional<std::uint64_t> characterReference(std::string_view raw, std::size_t at, std::size_t& end) {
+    std::size_t i = at + 2;
+    const bool hex = i < raw.size() && raw[i] == 'x';
+    if (hex) {
+        ++i;
+    }
+    std::uint64_t value = 0;
+    const std::size_t first = i;
+    for (; i < raw.size() && raw[i] != ';'; ++i) {
+        const char c = raw[i];
+        std::uint64_t digit = 0;
+        if (c >= '0' && c <= '9') {
+            digit = static_cast<std::uint64_t>(c - '0');
+        } else if (hex && ((c | ' ') >= 'a' && (c | ' ') <= 'f')) {
+            digit = static_cast<std::uint64_t>((c | ' ') - 'a' + 10);
+        } else {
+            return std::nullopt;
+        }
+        // Saturates: anything this large names no character anyway.
+        value = std::min<std::uint64_t>(value * (hex ? 16 : 10) + digit, 0xFFFFFFFF);
+    }
+    if (i == first || i == raw.size()) {
+        return std::nullopt;
+    }
+    end = i + 1;
+    return value;
+}
+
+} // namespace
+
+std::optional<std::uint32_t> decodeReferences(std::string_view raw, std::string& out) {
+    static constexpr std::pair<std::string_view, char> kEntities[] = {
+        {"&amp;", '&'}, {"&apos;", '\''}, {"&gt;", '>'}, {"&lt;", '<'}, {"&quot;", '"'}};
+    std::size_t done = 0;
+    for (std::size_t at = raw.find('&'); at != std::string_view::npos; at = raw.find('&', at + 1)) {
+        const std::string_view rest = raw.substr(at);
+        std::size_t end = 0;
+        if (rest.size() > 1 && rest[1] == '#') {
+            const std::optional<std::uint64_t> code = characterReference(raw, at, end);
+            if (!code) {
+                continue;
+            }
+            out.append(raw.substr(done, at - done));
+            if (*code == 0 || (*code >= 0xD800 && *code <= 0xDFFF) || *code > 0x10FFFF) {
+                return static_cast<std::uint32_t>(*code);
+            }
+            utf8::append(out, static_cast<char32_t>(*code));
+        } else {
+            const auto* entity = std::find_if(std::begin(kEntities), std::end(kEntities),
+                                              [&rest](const auto& e) { return rest.starts_with(e.first); });
+            if (entity == std::end(kEntities)) {
+                continue;
+            }
+            out.append(raw.substr(done, at - done));
+            out += entity->second;
+            end = at + entity->first.size();
+        }
+        done = end;
+        at = end - 1;
+    }
+    out.append(raw.substr(done));
+    return std::nullopt;
 }
 
 pugi::xml_node firstElement(const pugi::xml_document& document) {

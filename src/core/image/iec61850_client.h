@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/access/access_file.h"
 #include "core/image/text_area.h"
 
 #include <array>
@@ -66,10 +67,6 @@ struct TDataSet {
     std::uint32_t VariableList_Add = 0;
 };
 
-// How Load_Access_List reads the file: Fastest streams the plain form the access editor writes and
-// hands anything else to the full parser; DocumentOnly always parses fully, so both can be compared.
-enum class AccessReading { Fastest, DocumentOnly };
-
 struct TIEC61850_Client {
     std::int32_t nVariable = 0;
     std::int32_t nDataSet = 0;
@@ -87,10 +84,11 @@ struct TIEC61850_Client {
     // Throws ConfigError, naming the file and the row, when the file does not parse, lacks an element
     // or attribute the image needs, or holds a data set of more than 255 members.
     void Load_Access_List(const std::filesystem::path& accessFile, std::uint32_t imageBase,
-                          char decimalSeparator, AccessReading reading = AccessReading::Fastest);
+                          char decimalSeparator);
 
-    // Whether the last Load_Access_List read the file without the full parser.
-    bool streamed() const { return m_streamed; }
+    // The same from lists already read from `accessFile` (named in the messages).
+    void Take_Access_List(const access::AccessFile& lists, const std::filesystem::path& accessFile,
+                          std::uint32_t imageBase, char decimalSeparator);
 
     // Writes the image laid out by Load_Access_List from `position` on, growing `buffer` as needed, and
     // returns the position after its last byte. Throws ConfigError, writing nothing, when the image
@@ -111,7 +109,6 @@ private:
     void layOut(std::uint32_t imageBase);
 
     std::uint64_t m_imageSize = kHeaderSize;
-    bool m_streamed = false;
 };
 
 } // namespace sw::image

@@ -1,5 +1,7 @@
 #include "core/image/image_builder.h"
 
+#include "core/shell/project_paths.h"
+
 #include "core/common/atomic_file.h"
 #include "core/image/iec61850_client.h"
 #include "core/image/parameter_block.h"
@@ -39,8 +41,11 @@ std::string_view asBytes(const std::vector<std::uint8_t>& image) {
 } // namespace
 
 void Save_Bin_Files(const BuildResult& images, const std::filesystem::path& binFolder) {
-    writeFileAtomically(binFolder / kParameterImageName, asBytes(images.bank1));
-    writeFileAtomically(binFolder / kVariableImageName, asBytes(images.bank2));
+    // The device takes the two as one: a new parameter block beside an old variable image would send
+    // it to addresses that hold something else.
+    const FileContent files[] = {{binFolder / kParameterImageName, asBytes(images.bank1)},
+                                 {binFolder / kVariableImageName, asBytes(images.bank2)}};
+    replaceFilesAtomically(files);
 }
 
 } // namespace sw

@@ -10,9 +10,6 @@ namespace sw {
 // it is built for it.
 inline constexpr std::uint32_t Image_Base = 0x80000;
 
-inline constexpr const char* kParameterImageName = "bank1.bin";
-inline constexpr const char* kVariableImageName = "bank2.bin";
-
 // The two device images as they go to the device.
 struct BuildResult {
     std::vector<std::uint8_t> bank1; // the parameter block, always 2048 bytes
@@ -26,8 +23,9 @@ struct BuildResult {
 BuildResult Build_Images(const std::filesystem::path& parGenFile, const std::filesystem::path& accessFile,
                          char decimalSeparator);
 
-// Replaces bank1.bin and bank2.bin in `binFolder`, each atomically and whole. Throws ConfigError naming
-// the file and the system's reason when one cannot be written; the folder is not created here.
+// Replaces bank1.bin and bank2.bin in `binFolder` as a pair: afterwards both are new, or, when one
+// cannot be written, both are as they were. Throws ConfigError naming the file and the system's reason;
+// the folder is not created here.
 void Save_Bin_Files(const BuildResult& images, const std::filesystem::path& binFolder);
 
 } // namespace sw

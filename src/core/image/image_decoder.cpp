@@ -35,24 +35,8 @@ std::string dotted(const std::uint8_t* at) {
 
 // The offsets of the parameter block that the project sets; every other byte is fixed.
 bool isParameterField(std::size_t offset) {
-    struct Range {
-        std::size_t first;
-        std::size_t size;
-    };
-    static constexpr Range kFields[] = {{0x028, 12},
-                                        {0x061, 1},
-                                        {0x190, 4},
-                                        {0x19C, 4},
-                                        {0x1A8, 1},
-                                        {0x1AB, 1},
-                                        {0x1AE, 1},
-                                        {0x1B1, 1},
-                                        {0x1B4, 1},
-                                        {0x1B7, 1},
-                                        {kImageAddressOffset, 4},
-                                        {kChecksumOffset, 4}};
-    for (const Range& field : kFields) {
-        if (offset >= field.first && offset < field.first + field.size) {
+    for (const ParameterField& field : kParameterFields) {
+        if (offset >= field.offset && offset < field.offset + field.size) {
             return true;
         }
     }
@@ -77,33 +61,36 @@ ImageReport decodeParameterImage(std::span<const std::uint8_t> bytes) {
     const std::uint8_t* b = bytes.data();
     auto problem = [&report](std::string text) { report.problems.push_back(std::move(text)); };
 
-    const bool gateway = getU32(b + 0x030) != 0xFFFFFFFF;
-    dump << "  IP address      " << dotted(b + 0x028) << "\n"
-         << "  subnet mask     " << dotted(b + 0x02C) << "\n"
-         << "  gateway         " << (gateway ? dotted(b + 0x030) : std::string("none")) << "\n"
+    const bool gateway = getU32(b + kGatewayOffset) != 0xFFFFFFFF;
+    dump << "  IP address      " << dotted(b + kIpAddressOffset) << "\n"
+         << "  subnet mask     " << dotted(b + kSubnetMaskOffset) << "\n"
+         << "  gateway         " << (gateway ? dotted(b + kGatewayOffset) : std::string("none")) << "\n"
          << "  serial line     "
-         << (b[0x061] == 1   ? "RS232"
-             : b[0x061] == 0 ? "RS485"
-                             : "?")
-         << " (" << int(b[0x061]) << ")\n"
-         << "  baud rate       " << getU32(b + 0x190) << "\n"
-         << "  parity          " << int(b[0x1A8]) << "\n"
-         << "  stop bits       " << int(b[0x1AE]) << "\n"
-         << "  data bits       " << int(b[0x1B4]) << "\n"
+         << (b[kSerialTypeOffset] == 1   ? "RS232"
+             : b[kSerialTypeOffset] == 0 ? "RS485"
+                                         : "?")
+         << " (" << int(b[kSerialTypeOffset]) << ")\n"
+         << "  baud rate       " << getU32(b + kBaudRateOffset) << "\n"
+         << "  parity          " << int(b[kParityOffset]) << "\n"
+         << "  stop bits       " << int(b[kStopBitsOffset]) << "\n"
+         << "  data bits       " << int(b[kDataBitsOffset]) << "\n"
          << "  image address   " << hex(getU32(b + kImageAddressOffset)) << "\n";
 
     const std::uint32_t stored = getU32(b + kChecksumOffset);
     const std::uint32_t computed = parameterChecksum(b);
     dump << "  checksum        " << stored << " (computed " << computed << ")\n";
     if (stored != computed) {
-        problem("The checksum at 0x7FC is " + std::to_string(stored) + " but the bytes before it sum to " +
-                std::to_string(computed) + ".");
+        problem("The checksum at " + hex(kChecksumOffset, 3) + " is " + std::to_string(stored) +
+                " but the bytes before it sum to " + std::to_string(computed) + ".");
     }
-    if (getU32(b + 0x190) != getU32(b + 0x19C)) {
-        problem("The two copies of the baud rate differ (" + std::to_string(getU32(b + 0x190)) +
-                " at 0x190, " + std::to_string(getU32(b + 0x19C)) + " at 0x19C).");
+    if (getU32(b + kBaudRateOffset) != getU32(b + kBaudRateCopyOffset)) {
+        problem("The two copies of the baud rate differ (" + std::to_string(getU32(b + kBaudRateOffset)) +
+                " at " + hex(kBaudRateOffset, 3) + ", " + std::to_string(getU32(b + kBaudRateCopyOffset)) +
+                " at " + hex(kBaudRateCopyOffset, 3) + ").");
     }
-    const std::pair<std::size_t, std::size_t> copies[] = {{0x1A8, 0x1AB}, {0x1AE, 0x1B1}, {0x1B4, 0x1B7}};
+    const std::pair<std::size_t, std::size_t> copies[] = {{kParityOffset, kParityCopyOffset},
+                                                          {kStopBitsOffset, kStopBitsCopyOffset},
+                                                          {kDataBitsOffset, kDataBitsCopyOffset}};
     const char* names[] = {"parity", "stop bits", "data bits"};
     for (std::size_t i = 0; i < std::size(copies); ++i) {
         if (b[copies[i].first] != b[copies[i].second]) {
@@ -112,12 +99,14 @@ ImageReport decodeParameterImage(std::span<const std::uint8_t> bytes) {
                     std::to_string(b[copies[i].second]) + " at " + hex(copies[i].second) + ").");
         }
     }
-    if (b[0x1B4] != 8) {
-        problem("The data bits at 0x1B4 are " + std::to_string(b[0x1B4]) + " instead of 8.");
+    if (b[kDataBitsOffset] != kDataBits) {
+        problem("The data bits at " + hex(kDataBitsOffset, 3) + " are " + std::to_string(b[kDataBitsOffset]) +
+                " instead of " + std::to_string(kDataBits) + ".");
     }
     if (getU32(b + kImageAddressOffset) != Image_Base) {
-        problem("The image address at 0x5EC is " + hex(getU32(b + kImageAddressOffset)) + " instead of " +
-                hex(Image_Base) + ", where bank2.bin is sent.");
+        problem("The image address at " + hex(kImageAddressOffset, 3) + " is " +
+                hex(getU32(b + kImageAddressOffset)) + " instead of " + hex(Image_Base) +
+                ", where bank2.bin is sent.");
     }
     const ParameterBytes& defaults = defaultParameterBlock();
     std::size_t differing = 0;
@@ -362,6 +351,24 @@ ImageReport decodeVariableImage(std::span<const std::uint8_t> bytes, std::uint32
     checker.run();
     report.dump = checker.dump();
     return report;
+}
+
+std::vector<std::string> checkImagePair(std::span<const std::uint8_t> bank1,
+                                        std::span<const std::uint8_t> bank2) {
+    std::vector<std::string> problems;
+    if (bank1.size() < kImageAddressOffset + 4 || bank2.size() < kHeaderSize) {
+        return problems;
+    }
+    const std::uint32_t sentTo = getU32(bank1.data() + kImageAddressOffset);
+    const std::uint32_t variableTable = getU32(bank2.data() + 16);
+    if (variableTable != std::uint64_t{sentTo} + kHeaderSize) {
+        problems.push_back(
+            "The two images do not belong together: the parameter block sends the variable image to " +
+            hex(sentTo) + ", but its variable table address " + hex(variableTable) +
+            " is that of an image built for " + hex(static_cast<std::uint32_t>(variableTable - kHeaderSize)) +
+            ".");
+    }
+    return problems;
 }
 
 ImageReport decodeImageFile(const std::filesystem::path& file) {

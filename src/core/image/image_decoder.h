@@ -25,6 +25,12 @@ struct ImageReport {
 ImageReport decodeParameterImage(std::span<const std::uint8_t> bytes);
 ImageReport decodeVariableImage(std::span<const std::uint8_t> bytes, std::uint32_t imageBase = Image_Base);
 
+// What the two images share must agree: the variable image is built for the address the parameter
+// block sends it to. One sentence per mismatch; images too short to hold the fields are left to their
+// own reports.
+std::vector<std::string> checkImagePair(std::span<const std::uint8_t> bank1,
+                                        std::span<const std::uint8_t> bank2);
+
 // Decodes a file as the parameter block when it is named bank1*, as the variable image when it is named
 // bank2*, otherwise by its size (2048 bytes: the parameter block). Throws ConfigError when it cannot
 // be read.

@@ -15,20 +15,6 @@ namespace sw::image {
 
 namespace {
 
-constexpr std::size_t kIpAddressOffset = 0x028;
-constexpr std::size_t kSubnetMaskOffset = 0x02C;
-constexpr std::size_t kGatewayOffset = 0x030;
-constexpr std::size_t kSerialTypeOffset = 0x061;
-constexpr std::size_t kBaudRateOffset = 0x190;
-constexpr std::size_t kBaudRateCopyOffset = 0x19C;
-constexpr std::size_t kParityOffset = 0x1A8;
-constexpr std::size_t kParityCopyOffset = 0x1AB;
-constexpr std::size_t kStopBitsOffset = 0x1AE;
-constexpr std::size_t kStopBitsCopyOffset = 0x1B1;
-constexpr std::size_t kDataBitsOffset = 0x1B4;
-constexpr std::size_t kDataBitsCopyOffset = 0x1B7;
-constexpr std::uint8_t kDataBits = 8;
-
 constexpr std::uint32_t kBaudRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 constexpr std::uint32_t kBaudRateOutOfTable = 9600;
 
@@ -42,7 +28,7 @@ ParameterBytes makeDefaultBlock() {
     putU16(&block[0x034], 10000);
     putU16(&block[0x036], 10001);
     putU16(&block[0x038], 10001);
-    std::fill(block.begin() + 0x1B4, block.begin() + 0x1BC, kDataBits);
+    std::fill(block.begin() + kDataBitsOffset, block.begin() + kDataBitsOffset + 8, kDataBits);
     return block;
 }
 

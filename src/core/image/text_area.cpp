@@ -1,7 +1,7 @@
 #include "core/image/text_area.h"
 
 #include "core/common/config_error.h"
-#include "core/image/image_text.h"
+#include "core/common/utf8.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -11,12 +11,12 @@
 
 namespace sw::image {
 
-ImageString TextArea::append(const char* utf8, std::size_t size) {
+ImageString TextArea::append(const char* text, std::size_t size) {
     if (m_capacity - m_size <= size) {
         grow(size + 1);
     }
     const std::size_t start = m_size;
-    std::memcpy(m_bytes.get() + start, utf8, size);
+    std::memcpy(m_bytes.get() + start, text, size);
     m_bytes[start + size] = 0;
     m_size = start + size + 1;
     // Whether any byte is outside ASCII, a word at a time.
@@ -24,21 +24,21 @@ ImageString TextArea::append(const char* utf8, std::size_t size) {
     std::size_t i = 0;
     for (; i + 8 <= size; i += 8) {
         std::uint64_t word;
-        std::memcpy(&word, utf8 + i, 8);
+        std::memcpy(&word, text + i, 8);
         seen |= word;
     }
     for (; i < size; ++i) {
-        seen |= static_cast<unsigned char>(utf8[i]);
+        seen |= static_cast<unsigned char>(text[i]);
     }
     if ((seen & 0x8080808080808080ULL) != 0) {
-        return appendConverted(start, {utf8, size});
+        return appendConverted(start, {text, size});
     }
     return {start, size};
 }
 
-ImageString TextArea::appendConverted(std::size_t start, std::string_view utf8) {
+ImageString TextArea::appendConverted(std::size_t start, std::string_view text) {
     // One byte per UTF-16 unit never takes more room than the UTF-8 bytes already copied.
-    const std::u16string units = toUtf16(utf8);
+    const std::u16string units = utf8::toUtf16(text);
     for (char16_t unit : units) {
         // The device keeps the low byte of each unit; a zero there would end the text early and shift
         // every text after it.

@@ -19,10 +19,10 @@ struct ImageString {
 // is never zero-filled first.
 class TextArea {
 public:
-    // Appends a UTF-8 text of `size` bytes (`utf8[size]` is its terminating zero) in image form. Throws
+    // Appends a UTF-8 text of `size` bytes (`text[size]` is its terminating zero) in image form. Throws
     // ConfigError ("holds the character ...") for a character whose image byte would be zero; nothing is
     // appended then.
-    ImageString append(const char* utf8, std::size_t size);
+    ImageString append(const char* text, std::size_t size);
 
     void clear() { m_size = 0; }
     std::size_t size() const { return m_size; }
@@ -31,7 +31,7 @@ public:
 
 private:
     void grow(std::size_t needed);
-    ImageString appendConverted(std::size_t start, std::string_view utf8);
+    ImageString appendConverted(std::size_t start, std::string_view text);
 
     std::unique_ptr<char[]> m_bytes;
     std::size_t m_size = 0;

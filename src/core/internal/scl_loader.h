@@ -51,13 +51,21 @@ private:
     void Decode_DataSet(TIEC_DataSet& dataSet, pugi::xml_node element);
     const TIEC_DA* resolveMember(pugi::xml_node fcda);
 
-    template <class T> std::unique_ptr<T> create(SclObject& parent, std::size_t index, std::size_t depth);
+    // Counts what the IED's logical nodes expand into and refuses the file before anything is built
+    // when that breaks a limit or is out of all proportion to the file's size.
+    void checkExpansion(pugi::xml_node server);
+    [[noreturn]] void tooDeep() const;
+    [[noreturn]] void tooManyObjects() const;
+
+    template <class T> T* create(SclObject& parent, std::size_t index, std::size_t depth);
+    // Room for up to capacity entries in the device's arena; the list is cut to what was filled.
+    template <class T> std::span<T*> reserveList(std::size_t capacity);
     const std::string* pooled(pugi::xml_node element, const char* attribute);
 
     TIEC_Device& m_device;
     StringPool& m_pool;
     SclLoadLimits m_limits;
-    std::string m_displayName;
+    SclSource m_source;
     std::unique_ptr<TemplateIndex> m_templates;
     FirstMatchIndex m_firstMatch;
     FirstMatchIndex m_dataSetByName; // scoped by node, like data objects, so kept apart

@@ -2,6 +2,8 @@
 
 #include <pugixml.hpp>
 
+#include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,6 +15,32 @@ namespace sw {
 class StringPool;
 struct DoTypeTemplate;
 struct DaTypeTemplate;
+
+// Where the loader's input comes from: named in every error, and read again to place an element by
+// line and column when one is refused.
+struct SclSource {
+    // No name, instance, class, type id or other reference of an SCL file is longer.
+    static constexpr std::size_t kMaxNameLength = 255;
+
+    std::string displayName;
+    std::filesystem::path file; // set when the bytes came from a file
+    std::string_view bytes;     // set when the bytes were handed over
+    std::size_t size = 0;
+
+    // The attribute's value, or empty when it is missing; throws ConfigError naming the file, the
+    // element's line and column and the attribute when the value is longer than kMaxNameLength.
+    std::string_view name(pugi::xml_node element, const char* attribute) const;
+    // "line L, column C" of the element's start.
+    std::string position(pugi::xml_node element) const;
+};
+
+// What a type expands into below the object that has it: objects, the text of their references
+// (counted from the owner's reference on) and basic types, and the number of levels.
+struct Expansion {
+    std::uint64_t objects = 0;
+    std::uint64_t text = 0;
+    std::size_t height = 0;
+};
 
 // A DA of a DOType or a BDA of a DAType, read once from the file.
 struct AttributeTemplate {
@@ -37,24 +65,36 @@ struct ObjectTemplate {
 // children of all of them.
 struct LNodeTypeTemplate {
     std::vector<ObjectTemplate> dataObjects;
+    bool counted = false;
+    Expansion expansion;
+};
+
+// The expansion of a type depends on the types of its kind on the path above it only when the type lies
+// on a cycle of types: its expansion then leaves out, as a repetition, the type itself or one above it.
+// Any other type is counted once and its expansion kept.
+struct ExpansionMemo {
+    bool onPath = false;       // being expanded above the current object
+    std::size_t pathIndex = 0; // its position on that path while onPath
+    bool counted = false;
+    Expansion expansion;
 };
 
 struct DoTypeTemplate {
     std::vector<ObjectTemplate> subObjects;
     std::vector<AttributeTemplate> attributes;
-    bool onPath = false; // being expanded above the current object
+    ExpansionMemo memo;
 };
 
 struct DaTypeTemplate {
     std::vector<AttributeTemplate> attributes;
-    bool onPath = false;
+    ExpansionMemo memo;
 };
 
 // The DataTypeTemplates section indexed by id once per file. A type is read from the document the
 // first time an object asks for it, so the types of IEDs that are not modelled cost only the index.
 class TemplateIndex {
 public:
-    TemplateIndex(pugi::xml_node templates, StringPool& pool);
+    TemplateIndex(pugi::xml_node templates, StringPool& pool, const SclSource& source);
 
     LNodeTypeTemplate* lNodeType(std::string_view id);
     DoTypeTemplate* doType(std::string_view id);
@@ -63,7 +103,19 @@ public:
     DoTypeTemplate* resolve(ObjectTemplate& object);
     DaTypeTemplate* resolve(AttributeTemplate& attribute);
 
+    // What a logical node of that type expands into below itself, counted from the types without
+    // building anything, as the loader would build it (repeated types left out). Counting stops at
+    // maxDepth levels (the height then exceeds maxDepth) and after maxObjects objects (the count then
+    // exceeds maxObjects), so it costs little whatever the file.
+    Expansion countLNodeType(LNodeTypeTemplate& type, std::size_t maxDepth, std::uint64_t maxObjects);
+
 private:
+    // Lowers dependsOn to the lowest path index of a type that was left out below as a repetition.
+    Expansion countDo(DoTypeTemplate& type, std::size_t depth, std::size_t& dependsOn);
+    Expansion countDa(DaTypeTemplate& type, std::size_t depth, std::size_t& dependsOn);
+    // Accounts for one more child below an object at that depth; false when counting must stop.
+    bool step(Expansion& total, std::size_t depth);
+
     template <class T> struct Entry {
         std::vector<pugi::xml_node> elements;
         std::unique_ptr<T> compiled;
@@ -79,7 +131,13 @@ private:
     ObjectTemplate objectOf(pugi::xml_node element);
 
     StringPool& m_pool;
+    const SclSource& m_source;
     const std::string* m_enum;
+    std::size_t m_maxDepth = 0;
+    std::uint64_t m_stepLimit = 0;
+    std::uint64_t m_steps = 0;
+    std::size_t m_doPath = 0;
+    std::size_t m_daPath = 0;
     Index<LNodeTypeTemplate> m_lNodeTypes;
     Index<DoTypeTemplate> m_doTypes;
     Index<DaTypeTemplate> m_daTypes;

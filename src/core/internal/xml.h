@@ -22,6 +22,18 @@ void loadBuffer(pugi::xml_document& document, std::string_view bytes, const std:
 // as loadFile.
 void loadFileFast(pugi::xml_document& document, const std::filesystem::path& file, std::uint64_t limit);
 
+// The same in-place parse, but attribute values keep their entity and character references as
+// written, for a reader that decodes them with decodeReferences and so can refuse, naming the
+// attribute, a reference to a character that no text may hold.
+void loadFileKeepingReferences(pugi::xml_document& document, const std::filesystem::path& file,
+                               std::uint64_t limit);
+
+// Appends `raw`, an attribute value as loadFileKeepingReferences leaves it, with its references
+// decoded exactly as the parser would decode them. Returns the code point of the first character
+// reference that names no character a text can hold (U+0000, a surrogate, past U+10FFFF; larger
+// values come back as 0xFFFFFFFF), leaving `out` partly appended; nothing when all is well.
+std::optional<std::uint32_t> decodeReferences(std::string_view raw, std::string& out);
+
 // The document's root: its first top-level element. A declaration, comment, processing instruction or
 // document type in front of it, as hand-edited and tool-written files have, is passed over.
 pugi::xml_node firstElement(const pugi::xml_document& document);

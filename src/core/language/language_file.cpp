@@ -3,6 +3,7 @@
 #include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
 #include "core/common/numbers.h"
+#include "core/common/utf8.h"
 #include "core/language/builtin_texts.h"
 
 #include <array>
@@ -15,98 +16,6 @@ namespace {
 
 constexpr std::string_view kPilcrow = "\xC2\xB6";
 constexpr std::string_view kCommentMark = "/#/";
-constexpr char32_t kReplacement = 0xFFFD;
-
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// Length of the well-formed UTF-8 sequence at pos, or 0 when the bytes there are not one
-// (overlong forms, surrogates and values beyond U+10FFFF included).
-std::size_t utf8SequenceLength(std::string_view s, std::size_t pos) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char lead = byte(pos);
-    if (lead < 0x80) {
-        return 1;
-    }
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) {
-            low = 0xA0;
-        } else if (lead == 0xED) {
-            high = 0x9F;
-        }
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) {
-            low = 0x90;
-        } else if (lead == 0xF4) {
-            high = 0x8F;
-        }
-    } else {
-        return 0;
-    }
-    if (pos + length > s.size()) {
-        return 0;
-    }
-    if (byte(pos + 1) < low || byte(pos + 1) > high) {
-        return 0;
-    }
-    for (std::size_t i = 2; i < length; ++i) {
-        if (byte(pos + i) < 0x80 || byte(pos + i) > 0xBF) {
-            return 0;
-        }
-    }
-    return length;
-}
-
-bool isValidUtf8(std::string_view s) {
-    for (std::size_t pos = 0; pos < s.size();) {
-        const std::size_t length = utf8SequenceLength(s, pos);
-        if (length == 0) {
-            return false;
-        }
-        pos += length;
-    }
-    return true;
-}
-
-// A file that claims UTF-8 may still hold stray bytes; they become U+FFFD so that the table only
-// ever carries valid UTF-8 to the windows.
-std::string repairUtf8(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    for (std::size_t pos = 0; pos < s.size();) {
-        const std::size_t length = utf8SequenceLength(s, pos);
-        if (length == 0) {
-            appendUtf8(out, kReplacement);
-            ++pos;
-        } else {
-            out.append(s.substr(pos, length));
-            pos += length;
-        }
-    }
-    return out;
-}
 
 std::string decodeUtf16(std::string_view bytes, bool bigEndian) {
     const auto unitAt = [&](std::size_t i) {
@@ -123,15 +32,15 @@ std::string decodeUtf16(std::string_view bytes, bool bigEndian) {
         if (unit >= 0xD800 && unit <= 0xDBFF && i + 2 < end) {
             const char16_t next = unitAt(i + 2);
             if (next >= 0xDC00 && next <= 0xDFFF) {
-                appendUtf8(out, 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (next - 0xDC00));
+                utf8::append(out, 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (next - 0xDC00));
                 i += 2;
                 continue;
             }
         }
         if (unit >= 0xD800 && unit <= 0xDFFF) {
-            appendUtf8(out, kReplacement);
+            utf8::append(out, utf8::kReplacement);
         } else {
-            appendUtf8(out, unit);
+            utf8::append(out, unit);
         }
     }
     return out;
@@ -150,9 +59,9 @@ std::string decodeWindows1252(std::string_view bytes) {
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte >= 0x80 && byte <= 0x9F) {
-            appendUtf8(out, kWindows1252High[byte - 0x80]);
+            utf8::append(out, kWindows1252High[byte - 0x80]);
         } else {
-            appendUtf8(out, byte);
+            utf8::append(out, byte);
         }
     }
     return out;
@@ -206,7 +115,7 @@ bool isPlainName(const std::string& name) {
 
 std::string decodeLanguageText(std::string_view bytes) {
     if (bytes.starts_with("\xEF\xBB\xBF")) {
-        return repairUtf8(bytes.substr(3));
+        return utf8::repair(bytes.substr(3));
     }
     if (bytes.starts_with("\xFF\xFE")) {
         return decodeUtf16(bytes.substr(2), false);
@@ -214,7 +123,7 @@ std::string decodeLanguageText(std::string_view bytes) {
     if (bytes.starts_with("\xFE\xFF")) {
         return decodeUtf16(bytes.substr(2), true);
     }
-    if (isValidUtf8(bytes)) {
+    if (utf8::isValid(bytes)) {
         return std::string(bytes);
     }
     return decodeWindows1252(bytes);

@@ -5,6 +5,8 @@
 #include "core/internal/xml.h"
 #include "core/scl/string_pool.h"
 
+#include <algorithm>
+#include <new>
 #include <system_error>
 
 namespace sw {
@@ -30,12 +32,32 @@ template <class Visit> void forEachChild(pugi::xml_node parent, std::string_view
     }
 }
 
+std::size_t countChildren(pugi::xml_node parent, std::string_view name) {
+    std::size_t count = 0;
+    forEachChild(parent, name, [&count](pugi::xml_node) { ++count; });
+    return count;
+}
+
+std::uint64_t add(std::uint64_t a, std::uint64_t b) {
+    std::uint64_t sum = 0;
+    return __builtin_add_overflow(a, b, &sum) ? UINT64_MAX : sum;
+}
+
+std::uint64_t multiply(std::uint64_t a, std::uint64_t b) {
+    std::uint64_t product = 0;
+    return __builtin_mul_overflow(a, b, &product) ? UINT64_MAX : product;
+}
+
+// Small files get a fixed allowance, so that a tiny file with a few rich types is never refused.
+constexpr std::uint64_t kMinObjectAllowance = 100'000;
+constexpr std::uint64_t kMinTextAllowance = 16u * 1024 * 1024;
+
 bool isLogicalNode(pugi::xml_node node) {
     return node.type() == pugi::node_element && (hasLocalName(node, "LN0") || hasLocalName(node, "LN"));
 }
 
-template <class Visit> bool eachDoPreOrder(const std::vector<std::unique_ptr<TIEC_DO>>& list, Visit& visit) {
-    for (const auto& object : list) {
+template <class Visit> bool eachDoPreOrder(SclList<TIEC_DO> list, Visit& visit) {
+    for (const TIEC_DO* object : list) {
         if (!visit(*object) || !eachDoPreOrder(object->List_DO(), visit)) {
             return false;
         }
@@ -43,8 +65,8 @@ template <class Visit> bool eachDoPreOrder(const std::vector<std::unique_ptr<TIE
     return true;
 }
 
-template <class Visit> bool eachDaPreOrder(const std::vector<std::unique_ptr<TIEC_DA>>& list, Visit& visit) {
-    for (const auto& attribute : list) {
+template <class Visit> bool eachDaPreOrder(SclList<TIEC_DA> list, Visit& visit) {
+    for (const TIEC_DA* attribute : list) {
         if (!visit(*attribute) || !eachDaPreOrder(attribute->List_DA(), visit)) {
             return false;
         }
@@ -89,18 +111,23 @@ SclLoader::SclLoader(TIEC_Device& device, const SclLoadLimits& limits)
 SclLoader::~SclLoader() = default;
 
 void SclLoader::Decode_Device(const std::filesystem::path& file) {
-    m_displayName = file.string();
+    m_source.displayName = file.string();
+    m_source.file = file;
     std::error_code error;
     if (!std::filesystem::exists(file, error) && !error) {
         return;
     }
     pugi::xml_document document;
     xml::loadFileFast(document, file, limits::kSclFile);
+    const auto size = std::filesystem::file_size(file, error);
+    m_source.size = error ? 0 : static_cast<std::size_t>(size);
     decodeDocument(document);
 }
 
 void SclLoader::Decode_Buffer(std::string_view bytes, const std::string& displayName) {
-    m_displayName = displayName;
+    m_source.displayName = displayName;
+    m_source.bytes = bytes;
+    m_source.size = bytes.size();
     pugi::xml_document document;
     xml::loadBuffer(document, bytes, displayName);
     decodeDocument(document);
@@ -118,13 +145,16 @@ void SclLoader::decodeDocument(const pugi::xml_document& document) {
     if (!server) {
         return;
     }
-    m_templates = std::make_unique<TemplateIndex>(templates, m_pool);
+    m_templates = std::make_unique<TemplateIndex>(templates, m_pool, m_source);
+    checkExpansion(server);
 
     auto& lDevices = m_device.m_listLDevice;
+    lDevices = reserveList<TIEC_LDevice>(countChildren(server, "LDevice"));
+    std::size_t count = 0;
     forEachChild(server, "LDevice", [&](pugi::xml_node element) {
-        auto ld = create<TIEC_LDevice>(m_device, lDevices.size(), 0);
+        TIEC_LDevice* ld = create<TIEC_LDevice>(m_device, count, 0);
         Decode_LDevice(*ld, element, false);
-        lDevices.push_back(std::move(ld));
+        lDevices[count++] = ld;
     });
     std::size_t k = 0;
     forEachChild(server, "LDevice", [&](pugi::xml_node element) {
@@ -135,18 +165,90 @@ void SclLoader::decodeDocument(const pugi::xml_document& document) {
     });
 }
 
+void SclLoader::checkExpansion(pugi::xml_node server) {
+    const std::uint64_t fileBytes = m_source.size;
+    const std::uint64_t objectLimit = std::min<std::uint64_t>(
+        m_limits.maxObjects, std::max(kMinObjectAllowance, multiply(m_limits.objectsPerFileByte, fileBytes)));
+    const std::uint64_t textLimit =
+        std::max(kMinTextAllowance, multiply(m_limits.textPerFileByte, fileBytes));
+    const std::size_t iedName = m_device.m_name->size();
+    std::uint64_t objects = 0;
+    std::uint64_t text = 0;
+    forEachChild(server, "LDevice", [&](pugi::xml_node ld) {
+        const std::size_t ldReference = iedName + m_source.name(ld, "inst").size();
+        objects = add(objects, 1);
+        text = add(text, ldReference);
+        for (pugi::xml_node ln = ld.first_child(); ln; ln = ln.next_sibling()) {
+            if (!isLogicalNode(ln)) {
+                continue;
+            }
+            const std::size_t lnReference = ldReference + 1 + m_source.name(ln, "prefix").size() +
+                                            m_source.name(ln, "lnClass").size() +
+                                            m_source.name(ln, "inst").size();
+            Expansion below;
+            const std::string_view lnType = m_source.name(ln, "lnType");
+            LNodeTypeTemplate* type = lnType.empty() ? nullptr : m_templates->lNodeType(lnType);
+            if (type != nullptr) {
+                below = m_templates->countLNodeType(*type, m_limits.maxDepth, objectLimit);
+            }
+            if (below.height > m_limits.maxDepth) {
+                tooDeep();
+            }
+            const std::uint64_t nodeObjects = add(1, below.objects);
+            objects = add(objects, nodeObjects);
+            text = add(text, add(multiply(lnReference, nodeObjects), below.text));
+        }
+    });
+    if (objects > objectLimit && objectLimit == m_limits.maxObjects) {
+        tooManyObjects();
+    }
+    const std::string size = std::to_string(fileBytes) + " bytes";
+    if (objects > objectLimit) {
+        throw ConfigError(
+            "The file \"" + m_source.displayName + "\" is refused: its data types expand into " +
+            (objects == UINT64_MAX ? "more than " + std::to_string(objectLimit) : std::to_string(objects)) +
+            " model objects, out of all proportion to its " + size + ".");
+    }
+    if (text > textLimit) {
+        throw ConfigError(
+            "The file \"" + m_source.displayName + "\" is refused: the references of its " +
+            std::to_string(objects) + " model objects add up to " +
+            (text == UINT64_MAX ? "more than " + std::to_string(textLimit) : std::to_string(text)) +
+            " bytes, out of all proportion to its " + size + ".");
+    }
+}
+
+void SclLoader::tooDeep() const {
+    throw ConfigError("The file \"" + m_source.displayName + "\" nests its data types deeper than " +
+                      std::to_string(m_limits.maxDepth) + " levels.");
+}
+
+void SclLoader::tooManyObjects() const {
+    throw ConfigError("The file \"" + m_source.displayName + "\" expands into more than " +
+                      std::to_string(m_limits.maxObjects) + " model objects.");
+}
+
 void SclLoader::Decode_LDevice(TIEC_LDevice& ld, pugi::xml_node element, bool DataSetSearch) {
     ld.m_name = pooled(element, "inst");
     auto& nodes = ld.m_listLN;
+    if (!DataSetSearch) {
+        std::size_t count = 0;
+        for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+            if (isLogicalNode(child)) {
+                ++count;
+            }
+        }
+        nodes = reserveList<TIEC_LN>(count);
+    }
     std::size_t k = 0;
     for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
         if (!isLogicalNode(child)) {
             continue;
         }
         if (!DataSetSearch) {
-            auto ln = create<TIEC_LN>(ld, nodes.size(), 0);
+            TIEC_LN* ln = create<TIEC_LN>(ld, k, 0);
             Decode_LN(*ln, child);
-            nodes.push_back(std::move(ln));
+            nodes[k] = ln;
         } else if (k < nodes.size()) {
             Decode_LN_DataSet(*nodes[k], child);
         }
@@ -166,11 +268,12 @@ void SclLoader::Decode_LN(TIEC_LN& ln, pugi::xml_node element) {
     if (type == nullptr) {
         return;
     }
-    ln.m_listDO.reserve(type->dataObjects.size());
+    ln.m_listDO = reserveList<TIEC_DO>(type->dataObjects.size());
+    std::size_t count = 0;
     for (ObjectTemplate& dataObject : type->dataObjects) {
-        auto object = create<TIEC_DO>(ln, ln.m_listDO.size(), 1);
+        TIEC_DO* object = create<TIEC_DO>(ln, count, 1);
         Decode_DO(*object, dataObject, 1);
-        ln.m_listDO.push_back(std::move(object));
+        ln.m_listDO[count++] = object;
     }
 }
 
@@ -181,24 +284,27 @@ void SclLoader::Decode_DO(TIEC_DO& object, ObjectTemplate& element, std::size_t 
         return;
     }
     // A sub-data object whose type is already being expanded above would repeat forever: left out.
-    type->onPath = true;
-    object.m_listDO.reserve(type->subObjects.size());
+    type->memo.onPath = true;
+    std::span<TIEC_DO*> subObjects = reserveList<TIEC_DO>(type->subObjects.size());
+    std::size_t count = 0;
     for (ObjectTemplate& sub : type->subObjects) {
         const DoTypeTemplate* subType = m_templates->resolve(sub);
-        if (subType != nullptr && subType->onPath) {
+        if (subType != nullptr && subType->memo.onPath) {
             continue;
         }
-        auto child = create<TIEC_DO>(object, object.m_listDO.size(), depth + 1);
+        TIEC_DO* child = create<TIEC_DO>(object, count, depth + 1);
         Decode_DO(*child, sub, depth + 1);
-        object.m_listDO.push_back(std::move(child));
+        subObjects[count++] = child;
     }
-    object.m_listDA.reserve(type->attributes.size());
+    object.m_listDO = subObjects.first(count);
+    object.m_listDA = reserveList<TIEC_DA>(type->attributes.size());
+    count = 0;
     for (AttributeTemplate& attributeElement : type->attributes) {
-        auto child = create<TIEC_DA>(object, object.m_listDA.size(), depth + 1);
+        TIEC_DA* child = create<TIEC_DA>(object, count, depth + 1);
         Decode_DA(*child, attributeElement, StringPool::empty(), depth + 1);
-        object.m_listDA.push_back(std::move(child));
+        object.m_listDA[count++] = child;
     }
-    type->onPath = false;
+    type->memo.onPath = false;
 }
 
 void SclLoader::Decode_DA(TIEC_DA& attribute, AttributeTemplate& element, const std::string* FC_Father,
@@ -210,18 +316,20 @@ void SclLoader::Decode_DA(TIEC_DA& attribute, AttributeTemplate& element, const 
     if (type == nullptr) {
         return;
     }
-    type->onPath = true;
-    attribute.m_listDA.reserve(type->attributes.size());
+    type->memo.onPath = true;
+    std::span<TIEC_DA*> subAttributes = reserveList<TIEC_DA>(type->attributes.size());
+    std::size_t count = 0;
     for (AttributeTemplate& sub : type->attributes) {
         const DaTypeTemplate* subType = m_templates->resolve(sub);
-        if (subType != nullptr && subType->onPath) {
+        if (subType != nullptr && subType->memo.onPath) {
             continue;
         }
-        auto child = create<TIEC_DA>(attribute, attribute.m_listDA.size(), depth + 1);
+        TIEC_DA* child = create<TIEC_DA>(attribute, count, depth + 1);
         Decode_DA(*child, sub, attribute.m_fc, depth + 1);
-        attribute.m_listDA.push_back(std::move(child));
+        subAttributes[count++] = child;
     }
-    type->onPath = false;
+    attribute.m_listDA = subAttributes.first(count);
+    type->memo.onPath = false;
 }
 
 void SclLoader::Decode_LN_DataSet(TIEC_LN& ln, pugi::xml_node element) {
@@ -229,17 +337,19 @@ void SclLoader::Decode_LN_DataSet(TIEC_LN& ln, pugi::xml_node element) {
     if (*element.attribute("lnType").value() == '\0') {
         return;
     }
+    ln.m_listDataSet = reserveList<TIEC_DataSet>(countChildren(element, "DataSet"));
+    std::size_t count = 0;
     forEachChild(element, "DataSet", [&](pugi::xml_node dataSetElement) {
-        auto dataSet = create<TIEC_DataSet>(ln, ln.m_listDataSet.size(), 0);
+        TIEC_DataSet* dataSet = create<TIEC_DataSet>(ln, count, 0);
         Decode_DataSet(*dataSet, dataSetElement);
-        ln.m_listDataSet.push_back(std::move(dataSet));
+        ln.m_listDataSet[count++] = dataSet;
     });
     forEachChild(element, "GSEControl", [&](pugi::xml_node control) { Decode_LN_Goose(ln, control); });
 }
 
 void SclLoader::Decode_LN_Goose(TIEC_LN& ln, pugi::xml_node element) {
-    const std::string_view name = element.attribute("name").value();
-    const std::string_view dataSetName = element.attribute("datSet").value();
+    const std::string_view name = m_source.name(element, "name");
+    const std::string_view dataSetName = m_source.name(element, "datSet");
     if (name.empty() || dataSetName.empty()) {
         return;
     }
@@ -251,7 +361,7 @@ void SclLoader::Decode_LN_Goose(TIEC_LN& ln, pugi::xml_node element) {
     const TIEC_DataSet* dataSet = m_dataSetByName.find<TIEC_DataSet>(
         &ln, key,
         [&ln](auto visit) {
-            for (const auto& each : ln.m_listDataSet) {
+            for (const TIEC_DataSet* each : ln.m_listDataSet) {
                 if (!visit(*each)) {
                     return false;
                 }
@@ -266,18 +376,21 @@ void SclLoader::Decode_LN_Goose(TIEC_LN& ln, pugi::xml_node element) {
 
 void SclLoader::Decode_DataSet(TIEC_DataSet& dataSet, pugi::xml_node element) {
     dataSet.m_name = pooled(element, "name");
+    std::span<const TIEC_DA*> members = reserveList<const TIEC_DA>(countChildren(element, "FCDA"));
+    std::size_t count = 0;
     forEachChild(element, "FCDA", [&](pugi::xml_node fcda) {
         if (const TIEC_DA* member = resolveMember(fcda)) {
-            dataSet.m_listDA.push_back(member);
+            members[count++] = member;
         }
     });
+    dataSet.m_listDA = members.first(count);
 }
 
 const TIEC_DA* SclLoader::resolveMember(pugi::xml_node fcda) {
     // A text missing from the pool names no object of the model; an empty one names none either.
     auto key = [this, fcda](const char* attribute) -> const std::string* {
-        const char* text = fcda.attribute(attribute).value();
-        return *text == '\0' ? nullptr : m_pool.find(text);
+        const std::string_view text = m_source.name(fcda, attribute);
+        return text.empty() ? nullptr : m_pool.find(text);
     };
     const std::string* ldInst = key("ldInst");
     const std::string* lnClass = key("lnClass");
@@ -290,7 +403,7 @@ const TIEC_DA* SclLoader::resolveMember(pugi::xml_node fcda) {
     const TIEC_LDevice* ld = m_firstMatch.find<TIEC_LDevice>(
         &m_device, ldInst,
         [&lDevices](auto visit) {
-            for (const auto& each : lDevices) {
+            for (const TIEC_LDevice* each : lDevices) {
                 if (!visit(*each)) {
                     return false;
                 }
@@ -304,7 +417,7 @@ const TIEC_DA* SclLoader::resolveMember(pugi::xml_node fcda) {
     const TIEC_LN* ln = m_firstMatch.find<TIEC_LN>(
         ld, lnClass,
         [ld](auto visit) {
-            for (const auto& each : ld->List_LN()) {
+            for (const TIEC_LN* each : ld->List_LN()) {
                 if (!visit(*each)) {
                     return false;
                 }
@@ -321,8 +434,8 @@ const TIEC_DA* SclLoader::resolveMember(pugi::xml_node fcda) {
     if (object == nullptr) {
         return nullptr;
     }
-    const char* daName = fcda.attribute("daName").value();
-    if (*daName == '\0') {
+    const std::string_view daName = m_source.name(fcda, "daName");
+    if (daName.empty()) {
         return object->Find_First_DA();
     }
     const std::string* daKey = m_pool.find(daName);
@@ -334,24 +447,32 @@ const TIEC_DA* SclLoader::resolveMember(pugi::xml_node fcda) {
         [](const TIEC_DA& each) { return &each.fName(); });
 }
 
-template <class T>
-std::unique_ptr<T> SclLoader::create(SclObject& parent, std::size_t index, std::size_t depth) {
+template <class T> T* SclLoader::create(SclObject& parent, std::size_t index, std::size_t depth) {
+    // The expansion was counted before building; these hold however the two ever come to differ.
     if (depth > m_limits.maxDepth) {
-        throw ConfigError("The file \"" + m_displayName + "\" nests its data types deeper than " +
-                          std::to_string(m_limits.maxDepth) + " levels.");
+        tooDeep();
     }
     if (++m_device.m_objectCount > m_limits.maxObjects) {
-        throw ConfigError("The file \"" + m_displayName + "\" expands into more than " +
-                          std::to_string(m_limits.maxObjects) + " model objects.");
+        tooManyObjects();
     }
-    auto object = std::make_unique<T>();
+    // Never destroyed one by one: the objects hold nothing that needs releasing, and the arena goes
+    // with the device.
+    T* object = ::new (m_device.m_arena.allocate(sizeof(T), alignof(T))) T();
     object->m_parent = &parent;
     object->m_index = static_cast<std::uint32_t>(index);
     return object;
 }
 
+template <class T> std::span<T*> SclLoader::reserveList(std::size_t capacity) {
+    if (capacity == 0) {
+        return {};
+    }
+    void* room = m_device.m_arena.allocate(capacity * sizeof(T*), alignof(T*));
+    return {static_cast<T**>(room), capacity};
+}
+
 const std::string* SclLoader::pooled(pugi::xml_node element, const char* attribute) {
-    return m_pool.intern(element.attribute(attribute).value());
+    return m_pool.intern(m_source.name(element, attribute));
 }
 
 } // namespace sw

@@ -7,13 +7,6 @@ namespace sw {
 
 namespace {
 
-// Children go last entry first, as the owning lists have always released them.
-template <class T> void destroyBackToFront(std::vector<std::unique_ptr<T>>& list) {
-    while (!list.empty()) {
-        list.pop_back();
-    }
-}
-
 template <class T> const T& as(const SclObject* object) {
     return *static_cast<const T*>(object);
 }
@@ -76,10 +69,10 @@ std::string referenceOf(const SclObject& object) {
     return out;
 }
 
-const TIEC_DA* findDa(const std::vector<std::unique_ptr<TIEC_DA>>& list, std::string_view name) {
-    for (const auto& da : list) {
+const TIEC_DA* findDa(SclList<TIEC_DA> list, std::string_view name) {
+    for (const TIEC_DA* da : list) {
         if (da->fName() == name) {
-            return da.get();
+            return da;
         }
         if (const TIEC_DA* found = findDa(da->List_DA(), name)) {
             return found;
@@ -88,10 +81,10 @@ const TIEC_DA* findDa(const std::vector<std::unique_ptr<TIEC_DA>>& list, std::st
     return nullptr;
 }
 
-const TIEC_DO* findDo(const std::vector<std::unique_ptr<TIEC_DO>>& list, std::string_view name) {
-    for (const auto& object : list) {
+const TIEC_DO* findDo(SclList<TIEC_DO> list, std::string_view name) {
+    for (const TIEC_DO* object : list) {
         if (object->fName() == name) {
-            return object.get();
+            return object;
         }
         if (const TIEC_DO* found = findDo(object->List_DO(), name)) {
             return found;
@@ -100,14 +93,13 @@ const TIEC_DO* findDo(const std::vector<std::unique_ptr<TIEC_DO>>& list, std::st
     return nullptr;
 }
 
-const TIEC_DA* firstLeaf(const std::vector<std::unique_ptr<TIEC_DA>>& list) {
-    const std::vector<std::unique_ptr<TIEC_DA>>* current = &list;
-    while (!current->empty()) {
-        const TIEC_DA& first = *current->front();
+const TIEC_DA* firstLeaf(SclList<TIEC_DA> list) {
+    while (!list.empty()) {
+        const TIEC_DA& first = *list.front();
         if (first.isLeaf()) {
             return &first;
         }
-        current = &first.List_DA();
+        list = first.List_DA();
     }
     return nullptr;
 }
@@ -140,25 +132,25 @@ const SclObject* SclObject::treeChild(std::size_t row) const {
     }
     switch (m_kind) {
     case SclKind::Device:
-        return as<TIEC_Device>(this).List_LDevice()[row].get();
+        return as<TIEC_Device>(this).List_LDevice()[row];
     case SclKind::LDevice:
-        return as<TIEC_LDevice>(this).List_LN()[row].get();
+        return as<TIEC_LDevice>(this).List_LN()[row];
     case SclKind::LN: {
         const auto& ln = as<TIEC_LN>(this);
         if (row < ln.List_DO().size()) {
-            return ln.List_DO()[row].get();
+            return ln.List_DO()[row];
         }
-        return ln.List_DataSet()[row - ln.List_DO().size()].get();
+        return ln.List_DataSet()[row - ln.List_DO().size()];
     }
     case SclKind::DO: {
         const auto& object = as<TIEC_DO>(this);
         if (row < object.List_DO().size()) {
-            return object.List_DO()[row].get();
+            return object.List_DO()[row];
         }
-        return object.List_DA()[row - object.List_DO().size()].get();
+        return object.List_DA()[row - object.List_DO().size()];
     }
     case SclKind::DA:
-        return as<TIEC_DA>(this).List_DA()[row].get();
+        return as<TIEC_DA>(this).List_DA()[row];
     case SclKind::DataSet:
         break;
     }
@@ -184,53 +176,42 @@ TIEC_DA::TIEC_DA()
     : SclObject(SclKind::DA), m_name(StringPool::empty()), m_fc(StringPool::empty()),
       m_bType(StringPool::empty()) {}
 
-TIEC_DA::~TIEC_DA() {
-    destroyBackToFront(m_listDA);
-}
-
 std::string TIEC_DA::fReference() const {
     return referenceOf(*this);
 }
 
 const TIEC_DA* TIEC_DA::Find_DA(std::string_view DA_Name) const {
-    return findDa(m_listDA, DA_Name);
+    return findDa(List_DA(), DA_Name);
 }
 
 const TIEC_DA* TIEC_DA::Find_First_DA() const {
-    return firstLeaf(m_listDA);
+    return firstLeaf(List_DA());
 }
 
 // --- TIEC_DO ---
 
 TIEC_DO::TIEC_DO() : SclObject(SclKind::DO), m_name(StringPool::empty()) {}
 
-TIEC_DO::~TIEC_DO() {
-    destroyBackToFront(m_listDO);
-    destroyBackToFront(m_listDA);
-}
-
 std::string TIEC_DO::reference() const {
     return referenceOf(*this);
 }
 
 const TIEC_DO* TIEC_DO::Find_DO(std::string_view DO_Name) const {
-    return findDo(m_listDO, DO_Name);
+    return findDo(List_DO(), DO_Name);
 }
 
 const TIEC_DA* TIEC_DO::Find_DA(std::string_view DA_Name) const {
-    return findDa(m_listDA, DA_Name);
+    return findDa(List_DA(), DA_Name);
 }
 
 const TIEC_DA* TIEC_DO::Find_First_DA() const {
-    return firstLeaf(m_listDA);
+    return firstLeaf(List_DA());
 }
 
 // --- TIEC_DataSet ---
 
 TIEC_DataSet::TIEC_DataSet()
     : SclObject(SclKind::DataSet), m_name(StringPool::empty()), m_gooseName(StringPool::empty()) {}
-
-TIEC_DataSet::~TIEC_DataSet() = default;
 
 std::string TIEC_DataSet::fReference() const {
     return referenceOf(*this);
@@ -242,36 +223,26 @@ TIEC_LN::TIEC_LN()
     : SclObject(SclKind::LN), m_lnClass(StringPool::empty()), m_lnType(StringPool::empty()),
       m_prefix(StringPool::empty()), m_inst(StringPool::empty()) {}
 
-TIEC_LN::~TIEC_LN() {
-    // Data objects own the attributes the data sets point at; the data sets only forget them.
-    destroyBackToFront(m_listDO);
-    destroyBackToFront(m_listDataSet);
-}
-
 std::string TIEC_LN::reference() const {
     return referenceOf(*this);
 }
 
 const TIEC_DO* TIEC_LN::Find_DO(std::string_view DO_Name) const {
-    return findDo(m_listDO, DO_Name);
+    return findDo(List_DO(), DO_Name);
 }
 
 // --- TIEC_LDevice ---
 
 TIEC_LDevice::TIEC_LDevice() : SclObject(SclKind::LDevice), m_name(StringPool::empty()) {}
 
-TIEC_LDevice::~TIEC_LDevice() {
-    destroyBackToFront(m_listLN);
-}
-
 std::string TIEC_LDevice::reference() const {
     return referenceOf(*this);
 }
 
 const TIEC_LN* TIEC_LDevice::Find_LN(std::string_view LN_Class) const {
-    for (const auto& ln : m_listLN) {
+    for (const TIEC_LN* ln : m_listLN) {
         if (ln->flnClass() == LN_Class) {
-            return ln.get();
+            return ln;
         }
     }
     return nullptr;
@@ -291,14 +262,13 @@ TIEC_Device::TIEC_Device(std::string_view bytes, const std::string& fileName, co
     SclLoader(*this, limits).Decode_Buffer(bytes, fileName);
 }
 
-TIEC_Device::~TIEC_Device() {
-    destroyBackToFront(m_listLDevice);
-}
+// The objects and lists live in the arena and hold nothing else: releasing the arena is all it takes.
+TIEC_Device::~TIEC_Device() = default;
 
 const TIEC_LDevice* TIEC_Device::Find_LDevice(std::string_view LD_Name) const {
-    for (const auto& ld : m_listLDevice) {
+    for (const TIEC_LDevice* ld : m_listLDevice) {
         if (ld->fName() == LD_Name) {
-            return ld.get();
+            return ld;
         }
     }
     return nullptr;

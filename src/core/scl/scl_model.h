@@ -13,19 +13,25 @@
 // - The link to a tree-view node is the object itself: every object knows its kind, its parent and its
 //   position in its parent's list, so a view can keep the object's address as the node's identity and
 //   find row and parent in constant time (treeRow(), parent(), treeChild()).
+// - Every object and every list of a device lives in one arena owned by the device. Objects are never
+//   released one by one: a device with millions of objects goes in a few large blocks.
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <memory_resource>
+#include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace sw {
 
 class SclLoader;
 class StringPool;
+
+// The children of an object in document order; the objects belong to the device's arena.
+template <class T> using SclList = std::span<const T* const>;
 
 enum class SclKind : std::uint8_t { Device, LDevice, LN, DO, DA, DataSet };
 
@@ -66,14 +72,13 @@ class TIEC_DA;
 class TIEC_DA : public SclObject {
 public:
     TIEC_DA();
-    ~TIEC_DA();
 
     // Reference of the enclosing data object or attribute + "." + fName; no functional constraint.
     std::string fReference() const;
     const std::string& fFC() const { return *m_fc; }
     const std::string& fbType() const { return *m_bType; }
     const std::string& fName() const { return *m_name; }
-    const std::vector<std::unique_ptr<TIEC_DA>>& List_DA() const { return m_listDA; }
+    SclList<TIEC_DA> List_DA() const { return {m_listDA.data(), m_listDA.size()}; }
 
     bool isLeaf() const { return m_listDA.empty(); }
     // Depth-first, pre-order over the sub-attributes (this one not compared); whole names only.
@@ -86,20 +91,19 @@ private:
     const std::string* m_name;
     const std::string* m_fc;
     const std::string* m_bType;
-    std::vector<std::unique_ptr<TIEC_DA>> m_listDA;
+    std::span<TIEC_DA*> m_listDA;
 };
 
 // A data object (DO) or a sub-data object (SDO).
 class TIEC_DO : public SclObject {
 public:
     TIEC_DO();
-    ~TIEC_DO();
 
     const std::string& fName() const { return *m_name; }
     // Reference of the enclosing logical node or data object + "." + fName.
     std::string reference() const;
-    const std::vector<std::unique_ptr<TIEC_DO>>& List_DO() const { return m_listDO; }
-    const std::vector<std::unique_ptr<TIEC_DA>>& List_DA() const { return m_listDA; }
+    SclList<TIEC_DO> List_DO() const { return {m_listDO.data(), m_listDO.size()}; }
+    SclList<TIEC_DA> List_DA() const { return {m_listDA.data(), m_listDA.size()}; }
 
     // Depth-first, pre-order over the sub-data objects (this one not compared).
     const TIEC_DO* Find_DO(std::string_view DO_Name) const;
@@ -111,35 +115,33 @@ public:
 private:
     friend class SclLoader;
     const std::string* m_name;
-    std::vector<std::unique_ptr<TIEC_DO>> m_listDO;
-    std::vector<std::unique_ptr<TIEC_DA>> m_listDA;
+    std::span<TIEC_DO*> m_listDO;
+    std::span<TIEC_DA*> m_listDA;
 };
 
 // A data set of a logical node. Its members belong to data objects of the same device.
 class TIEC_DataSet : public SclObject {
 public:
     TIEC_DataSet();
-    ~TIEC_DataSet();
 
     const std::string& fName() const { return *m_name; }
     // Logical device reference + "/" + lnClass of the holding node + "." + fName.
     std::string fReference() const;
     const std::string& fGooseName() const { return *m_gooseName; }
-    // Not owned: destroying the data set leaves its members alone.
-    const std::vector<const TIEC_DA*>& List_DA() const { return m_listDA; }
+    // Attributes of data objects of the same device; one attribute may appear more than once.
+    SclList<TIEC_DA> List_DA() const { return m_listDA; }
 
 private:
     friend class SclLoader;
     const std::string* m_name;
     const std::string* m_gooseName;
-    std::vector<const TIEC_DA*> m_listDA;
+    std::span<const TIEC_DA* const> m_listDA;
 };
 
 // A logical node (LN0 or LN).
 class TIEC_LN : public SclObject {
 public:
     TIEC_LN();
-    ~TIEC_LN();
 
     const std::string& flnClass() const { return *m_lnClass; }
     const std::string& flnType() const { return *m_lnType; }
@@ -147,8 +149,8 @@ public:
     const std::string& fInst() const { return *m_inst; }
     // Logical device reference + "/" + prefix + class + instance.
     std::string reference() const;
-    const std::vector<std::unique_ptr<TIEC_DO>>& List_DO() const { return m_listDO; }
-    const std::vector<std::unique_ptr<TIEC_DataSet>>& List_DataSet() const { return m_listDataSet; }
+    SclList<TIEC_DO> List_DO() const { return {m_listDO.data(), m_listDO.size()}; }
+    SclList<TIEC_DataSet> List_DataSet() const { return {m_listDataSet.data(), m_listDataSet.size()}; }
 
     // Depth-first, pre-order over the data objects and their sub-data objects.
     const TIEC_DO* Find_DO(std::string_view DO_Name) const;
@@ -159,21 +161,20 @@ private:
     const std::string* m_lnType;
     const std::string* m_prefix;
     const std::string* m_inst;
-    std::vector<std::unique_ptr<TIEC_DO>> m_listDO;
-    std::vector<std::unique_ptr<TIEC_DataSet>> m_listDataSet;
+    std::span<TIEC_DO*> m_listDO;
+    std::span<TIEC_DataSet*> m_listDataSet;
 };
 
 // A logical device.
 class TIEC_LDevice : public SclObject {
 public:
     TIEC_LDevice();
-    ~TIEC_LDevice();
 
     // The LDevice's inst.
     const std::string& fName() const { return *m_name; }
     // IED name immediately followed by fName.
     std::string reference() const;
-    const std::vector<std::unique_ptr<TIEC_LN>>& List_LN() const { return m_listLN; }
+    SclList<TIEC_LN> List_LN() const { return {m_listLN.data(), m_listLN.size()}; }
 
     // The first node of that class, whatever its prefix and instance.
     const TIEC_LN* Find_LN(std::string_view LN_Class) const;
@@ -181,15 +182,23 @@ public:
 private:
     friend class SclLoader;
     const std::string* m_name;
-    std::vector<std::unique_ptr<TIEC_LN>> m_listLN;
+    std::span<TIEC_LN*> m_listLN;
 };
 
-// Guards against files whose types expand without end or beyond memory.
+// Guards against files whose types expand without end or beyond memory. The expansion is counted from
+// the types before anything is built, so a file that breaks a limit costs little more than its parse.
 struct SclLoadLimits {
     // Nesting of data objects below a logical node, and of attributes below a data object.
     std::size_t maxDepth = 200;
     // Logical devices, nodes, data objects, attributes and data sets together.
     std::size_t maxObjects = 32'000'000;
+    // Objects per byte of the file (never fewer than 100 000 in all). Real files make less than one
+    // object per ten bytes; a file whose types multiply at every level makes millions per byte.
+    std::size_t objectsPerFileByte = 50;
+    // Text of the objects' references, functional constraints and basic types, in bytes per byte of the
+    // file (never less than 16 MB in all): what a listing of the whole model prints. Real files give
+    // less than ten; long names in deep chains of types give tens of thousands.
+    std::size_t textPerFileByte = 1000;
 };
 
 // One loaded SCL file: its first IED.
@@ -205,7 +214,7 @@ public:
     const std::string& fName() const { return *m_name; }
     // The file's name without its folder.
     const std::string& fFileName() const { return m_fileName; }
-    const std::vector<std::unique_ptr<TIEC_LDevice>>& List_LDevice() const { return m_listLDevice; }
+    SclList<TIEC_LDevice> List_LDevice() const { return {m_listLDevice.data(), m_listLDevice.size()}; }
 
     const TIEC_LDevice* Find_LDevice(std::string_view LD_Name) const;
 
@@ -214,11 +223,12 @@ public:
 
 private:
     friend class SclLoader;
+    std::pmr::monotonic_buffer_resource m_arena;
     std::unique_ptr<StringPool> m_pool;
     std::string m_fileName;
     const std::string* m_name;
     std::size_t m_objectCount = 0;
-    std::vector<std::unique_ptr<TIEC_LDevice>> m_listLDevice;
+    std::span<TIEC_LDevice*> m_listLDevice;
 };
 
 } // namespace sw

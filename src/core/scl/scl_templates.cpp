@@ -1,10 +1,68 @@
 #include "core/internal/scl_templates.h"
 
+#include "core/common/atomic_file.h"
+#include "core/common/config_error.h"
+#include "core/internal/xml.h"
 #include "core/scl/string_pool.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace sw {
+
+namespace {
+
+constexpr std::uint64_t kSaturated = std::numeric_limits<std::uint64_t>::max();
+constexpr std::size_t kNoPath = std::numeric_limits<std::size_t>::max();
+
+std::uint64_t add(std::uint64_t a, std::uint64_t b) {
+    std::uint64_t sum = 0;
+    return __builtin_add_overflow(a, b, &sum) ? kSaturated : sum;
+}
+
+std::uint64_t multiply(std::uint64_t a, std::uint64_t b) {
+    std::uint64_t product = 0;
+    return __builtin_mul_overflow(a, b, &product) ? kSaturated : product;
+}
+
+// One child object whose reference adds ownText bytes to its owner's (separator and name), with
+// extraText more of its own (basic type), and what its type expands into below it.
+void addChild(Expansion& total, std::uint64_t ownText, std::uint64_t extraText, const Expansion& below) {
+    const std::uint64_t objects = add(1, below.objects);
+    total.objects = add(total.objects, objects);
+    total.text = add(total.text, add(add(multiply(ownText, objects), extraText), below.text));
+    total.height = std::max(total.height, below.height + 1);
+}
+
+} // namespace
+
+std::string SclSource::position(pugi::xml_node element) const {
+    // The parser places an element at its name; the user looks for its "<".
+    const auto offset = static_cast<std::size_t>(std::max<std::ptrdiff_t>(element.offset_debug() - 1, 0));
+    std::pair<std::size_t, std::size_t> place;
+    if (file.empty()) {
+        place = xml::lineAndColumn(bytes, offset);
+    } else {
+        try {
+            place = xml::lineAndColumn(readFileBytes(file, limits::kSclFile), offset);
+        } catch (const ConfigError&) {
+            return "byte " + std::to_string(offset + 1);
+        }
+    }
+    return "line " + std::to_string(place.first) + ", column " + std::to_string(place.second);
+}
+
+std::string_view SclSource::name(pugi::xml_node element, const char* attribute) const {
+    const std::string_view value = element.attribute(attribute).value();
+    if (value.size() > kMaxNameLength) {
+        throw ConfigError("The file \"" + displayName + "\" has a " + attribute + " of " +
+                          std::to_string(value.size()) + " characters in the element \"" + element.name() +
+                          "\" at " + position(element) + "; SCL allows at most " +
+                          std::to_string(kMaxNameLength) + ".");
+    }
+    return value;
+}
 
 bool hasLocalName(pugi::xml_node node, std::string_view name) {
     const char* full = node.name();
@@ -12,14 +70,14 @@ bool hasLocalName(pugi::xml_node node, std::string_view name) {
     return name == (colon == nullptr ? full : colon + 1);
 }
 
-TemplateIndex::TemplateIndex(pugi::xml_node templates, StringPool& pool)
-    : m_pool(pool), m_enum(pool.intern("Enum")) {
+TemplateIndex::TemplateIndex(pugi::xml_node templates, StringPool& pool, const SclSource& source)
+    : m_pool(pool), m_source(source), m_enum(pool.intern("Enum")) {
     for (pugi::xml_node type = templates.first_child(); type; type = type.next_sibling()) {
         if (type.type() != pugi::node_element) {
             continue;
         }
         // A type without an id is indexed under the empty id, which is what its id reads as.
-        const std::string_view id = type.attribute("id").value();
+        const std::string_view id = m_source.name(type, "id");
         if (hasLocalName(type, "LNodeType")) {
             m_lNodeTypes[id].elements.push_back(type);
         } else if (hasLocalName(type, "DOType")) {
@@ -72,16 +130,129 @@ DaTypeTemplate* TemplateIndex::resolve(AttributeTemplate& attribute) {
     return attribute.type;
 }
 
+bool TemplateIndex::step(Expansion& total, std::size_t depth) {
+    if (depth + 1 > m_maxDepth) {
+        // The child lies beyond the deepest level allowed; what it holds no longer matters.
+        total.height = std::max<std::size_t>(total.height, 1);
+        return false;
+    }
+    if (++m_steps > m_stepLimit) {
+        total.objects = kSaturated;
+        return false;
+    }
+    return true;
+}
+
+Expansion TemplateIndex::countLNodeType(LNodeTypeTemplate& type, std::size_t maxDepth,
+                                        std::uint64_t maxObjects) {
+    if (type.counted) {
+        return type.expansion;
+    }
+    m_maxDepth = maxDepth;
+    m_stepLimit = maxObjects;
+    Expansion total;
+    for (ObjectTemplate& object : type.dataObjects) {
+        if (!step(total, 0)) {
+            break;
+        }
+        std::size_t dependsOn = kNoPath;
+        DoTypeTemplate* child = resolve(object);
+        addChild(total, 1 + object.name->size(), 0,
+                 child != nullptr ? countDo(*child, 1, dependsOn) : Expansion{});
+    }
+    if (total.height <= m_maxDepth && m_steps <= m_stepLimit) {
+        type.counted = true;
+        type.expansion = total;
+    }
+    return total;
+}
+
+Expansion TemplateIndex::countDo(DoTypeTemplate& type, std::size_t depth, std::size_t& dependsOn) {
+    ExpansionMemo& memo = type.memo;
+    if (memo.counted) {
+        return memo.expansion;
+    }
+    memo.onPath = true;
+    memo.pathIndex = m_doPath++;
+    std::size_t below = kNoPath;
+    Expansion total;
+    bool going = true;
+    for (ObjectTemplate& sub : type.subObjects) {
+        DoTypeTemplate* subType = resolve(sub);
+        if (subType != nullptr && subType->memo.onPath) {
+            below = std::min(below, subType->memo.pathIndex);
+            continue;
+        }
+        if (!(going = step(total, depth))) {
+            break;
+        }
+        addChild(total, 1 + sub.name->size(), 0,
+                 subType != nullptr ? countDo(*subType, depth + 1, below) : Expansion{});
+    }
+    for (AttributeTemplate& attribute : type.attributes) {
+        if (!going || !(going = step(total, depth))) {
+            break;
+        }
+        // Attribute types form a path of their own, which starts empty under a data object.
+        std::size_t attributeDependsOn = kNoPath;
+        DaTypeTemplate* attributeType = resolve(attribute);
+        addChild(total, 1 + attribute.name->size(), attribute.bType->size(),
+                 attributeType != nullptr ? countDa(*attributeType, depth + 1, attributeDependsOn)
+                                          : Expansion{});
+    }
+    --m_doPath;
+    memo.onPath = false;
+    dependsOn = std::min(dependsOn, below);
+    if ((below == kNoPath || below > memo.pathIndex) && depth + total.height <= m_maxDepth &&
+        m_steps <= m_stepLimit) {
+        memo.counted = true;
+        memo.expansion = total;
+    }
+    return total;
+}
+
+Expansion TemplateIndex::countDa(DaTypeTemplate& type, std::size_t depth, std::size_t& dependsOn) {
+    ExpansionMemo& memo = type.memo;
+    if (memo.counted) {
+        return memo.expansion;
+    }
+    memo.onPath = true;
+    memo.pathIndex = m_daPath++;
+    std::size_t below = kNoPath;
+    Expansion total;
+    for (AttributeTemplate& sub : type.attributes) {
+        DaTypeTemplate* subType = resolve(sub);
+        if (subType != nullptr && subType->memo.onPath) {
+            below = std::min(below, subType->memo.pathIndex);
+            continue;
+        }
+        if (!step(total, depth)) {
+            break;
+        }
+        addChild(total, 1 + sub.name->size(), sub.bType->size(),
+                 subType != nullptr ? countDa(*subType, depth + 1, below) : Expansion{});
+    }
+    --m_daPath;
+    memo.onPath = false;
+    dependsOn = std::min(dependsOn, below);
+    if ((below == kNoPath || below > memo.pathIndex) && depth + total.height <= m_maxDepth &&
+        m_steps <= m_stepLimit) {
+        memo.counted = true;
+        memo.expansion = total;
+    }
+    return total;
+}
+
 AttributeTemplate TemplateIndex::attributeOf(pugi::xml_node element) {
     AttributeTemplate attribute;
-    attribute.name = m_pool.intern(element.attribute("name").value());
-    attribute.bType = m_pool.intern(element.attribute("bType").value());
-    if (pugi::xml_attribute fc = element.attribute("fc")) {
-        attribute.fc = m_pool.intern(fc.value());
+    attribute.name = m_pool.intern(m_source.name(element, "name"));
+    attribute.bType = m_pool.intern(m_source.name(element, "bType"));
+    if (element.attribute("fc")) {
+        attribute.fc = m_pool.intern(m_source.name(element, "fc"));
     }
     // An enumeration's type names an EnumType, never a structure: the attribute stays a leaf.
-    if (pugi::xml_attribute type = element.attribute("type")) {
-        attribute.typeId = type.value();
+    if (element.attribute("type")) {
+        attribute.typeId = m_source.name(element, "type");
         attribute.followsType = attribute.bType != m_enum;
     }
     return attribute;
@@ -89,8 +260,8 @@ AttributeTemplate TemplateIndex::attributeOf(pugi::xml_node element) {
 
 ObjectTemplate TemplateIndex::objectOf(pugi::xml_node element) {
     ObjectTemplate object;
-    object.name = m_pool.intern(element.attribute("name").value());
-    object.typeId = element.attribute("type").value();
+    object.name = m_pool.intern(m_source.name(element, "name"));
+    object.typeId = m_source.name(element, "type");
     return object;
 }
 

@@ -6,6 +6,10 @@
 
 namespace sw {
 
+// The two device images, side by side in a project's bin folder.
+inline constexpr const char* kParameterImageName = "bank1.bin";
+inline constexpr const char* kVariableImageName = "bank2.bin";
+
 // Where each file of a project lives, from its folder. Every program that works on a project asks here,
 // so that the window, the command-line companion and the builder always agree on a name.
 class ProjectPaths {
@@ -18,8 +22,8 @@ public:
     std::filesystem::path accessFile() const { return m_folder / "IEC_61850_Client.xml"; }
     std::filesystem::path icdCatalog() const { return m_folder / "ICD_Catalog"; }
     std::filesystem::path binFolder() const { return m_folder / "bin"; }
-    std::filesystem::path parameterImage() const { return binFolder() / "bank1.bin"; }
-    std::filesystem::path variableImage() const { return binFolder() / "bank2.bin"; }
+    std::filesystem::path parameterImage() const { return binFolder() / kParameterImageName; }
+    std::filesystem::path variableImage() const { return binFolder() / kVariableImageName; }
 
 private:
     std::filesystem::path m_folder;

@@ -73,4 +73,34 @@ TEST(ImageBuilder, FailedBuildLeavesTheOldImagesAlone) {
     EXPECT_FALSE(std::filesystem::exists(dir / "bin" / "bank1.bin"));
 }
 
+TEST(ImageBuilder, PairIsReplacedAsAUnitSoAFailedSecondFileLeavesTheOldPair) {
+    sw::test::TempDir dir;
+    std::filesystem::create_directory(dir / "bin");
+    const sw::BuildResult old = sw::Build_Images(absentFile(), absentFile(), ',');
+    sw::Save_Bin_Files(old, dir / "bin");
+    const sw::BuildResult fresh =
+        sw::Build_Images(fixture("ParGen.xml"), fixture("access_data_set.xml"), ',');
+
+    // bank2.bin cannot be replaced: a folder of that name holding a file stands in its way.
+    std::filesystem::remove(dir / "bin" / "bank2.bin");
+    std::filesystem::create_directory(dir / "bin" / "bank2.bin");
+    sw::test::writeFile(dir / "bin" / "bank2.bin" / "keep", "x");
+    try {
+        sw::Save_Bin_Files(fresh, dir / "bin");
+        FAIL() << "no error";
+    } catch (const sw::ConfigError& error) {
+        EXPECT_NE(std::string(error.what()).find("bank2.bin"), std::string::npos) << error.what();
+    }
+    EXPECT_EQ(sw::test::readFile(dir / "bin" / "bank1.bin"), text(old.bank1)) << "bank1.bin was not put back";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "bin"), {}), 2)
+        << "temporary files left";
+
+    // With the obstacle gone and an old pair on disk, both are replaced.
+    std::filesystem::remove_all(dir / "bin" / "bank2.bin");
+    sw::test::writeFile(dir / "bin" / "bank2.bin", text(old.bank2));
+    sw::Save_Bin_Files(fresh, dir / "bin");
+    EXPECT_EQ(sw::test::readFile(dir / "bin" / "bank1.bin"), text(fresh.bank1));
+    EXPECT_EQ(sw::test::readFile(dir / "bin" / "bank2.bin"), text(fresh.bank2));
+}
+
 } // namespace

@@ -150,4 +150,44 @@ TEST(ImageDecoder, ReportsVariableImageFaults) {
     }
 }
 
+TEST(ImageDecoder, FileIsDecodedByItsNameElseByItsSize) {
+    sw::test::TempDir dir;
+    const sw::BuildResult images =
+        sw::Build_Images(fixture("ParGen.xml"), fixture("access_data_set.xml"), ',');
+    const std::string block(images.bank1.begin(), images.bank1.end());
+    const std::string variables(images.bank2.begin(), images.bank2.end());
+    struct Case {
+        const char* name;
+        const std::string* bytes;
+        sw::image::ImageKind kind;
+    };
+    const Case cases[] = {
+        {"image.bin", &block, sw::image::ImageKind::Parameter},    // 2048 bytes
+        {"image.bin", &variables, sw::image::ImageKind::Variable}, // any other size
+        {"bank2.bin", &block, sw::image::ImageKind::Variable},     // the name wins over the size
+        {"bank1_copy.bin", &variables, sw::image::ImageKind::Parameter},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(c.bytes->size()) + " bytes");
+        sw::test::writeFile(dir / c.name, *c.bytes);
+        EXPECT_EQ(sw::image::decodeImageFile(dir / c.name).kind, c.kind);
+    }
+}
+
+TEST(ImageDecoder, PairMustAgreeOnTheImageAddress) {
+    const sw::BuildResult images =
+        sw::Build_Images(fixture("ParGen.xml"), fixture("access_data_set.xml"), ',');
+    EXPECT_TRUE(sw::image::checkImagePair(images.bank1, images.bank2).empty());
+
+    Bytes moved = images.bank1;
+    putU32(moved, 0x5EC, 0x90000);
+    fixChecksum(moved);
+    const auto problems = sw::image::checkImagePair(moved, images.bank2);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("0x90000"), std::string::npos) << problems[0];
+    EXPECT_NE(problems[0].find("0x80000"), std::string::npos) << problems[0];
+    EXPECT_TRUE(sw::image::checkImagePair(Bytes(10), images.bank2).empty())
+        << "too short: left to its own report";
+}
+
 } // namespace

@@ -270,6 +270,11 @@ TEST(VariableImage, RootIsFoundAmongTheTopLevelNodes) {
     EXPECT_EQ(buildAccess(xml).bank2, kOneVariableImage);
 }
 
+// The file with the one "@" in it replaced by a reference, which element() would otherwise escape.
+std::string withReference(std::string xml, const std::string& reference) {
+    return xml.replace(xml.find('@'), 1, reference);
+}
+
 struct ErrorCase {
     const char* name;
     std::string xml;
@@ -298,6 +303,24 @@ std::vector<ErrorCase> errorCases() {
         {"UnstorableCharacterInMember",
          accessFile("", dataSetItem(element("DataSet_DA_Item", kMember, {{"bType", "\xE3\x88\x80"}}))),
          {"\"bType\" in member 1", "U+3200"}},
+        // References to what no text holds: a zero would cut the text short, a lone surrogate is no
+        // character at all.
+        {"ReferenceToZero",
+         withReference(accessFile(element("DA_Item", kVariable) +
+                                      element("DA_Item", kVariable, {{"Reference", "LD@x"}}),
+                                  ""),
+                       "&#0;"),
+         {"\"Reference\" in row 2 of List_DA_Selected", "U+0000"}},
+        {"ReferenceToZeroInHex",
+         withReference(accessFile("", dataSetItem(element("DataSet_DA_Item", kMember, {{"bType", "@"}}))),
+                       "&#x000;"),
+         {"\"bType\" in member 1 of the data set in row 1", "U+0000"}},
+        {"ReferenceToLoneSurrogate",
+         withReference(accessFile(element("DA_Item", kVariable, {{"IPAddress", "a@"}}), ""), "&#xD800;"),
+         {"\"IPAddress\" in row 1 of List_DA_Selected", "U+D800"}},
+        {"ReferenceBeyondUnicode",
+         withReference(accessFile(element("DA_Item", kVariable, {{"fc", "@"}}), ""), "&#x110000;"),
+         {"\"fc\" in row 1 of List_DA_Selected", "U+110000"}},
     };
     for (const char* name :
          {"bType", "fc", "Reference", "IPAddress", "Port", "Time", "Position", "StartBit", "MoltFact"}) {

@@ -8,6 +8,7 @@
 
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace sw {
@@ -21,9 +22,9 @@ std::vector<std::string> memberReferences(const TIEC_DataSet& dataSet) {
     return references;
 }
 
-std::vector<std::string> names(const std::vector<std::unique_ptr<TIEC_DO>>& list) {
+std::vector<std::string> names(SclList<TIEC_DO> list) {
     std::vector<std::string> result;
-    for (const auto& object : list) {
+    for (const TIEC_DO* object : list) {
         result.push_back(object->fName());
     }
     return result;
@@ -205,6 +206,109 @@ TEST(SclLoader, TypesExpandingBeyondTheLimitsAreAnError) {
     EXPECT_EQ(TIEC_Device(shallow, "shallow.icd").objectCount(), 2u + 511u);
 }
 
+// One logical device with the given logical nodes, then the given templates.
+std::string iedWith(const std::string& nodes, const std::string& templates) {
+    return "<SCL><IED name='X'><AccessPoint><Server><LDevice inst='L'>" + nodes +
+           "</LDevice></Server></AccessPoint></IED><DataTypeTemplates>" + templates +
+           "</DataTypeTemplates></SCL>";
+}
+
+TEST(SclLoader, ExpansionOutOfProportionToTheFileIsRefusedBeforeBuilding) {
+    // Thirty levels of types with two sub-data objects of the next: two thousand million objects.
+    std::string doubling;
+    for (int level = 0; level < 30; ++level) {
+        const std::string next = "T" + std::to_string(level + 1);
+        doubling += "<DOType id='T" + std::to_string(level) + "'><SDO name='a' type='" + next +
+                    "'/><SDO name='b' type='" + next + "'/></DOType>";
+    }
+    // A chain 198 levels deep of the longest names allowed, under many nodes: a listing of the model
+    // would run to thousands of megabytes.
+    std::string chain;
+    for (int level = 0; level < 198; ++level) {
+        chain += "<DOType id='T" + std::to_string(level) + "'><SDO name='" + std::string(255, 'n') +
+                 "' type='T" + std::to_string(level + 1) + "'/></DOType>";
+    }
+    std::string nodes;
+    for (int k = 0; k < 200; ++k) {
+        nodes += "<LN lnClass='A' inst='" + std::to_string(k) + "' lnType='N'/>";
+    }
+    const std::string lNodeType = "<LNodeType id='N'><DO name='d' type='T0'/></LNodeType>";
+    for (const auto& [file, bytes, reason] : std::vector<std::tuple<std::string, std::string, std::string>>{
+             {"doubling.icd", iedWith(nodes, lNodeType + doubling), "model objects"},
+             {"chain.icd", iedWith(nodes, lNodeType + chain), "references"}}) {
+        try {
+            TIEC_Device device(bytes, file);
+            ADD_FAILURE() << file << " loaded";
+        } catch (const ConfigError& error) {
+            const std::string text = error.what();
+            EXPECT_NE(text.find(file), std::string::npos) << text;
+            EXPECT_NE(text.find(reason), std::string::npos) << text;
+            EXPECT_NE(text.find("out of all proportion"), std::string::npos) << text;
+        }
+    }
+    // The same chain under one node is in proportion to the file, and loads.
+    EXPECT_EQ(
+        TIEC_Device(iedWith("<LN lnClass='A' lnType='N'/>", lNodeType + chain), "one.icd").objectCount(),
+        2u + 1u + 198u);
+}
+
+TEST(SclLoader, RecursiveTypesAreCountedAsTheyAreBuilt) {
+    // A and B refer to each other; B is also used alone, where it expands further than under A.
+    const std::string types = "<LNodeType id='N'><DO name='x' type='A'/><DO name='y' type='B'/></LNodeType>"
+                              "<DOType id='A'><SDO name='b' type='B'/><DA name='v' bType='INT32'/></DOType>"
+                              "<DOType id='B'><SDO name='a' type='A'/><DA name='w' bType='INT32'/></DOType>";
+    const std::string bytes = iedWith("<LN lnClass='C' lnType='N'/>", types);
+    // LD, LN, x{b{w}, v}, y{a{v}, w}
+    const std::size_t objects = TIEC_Device(bytes, "cycle.icd").objectCount();
+    EXPECT_EQ(objects, 2u + 8u);
+    EXPECT_NO_THROW(TIEC_Device(bytes, "cycle.icd", SclLoadLimits{200, objects}));
+    EXPECT_THROW(TIEC_Device(bytes, "cycle.icd", SclLoadLimits{200, objects - 1}), ConfigError);
+}
+
+TEST(SclLoader, NamesLongerThanSclAllowsAreRefusedWithTheirPosition) {
+    const std::string longName(256, 'n');
+    const std::string node = "<LN lnClass='C' lnType='N'/>";
+    const std::string types = "<LNodeType id='N'><DO name='d' type='D'/></LNodeType>"
+                              "<DOType id='D'><DA name='v' bType='INT32' fc='ST'/></DOType>";
+    struct Case {
+        std::string nodes;
+        std::string templates;
+        std::string attribute;
+    };
+    const std::vector<Case> cases{
+        {"<LN lnClass='C' lnType='" + longName + "'/>", types, "lnType"},
+        {"<LN prefix='" + longName + "' lnClass='C' lnType='N'/>", types, "prefix"},
+        {node, "<LNodeType id='N'><DO name='" + longName + "' type='D'/></LNodeType>", "name"},
+        {node, "<LNodeType id='N'><DO name='d' type='" + longName + "'/></LNodeType>", "type"},
+        {node, types + "<DAType id='" + longName + "'/>", "id"},
+        {"<LN0 lnClass='LLN0' lnType='N'><DataSet name='" + longName + "'/></LN0>", types, "name"},
+        {"<LN0 lnClass='LLN0' lnType='N'><DataSet name='S'><FCDA ldInst='L' lnClass='LLN0' doName='d' "
+         "daName='" +
+             longName + "'/></DataSet></LN0>",
+         types, "daName"},
+        {"<LN0 lnClass='LLN0' lnType='N'><GSEControl name='G' datSet='" + longName + "'/></LN0>", types,
+         "datSet"},
+    };
+    for (const Case& each : cases) {
+        // The offending element on a line of its own.
+        const std::string bytes =
+            std::regex_replace(iedWith(each.nodes, each.templates),
+                               std::regex("<(LN|LN0|DO|DAType|DataSet|FCDA|GSEControl) "), "\n  <$1 ");
+        try {
+            TIEC_Device device(bytes, "long.icd");
+            ADD_FAILURE() << each.attribute << " accepted";
+        } catch (const ConfigError& error) {
+            const std::string text = error.what();
+            EXPECT_NE(text.find("long.icd"), std::string::npos) << text;
+            EXPECT_NE(text.find(" " + each.attribute + " of 256 characters"), std::string::npos) << text;
+            EXPECT_TRUE(std::regex_search(text, std::regex("line [2-9], column 3;"))) << text;
+        }
+    }
+    // 255 is allowed.
+    EXPECT_NO_THROW(TIEC_Device(
+        iedWith("<LN lnClass='C' prefix='" + std::string(255, 'p') + "' lnType='N'/>", types), "edge.icd"));
+}
+
 } // namespace
 } // namespace sw
 
@@ -245,8 +349,8 @@ TEST(SclLoader, LargeScopesResolveMembersAndGooseNamesLikeTheLinearLookups) {
     const TIEC_DA* shadowed = device.Find_LDevice("L")->Find_LN("DUP")->Find_DO("D30")->Find_DA("a35");
     ASSERT_NE(shadowed, nullptr);
     EXPECT_EQ(shadowed->fReference(), "IL/DUP40.D5.D30.a0.a35");
-    for (std::size_t k = 0; k < 40; ++k) {
-        const auto& members = lln0.List_DataSet()[k]->List_DA();
+    for (int k = 0; k < 40; ++k) {
+        const auto& members = lln0.List_DataSet()[static_cast<std::size_t>(k)]->List_DA();
         ASSERT_EQ(members.size(), 2u) << k;
         EXPECT_EQ(members[0], shadowed);
         const TIEC_LN& c3 = *device.Find_LDevice("L")->Find_LN("C3");

@@ -1,0 +1,108 @@
+#include "commands.h"
+
+#include "core/access/access_check.h"
+#include "core/access/access_editor.h"
+#include "core/common/numbers.h"
+#include "core/language/builtin_texts.h"
+#include "core/language/lang_table.h"
+#include "core/parameters/parameter_check.h"
+#include "core/parameters/parameter_file.h"
+#include "core/shell/project_paths.h"
+
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+
+namespace sw::cli {
+
+namespace {
+
+constexpr const char* kUsage = "Usage: sw40512-cli check PROJECT_FOLDER [--decimal-separator , | .]\n"
+                               "Prints the catalog, one line per device: INDEX FILE IED_NAME (missing or\n"
+                               "unreadable in place of the name), then OK or the first failing message.\n";
+
+std::string catalogLine(std::size_t index, const access::CatalogDevice& device) {
+    std::string line = std::to_string(index) + ' ' + device.fileName + ' ';
+    switch (device.state) {
+    case access::CatalogDevice::State::Loaded:
+        return line + device.name;
+    case access::CatalogDevice::State::Missing:
+        return line + "missing";
+    case access::CatalogDevice::State::Unreadable:
+        return line + "unreadable";
+    }
+    return line;
+}
+
+} // namespace
+
+// Checks a project as the OK buttons of the communication dialog and of the access editor would, without
+// writing anything: the parameter file through the communication check, then the access file opened as
+// the editor opens it and its variables table through the editor's check.
+int runCheck(const std::vector<std::string>& args) {
+    std::optional<std::filesystem::path> folder;
+    std::optional<char> separator;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (arg == "--decimal-separator" || arg.rfind("--decimal-separator=", 0) == 0) {
+            const std::string value = arg == "--decimal-separator"
+                                          ? (i + 1 < args.size() ? args[++i] : std::string())
+                                          : arg.substr(arg.find('=') + 1);
+            if (value != "," && value != ".") {
+                std::cerr << "The decimal separator must be \",\" or \".\", not \"" << value << "\".\n"
+                          << kUsage;
+                return 2;
+            }
+            separator = value[0];
+        } else if (!folder && arg.rfind("--", 0) != 0) {
+            folder = arg;
+        } else {
+            std::cerr << "Unexpected argument \"" << arg << "\".\n" << kUsage;
+            return 2;
+        }
+    }
+    if (!folder) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    std::error_code error;
+    if (!std::filesystem::is_directory(*folder, error)) {
+        std::cerr << "The project folder \"" << folder->string() << "\" does not exist.\n";
+        return 2;
+    }
+
+    const ProjectPaths paths(*folder);
+    const std::optional<int> parameterFailure =
+        Controllo_Dati(asShownInDialog(readParameterFile(paths.parGenFile())));
+
+    access::AccessEditor editor;
+    const access::OpenReport opened = editor.open(paths);
+    const auto& devices = editor.list().devices();
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        std::cout << catalogLine(i, devices[i]) << '\n';
+    }
+    if (const std::string note = opened.message(); !note.empty()) {
+        std::cerr << note << '\n';
+    }
+
+    LangTable texts;
+    fillBuiltinTexts(texts);
+    if (parameterFailure) {
+        std::cout << texts.Get(*parameterFailure) << '\n';
+        return 1;
+    }
+    if (const auto failure =
+            access::Controllo_dati(editor.list(), separator.value_or(Get_Decimal_Separator()))) {
+        std::cout << access::accessCheckMessage(texts, *failure) << '\n';
+        return 1;
+    }
+    std::cout << "OK\n";
+    return 0;
+}
+
+} // namespace sw::cli

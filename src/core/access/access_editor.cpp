@@ -1,0 +1,374 @@
+#include "core/access/access_editor.h"
+
+#include "core/access/model_lists.h"
+#include "core/common/atomic_file.h"
+#include "core/common/config_error.h"
+#include "core/common/numbers.h"
+#include "core/scl/scl_model.h"
+#include "core/shell/project_paths.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace sw::access {
+
+namespace {
+
+// Only a plain name of a file directly in the catalog folder is ever opened through the access file.
+bool isPlainFileName(const std::string& name) {
+    if (name.empty() || name.find("..") != std::string::npos) {
+        return false;
+    }
+    for (const char c : name) {
+        if (c == '/' || c == '\\' || c == ':' || c == 0) {
+            return false;
+        }
+    }
+    return !std::filesystem::path(name).is_absolute();
+}
+
+CatalogDevice loadCatalogDevice(const std::filesystem::path& catalog, const CatalogRow& row) {
+    CatalogDevice entry;
+    entry.name = row[CatalogColumn::Name];
+    entry.fileName = row[CatalogColumn::FileName];
+    if (!isPlainFileName(entry.fileName)) {
+        entry.state = CatalogDevice::State::Missing;
+        entry.problem = "\"" + entry.fileName + "\" is not the name of a file in the catalog folder";
+        return entry;
+    }
+    const std::filesystem::path file = catalog / entry.fileName;
+    std::error_code error;
+    if (!std::filesystem::exists(file, error) && !error) {
+        entry.state = CatalogDevice::State::Missing;
+        entry.problem = "The file \"" + file.string() + "\" is missing from the catalog folder";
+        return entry;
+    }
+    try {
+        entry.device = std::make_unique<TIEC_Device>(file);
+    } catch (const ConfigError& failure) {
+        entry.state = CatalogDevice::State::Unreadable;
+        entry.problem = failure.what();
+        return entry;
+    }
+    entry.name = entry.device->fName();
+    return entry;
+}
+
+// Stored settings take their member by position first, as files written before any change of the ICD
+// expect; the rest look for the first member not yet taken with the same reference and type, so that a
+// member inserted into the data set does not cost the settings of all that follow it. The settings come
+// out in member order, which is the order the next opening matches them by.
+std::vector<TDataSet_DA> matchMembers(const TIEC_DataSet& dataSet, std::vector<MemberRow>& stored,
+                                      std::size_t row, OpenReport& report) {
+    const std::vector<const TIEC_DA*> members = detail::membersOf(dataSet);
+    std::vector<std::string> references;
+    references.reserve(members.size());
+    for (const TIEC_DA* member : members) {
+        references.push_back(member->fReference());
+    }
+    const auto same = [&](std::size_t m, const MemberRow& item) {
+        return members[m]->fbType() == item[MemberColumn::bType] &&
+               references[m] == item[MemberColumn::Reference];
+    };
+
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::vector<std::size_t> takenBy(members.size(), kNone); // member -> stored item
+    std::vector<bool> placed(stored.size(), false);
+    for (std::size_t k = 0; k < stored.size() && k < members.size(); ++k) {
+        if (same(k, stored[k])) {
+            takenBy[k] = k;
+            placed[k] = true;
+        }
+    }
+    for (std::size_t k = 0; k < stored.size(); ++k) {
+        if (placed[k]) {
+            continue;
+        }
+        for (std::size_t m = 0; m < members.size(); ++m) {
+            if (takenBy[m] == kNone && same(m, stored[k])) {
+                takenBy[m] = k;
+                placed[k] = true;
+                break;
+            }
+        }
+        if (!placed[k]) {
+            report.droppedMembers.push_back({row, stored[k][MemberColumn::Reference]});
+        }
+    }
+
+    std::vector<TDataSet_DA> settings;
+    for (std::size_t m = 0; m < members.size(); ++m) {
+        if (takenBy[m] == kNone) {
+            continue;
+        }
+        auto& cells = stored[takenBy[m]].cells;
+        TDataSet_DA& setting = settings.emplace_back();
+        setting.Select_DA = members[m];
+        setting.bType = std::move(cells[MemberColumn::bType]);
+        setting.reference = std::move(cells[MemberColumn::Reference]);
+        setting.Position = std::move(cells[MemberColumn::Position]);
+        setting.bitAddress = std::move(cells[MemberColumn::StartBit]);
+        setting.conversion = std::move(cells[MemberColumn::Convertion]);
+        setting.multFactor = std::move(cells[MemberColumn::MoltFact]);
+        setting.Mnemonic = std::move(cells[MemberColumn::Mnemonic]);
+    }
+    return settings;
+}
+
+// The settings of a data set whose catalog file is missing or unreadable are kept as read, unlinked:
+// the file may come back, and dropping them would erase them at the next OK.
+std::vector<TDataSet_DA> keptAsRead(std::vector<MemberRow>& stored) {
+    std::vector<TDataSet_DA> settings(stored.size());
+    for (std::size_t k = 0; k < stored.size(); ++k) {
+        auto& cells = stored[k].cells;
+        settings[k].bType = std::move(cells[MemberColumn::bType]);
+        settings[k].reference = std::move(cells[MemberColumn::Reference]);
+        settings[k].Position = std::move(cells[MemberColumn::Position]);
+        settings[k].bitAddress = std::move(cells[MemberColumn::StartBit]);
+        settings[k].conversion = std::move(cells[MemberColumn::Convertion]);
+        settings[k].multFactor = std::move(cells[MemberColumn::MoltFact]);
+        settings[k].Mnemonic = std::move(cells[MemberColumn::Mnemonic]);
+    }
+    return settings;
+}
+
+template <std::size_t N, std::size_t Cells>
+void fromRow(std::array<std::string, Cells>& cells, Row<N>& row, std::size_t number) {
+    static_assert(Cells == N + 1);
+    cells[kNumberColumn] = std::to_string(number);
+    for (std::size_t column = 0; column < N; ++column) {
+        cells[column + 1] = std::move(row.cells[column]);
+    }
+}
+
+} // namespace
+
+std::string OpenReport::message() const {
+    if (droppedMembers.empty()) {
+        return {};
+    }
+    std::string text = "These data-set member settings match no member of their data set in the catalog and "
+                       "will not be saved again:";
+    for (const DroppedMember& dropped : droppedMembers) {
+        text += "\nrow " + std::to_string(dropped.dataSetRow) + ": " + dropped.reference;
+    }
+    return text;
+}
+
+AccessEditor::AccessEditor() = default;
+AccessEditor::~AccessEditor() = default;
+
+void AccessEditor::clearSelection() {
+    m_selectedDA = nullptr;
+    m_selectedDS = nullptr;
+}
+
+OpenReport AccessEditor::open(const ProjectPaths& project) {
+    clearSelection();
+    m_chosenDevice.reset();
+    m_dataSetRowSelect = 0;
+    m_list.clear();
+
+    OpenReport report;
+    const std::filesystem::path file = project.accessFile();
+    std::error_code error;
+    if (!std::filesystem::exists(file, error) && !error) {
+        return report;
+    }
+    AccessFile access = readAccessFile(file);
+
+    for (const CatalogRow& row : access.catalog) {
+        m_list.appendDevice(loadCatalogDevice(project.icdCatalog(), row));
+    }
+
+    if (!access.variables.empty()) {
+        m_list.m_variables.resize(access.variables.size());
+        for (std::size_t i = 0; i < access.variables.size(); ++i) {
+            fromRow(m_list.m_variables[i], access.variables[i], i + 1);
+        }
+    }
+
+    if (!access.dataSets.empty()) {
+        m_list.m_dataSetRows.resize(access.dataSets.size());
+        m_list.m_dataSets.resize(access.dataSets.size());
+        for (std::size_t i = 0; i < access.dataSets.size(); ++i) {
+            DataSetRow& stored = access.dataSets[i];
+            DataSetCells& cells = m_list.m_dataSetRows[i];
+            fromRow(cells, stored, i + 1);
+            const std::int64_t device =
+                parseInteger(cells[tableColumn(DataSetColumn::Index)]).value_or(std::int32_t{-1});
+            TDataSet& dataSet = m_list.m_dataSets[i];
+            dataSet.Select_DataSet = m_list.Get_DataSet(device, cells[tableColumn(DataSetColumn::Reference)]);
+            if (dataSet.Select_DataSet != nullptr) {
+                dataSet.List_DAs = matchMembers(*dataSet.Select_DataSet, stored.members, i + 1, report);
+            } else if (device >= 0 && static_cast<std::uint64_t>(device) < m_list.devices().size() &&
+                       m_list.devices()[static_cast<std::size_t>(device)].isPlaceholder()) {
+                dataSet.List_DAs = keptAsRead(stored.members);
+            } else {
+                for (const MemberRow& member : stored.members) {
+                    report.droppedMembers.push_back({i + 1, member[MemberColumn::Reference]});
+                }
+            }
+        }
+    }
+    return report;
+}
+
+void AccessEditor::save(const std::filesystem::path& accessFile) const {
+    writeAccessFile(accessFile, m_list.toAccessFile());
+}
+
+// --- Catalog
+
+std::optional<std::size_t> AccessEditor::addDevice(const ProjectPaths& project,
+                                                   const std::filesystem::path& chosenFile,
+                                                   const std::function<OverwriteAnswer()>& ask) {
+    const std::filesystem::path name = chosenFile.filename();
+    if (name.empty() || name == "." || name == "..") {
+        throw ConfigError("\"" + chosenFile.string() + "\" is not a file that can be added to the catalog.");
+    }
+    const std::filesystem::path catalog = project.icdCatalog();
+    std::error_code error;
+    std::filesystem::create_directories(catalog, error);
+    if (error) {
+        throw ConfigError("Cannot create the catalog folder \"" + catalog.string() +
+                          "\": " + error.message());
+    }
+    const std::filesystem::path target = catalog / name;
+    bool copy = true;
+    const bool present = std::filesystem::exists(target, error);
+    if (error) {
+        throw ConfigError("Cannot read the catalog file \"" + target.string() + "\": " + error.message());
+    }
+    if (present) {
+        const OverwriteAnswer answer = ask();
+        if (answer == OverwriteAnswer::Cancel) {
+            return std::nullopt;
+        }
+        copy = answer == OverwriteAnswer::Yes;
+    }
+    if (copy) {
+        writeFileAtomically(target, readFileBytes(chosenFile, limits::kSclFile));
+    }
+
+    CatalogDevice entry;
+    entry.device = std::make_unique<TIEC_Device>(target);
+    entry.name = entry.device->fName();
+    entry.fileName = name.string();
+    const std::size_t index = m_list.appendDevice(std::move(entry));
+    m_chosenDevice.reset();
+    clearSelection();
+    return index;
+}
+
+bool AccessEditor::removeChosenDevice() {
+    if (!m_chosenDevice || !m_list.removeDevice(*m_chosenDevice)) {
+        return false;
+    }
+    m_chosenDevice.reset();
+    clearSelection();
+    return true;
+}
+
+void AccessEditor::chooseDevice(std::optional<std::size_t> index) {
+    if (!index || *index >= m_list.devices().size()) {
+        return;
+    }
+    m_chosenDevice = index;
+    clearSelection();
+}
+
+const TIEC_Device* AccessEditor::chosenModel() const {
+    if (!m_chosenDevice || *m_chosenDevice >= m_list.devices().size()) {
+        return nullptr;
+    }
+    return m_list.devices()[*m_chosenDevice].device.get();
+}
+
+void AccessEditor::selectTreeNode(const SclObject* node) {
+    clearSelection();
+    const TIEC_Device* device = chosenModel();
+    if (node == nullptr || device == nullptr || detail::deviceOf(*node) != device) {
+        return;
+    }
+    if (node->kind() == SclKind::DA) {
+        const auto* da = static_cast<const TIEC_DA*>(node);
+        if (da->isLeaf()) {
+            m_selectedDA = da;
+        }
+    } else if (node->kind() == SclKind::DataSet) {
+        m_selectedDS = static_cast<const TIEC_DataSet*>(node);
+    }
+}
+
+// --- Rows
+
+AddVarResult AccessEditor::addVar() {
+    if (!m_chosenDevice || (m_selectedDA == nullptr && m_selectedDS == nullptr)) {
+        return AddVarResult::Nothing;
+    }
+    const std::string index = std::to_string(*m_chosenDevice);
+    if (m_selectedDA != nullptr) {
+        const std::size_t row = m_list.addVariableRow();
+        VariableCells& cells = m_list.m_variables[row - 1];
+        cells[tableColumn(VariableColumn::Index)] = index;
+        cells[tableColumn(VariableColumn::bType)] = m_selectedDA->fbType();
+        cells[tableColumn(VariableColumn::fc)] = m_selectedDA->fFC();
+        cells[tableColumn(VariableColumn::Reference)] = m_selectedDA->fReference();
+        cells[tableColumn(VariableColumn::OnChange)] = "N";
+        cells[tableColumn(VariableColumn::OnCMD)] = "N";
+        cells[tableColumn(VariableColumn::OnTimer)] = "N";
+        return AddVarResult::Variable;
+    }
+    TDataSet dataSet;
+    dataSet.Select_DataSet = m_selectedDS;
+    for (const TIEC_DA* member : detail::membersOf(*m_selectedDS)) {
+        TDataSet_DA& setting = dataSet.List_DAs.emplace_back();
+        setting.Select_DA = member;
+        setting.bType = member->fbType();
+        setting.reference = member->fReference();
+    }
+    const std::size_t row = m_list.addDataSetRow(std::move(dataSet));
+    DataSetCells& cells = m_list.m_dataSetRows[row - 1];
+    cells[tableColumn(DataSetColumn::Index)] = index;
+    cells[tableColumn(DataSetColumn::Reference)] = m_selectedDS->fReference();
+    cells[tableColumn(DataSetColumn::GooseName)] = m_selectedDS->fGooseName();
+    cells[tableColumn(DataSetColumn::EnGoose)] = m_selectedDS->fGooseName().empty() ? "N" : "Y";
+    return AddVarResult::DataSet;
+}
+
+void AccessEditor::removeVar(Page page, std::optional<std::size_t> currentRow) {
+    if (!currentRow) {
+        return;
+    }
+    if (page == Page::Variables) {
+        m_list.removeVariableRow(*currentRow);
+        return;
+    }
+    m_list.removeDataSetRow(*currentRow);
+    // The rows below moved up: the members shown and edited would now belong to another data set.
+    m_dataSetRowSelect = 0;
+}
+
+// --- Members view
+
+void AccessEditor::Show_DataSet_DAs(std::optional<std::size_t> row) {
+    const bool valid = row && *row >= 1 && *row <= m_list.dataSets().size() && !m_list.dataSetsEmpty();
+    m_dataSetRowSelect = valid ? *row : 0;
+}
+
+std::vector<MemberCells> AccessEditor::shownMembers() const {
+    std::vector<MemberCells> rows = m_list.memberRows(m_dataSetRowSelect);
+    if (rows.empty()) {
+        rows.resize(1);
+    }
+    return rows;
+}
+
+void AccessEditor::setShownMemberCell(std::size_t memberRow, std::size_t column, std::string text) {
+    if (m_dataSetRowSelect > 0) {
+        m_list.setMemberCell(m_dataSetRowSelect, memberRow, column, std::move(text));
+    }
+}
+
+} // namespace sw::access

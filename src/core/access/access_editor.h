@@ -1,0 +1,120 @@
+#pragma once
+
+#include "core/access/access_list.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The access editor without its window: everything the IEC 61850 access dialog decides, from opening
+// the access file to writing it at OK. A window is a thin shell over it: its table models read and write
+// cells through list(), its tree shows list().devices()[chosenDevice()], and each button calls one
+// operation here.
+namespace sw {
+class SclObject;
+class ProjectPaths;
+} // namespace sw
+
+namespace sw::access {
+
+// Member settings of the access file that match no member of their data set at opening.
+struct DroppedMember {
+    std::size_t dataSetRow = 0; // from 1
+    std::string reference;      // the Reference attribute as stored
+};
+
+struct OpenReport {
+    std::vector<DroppedMember> droppedMembers;
+    // One message for all of them, empty when nothing was dropped.
+    std::string message() const;
+};
+
+// The answer to "File already exists in catalog directory. Do you want to overwrite file?".
+enum class OverwriteAnswer { Yes, No, Cancel };
+inline constexpr const char* kOverwriteQuestion =
+    "File already exists in catalog directory. Do you want to overwrite file?";
+
+// What Add Var did, so that the window shows the page that changed.
+enum class AddVarResult { Nothing, Variable, DataSet };
+
+enum class Page { Variables, DataSet };
+
+class AccessEditor {
+public:
+    AccessEditor();
+    ~AccessEditor();
+    AccessEditor(const AccessEditor&) = delete;
+    AccessEditor& operator=(const AccessEditor&) = delete;
+
+    AccessList& list() { return m_list; }
+    const AccessList& list() const { return m_list; }
+
+    // Opening: forgets the previous list and selection, then reads the project's access file (none:
+    // empty editor). Catalog files are read from the project's ICD_Catalog folder only; one that is
+    // missing, does not parse, or is named by a path stays as a placeholder. Member settings are matched
+    // to their data set's members by position, then by reference and type among those not yet matched;
+    // the ones that match nothing are returned. Throws ConfigError when the access file exists but cannot
+    // be read; the editor is then empty and must not be saved over the file.
+    OpenReport open(const ProjectPaths& project);
+
+    // Writes the access list to `accessFile` atomically (root, catalog, variables, data sets, then the
+    // version comment). Does not validate: the caller runs Controllo_dati first. Throws ConfigError.
+    void save(const std::filesystem::path& accessFile) const;
+
+    // --- Catalog.
+    // Add IEC Device: copies `chosenFile` into the catalog folder (created when missing); when a file of
+    // that name is already there, `ask` decides: Yes copies over it, No keeps it, Cancel stops. Then loads
+    // the catalog copy and appends it. Returns the new device index, or nothing when cancelled. Throws
+    // ConfigError when the copy fails or the copy does not parse (the copy stays, no device is added).
+    // Afterwards no device is chosen and the tree selection is cleared.
+    std::optional<std::size_t> addDevice(const ProjectPaths& project, const std::filesystem::path& chosenFile,
+                                         const std::function<OverwriteAnswer()>& ask);
+    // Remove IEC Device on the chosen device: refused (false) when none is chosen or a row names it;
+    // otherwise removes it, shifts the later indexes down and clears the choice and the tree selection.
+    bool removeChosenDevice();
+    // A click on line `index` of the device list (nothing for an index out of range): the tree now shows
+    // that device and nothing in it is selected.
+    void chooseDevice(std::optional<std::size_t> index);
+    std::optional<std::size_t> chosenDevice() const { return m_chosenDevice; }
+    // The device the tree shows, or null (no choice, or a placeholder).
+    const TIEC_Device* chosenModel() const;
+
+    // --- Tree selection (Selected_IEC_DA / Selected_IEC_DS). A click on `node` of the chosen device's
+    // tree: a leaf attribute or a data set becomes the selection; anything else, or an object of another
+    // device, clears it.
+    void selectTreeNode(const SclObject* node);
+    const TIEC_DA* Selected_IEC_DA() const { return m_selectedDA; }
+    const TIEC_DataSet* Selected_IEC_DS() const { return m_selectedDS; }
+
+    // --- Rows.
+    // Add Var: the selected attribute as a new variables row, or the selected data set as a new data-set
+    // row with one blank setting per member; nothing without a selection.
+    AddVarResult addVar();
+    // Remove Var on `page`, `currentRow` being that table's current row (from 1). Removing a data-set row
+    // empties the members view.
+    void removeVar(Page page, std::optional<std::size_t> currentRow);
+
+    // --- Members view (ACG_DS_Vars). A click in data-set row `row` shows that row's members and makes it
+    // the row member edits go to (DataSet_Row_Select); nothing for a row without a data set.
+    void Show_DataSet_DAs(std::optional<std::size_t> row);
+    std::size_t DataSet_Row_Select() const { return m_dataSetRowSelect; }
+    // What the members table shows: the members of DataSet_Row_Select, or one blank row.
+    std::vector<MemberCells> shownMembers() const;
+    // The end of an edit in the members table: stored at once into the shown data set; dropped when no
+    // data set is shown.
+    void setShownMemberCell(std::size_t memberRow, std::size_t column, std::string text);
+
+private:
+    void clearSelection();
+
+    AccessList m_list;
+    std::optional<std::size_t> m_chosenDevice;
+    const TIEC_DA* m_selectedDA = nullptr;
+    const TIEC_DataSet* m_selectedDS = nullptr;
+    std::size_t m_dataSetRowSelect = 0;
+};
+
+} // namespace sw::access

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "core/scl/scl_model.h"
+
+#include <memory>
+#include <vector>
+
+// Walks over the device model that the access editor needs, written against the lists' elements only
+// (owning pointer, plain pointer or the object itself), so the editor does not depend on how the model
+// stores its lists.
+namespace sw::access::detail {
+
+template <class T> const T& object(const std::unique_ptr<T>& element) {
+    return *element;
+}
+template <class T> const T& object(const T* element) {
+    return *element;
+}
+template <class T> const T& object(const T& element) {
+    return element;
+}
+
+// The device an object belongs to.
+inline const SclObject* deviceOf(const SclObject& object) {
+    const SclObject* at = &object;
+    while (at->parent() != nullptr) {
+        at = at->parent();
+    }
+    return at;
+}
+
+// Every data set of the device: logical devices, their nodes, the nodes' data sets, in list order.
+template <class Visit> void forEachDataSet(const TIEC_Device& device, Visit&& visit) {
+    for (const auto& ld : device.List_LDevice()) {
+        for (const auto& ln : object(ld).List_LN()) {
+            for (const auto& dataSet : object(ln).List_DataSet()) {
+                visit(object(dataSet));
+            }
+        }
+    }
+}
+
+// The members of a data set in member order.
+inline std::vector<const TIEC_DA*> membersOf(const TIEC_DataSet& dataSet) {
+    std::vector<const TIEC_DA*> members;
+    for (const auto& member : dataSet.List_DA()) {
+        members.push_back(&object(member));
+    }
+    return members;
+}
+
+} // namespace sw::access::detail
