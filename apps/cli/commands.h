@@ -12,5 +12,6 @@ int runBuild(const std::vector<std::string>& args);
 int runDump(const std::vector<std::string>& args);
 int runCheck(const std::vector<std::string>& args);
 int runUpdate(const std::vector<std::string>& args);
+int runCheckVersion(const std::vector<std::string>& args);
 
 } // namespace sw::cli

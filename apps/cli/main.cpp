@@ -38,6 +38,11 @@ const Command kCommands[] = {
      "                                              build, check the device answers, write the job file\n"
      "                                              and run the updater",
      sw::cli::runUpdate},
+    {"check-version",
+     "check-version [--url BASE]                  ask the version service (or BASE, e.g. "
+     "http://127.0.0.1:8080)\n"
+     "                                              whether a newer version exists: newer or not newer",
+     sw::cli::runCheckVersion},
 };
 
 void printHelp(std::ostream& out) {

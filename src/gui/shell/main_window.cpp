@@ -2,6 +2,7 @@
 
 #include "core/common/numbers.h"
 #include "core/image/image_builder.h"
+#include "core/options/version_check.h"
 #include "core/shell/projects.h"
 #include "core/shell/settings.h"
 #include "core/shell/startup.h"
@@ -9,6 +10,7 @@
 #include "gui/common/link_opener.h"
 #include "gui/common/message_service.h"
 #include "gui/common/text_conversion.h"
+#include "gui/options/tfsoftoptions.h"
 #include "gui/parameters/tfpargen.h"
 #include "gui/shell/about_box.h"
 #include "gui/shell/project_dialogs.h"
@@ -22,6 +24,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 
 #include <algorithm>
@@ -43,6 +46,7 @@ constexpr int kTextNewProject = 15;
 constexpr int kTextOpenProject = 16;
 constexpr int kTextUpdateDevice = 17;
 constexpr int kTextProjectNotValid = 18;
+constexpr int kTextNewVersion = 19;
 constexpr int kTextSetCommunication = 20;
 constexpr int kTextAccess = 21;
 constexpr int kTextNewProjectHint = 22;
@@ -95,6 +99,7 @@ TFMendralFirmWare::TFMendralFirmWare(const std::filesystem::path& programFolder,
     setObjectName(QStringLiteral("TFMendralFirmWare"));
     layOut();
     const SettingsSource source = startProgramState(m_state, programFolder);
+    followUpdateOptions();
     setWindowTitle(toQString(m_state.WindowTitle));
     L_SW_Code->setText(toQString(m_state.SoftwareCode));
     L_SW_Desc->setText(toQString(m_state.SoftwareDescription));
@@ -109,6 +114,8 @@ TFMendralFirmWare::TFMendralFirmWare(const std::filesystem::path& programFolder,
         [this](const std::string& program, const std::string& parameter, std::uint8_t tipo,
                ProgramEnded ended) { Start_Program(program, parameter, tipo, std::move(ended)); },
         this);
+    m_options = new TFSoftOptions(m_state, this);
+    m_options->setChangeLanguage([this] { Change_Language(); });
 
     if (source == SettingsSource::Unreadable) {
         // Shown once the window is up; a readable copy of what was there is kept as Mendral.xml.bad.
@@ -151,8 +158,9 @@ void TFMendralFirmWare::layOut() {
     L_SW_Desc->setStyleSheet(QStringLiteral("color: grey;"));
     LL_Update = place<QLabel>(client, "LL_Update", 208, 19);
     LL_Update->setTextFormat(Qt::RichText);
+    LL_Update->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
     LL_Update->hide();
-    connect(LL_Update, &QLabel::linkActivated, this, [](const QString& link) { openLink(link); });
+    connect(LL_Update, &QLabel::linkActivated, this, &TFMendralFirmWare::LL_UpdateLinkClick);
     Btn_Info = iconButton(client, "Btn_Info", 516, QStyle::SP_MessageBoxInformation);
     Btn_Opz = iconButton(client, "Btn_Opz", 574, QStyle::SP_FileDialogDetailedView);
     Btn_Close = iconButton(client, "Btn_Close", 632, QStyle::SP_DialogCloseButton);
@@ -179,6 +187,13 @@ void TFMendralFirmWare::layOut() {
     Shape1 = place<QFrame>(client, "Shape1", 10, Btn_CreateBin->y() + 51);
     Shape1->setFrameShape(QFrame::HLine);
     Shape1->resize(674, 1);
+
+    Timer_Update = new QTimer(this);
+    Timer_Update->setObjectName(QStringLiteral("Timer_Update"));
+    Timer_Update->setInterval(kFirstUpdateCheck);
+    connect(Timer_Update, &QTimer::timeout, this, &TFMendralFirmWare::Timer_UpdateTimer);
+    m_updateChecker = new VersionChecker(this);
+    connect(m_updateChecker, &VersionChecker::checked, this, &TFMendralFirmWare::showUpdateCheck);
 
     connectButtons();
     setFixedSize(694, Btn_CreateBin->y() + 152);
@@ -243,6 +258,7 @@ void TFMendralFirmWare::Change_Language() {
     Set_Lang();
     m_newProject->Set_Lang();
     m_openConf->Set_Lang();
+    m_options->Set_Lang();
     m_parGen->Set_Lang();
     m_boot->Set_Lang();
 }
@@ -252,11 +268,11 @@ void TFMendralFirmWare::connectButtons() {
     connect(Btn_Open, &QPushButton::clicked, this, &TFMendralFirmWare::Btn_OpenClick);
     connect(Btn_Close, &QToolButton::clicked, this, &TFMendralFirmWare::Btn_CloseClick);
     connect(Btn_Info, &QToolButton::clicked, this, &TFMendralFirmWare::Btn_InfoClick);
+    connect(Btn_Opz, &QToolButton::clicked, this, &TFMendralFirmWare::Btn_OpzClick);
     connect(Btn_Prm_Gen, &QPushButton::clicked, this, &TFMendralFirmWare::Btn_Prm_GenClick);
     connect(Btn_CreateBin, &QPushButton::clicked, this, &TFMendralFirmWare::Btn_CreateBinClick);
-    // The Options dialog and the access editor are not in the program yet; their buttons stay
-    // disabled until they are, rather than doing nothing when clicked.
-    Btn_Opz->setEnabled(false);
+    // The access editor is not in the program yet; its button stays disabled until it is, rather than
+    // doing nothing when clicked.
     Btn_IEC61850_Client->setEnabled(false);
 }
 
@@ -282,6 +298,59 @@ void TFMendralFirmWare::Btn_CloseClick() {
 
 void TFMendralFirmWare::Btn_InfoClick() {
     gui::openDialog(m_about);
+}
+
+void TFMendralFirmWare::Btn_OpzClick() {
+    if (gui::openDialog(m_options) != QDialog::Accepted) {
+        return;
+    }
+    runGuarded(this, [this] { Save_Setting(m_state); });
+    followUpdateOptions();
+}
+
+void TFMendralFirmWare::followUpdateOptions() {
+    if (!m_state.EnableInternet || !m_state.EnableUpdateCheck) {
+        Timer_Update->stop();
+    } else if (!Timer_Update->isActive() && !m_updateChecker->running()) {
+        // A running check restarts the timer itself once its answer is in.
+        Timer_Update->start();
+    }
+}
+
+void TFMendralFirmWare::setUpdateIntervals(std::chrono::milliseconds first, std::chrono::milliseconds later) {
+    m_laterUpdateChecks = later;
+    // A running timer restarts with the new interval, a stopped one stays stopped.
+    Timer_Update->setInterval(m_updateChecked ? later : first);
+}
+
+void TFMendralFirmWare::setVersionCheck(const VersionChecker::Check& check) {
+    m_updateChecker->setCheck(check);
+    m_options->versionChecker()->setCheck(check);
+}
+
+void TFMendralFirmWare::Timer_UpdateTimer() {
+    Timer_Update->stop();
+    m_updateChecker->start();
+}
+
+void TFMendralFirmWare::showUpdateCheck(bool newer) {
+    if (newer) {
+        LL_Update->setText(
+            QStringLiteral("<a href=\"%1\">%2</a>")
+                .arg(toQString(downloadPageAddress()), toQString(m_state.LangTable.Get(kTextNewVersion))));
+        LL_Update->adjustSize();
+        LL_Update->show();
+    } else {
+        LL_Update->hide();
+    }
+    m_updateChecked = true;
+    Timer_Update->setInterval(m_laterUpdateChecks);
+    // The options may have been turned off while the answer was on its way.
+    followUpdateOptions();
+}
+
+void TFMendralFirmWare::LL_UpdateLinkClick(const QString& address) {
+    openLink(address);
 }
 
 void TFMendralFirmWare::Btn_Prm_GenClick() {

@@ -2,9 +2,11 @@
 
 #include "core/common/process.h"
 #include "core/shell/program_state.h"
+#include "gui/options/version_checker.h"
 
 #include <QMainWindow>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -13,6 +15,7 @@
 class QFrame;
 class QLabel;
 class QPushButton;
+class QTimer;
 class QToolButton;
 
 namespace sw::gui {
@@ -22,6 +25,7 @@ class TFOpenConf;
 class TFAbout;
 class TFParGen;
 class TFBoot;
+class TFSoftOptions;
 
 // The user's home: which project is open, and the work as numbered steps.
 class TFMendralFirmWare : public QMainWindow {
@@ -58,6 +62,17 @@ public:
     TFAbout* aboutBox() const { return m_about; }
     TFParGen* parametersDialog() const { return m_parGen; }
     TFBoot* updateDialog() const { return m_boot; }
+    TFSoftOptions* optionsDialog() const { return m_options; }
+
+    // The periodic version check runs while both internet options are on: first after `first` once it
+    // is enabled in a run, then every `later`.
+    static constexpr std::chrono::milliseconds kFirstUpdateCheck{60000};
+    static constexpr std::chrono::milliseconds kLaterUpdateChecks{7200000};
+    void setUpdateIntervals(std::chrono::milliseconds first, std::chrono::milliseconds later);
+    // Replaces the maker's version service for the timer and the Options dialog alike.
+    void setVersionCheck(const VersionChecker::Check& check);
+    // Runs the update timer exactly when both internet options are on.
+    void followUpdateOptions();
 
     QLabel* L_SW_Code;
     QLabel* L_SW_Desc;
@@ -80,14 +95,18 @@ public:
     QPushButton* Btn_CreateBin;
     QLabel* L_Brantis;
     QFrame* Shape1;
+    QTimer* Timer_Update;
 
 public slots:
     void Btn_NewClick();
     void Btn_OpenClick();
     void Btn_CloseClick();
     void Btn_InfoClick();
+    void Btn_OpzClick();
     void Btn_Prm_GenClick();
     void Btn_CreateBinClick();
+    void Timer_UpdateTimer();
+    void LL_UpdateLinkClick(const QString& address);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -99,6 +118,7 @@ private:
     void showProjectLabels();
     // A project command needs an open project; without one the user is told so and it does nothing.
     bool projectReady();
+    void showUpdateCheck(bool newer);
 
     ProgramState m_state;
     bool m_closeAskedBySignal = false;
@@ -110,6 +130,10 @@ private:
     TFAbout* m_about = nullptr;
     TFParGen* m_parGen = nullptr;
     TFBoot* m_boot = nullptr;
+    TFSoftOptions* m_options = nullptr;
+    VersionChecker* m_updateChecker = nullptr;
+    std::chrono::milliseconds m_laterUpdateChecks = kLaterUpdateChecks;
+    bool m_updateChecked = false;
 };
 
 // The maker's home page, opened by the web-address labels and the logo.

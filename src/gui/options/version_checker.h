@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+#include <stop_token>
+#include <thread>
+
+namespace sw::gui {
+
+// Runs the online version check on a thread of its own, so no window waits for the network; the
+// answer arrives on the interface thread as checked(). A check still running when the checker goes
+// is given up.
+class VersionChecker : public QObject {
+    Q_OBJECT
+public:
+    // The check itself: true when a newer version exists. It should end soon after a stop is asked.
+    using Check = std::function<bool(std::stop_token)>;
+
+    explicit VersionChecker(QObject* parent = nullptr);
+    ~VersionChecker() override;
+
+    // Replaces the maker's service, for a test or another service.
+    void setCheck(Check check) { m_check = std::move(check); }
+    bool running() const { return m_running; }
+    // Starts a check unless one is running already; that one's answer then serves both requests.
+    void start();
+
+signals:
+    void checked(bool newer);
+
+private:
+    Check m_check;
+    bool m_running = false;
+    std::jthread m_thread;
+};
+
+} // namespace sw::gui
