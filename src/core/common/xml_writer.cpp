@@ -2,6 +2,7 @@
 
 #include "core/common/build_config.h"
 
+#include <array>
 #include <stdexcept>
 
 namespace sw::xml {
@@ -11,6 +12,10 @@ void StreamWriter::endStartTag() {
         m_bytes += '>';
         m_startTagOpen = false;
     }
+}
+
+void StreamWriter::reserve(std::size_t bytes) {
+    m_bytes.reserve(bytes);
 }
 
 void StreamWriter::open(std::string_view name) {
@@ -30,10 +35,18 @@ void StreamWriter::attribute(std::string_view name, std::string_view value) {
     m_bytes += "=\"";
     // The saver's escapes inside a double-quoted value: control characters as two-digit references, and
     // the three characters that would end or break the value.
+    static constexpr auto kEscaped = [] {
+        std::array<bool, 256> table{};
+        for (unsigned c = 0; c < 32; ++c) {
+            table[c] = true;
+        }
+        table['"'] = table['&'] = table['<'] = true;
+        return table;
+    }();
     std::size_t done = 0;
     for (std::size_t i = 0; i < value.size(); ++i) {
         const auto c = static_cast<unsigned char>(value[i]);
-        if (c >= 32 && c != '"' && c != '&' && c != '<') {
+        if (!kEscaped[c]) {
             continue;
         }
         m_bytes.append(value, done, i - done);

@@ -11,6 +11,8 @@ namespace sw::xml {
 // thousands of elements that are written straight from their lists, without first building a tree.
 class StreamWriter {
 public:
+    // Room for about this many bytes, so that a big file is not moved while it grows.
+    void reserve(std::size_t bytes);
     // Starts a child of the element open now (or a top-level element).
     void open(std::string_view name);
     // An attribute of the element just opened; before any child of it.
