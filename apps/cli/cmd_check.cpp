@@ -1,4 +1,5 @@
 #include "commands.h"
+#include "project_arguments.h"
 
 #include "core/access/access_check.h"
 #include "core/access/access_editor.h"
@@ -41,42 +42,12 @@ std::string catalogLine(std::size_t index, const access::CatalogDevice& device) 
 // writing anything: the parameter file through the communication check, then the access file opened as
 // the editor opens it and its variables table through the editor's check.
 int runCheck(const std::vector<std::string>& args) {
-    std::optional<std::filesystem::path> folder;
-    std::optional<char> separator;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            std::cout << kUsage;
-            return 0;
-        }
-        if (arg == "--decimal-separator" || arg.rfind("--decimal-separator=", 0) == 0) {
-            const std::string value = arg == "--decimal-separator"
-                                          ? (i + 1 < args.size() ? args[++i] : std::string())
-                                          : arg.substr(arg.find('=') + 1);
-            if (value != "," && value != ".") {
-                std::cerr << "The decimal separator must be \",\" or \".\", not \"" << value << "\".\n"
-                          << kUsage;
-                return 2;
-            }
-            separator = value[0];
-        } else if (!folder && arg.rfind("--", 0) != 0) {
-            folder = arg;
-        } else {
-            std::cerr << "Unexpected argument \"" << arg << "\".\n" << kUsage;
-            return 2;
-        }
+    const auto arguments = parseProjectArguments(args, kUsage);
+    if (const int* exitCode = std::get_if<int>(&arguments)) {
+        return *exitCode;
     }
-    if (!folder) {
-        std::cerr << kUsage;
-        return 2;
-    }
-    std::error_code error;
-    if (!std::filesystem::is_directory(*folder, error)) {
-        std::cerr << "The project folder \"" << folder->string() << "\" does not exist.\n";
-        return 2;
-    }
-
-    const ProjectPaths paths(*folder);
+    const auto& [folder, separator] = std::get<ProjectArguments>(arguments);
+    const ProjectPaths paths(folder);
     const std::optional<int> parameterFailure =
         Controllo_Dati(asShownInDialog(readParameterFile(paths.parGenFile())));
 
