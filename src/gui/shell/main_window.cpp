@@ -5,6 +5,7 @@
 #include "core/shell/projects.h"
 #include "core/shell/settings.h"
 #include "core/shell/startup.h"
+#include "gui/access/tfiec_61850_access.h"
 #include "gui/common/dialog_runner.h"
 #include "gui/common/link_opener.h"
 #include "gui/common/message_service.h"
@@ -103,6 +104,7 @@ TFMendralFirmWare::TFMendralFirmWare(const std::filesystem::path& programFolder,
     m_openConf = new TFOpenConf(m_state, this);
     m_about = new TFAbout(m_state, this);
     m_parGen = new TFParGen(m_state, this);
+    m_access = new TFIEC_61850_Access(m_state, this);
 
     if (source == SettingsSource::Unreadable) {
         // Shown once the window is up; a readable copy of what was there is kept as Mendral.xml.bad.
@@ -238,6 +240,7 @@ void TFMendralFirmWare::Change_Language() {
     m_newProject->Set_Lang();
     m_openConf->Set_Lang();
     m_parGen->Set_Lang();
+    m_access->Set_Lang();
 }
 
 void TFMendralFirmWare::connectButtons() {
@@ -246,11 +249,11 @@ void TFMendralFirmWare::connectButtons() {
     connect(Btn_Close, &QToolButton::clicked, this, &TFMendralFirmWare::Btn_CloseClick);
     connect(Btn_Info, &QToolButton::clicked, this, &TFMendralFirmWare::Btn_InfoClick);
     connect(Btn_Prm_Gen, &QPushButton::clicked, this, &TFMendralFirmWare::Btn_Prm_GenClick);
+    connect(Btn_IEC61850_Client, &QPushButton::clicked, this, &TFMendralFirmWare::Btn_IEC61850_ClientClick);
     connect(Btn_CreateBin, &QPushButton::clicked, this, &TFMendralFirmWare::Btn_CreateBinClick);
-    // The Options dialog and the access editor are not in the program yet; their buttons stay
-    // disabled until they are, rather than doing nothing when clicked.
+    // The Options dialog is not in the program yet; its button stays disabled until it is, rather than
+    // doing nothing when clicked.
     Btn_Opz->setEnabled(false);
-    Btn_IEC61850_Client->setEnabled(false);
 }
 
 bool TFMendralFirmWare::projectReady() {
@@ -280,6 +283,12 @@ void TFMendralFirmWare::Btn_InfoClick() {
 void TFMendralFirmWare::Btn_Prm_GenClick() {
     if (projectReady()) {
         gui::openDialog(m_parGen);
+    }
+}
+
+void TFMendralFirmWare::Btn_IEC61850_ClientClick() {
+    if (projectReady()) {
+        gui::openDialog(m_access);
     }
 }
 

@@ -21,6 +21,7 @@ class TFNew_Project;
 class TFOpenConf;
 class TFAbout;
 class TFParGen;
+class TFIEC_61850_Access;
 
 // The user's home: which project is open, and the work as numbered steps.
 class TFMendralFirmWare : public QMainWindow {
@@ -56,6 +57,7 @@ public:
     TFOpenConf* openDialog() const { return m_openConf; }
     TFAbout* aboutBox() const { return m_about; }
     TFParGen* parametersDialog() const { return m_parGen; }
+    TFIEC_61850_Access* accessDialog() const { return m_access; }
 
     QLabel* L_SW_Code;
     QLabel* L_SW_Desc;
@@ -85,6 +87,7 @@ public slots:
     void Btn_CloseClick();
     void Btn_InfoClick();
     void Btn_Prm_GenClick();
+    void Btn_IEC61850_ClientClick();
     void Btn_CreateBinClick();
 
 protected:
@@ -107,6 +110,7 @@ private:
     TFOpenConf* m_openConf = nullptr;
     TFAbout* m_about = nullptr;
     TFParGen* m_parGen = nullptr;
+    TFIEC_61850_Access* m_access = nullptr;
 };
 
 // The maker's home page, opened by the web-address labels and the logo.
