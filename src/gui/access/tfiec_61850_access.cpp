@@ -44,6 +44,8 @@ const QStringList kSclFileFilters = {QStringLiteral("SCL Files (*.scd *.ssd *.se
 QPushButton* makeButton(QWidget* parent, const char* name) {
     auto* button = new QPushButton(parent);
     button->setObjectName(QLatin1String(name));
+    // No button answers Enter: the tables use it.
+    button->setAutoDefault(false);
     return button;
 }
 
@@ -490,9 +492,23 @@ void TFIEC_61850_Access::closeEvent(QCloseEvent* event) {
 
 bool TFIEC_61850_Access::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
         for (QTableView* view : {ACG_DA, ACG_DataSet, ACG_DS_Vars}) {
-            if (watched == view && Grid_Enter_Next_Cell(view, static_cast<QKeyEvent*>(event)->key(),
-                                                        m_state.EnableJumpFieldTables)) {
+            if (watched != view) {
+                continue;
+            }
+            if (Grid_Enter_Next_Cell(view, key, m_state.EnableJumpFieldTables)) {
+                return true;
+            }
+            // Enter stays with the table, where it opens the cell, and never reaches a button of the
+            // dialog: it would add a device or save the list while the user only meant to type.
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                const QModelIndex current = view->currentIndex();
+                // From a cell editor Enter comes here after the editor has taken the text; the cell
+                // is being closed then, not opened.
+                if (view->hasFocus() && current.isValid() && (current.flags() & Qt::ItemIsEditable)) {
+                    view->edit(current);
+                }
                 return true;
             }
         }

@@ -344,6 +344,22 @@ private slots:
         QCOMPARE(dialog.LB_IEC_Devices->item(1)->text(), QStringLiteral("Bay1"));
     }
 
+    void enterMovesToTheNextCellOnlyWhenTheOptionIsOnAndNeverPressesAButton() {
+        FakeFileChooser chooser; // a button pressed by Enter would ask for a file
+        FakeMessageService messages;
+        for (const bool jump : {false, true}) {
+            Project project;
+            project.state.EnableJumpFieldTables = jump;
+            TFIEC_61850_Access dialog(project.state);
+            showLoaded(dialog);
+            QTableView* variables = dialog.ACG_DA;
+            variables->setCurrentIndex(variables->model()->index(0, VC::VariableColumn::Mnemonic));
+            QTest::keyClick(variables, Qt::Key_Return);
+            QCOMPARE(variables->currentIndex().column(),
+                     jump ? int(VC::VariableColumn::Index) : int(VC::VariableColumn::Mnemonic));
+        }
+    }
+
     void treeModelPassesTheModelTesterOverAWholeDevice() {
         const sw::TIEC_Device device(kBay1);
         sw::gui::SclTreeModel model;
