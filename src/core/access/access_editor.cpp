@@ -27,7 +27,8 @@ bool isPlainFileName(const std::string& name) {
     return !std::filesystem::path(name).is_absolute();
 }
 
-CatalogDevice loadCatalogDevice(const std::filesystem::path& catalog, const CatalogRow& row) {
+CatalogDevice loadCatalogDevice(const std::filesystem::path& catalog, const CatalogRow& row,
+                                const DeviceLoader& load) {
     CatalogDevice entry;
     entry.name = row[CatalogColumn::Name];
     entry.fileName = row[CatalogColumn::FileName];
@@ -44,7 +45,7 @@ CatalogDevice loadCatalogDevice(const std::filesystem::path& catalog, const Cata
         return entry;
     }
     try {
-        entry.device = std::make_unique<TIEC_Device>(file);
+        entry.device = load(file);
     } catch (const ConfigError& failure) {
         entry.state = CatalogDevice::State::Unreadable;
         entry.problem = failure.what();
@@ -158,6 +159,21 @@ std::string OpenReport::message() const {
 AccessEditor::AccessEditor() = default;
 AccessEditor::~AccessEditor() = default;
 
+void AccessEditor::setDeviceLoader(DeviceLoader loader) {
+    m_loader = std::move(loader);
+}
+
+std::unique_ptr<TIEC_Device> AccessEditor::loadDevice(const std::filesystem::path& file) const {
+    if (!m_loader) {
+        return std::make_unique<TIEC_Device>(file);
+    }
+    std::unique_ptr<TIEC_Device> device = m_loader(file);
+    if (!device) {
+        throw ConfigError("The file \"" + file.string() + "\" could not be loaded.");
+    }
+    return device;
+}
+
 void AccessEditor::clearSelection() {
     m_selectedDA = nullptr;
     m_selectedDS = nullptr;
@@ -178,7 +194,8 @@ OpenReport AccessEditor::open(const ProjectPaths& project) {
     AccessFile access = readAccessFile(file);
 
     for (const CatalogRow& row : access.catalog) {
-        m_list.appendDevice(loadCatalogDevice(project.icdCatalog(), row));
+        m_list.appendDevice(loadCatalogDevice(
+            project.icdCatalog(), row, [this](const std::filesystem::path& f) { return loadDevice(f); }));
     }
 
     if (!access.variables.empty()) {
@@ -252,7 +269,7 @@ std::optional<std::size_t> AccessEditor::addDevice(const ProjectPaths& project,
     }
 
     CatalogDevice entry;
-    entry.device = std::make_unique<TIEC_Device>(target);
+    entry.device = loadDevice(target);
     entry.name = entry.device->fName();
     entry.fileName = name.string();
     const std::size_t index = m_list.appendDevice(std::move(entry));

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 // operation here.
 namespace sw {
 class SclObject;
+class TIEC_Device;
 class ProjectPaths;
 } // namespace sw
 
@@ -42,12 +44,20 @@ enum class AddVarResult { Nothing, Variable, DataSet };
 
 enum class Page { Variables, DataSet };
 
+// Loads one catalog file into a device model, throwing ConfigError as the TIEC_Device constructor does.
+// A window hands in one that loads off its own thread, so that a big file never freezes it.
+using DeviceLoader = std::function<std::unique_ptr<TIEC_Device>(const std::filesystem::path&)>;
+
 class AccessEditor {
 public:
     AccessEditor();
     ~AccessEditor();
     AccessEditor(const AccessEditor&) = delete;
     AccessEditor& operator=(const AccessEditor&) = delete;
+
+    // Every catalog file open() and addDevice() read goes through `loader`; empty restores the
+    // TIEC_Device constructor.
+    void setDeviceLoader(DeviceLoader loader);
 
     AccessList& list() { return m_list; }
     const AccessList& list() const { return m_list; }
@@ -109,7 +119,9 @@ public:
 
 private:
     void clearSelection();
+    std::unique_ptr<TIEC_Device> loadDevice(const std::filesystem::path& file) const;
 
+    DeviceLoader m_loader;
     AccessList m_list;
     std::optional<std::size_t> m_chosenDevice;
     const TIEC_DA* m_selectedDA = nullptr;

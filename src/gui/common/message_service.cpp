@@ -31,6 +31,8 @@ QMessageBox::StandardButtons boxButtons(MessageService::Buttons buttons) {
         return QMessageBox::Ok | QMessageBox::Cancel;
     case MessageService::Buttons::YesNo:
         return QMessageBox::Yes | QMessageBox::No;
+    case MessageService::Buttons::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
     }
     return QMessageBox::Ok;
 }

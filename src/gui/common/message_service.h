@@ -12,7 +12,7 @@ namespace sw::gui {
 class MessageService {
 public:
     enum class Icon { Information, Warning, Error, Question };
-    enum class Buttons { Ok, OkCancel, YesNo };
+    enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
     enum class Answer { Ok, Cancel, Yes, No };
 
     virtual ~MessageService() = default;

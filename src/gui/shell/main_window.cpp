@@ -6,6 +6,7 @@
 #include "core/shell/projects.h"
 #include "core/shell/settings.h"
 #include "core/shell/startup.h"
+#include "gui/access/tfiec_61850_access.h"
 #include "gui/common/dialog_runner.h"
 #include "gui/common/link_opener.h"
 #include "gui/common/message_service.h"
@@ -116,6 +117,7 @@ TFMendralFirmWare::TFMendralFirmWare(const std::filesystem::path& programFolder,
         this);
     m_options = new TFSoftOptions(m_state, this);
     m_options->setChangeLanguage([this] { Change_Language(); });
+    m_access = new TFIEC_61850_Access(m_state, this);
 
     if (source == SettingsSource::Unreadable) {
         // Shown once the window is up; a readable copy of what was there is kept as Mendral.xml.bad.
@@ -261,6 +263,7 @@ void TFMendralFirmWare::Change_Language() {
     m_options->Set_Lang();
     m_parGen->Set_Lang();
     m_boot->Set_Lang();
+    m_access->Set_Lang();
 }
 
 void TFMendralFirmWare::connectButtons() {
@@ -270,10 +273,8 @@ void TFMendralFirmWare::connectButtons() {
     connect(Btn_Info, &QToolButton::clicked, this, &TFMendralFirmWare::Btn_InfoClick);
     connect(Btn_Opz, &QToolButton::clicked, this, &TFMendralFirmWare::Btn_OpzClick);
     connect(Btn_Prm_Gen, &QPushButton::clicked, this, &TFMendralFirmWare::Btn_Prm_GenClick);
+    connect(Btn_IEC61850_Client, &QPushButton::clicked, this, &TFMendralFirmWare::Btn_IEC61850_ClientClick);
     connect(Btn_CreateBin, &QPushButton::clicked, this, &TFMendralFirmWare::Btn_CreateBinClick);
-    // The access editor is not in the program yet; its button stays disabled until it is, rather than
-    // doing nothing when clicked.
-    Btn_IEC61850_Client->setEnabled(false);
 }
 
 bool TFMendralFirmWare::projectReady() {
@@ -356,6 +357,12 @@ void TFMendralFirmWare::LL_UpdateLinkClick(const QString& address) {
 void TFMendralFirmWare::Btn_Prm_GenClick() {
     if (projectReady()) {
         gui::openDialog(m_parGen);
+    }
+}
+
+void TFMendralFirmWare::Btn_IEC61850_ClientClick() {
+    if (projectReady()) {
+        gui::openDialog(m_access);
     }
 }
 

@@ -26,6 +26,7 @@ class TFAbout;
 class TFParGen;
 class TFBoot;
 class TFSoftOptions;
+class TFIEC_61850_Access;
 
 // The user's home: which project is open, and the work as numbered steps.
 class TFMendralFirmWare : public QMainWindow {
@@ -73,6 +74,7 @@ public:
     void setVersionCheck(const VersionChecker::Check& check);
     // Runs the update timer exactly when both internet options are on.
     void followUpdateOptions();
+    TFIEC_61850_Access* accessDialog() const { return m_access; }
 
     QLabel* L_SW_Code;
     QLabel* L_SW_Desc;
@@ -104,6 +106,7 @@ public slots:
     void Btn_InfoClick();
     void Btn_OpzClick();
     void Btn_Prm_GenClick();
+    void Btn_IEC61850_ClientClick();
     void Btn_CreateBinClick();
     void Timer_UpdateTimer();
     void LL_UpdateLinkClick(const QString& address);
@@ -134,6 +137,7 @@ private:
     VersionChecker* m_updateChecker = nullptr;
     std::chrono::milliseconds m_laterUpdateChecks = kLaterUpdateChecks;
     bool m_updateChecked = false;
+    TFIEC_61850_Access* m_access = nullptr;
 };
 
 // The maker's home page, opened by the web-address labels and the logo.

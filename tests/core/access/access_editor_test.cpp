@@ -402,4 +402,28 @@ TEST(AccessEditor, ClickOnAnObjectOfAnotherDeviceOrAnInnerNodeSelectsNothing) {
     EXPECT_EQ(p.editor.Selected_IEC_DA(), nullptr) << "device 0's attribute while device 1 is shown";
 }
 
+TEST(AccessEditor, EveryCatalogFileIsReadThroughTheDeviceLoaderWhoseErrorsCountAsTheConstructors) {
+    Project p;
+    p.catalogFile("bay1.icd", kBay1);
+    p.catalogFile("other.icd", kBay1);
+    std::vector<std::string> loaded;
+    p.editor.setDeviceLoader([&](const std::filesystem::path& file) -> std::unique_ptr<sw::TIEC_Device> {
+        loaded.push_back(file.filename().string());
+        if (file.filename() == "other.icd") {
+            throw sw::ConfigError("refused");
+        }
+        return std::make_unique<sw::TIEC_Device>(file);
+    });
+    p.accessFile(R"(<IEC_68850_Client><List_ICD_Files><ICD_File FileName="other.icd"/>)"
+                 R"(<ICD_File FileName="bay1.icd"/></List_ICD_Files></IEC_68850_Client>)");
+    p.open();
+    ASSERT_EQ(p.editor.list().devices().size(), 2u);
+    EXPECT_EQ(p.editor.list().devices()[0].state, CatalogDevice::State::Unreadable);
+    EXPECT_EQ(p.editor.list().devices()[1].name, "Bay1");
+    EXPECT_EQ(
+        p.editor.addDevice(p.paths, p.paths.icdCatalog() / "bay1.icd", [] { return OverwriteAnswer::No; }),
+        2u);
+    EXPECT_EQ(loaded, (std::vector<std::string>{"other.icd", "bay1.icd", "bay1.icd"}));
+}
+
 } // namespace

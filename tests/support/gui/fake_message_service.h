@@ -31,7 +31,7 @@ public:
             answers.pop_front();
             return answer;
         }
-        return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+        return buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel ? Answer::Yes : Answer::Ok;
     }
 
     QStringList texts() const {

@@ -1,0 +1,29 @@
+#include "gui/access/file_chooser.h"
+
+#include <QFileDialog>
+
+namespace sw::gui {
+
+namespace {
+
+class DialogFileChooser : public FileChooser {
+public:
+    QString chooseFileToOpen(QWidget* parent, const QString& title, const QStringList& filters) override {
+        return QFileDialog::getOpenFileName(parent, title, {}, filters.join(QStringLiteral(";;")));
+    }
+};
+
+FileChooser* g_chooser = nullptr;
+
+} // namespace
+
+FileChooser& fileChooser() {
+    static DialogFileChooser real;
+    return g_chooser != nullptr ? *g_chooser : real;
+}
+
+void setFileChooser(FileChooser* chooser) {
+    g_chooser = chooser;
+}
+
+} // namespace sw::gui

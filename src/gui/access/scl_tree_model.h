@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QIcon>
+
+#include <array>
+
+namespace sw {
+class SclObject;
+class TIEC_Device;
+} // namespace sw
+
+namespace sw::gui {
+
+// The tree of one device model, read-only. Each index holds its SclObject, whose parent, row and children
+// the model knows in constant time, so a device of millions of objects shows at once and opening a node
+// costs only its children.
+class SclTreeModel : public QAbstractItemModel {
+    Q_OBJECT
+public:
+    explicit SclTreeModel(QObject* parent = nullptr);
+
+    // The device shown (its root is the only top-level row), or none.
+    void setDevice(const TIEC_Device* device);
+    const TIEC_Device* device() const { return m_device; }
+
+    static const SclObject* object(const QModelIndex& index);
+    QModelIndex indexOf(const SclObject* object) const;
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    bool hasChildren(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    const TIEC_Device* m_device = nullptr;
+    std::array<QIcon, 6> m_icons; // by SclKind
+};
+
+} // namespace sw::gui

@@ -1,0 +1,519 @@
+#include "gui/access/tfiec_61850_access.h"
+
+#include "core/access/access_check.h"
+#include "core/common/numbers.h"
+#include "core/scl/scl_model.h"
+#include "gui/access/access_table_models.h"
+#include "gui/access/access_texts.h"
+#include "gui/access/file_chooser.h"
+#include "gui/access/list_cell_delegate.h"
+#include "gui/access/run_off_thread.h"
+#include "gui/access/scl_tree_model.h"
+#include "gui/common/grid_helpers.h"
+#include "gui/common/message_service.h"
+#include "gui/common/text_conversion.h"
+#include "gui/shell/title_panel.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace sw::gui {
+
+namespace {
+
+constexpr int kClientWidth = 1200;
+constexpr int kClientHeight = 550;
+constexpr int kTitleHeight = 60;
+
+const QStringList kSclFileFilters = {QStringLiteral("SCL Files (*.scd *.ssd *.sed *.icd *.iid *.cid)"),
+                                     QStringLiteral("Any File (*)")};
+
+QPushButton* makeButton(QWidget* parent, const char* name) {
+    auto* button = new QPushButton(parent);
+    button->setObjectName(QLatin1String(name));
+    // No button answers Enter: the tables use it.
+    button->setAutoDefault(false);
+    return button;
+}
+
+std::optional<std::size_t> currentRow(const QTableView* view) {
+    const QModelIndex current = view->currentIndex();
+    if (!current.isValid()) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(current.row()) + 1;
+}
+
+} // namespace
+
+TFIEC_61850_Access::TFIEC_61850_Access(ProgramState& state, QWidget* parent)
+    : QDialog(parent), m_state(state) {
+    setObjectName(QStringLiteral("TFIEC_61850_Access"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMaximizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    m_editor.setDeviceLoader([this](const std::filesystem::path& file) { return loadShowingProgress(file); });
+
+    m_treeModel = new SclTreeModel(this);
+    m_variables = new VariablesTableModel(m_editor, m_state.LangTable, this);
+    m_dataSets = new DataSetTableModel(m_editor, this);
+    m_members = new MembersTableModel(m_editor, this);
+
+    QWidget* title = makeTitlePanel(this, state, L_SW_Code, L_SW_Desc);
+    title->setFixedHeight(kTitleHeight);
+
+    SP_Main = new QSplitter(Qt::Horizontal, this);
+    SP_Main->setObjectName(QStringLiteral("SP_Main"));
+    SP_Left = new QSplitter(Qt::Horizontal, SP_Main);
+    SP_Left->setObjectName(QStringLiteral("SP_Left"));
+    SP_Left->addWidget(buildCatalogColumn());
+    TV_IEC_Device = new QTreeView(SP_Left);
+    TV_IEC_Device->setObjectName(QStringLiteral("TV_IEC_Device"));
+    TV_IEC_Device->setModel(m_treeModel);
+    TV_IEC_Device->setHeaderHidden(true);
+    TV_IEC_Device->setUniformRowHeights(true);
+    TV_IEC_Device->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    SP_Left->addWidget(TV_IEC_Device);
+    SP_Main->addWidget(SP_Left);
+    SP_Main->addWidget(buildPages());
+    for (QSplitter* splitter : {SP_Main, SP_Left, SP_DataSet}) {
+        splitter->setChildrenCollapsible(false);
+    }
+    SP_Left->setSizes({170, 290});
+    SP_Main->setSizes({460, kClientWidth - 460});
+    SP_DataSet->setSizes({260, 200});
+
+    auto* buttonStrip = new QWidget(this);
+    Btn_OK = makeButton(buttonStrip, "Btn_OK");
+    Btn_Cancel = makeButton(buttonStrip, "Btn_Cancel");
+    Btn_AddVar = makeButton(buttonStrip, "Btn_AddVar");
+    Btn_RemoveVar = makeButton(buttonStrip, "Btn_RemoveVar");
+    L_Progress = new QLabel(buttonStrip);
+    L_Progress->setObjectName(QStringLiteral("L_Progress"));
+    PB_Progress = new QProgressBar(buttonStrip);
+    PB_Progress->setObjectName(QStringLiteral("PB_Progress"));
+    PB_Progress->setRange(0, 0); // how far a load has gone is not known: a busy bar
+    PB_Progress->setFixedWidth(160);
+    L_Progress->hide();
+    PB_Progress->hide();
+    auto* buttons = new QHBoxLayout(buttonStrip);
+    buttons->setContentsMargins(4, 4, 8, 4);
+    for (QWidget* widget : {static_cast<QWidget*>(Btn_OK), static_cast<QWidget*>(Btn_Cancel),
+                            static_cast<QWidget*>(Btn_AddVar), static_cast<QWidget*>(Btn_RemoveVar)}) {
+        buttons->addWidget(widget);
+    }
+    buttons->addStretch(1);
+    buttons->addWidget(L_Progress);
+    buttons->addWidget(PB_Progress);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(title);
+    layout->addWidget(SP_Main, 1);
+    layout->addWidget(buttonStrip);
+
+    connect(Btn_OK, &QPushButton::clicked, this, &TFIEC_61850_Access::Btn_OKClick);
+    connect(Btn_Cancel, &QPushButton::clicked, this, &TFIEC_61850_Access::Btn_CancelClick);
+    connect(Btn_AddVar, &QPushButton::clicked, this, &TFIEC_61850_Access::Btn_AddVarClick);
+    connect(Btn_RemoveVar, &QPushButton::clicked, this, &TFIEC_61850_Access::Btn_RemoveVarClick);
+    connect(Btn_Add_IEC_Device, &QPushButton::clicked, this, &TFIEC_61850_Access::Btn_Add_IEC_DeviceClick);
+    connect(Btn_Remove_IEC_Device, &QPushButton::clicked, this,
+            &TFIEC_61850_Access::Btn_Remove_IEC_DeviceClick);
+    connect(LB_IEC_Devices, &QListWidget::currentRowChanged, this, &TFIEC_61850_Access::LB_IEC_DevicesClick);
+    // Only a click makes a tree node the candidate for Add Var; moving through the tree with the keys
+    // only looks.
+    connect(TV_IEC_Device, &QTreeView::clicked, this,
+            [this](const QModelIndex& index) { m_editor.selectTreeNode(SclTreeModel::object(index)); });
+    connect(ACG_DataSet->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                m_editor.Show_DataSet_DAs(current.isValid() ? std::optional<std::size_t>(
+                                                                  static_cast<std::size_t>(current.row()) + 1)
+                                                            : std::nullopt);
+                m_members->refresh();
+            });
+
+    resize(kClientWidth, kClientHeight);
+    Set_Lang();
+}
+
+TFIEC_61850_Access::~TFIEC_61850_Access() = default;
+
+QWidget* TFIEC_61850_Access::buildCatalogColumn() {
+    auto* column = new QWidget;
+    column->setObjectName(QStringLiteral("P_Catalog"));
+    Btn_Add_IEC_Device = makeButton(column, "Btn_Add_IEC_Device");
+    LB_IEC_Devices = new QListWidget(column);
+    LB_IEC_Devices->setObjectName(QStringLiteral("LB_IEC_Devices"));
+    Btn_Remove_IEC_Device = makeButton(column, "Btn_Remove_IEC_Device");
+    auto* layout = new QVBoxLayout(column);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->addWidget(Btn_Add_IEC_Device);
+    layout->addWidget(LB_IEC_Devices, 1);
+    layout->addWidget(Btn_Remove_IEC_Device);
+    return column;
+}
+
+QWidget* TFIEC_61850_Access::buildPages() {
+    PC_DA_DataSet = new QTabWidget;
+    PC_DA_DataSet->setObjectName(QStringLiteral("PC_DA_DataSet"));
+    TS_DA = new QWidget;
+    TS_DA->setObjectName(QStringLiteral("TS_DA"));
+    ACG_DA = makeTable("ACG_DA", m_variables);
+    auto* variablesLayout = new QVBoxLayout(TS_DA);
+    variablesLayout->setContentsMargins(2, 2, 2, 2);
+    variablesLayout->addWidget(ACG_DA);
+
+    TS_DataSet = new QWidget;
+    TS_DataSet->setObjectName(QStringLiteral("TS_DataSet"));
+    SP_DataSet = new QSplitter(Qt::Vertical, TS_DataSet);
+    SP_DataSet->setObjectName(QStringLiteral("SP_DataSet"));
+    ACG_DataSet = makeTable("ACG_DataSet", m_dataSets);
+    ACG_DS_Vars = makeTable("ACG_DS_Vars", m_members);
+    SP_DataSet->addWidget(ACG_DataSet);
+    SP_DataSet->addWidget(ACG_DS_Vars);
+    auto* dataSetLayout = new QVBoxLayout(TS_DataSet);
+    dataSetLayout->setContentsMargins(2, 2, 2, 2);
+    dataSetLayout->addWidget(SP_DataSet);
+
+    PC_DA_DataSet->addTab(TS_DA, QStringLiteral("Variables"));
+    PC_DA_DataSet->addTab(TS_DataSet, QStringLiteral("DataSet"));
+    return PC_DA_DataSet;
+}
+
+QTableView* TFIEC_61850_Access::makeTable(const char* name, AccessTableModel* model) {
+    auto* view = new QTableView;
+    view->setObjectName(QLatin1String(name));
+    view->setModel(model);
+    view->setItemDelegate(new ListCellDelegate(view));
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                          QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+    view->setWordWrap(false);
+    view->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
+    view->installEventFilter(this);
+    connect(view->horizontalHeader(), &QHeaderView::sectionDoubleClicked, this, [this, view](int section) {
+        Grid_AutoSize_Column(view, -1, section, m_state.DoubleClickAutoSize);
+    });
+    return view;
+}
+
+void TFIEC_61850_Access::Set_Lang() {
+    const LangTable& t = m_state.LangTable;
+    setWindowTitle(toQString(t.Get(kTextAccessCaption)));
+    L_SW_Desc->setText(toQString(t.Get(kTextAccessDescription)));
+    const struct {
+        QPushButton* button;
+        int caption;
+        int hint;
+    } buttons[] = {
+        {Btn_OK, kTextAccessOk, kTextAccessOkHint},
+        {Btn_Cancel, kTextAccessCancel, kTextAccessCancelHint},
+        {Btn_AddVar, kTextAccessAddVar, kTextAccessAddVarHint},
+        {Btn_RemoveVar, kTextAccessRemoveVar, kTextAccessRemoveVarHint},
+        {Btn_Add_IEC_Device, kTextAccessAddDevice, kTextAccessAddDeviceHint},
+        {Btn_Remove_IEC_Device, kTextAccessRemoveDevice, kTextAccessRemoveDeviceHint},
+    };
+    for (const auto& b : buttons) {
+        b.button->setText(toQString(t.Get(b.caption)));
+        // The button hints are kept but not shown as tool tips: some of the table's texts name another
+        // product's list.
+        b.button->setStatusTip(toQString(t.Get(b.hint)));
+    }
+    m_variables->headersChanged();
+}
+
+// --- Opening
+
+void TFIEC_61850_Access::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!m_placed) {
+        // Placed once; afterwards the dialog keeps the size and place the user gave it.
+        if (const QScreen* shownOn = screen()) {
+            move(shownOn->availableGeometry().center() - rect().center());
+        }
+        m_placed = true;
+    }
+    if (!event->spontaneous() && !m_loading) {
+        m_loading = true;
+        // The loading starts once the dialog is on the screen, so that its progress can be seen.
+        QMetaObject::invokeMethod(this, &TFIEC_61850_Access::FormShow, Qt::QueuedConnection);
+    }
+}
+
+void TFIEC_61850_Access::FormShow() {
+    m_loading = true;
+    m_openFailed = false;
+    SP_Main->setEnabled(false);
+    for (QPushButton* button : {Btn_OK, Btn_Cancel, Btn_AddVar, Btn_RemoveVar}) {
+        button->setEnabled(false);
+    }
+    for (AccessTableModel* model : {m_variables, m_dataSets, m_members}) {
+        model->setHidden(true);
+    }
+    m_treeModel->setDevice(nullptr);
+    LB_IEC_Devices->clear();
+
+    access::OpenReport report;
+    QString failure;
+    try {
+        report = m_editor.open(m_state.project());
+    } catch (const std::exception& error) {
+        // The list is empty now: an OK would overwrite the file that could not be read.
+        m_openFailed = true;
+        failure = QString::fromUtf8(error.what());
+    }
+
+    for (AccessTableModel* model : {m_variables, m_dataSets, m_members}) {
+        model->setHidden(false);
+    }
+    Show_IEC_Devices();
+    showTree();
+    SP_Main->setEnabled(true);
+    for (QPushButton* button : {Btn_Cancel, Btn_AddVar, Btn_RemoveVar}) {
+        button->setEnabled(true);
+    }
+    Btn_OK->setEnabled(!m_openFailed);
+    PC_DA_DataSet->setCurrentWidget(TS_DA);
+    m_loading = false;
+
+    if (m_openFailed) {
+        messages().showError(this, failure);
+    } else if (const std::string dropped = report.message(); !dropped.empty()) {
+        messages().show(this, MessageService::Icon::Warning, {}, toQString(dropped),
+                        MessageService::Buttons::Ok);
+    }
+    emit opened();
+}
+
+std::unique_ptr<TIEC_Device> TFIEC_61850_Access::loadShowingProgress(const std::filesystem::path& file) {
+    const bool contentEnabled = SP_Main->isEnabled();
+    const bool wasLoading = m_loading;
+    m_loading = true;
+    SP_Main->setEnabled(false);
+    L_Progress->setText(QStringLiteral("Loading %1 ...").arg(toQString(file.filename().string())));
+    L_Progress->show();
+    PB_Progress->show();
+    struct Restore {
+        TFIEC_61850_Access* dialog;
+        bool enabled;
+        bool loading;
+        ~Restore() {
+            dialog->L_Progress->hide();
+            dialog->PB_Progress->hide();
+            dialog->SP_Main->setEnabled(enabled);
+            dialog->m_loading = loading;
+        }
+    } restore{this, contentEnabled, wasLoading};
+    return runOffThread<std::unique_ptr<TIEC_Device>>([file] { return std::make_unique<TIEC_Device>(file); });
+}
+
+// --- Catalog and tree
+
+void TFIEC_61850_Access::Show_IEC_Devices() {
+    const QSignalBlocker quiet(LB_IEC_Devices);
+    LB_IEC_Devices->clear();
+    for (const access::CatalogDevice& device : m_editor.list().devices()) {
+        LB_IEC_Devices->addItem(toQString(device.listText()));
+    }
+    if (const std::optional<std::size_t> chosen = m_editor.chosenDevice()) {
+        LB_IEC_Devices->setCurrentRow(static_cast<int>(*chosen));
+    }
+}
+
+void TFIEC_61850_Access::showTree() {
+    const TIEC_Device* device = m_editor.chosenModel();
+    m_treeModel->setDevice(device);
+    if (device == nullptr) {
+        return;
+    }
+    // The device, its logical devices and their nodes open; everything below opens on demand.
+    const QModelIndex root = m_treeModel->index(0, 0);
+    TV_IEC_Device->expand(root);
+    for (int ld = 0; ld < m_treeModel->rowCount(root); ++ld) {
+        const QModelIndex ldIndex = m_treeModel->index(ld, 0, root);
+        TV_IEC_Device->expand(ldIndex);
+        for (int ln = 0; ln < m_treeModel->rowCount(ldIndex); ++ln) {
+            TV_IEC_Device->expand(m_treeModel->index(ln, 0, ldIndex));
+        }
+    }
+}
+
+void TFIEC_61850_Access::LB_IEC_DevicesClick() {
+    const int row = LB_IEC_Devices->currentRow();
+    if (row < 0) {
+        return;
+    }
+    m_editor.chooseDevice(static_cast<std::size_t>(row));
+    showTree();
+}
+
+void TFIEC_61850_Access::Btn_Add_IEC_DeviceClick() {
+    const QString chosen = fileChooser().chooseFileToOpen(this, Btn_Add_IEC_Device->text(), kSclFileFilters);
+    if (chosen.isEmpty()) {
+        return;
+    }
+    runGuarded(this, [&] {
+        const auto ask = [this] {
+            switch (messages().show(this, MessageService::Icon::Question, {},
+                                    QString::fromUtf8(access::kOverwriteQuestion),
+                                    MessageService::Buttons::YesNoCancel)) {
+            case MessageService::Answer::Yes:
+                return access::OverwriteAnswer::Yes;
+            case MessageService::Answer::No:
+                return access::OverwriteAnswer::No;
+            default:
+                return access::OverwriteAnswer::Cancel;
+            }
+        };
+        if (m_editor.addDevice(m_state.project(), std::filesystem::path(chosen.toStdWString()), ask)) {
+            Show_IEC_Devices();
+            showTree();
+        }
+    });
+}
+
+void TFIEC_61850_Access::Btn_Remove_IEC_DeviceClick() {
+    if (!m_editor.removeChosenDevice()) {
+        return;
+    }
+    Show_IEC_Devices();
+    showTree();
+    refreshTables();
+}
+
+// --- Rows
+
+void TFIEC_61850_Access::refreshTables() {
+    m_variables->refresh();
+    m_dataSets->refresh();
+    m_members->refresh();
+}
+
+void TFIEC_61850_Access::selectRow(QTableView* view, std::size_t row) {
+    const int last = view->model()->rowCount() - 1;
+    const int at = std::min(static_cast<int>(row) - 1, last);
+    if (at < 0) {
+        return;
+    }
+    const QModelIndex index = view->model()->index(at, 0);
+    view->setCurrentIndex(index);
+    view->scrollTo(index);
+}
+
+void TFIEC_61850_Access::Btn_AddVarClick() {
+    switch (m_editor.addVar()) {
+    case access::AddVarResult::Variable:
+        PC_DA_DataSet->setCurrentWidget(TS_DA);
+        m_variables->refresh();
+        selectRow(ACG_DA, m_editor.list().variables().size());
+        break;
+    case access::AddVarResult::DataSet:
+        PC_DA_DataSet->setCurrentWidget(TS_DataSet);
+        m_dataSets->refresh();
+        selectRow(ACG_DataSet, m_editor.list().dataSetRows().size());
+        break;
+    case access::AddVarResult::Nothing:
+        break;
+    }
+}
+
+void TFIEC_61850_Access::Btn_RemoveVarClick() {
+    if (PC_DA_DataSet->currentWidget() == TS_DataSet) {
+        const std::optional<std::size_t> row = currentRow(ACG_DataSet);
+        m_editor.removeVar(access::Page::DataSet, row);
+        m_dataSets->refresh();
+        m_members->refresh();
+        if (row) {
+            selectRow(ACG_DataSet, *row);
+        }
+        return;
+    }
+    const std::optional<std::size_t> row = currentRow(ACG_DA);
+    m_editor.removeVar(access::Page::Variables, row);
+    m_variables->refresh();
+    if (row) {
+        selectRow(ACG_DA, *row);
+    }
+}
+
+// --- Closing
+
+void TFIEC_61850_Access::Btn_OKClick() {
+    if (m_loading || m_openFailed) {
+        return;
+    }
+    if (const auto failure = access::Controllo_dati(m_editor.list(), Get_Decimal_Separator())) {
+        messages().showError(this, toQString(access::accessCheckMessage(m_state.LangTable, *failure)));
+        return;
+    }
+    bool saved = false;
+    runGuarded(this, [&] {
+        m_editor.save(m_state.project().accessFile());
+        saved = true;
+    });
+    if (saved) {
+        accept();
+    }
+}
+
+void TFIEC_61850_Access::Btn_CancelClick() {
+    reject();
+}
+
+void TFIEC_61850_Access::reject() {
+    // A load in progress finishes first; the user's own close waits for it.
+    if (!m_loading) {
+        QDialog::reject();
+    }
+}
+
+void TFIEC_61850_Access::closeEvent(QCloseEvent* event) {
+    if (m_loading) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+bool TFIEC_61850_Access::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        for (QTableView* view : {ACG_DA, ACG_DataSet, ACG_DS_Vars}) {
+            if (watched != view) {
+                continue;
+            }
+            if (Grid_Enter_Next_Cell(view, key, m_state.EnableJumpFieldTables)) {
+                return true;
+            }
+            // Enter stays with the table, where it opens the cell, and never reaches a button of the
+            // dialog: it would add a device or save the list while the user only meant to type.
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                const QModelIndex current = view->currentIndex();
+                // From a cell editor Enter comes here after the editor has taken the text; the cell
+                // is being closed then, not opened.
+                if (view->hasFocus() && current.isValid() && (current.flags() & Qt::ItemIsEditable)) {
+                    view->edit(current);
+                }
+                return true;
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace sw::gui

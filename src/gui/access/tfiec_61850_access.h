@@ -1,0 +1,105 @@
+#pragma once
+
+#include "core/access/access_editor.h"
+#include "core/shell/program_state.h"
+
+#include <QDialog>
+
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QSplitter;
+class QTabWidget;
+class QTableView;
+class QTreeView;
+
+namespace sw::gui {
+
+class AccessTableModel;
+class SclTreeModel;
+
+// Step 3: the IEC 61850 access list. On the left the project's ICD catalog and the tree of the chosen
+// device; on the right the variables and the data sets to exchange with the converter. Each showing
+// reloads the access file; OK checks the variables and rewrites the file, Cancel writes nothing.
+class TFIEC_61850_Access : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFIEC_61850_Access(ProgramState& state, QWidget* parent = nullptr);
+    ~TFIEC_61850_Access() override;
+
+    void Set_Lang();
+
+    access::AccessEditor& editor() { return m_editor; }
+    SclTreeModel* treeModel() const { return m_treeModel; }
+    // True from the showing until the access file and its catalog are loaded.
+    bool isLoading() const { return m_loading; }
+
+    QLabel* L_SW_Code;
+    QLabel* L_SW_Desc;
+    QPushButton* Btn_Add_IEC_Device;
+    QListWidget* LB_IEC_Devices;
+    QPushButton* Btn_Remove_IEC_Device;
+    QTreeView* TV_IEC_Device;
+    QTabWidget* PC_DA_DataSet;
+    QWidget* TS_DA;
+    QWidget* TS_DataSet;
+    QTableView* ACG_DA;
+    QTableView* ACG_DataSet;
+    QTableView* ACG_DS_Vars;
+    QSplitter* SP_Main;
+    QSplitter* SP_Left;
+    QSplitter* SP_DataSet;
+    QLabel* L_Progress;
+    QProgressBar* PB_Progress;
+    QPushButton* Btn_OK;
+    QPushButton* Btn_Cancel;
+    QPushButton* Btn_AddVar;
+    QPushButton* Btn_RemoveVar;
+
+signals:
+    // The access file of this showing has been read (or failed to be).
+    void opened();
+
+public slots:
+    // Reads the access file and its catalog; shown by a progress line while the files load.
+    void FormShow();
+    void Btn_OKClick();
+    void Btn_CancelClick();
+    void Btn_AddVarClick();
+    void Btn_RemoveVarClick();
+    void Btn_Add_IEC_DeviceClick();
+    void Btn_Remove_IEC_DeviceClick();
+    // The chosen line of the device list: its device is shown in the tree.
+    void LB_IEC_DevicesClick();
+
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* buildCatalogColumn();
+    QWidget* buildPages();
+    QTableView* makeTable(const char* name, AccessTableModel* model);
+    std::unique_ptr<TIEC_Device> loadShowingProgress(const std::filesystem::path& file);
+    void Show_IEC_Devices();
+    void showTree();
+    void refreshTables();
+    void selectRow(QTableView* view, std::size_t row);
+
+    ProgramState& m_state;
+    access::AccessEditor m_editor;
+    SclTreeModel* m_treeModel;
+    AccessTableModel* m_variables;
+    AccessTableModel* m_dataSets;
+    AccessTableModel* m_members;
+    QWidget* m_content = nullptr;
+    bool m_loading = false;
+    bool m_openFailed = false;
+    bool m_placed = false;
+};
+
+} // namespace sw::gui

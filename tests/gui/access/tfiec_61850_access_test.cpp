@@ -1,0 +1,392 @@
+#include "core/access/access_file.h"
+#include "core/language/builtin_texts.h"
+#include "core/parameters/parameter_file.h"
+#include "core/parameters/parameter_set.h"
+#include "core/scl/scl_model.h"
+#include "gui/access/access_table_models.h"
+#include "gui/access/scl_tree_model.h"
+#include "gui/access/tfiec_61850_access.h"
+#include "gui/shell/main_window.h"
+#include "support/gui/fake_file_chooser.h"
+#include "support/gui/fake_message_service.h"
+#include "support/gui/scripted_dialogs.h"
+#include "test_support.h"
+
+#include <QAbstractItemModelTester>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+#include <QTreeView>
+
+#include <filesystem>
+#include <string>
+
+using sw::gui::TFIEC_61850_Access;
+using sw::test::FakeFileChooser;
+using sw::test::FakeMessageService;
+using Icon = sw::gui::MessageService::Icon;
+using Answer = sw::gui::MessageService::Answer;
+namespace VC = sw::access;
+
+namespace {
+
+const std::filesystem::path kBay1 = std::filesystem::path(SW_FIXTURES_DIR) / "scl" / "bay1.icd";
+
+// A program state with the English texts and an active project folder of its own.
+struct Project {
+    Project() {
+        sw::fillBuiltinTexts(state.LangTable);
+        state.SoftwareCode = "SW40512";
+        state.ActiveProjectFolder = dir.path();
+        state.ParGenFile = paths().parGenFile();
+        state.AccessFile = paths().accessFile();
+    }
+    sw::ProjectPaths paths() const { return state.project(); }
+    bool hasAccessFile() const { return std::filesystem::exists(paths().accessFile()); }
+
+    sw::test::TempDir dir;
+    sw::ProgramState state;
+};
+
+// Shows the dialog and waits until its access file and catalog are loaded.
+void showLoaded(TFIEC_61850_Access& dialog) {
+    dialog.show();
+    QTRY_VERIFY(!dialog.isLoading());
+}
+
+QString cell(const QTableView* view, int row, int column, int role = Qt::DisplayRole) {
+    return view->model()->index(row, column).data(role).toString();
+}
+
+void setCell(QTableView* view, int row, int column, const QString& text) {
+    QVERIFY(view->model()->setData(view->model()->index(row, column), text));
+}
+
+// The tree node reached by following node texts from the device root.
+QModelIndex treeNode(const QAbstractItemModel& model, const QStringList& path) {
+    QModelIndex at = model.index(0, 0);
+    for (const QString& text : path) {
+        const QModelIndexList found =
+            model.match(model.index(0, 0, at), Qt::DisplayRole, text, 1, Qt::MatchExactly);
+        if (found.isEmpty()) {
+            return {};
+        }
+        at = found.first();
+    }
+    return at;
+}
+
+void clickNode(QTreeView* tree, const QStringList& path) {
+    const QModelIndex node = treeNode(*tree->model(), path);
+    QVERIFY2(node.isValid(), qPrintable(path.join(QLatin1Char('/'))));
+    tree->scrollTo(node);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(node).center());
+}
+
+// Adds bay1.icd through the file chooser and chooses it in the device list.
+void addAndChooseBay1(TFIEC_61850_Access& dialog) {
+    FakeFileChooser chooser;
+    chooser.files.push_back(QString::fromStdString(kBay1.string()));
+    dialog.Btn_Add_IEC_Device->click();
+    QCOMPARE(dialog.LB_IEC_Devices->count(), 1);
+    dialog.LB_IEC_Devices->setCurrentRow(0);
+}
+
+} // namespace
+
+class TFIEC_61850_AccessTest : public QObject {
+    Q_OBJECT
+private slots:
+    void stepThreeOpensTheEditorForTheActiveProjectAndCancelWritesNothing() {
+        sw::test::TempDir programDir;
+        FakeMessageService messages;
+        TFIEC_61850_Access* opened = nullptr;
+        sw::test::ScriptedDialogs dialogs([&](QDialog* dialog) {
+            opened = qobject_cast<TFIEC_61850_Access*>(dialog);
+            QVERIFY(opened != nullptr);
+            QTRY_VERIFY(!opened->isLoading());
+            opened->editor().list().setVariableCell(1, 1, "0");
+            opened->Btn_Cancel->click();
+        });
+        sw::gui::TFMendralFirmWare window(programDir.path());
+        window.Btn_IEC61850_Client->click();
+        QCOMPARE(messages.texts(), QStringList{QString::fromStdString(window.state().LangTable.Get(18))});
+        QVERIFY(dialogs.opened.empty());
+
+        std::filesystem::create_directories(programDir / "PROJECTS" / "P");
+        window.state().ActiveProjectFolder = programDir / "PROJECTS" / "P";
+        window.Btn_IEC61850_Client->click();
+        QCOMPARE(opened, window.accessDialog());
+        QCOMPARE(opened->result(), int(QDialog::Rejected));
+        QVERIFY(!std::filesystem::exists(window.state().project().accessFile()));
+
+        // A language change reaches the open editor's headers.
+        window.state().LangTable.Put(1222, "Riferimento");
+        window.Change_Language();
+        QCOMPARE(opened->ACG_DA->model()->headerData(3, Qt::Horizontal).toString(),
+                 QStringLiteral("Riferimento"));
+    }
+
+    void aDeviceAddedFromTheFileChooserShowsItsTreeAndOnlyLeavesAndDataSetsAreAdded() {
+        Project project;
+        FakeMessageService messages;
+        TFIEC_61850_Access dialog(project.state);
+        showLoaded(dialog);
+        {
+            FakeFileChooser chooser;
+            dialog.Btn_Add_IEC_Device->click(); // cancelled
+            QCOMPARE(chooser.offeredFilters.size(), 2);
+            QVERIFY(chooser.offeredFilters[0].contains(QStringLiteral("*.icd")));
+        }
+        addAndChooseBay1(dialog);
+        QCOMPARE(dialog.LB_IEC_Devices->item(0)->text(), QStringLiteral("Bay1"));
+        QVERIFY(std::filesystem::is_regular_file(project.paths().icdCatalog() / "bay1.icd"));
+        QTreeView* tree = dialog.TV_IEC_Device;
+        const QModelIndex root = tree->model()->index(0, 0);
+        QCOMPARE(root.data().toString(), QStringLiteral("Bay1"));
+        QVERIFY(
+            tree->isExpanded(treeNode(*tree->model(), {QStringLiteral("CTRL"), QStringLiteral("Q0XCBR1")})));
+
+        // A data object, and a leaf reached with the keys only, add nothing.
+        clickNode(tree, {QStringLiteral("CTRL"), QStringLiteral("Q0XCBR1"), QStringLiteral("Pos")});
+        dialog.Btn_AddVar->click();
+        tree->setCurrentIndex(treeNode(*tree->model(), {QStringLiteral("CTRL"), QStringLiteral("Q0XCBR1"),
+                                                        QStringLiteral("Pos"), QStringLiteral("stVal")}));
+        dialog.Btn_AddVar->click();
+        QCOMPARE(dialog.ACG_DA->model()->rowCount(), 1);
+        QCOMPARE(cell(dialog.ACG_DA, 0, VC::VariableColumn::Index), QString());
+
+        clickNode(tree, {QStringLiteral("CTRL"), QStringLiteral("Q0XCBR1"), QStringLiteral("Pos"),
+                         QStringLiteral("stVal")});
+        dialog.Btn_AddVar->click();
+        QCOMPARE(dialog.ACG_DA->model()->rowCount(), 1);
+        QCOMPARE(cell(dialog.ACG_DA, 0, VC::VariableColumn::Index), QStringLiteral("0"));
+        QCOMPARE(cell(dialog.ACG_DA, 0, VC::VariableColumn::bType), QStringLiteral("Dbpos"));
+        QCOMPARE(cell(dialog.ACG_DA, 0, VC::VariableColumn::Reference),
+                 QStringLiteral("Bay1CTRL/Q0XCBR1.Pos.stVal"));
+        QCOMPARE(
+            dialog.ACG_DA->model()->index(0, VC::VariableColumn::OnChange).data(Qt::CheckStateRole).toInt(),
+            int(Qt::Unchecked));
+        QVERIFY(
+            !(dialog.ACG_DA->model()->flags(dialog.ACG_DA->model()->index(0, VC::VariableColumn::Reference)) &
+              Qt::ItemIsEditable));
+        QVERIFY(messages.shown.empty());
+    }
+
+    void memberEditsReachTheirDataSetAtOnceAndSurviveChoosingAnotherRow() {
+        Project project;
+        FakeMessageService messages;
+        TFIEC_61850_Access dialog(project.state);
+        showLoaded(dialog);
+        addAndChooseBay1(dialog);
+        for (const char* dataSet : {"DS1", "DS3"}) {
+            clickNode(dialog.TV_IEC_Device,
+                      {QStringLiteral("CTRL"), QStringLiteral("LLN0"), QLatin1String(dataSet)});
+            dialog.Btn_AddVar->click();
+        }
+        QCOMPARE(dialog.PC_DA_DataSet->currentWidget(), dialog.TS_DataSet);
+        QTableView* sets = dialog.ACG_DataSet;
+        QTableView* members = dialog.ACG_DS_Vars;
+        QCOMPARE(sets->model()->rowCount(), 2);
+        QCOMPARE(cell(sets, 0, VC::DataSetColumn::GooseName), QStringLiteral("GoCB1"));
+        QCOMPARE(sets->model()->index(0, VC::DataSetColumn::EnGoose).data(Qt::CheckStateRole).toInt(),
+                 int(Qt::Checked));
+
+        // A click on the first row shows its six members; a typed Position goes through the cell editor.
+        dialog.activateWindow();
+        QTest::mouseClick(sets->viewport(), Qt::LeftButton, {},
+                          sets->visualRect(sets->model()->index(0, 0)).center());
+        QCOMPARE(members->model()->rowCount(), 6);
+        QCOMPARE(cell(members, 0, VC::MemberColumn::Reference), QStringLiteral("Bay1CTRL/Q0XCBR1.Pos.stVal"));
+        const QModelIndex position = members->model()->index(1, VC::MemberColumn::Position);
+        members->setCurrentIndex(position);
+        members->edit(position);
+        auto* edit = members->findChild<QLineEdit*>();
+        QVERIFY(edit != nullptr);
+        edit->setText(QStringLiteral("42"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        // A drop-down cell stores each pick at once.
+        const QModelIndex startBit = members->model()->index(1, VC::MemberColumn::StartBit);
+        members->setCurrentIndex(startBit);
+        members->edit(startBit);
+        auto* list = members->findChild<QComboBox*>();
+        QVERIFY(list != nullptr);
+        QCOMPARE(list->count(), 8);
+        list->setCurrentIndex(3);
+        emit list->activated(3);
+        QCOMPARE(dialog.editor().list().dataSets()[0].List_DAs[1].bitAddress, std::string("3"));
+
+        QTest::mouseClick(sets->viewport(), Qt::LeftButton, {},
+                          sets->visualRect(sets->model()->index(1, 0)).center());
+        QCOMPARE(members->model()->rowCount(), 1);
+        QCOMPARE(cell(members, 0, VC::MemberColumn::Reference), QString());
+        QTest::mouseClick(sets->viewport(), Qt::LeftButton, {},
+                          sets->visualRect(sets->model()->index(0, 0)).center());
+        QCOMPARE(cell(members, 1, VC::MemberColumn::Position), QStringLiteral("42"));
+        QCOMPARE(cell(members, 1, VC::MemberColumn::StartBit), QStringLiteral("3"));
+
+        // Removing the shown data set leaves no members of another set on view.
+        dialog.Btn_RemoveVar->click();
+        QCOMPARE(sets->model()->rowCount(), 1);
+        QCOMPARE(cell(sets, 0, VC::DataSetColumn::Reference), QStringLiteral("Bay1CTRL/LLN0.DS3"));
+        QCOMPARE(members->model()->rowCount(), 1);
+        QCOMPARE(cell(members, 0, VC::MemberColumn::Reference), QString());
+    }
+
+    void okChecksTheVariablesAndWritesAFileTheBuildAccepts() {
+        Project project;
+        sw::writeParameterFile(project.paths().parGenFile(), sw::ParameterSet{});
+        FakeMessageService messages;
+        TFIEC_61850_Access dialog(project.state);
+        showLoaded(dialog);
+        addAndChooseBay1(dialog);
+        clickNode(dialog.TV_IEC_Device, {QStringLiteral("CTRL"), QStringLiteral("MMXU1"),
+                                         QStringLiteral("TotW"), QStringLiteral("mag"), QStringLiteral("f")});
+        dialog.Btn_AddVar->click();
+        dialog.setResult(QDialog::Rejected);
+
+        dialog.Btn_OK->click();
+        QCOMPARE(messages.texts(),
+                 QStringList{QStringLiteral(
+                     "Error row 1!! IP Address must be a valid TCP IP Address (Ex. 192.168.1.125)")});
+        QVERIFY(messages.shown[0].icon == Icon::Error);
+        QVERIFY(!project.hasAccessFile());
+        QVERIFY(dialog.isVisible());
+
+        QTableView* variables = dialog.ACG_DA;
+        setCell(variables, 0, VC::VariableColumn::IPAddress, QStringLiteral("192.168.1.10"));
+        setCell(variables, 0, VC::VariableColumn::Port, QStringLiteral("102"));
+        setCell(variables, 0, VC::VariableColumn::Position, QStringLiteral("5"));
+        setCell(variables, 0, VC::VariableColumn::MoltFact, QStringLiteral("None"));
+        QVERIFY(variables->model()->setData(variables->model()->index(0, VC::VariableColumn::OnChange),
+                                            Qt::Checked, Qt::CheckStateRole));
+        QVERIFY(!variables->model()->setData(variables->model()->index(0, VC::VariableColumn::ReadWrite),
+                                             QStringLiteral("Sometimes")));
+        setCell(variables, 0, VC::VariableColumn::ReadWrite, QStringLiteral("Read"));
+        dialog.Btn_OK->click();
+        QCOMPARE(messages.shown.size(), size_t(1));
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        const sw::access::AccessFile written = sw::access::readAccessFile(project.paths().accessFile());
+        QCOMPARE(written.variables.size(), size_t(1));
+        QCOMPARE(written.variables[0][VC::VariableColumn::OnChange], std::string("Y"));
+        QCOMPARE(written.catalog[0][VC::CatalogColumn::FileName], std::string("bay1.icd"));
+
+        const auto build = sw::test::runProcess(
+            {SW_CLI_PATH, "build", project.dir.path().string(), "--decimal-separator", "."});
+        QVERIFY2(build.exitCode == 0, build.stderrText.c_str());
+        QVERIFY(std::filesystem::is_regular_file(project.paths().variableImage()));
+
+        // The next showing reads the file back.
+        dialog.hide();
+        showLoaded(dialog);
+        QCOMPARE(dialog.LB_IEC_Devices->count(), 1);
+        QCOMPARE(cell(variables, 0, VC::VariableColumn::IPAddress), QStringLiteral("192.168.1.10"));
+    }
+
+    void anAccessFileThatCannotBeReadIsNeverOverwrittenAndDroppedSettingsAreReported() {
+        const struct {
+            const char* access;
+            Icon icon;
+            bool okEnabled;
+        } cases[] = {
+            {"<IEC_68850_Client><List_ICD_Files>", Icon::Error, false},
+            {R"(<IEC_68850_Client><List_ICD_Files><ICD_File FileName="bay1.icd"/></List_ICD_Files>)"
+             R"(<List_DataSet_Selected><DataSet_Item Index="0" Reference="Bay1CTRL/LLN0.DS1"><DataSet_List_DAs>)"
+             R"(<DataSet_DA_Item bType="X" Reference="gone"/></DataSet_List_DAs></DataSet_Item>)"
+             R"(</List_DataSet_Selected></IEC_68850_Client>)",
+             Icon::Warning, true},
+        };
+        for (const auto& c : cases) {
+            Project project;
+            std::filesystem::create_directories(project.paths().icdCatalog());
+            std::filesystem::copy_file(kBay1, project.paths().icdCatalog() / "bay1.icd");
+            sw::test::writeFile(project.paths().accessFile(), c.access);
+            FakeMessageService messages;
+            TFIEC_61850_Access dialog(project.state);
+            showLoaded(dialog);
+            QCOMPARE(messages.shown.size(), size_t(1));
+            QVERIFY(messages.shown[0].icon == c.icon);
+            QCOMPARE(dialog.Btn_OK->isEnabled(), c.okEnabled);
+            if (!c.okEnabled) {
+                dialog.Btn_OKClick();
+                QCOMPARE(sw::test::readFile(project.paths().accessFile()), std::string(c.access));
+            } else {
+                QVERIFY(messages.shown[0].text.contains(QStringLiteral("gone")));
+            }
+        }
+    }
+
+    void overwriteQuestionDecidesWhichFileTheAddedDeviceComesFrom() {
+        Project project;
+        FakeMessageService messages;
+        TFIEC_61850_Access dialog(project.state);
+        showLoaded(dialog);
+        std::filesystem::create_directories(project.paths().icdCatalog());
+        sw::test::writeFile(project.paths().icdCatalog() / "bay1.icd",
+                            R"(<SCL><IED name="Old"/><DataTypeTemplates/></SCL>)");
+        FakeFileChooser chooser;
+        for (int i = 0; i < 3; ++i) {
+            chooser.files.push_back(QString::fromStdString(kBay1.string()));
+        }
+        messages.answers = {Answer::Cancel, Answer::No, Answer::Yes};
+        for (int i = 0; i < 3; ++i) {
+            dialog.Btn_Add_IEC_Device->click();
+        }
+        QCOMPARE(messages.shown.size(), size_t(3));
+        QVERIFY(messages.shown[0].buttons == sw::gui::MessageService::Buttons::YesNoCancel);
+        QCOMPARE(messages.shown[0].text, QString::fromUtf8(sw::access::kOverwriteQuestion));
+        QCOMPARE(dialog.LB_IEC_Devices->count(), 2);
+        QCOMPARE(dialog.LB_IEC_Devices->item(0)->text(), QStringLiteral("Old"));
+        QCOMPARE(dialog.LB_IEC_Devices->item(1)->text(), QStringLiteral("Bay1"));
+    }
+
+    void enterMovesToTheNextCellOnlyWhenTheOptionIsOnAndNeverPressesAButton() {
+        FakeFileChooser chooser; // a button pressed by Enter would ask for a file
+        FakeMessageService messages;
+        for (const bool jump : {false, true}) {
+            Project project;
+            project.state.EnableJumpFieldTables = jump;
+            TFIEC_61850_Access dialog(project.state);
+            showLoaded(dialog);
+            QTableView* variables = dialog.ACG_DA;
+            variables->setCurrentIndex(variables->model()->index(0, VC::VariableColumn::Mnemonic));
+            QTest::keyClick(variables, Qt::Key_Return);
+            QCOMPARE(variables->currentIndex().column(),
+                     jump ? int(VC::VariableColumn::Index) : int(VC::VariableColumn::Mnemonic));
+        }
+    }
+
+    void treeModelPassesTheModelTesterOverAWholeDevice() {
+        const sw::TIEC_Device device(kBay1);
+        sw::gui::SclTreeModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.setDevice(&device);
+        int nodes = 0;
+        std::function<void(const QModelIndex&)> visit = [&](const QModelIndex& parent) {
+            for (int row = 0; row < model.rowCount(parent); ++row) {
+                const QModelIndex child = model.index(row, 0, parent);
+                QCOMPARE(model.parent(child), parent);
+                QCOMPARE(model.indexOf(sw::gui::SclTreeModel::object(child)), child);
+                ++nodes;
+                visit(child);
+            }
+        };
+        visit({});
+        QCOMPARE(nodes, 1 + 2 + 7 + 16 + 48 + 3); // device, LDs, LNs, DOs, DAs, data sets
+        const QModelIndex dataSet =
+            treeNode(model, {QStringLiteral("CTRL"), QStringLiteral("LLN0"), QStringLiteral("DS1")});
+        QCOMPARE(dataSet.data(Qt::ForegroundRole).value<QBrush>().color(), QColor(0, 128, 0));
+        const QModelIndex dataObject =
+            treeNode(model, {QStringLiteral("CTRL"), QStringLiteral("LLN0"), QStringLiteral("Mod")});
+        QCOMPARE(dataObject.data(Qt::ForegroundRole).value<QBrush>().color(), QColor(0, 0, 255));
+        model.setDevice(nullptr);
+        QCOMPARE(model.rowCount(), 0);
+    }
+};
+
+QTEST_MAIN(TFIEC_61850_AccessTest)
+#include "tfiec_61850_access_test.moc"

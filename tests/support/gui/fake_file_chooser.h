@@ -1,0 +1,36 @@
+#pragma once
+
+#include "gui/access/file_chooser.h"
+
+#include <QStringList>
+
+#include <deque>
+
+namespace sw::test {
+
+// Picks the queued files in turn (cancels when the queue is empty) and records the filters it was
+// offered; installs itself for its lifetime.
+class FakeFileChooser : public sw::gui::FileChooser {
+public:
+    FakeFileChooser() { sw::gui::setFileChooser(this); }
+    ~FakeFileChooser() override { sw::gui::setFileChooser(nullptr); }
+    FakeFileChooser(const FakeFileChooser&) = delete;
+    FakeFileChooser& operator=(const FakeFileChooser&) = delete;
+
+    QString chooseFileToOpen(QWidget*, const QString&, const QStringList& filters) override {
+        offeredFilters = filters;
+        ++asked;
+        if (files.empty()) {
+            return {};
+        }
+        const QString file = files.front();
+        files.pop_front();
+        return file;
+    }
+
+    std::deque<QString> files;
+    QStringList offeredFilters;
+    int asked = 0;
+};
+
+} // namespace sw::test
