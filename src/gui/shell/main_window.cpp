@@ -7,6 +7,7 @@
 #include "core/shell/settings.h"
 #include "core/shell/startup.h"
 #include "gui/access/tfiec_61850_access.h"
+#include "gui/common/dialog_layout.h"
 #include "gui/common/dialog_runner.h"
 #include "gui/common/link_opener.h"
 #include "gui/common/message_service.h"
@@ -201,9 +202,7 @@ void TFMendralFirmWare::layOut() {
     setFixedSize(694, Btn_CreateBin->y() + 152);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    if (const QScreen* screen = QApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+    centerOnScreen(this);
 }
 
 void TFMendralFirmWare::showProjectLabels() {
