@@ -1,12 +1,15 @@
 #include "core/shell/startup.h"
 
 #include "core/language/language_file.h"
-
 #include "core/update/job_file.h"
 
 #include <cstdlib>
 #include <system_error>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace sw {
 
@@ -61,7 +64,11 @@ std::filesystem::path userDataFolder(const char* xdgDataHome, const char* home) 
 }
 
 bool folderWritable(const std::filesystem::path& folder) {
+#ifdef _WIN32
+    return ::_waccess(folder.c_str(), 2) == 0;
+#else
     return ::access(folder.c_str(), W_OK) == 0;
+#endif
 }
 
 std::filesystem::path prepareWorkFolder(const std::filesystem::path& programFolder,
