@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -94,16 +95,22 @@ public:
         send(packet);
     }
 
+    // All data TPDUs of one TSDU in one write, as a device that does not wait to fill segments sends them.
     void sendTsdu(const Bytes& data, std::size_t tpduSize) {
+        Bytes packets;
         std::size_t offset = 0;
         do {
             const std::size_t chunk = std::min(tpduSize - 3, data.size() - offset);
-            Bytes unit{2, 0xF0, static_cast<std::uint8_t>(offset + chunk == data.size() ? 0x80 : 0x00)};
-            unit.insert(unit.end(), data.begin() + static_cast<std::ptrdiff_t>(offset),
-                        data.begin() + static_cast<std::ptrdiff_t>(offset + chunk));
-            sendTpkt(unit);
+            const std::size_t length = chunk + 3 + 4;
+            packets.insert(packets.end(),
+                           {3, 0, static_cast<std::uint8_t>(length >> 8),
+                            static_cast<std::uint8_t>(length & 0xFF), 2, 0xF0,
+                            static_cast<std::uint8_t>(offset + chunk == data.size() ? 0x80 : 0x00)});
+            packets.insert(packets.end(), data.begin() + static_cast<std::ptrdiff_t>(offset),
+                           data.begin() + static_cast<std::ptrdiff_t>(offset + chunk));
             offset += chunk;
         } while (offset < data.size());
+        send(packets);
     }
 
 private:
@@ -229,6 +236,7 @@ unsigned short MmsServerDouble::unusedPort() {
 }
 
 void MmsServerDouble::serve() {
+    std::vector<std::thread> connections;
     while (!m_stop) {
         pollfd watched{m_listener, POLLIN, 0};
         if (::poll(&watched, 1, 20) <= 0) {
@@ -238,13 +246,20 @@ void MmsServerDouble::serve() {
         if (client < 0) {
             continue;
         }
-        try {
-            converse(client);
-        } catch (const ConnectionEnded&) {
-        } catch (const std::exception&) {
-            // A message the double cannot follow ends the connection, as a device would.
-        }
-        ::close(client);
+        const int on = 1;
+        ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        connections.emplace_back([this, client] {
+            try {
+                converse(client);
+            } catch (const ConnectionEnded&) {
+            } catch (const std::exception&) {
+                // A message the double cannot follow ends the connection, as a device would.
+            }
+            ::close(client);
+        });
+    }
+    for (std::thread& connection : connections) {
+        connection.join();
     }
 }
 

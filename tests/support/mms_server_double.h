@@ -13,9 +13,9 @@
 
 namespace sw::test {
 
-// A small MMS server on 127.0.0.1 (a free port) for the client's tests: one connection at a time, the
-// association and the services the live check asks for, over a model of leaf values by domain and item.
-// Reading an item above leaves answers a structure of them; what the model lacks is answered as the
+// A small MMS server on 127.0.0.1 (a free port) for the client's tests: each connection on a thread of its
+// own, the association and the services the live check asks for, over a model of leaf values by domain and
+// item. Reading an item above leaves answers a structure of them; what the model lacks is answered as the
 // standard's "does not exist" errors.
 class MmsServerDouble {
 public:
