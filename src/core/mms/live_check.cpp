@@ -321,8 +321,11 @@ std::optional<DataType> expectedType(std::string_view bType) {
 }
 
 std::vector<LiveRow> liveRows(const access::AccessFile& file) {
+    // A table whose only row has no "Index" is the editor's empty table: it names no server.
+    const bool noVariables = file.variables.size() == 1 && file.variables[0][VariableColumn::Index].empty();
+    const bool noDataSets = file.dataSets.size() == 1 && file.dataSets[0][DataSetColumn::Index].empty();
     std::vector<LiveRow> rows;
-    for (std::size_t i = 0; i < file.variables.size(); ++i) {
+    for (std::size_t i = 0; i < (noVariables ? 0 : file.variables.size()); ++i) {
         const auto& cells = file.variables[i];
         LiveRow row;
         row.kind = RowKind::Variable;
@@ -334,7 +337,7 @@ std::vector<LiveRow> liveRows(const access::AccessFile& file) {
         row.bType = cells[VariableColumn::bType];
         rows.push_back(std::move(row));
     }
-    for (std::size_t i = 0; i < file.dataSets.size(); ++i) {
+    for (std::size_t i = 0; i < (noDataSets ? 0 : file.dataSets.size()); ++i) {
         const auto& cells = file.dataSets[i];
         LiveRow row;
         row.kind = RowKind::DataSet;

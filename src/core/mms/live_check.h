@@ -75,7 +75,8 @@ struct LiveResult {
 };
 
 // The rows of an access file in output order: the variables, then each data set followed by its GOOSE
-// control block when it names one.
+// control block when GOOSE is enabled for it and it names one. A table that is empty by the editor's rule
+// (one row without "Index") gives no rows.
 std::vector<LiveRow> liveRows(const access::AccessFile& access);
 
 struct LiveCheckOptions {

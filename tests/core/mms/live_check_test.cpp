@@ -1,3 +1,4 @@
+#include "core/access/access_file.h"
 #include "core/mms/live_check.h"
 #include "core/mms/mms_client.h"
 #include "core/mms/osi_stack.h"
@@ -279,6 +280,53 @@ TEST(MmsClient, RefusesBrokenAssociationAnswers) {
         }
         EXPECT_FALSE(client.connected());
     }
+}
+
+TEST(LiveCheckMapping, TakesTheRowsOfTheAccessFileInOutputOrder) {
+    using sw::access::DataSetColumn;
+    using sw::access::VariableColumn;
+    sw::access::AccessFile file;
+    file.variables.resize(2);
+    for (std::size_t i = 0; i < 2; ++i) {
+        file.variables[i].cells[VariableColumn::Index] = "0";
+        file.variables[i].cells[VariableColumn::Reference] =
+            "LD/GGIO1.Ind" + std::to_string(i + 1) + ".stVal";
+        file.variables[i].cells[VariableColumn::fc] = "ST";
+        file.variables[i].cells[VariableColumn::bType] = "BOOLEAN";
+        file.variables[i].cells[VariableColumn::IPAddress] = "127.0.0.1";
+        file.variables[i].cells[VariableColumn::Port] = "102";
+    }
+    file.dataSets.resize(2);
+    for (std::size_t i = 0; i < 2; ++i) {
+        file.dataSets[i].cells[DataSetColumn::Index] = "0";
+        file.dataSets[i].cells[DataSetColumn::Reference] = "LD/LLN0.DataSet" + std::to_string(i + 1);
+        file.dataSets[i].cells[DataSetColumn::GooseName] = "gcb0" + std::to_string(i + 1);
+        file.dataSets[i].cells[DataSetColumn::EnGoose] = i == 0 ? "Y" : "N";
+    }
+    file.dataSets[0].members.resize(1);
+    file.dataSets[0].members[0].cells[sw::access::MemberColumn::Reference] = "LD/GGIO1.Ind1.stVal";
+
+    const std::vector<LiveRow> rows = mms::liveRows(file);
+    ASSERT_EQ(rows.size(), 5u);
+    const std::pair<RowKind, std::size_t> order[] = {{RowKind::Variable, 1},
+                                                     {RowKind::Variable, 2},
+                                                     {RowKind::DataSet, 1},
+                                                     {RowKind::Goose, 1},
+                                                     {RowKind::DataSet, 2}};
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].kind, order[i].first) << i;
+        EXPECT_EQ(rows[i].row, order[i].second) << i;
+    }
+    EXPECT_EQ(rows[1].reference, "LD/GGIO1.Ind2.stVal");
+    EXPECT_EQ(rows[1].port, "102");
+    EXPECT_EQ(rows[2].memberReferences, std::vector<std::string>{"LD/GGIO1.Ind1.stVal"});
+    EXPECT_EQ(rows[3].gooseName, "gcb01");
+
+    // The editor's empty tables: one row each, without "Index".
+    sw::access::AccessFile empty;
+    empty.variables.resize(1);
+    empty.dataSets.resize(1);
+    EXPECT_TRUE(mms::liveRows(empty).empty());
 }
 
 TEST(LiveCheckMapping, NamesTheMmsObjectsOfTheAccessList) {
