@@ -13,5 +13,6 @@ int runDump(const std::vector<std::string>& args);
 int runCheck(const std::vector<std::string>& args);
 int runUpdate(const std::vector<std::string>& args);
 int runCheckVersion(const std::vector<std::string>& args);
+int runLive(const std::vector<std::string>& args);
 
 } // namespace sw::cli

@@ -43,6 +43,10 @@ const Command kCommands[] = {
      "http://127.0.0.1:8080)\n"
      "                                              whether a newer version exists: newer or not newer",
      sw::cli::runCheckVersion},
+    {"live",
+     "live PROJECT_FOLDER [--timeout SECONDS]     check the access list against its servers over MMS:\n"
+     "                                              one line per row, exit 0 when every row is ok",
+     sw::cli::runLive},
 };
 
 void printHelp(std::ostream& out) {
