@@ -111,7 +111,7 @@ TEST(ExchangeCommands, ImportRejectsTheWholeFileAtOneBadCellAndLeavesTheAccessFi
     const std::string csv = (project.dir / "signals.csv").string();
     ASSERT_EQ(project.run({"export", "--csv", csv}).exitCode, 0);
     std::string bytes = readFile(csv);
-    const std::string row7 = "\r\n0,FLOAT32,MX,Bay1CTRL/MMXU1.Hz.mag.f,10.0.0.5,102,";
+    const std::string row7 = "\r\n0,FLOAT32,MX,Bay1CTRL/MMXU1.A.cVal.ang.f,10.0.0.5,102,";
     const std::size_t at = bytes.find(row7, bytes.find("m5")); // the row after the one whose mnemonic is m5
     ASSERT_NE(at, std::string::npos);
     bytes.replace(at + row7.size() - 4, 3, "99999");
