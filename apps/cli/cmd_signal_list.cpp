@@ -124,11 +124,7 @@ int runExport(const std::vector<std::string>& args) {
     const access::AccessFile access = readAccessFileOrEmpty(ProjectPaths(project.folder));
     const std::filesystem::path variables = *csv;
     const std::filesystem::path dataSets = access::dataSetsCsvPath(variables);
-    const std::string variablesBytes = access::variablesCsv(access);
-    const std::string dataSetsBytes = access::dataSetsCsv(access);
-    // The two files describe one list: they are replaced together or not at all.
-    const FileContent files[] = {{variables, variablesBytes}, {dataSets, dataSetsBytes}};
-    replaceFilesAtomically(files);
+    access::writeSignalListCsv(access, variables);
     std::cout << variables.string() << ": " << access.variables.size() << " variables\n"
               << dataSets.string() << ": " << access.dataSets.size() << " data sets\n";
     return 0;

@@ -87,6 +87,13 @@ std::filesystem::path dataSetsCsvPath(const std::filesystem::path& variablesFile
     return result;
 }
 
+void writeSignalListCsv(const AccessFile& access, const std::filesystem::path& variablesFile) {
+    const std::string variables = variablesCsv(access);
+    const std::string dataSets = dataSetsCsv(access);
+    const FileContent files[] = {{variablesFile, variables}, {dataSetsCsvPath(variablesFile), dataSets}};
+    replaceFilesAtomically(files);
+}
+
 std::vector<VariableRow> readVariablesCsv(std::string_view bytes, const std::string& displayName,
                                           std::size_t catalogSize, char decimalSeparator,
                                           const LangTable& texts) {

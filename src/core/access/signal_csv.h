@@ -32,6 +32,9 @@ inline constexpr std::array<std::string_view, 13> kDataSetCsvColumns = {
 std::string variablesCsv(const AccessFile& access);
 std::string dataSetsCsv(const AccessFile& access);
 
+// Writes both files, replaced together: afterwards both are new or both as they were. Throws ConfigError.
+void writeSignalListCsv(const AccessFile& access, const std::filesystem::path& variablesFile);
+
 // Where the data sets go when the variables go to `variablesFile`: "signals.csv" gives
 // "signals.datasets.csv" in the same folder.
 std::filesystem::path dataSetsCsvPath(const std::filesystem::path& variablesFile);
