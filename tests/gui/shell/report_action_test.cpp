@@ -1,8 +1,10 @@
 #include "gui/shell/main_window.h"
 #include "support/gui/fake_message_service.h"
+#include "support/gui/layout_checks.h"
 #include "support/gui/recording_link_opener.h"
 #include "test_support.h"
 
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QUrl>
@@ -35,6 +37,16 @@ private slots:
         QCOMPARE(links.opened,
                  QStringList{QUrl::fromLocalFile(QString::fromStdString(report.string())).toString()});
         QVERIFY(sw::test::readFile(report).find("<h2>Data-array map</h2>") != std::string::npos);
+    }
+
+    void reportButtonSitsBesideStepFourWithoutOverlap() {
+        sw::test::TempDir dir;
+        TFMendralFirmWare window(dir.path());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(sw::test::layoutProblem({window.L_Step_4, window.Btn_CreateBin, window.Btn_Report,
+                                          window.L_Brantis, window.Shape1}),
+                 QString());
     }
 };
 
