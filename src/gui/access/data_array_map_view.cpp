@@ -85,8 +85,12 @@ QSize DataArrayMapView::minimumSizeHint() const {
 void DataArrayMapView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const int size = cellSize();
-    painter.setPen(palette().color(QPalette::WindowText));
-    for (int line = 0; line < kLines; ++line) {
+    // Free cells are light grey: they stand out on the base colour, not on a grey window.
+    painter.fillRect(rect(), palette().color(QPalette::Base));
+    painter.setPen(palette().color(QPalette::Text));
+    // Labels on every line that has room for one.
+    const int step = (fontMetrics().height() + size - 1) / size;
+    for (int line = 0; line < kLines; line += step) {
         painter.drawText(QRect(0, line * size, kLabelWidth - 4, size), Qt::AlignRight | Qt::AlignVCenter,
                          QString::number(line * kColumns));
     }
