@@ -1,3 +1,4 @@
+#include "core/language/builtin_texts.h"
 #include "gui/access/tfiec_61850_access.h"
 #include "gui/options/tfsoftoptions.h"
 #include "gui/parameters/tfpargen.h"
@@ -117,6 +118,45 @@ private slots:
         }
         checkDialog(window.aboutBox(), QStringLiteral("about"));
         QVERIFY2(messages.shown.empty(), qPrintable(messages.texts().join(QLatin1Char('\n'))));
+    }
+
+    void longerCaptionsGrowAndMoveTheirControlsInsteadOfBeingCut() {
+        sw::test::TempDir dir;
+        layOutDemoFolder(dir.path(), "English");
+        sw::test::FakeMessageService messages;
+        TFMendralFirmWare window(dir.path());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QRect classicOpen = window.Btn_Open->geometry();
+        sw::gui::TFSoftOptions* options = window.optionsDialog();
+        options->show();
+        options->PC_Options->setCurrentWidget(options->TS_Soft_Settings);
+        const QSize classicOptions = options->size();
+
+        // The texts change while the windows are open, as a language picked in the Options dialog does.
+        auto& texts = window.state().LangTable;
+        texts.Put(1, "First of four");                                     // L_Step_1
+        texts.Put(15, "Create a new configuration");                       // Btn_New
+        texts.Put(17, "Build the images and update the device");           // Btn_CreateBin
+        texts.Put(321, std::string(3, ' ').append(std::string(120, 'W'))); // CB_DoubleClick_Auto_Size
+        window.Change_Language();
+
+        QTRY_COMPARE(sw::test::cutTexts(options), QStringList());
+        QVERIFY(options->width() > classicOptions.width());
+        QCOMPARE(sw::test::cutTexts(&window), QStringList());
+        QCOMPARE(window.Btn_Open->width(), classicOpen.width());
+        QVERIFY(window.Btn_Open->x() > classicOpen.x());
+        QCOMPARE(window.Btn_Open->y(), classicOpen.y());
+        QVERIFY(window.Shape2->geometry().right() >= window.Btn_Open->geometry().right());
+        QVERIFY(window.Btn_New->x() > window.L_Step_1->geometry().right());
+
+        // Back in the shipped texts, everything is in its classic place again.
+        texts.clear();
+        sw::fillBuiltinTexts(texts);
+        window.Change_Language();
+        QCOMPARE(window.Btn_Open->geometry(), classicOpen);
+        QTRY_COMPARE(options->size(), classicOptions);
+        options->hide();
     }
 };
 
