@@ -235,6 +235,8 @@ private slots:
             }
         });
 
+        // Each step goes through without a message box.
+        const auto shownMessages = [&messages] { return messages.texts().join(QLatin1Char('\n')); };
         const auto project = dir / "PROJECTS" / "Plant";
         {
             TFMendralFirmWare window(dir.path());
@@ -242,20 +244,20 @@ private slots:
             QVERIFY(!window.state().projectActive());
 
             window.Btn_New->click();
-            QVERIFY2(messages.shown.empty(), qPrintable(messages.texts().join(QLatin1Char('\n'))));
+            QVERIFY2(messages.shown.empty(), qPrintable(shownMessages()));
             QVERIFY(window.state().projectActive());
             QCOMPARE(window.L_Name_Conf_L2->text(), QStringLiteral("Plant"));
 
             window.Btn_Prm_Gen->click();
-            QVERIFY2(messages.shown.empty(), qPrintable(messages.texts().join(QLatin1Char('\n'))));
+            QVERIFY2(messages.shown.empty(), qPrintable(shownMessages()));
             QCOMPARE(window.parametersDialog()->result(), int(QDialog::Accepted));
 
             window.Btn_IEC61850_Client->click();
-            QVERIFY2(messages.shown.empty(), qPrintable(messages.texts().join(QLatin1Char('\n'))));
+            QVERIFY2(messages.shown.empty(), qPrintable(shownMessages()));
             QCOMPARE(window.accessDialog()->result(), int(QDialog::Accepted));
 
             window.Btn_CreateBin->click();
-            QVERIFY2(messages.shown.empty(), qPrintable(messages.texts().join(QLatin1Char('\n'))));
+            QVERIFY2(messages.shown.empty(), qPrintable(shownMessages()));
             QCOMPARE(dialogs.opened.size(), std::size_t(4));
             QCOMPARE(QString::fromStdString(window.state().LastIpAddress), QStringLiteral("127.0.0.1"));
 
