@@ -1,7 +1,9 @@
 #include "gui/common/dialog_layout.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QLayout>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -25,6 +27,40 @@ void alignButtonsRight(QWidget* strip, std::initializer_list<QPushButton*> butto
     for (QPushButton* button : buttons) {
         layout->addWidget(button);
     }
+}
+
+namespace {
+
+// Refits its window whenever the window's layout has been recalculated.
+class GrowToFit : public QObject {
+public:
+    GrowToFit(QWidget* window, const QSize& classic) : QObject(window), m_window(window), m_classic(classic) {
+        window->installEventFilter(this);
+        fit();
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == m_window && event->type() == QEvent::LayoutRequest) {
+            // The layout recalculates first; its new minimum is known after that.
+            QMetaObject::invokeMethod(this, &GrowToFit::fit, Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    void fit() {
+        const QSize needed = m_window->layout() != nullptr ? m_window->layout()->totalMinimumSize() : QSize();
+        m_window->setFixedSize(needed.expandedTo(m_classic));
+    }
+
+    QWidget* m_window;
+    QSize m_classic;
+};
+
+} // namespace
+
+void fixSizeGrowingToFit(QWidget* window, const QSize& classic) {
+    new GrowToFit(window, classic);
 }
 
 void centerOnScreen(QWidget* window) {

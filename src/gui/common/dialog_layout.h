@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 class QPushButton;
+class QSize;
 class QWidget;
 
 namespace sw::gui {
@@ -13,6 +14,11 @@ void stackDialogPanels(QWidget* dialog, QWidget* title, QWidget* content, QWidge
 
 // A strip of buttons pushed to the right edge, in the given order.
 void alignButtonsRight(QWidget* strip, std::initializer_list<QPushButton*> buttons);
+
+// Fixes a laid-out window at its classic size, grown wherever its texts need more room (a larger desktop
+// font, a longer language): it follows every later change of its layout, such as a language change while
+// it is open.
+void fixSizeGrowingToFit(QWidget* window, const QSize& classic);
 
 // Places a window in the middle of the screen it is on (the primary screen before it is shown).
 void centerOnScreen(QWidget* window);

@@ -78,7 +78,7 @@ TFSoftOptions::TFSoftOptions(ProgramState& state, QWidget* parent)
     Btn_Cancel = make<QPushButton>(buttonPanel, "Btn_Cancel");
     alignButtonsRight(buttonPanel, {Btn_OK, Btn_Cancel});
     stackDialogPanels(this, title, PC_Options, buttonPanel);
-    setFixedSize(kClientWidth, kClientHeight);
+    fixSizeGrowingToFit(this, QSize(kClientWidth, kClientHeight));
 
     connect(Btn_Next, &QPushButton::clicked, this, &TFSoftOptions::Btn_NextClick);
     connect(Btn_Prev, &QPushButton::clicked, this, &TFSoftOptions::Btn_PrevClick);

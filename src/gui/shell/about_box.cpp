@@ -1,5 +1,6 @@
 #include "gui/shell/about_box.h"
 
+#include "gui/common/dialog_layout.h"
 #include "gui/common/link_opener.h"
 #include "gui/common/text_conversion.h"
 #include "gui/shell/main_window.h"
@@ -61,6 +62,7 @@ TFAbout::TFAbout(const ProgramState& state, QWidget* parent) : QDialog(parent), 
     Image2->installEventFilter(this);
     Label4->installEventFilter(this);
     connect(LbButton1, &QPushButton::clicked, this, &QDialog::accept);
+    fixSizeGrowingToFit(this, QSize(425, 148));
 }
 
 void TFAbout::showEvent(QShowEvent* event) {
@@ -68,7 +70,6 @@ void TFAbout::showEvent(QShowEvent* event) {
     Label9->setText(toQString(m_state.SoftwareCode));
     Label10->setText(QString::fromUtf8(sw::kSoftwareVersion));
     Label12->setText(QStringLiteral("MN40512"));
-    setFixedSize(425, 148);
     QDialog::showEvent(event);
 }
 

@@ -61,6 +61,10 @@ constexpr int kTextSetCommunicationHint = 24;
 constexpr int kTextAccessHint = 25;
 constexpr int kTextUpdateDeviceHint = 26;
 
+constexpr int kStepColumnLeft = 80;
+constexpr int kStepButtonWidth = 170;
+constexpr int kStepButtonGap = 8;
+constexpr int kProjectTextIndent = 7;
 constexpr int kMakerAddressLeft = 565;
 constexpr int kMakerAddressRightMargin = 10;
 
@@ -81,7 +85,7 @@ QLabel* boldLabel(QWidget* parent, const char* name, int left, int top) {
 
 QPushButton* stepButton(QWidget* parent, const char* name, int left, int top) {
     auto* button = place<QPushButton>(parent, name, left, top);
-    button->resize(170, 36);
+    button->resize(kStepButtonWidth, 36);
     return button;
 }
 
@@ -252,6 +256,7 @@ void TFMendralFirmWare::Set_Lang() {
     Btn_IEC61850_Client->setToolTip(toQString(t.Get(kTextAccessHint)));
     Btn_CreateBin->setText(toQString(t.Get(kTextUpdateDevice)));
     Btn_CreateBin->setToolTip(toQString(t.Get(kTextUpdateDeviceHint)));
+    placeStepColumn();
     L_SW_Code->adjustSize();
     L_SW_Desc->adjustSize();
     L_Brantis->adjustSize();
@@ -259,6 +264,25 @@ void TFMendralFirmWare::Set_Lang() {
     L_Brantis->move(std::min(kMakerAddressLeft, width() - kMakerAddressRightMargin - L_Brantis->width()),
                     L_Brantis->y());
     showProjectLabels();
+}
+
+void TFMendralFirmWare::placeStepColumn() {
+    // The step buttons keep their classic place and width unless a longer text or a larger font needs
+    // more: the column then starts right of the widest caption, each button grows to its text, Open stays
+    // right of New and the project frame spans the two.
+    int captionsRight = 0;
+    for (const QLabel* caption : {L_Begin, L_Step_1, L_Step_2, L_Step_3, L_Step_4}) {
+        captionsRight = std::max(captionsRight, caption->x() + caption->width());
+    }
+    const int column = std::max(kStepColumnLeft, captionsRight + kStepButtonGap);
+    for (QPushButton* button : {Btn_New, Btn_Prm_Gen, Btn_IEC61850_Client, Btn_CreateBin, Btn_Open}) {
+        const int left = button == Btn_Open ? Btn_New->x() + Btn_New->width() + kStepButtonGap : column;
+        button->setGeometry(left, button->y(), std::max(kStepButtonWidth, button->sizeHint().width()),
+                            button->height());
+    }
+    Shape2->setGeometry(column, Shape2->y(), Btn_Open->x() + Btn_Open->width() - column, Shape2->height());
+    L_Name_Conf->move(column + kProjectTextIndent, L_Name_Conf->y());
+    L_Name_Conf_L2->move(column + kProjectTextIndent, L_Name_Conf_L2->y());
 }
 
 void TFMendralFirmWare::Change_Language() {

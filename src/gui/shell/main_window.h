@@ -122,6 +122,7 @@ private:
     void layOut();
     void connectButtons();
     void showProjectLabels();
+    void placeStepColumn();
     // A project command needs an open project; without one the user is told so and it does nothing.
     bool projectReady();
     void showUpdateCheck(bool newer);

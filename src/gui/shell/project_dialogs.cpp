@@ -1,6 +1,7 @@
 #include "gui/shell/project_dialogs.h"
 
 #include "core/shell/projects.h"
+#include "gui/common/dialog_layout.h"
 #include "gui/common/message_service.h"
 #include "gui/common/text_conversion.h"
 #include "gui/shell/title_panel.h"
@@ -63,7 +64,7 @@ TFNew_Project::TFNew_Project(ProgramState& state, QWidget* parent) : QDialog(par
     layout->addWidget(E_New_Proj);
     layout->addStretch();
     layout->addLayout(buttonRow(Btn_OK, Btn_Cancel));
-    setFixedSize(331, 162);
+    fixSizeGrowingToFit(this, QSize(331, 162));
     connect(Btn_OK, &QPushButton::clicked, this, &TFNew_Project::Btn_OKClick);
     connect(Btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
     // Enter in the name field confirms exactly as the OK button does.

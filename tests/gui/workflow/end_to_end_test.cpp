@@ -1,0 +1,349 @@
+#include "core/access/access_file.h"
+#include "core/image/image_decoder.h"
+#include "core/update/address_check.h"
+#include "gui/access/scl_tree_model.h"
+#include "gui/access/tfiec_61850_access.h"
+#include "gui/parameters/tfpargen.h"
+#include "gui/shell/main_window.h"
+#include "gui/shell/project_dialogs.h"
+#include "gui/update/tfboot.h"
+#include "support/gui/fake_file_chooser.h"
+#include "support/gui/fake_message_service.h"
+#include "support/gui/scripted_dialogs.h"
+#include "test_support.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using sw::gui::TFMendralFirmWare;
+namespace VC = sw::access;
+
+namespace {
+
+const std::filesystem::path kBay1 = std::filesystem::path(SW_FIXTURES_DIR) / "scl" / "bay1.icd";
+
+// Replaces a field's text the way a user does: select it all, then type.
+void typeInto(QLineEdit* edit, const QString& text) {
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+}
+
+void chooseListEntry(QComboBox* list, const QString& entry) {
+    const int index = list->findText(entry);
+    QVERIFY2(index >= 0, qPrintable(entry));
+    list->setCurrentIndex(index);
+}
+
+void setCell(QTableView* view, int row, std::size_t column, const QVariant& value, int role = Qt::EditRole) {
+    QAbstractItemModel* model = view->model();
+    QVERIFY2(model->setData(model->index(row, static_cast<int>(column)), value, role),
+             qPrintable(model->headerData(static_cast<int>(column), Qt::Horizontal).toString()));
+}
+
+// Clicks the tree node reached by following node texts from the device root.
+void clickNode(QTreeView* tree, const QStringList& path) {
+    const QAbstractItemModel& model = *tree->model();
+    QModelIndex at = model.index(0, 0);
+    for (const QString& text : path) {
+        const QModelIndexList found =
+            model.match(model.index(0, 0, at), Qt::DisplayRole, text, 1, Qt::MatchExactly);
+        QVERIFY2(!found.isEmpty(), qPrintable(path.join(QLatin1Char('/'))));
+        at = found.first();
+    }
+    tree->scrollTo(at);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(at).center());
+}
+
+// Every file and folder under `root`, as sorted relative paths with "/" between the names.
+std::vector<std::string> everythingUnder(const std::filesystem::path& root) {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        found.push_back(entry.path().lexically_relative(root).generic_string() +
+                        (entry.is_directory() ? "/" : ""));
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+std::vector<std::uint8_t> fileBytes(const std::filesystem::path& file) {
+    const std::string text = sw::test::readFile(file);
+    return {text.begin(), text.end()};
+}
+
+// The echo check of the update dialog is real; it needs an ICMP socket, which some sandboxes refuse.
+bool echoAvailable(QString& why) {
+    try {
+        sw::makeIcmpEchoService()->echo("127.0.0.1", "127.0.0.1", sw::kEchoTimeout);
+        return true;
+    } catch (const std::exception& error) {
+        why = QString::fromUtf8(error.what());
+        return false;
+    }
+}
+
+// The report's problems, one per line, for a failure message.
+std::string problemsOf(const sw::image::ImageReport& report) {
+    std::string all;
+    for (const std::string& problem : report.problems) {
+        all += problem + "\n";
+    }
+    return all;
+}
+
+void verifyContains(const std::string& text, const std::string& part) {
+    QVERIFY2(text.find(part) != std::string::npos,
+             qPrintable(QString::fromStdString(part + "\nin\n" + text)));
+}
+
+// Step 1: a new project named Plant.
+void createPlant(sw::gui::TFNew_Project* dialog) {
+    QTest::keyClicks(dialog->E_New_Proj, QStringLiteral("Plant"));
+    dialog->Btn_OK->click();
+}
+
+// Step 2: the converter's address and its serial line, over the defaults of a project without settings.
+void enterCommunication(sw::gui::TFParGen* dialog) {
+    QCOMPARE(dialog->E_IEC61850_Client_IP1->text(), QStringLiteral("192"));
+    const std::pair<QLineEdit*, const char*> typed[] = {
+        {dialog->E_IEC61850_Client_IP1, "10"},    {dialog->E_IEC61850_Client_IP2, "20"},
+        {dialog->E_IEC61850_Client_IP3, "30"},    {dialog->E_IEC61850_Client_IP4, "40"},
+        {dialog->E_IEC61850_Client_SM3, "0"},     {dialog->E_IEC61850_Client_GAT1, "10"},
+        {dialog->E_IEC61850_Client_GAT2, "20"},   {dialog->E_IEC61850_Client_GAT3, "30"},
+        {dialog->E_IEC61850_Client_GAT4, "254"},  {dialog->E_IEC61850_Client_VLAN, "7"},
+        {dialog->E_IEC61850_Client_AppID, "300"},
+    };
+    for (const auto& [edit, text] : typed) {
+        typeInto(edit, QString::fromLatin1(text));
+    }
+    dialog->CB_IEC61850_Client_En_GAT->setChecked(true);
+    chooseListEntry(dialog->CB_Serial_Serial, QStringLiteral("RS485"));
+    chooseListEntry(dialog->CB_Serial_Baudrate, QStringLiteral("9600"));
+    chooseListEntry(dialog->Cb_Serial_Parity, QStringLiteral("NONE"));
+    chooseListEntry(dialog->CB_Serial_StopBits, QStringLiteral("2 Stop Bits"));
+    dialog->Btn_OK->click();
+}
+
+// Step 3: bay1.icd into the catalog, one leaf attribute as a variable and one data set.
+void selectAccess(sw::gui::TFIEC_61850_Access* dialog) {
+    QTRY_VERIFY(!dialog->isLoading());
+    QCOMPARE(dialog->LB_IEC_Devices->count(), 0);
+    QCOMPARE(dialog->ACG_DA->model()->rowCount(), 1); // the one blank row of an empty list
+    {
+        sw::test::FakeFileChooser chooser;
+        chooser.files.push_back(QString::fromStdString(kBay1.string()));
+        dialog->Btn_Add_IEC_Device->click();
+    }
+    QCOMPARE(dialog->LB_IEC_Devices->count(), 1);
+    dialog->LB_IEC_Devices->setCurrentRow(0);
+    QTRY_COMPARE(dialog->TV_IEC_Device->model()->index(0, 0).data().toString(), QStringLiteral("Bay1"));
+
+    clickNode(dialog->TV_IEC_Device, {QStringLiteral("CTRL"), QStringLiteral("Q0XCBR1"),
+                                      QStringLiteral("Pos"), QStringLiteral("stVal")});
+    dialog->Btn_AddVar->click();
+    QTableView* variables = dialog->ACG_DA;
+    QCOMPARE(variables->model()->index(0, VC::VariableColumn::Reference).data().toString(),
+             QStringLiteral("Bay1CTRL/Q0XCBR1.Pos.stVal"));
+    setCell(variables, 0, VC::VariableColumn::IPAddress, QStringLiteral("10.20.30.50"));
+    setCell(variables, 0, VC::VariableColumn::Port, QStringLiteral("10102"));
+    setCell(variables, 0, VC::VariableColumn::OnChange, Qt::Checked, Qt::CheckStateRole);
+    setCell(variables, 0, VC::VariableColumn::OnTimer, Qt::Checked, Qt::CheckStateRole);
+    setCell(variables, 0, VC::VariableColumn::Time, QStringLiteral("2500"));
+    setCell(variables, 0, VC::VariableColumn::Position, QStringLiteral("12"));
+    setCell(variables, 0, VC::VariableColumn::Convertion, QStringLiteral("ItoF/FtoI"));
+    setCell(variables, 0, VC::VariableColumn::MoltFact, QStringLiteral("2"));
+
+    clickNode(dialog->TV_IEC_Device, {QStringLiteral("CTRL"), QStringLiteral("LLN0"), QStringLiteral("DS1")});
+    dialog->Btn_AddVar->click();
+    QCOMPARE(dialog->PC_DA_DataSet->currentWidget(), dialog->TS_DataSet);
+    QTableView* sets = dialog->ACG_DataSet;
+    QCOMPARE(sets->model()->index(0, VC::DataSetColumn::GooseName).data().toString(),
+             QStringLiteral("GoCB1"));
+    setCell(sets, 0, VC::DataSetColumn::IPAddress, QStringLiteral("10.20.30.51"));
+    setCell(sets, 0, VC::DataSetColumn::Port, QStringLiteral("10103"));
+    sets->setCurrentIndex(sets->model()->index(0, 0));
+    QTableView* members = dialog->ACG_DS_Vars;
+    QVERIFY(members->model()->rowCount() > 1);
+    setCell(members, 0, VC::MemberColumn::Position, QStringLiteral("20"));
+    setCell(members, 1, VC::MemberColumn::Position, QStringLiteral("21"));
+
+    dialog->Btn_OK->click();
+}
+
+// Step 4: the device at the loopback address, firmware and configuration; waits for the updater.
+void updateDevice(sw::gui::TFBoot* dialog) {
+    const std::pair<QLineEdit*, const char*> address[] = {
+        {dialog->E_IP1, "127"}, {dialog->E_IP2, "0"}, {dialog->E_IP3, "0"}, {dialog->E_IP4, "1"}};
+    for (const auto& [edit, text] : address) {
+        typeInto(edit, QString::fromLatin1(text));
+    }
+    chooseListEntry(dialog->CB_Update_Options, QStringLiteral("Firmware + Configuration"));
+    dialog->Btn_Update->click();
+    QVERIFY(dialog->busy());
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog->busy(), 20000);
+    dialog->Btn_Cancel->click();
+}
+
+} // namespace
+
+class EndToEndTest : public QObject {
+    Q_OBJECT
+private slots:
+    void typicalUseFromFirstStartToTheAcceptedUpdate() {
+        QString noEcho;
+        if (!echoAvailable(noEcho)) {
+            QSKIP(qPrintable(noEcho));
+        }
+        // The program folder of a first start: nothing but the programs the update needs. The updater is
+        // the stand-in, run through a wrapper that keeps what it said and its exit status.
+        sw::test::TempDir dir;
+        std::filesystem::create_directories(dir / "MASTER");
+        sw::test::writeFile(dir / "MASTER" / "Sim40512.sim", "firmware placeholder");
+        std::filesystem::copy_file(SW_UPDATER_PATH, dir / "Ethernet_Update-stand-in");
+        const std::string verdict = (dir / "updater.log").string();
+        sw::test::writeFile(dir / "Ethernet_Update",
+                            "#!/bin/sh\n'" + (dir / "Ethernet_Update-stand-in").string() + "' > '" + verdict +
+                                "' 2>&1; echo $? >> '" + verdict + "'\n");
+        std::filesystem::permissions(dir / "Ethernet_Update", std::filesystem::perms::owner_all);
+
+        sw::test::FakeMessageService messages;
+        sw::test::ScriptedDialogs dialogs([](QDialog* dialog) {
+            if (auto* created = qobject_cast<sw::gui::TFNew_Project*>(dialog)) {
+                createPlant(created);
+            } else if (auto* communication = qobject_cast<sw::gui::TFParGen*>(dialog)) {
+                enterCommunication(communication);
+            } else if (auto* access = qobject_cast<sw::gui::TFIEC_61850_Access*>(dialog)) {
+                selectAccess(access);
+            } else if (auto* update = qobject_cast<sw::gui::TFBoot*>(dialog)) {
+                updateDevice(update);
+            } else {
+                QFAIL(qPrintable(QStringLiteral("unexpected dialog ") + dialog->objectName()));
+            }
+        });
+
+        // Each step goes through without a message box.
+        const auto shownMessages = [&messages] { return messages.texts().join(QLatin1Char('\n')); };
+        const auto project = dir / "PROJECTS" / "Plant";
+        {
+            TFMendralFirmWare window(dir.path());
+            window.show();
+            QVERIFY(!window.state().projectActive());
+
+            window.Btn_New->click();
+            QVERIFY2(messages.shown.empty(), qPrintable(shownMessages()));
+            QVERIFY(window.state().projectActive());
+            QCOMPARE(window.L_Name_Conf_L2->text(), QStringLiteral("Plant"));
+
+            window.Btn_Prm_Gen->click();
+            QVERIFY2(messages.shown.empty(), qPrintable(shownMessages()));
+            QCOMPARE(window.parametersDialog()->result(), int(QDialog::Accepted));
+
+            window.Btn_IEC61850_Client->click();
+            QVERIFY2(messages.shown.empty(), qPrintable(shownMessages()));
+            QCOMPARE(window.accessDialog()->result(), int(QDialog::Accepted));
+
+            window.Btn_CreateBin->click();
+            QVERIFY2(messages.shown.empty(), qPrintable(shownMessages()));
+            QCOMPARE(dialogs.opened.size(), std::size_t(4));
+            QCOMPARE(QString::fromStdString(window.state().LastIpAddress), QStringLiteral("127.0.0.1"));
+
+            window.Btn_Close->click();
+            QCOMPARE(window.exitStatus(), 0);
+        }
+
+        QCOMPARE(everythingUnder(dir.path()), (std::vector<std::string>{
+                                                  "Ethernet_Update",
+                                                  "Ethernet_Update-stand-in",
+                                                  "Ethernet_Update.xml",
+                                                  "LANGUAGE/",
+                                                  "MASTER/",
+                                                  "MASTER/Sim40512.sim",
+                                                  "Mendral.xml",
+                                                  "PROJECTS/",
+                                                  "PROJECTS/Plant/",
+                                                  "PROJECTS/Plant/ICD_Catalog/",
+                                                  "PROJECTS/Plant/ICD_Catalog/bay1.icd",
+                                                  "PROJECTS/Plant/IEC_61850_Client.xml",
+                                                  "PROJECTS/Plant/ParGen.xml",
+                                                  "PROJECTS/Plant/bin/",
+                                                  "PROJECTS/Plant/bin/bank1.bin",
+                                                  "PROJECTS/Plant/bin/bank2.bin",
+                                                  "updater.log",
+                                              }));
+
+        // The updater found the job and every file it names sound.
+        const std::string said = sw::test::readFile(verdict);
+        verifyContains(said, "127.0.0.1");
+        QVERIFY2(said.ends_with("\n0\n"), said.c_str());
+        const std::string job = sw::test::readFile(dir / "Ethernet_Update.xml");
+        verifyContains(job, "127.0.0.1");
+        verifyContains(job, (dir / "MASTER" / "Sim40512.sim").string());
+        verifyContains(job, (project / "bin" / "bank1.bin").string());
+        verifyContains(job, (project / "bin" / "bank2.bin").string());
+
+        // Closing remembered the project, the device address and the defaults of everything else.
+        QCOMPARE(
+            QString::fromStdString(sw::test::readFile(dir / "Mendral.xml")),
+            QStringLiteral("<Conf_Settings><lastproj><projectname>Plant</projectname></lastproj><lastipadd>"
+                           "<ipaddress>127.0.0.1</ipaddress></lastipadd><lastlang><language>English"
+                           "</language></lastlang><lastinternet><enable_internet>0</enable_internet>"
+                           "<enable_update>0</enable_update><enable_jump_field_tables>0"
+                           "</enable_jump_field_tables><Double_Click_Auto_Size>0</Double_Click_Auto_Size>"
+                           "</lastinternet></Conf_Settings>"));
+
+        QCOMPARE(sw::test::readFile(project / "ICD_Catalog" / "bay1.icd"), sw::test::readFile(kBay1));
+        const std::string parameters = sw::test::readFile(project / "ParGen.xml");
+        for (const char* stored :
+             {"<IEC61850_Client_IP1>10</IEC61850_Client_IP1>",
+              "<IEC61850_Client_IP4>40</IEC61850_Client_IP4>",
+              "<IEC61850_Client_GAT4>254</IEC61850_Client_GAT4>",
+              "<IEC61850_Client_En_GAT>1</IEC61850_Client_En_GAT>", "<SERIAL_SERIAL>1</SERIAL_SERIAL>",
+              "<SERIAL_BAUDRATE>3</SERIAL_BAUDRATE>"}) {
+            verifyContains(parameters, stored);
+        }
+        const std::string access = sw::test::readFile(project / "IEC_61850_Client.xml");
+        for (const char* stored : {"FileName=\"bay1.icd\"", "Reference=\"Bay1CTRL/Q0XCBR1.Pos.stVal\"",
+                                   "IPAddress=\"10.20.30.50\"", "Port=\"10102\"", "Position=\"12\"",
+                                   "Convertion=\"ItoF/FtoI\"", "GooseName=\"GoCB1\"", "Port=\"10103\""}) {
+            verifyContains(access, stored);
+        }
+
+        // The images decode whole, agree with each other and carry what was entered.
+        const auto bank1 = fileBytes(project / "bin" / "bank1.bin");
+        const auto bank2 = fileBytes(project / "bin" / "bank2.bin");
+        const sw::image::ImageReport parameterImage = sw::image::decodeParameterImage(bank1);
+        const sw::image::ImageReport variableImage = sw::image::decodeVariableImage(bank2);
+        QVERIFY2(parameterImage.consistent(), problemsOf(parameterImage).c_str());
+        QVERIFY2(variableImage.consistent(), problemsOf(variableImage).c_str());
+        QCOMPARE(sw::image::checkImagePair(bank1, bank2), std::vector<std::string>{});
+        for (const char* shown :
+             {"IP address      10.20.30.40", "subnet mask     255.255.0.0", "gateway         10.20.30.254",
+              "serial line     RS485", "baud rate       9600"}) {
+            verifyContains(parameterImage.dump, shown);
+        }
+        for (const char* shown : {"1 variable(s), 1 data set(s), VLAN 7, application ID 300",
+                                  "position 12, port 10102, time 2500 ms, factor 2", "host \"10.20.30.50\"",
+                                  "reference \"Bay1CTRL/Q0XCBR1.Pos.stVal\"", "GOOSE name \"GoCB1\"",
+                                  "port 10103", "host \"10.20.30.51\"", "member 1 of data set 1: position 20",
+                                  "member 2 of data set 1: position 21"}) {
+            verifyContains(variableImage.dump, shown);
+        }
+    }
+};
+
+QTEST_MAIN(EndToEndTest)
+#include "end_to_end_test.moc"

@@ -1,0 +1,164 @@
+#include "core/language/builtin_texts.h"
+#include "gui/access/tfiec_61850_access.h"
+#include "gui/options/tfsoftoptions.h"
+#include "gui/parameters/tfpargen.h"
+#include "gui/shell/about_box.h"
+#include "gui/shell/main_window.h"
+#include "gui/shell/project_dialogs.h"
+#include "gui/update/tfboot.h"
+#include "support/gui/fake_message_service.h"
+#include "support/gui/text_checks.h"
+#include "test_support.h"
+
+#include <QDir>
+#include <QListWidget>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+#include <QTreeView>
+
+#include <filesystem>
+#include <functional>
+
+using sw::gui::TFMendralFirmWare;
+
+namespace {
+
+const std::filesystem::path kAssets = std::filesystem::path(SW_FIXTURES_DIR) / ".." / ".." / "assets";
+
+// A program folder as the build lays it out: the language files, the firmware placeholder and the demo
+// project, opened by the first settings file.
+void layOutDemoFolder(const std::filesystem::path& folder, const std::string& language) {
+    const auto recursive = std::filesystem::copy_options::recursive;
+    std::filesystem::copy(kAssets / "LANGUAGE", folder / "LANGUAGE", recursive);
+    std::filesystem::copy(kAssets / "MASTER", folder / "MASTER", recursive);
+    std::filesystem::copy(kAssets / "demo", folder, recursive);
+    std::string settings = sw::test::readFile(folder / "Mendral.xml");
+    const std::string english = "<language>English</language>";
+    const auto at = settings.find(english);
+    QVERIFY(at != std::string::npos);
+    settings.replace(at, english.size(), "<language>" + language + "</language>");
+    sw::test::writeFile(folder / "Mendral.xml", settings);
+}
+
+// Where the screenshots go: set by scripts/screenshots.sh, unset in a test run, which writes nothing.
+// The pictures show the windows in English.
+QString screenshotFolder() {
+    if (QString::fromLatin1(QTest::currentDataTag()) != QStringLiteral("English")) {
+        return {};
+    }
+    return qEnvironmentVariable("SW_SCREENSHOT_DIR");
+}
+
+// Checks that every text of the shown window is whole, and keeps its picture when asked to.
+void checkWindow(QWidget* window, const QString& name) {
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QTest::qWait(50);
+    const QStringList cut = sw::test::cutTexts(window);
+    if (const QString folder = screenshotFolder(); !folder.isEmpty()) {
+        QVERIFY(window->grab().save(QDir(folder).filePath(name + QStringLiteral(".png"))));
+    }
+    QVERIFY2(cut.isEmpty(), qPrintable(name + QStringLiteral(":\n  ") + cut.join(QStringLiteral("\n  "))));
+}
+
+} // namespace
+
+class WindowTextsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void everyWindowShowsItsWholeTextAtTheDefaultFont_data() {
+        QTest::addColumn<QString>("language");
+        // Every language shipped: the windows are laid out for the longest of their texts.
+        QTest::newRow("English") << QStringLiteral("English");
+        QTest::newRow("Italiano") << QStringLiteral("Italiano");
+    }
+
+    void everyWindowShowsItsWholeTextAtTheDefaultFont() {
+        QFETCH(QString, language);
+        sw::test::TempDir dir;
+        layOutDemoFolder(dir.path(), language.toStdString());
+        sw::test::FakeMessageService messages;
+        TFMendralFirmWare window(dir.path());
+        QCOMPARE(QString::fromStdString(window.state().ActiveProjectName), QStringLiteral("Demo"));
+        QCOMPARE(QString::fromStdString(window.state().LanguageName), language);
+        window.show();
+        checkWindow(&window, QStringLiteral("main_window"));
+
+        const auto checkDialog = [](QDialog* dialog, const QString& name,
+                                    const std::function<void()>& prepare = {}) {
+            dialog->show();
+            if (prepare) {
+                prepare();
+            }
+            checkWindow(dialog, name);
+            dialog->hide();
+        };
+        checkDialog(window.newProjectDialog(), QStringLiteral("new_project"));
+        checkDialog(window.openDialog(), QStringLiteral("open_project"));
+        checkDialog(window.parametersDialog(), QStringLiteral("communication"));
+
+        sw::gui::TFIEC_61850_Access* access = window.accessDialog();
+        access->show();
+        QTRY_VERIFY_WITH_TIMEOUT(!access->isLoading(), 10000);
+        access->LB_IEC_Devices->setCurrentRow(0);
+        access->TV_IEC_Device->expandToDepth(1);
+        checkWindow(access, QStringLiteral("access_variables"));
+        access->PC_DA_DataSet->setCurrentWidget(access->TS_DataSet);
+        access->ACG_DataSet->setCurrentIndex(access->ACG_DataSet->model()->index(0, 0));
+        checkWindow(access, QStringLiteral("access_data_sets"));
+        access->hide();
+
+        checkDialog(window.updateDialog(), QStringLiteral("update"));
+        sw::gui::TFSoftOptions* options = window.optionsDialog();
+        const QString pages[] = {QStringLiteral("options_language"), QStringLiteral("options_connection"),
+                                 QStringLiteral("options_settings")};
+        for (int page = 0; page < options->PC_Options->count(); ++page) {
+            checkDialog(options, pages[page],
+                        [options, page] { options->PC_Options->setCurrentIndex(page); });
+        }
+        checkDialog(window.aboutBox(), QStringLiteral("about"));
+        QVERIFY2(messages.shown.empty(), qPrintable(messages.texts().join(QLatin1Char('\n'))));
+    }
+
+    void longerCaptionsGrowAndMoveTheirControlsInsteadOfBeingCut() {
+        sw::test::TempDir dir;
+        layOutDemoFolder(dir.path(), "English");
+        sw::test::FakeMessageService messages;
+        TFMendralFirmWare window(dir.path());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QRect classicOpen = window.Btn_Open->geometry();
+        sw::gui::TFSoftOptions* options = window.optionsDialog();
+        options->show();
+        options->PC_Options->setCurrentWidget(options->TS_Soft_Settings);
+        const QSize classicOptions = options->size();
+
+        // The texts change while the windows are open, as a language picked in the Options dialog does.
+        auto& texts = window.state().LangTable;
+        texts.Put(1, "First of four");                                     // L_Step_1
+        texts.Put(15, "Create a new configuration");                       // Btn_New
+        texts.Put(17, "Build the images and update the device");           // Btn_CreateBin
+        texts.Put(321, std::string(3, ' ').append(std::string(120, 'W'))); // CB_DoubleClick_Auto_Size
+        window.Change_Language();
+
+        QTRY_COMPARE(sw::test::cutTexts(options), QStringList());
+        QVERIFY(options->width() > classicOptions.width());
+        QCOMPARE(sw::test::cutTexts(&window), QStringList());
+        QCOMPARE(window.Btn_Open->width(), classicOpen.width());
+        QVERIFY(window.Btn_Open->x() > classicOpen.x());
+        QCOMPARE(window.Btn_Open->y(), classicOpen.y());
+        QVERIFY(window.Shape2->geometry().right() >= window.Btn_Open->geometry().right());
+        QVERIFY(window.Btn_New->x() > window.L_Step_1->geometry().right());
+
+        // Back in the shipped texts, everything is in its classic place again.
+        texts.clear();
+        sw::fillBuiltinTexts(texts);
+        window.Change_Language();
+        QCOMPARE(window.Btn_Open->geometry(), classicOpen);
+        QTRY_COMPARE(options->size(), classicOptions);
+        options->hide();
+    }
+};
+
+QTEST_MAIN(WindowTextsTest)
+#include "window_texts_test.moc"
