@@ -275,8 +275,13 @@ void TFMendralFirmWare::placeStepColumn() {
         captionsRight = std::max(captionsRight, caption->x() + caption->width());
     }
     const int column = std::max(kStepColumnLeft, captionsRight + kStepButtonGap);
-    for (QPushButton* button : {Btn_New, Btn_Prm_Gen, Btn_IEC61850_Client, Btn_CreateBin, Btn_Open}) {
-        const int left = button == Btn_Open ? Btn_New->x() + Btn_New->width() + kStepButtonGap : column;
+    for (QPushButton* button :
+         {Btn_New, Btn_Prm_Gen, Btn_IEC61850_Client, Btn_CreateBin, Btn_Open, Btn_Report}) {
+        // Open stays right of New, and the report right of the step it belongs to.
+        const QPushButton* leftNeighbour =
+            button == Btn_Open ? Btn_New : (button == Btn_Report ? Btn_CreateBin : nullptr);
+        const int left =
+            leftNeighbour != nullptr ? leftNeighbour->x() + leftNeighbour->width() + kStepButtonGap : column;
         button->setGeometry(left, button->y(), std::max(kStepButtonWidth, button->sizeHint().width()),
                             button->height());
     }
