@@ -1,5 +1,6 @@
 #include "core/common/ip_address.h"
 
+#include "core/common/config_error.h"
 #include "core/common/numbers.h"
 
 namespace sw {
@@ -49,6 +50,19 @@ bool Check_IP_Address(std::string_view text, std::array<std::string, 4>& parts) 
         }
     }
     return true;
+}
+
+std::uint32_t ipv4Address(std::string_view text) {
+    std::array<std::string, 4> parts;
+    if (!Check_IP_Address(text, parts)) {
+        throw ConfigError("\"" + std::string(text) +
+                          "\" is not an IPv4 address of four numbers from 0 to 255.");
+    }
+    std::uint32_t address = 0;
+    for (const std::string& part : parts) {
+        address = (address << 8) | static_cast<std::uint32_t>(parseInteger(part).value_or(0));
+    }
+    return address;
 }
 
 } // namespace sw

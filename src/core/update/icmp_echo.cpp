@@ -42,17 +42,9 @@ private:
     int m_fd;
 };
 
-in_addr hostAddress(const std::string& host) {
-    std::array<std::string, 4> parts;
-    if (!Check_IP_Address(host, parts)) {
-        throw ConfigError("\"" + host + "\" is not an IPv4 address of four numbers from 0 to 255.");
-    }
-    std::uint32_t address = 0;
-    for (const std::string& part : parts) {
-        address = (address << 8) | static_cast<std::uint32_t>(parseInteger(part).value_or(0));
-    }
+in_addr hostAddress(const std::string& text) {
     in_addr result{};
-    result.s_addr = htonl(address);
+    result.s_addr = htonl(ipv4Address(text));
     return result;
 }
 
