@@ -150,8 +150,11 @@ int runTree(const std::vector<std::string>& args) {
         const std::string& arg = args[i];
         if (arg == "--count" && !countOnly) {
             countOnly = true;
-        } else if (arg == "--ied" && !iedName && i + 1 < args.size() && !args[i + 1].empty()) {
-            iedName = args[++i];
+        } else if (arg == "--ied") {
+            valid = !iedName && i + 1 < args.size() && !args[i + 1].empty();
+            if (valid) {
+                iedName = args[++i];
+            }
         } else if (file.empty() && !arg.empty()) {
             file = arg;
         } else {
