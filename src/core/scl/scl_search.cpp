@@ -1,6 +1,7 @@
 #include "core/scl/scl_search.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace sw {
 
@@ -89,12 +90,17 @@ SclSearch::SclSearch(const SclObject& root, std::string_view text) {
         appendOwnPart(*above, part);
         m_reference.insert(0, part);
     }
-    if (visit(root, false)) {
-        m_shown[&root].row = 0;
+    std::size_t first = 0;
+    std::size_t count = 0;
+    if (visit(root, false, first, count)) {
+        m_shown.push_back({&root, 0, first, count});
     }
+    std::sort(m_shown.begin(), m_shown.end(),
+              [](const Shown& a, const Shown& b) { return std::less<>()(a.object, b.object); });
+    m_pending = {};
 }
 
-bool SclSearch::visit(const SclObject& object, bool parentMatches) {
+bool SclSearch::visit(const SclObject& object, bool parentMatches, std::size_t& first, std::size_t& count) {
     const std::size_t parentLength = m_reference.size();
     const std::string saved = object.kind() == SclKind::DataSet ? m_reference : std::string();
     appendFullReference(object, m_reference);
@@ -111,13 +117,15 @@ bool SclSearch::visit(const SclObject& object, bool parentMatches) {
     if (matches) {
         m_matches.push_back(&object);
     }
-    std::vector<const SclObject*> children;
-    const std::size_t count = object.treeChildCount();
-    for (std::size_t row = 0; row < count; ++row) {
+    const std::size_t mark = m_pending.size();
+    const std::size_t children = object.treeChildCount();
+    for (std::size_t row = 0; row < children; ++row) {
         const SclObject* child = object.treeChild(row);
-        if (visit(*child, matches)) {
-            m_shown[child].row = children.size();
-            children.push_back(child);
+        std::size_t childFirst = 0;
+        std::size_t childCount = 0;
+        if (visit(*child, matches, childFirst, childCount)) {
+            m_shown.push_back({child, m_pending.size() - mark, childFirst, childCount});
+            m_pending.push_back(child);
         }
     }
     if (object.kind() == SclKind::DataSet) {
@@ -125,26 +133,32 @@ bool SclSearch::visit(const SclObject& object, bool parentMatches) {
     } else {
         m_reference.resize(parentLength);
     }
-    if (!matches && children.empty()) {
-        return false;
-    }
-    if (!children.empty()) {
-        m_shown[&object].children = std::move(children);
-    }
-    return true;
+    first = m_children.size();
+    count = m_pending.size() - mark;
+    m_children.insert(m_children.end(), m_pending.begin() + static_cast<std::ptrdiff_t>(mark),
+                      m_pending.end());
+    m_pending.resize(mark);
+    return matches || count > 0;
+}
+
+const SclSearch::Shown* SclSearch::find(const SclObject& object) const {
+    const auto at = std::lower_bound(
+        m_shown.begin(), m_shown.end(), &object,
+        [](const Shown& shown, const SclObject* wanted) { return std::less<>()(shown.object, wanted); });
+    return at != m_shown.end() && at->object == &object ? &*at : nullptr;
 }
 
 std::span<const SclObject* const> SclSearch::shownChildren(const SclObject& object) const {
-    const auto found = m_shown.find(&object);
-    if (found == m_shown.end()) {
+    const Shown* shown = find(object);
+    if (shown == nullptr) {
         return {};
     }
-    return {found->second.children.data(), found->second.children.size()};
+    return {m_children.data() + shown->first, shown->count};
 }
 
 std::size_t SclSearch::shownRow(const SclObject& object) const {
-    const auto found = m_shown.find(&object);
-    return found == m_shown.end() ? 0 : found->second.row;
+    const Shown* shown = find(object);
+    return shown == nullptr ? 0 : shown->row;
 }
 
 const SclObject* findByReference(const TIEC_Device& device, std::string_view reference) {
