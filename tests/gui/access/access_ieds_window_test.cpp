@@ -97,13 +97,14 @@ private slots:
         }
         QTableView* table = dialog.ACG_DA;
         QCOMPARE(table->model()->rowCount(), 3);
+        table->clearSelection();
         table->selectionModel()->select(table->model()->index(0, 2), QItemSelectionModel::Select);
         table->selectionModel()->select(table->model()->index(1, 5), QItemSelectionModel::Select);
         dialog.Btn_FillAddresses->click();
         QCOMPARE(cell(table, 0, VC::VariableColumn::IPAddress), QStringLiteral("10.0.0.22"));
         QCOMPARE(cell(table, 0, VC::VariableColumn::Port), QStringLiteral("102"));
         QCOMPARE(cell(table, 1, VC::VariableColumn::IPAddress), QStringLiteral("10.0.1.33"));
-        QCOMPARE(cell(table, 2, VC::VariableColumn::IPAddress), QString()) << "not selected";
+        QCOMPARE(cell(table, 2, VC::VariableColumn::IPAddress), QString()); // not selected
         QVERIFY(messages.shown.empty());
     }
 
@@ -139,11 +140,11 @@ private slots:
         QCOMPARE(dialog.TV_IEC_Device->currentIndex(), first);
 
         QTest::keyClick(dialog.E_TreeSearch, Qt::Key_Escape);
-        QVERIFY(dialog.isVisible()) << "Escape clears the search, not the dialog";
+        QVERIFY2(dialog.isVisible(), "Escape clears the search, not the dialog");
         QCOMPARE(dialog.E_TreeSearch->text(), QString());
         QCOMPARE(model->search(), nullptr);
         QCOMPARE(model->rowCount(ld), 2);
-        QCOMPARE(model->rowCount(model->index(1, 0, ld)), 1) << "the whole node again";
+        QCOMPARE(model->rowCount(model->index(1, 0, ld)), 1); // the whole node again
 
         QTest::keyClicks(dialog.E_TreeSearch, QStringLiteral("nothing"));
         QTRY_COMPARE(dialog.L_TreeSearchCount->text(), QStringLiteral("0 matches"));
