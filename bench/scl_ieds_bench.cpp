@@ -138,19 +138,19 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("list_ieds_of_scd", listVersusParse)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond)
-        ->Iterations(3);
+        ->Iterations(5);
     benchmark::RegisterBenchmark("load_three_ieds_of_scd", threeIedsVersusParse)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond)
-        ->Iterations(3);
+        ->Iterations(5);
     benchmark::RegisterBenchmark("search_deep_attribute", searchVersusLoad, nullptr)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond)
-        ->Iterations(3);
+        ->Iterations(5);
     benchmark::RegisterBenchmark("search_common_name", searchVersusLoad, "phsc.cval.MAG")
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond)
-        ->Iterations(3);
+        ->Iterations(5);
 
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

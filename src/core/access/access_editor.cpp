@@ -229,11 +229,8 @@ OpenReport AccessEditor::open(const ProjectPaths& project) {
     }
     AccessFile access = readAccessFile(file);
 
-    for (CatalogDevice& entry :
-         loadCatalog(project.icdCatalog(), access.catalog,
-                     [this](const std::filesystem::path&f, const std::vector<std::string>&names) {
-                         return loadDevices(f, names);
-                     })) {
+    const DeviceLoader load = [this](const auto& f, const auto& names) { return loadDevices(f, names); };
+    for (CatalogDevice& entry : loadCatalog(project.icdCatalog(), access.catalog, load)) {
         m_list.appendDevice(std::move(entry));
     }
 
