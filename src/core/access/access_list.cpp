@@ -1,6 +1,7 @@
 #include "core/access/access_list.h"
 
 #include "core/access/model_lists.h"
+#include "core/common/ip_address.h"
 #include "core/common/numbers.h"
 #include "core/scl/scl_model.h"
 #include "core/scl/scl_search.h"
@@ -320,7 +321,9 @@ std::size_t AccessList::fillAddressesFromScl(Page page, const std::vector<std::s
             }
             auto& cells = table[row - 1];
             const TIEC_Device* device = rowDevice(cells[kIndexColumn]);
-            if (device == nullptr || device->ipAddress().empty()) {
+            // Only an address the converter can use: the OK check would refuse any other.
+            std::array<std::string, 4> parts;
+            if (device == nullptr || !Check_IP_Address(device->ipAddress(), parts)) {
                 continue;
             }
             bool rowChanged = false;

@@ -150,7 +150,7 @@ public:
 
     // --- Fill addresses from SCL on rows `rows` (from 1) of the table of `page`: an empty "IP Address"
     // takes the address of the row's device from its SCL file and an empty "Port" takes 102. Rows whose
-    // device is not loaded or has no address in its file are left alone, and so is every typed cell.
+    // device is not loaded or has no IPv4 address in its file are left alone, and so is every typed cell.
     // Returns how many rows changed.
     std::size_t fillAddressesFromScl(Page page, const std::vector<std::size_t>& rows);
 

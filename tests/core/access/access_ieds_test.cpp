@@ -33,14 +33,20 @@ struct Project {
         editor.save(paths.accessFile());
         return readFile(paths.accessFile());
     }
-    // Adds the first leaf attribute of device `index` as a variable row.
+    // Adds the first leaf attribute of device `index` in tree order as a variable row.
     void addFirstLeaf(std::size_t index) {
         editor.chooseDevice(index);
-        const sw::SclObject* at = editor.chosenModel();
-        while (at->treeChildCount() > 0) {
-            at = at->treeChild(0);
+        std::vector<const sw::SclObject*> stack{editor.chosenModel()};
+        while (!stack.empty() &&
+               !(stack.back()->kind() == sw::SclKind::DA && stack.back()->treeChildCount() == 0)) {
+            const sw::SclObject* at = stack.back();
+            stack.pop_back();
+            for (std::size_t row = at->treeChildCount(); row-- > 0;) {
+                stack.push_back(at->treeChild(row));
+            }
         }
-        editor.selectTreeNode(at);
+        ASSERT_FALSE(stack.empty());
+        editor.selectTreeNode(stack.back());
         ASSERT_EQ(editor.addVar(), AddVarResult::Variable);
     }
     void addFirstDataSet(std::size_t index) {
@@ -230,6 +236,21 @@ TEST(AccessIeds, StaleRowsAreExactlyThoseWhoseReferenceOrDeviceIsGoneAndNothingC
     p.editor.open(p.paths);
     EXPECT_EQ(rows(), (std::vector<std::string>{"V2", "V4", "V5", "V6", "V7", "V8", "D1", "D2"}));
     EXPECT_EQ(p.saved(), before);
+}
+
+TEST(AccessIeds, FillAddressesLeavesRowsWhoseDeviceHasNoUsableAddress) {
+    Project p;
+    const auto file = p.dir.path() / "v6.scd";
+    std::string scl = revision(true, false);
+    scl.insert(scl.find("<IED"),
+               R"(<Communication><SubNetwork name="S"><ConnectedAP iedName="Dev" apName="AP">)"
+               R"(<Address><P type="IP">fe80::1</P></Address></ConnectedAP></SubNetwork></Communication>)");
+    writeFile(file, scl);
+    ASSERT_EQ(p.add(file, {}), 0u);
+    p.addFirstLeaf(0);
+    EXPECT_EQ(p.editor.chosenModel()->ipAddress(), "fe80::1");
+    EXPECT_EQ(p.editor.list().fillAddressesFromScl(Page::Variables, {1}), 0u);
+    EXPECT_EQ(p.editor.list().variables()[0][tableColumn(VariableColumn::Port)], "");
 }
 
 TEST(AccessIeds, FillAddressesGivesEachRowItsOwnIedsAddressOfAPublicSampleAndKeepsTypedCells) {
