@@ -14,5 +14,10 @@ int runDump(const std::vector<std::string>& args);
 int runCheck(const std::vector<std::string>& args);
 int runUpdate(const std::vector<std::string>& args);
 int runCheckVersion(const std::vector<std::string>& args);
+int runLive(const std::vector<std::string>& args);
+int runLint(const std::vector<std::string>& args);
+int runExport(const std::vector<std::string>& args);
+int runImport(const std::vector<std::string>& args);
+int runReport(const std::vector<std::string>& args);
 
 } // namespace sw::cli

@@ -37,6 +37,22 @@ const Command kCommands[] = {
      "check PROJECT_FOLDER [--decimal-separator , | .]   check a project as the dialogs' OK buttons would:\n"
      "                                              the catalog, then OK or the first failing message",
      sw::cli::runCheck},
+    {"lint",
+     "lint PROJECT_FOLDER                         warnings about the signal list, one a line (exit 1 when "
+     "any)",
+     sw::cli::runLint},
+    {"export",
+     "export PROJECT_FOLDER --csv FILE            the variables to FILE, the data sets to FILE.datasets.csv",
+     sw::cli::runExport},
+    {"import",
+     "import PROJECT_FOLDER --csv FILE [--decimal-separator , | .]\n"
+     "                                              the variables table from FILE, only when every row "
+     "passes",
+     sw::cli::runImport},
+    {"report",
+     "report PROJECT_FOLDER [-o FILE] [--decimal-separator , | .]\n"
+     "                                              write the commissioning report (one HTML page)",
+     sw::cli::runReport},
     {"update",
      "update PROJECT_FOLDER --ip A.B.C.D [--option firmware+configuration|firmware|configuration]\n"
      "       [--no-read-back] [--program-folder DIR]\n"
@@ -48,6 +64,10 @@ const Command kCommands[] = {
      "http://127.0.0.1:8080)\n"
      "                                              whether a newer version exists: newer or not newer",
      sw::cli::runCheckVersion},
+    {"live",
+     "live PROJECT_FOLDER [--timeout SECONDS]     check the access list against its servers over MMS:\n"
+     "                                              one line per row, exit 0 when every row is ok",
+     sw::cli::runLive},
 };
 
 void printHelp(std::ostream& out) {

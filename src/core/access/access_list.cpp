@@ -207,6 +207,11 @@ void AccessList::removeVariableRow(std::size_t row) {
     renumber(m_variables);
 }
 
+void AccessList::setVariables(std::vector<VariableCells> rows) {
+    m_variables = rows.empty() ? oneBlankRow<VariableCells>() : std::move(rows);
+    renumber(m_variables);
+}
+
 // --- Data-set table
 
 bool AccessList::dataSetsEmpty() const {

@@ -129,6 +129,8 @@ public:
     std::size_t addVariableRow();
     // Removes data row `row` (from 1); the only row is emptied instead. Out of range: nothing.
     void removeVariableRow(std::size_t row);
+    // Replaces every row at once ("N" is set here); no rows leave the one blank row.
+    void setVariables(std::vector<VariableCells> rows);
 
     // --- Data-set table (ACG_DataSet) and List_DataSet: row r belongs to dataSets()[r - 1] whenever
     // the table is not empty.

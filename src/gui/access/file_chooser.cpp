@@ -11,11 +11,18 @@ public:
     QString chooseFileToOpen(QWidget* parent, const QString& title, const QStringList& filters) override {
         return QFileDialog::getOpenFileName(parent, title, {}, filters.join(QStringLiteral(";;")));
     }
+    QString chooseFileToSave(QWidget* parent, const QString& title, const QStringList& filters) override {
+        return QFileDialog::getSaveFileName(parent, title, {}, filters.join(QStringLiteral(";;")));
+    }
 };
 
 FileChooser* g_chooser = nullptr;
 
 } // namespace
+
+QString FileChooser::chooseFileToSave(QWidget*, const QString&, const QStringList&) {
+    return {};
+}
 
 FileChooser& fileChooser() {
     static DialogFileChooser real;

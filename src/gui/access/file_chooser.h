@@ -15,6 +15,8 @@ public:
     // The file the user picked, or an empty text when the dialog was cancelled. `filters` are Qt name
     // filters ("SCL Files (*.icd *.scd)"), the first one chosen at the start.
     virtual QString chooseFileToOpen(QWidget* parent, const QString& title, const QStringList& filters) = 0;
+    // The file to write, or an empty text when cancelled. A chooser that offers no saving cancels.
+    virtual QString chooseFileToSave(QWidget* parent, const QString& title, const QStringList& filters);
 };
 
 // The chooser in use; a real QFileDialog one unless a test installed another.

@@ -11,6 +11,7 @@
 #include "gui/access/list_cell_delegate.h"
 #include "gui/access/run_off_thread.h"
 #include "gui/access/scl_tree_model.h"
+#include "gui/access/signal_list_page.h"
 #include "gui/common/dialog_runner.h"
 #include "gui/common/grid_helpers.h"
 #include "gui/common/message_service.h"
@@ -115,6 +116,12 @@ TFIEC_61850_Access::TFIEC_61850_Access(ProgramState& state, QWidget* parent)
     Btn_FillAddresses->setToolTip(QStringLiteral(
         "Sets the empty IP Address cells of the selected rows to their device's address in its SCL file, "
         "and empty Port cells to 102"));
+    Btn_Check = makeButton(buttonStrip, "Btn_Check");
+    Btn_Export = makeButton(buttonStrip, "Btn_Export");
+    Btn_Import = makeButton(buttonStrip, "Btn_Import");
+    Btn_Check->setText(QStringLiteral("Check"));
+    Btn_Export->setText(QStringLiteral("Export CSV"));
+    Btn_Import->setText(QStringLiteral("Import CSV"));
     L_Progress = new QLabel(buttonStrip);
     L_Progress->setObjectName(QStringLiteral("L_Progress"));
     PB_Progress = new QProgressBar(buttonStrip);
@@ -129,6 +136,10 @@ TFIEC_61850_Access::TFIEC_61850_Access(ProgramState& state, QWidget* parent)
          {static_cast<QWidget*>(Btn_OK), static_cast<QWidget*>(Btn_Cancel), static_cast<QWidget*>(Btn_AddVar),
           static_cast<QWidget*>(Btn_RemoveVar), static_cast<QWidget*>(Btn_FillAddresses)}) {
         buttons->addWidget(widget);
+    }
+    buttons->addSpacing(16);
+    for (QPushButton* button : {Btn_Check, Btn_Export, Btn_Import}) {
+        buttons->addWidget(button);
     }
     buttons->addStretch(1);
     buttons->addWidget(L_Progress);
@@ -146,6 +157,17 @@ TFIEC_61850_Access::TFIEC_61850_Access(ProgramState& state, QWidget* parent)
     connect(Btn_AddVar, &QPushButton::clicked, this, &TFIEC_61850_Access::Btn_AddVarClick);
     connect(Btn_RemoveVar, &QPushButton::clicked, this, &TFIEC_61850_Access::Btn_RemoveVarClick);
     connect(Btn_FillAddresses, &QPushButton::clicked, this, &TFIEC_61850_Access::Btn_FillAddressesClick);
+    connect(Btn_Check, &QPushButton::clicked, this, [this] {
+        PC_DA_DataSet->setCurrentWidget(TS_Map);
+        TS_Map->check();
+    });
+    connect(Btn_Export, &QPushButton::clicked, TS_Map, &SignalListPage::exportCsv);
+    connect(Btn_Import, &QPushButton::clicked, TS_Map, &SignalListPage::importCsv);
+    connect(TS_Map, &SignalListPage::rowChosen, this, &TFIEC_61850_Access::showChosenRow);
+    connect(TS_Map, &SignalListPage::variablesReplaced, this, [this] {
+        m_variables->refresh();
+        PC_DA_DataSet->setCurrentWidget(TS_DA);
+    });
     connect(Btn_Add_IEC_Device, &QPushButton::clicked, this, &TFIEC_61850_Access::Btn_Add_IEC_DeviceClick);
     connect(Btn_Remove_IEC_Device, &QPushButton::clicked, this,
             &TFIEC_61850_Access::Btn_Remove_IEC_DeviceClick);
@@ -241,6 +263,11 @@ QWidget* TFIEC_61850_Access::buildPages() {
 
     PC_DA_DataSet->addTab(TS_DA, QStringLiteral("Variables"));
     PC_DA_DataSet->addTab(TS_DataSet, QStringLiteral("DataSet"));
+    TS_Map = new SignalListPage(m_editor, m_state);
+    for (AccessTableModel* model : {m_variables, m_dataSets, m_members}) {
+        TS_Map->watch(model);
+    }
+    PC_DA_DataSet->addTab(TS_Map, QStringLiteral("Map"));
     return PC_DA_DataSet;
 }
 
@@ -310,7 +337,8 @@ void TFIEC_61850_Access::FormShow() {
     m_loading = true;
     m_openFailed = false;
     SP_Main->setEnabled(false);
-    for (QPushButton* button : {Btn_OK, Btn_Cancel, Btn_AddVar, Btn_RemoveVar}) {
+    for (QPushButton* button :
+         {Btn_OK, Btn_Cancel, Btn_AddVar, Btn_RemoveVar, Btn_Check, Btn_Export, Btn_Import}) {
         button->setEnabled(false);
     }
     for (AccessTableModel* model : {m_variables, m_dataSets, m_members}) {
@@ -336,7 +364,7 @@ void TFIEC_61850_Access::FormShow() {
     showTree();
     showStaleRows();
     SP_Main->setEnabled(true);
-    for (QPushButton* button : {Btn_Cancel, Btn_AddVar, Btn_RemoveVar}) {
+    for (QPushButton* button : {Btn_Cancel, Btn_AddVar, Btn_RemoveVar, Btn_Check, Btn_Export, Btn_Import}) {
         button->setEnabled(true);
     }
     Btn_OK->setEnabled(!m_openFailed);
@@ -561,6 +589,19 @@ void TFIEC_61850_Access::selectRow(QTableView* view, std::size_t row) {
     const QModelIndex index = view->model()->index(at, 0);
     view->setCurrentIndex(index);
     view->scrollTo(index);
+}
+
+void TFIEC_61850_Access::showChosenRow(std::size_t dataSet, std::size_t row) {
+    if (dataSet == 0) {
+        PC_DA_DataSet->setCurrentWidget(TS_DA);
+        selectRow(ACG_DA, row);
+        return;
+    }
+    PC_DA_DataSet->setCurrentWidget(TS_DataSet);
+    selectRow(ACG_DataSet, dataSet);
+    if (row > 0) {
+        selectRow(ACG_DS_Vars, row);
+    }
 }
 
 void TFIEC_61850_Access::Btn_AddVarClick() {

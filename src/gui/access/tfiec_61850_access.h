@@ -22,6 +22,7 @@ namespace sw::gui {
 
 class AccessTableModel;
 class SclTreeModel;
+class SignalListPage;
 
 // Step 3: the IEC 61850 access list. On the left the project's ICD catalog and the tree of the chosen
 // device; on the right the variables and the data sets to exchange with the converter. Each showing
@@ -63,6 +64,11 @@ public:
     QPushButton* Btn_AddVar;
     QPushButton* Btn_RemoveVar;
     QPushButton* Btn_FillAddresses;
+    // The signal list's own page and commands: the data-array map, Check, Export and Import.
+    SignalListPage* TS_Map;
+    QPushButton* Btn_Check;
+    QPushButton* Btn_Export;
+    QPushButton* Btn_Import;
 
 signals:
     // The access file of this showing has been read (or failed to be).
@@ -105,6 +111,8 @@ private:
     void showTree();
     void refreshTables();
     void selectRow(QTableView* view, std::size_t row);
+    // Shows a variables row (dataSet 0) or a data set and one of its members (member 0: none).
+    void showChosenRow(std::size_t dataSet, std::size_t row);
 
     ProgramState& m_state;
     access::AccessEditor m_editor;

@@ -3,6 +3,7 @@
 #include "core/language/language_file.h"
 #include "core/options/language_list.h"
 #include "core/options/version_check.h"
+#include "gui/common/dialog_layout.h"
 #include "gui/common/link_opener.h"
 #include "gui/common/message_service.h"
 #include "gui/common/text_conversion.h"
@@ -75,18 +76,8 @@ TFSoftOptions::TFSoftOptions(ProgramState& state, QWidget* parent)
     auto* buttonPanel = make<QWidget>(this, "P_Button");
     Btn_OK = make<QPushButton>(buttonPanel, "Btn_OK");
     Btn_Cancel = make<QPushButton>(buttonPanel, "Btn_Cancel");
-    auto* buttons = new QHBoxLayout(buttonPanel);
-    buttons->setContentsMargins(4, 4, 8, 4);
-    buttons->addStretch(1);
-    buttons->addWidget(Btn_OK);
-    buttons->addWidget(Btn_Cancel);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(title);
-    layout->addWidget(PC_Options, 1);
-    layout->addWidget(buttonPanel);
+    alignButtonsRight(buttonPanel, {Btn_OK, Btn_Cancel});
+    stackDialogPanels(this, title, PC_Options, buttonPanel);
     setFixedSize(kClientWidth, kClientHeight);
 
     connect(Btn_Next, &QPushButton::clicked, this, &TFSoftOptions::Btn_NextClick);
@@ -323,9 +314,7 @@ void TFSoftOptions::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
         FormShow();
-        if (const QScreen* shownOn = screen()) {
-            move(shownOn->availableGeometry().center() - rect().center());
-        }
+        centerOnScreen(this);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "core/parameters/parameter_check.h"
 #include "core/parameters/parameter_file.h"
 #include "core/parameters/parameter_input.h"
+#include "gui/common/dialog_layout.h"
 #include "gui/common/message_service.h"
 #include "gui/common/text_conversion.h"
 #include "gui/common/wheel_scrolling.h"
@@ -158,18 +159,8 @@ TFParGen::TFParGen(ProgramState& state, QWidget* parent) : QDialog(parent), m_st
     Btn_OK->setObjectName(QStringLiteral("Btn_OK"));
     Btn_Cancel = new QPushButton(buttonStrip);
     Btn_Cancel->setObjectName(QStringLiteral("Btn_Cancel"));
-    auto* buttons = new QHBoxLayout(buttonStrip);
-    buttons->setContentsMargins(4, 4, 8, 4);
-    buttons->addStretch(1);
-    buttons->addWidget(Btn_OK);
-    buttons->addWidget(Btn_Cancel);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(title);
-    layout->addWidget(CPG, 1);
-    layout->addWidget(buttonStrip);
+    alignButtonsRight(buttonStrip, {Btn_OK, Btn_Cancel});
+    stackDialogPanels(this, title, CPG, buttonStrip);
 
     // The group titles are composed once: a later language switch leaves them as they are.
     CP_IEC61850_Client->setTitle(QStringLiteral("1. ") + text(m_state, kTextClientGroup));
@@ -414,9 +405,7 @@ void TFParGen::Btn_CancelClick() {
 
 void TFParGen::showEvent(QShowEvent* event) {
     FormShow();
-    if (const QScreen* shownOn = screen()) {
-        move(shownOn->availableGeometry().center() - rect().center());
-    }
+    centerOnScreen(this);
     QDialog::showEvent(event);
 }
 

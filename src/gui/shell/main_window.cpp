@@ -1,12 +1,16 @@
 #include "gui/shell/main_window.h"
 
+#include "core/common/atomic_file.h"
 #include "core/common/numbers.h"
 #include "core/image/image_builder.h"
 #include "core/options/version_check.h"
+#include "core/report/commissioning_report.h"
 #include "core/shell/projects.h"
 #include "core/shell/settings.h"
 #include "core/shell/startup.h"
+#include "gui/access/run_off_thread.h"
 #include "gui/access/tfiec_61850_access.h"
+#include "gui/common/dialog_layout.h"
 #include "gui/common/dialog_runner.h"
 #include "gui/common/link_opener.h"
 #include "gui/common/message_service.h"
@@ -27,6 +31,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 
 #include <algorithm>
 #include <cstdio>
@@ -181,6 +186,8 @@ void TFMendralFirmWare::layOut() {
     Btn_IEC61850_Client = stepButton(client, "Btn_IEC61850_Client", 80, 200);
     L_Step_4 = boldLabel(client, "L_Step_4", 16, 260);
     Btn_CreateBin = stepButton(client, "Btn_CreateBin", 80, 244);
+    Btn_Report = stepButton(client, "Btn_Report", 258, 244);
+    Btn_Report->setText(QStringLiteral("Commissioning report"));
     L_Brantis = place<QLabel>(client, "L_Brantis", kMakerAddressLeft, L_Step_4->y());
     L_Brantis->setText(QString::fromUtf8(sw::kMakerHost));
     L_Brantis->setCursor(Qt::PointingHandCursor);
@@ -201,9 +208,7 @@ void TFMendralFirmWare::layOut() {
     setFixedSize(694, Btn_CreateBin->y() + 152);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    if (const QScreen* screen = QApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+    centerOnScreen(this);
 }
 
 void TFMendralFirmWare::showProjectLabels() {
@@ -275,6 +280,7 @@ void TFMendralFirmWare::connectButtons() {
     connect(Btn_Prm_Gen, &QPushButton::clicked, this, &TFMendralFirmWare::Btn_Prm_GenClick);
     connect(Btn_IEC61850_Client, &QPushButton::clicked, this, &TFMendralFirmWare::Btn_IEC61850_ClientClick);
     connect(Btn_CreateBin, &QPushButton::clicked, this, &TFMendralFirmWare::Btn_CreateBinClick);
+    connect(Btn_Report, &QPushButton::clicked, this, &TFMendralFirmWare::Btn_ReportClick);
 }
 
 bool TFMendralFirmWare::projectReady() {
@@ -399,6 +405,22 @@ void TFMendralFirmWare::Update_Device() {
     }
     m_boot->Form_Type = 1;
     gui::openDialog(m_boot);
+}
+
+void TFMendralFirmWare::Btn_ReportClick() {
+    if (!projectReady()) {
+        return;
+    }
+    runGuarded(this, [this] {
+        const ProjectPaths project = m_state.project();
+        const std::filesystem::path file = report::reportFile(project);
+        // The report loads the catalog and builds the images: seconds for a big project.
+        runOffThread<int>([&project, &file] {
+            writeFileAtomically(file, report::commissioningReport(project, Get_Decimal_Separator()));
+            return 0;
+        });
+        openLink(QUrl::fromLocalFile(QString::fromStdWString(file.wstring())).toString());
+    });
 }
 
 void TFMendralFirmWare::L_BrantisClick() {

@@ -95,6 +95,7 @@ public:
     QPushButton* Btn_IEC61850_Client;
     QLabel* L_Step_4;
     QPushButton* Btn_CreateBin;
+    QPushButton* Btn_Report;
     QLabel* L_Brantis;
     QFrame* Shape1;
     QTimer* Timer_Update;
@@ -108,6 +109,8 @@ public slots:
     void Btn_Prm_GenClick();
     void Btn_IEC61850_ClientClick();
     void Btn_CreateBinClick();
+    // Writes the active project's commissioning report into its folder and opens it in the browser.
+    void Btn_ReportClick();
     void Timer_UpdateTimer();
     void LL_UpdateLinkClick(const QString& address);
 

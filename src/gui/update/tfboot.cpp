@@ -2,6 +2,7 @@
 
 #include "core/common/ip_address.h"
 #include "core/update/job_file.h"
+#include "gui/common/dialog_layout.h"
 #include "gui/common/message_service.h"
 #include "gui/common/text_conversion.h"
 #include "gui/shell/title_panel.h"
@@ -297,9 +298,7 @@ void TFBoot::Btn_CancelClick() {
 
 void TFBoot::showEvent(QShowEvent* event) {
     FormShow();
-    if (const QScreen* shownOn = screen()) {
-        move(shownOn->availableGeometry().center() - rect().center());
-    }
+    centerOnScreen(this);
     QDialog::showEvent(event);
 }
 

@@ -28,6 +28,11 @@ public:
         return file;
     }
 
+    // Saving takes from the same queue.
+    QString chooseFileToSave(QWidget* parent, const QString& title, const QStringList& filters) override {
+        return chooseFileToOpen(parent, title, filters);
+    }
+
     std::deque<QString> files;
     QStringList offeredFilters;
     int asked = 0;

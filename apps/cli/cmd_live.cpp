@@ -1,0 +1,91 @@
+#include "commands.h"
+
+#include "core/access/access_file.h"
+#include "core/common/numbers.h"
+#include "core/mms/live_check.h"
+#include "core/shell/project_paths.h"
+
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+
+namespace sw::cli {
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: sw40512-cli live PROJECT_FOLDER [--timeout SECONDS]\n"
+    "Checks the project's access list against its IEC 61850 servers over MMS, one association per\n"
+    "address and port of the list (nothing else is contacted). One line per row, in row order:\n"
+    "  var ROW ok VALUE | missing | type EXPECTED FOUND | unreachable REASON | error REASON | invalid "
+    "REASON\n"
+    "  ds ROW ok MEMBERS | missing | differs without REFERENCES | unreachable REASON | error REASON\n"
+    "  goose ROW ok | missing     (for data sets whose En. Goose is Y)\n"
+    "SECONDS (default 5) bounds the wait for a connection and for each answer; a server's whole\n"
+    "exchange is cut off after 20 times that. Exit 0 when every row is ok, 1 otherwise.\n";
+
+constexpr double kDefaultTimeout = 5.0;
+constexpr double kMaxTimeout = 3600.0;
+constexpr int kTotalPerRequest = 20;
+
+} // namespace
+
+int runLive(const std::vector<std::string>& args) {
+    std::optional<std::filesystem::path> folder;
+    double timeout = kDefaultTimeout;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (arg == "--timeout" || arg.rfind("--timeout=", 0) == 0) {
+            const std::string value = arg == "--timeout" ? (i + 1 < args.size() ? args[++i] : std::string())
+                                                         : arg.substr(arg.find('=') + 1);
+            const std::optional<double> seconds = parseFloat(value, '.');
+            if (!seconds || !(*seconds > 0) || *seconds > kMaxTimeout) {
+                std::cerr << "The time-out must be a number of seconds above 0 and up to 3600, not \""
+                          << value << "\".\n"
+                          << kUsage;
+                return 2;
+            }
+            timeout = *seconds;
+        } else if (!folder && arg.rfind("--", 0) != 0) {
+            folder = arg;
+        } else {
+            std::cerr << "Unexpected argument \"" << arg << "\".\n" << kUsage;
+            return 2;
+        }
+    }
+    if (!folder) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    std::error_code error;
+    if (!std::filesystem::is_directory(*folder, error)) {
+        std::cerr << "The project folder \"" << folder->string() << "\" does not exist.\n";
+        return 2;
+    }
+    const ProjectPaths paths(*folder);
+    if (!std::filesystem::exists(paths.accessFile(), error)) {
+        std::cerr << "The project has no access list (" << paths.accessFile().string() << ").\n";
+        return 1;
+    }
+
+    const std::vector<mms::LiveRow> rows = mms::liveRows(access::readAccessFile(paths.accessFile()));
+    mms::LiveCheckOptions options;
+    const auto wait = std::chrono::milliseconds(static_cast<std::int64_t>(timeout * 1000.0 + 0.5));
+    options.timeouts.connect = wait;
+    options.timeouts.request = wait;
+    options.timeouts.total = wait * kTotalPerRequest;
+    bool allOk = true;
+    for (const mms::LiveResult& result : mms::runLiveCheck(rows, options)) {
+        std::cout << mms::resultLine(result) << '\n';
+        allOk = allOk && result.status == mms::LiveStatus::Ok;
+    }
+    return allOk ? 0 : 1;
+}
+
+} // namespace sw::cli

@@ -1,0 +1,248 @@
+#include "core/access/lint.h"
+
+#include "core/access/access_list.h"
+#include "core/access/data_array_map.h"
+#include "core/common/numbers.h"
+#include "core/scl/scl_model.h"
+
+#include <array>
+#include <optional>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace sw::access {
+
+namespace {
+
+using Kind = LintWarning::Kind;
+
+std::string startBitWords(std::int8_t startBit) {
+    return startBit >= 0    ? "start bit " + std::to_string(startBit)
+           : startBit == -1 ? "no start bit"
+                            : "a start bit not 0 to 7";
+}
+
+std::string entryName(const MapEntry& entry) {
+    return entry.isMember()
+               ? "data set " + std::to_string(entry.dataSet) + " member " + std::to_string(entry.row)
+               : "variables row " + std::to_string(entry.row);
+}
+
+void addConflicts(const DataArrayMap& map, std::vector<LintWarning>& out) {
+    for (std::size_t p = 0; p < kDataArraySize; ++p) {
+        const std::span<const MapEntry> entries = map.at(p);
+        // The first two conflicting entries of each start bit -2 to 7.
+        std::array<std::array<const MapEntry*, 2>, 10> firsts{};
+        for (const MapEntry& entry : entries) {
+            auto& pair = firsts[static_cast<std::size_t>(entry.startBit + 2)];
+            if (entry.conflict && pair[1] == nullptr) {
+                (pair[0] == nullptr ? pair[0] : pair[1]) = &entry;
+            }
+        }
+        for (const MapEntry& entry : entries) {
+            if (!entry.conflict) {
+                continue;
+            }
+            const auto& pair = firsts[static_cast<std::size_t>(entry.startBit + 2)];
+            const MapEntry& other = pair[0] == &entry ? *pair[1] : *pair[0];
+            out.push_back({Kind::PositionConflict, entry.dataSet, entry.row,
+                           "position " + std::to_string(p) + " with " + startBitWords(entry.startBit) +
+                               " is also filled from the server by " + entryName(other)});
+        }
+    }
+}
+
+// The device a row names, or the reason it names none.
+struct DeviceOfRow {
+    const CatalogDevice* device = nullptr;
+    std::optional<std::string> problem;
+};
+
+DeviceOfRow deviceOf(std::string_view index, std::span<const CatalogDevice> devices) {
+    const std::optional<std::int32_t> value = parseInteger(index);
+    if (value && *value >= 0 && static_cast<std::size_t>(*value) < devices.size()) {
+        return {&devices[static_cast<std::size_t>(*value)], std::nullopt};
+    }
+    std::string problem = "device index \"" + std::string(index) + "\" is not in the catalog";
+    problem +=
+        devices.empty() ? " (the catalog is empty)" : " (0 to " + std::to_string(devices.size() - 1) + ")";
+    return {nullptr, problem};
+}
+
+std::string joinKey(std::initializer_list<std::string_view> parts) {
+    std::string key;
+    for (std::string_view part : parts) {
+        key += part;
+        key += '\x1f'; // a character no cell of a sensible list holds keeps the parts apart
+    }
+    return key;
+}
+
+} // namespace
+
+std::string LintWarning::line() const {
+    std::string where = dataSet == 0 ? "Variables row " + std::to_string(row)
+                        : row == 0   ? "Data set " + std::to_string(dataSet)
+                                   : "Data set " + std::to_string(dataSet) + " member " + std::to_string(row);
+    return where + ": " + text;
+}
+
+// --- Device references
+
+struct DeviceReferences::Index {
+    std::unordered_set<std::string> attributes;
+    std::unordered_map<std::string, const TIEC_DataSet*> dataSets; // first of each reference
+};
+
+DeviceReferences::DeviceReferences(const TIEC_Device& device) : m_device(&device) {}
+DeviceReferences::~DeviceReferences() = default;
+DeviceReferences::DeviceReferences(DeviceReferences&&) noexcept = default;
+DeviceReferences& DeviceReferences::operator=(DeviceReferences&&) noexcept = default;
+
+namespace {
+
+void gatherAttributes(SclList<TIEC_DA> list, std::unordered_set<std::string>& out) {
+    for (const TIEC_DA* da : list) {
+        out.insert(da->fReference());
+        gatherAttributes(da->List_DA(), out);
+    }
+}
+
+void gatherObjects(SclList<TIEC_DO> list, std::unordered_set<std::string>& out) {
+    for (const TIEC_DO* object : list) {
+        gatherAttributes(object->List_DA(), out);
+        gatherObjects(object->List_DO(), out);
+    }
+}
+
+} // namespace
+
+const DeviceReferences::Index& DeviceReferences::index() const {
+    if (!m_index) {
+        m_index = std::make_unique<Index>();
+        for (const TIEC_LDevice* ld : m_device->List_LDevice()) {
+            for (const TIEC_LN* ln : ld->List_LN()) {
+                gatherObjects(ln->List_DO(), m_index->attributes);
+                for (const TIEC_DataSet* dataSet : ln->List_DataSet()) {
+                    m_index->dataSets.try_emplace(dataSet->fReference(), dataSet);
+                }
+            }
+        }
+    }
+    return *m_index;
+}
+
+bool DeviceReferences::hasAttribute(std::string_view reference) const {
+    return index().attributes.contains(std::string(reference));
+}
+
+bool DeviceReferences::hasDataSet(std::string_view reference) const {
+    return index().dataSets.contains(std::string(reference));
+}
+
+bool DeviceReferences::dataSetHasMember(std::string_view dataSet, std::string_view memberReference) const {
+    const auto found = index().dataSets.find(std::string(dataSet));
+    if (found == m_index->dataSets.end()) {
+        return false;
+    }
+    for (const TIEC_DA* member : found->second->List_DA()) {
+        if (member->fReference() == memberReference) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// --- The lint
+
+std::vector<LintWarning> lintAccessList(const AccessFile& access, std::span<const CatalogDevice> devices) {
+    std::vector<LintWarning> out;
+    addConflicts(buildDataArrayMap(access), out);
+
+    std::vector<LintWarning> stale;
+    std::vector<LintWarning> duplicates;
+    std::vector<LintWarning> unplaced;
+    std::vector<LintWarning> badPositions;
+    std::vector<std::optional<DeviceReferences>> references(devices.size());
+    const auto referencesOf = [&](const CatalogDevice* device) -> const DeviceReferences* {
+        if (device == nullptr || device->isPlaceholder()) {
+            return nullptr;
+        }
+        auto& slot = references[static_cast<std::size_t>(device - devices.data())];
+        if (!slot) {
+            slot.emplace(*device->device);
+        }
+        return &*slot;
+    };
+
+    std::unordered_map<std::string, std::size_t> seen;
+    for (std::size_t r = 0; r < access.variables.size(); ++r) {
+        const VariableRow& row = access.variables[r];
+        const DeviceOfRow device = deviceOf(row[VariableColumn::Index], devices);
+        if (device.problem) {
+            out.push_back({Kind::DeviceIndex, 0, r + 1, *device.problem});
+        } else if (const DeviceReferences* refs = referencesOf(device.device);
+                   refs != nullptr && !refs->hasAttribute(row[VariableColumn::Reference])) {
+            stale.push_back({Kind::StaleReference, 0, r + 1,
+                             "reference \"" + row[VariableColumn::Reference] + "\" is not in device " +
+                                 row[VariableColumn::Index] + " (" + device.device->name + ")"});
+        }
+        const auto [first, added] =
+            seen.try_emplace(joinKey({row[VariableColumn::Index], row[VariableColumn::Reference],
+                                      row[VariableColumn::fc], row[VariableColumn::ReadWrite]}),
+                             r + 1);
+        if (!added) {
+            duplicates.push_back({Kind::Duplicate, 0, r + 1,
+                                  "same device, reference, fc and direction as variables row " +
+                                      std::to_string(first->second)});
+        }
+    }
+
+    seen.clear();
+    for (std::size_t d = 0; d < access.dataSets.size(); ++d) {
+        const DataSetRow& dataSet = access.dataSets[d];
+        const DeviceOfRow device = deviceOf(dataSet[DataSetColumn::Index], devices);
+        const DeviceReferences* refs = referencesOf(device.device);
+        const bool dataSetKnown = refs != nullptr && refs->hasDataSet(dataSet[DataSetColumn::Reference]);
+        if (device.problem) {
+            out.push_back({Kind::DeviceIndex, d + 1, 0, *device.problem});
+        } else if (refs != nullptr && !dataSetKnown) {
+            stale.push_back({Kind::StaleReference, d + 1, 0,
+                             "data set \"" + dataSet[DataSetColumn::Reference] + "\" is not in device " +
+                                 dataSet[DataSetColumn::Index] + " (" + device.device->name + ")"});
+        }
+        const auto [first, added] = seen.try_emplace(
+            joinKey({dataSet[DataSetColumn::Index], dataSet[DataSetColumn::Reference]}), d + 1);
+        if (!added) {
+            duplicates.push_back({Kind::Duplicate, d + 1, 0,
+                                  "same device and reference as data set " + std::to_string(first->second)});
+        }
+        for (std::size_t m = 0; m < dataSet.members.size(); ++m) {
+            const MemberRow& member = dataSet.members[m];
+            if (dataSetKnown &&
+                !refs->dataSetHasMember(dataSet[DataSetColumn::Reference], member[MemberColumn::Reference])) {
+                stale.push_back({Kind::StaleReference, d + 1, m + 1,
+                                 "reference \"" + member[MemberColumn::Reference] +
+                                     "\" is not a member of the data set in its device"});
+            }
+            const std::string& position = member[MemberColumn::Position];
+            if (position.find_first_not_of(" \t") == std::string::npos) {
+                unplaced.push_back({Kind::MemberWithoutPosition, d + 1, m + 1, "no position"});
+            } else if (const auto value = parseInteger(position); !value) {
+                badPositions.push_back(
+                    {Kind::MemberPosition, d + 1, m + 1, "position \"" + position + "\" is not an integer"});
+            } else if (*value < 0 || static_cast<std::size_t>(*value) >= kDataArraySize) {
+                badPositions.push_back({Kind::MemberPosition, d + 1, m + 1,
+                                        "position " + position + " is outside the data array (0 to " +
+                                            std::to_string(kDataArraySize - 1) + ")"});
+            }
+        }
+    }
+    // Variables rows come before data sets within a kind already; the kinds follow in their order.
+    for (auto* group : {&stale, &duplicates, &unplaced, &badPositions}) {
+        out.insert(out.end(), std::make_move_iterator(group->begin()), std::make_move_iterator(group->end()));
+    }
+    return out;
+}
+
+} // namespace sw::access

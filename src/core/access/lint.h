@@ -1,0 +1,66 @@
+#pragma once
+
+#include "core/access/access_file.h"
+
+#include <cstddef>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Warnings about an access list that are not errors: nothing here stops the list from being saved or
+// built, but each is a likely mistake an engineer wants to see before commissioning.
+namespace sw {
+class TIEC_Device;
+}
+
+namespace sw::access {
+
+struct CatalogDevice;
+
+struct LintWarning {
+    enum class Kind {
+        PositionConflict,      // values from the server land on a place another entry fills
+        DeviceIndex,           // the row names no device of the catalog
+        StaleReference,        // the reference is not in its device (any more)
+        Duplicate,             // the same signal twice
+        MemberWithoutPosition, // a data-set member that lands nowhere
+        MemberPosition,        // a member position that is not an integer of the array
+    };
+    Kind kind = Kind::PositionConflict;
+    std::size_t dataSet = 0; // data-set row (from 1), 0 for a variables row
+    std::size_t row = 0;     // variables row, or member of the data set (0: the data-set row itself)
+    std::string text;
+
+    // "Variables row 3: ...", "Data set 2: ...", "Data set 2 member 4: ...".
+    std::string line() const;
+};
+
+// The references a loaded device holds, for the stale-reference check: every data attribute at any depth
+// and every data set, gathered on first use.
+class DeviceReferences {
+public:
+    explicit DeviceReferences(const TIEC_Device& device);
+    ~DeviceReferences();
+    DeviceReferences(DeviceReferences&&) noexcept;
+    DeviceReferences& operator=(DeviceReferences&&) noexcept;
+
+    bool hasAttribute(std::string_view reference) const;
+    bool hasDataSet(std::string_view reference) const;
+    // Whether the data set (its first of that reference) has a member of that reference.
+    bool dataSetHasMember(std::string_view dataSet, std::string_view memberReference) const;
+
+private:
+    struct Index;
+    const Index& index() const;
+    const TIEC_Device* m_device;
+    mutable std::unique_ptr<Index> m_index;
+};
+
+// Every warning, grouped by kind in the order of the enumeration, rows in order within each kind.
+// `devices` is the catalog as the editor holds it: an index counts when it is an integer below its size;
+// references are checked only against loaded devices.
+std::vector<LintWarning> lintAccessList(const AccessFile& access, std::span<const CatalogDevice> devices);
+
+} // namespace sw::access

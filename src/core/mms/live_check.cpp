@@ -1,0 +1,446 @@
+#include "core/mms/live_check.h"
+
+#include "core/access/access_file.h"
+#include "core/common/ip_address.h"
+#include "core/common/numbers.h"
+
+#include <algorithm>
+#include <map>
+#include <utility>
+
+namespace sw::mms {
+
+namespace {
+
+using access::DataSetColumn;
+using access::MemberColumn;
+using access::VariableColumn;
+
+bool validPart(std::string_view part) {
+    return !part.empty() && part.find('$') == std::string_view::npos;
+}
+
+std::string dotsToDollars(std::string_view text) {
+    std::string out(text);
+    std::replace(out.begin(), out.end(), '.', '$');
+    return out;
+}
+
+// "LD/LN.rest" split at the slash and the first dot after it.
+struct SplitReference {
+    std::string_view domain;
+    std::string_view node;
+    std::string_view rest;
+};
+
+std::optional<SplitReference> splitReference(std::string_view reference) {
+    const std::size_t slash = reference.find('/');
+    if (slash == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view domain = reference.substr(0, slash);
+    const std::string_view path = reference.substr(slash + 1);
+    const std::size_t dot = path.find('.');
+    if (dot == std::string_view::npos || !validPart(domain) || path.find('/') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    SplitReference split{domain, path.substr(0, dot), path.substr(dot + 1)};
+    if (!validPart(split.node) || split.rest.empty()) {
+        return std::nullopt;
+    }
+    // Every dotted part must name something.
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t next = split.rest.find('.', start);
+        if (!validPart(split.rest.substr(start, next - start))) {
+            return std::nullopt;
+        }
+        if (next == std::string_view::npos) {
+            break;
+        }
+        start = next + 1;
+    }
+    return split;
+}
+
+std::string_view kindWord(RowKind kind) {
+    switch (kind) {
+    case RowKind::Variable:
+        return "var";
+    case RowKind::DataSet:
+        return "ds";
+    case RowKind::Goose:
+        return "goose";
+    }
+    return "?";
+}
+
+std::string_view statusWord(LiveStatus status) {
+    switch (status) {
+    case LiveStatus::Ok:
+        return "ok";
+    case LiveStatus::Missing:
+        return "missing";
+    case LiveStatus::WrongType:
+        return "type";
+    case LiveStatus::Differs:
+        return "differs";
+    case LiveStatus::Unreachable:
+        return "unreachable";
+    case LiveStatus::Error:
+        return "error";
+    case LiveStatus::Invalid:
+        return "invalid";
+    case LiveStatus::Stopped:
+        return "stopped";
+    }
+    return "?";
+}
+
+// A row's server as a canonical "a.b.c.d" and a port, or the reason it names none.
+struct Server {
+    std::string address;
+    std::uint16_t port = 0;
+    friend auto operator<=>(const Server&, const Server&) = default;
+};
+
+std::optional<Server> serverOf(const LiveRow& row, std::string& reason) {
+    std::array<std::string, 4> parts;
+    if (!Check_IP_Address(row.address, parts)) {
+        reason = "\"" + row.address + "\" is not an IPv4 address";
+        return std::nullopt;
+    }
+    const std::optional<std::int32_t> port = parseInteger(row.port);
+    if (!port || *port < 1 || *port > 65535) {
+        reason = "port \"" + row.port + "\" is not a number from 1 to 65535";
+        return std::nullopt;
+    }
+    Server server;
+    for (const std::string& part : parts) {
+        server.address +=
+            (server.address.empty() ? "" : ".") + std::to_string(parseInteger(part).value_or(0));
+    }
+    server.port = static_cast<std::uint16_t>(*port);
+    return server;
+}
+
+void checkVariables(MmsClient& client, const std::vector<LiveRow>& rows,
+                    const std::vector<std::size_t>& indexes, std::vector<LiveResult>& results) {
+    std::vector<std::size_t> asked;
+    std::vector<ObjectName> names;
+    for (const std::size_t i : indexes) {
+        if (const auto name = variableName(rows[i].reference, rows[i].fc)) {
+            asked.push_back(i);
+            names.push_back(*name);
+        } else {
+            results[i].status = LiveStatus::Invalid;
+            results[i].detail = "reference \"" + rows[i].reference + "\" with fc \"" + rows[i].fc +
+                                "\" names no MMS variable";
+        }
+    }
+    const std::vector<AccessResult> read = client.readMany(names);
+    for (std::size_t k = 0; k < asked.size(); ++k) {
+        LiveResult& result = results[asked[k]];
+        const std::optional<DataType> expected = expectedType(rows[asked[k]].bType);
+        std::optional<DataType> found;
+        std::string text;
+        if (read[k].value) {
+            found = read[k].value->type;
+            text = read[k].value->text;
+        } else if (read[k].objectMissing()) {
+            result.status = LiveStatus::Missing;
+            continue;
+        } else {
+            // Readable or not, the variable may exist: its attributes tell.
+            const Outcome<VariableAttributes> attributes = client.getVariableAccessAttributes(names[k]);
+            if (!attributes.value) {
+                result.status = attributes.error.objectMissing() ? LiveStatus::Missing : LiveStatus::Error;
+                result.detail = result.status == LiveStatus::Error ? read[k].errorText() : "";
+                continue;
+            }
+            found = attributes.value->type;
+            text = "(not readable: " + read[k].errorText() + ")";
+        }
+        if (expected && found != expected) {
+            result.status = LiveStatus::WrongType;
+            result.detail = std::string(dataTypeName(*expected)) + " " + std::string(dataTypeName(*found));
+        } else {
+            result.status = LiveStatus::Ok;
+            result.detail = text;
+        }
+    }
+}
+
+void checkDataSet(MmsClient& client, const LiveRow& row, LiveResult& result) {
+    const std::optional<ObjectName> name = dataSetName(row.reference);
+    if (!name) {
+        result.status = LiveStatus::Invalid;
+        result.detail = "reference \"" + row.reference + "\" names no data set";
+        return;
+    }
+    const Outcome<NamedVariableList> list = client.getNamedVariableListAttributes(*name);
+    if (!list.value) {
+        result.status = list.error.objectMissing() ? LiveStatus::Missing : LiveStatus::Error;
+        result.detail = result.status == LiveStatus::Error ? list.error.text() : "";
+        return;
+    }
+    std::vector<std::string> served;
+    for (const ObjectName& member : list.value->members) {
+        served.push_back(memberReference(member));
+    }
+    // An expected member is there when a member of the server names it or an object above it.
+    std::vector<std::string> absent;
+    for (const std::string& expected : row.memberReferences) {
+        const bool found = std::any_of(served.begin(), served.end(), [&](const std::string& member) {
+            return expected == member ||
+                   (expected.size() > member.size() && expected.compare(0, member.size(), member) == 0 &&
+                    expected[member.size()] == '.');
+        });
+        if (!found) {
+            absent.push_back(expected);
+        }
+    }
+    if (absent.empty()) {
+        result.status = LiveStatus::Ok;
+        result.detail = std::to_string(served.size());
+        return;
+    }
+    result.status = LiveStatus::Differs;
+    result.detail = "without";
+    for (const std::string& member : absent) {
+        result.detail += " " + member;
+    }
+}
+
+void checkGooseControls(MmsClient& client, const std::vector<LiveRow>& rows,
+                        const std::vector<std::size_t>& indexes, std::vector<LiveResult>& results) {
+    std::vector<std::size_t> asked;
+    std::vector<ObjectName> names;
+    for (const std::size_t i : indexes) {
+        if (const auto name = gooseControlName(rows[i].reference, rows[i].gooseName)) {
+            asked.push_back(i);
+            names.push_back(*name);
+        } else {
+            results[i].status = LiveStatus::Invalid;
+            results[i].detail = "GOOSE name \"" + rows[i].gooseName + "\" of \"" + rows[i].reference +
+                                "\" names no control block";
+        }
+    }
+    const std::vector<AccessResult> read = client.readMany(names);
+    for (std::size_t k = 0; k < asked.size(); ++k) {
+        LiveResult& result = results[asked[k]];
+        if (read[k].value) {
+            result.status = LiveStatus::Ok;
+        } else if (read[k].objectMissing()) {
+            result.status = LiveStatus::Missing;
+        } else {
+            result.status = LiveStatus::Error;
+            result.detail = read[k].errorText();
+        }
+    }
+}
+
+} // namespace
+
+std::optional<ObjectName> variableName(std::string_view reference, std::string_view fc) {
+    const auto split = splitReference(reference);
+    if (!split || !validPart(fc) || fc.find('.') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    return ObjectName{std::string(split->domain),
+                      std::string(split->node) + "$" + std::string(fc) + "$" + dotsToDollars(split->rest)};
+}
+
+std::optional<ObjectName> dataSetName(std::string_view reference) {
+    const auto split = splitReference(reference);
+    if (!split || split->rest.find('.') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    return ObjectName{std::string(split->domain), std::string(split->node) + "$" + std::string(split->rest)};
+}
+
+std::optional<ObjectName> gooseControlName(std::string_view dataSetReference, std::string_view gooseName) {
+    const auto split = splitReference(dataSetReference);
+    if (!split || !validPart(gooseName) || gooseName.find('.') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    return ObjectName{std::string(split->domain), "LLN0$GO$" + std::string(gooseName)};
+}
+
+std::string memberReference(const ObjectName& member) {
+    std::string out = member.domain.empty() ? std::string() : member.domain + "/";
+    std::size_t part = 0;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t next = member.item.find('$', start);
+        const std::string_view piece = std::string_view(member.item).substr(start, next - start);
+        if (part != 1) { // the functional constraint
+            out += part == 0 ? "" : ".";
+            out += piece;
+        }
+        ++part;
+        if (next == std::string::npos) {
+            break;
+        }
+        start = next + 1;
+    }
+    return out;
+}
+
+std::optional<DataType> expectedType(std::string_view bType) {
+    static const std::map<std::string_view, DataType> kTypes = {
+        {"BOOLEAN", DataType::Boolean},       {"INT8", DataType::Integer},
+        {"INT16", DataType::Integer},         {"INT24", DataType::Integer},
+        {"INT32", DataType::Integer},         {"INT64", DataType::Integer},
+        {"INT128", DataType::Integer},        {"Enum", DataType::Integer},
+        {"INT8U", DataType::Unsigned},        {"INT16U", DataType::Unsigned},
+        {"INT24U", DataType::Unsigned},       {"INT32U", DataType::Unsigned},
+        {"INT64U", DataType::Unsigned},       {"FLOAT32", DataType::FloatingPoint},
+        {"FLOAT64", DataType::FloatingPoint}, {"Dbpos", DataType::BitString},
+        {"Tcmd", DataType::BitString},        {"Quality", DataType::BitString},
+        {"Check", DataType::BitString},       {"TrgOps", DataType::BitString},
+        {"OptFlds", DataType::BitString},     {"SvOptFlds", DataType::BitString},
+        {"Timestamp", DataType::UtcTime},     {"EntryTime", DataType::BinaryTime},
+        {"ObjRef", DataType::VisibleString},  {"Currency", DataType::VisibleString},
+        {"EntryID", DataType::OctetString},   {"PhyComAddr", DataType::OctetString},
+        {"Struct", DataType::Structure},
+    };
+    if (const auto it = kTypes.find(bType); it != kTypes.end()) {
+        return it->second;
+    }
+    if (bType.starts_with("VisString")) {
+        return DataType::VisibleString;
+    }
+    if (bType.starts_with("Unicode")) {
+        return DataType::MmsString;
+    }
+    if (bType.starts_with("Octet")) {
+        return DataType::OctetString;
+    }
+    return std::nullopt;
+}
+
+std::vector<LiveRow> liveRows(const access::AccessFile& file) {
+    // A table whose only row has no "Index" is the editor's empty table: it names no server.
+    const bool noVariables = file.variables.size() == 1 && file.variables[0][VariableColumn::Index].empty();
+    const bool noDataSets = file.dataSets.size() == 1 && file.dataSets[0][DataSetColumn::Index].empty();
+    std::vector<LiveRow> rows;
+    for (std::size_t i = 0; i < (noVariables ? 0 : file.variables.size()); ++i) {
+        const auto& cells = file.variables[i];
+        LiveRow row;
+        row.kind = RowKind::Variable;
+        row.row = i + 1;
+        row.address = cells[VariableColumn::IPAddress];
+        row.port = cells[VariableColumn::Port];
+        row.reference = cells[VariableColumn::Reference];
+        row.fc = cells[VariableColumn::fc];
+        row.bType = cells[VariableColumn::bType];
+        rows.push_back(std::move(row));
+    }
+    for (std::size_t i = 0; i < (noDataSets ? 0 : file.dataSets.size()); ++i) {
+        const auto& cells = file.dataSets[i];
+        LiveRow row;
+        row.kind = RowKind::DataSet;
+        row.row = i + 1;
+        row.address = cells[DataSetColumn::IPAddress];
+        row.port = cells[DataSetColumn::Port];
+        row.reference = cells[DataSetColumn::Reference];
+        row.gooseName = cells[DataSetColumn::GooseName];
+        for (const auto& member : cells.members) {
+            if (!member[MemberColumn::Reference].empty()) {
+                row.memberReferences.push_back(member[MemberColumn::Reference]);
+            }
+        }
+        rows.push_back(row);
+        // The control block matters only where the converter is to receive the data set by GOOSE.
+        if (cells[DataSetColumn::EnGoose] == "Y" && !row.gooseName.empty()) {
+            row.kind = RowKind::Goose;
+            row.memberReferences.clear();
+            rows.push_back(std::move(row));
+        }
+    }
+    return rows;
+}
+
+std::vector<LiveResult> runLiveCheck(const std::vector<LiveRow>& rows, const LiveCheckOptions& options,
+                                     const LiveProgress& progress, std::stop_token stop) {
+    std::vector<LiveResult> results(rows.size());
+    std::vector<Server> order;
+    std::map<Server, std::vector<std::size_t>> groups;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        results[i].kind = rows[i].kind;
+        results[i].row = rows[i].row;
+        std::string reason;
+        if (const auto server = serverOf(rows[i], reason)) {
+            auto [it, added] = groups.try_emplace(*server);
+            if (added) {
+                order.push_back(*server);
+            }
+            it->second.push_back(i);
+        } else {
+            results[i].status = LiveStatus::Unreachable;
+            results[i].detail = reason;
+        }
+    }
+
+    std::size_t done = rows.size();
+    for (const auto& [server, members] : groups) {
+        done -= members.size();
+    }
+    if (progress) {
+        progress(done, rows.size());
+    }
+    for (const Server& server : order) {
+        if (stop.stop_requested()) {
+            break;
+        }
+        const std::vector<std::size_t>& members = groups[server];
+        MmsClient client;
+        try {
+            client.connect(server.address, server.port, options.timeouts, stop);
+            std::vector<std::size_t> variables;
+            std::vector<std::size_t> gooses;
+            for (const std::size_t i : members) {
+                if (rows[i].kind == RowKind::Variable) {
+                    variables.push_back(i);
+                } else if (rows[i].kind == RowKind::Goose) {
+                    gooses.push_back(i);
+                }
+            }
+            checkVariables(client, rows, variables, results);
+            for (const std::size_t i : members) {
+                if (rows[i].kind == RowKind::DataSet) {
+                    checkDataSet(client, rows[i], results[i]);
+                }
+            }
+            checkGooseControls(client, rows, gooses, results);
+            client.conclude();
+        } catch (const MmsStopped&) {
+            break;
+        } catch (const ConfigError& error) {
+            // What was checked before the fault stands; the rest of this server's rows could not be.
+            for (const std::size_t i : members) {
+                if (results[i].status == LiveStatus::Stopped) {
+                    results[i].status = LiveStatus::Unreachable;
+                    results[i].detail = error.what();
+                }
+            }
+        }
+        done += members.size();
+        if (progress) {
+            progress(done, rows.size());
+        }
+    }
+    return results;
+}
+
+std::string resultLine(const LiveResult& result) {
+    std::string line = std::string(kindWord(result.kind)) + " " + std::to_string(result.row) + " " +
+                       std::string(statusWord(result.status));
+    if (!result.detail.empty()) {
+        line += " " + result.detail;
+    }
+    return line;
+}
+
+} // namespace sw::mms

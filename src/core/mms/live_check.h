@@ -1,0 +1,96 @@
+#pragma once
+
+#include "core/mms/mms_client.h"
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sw::access {
+struct AccessFile;
+}
+
+// The live check of an access list: each variable, data set and GOOSE control block of the list is
+// looked up on the server its row names, over one MMS association per distinct address and port. Only
+// the addresses of the rows are ever contacted. The check runs on any thread; it reports progress and
+// ends early when its stop token fires.
+namespace sw::mms {
+
+// --- From the access list's references to MMS names (IEC 61850-8-1).
+
+// "IED1LD0/GGIO1.Ind1.stVal" with fc "ST" -> domain "IED1LD0", item "GGIO1$ST$Ind1$stVal". Nothing when
+// the reference has no logical device, no logical node, or the fc is empty.
+std::optional<ObjectName> variableName(std::string_view reference, std::string_view fc);
+// "IED1LD0/LLN0.DataSet1" -> domain "IED1LD0", item "LLN0$DataSet1".
+std::optional<ObjectName> dataSetName(std::string_view reference);
+// The GOOSE control block `gooseName` of the logical device of a data set's reference, in LLN0.
+std::optional<ObjectName> gooseControlName(std::string_view dataSetReference, std::string_view gooseName);
+// A data set member as its reference: "LD/GGIO1$ST$Ind1$stVal" -> "LD/GGIO1.Ind1.stVal" (the fc, the
+// second part of the item, dropped).
+std::string memberReference(const ObjectName& member);
+
+// The MMS type a basic type reads as; nothing for a basic type the check does not know, whose type is
+// then not compared.
+std::optional<DataType> expectedType(std::string_view bType);
+
+// --- The check.
+
+enum class RowKind { Variable, DataSet, Goose };
+
+// One row to check, as the access list gives it.
+struct LiveRow {
+    RowKind kind = RowKind::Variable;
+    std::size_t row = 0; // from 1, in its table
+    std::string address;
+    std::string port;
+    std::string reference; // the variable's, or the data set's for data sets and GOOSE control blocks
+    std::string fc;
+    std::string bType;
+    std::string gooseName;
+    std::vector<std::string> memberReferences; // of a data set: the members the list expects
+};
+
+enum class LiveStatus {
+    Ok,
+    Missing,
+    WrongType,   // the variable exists with another type
+    Differs,     // the data set exists without members the list expects
+    Unreachable, // no association with the row's server (or an invalid address)
+    Error,       // the server answered with an error other than "does not exist"
+    Invalid,     // the reference cannot name an MMS object
+    Stopped,     // not checked: the check was stopped first
+};
+
+struct LiveResult {
+    RowKind kind = RowKind::Variable;
+    std::size_t row = 0;
+    LiveStatus status = LiveStatus::Stopped;
+    // Ok: the value (variable) or the number of members (data set); WrongType: "<expected> <found>";
+    // Differs: what differs; Unreachable, Error, Invalid: the reason.
+    std::string detail;
+};
+
+// The rows of an access file in output order: the variables, then each data set followed by its GOOSE
+// control block when GOOSE is enabled for it and it names one. A table that is empty by the editor's rule
+// (one row without "Index") gives no rows.
+std::vector<LiveRow> liveRows(const access::AccessFile& access);
+
+struct LiveCheckOptions {
+    Timeouts timeouts;
+};
+
+// Called after each server with the number of rows done and the total.
+using LiveProgress = std::function<void(std::size_t done, std::size_t total)>;
+
+// One result per row, in row order.
+std::vector<LiveResult> runLiveCheck(const std::vector<LiveRow>& rows, const LiveCheckOptions& options,
+                                     const LiveProgress& progress = {}, std::stop_token stop = {});
+
+// "var 3 ok true", "ds 1 differs member LD/GGIO1.Ind2.stVal", "goose 1 missing".
+std::string resultLine(const LiveResult& result);
+
+} // namespace sw::mms

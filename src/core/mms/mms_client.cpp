@@ -1,0 +1,399 @@
+#include "core/mms/mms_client.h"
+
+#include "core/common/ip_address.h"
+#include "core/common/numbers.h"
+#include "core/mms/osi_stack.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace sw::mms {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Polling in short slices lets a stop request end a wait promptly.
+constexpr std::chrono::milliseconds kPollSlice{50};
+// The release after the work is a courtesy to the server: it gets little time.
+constexpr std::chrono::milliseconds kReleaseWait{1000};
+// A name list is read page by page; a server that never ends it is cut off.
+constexpr std::size_t kMaxNamePages = 1000;
+
+std::string seconds(std::chrono::milliseconds time) {
+    const auto tenths = (time.count() + 50) / 100;
+    return std::to_string(tenths / 10) + (tenths % 10 != 0 ? "." + std::to_string(tenths % 10) : "") + " s";
+}
+
+in_addr parseAddress(const std::string& text) {
+    std::array<std::string, 4> parts;
+    if (!Check_IP_Address(text, parts)) {
+        throw ConfigError("\"" + text + "\" is not an IPv4 address of four numbers from 0 to 255.");
+    }
+    std::uint32_t address = 0;
+    for (const std::string& part : parts) {
+        address = (address << 8) | static_cast<std::uint32_t>(parseInteger(part).value_or(0));
+    }
+    in_addr result{};
+    result.s_addr = htonl(address);
+    return result;
+}
+
+} // namespace
+
+MmsClient::~MmsClient() {
+    close();
+}
+
+void MmsClient::close() {
+    if (m_socket >= 0) {
+        ::close(m_socket);
+        m_socket = -1;
+    }
+}
+
+Clock::time_point MmsClient::requestDeadline() const {
+    return std::min(Clock::now() + m_timeouts.request, m_totalDeadline);
+}
+
+void MmsClient::waitFor(short events, Clock::time_point deadline) {
+    for (;;) {
+        if (m_stop.stop_requested()) {
+            throw MmsStopped();
+        }
+        const auto now = Clock::now();
+        if (now >= deadline) {
+            throw ConfigError("no answer from " + m_peer + " within " +
+                              seconds(deadline == m_totalDeadline ? m_timeouts.total : m_timeouts.request));
+        }
+        const auto slice = std::min(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
+                                        std::chrono::milliseconds(1),
+                                    kPollSlice);
+        pollfd watched{m_socket, events, 0};
+        const int ready = ::poll(&watched, 1, static_cast<int>(slice.count()));
+        if (ready > 0) {
+            return;
+        }
+        if (ready < 0 && errno != EINTR) {
+            throw ConfigError("waiting for " + m_peer + " failed: " + std::strerror(errno));
+        }
+    }
+}
+
+void MmsClient::connect(const std::string& address, std::uint16_t port, const Timeouts& timeouts,
+                        std::stop_token stop) {
+    close();
+    m_timeouts = timeouts;
+    m_stop = std::move(stop);
+    m_peer = address + ":" + std::to_string(port);
+    m_totalDeadline = Clock::now() + timeouts.total;
+    m_invokeId = 1;
+    m_maxPduSize = kProposedMaxPduSize;
+
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_addr = parseAddress(address);
+    target.sin_port = htons(port);
+    m_socket = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (m_socket < 0) {
+        throw ConfigError(std::string("no TCP socket could be opened: ") + std::strerror(errno));
+    }
+    // Requests and answers alternate: waiting to fill segments would only add delay.
+    const int on = 1;
+    ::setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    if (::connect(m_socket, reinterpret_cast<const sockaddr*>(&target), sizeof target) != 0) {
+        if (errno != EINPROGRESS) {
+            const int error = errno;
+            close();
+            throw ConfigError("connecting to " + m_peer + " failed: " + std::strerror(error));
+        }
+        const auto deadline = std::min(Clock::now() + timeouts.connect, m_totalDeadline);
+        try {
+            waitFor(POLLOUT, deadline);
+        } catch (const MmsStopped&) {
+            close();
+            throw;
+        } catch (const ConfigError&) {
+            close();
+            throw ConfigError("no connection to " + m_peer + " within " + seconds(timeouts.connect));
+        }
+        int error = 0;
+        socklen_t length = sizeof error;
+        ::getsockopt(m_socket, SOL_SOCKET, SO_ERROR, &error, &length);
+        if (error != 0) {
+            close();
+            throw ConfigError("connecting to " + m_peer + " failed: " + std::strerror(error));
+        }
+    }
+
+    try {
+        sendAll(osi::tpkt(osi::connectionRequest()), requestDeadline());
+        const auto deadline = requestDeadline();
+        std::uint8_t header[osi::kTpktHeaderSize];
+        receiveExact(header, sizeof header, deadline);
+        Bytes tpdu(osi::tpktLength(header) - osi::kTpktHeaderSize);
+        receiveExact(tpdu.data(), tpdu.size(), deadline);
+        m_tpduSize = osi::parseConnectionConfirm(tpdu);
+
+        sendData(osi::connectSpdu(initiateRequest(kProposedMaxPduSize)));
+        const Bytes accepted = osi::acceptedMmsPdu(receiveTsdu(requestDeadline()));
+        const InitiateResponse initiate = decodeInitiateResponse(accepted);
+        if (initiate.maxPduSize != 0) {
+            m_maxPduSize = std::min(initiate.maxPduSize, kProposedMaxPduSize);
+        }
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+void MmsClient::sendAll(const Bytes& bytes, Clock::time_point deadline) {
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        waitFor(POLLOUT, deadline);
+        const ssize_t put = ::send(m_socket, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (put < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
+                continue;
+            }
+            throw ConfigError("sending to " + m_peer + " failed: " + std::strerror(errno));
+        }
+        sent += static_cast<std::size_t>(put);
+    }
+}
+
+void MmsClient::receiveExact(std::uint8_t* into, std::size_t size, Clock::time_point deadline) {
+    std::size_t got = 0;
+    while (got < size) {
+        waitFor(POLLIN, deadline);
+        const ssize_t read = ::recv(m_socket, into + got, size - got, 0);
+        if (read == 0) {
+            throw ConfigError(m_peer + " closed the connection");
+        }
+        if (read < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
+                continue;
+            }
+            throw ConfigError("receiving from " + m_peer + " failed: " + std::strerror(errno));
+        }
+        got += static_cast<std::size_t>(read);
+    }
+}
+
+void MmsClient::sendData(const Bytes& spdu) {
+    // One TSDU in data TPDUs of the granted size, all packets in one buffer.
+    const std::size_t payload = m_tpduSize - osi::kDataTpduHeaderSize;
+    Bytes packets;
+    packets.reserve(spdu.size() +
+                    (spdu.size() / payload + 1) * (osi::kTpktHeaderSize + osi::kDataTpduHeaderSize));
+    std::size_t offset = 0;
+    do {
+        const std::size_t chunk = std::min(payload, spdu.size() - offset);
+        Bytes tpdu = osi::dataTpduHeader(offset + chunk == spdu.size());
+        tpdu.insert(tpdu.end(), spdu.begin() + static_cast<std::ptrdiff_t>(offset),
+                    spdu.begin() + static_cast<std::ptrdiff_t>(offset + chunk));
+        const Bytes packet = osi::tpkt(tpdu);
+        packets.insert(packets.end(), packet.begin(), packet.end());
+        offset += chunk;
+    } while (offset < spdu.size());
+    sendAll(packets, requestDeadline());
+}
+
+Bytes MmsClient::receiveTsdu(Clock::time_point deadline) {
+    Bytes tsdu;
+    for (;;) {
+        std::uint8_t header[osi::kTpktHeaderSize];
+        receiveExact(header, sizeof header, deadline);
+        Bytes tpdu(osi::tpktLength(header) - osi::kTpktHeaderSize);
+        receiveExact(tpdu.data(), tpdu.size(), deadline);
+        const osi::DataTpdu data = osi::parseDataTpdu(tpdu);
+        if (tsdu.size() + data.data.size() > osi::kMaxTsduSize) {
+            throw ProtocolError(m_peer + " sent a message larger than " + std::to_string(osi::kMaxTsduSize) +
+                                " bytes.");
+        }
+        tsdu.insert(tsdu.end(), data.data.begin(), data.data.end());
+        if (data.last) {
+            return tsdu;
+        }
+    }
+}
+
+MmsPdu MmsClient::request(const Bytes& pdu, Bytes& answer) {
+    if (m_socket < 0) {
+        throw ConfigError("no association with the server");
+    }
+    if (pdu.size() > m_maxPduSize) {
+        throw ConfigError("a request of " + std::to_string(pdu.size()) + " bytes exceeds the " +
+                          std::to_string(m_maxPduSize) + " bytes agreed with " + m_peer);
+    }
+    BerReader sent(pdu);
+    const BerElement outer = sent.next();
+    BerReader inner = BerReader::inside(outer);
+    const auto invokeId = static_cast<std::uint32_t>(decodeUnsigned(inner.next()));
+
+    sendData(osi::dataSpdu(pdu));
+    const auto deadline = requestDeadline();
+    for (;;) {
+        const Bytes tsdu = receiveTsdu(deadline);
+        const ByteView mms = osi::dataMmsPdu(tsdu);
+        if (mms.size() > m_maxPduSize) {
+            throw ProtocolError(m_peer + " sent an MMS message of " + std::to_string(mms.size()) +
+                                " bytes, more than the " + std::to_string(m_maxPduSize) + " agreed.");
+        }
+        answer.assign(mms.begin(), mms.end());
+        MmsPdu received = decodePdu(answer);
+        if (received.kind == PduKind::Unconfirmed) {
+            continue; // a report in between
+        }
+        if (received.kind != PduKind::ConfirmedResponse && received.kind != PduKind::ConfirmedError &&
+            received.kind != PduKind::Reject) {
+            throw ProtocolError(m_peer + " answered a request with an unexpected MMS message.");
+        }
+        if (received.invokeId && *received.invokeId != invokeId) {
+            throw ProtocolError(m_peer + " answered request " + std::to_string(invokeId) +
+                                " with invoke ID " + std::to_string(*received.invokeId) + ".");
+        }
+        return received;
+    }
+}
+
+Outcome<std::vector<std::string>> MmsClient::getNameList(ObjectClass objectClass, const std::string& domain) {
+    Outcome<std::vector<std::string>> outcome;
+    std::vector<std::string> names;
+    std::string continueAfter;
+    for (std::size_t page = 0; page < kMaxNamePages; ++page) {
+        Bytes answer;
+        const MmsPdu pdu =
+            request(getNameListRequest(nextInvokeId(), objectClass, domain, continueAfter), answer);
+        if (pdu.kind != PduKind::ConfirmedResponse) {
+            outcome.error = pdu.error;
+            return outcome;
+        }
+        NameList list = decodeGetNameListResponse(pdu.service);
+        if (list.moreFollows && (list.names.empty() || list.names.back() == continueAfter)) {
+            throw ProtocolError(m_peer + " announces more names but sends none beyond the last.");
+        }
+        names.insert(names.end(), list.names.begin(), list.names.end());
+        if (!list.moreFollows) {
+            outcome.value = std::move(names);
+            return outcome;
+        }
+        continueAfter = names.back();
+    }
+    throw ProtocolError(m_peer + " sent more than " + std::to_string(kMaxNamePages) + " pages of names.");
+}
+
+Outcome<std::vector<AccessResult>> MmsClient::read(const std::vector<ObjectName>& variables) {
+    Outcome<std::vector<AccessResult>> outcome;
+    Bytes answer;
+    const MmsPdu pdu = request(readRequest(nextInvokeId(), variables), answer);
+    if (pdu.kind != PduKind::ConfirmedResponse) {
+        outcome.error = pdu.error;
+        return outcome;
+    }
+    std::vector<AccessResult> results = decodeReadResponse(pdu.service);
+    if (results.size() != variables.size()) {
+        throw ProtocolError(m_peer + " answered a read of " + std::to_string(variables.size()) +
+                            " variables with " + std::to_string(results.size()) + " results.");
+    }
+    outcome.value = std::move(results);
+    return outcome;
+}
+
+void MmsClient::readSplitting(const std::vector<ObjectName>& variables, std::size_t begin, std::size_t end,
+                              std::vector<AccessResult>& results) {
+    const std::vector<ObjectName> batch(variables.begin() + static_cast<std::ptrdiff_t>(begin),
+                                        variables.begin() + static_cast<std::ptrdiff_t>(end));
+    Outcome<std::vector<AccessResult>> outcome = read(batch);
+    if (outcome.value) {
+        for (std::size_t i = 0; i < outcome.value->size(); ++i) {
+            results[begin + i] = std::move((*outcome.value)[i]);
+        }
+        return;
+    }
+    if (end - begin == 1) {
+        results[begin].refused = outcome.error;
+        return;
+    }
+    // A whole request refused, perhaps because its answer would not fit: halves fare better.
+    const std::size_t middle = begin + (end - begin) / 2;
+    readSplitting(variables, begin, middle, results);
+    readSplitting(variables, middle, end, results);
+}
+
+std::vector<AccessResult> MmsClient::readMany(const std::vector<ObjectName>& variables) {
+    std::vector<AccessResult> results(variables.size());
+    std::size_t begin = 0;
+    while (begin < variables.size()) {
+        std::size_t size = kReadRequestOverhead + readRequestItemSize(variables[begin]);
+        std::size_t end = begin + 1;
+        while (end < variables.size() && size + readRequestItemSize(variables[end]) <= m_maxPduSize) {
+            size += readRequestItemSize(variables[end]);
+            ++end;
+        }
+        readSplitting(variables, begin, end, results);
+        begin = end;
+    }
+    return results;
+}
+
+Outcome<VariableAttributes> MmsClient::getVariableAccessAttributes(const ObjectName& variable) {
+    Outcome<VariableAttributes> outcome;
+    Bytes answer;
+    const MmsPdu pdu = request(getVariableAccessAttributesRequest(nextInvokeId(), variable), answer);
+    if (pdu.kind != PduKind::ConfirmedResponse) {
+        outcome.error = pdu.error;
+        return outcome;
+    }
+    outcome.value = decodeGetVariableAccessAttributesResponse(pdu.service);
+    return outcome;
+}
+
+Outcome<NamedVariableList> MmsClient::getNamedVariableListAttributes(const ObjectName& list) {
+    Outcome<NamedVariableList> outcome;
+    Bytes answer;
+    const MmsPdu pdu = request(getNamedVariableListAttributesRequest(nextInvokeId(), list), answer);
+    if (pdu.kind != PduKind::ConfirmedResponse) {
+        outcome.error = pdu.error;
+        return outcome;
+    }
+    outcome.value = decodeGetNamedVariableListAttributesResponse(pdu.service);
+    return outcome;
+}
+
+void MmsClient::conclude() {
+    if (m_socket < 0) {
+        return;
+    }
+    try {
+        m_timeouts.request = std::min(m_timeouts.request, kReleaseWait);
+        sendData(osi::dataSpdu(concludeRequest()));
+        const auto deadline = requestDeadline();
+        for (;;) {
+            const Bytes tsdu = receiveTsdu(deadline);
+            const MmsPdu pdu = decodePdu(osi::dataMmsPdu(tsdu));
+            if (pdu.kind == PduKind::ConcludeResponse) {
+                break;
+            }
+            if (pdu.kind != PduKind::Unconfirmed) {
+                close();
+                return;
+            }
+        }
+        sendData(osi::finishSpdu());
+        const Bytes reply = receiveTsdu(requestDeadline());
+        (void)osi::isDisconnectSpdu(reply);
+    } catch (const ConfigError&) {
+        // The work is done; a server that does not release cleanly changes nothing of it.
+    }
+    close();
+}
+
+} // namespace sw::mms

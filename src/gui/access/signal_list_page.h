@@ -1,0 +1,71 @@
+#pragma once
+
+#include "core/access/data_array_map.h"
+
+#include <QWidget>
+
+class QAbstractItemModel;
+class QLabel;
+class QListWidget;
+class QTimer;
+
+namespace sw {
+struct ProgramState;
+}
+
+namespace sw::access {
+class AccessEditor;
+}
+
+namespace sw::gui {
+
+class DataArrayMapView;
+
+// The access editor's "Map" page and its signal-list commands: the data array drawn from the list being
+// edited, the lint warnings on request (Check, which never stands in OK's way), and the exchange of the
+// variables table with spreadsheet files. The dialog owns the tables; this page reads the editor's list
+// and tells the dialog what to show.
+class SignalListPage : public QWidget {
+    Q_OBJECT
+public:
+    SignalListPage(access::AccessEditor& editor, ProgramState& state, QWidget* parent = nullptr);
+
+    // Edits through `model` redraw the map while the page is shown, and when it is shown next.
+    void watch(QAbstractItemModel* model);
+
+    DataArrayMapView* mapView() const { return m_map; }
+    QListWidget* warnings() const { return LB_Warnings; }
+
+    QListWidget* LB_Warnings;
+    QLabel* L_MapSummary;
+
+public slots:
+    // Draws the map from the list as it is now.
+    void refresh();
+    // Lists the lint warnings below the map (nothing is refused because of them).
+    void check();
+    // Writes the variables and the data sets to two CSV files chosen by the user.
+    void exportCsv();
+    // Replaces the variables table with a CSV file's rows when every row passes; otherwise says which
+    // cell fails and changes nothing.
+    void importCsv();
+
+signals:
+    // A cell of the map or a warning was clicked: the dialog shows that row. `dataSet` is 0 for a
+    // variables row; `row` is then the variables row, else the member (0: the data-set row itself).
+    void rowChosen(std::size_t dataSet, std::size_t row);
+    // The variables table was replaced by an import.
+    void variablesReplaced();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    access::AccessEditor& m_editor;
+    ProgramState& m_state;
+    DataArrayMapView* m_map;
+    QTimer* m_redraw;
+    bool m_stale = true;
+};
+
+} // namespace sw::gui

@@ -1,0 +1,156 @@
+#include "core/access/access_file.h"
+#include "core/shell/project_paths.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace {
+
+using namespace sw::access;
+using sw::test::readFile;
+using sw::test::runProcess;
+using sw::test::writeFile;
+
+const std::filesystem::path kFixtures = SW_FIXTURES_DIR;
+
+VariableRow variable(const std::string& reference, const std::string& position, const std::string& mnemonic) {
+    VariableRow row;
+    row.cells = {"0", "FLOAT32", "MX",     reference, "10.0.0.5", "102",  "Y",   "N",
+                 "N", "",        position, "",        "Read",     "None", "1,5", mnemonic};
+    row.present.set();
+    return row;
+}
+
+// A project with bay1.icd in its catalog and an access file of eight clean variables and one data set.
+struct Project {
+    sw::test::TempDir dir;
+    sw::ProjectPaths paths{dir.path()};
+    AccessFile access;
+
+    Project() {
+        std::filesystem::copy_file(kFixtures / "image" / "ParGen.xml", paths.parGenFile());
+        std::filesystem::create_directories(paths.icdCatalog());
+        std::filesystem::copy_file(kFixtures / "scl" / "bay1.icd", paths.icdCatalog() / "bay1.icd");
+        access.catalog.resize(1);
+        access.catalog[0].cells = {"Bay1", "bay1.icd"};
+        access.catalog[0].present.set();
+        const char* references[] = {"Bay1CTRL/MMXU1.TotW.mag.f", "Bay1CTRL/MMXU1.A.cVal.mag.f",
+                                    "Bay1CTRL/MMXU1.A.cVal.ang.f", "Bay1CTRL/MMXU1.Hz.mag.f"};
+        for (int i = 0; i < 8; ++i) {
+            access.variables.push_back(
+                variable(references[i % 4], std::to_string(10 + i),
+                         i == 2 ? "line one\r\nline \"two\", <b>" : "m" + std::to_string(i)));
+            access.variables.back().cells[VariableColumn::ReadWrite] = i < 4 ? "Read" : "Write";
+        }
+        DataSetRow dataSet;
+        dataSet.cells = {"0", "Bay1CTRL/LLN0.DS1", "GoCB1", "Y", "10.0.0.5", "102", "", "events"};
+        dataSet.present.set();
+        dataSet.hasMemberList = true;
+        MemberRow member;
+        member.cells = {"Dbpos", "Bay1CTRL/Q0XCBR1.Pos.stVal", "100", "0", "None", "1", "breaker"};
+        member.present.set();
+        dataSet.members = {member};
+        access.dataSets = {dataSet};
+        save();
+    }
+    void save() const { writeFile(paths.accessFile(), accessFileBytes(access)); }
+    sw::test::ProcessResult run(std::vector<std::string> args) const {
+        args.insert(args.begin(), SW_CLI_PATH);
+        args.insert(args.begin() + 2, dir.path().string());
+        return runProcess(args);
+    }
+};
+
+TEST(LintCommand, PrintsOneWarningALineAndExitsOneOnlyWhenThereIsAny) {
+    Project project;
+    auto result = project.run({"lint"});
+    EXPECT_EQ(result.exitCode, 0) << result.stderrText;
+    EXPECT_EQ(result.stdoutText, "");
+
+    project.access.variables[1].cells[VariableColumn::Position] = "10";
+    project.access.variables[3].cells[VariableColumn::Reference] = "Bay1CTRL/GONE1.x";
+    project.access.dataSets[0].members[0].cells[MemberColumn::Position] = "";
+    project.save();
+    result = project.run({"lint"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(
+        result.stdoutText,
+        "Variables row 1: position 10 with no start bit is also filled from the server by variables row 2\n"
+        "Variables row 2: position 10 with no start bit is also filled from the server by variables row 1\n"
+        "Variables row 4: reference \"Bay1CTRL/GONE1.x\" is not in device 0 (Bay1)\n"
+        "Data set 1 member 1: no position\n");
+}
+
+TEST(ExchangeCommands, ExportThenImportGivesBackTheSameAccessFileByteForByte) {
+    Project project;
+    const std::string before = readFile(project.paths.accessFile());
+    const std::string csv = (project.dir / "signals.csv").string();
+    auto result = project.run({"export", "--csv", csv});
+    ASSERT_EQ(result.exitCode, 0) << result.stderrText;
+    EXPECT_NE(
+        readFile(project.dir / "signals.datasets.csv").find("DataSet_DA_Item,,Bay1CTRL/Q0XCBR1.Pos.stVal"),
+        std::string::npos);
+
+    writeFile(project.paths.accessFile(), "<IEC_68850_Client/>");
+    result = project.run({"import", "--csv", csv});
+    EXPECT_EQ(result.exitCode, 1); // the stub's catalog is empty: no row names a device of it
+    EXPECT_EQ(readFile(project.paths.accessFile()), "<IEC_68850_Client/>");
+
+    writeFile(project.paths.accessFile(), before);
+    result = project.run({"import", "--csv", csv, "--decimal-separator", "."});
+    ASSERT_EQ(result.exitCode, 0) << result.stderrText;
+    EXPECT_EQ(readFile(project.paths.accessFile()), before);
+}
+
+TEST(ExchangeCommands, ImportRejectsTheWholeFileAtOneBadCellAndLeavesTheAccessFileAsItWas) {
+    Project project;
+    const std::string before = readFile(project.paths.accessFile());
+    const std::string csv = (project.dir / "signals.csv").string();
+    ASSERT_EQ(project.run({"export", "--csv", csv}).exitCode, 0);
+    std::string bytes = readFile(csv);
+    const std::string row7 = "\r\n0,FLOAT32,MX,Bay1CTRL/MMXU1.A.cVal.ang.f,10.0.0.5,102,";
+    const std::size_t at = bytes.find(row7, bytes.find("m5")); // the row after the one whose mnemonic is m5
+    ASSERT_NE(at, std::string::npos);
+    bytes.replace(at + row7.size() - 4, 3, "99999");
+    writeFile(csv, bytes);
+
+    const auto result = project.run({"import", "--csv", csv});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(
+        result.stderrText.find("Error row 7!! Port must be between 0 and 65535 (column \"Port\", line 9)"),
+        std::string::npos)
+        << result.stderrText;
+    EXPECT_EQ(readFile(project.paths.accessFile()), before);
+
+    EXPECT_EQ(project.run({"import"}).exitCode, 2);
+    EXPECT_EQ(project.run({"export", "--csv"}).exitCode, 2);
+}
+
+TEST(ReportCommand, WritesOneSelfContainedPageWithEverySection) {
+    Project project;
+    auto result = project.run({"report", "--decimal-separator", ","});
+    ASSERT_EQ(result.exitCode, 0) << result.stderrText;
+    const std::filesystem::path file = project.dir / "Commissioning_Report.html";
+    EXPECT_EQ(result.stdoutText, file.string() + "\n");
+    const std::string page = readFile(file);
+    for (const char* part : {"<h2>Communication parameters</h2>", "<h2>Catalog</h2>",
+                             "<td>Bay1</td><td>bay1.icd</td><td>10.0.0.5:102</td>", "<h2>Signal list</h2>",
+                             "<td>line one\r\nline &quot;two&quot;, &lt;b&gt;</td>", "<h2>Data sets</h2>",
+                             "<svg xmlns=\"http://www.w3.org/2000/svg\"", "<h2>Warnings</h2>\n<p>None.</p>",
+                             "<td>bank1.bin</td><td>2048</td>"}) {
+        EXPECT_NE(page.find(part), std::string::npos) << part;
+    }
+    for (const char* outside : {"<script", "src=", "href=", "url(", "@import"}) {
+        EXPECT_EQ(page.find(outside), std::string::npos) << outside;
+    }
+
+    const std::string other = (project.dir / "out.html").string();
+    result = project.run({"report", "-o", other});
+    ASSERT_EQ(result.exitCode, 0) << result.stderrText;
+    EXPECT_TRUE(readFile(other).starts_with("<!DOCTYPE html>"));
+}
+
+} // namespace

@@ -1,0 +1,129 @@
+#include "core/access/access_list.h"
+#include "core/access/lint.h"
+#include "core/scl/scl_model.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace sw::access;
+
+const std::filesystem::path kFixtures = SW_FIXTURES_DIR;
+
+VariableRow variable(const char* index, const char* reference, const char* position,
+                     const char* direction = "Read", const char* fc = "ST") {
+    VariableRow row;
+    row.cells[VariableColumn::Index] = index;
+    row.cells[VariableColumn::Reference] = reference;
+    row.cells[VariableColumn::fc] = fc;
+    row.cells[VariableColumn::Position] = position;
+    row.cells[VariableColumn::ReadWrite] = direction;
+    row.present.set();
+    return row;
+}
+
+std::vector<std::string> lines(const AccessFile& access, const std::vector<CatalogDevice>& devices) {
+    std::vector<std::string> out;
+    for (const LintWarning& warning : lintAccessList(access, devices)) {
+        out.push_back(warning.line());
+    }
+    return out;
+}
+
+std::vector<CatalogDevice> placeholders(std::size_t count) {
+    std::vector<CatalogDevice> devices(count);
+    for (auto& device : devices) {
+        device.state = CatalogDevice::State::Missing;
+        device.fileName = "gone.icd";
+    }
+    return devices;
+}
+
+TEST(Lint, CleanListGivesNoWarning) {
+    AccessFile access;
+    access.variables = {variable("0", "a", "1"), variable("0", "b", "2"), variable("0", "b", "2", "Write")};
+    EXPECT_TRUE(lines(access, placeholders(1)).empty());
+    EXPECT_TRUE(lines(AccessFile{}, {}).empty());
+}
+
+TEST(Lint, NamesTheRowOfEveryKindOfWarning) {
+    AccessFile access;
+    access.variables = {variable("0", "a", "10"), variable("1", "b", "10"), variable("2", "c", "20"),
+                        variable("x", "d", "30"), variable("0", "a", "40")};
+    DataSetRow dataSet;
+    dataSet.cells[DataSetColumn::Index] = "1";
+    dataSet.cells[DataSetColumn::Reference] = "ds";
+    for (const char* position : {"10", "", "1.5", "1400", "12"}) {
+        MemberRow member;
+        member.cells[MemberColumn::Position] = position;
+        dataSet.members.push_back(member);
+    }
+    access.dataSets = {dataSet, dataSet};
+    access.dataSets[1].members.resize(1);
+    access.dataSets[1].members[0].cells[MemberColumn::Position] = "99";
+
+    const std::vector<std::string> expected = {
+        "Variables row 1: position 10 with no start bit is also filled from the server by variables row 2",
+        "Variables row 2: position 10 with no start bit is also filled from the server by variables row 1",
+        "Data set 1 member 1: position 10 with no start bit is also filled from the server by variables row "
+        "1",
+        "Variables row 3: device index \"2\" is not in the catalog (0 to 1)",
+        "Variables row 4: device index \"x\" is not in the catalog (0 to 1)",
+        "Variables row 5: same device, reference, fc and direction as variables row 1",
+        "Data set 2: same device and reference as data set 1",
+        "Data set 1 member 2: no position",
+        "Data set 1 member 3: position \"1.5\" is not an integer",
+        "Data set 1 member 4: position 1400 is outside the data array (0 to 1399)",
+    };
+    EXPECT_EQ(lines(access, placeholders(2)), expected);
+}
+
+TEST(Lint, ReferencesAreCheckedAgainstLoadedDevices) {
+    std::vector<CatalogDevice> devices(1);
+    devices[0].device = std::make_unique<sw::TIEC_Device>(kFixtures / "scl" / "bay1.icd");
+    devices[0].name = devices[0].device->fName();
+    devices[0].fileName = "bay1.icd";
+
+    // A real attribute and data set of the device, found by walking it.
+    const sw::TIEC_LN* node = nullptr;
+    for (const auto* ld : devices[0].device->List_LDevice()) {
+        for (const auto* ln : ld->List_LN()) {
+            if (!ln->List_DataSet().empty() && node == nullptr) {
+                node = ln;
+            }
+        }
+    }
+    ASSERT_NE(node, nullptr);
+    const sw::TIEC_DataSet* real = node->List_DataSet()[0];
+    ASSERT_FALSE(real->List_DA().empty());
+    const std::string member = real->List_DA()[0]->fReference();
+
+    AccessFile access;
+    access.variables = {variable("0", member.c_str(), "1"), variable("0", "LD0/GONE.x", "2")};
+    DataSetRow known;
+    known.cells[DataSetColumn::Index] = "0";
+    known.cells[DataSetColumn::Reference] = real->fReference();
+    known.members.resize(2);
+    known.members[0].cells[MemberColumn::Reference] = member;
+    known.members[0].cells[MemberColumn::Position] = "3";
+    known.members[1].cells[MemberColumn::Reference] = "LD0/GONE.y";
+    known.members[1].cells[MemberColumn::Position] = "4";
+    known.members[1].cells[MemberColumn::StartBit] = "1";
+    DataSetRow stale;
+    stale.cells[DataSetColumn::Index] = "0";
+    stale.cells[DataSetColumn::Reference] = "LD0/GONE$ds";
+    access.dataSets = {known, stale};
+
+    const std::string ied = " (" + devices[0].name + ")";
+    const std::vector<std::string> expected = {
+        "Variables row 2: reference \"LD0/GONE.x\" is not in device 0" + ied,
+        "Data set 1 member 2: reference \"LD0/GONE.y\" is not a member of the data set in its device",
+        "Data set 2: data set \"LD0/GONE$ds\" is not in device 0" + ied,
+    };
+    EXPECT_EQ(lines(access, devices), expected);
+}
+
+} // namespace

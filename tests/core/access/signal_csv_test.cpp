@@ -1,0 +1,188 @@
+#include "core/access/access_list.h"
+#include "core/access/csv.h"
+#include "core/access/signal_csv.h"
+#include "core/common/config_error.h"
+#include "core/language/builtin_texts.h"
+#include "core/language/lang_table.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace sw::access;
+
+const sw::LangTable& texts() {
+    static const sw::LangTable table = [] {
+        sw::LangTable t;
+        sw::fillBuiltinTexts(t);
+        return t;
+    }();
+    return table;
+}
+
+VariableRow validRow(std::string mnemonic = "m") {
+    VariableRow row;
+    const char* cells[] = {"0",        "FLOAT32", "MX",  "LD0/MMXU1.TotW.mag.f",
+                           "10.0.0.1", "102",     "Y",   "N",
+                           "Y",        "1000",    "12",  "3",
+                           "Read",     "None",    "0,5", ""};
+    for (std::size_t c = 0; c < VariableColumn::Count; ++c) {
+        row.cells[c] = cells[c];
+    }
+    row.cells[VariableColumn::Mnemonic] = std::move(mnemonic);
+    row.present.set();
+    return row;
+}
+
+AccessFile sampleList() {
+    AccessFile access;
+    access.hasRoot = access.hasCatalogList = access.hasVariableList = access.hasDataSetList = true;
+    access.catalog.resize(2);
+    for (auto& item : access.catalog) {
+        item.cells = {"IED", "ied.icd"};
+        item.present.set();
+    }
+    access.variables = {validRow("plain"), validRow("comma, \"quoted\"; semi"),
+                        validRow("two\r\nlines\nand\rcr"), validRow("Größe °C"), validRow("")};
+    access.variables[4].cells[VariableColumn::Index] = "1";
+    DataSetRow dataSet;
+    dataSet.cells = {"1", "LD0/LLN0$DS1", "gcb", "Y", "10.0.0.2", "102", "", "set, one"};
+    dataSet.present.set();
+    dataSet.hasMemberList = true;
+    MemberRow member;
+    member.cells = {"BOOLEAN", "LD0/XCBR1.Pos.stVal", "7", "1", "None", "1", "pos"};
+    member.present.set();
+    dataSet.members = {member};
+    access.dataSets = {dataSet};
+    return access;
+}
+
+std::vector<VariableRow> import(const std::string& bytes, std::size_t catalogSize = 2) {
+    return readVariablesCsv(bytes, "signals.csv", catalogSize, ',', texts());
+}
+
+std::string importError(const std::string& bytes, std::size_t catalogSize = 2) {
+    try {
+        import(bytes, catalogSize);
+    } catch (const sw::ConfigError& error) {
+        return error.what();
+    }
+    return "accepted";
+}
+
+TEST(SignalCsv, ExportThenImportGivesBackTheSameAccessFile) {
+    const AccessFile original = sampleList();
+    const std::string exported = variablesCsv(original);
+    ASSERT_TRUE(
+        exported.starts_with("\xEF\xBB\xBFIndex,bType,fc,Reference,IPAddress,Port,OnChange,OnCMD,"
+                             "OnTimer,Time,Position,StartBit,ReadWrite,Convertion,MoltFact,Mnemonic\r\n"));
+    EXPECT_NE(exported.find(",\"comma, \"\"quoted\"\"; semi\"\r\n"), std::string::npos);
+
+    AccessFile imported = original;
+    imported.variables = import(exported);
+    EXPECT_EQ(accessFileBytes(imported), accessFileBytes(original));
+
+    imported.variables = import(variablesCsv(AccessFile{}));
+    EXPECT_TRUE(imported.variables.empty());
+}
+
+TEST(SignalCsv, ReadsWhatSpreadsheetProgramsWrite) {
+    // Semicolons and CR LF, as a program in a comma-decimal region saves; no byte-order mark; columns
+    // in another order; a last line without line break.
+    const std::string semicolons =
+        "Mnemonic;Index;bType;fc;Reference;IPAddress;Port;OnChange;OnCMD;OnTimer;Time;Position;StartBit;"
+        "ReadWrite;Convertion;MoltFact\r\n"
+        "\"a;b\";0;FLOAT32;MX;r;10.0.0.1;102;N;N;N;;12;;Read;None;0,5\r\n"
+        "\r\n"
+        "x;1;BOOLEAN;ST;s;10.0.0.1;102;N;N;N;;13;;Write;None;1";
+    const auto rows = import(semicolons);
+    ASSERT_EQ(rows.size(), 2U);
+    EXPECT_EQ(rows[0][VariableColumn::Mnemonic], "a;b");
+    EXPECT_EQ(rows[0][VariableColumn::MoltFact], "0,5");
+    EXPECT_EQ(rows[1][VariableColumn::Position], "13");
+    EXPECT_TRUE(rows[1].present.all());
+
+    std::string lf = variablesCsv(sampleList());
+    for (std::size_t at = lf.find("\r\n"); at != std::string::npos; at = lf.find("\r\n", at)) {
+        lf.erase(at, 1);
+    }
+    EXPECT_EQ(import(lf).size(), 5U);
+}
+
+TEST(SignalCsv, OneFailingCellRejectsTheImportNamingRowAndColumn) {
+    AccessFile access = sampleList();
+    access.variables.resize(8, validRow());
+    const auto withCell = [&](std::size_t row, std::size_t column, const char* text) {
+        AccessFile changed = access;
+        changed.variables[row - 1].cells[column] = text;
+        return variablesCsv(changed);
+    };
+    const struct {
+        std::string csv;
+        std::string message;
+    } cases[] = {
+        {withCell(7, VariableColumn::Port, "99999"), "signals.csv: Error row 7!! Port must be between 0 and "
+                                                     "65535 (column \"Port\", line 11). Nothing was "
+                                                     "imported."},
+        {withCell(2, VariableColumn::Index, "2"),
+         "signals.csv: Error row 2: the device index \"2\" is not in the catalog (0 to 1) (column \"Index\", "
+         "line 3). Nothing was imported."},
+        {withCell(3, VariableColumn::Position, "1400"),
+         "signals.csv: Error row 3!! Position must be between 0 and 1399 (column \"Position\", line 4). "
+         "Nothing was imported."},
+        {withCell(8, VariableColumn::MoltFact, "x"),
+         "signals.csv: Error row 8!! Mult. Factor must be a valid Float (column \"MoltFact\", line 12). "
+         "Nothing was imported."},
+        {withCell(5, VariableColumn::IPAddress, "1.2.3"),
+         "signals.csv: Error row 5!! IP Address must be a valid TCP IP Address (Ex. 192.168.1.125) (column "
+         "\"IPAddress\", line 9). Nothing was imported."},
+        {"Index,bType\r\n", "signals.csv, line 1: the column \"fc\" is missing."},
+        {"Index,Colour\r\n", "signals.csv, line 1: \"Colour\" is not a column of the variables table."},
+        {"Index,Index\r\n", "signals.csv, line 1: the column \"Index\" appears twice."},
+        {"", "signals.csv is empty: the first line must name the columns (Index, bType, ...)."},
+        {"a,\"b\r\nc\r\n", "signals.csv, line 1: a quoted field is not closed"},
+        {"a,\"b\"c\r\n", "signals.csv, line 1: a quoted field is followed by text before the next separator"},
+        {std::string("a\r\nb\0c\r\n", 8), "signals.csv, line 2: the text holds a NUL character"},
+        {"Gr\xF6\xDF"
+         "e\r\n",
+         "signals.csv is not UTF-8 text. Save it from the spreadsheet program as \"CSV UTF-8\"."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        EXPECT_EQ(importError(c.csv), c.message);
+    }
+    std::string shortRow = variablesCsv(access);
+    shortRow += "0,1\r\n";
+    EXPECT_EQ(importError(shortRow),
+              "signals.csv, line 13: 2 fields where the first line names 16. Nothing was imported.");
+    EXPECT_EQ(
+        importError(variablesCsv(access), 0),
+        "signals.csv: Error row 1: the device index \"0\" is not in the catalog, which is empty (column "
+        "\"Index\", line 2). Nothing was imported.");
+}
+
+TEST(SignalCsv, DataSetsGoToTheirOwnFileWithAKindColumn) {
+    EXPECT_EQ(
+        dataSetsCsv(sampleList()),
+        "\xEF\xBB\xBFKind,Index,Reference,GooseName,EnGoose,IPAddress,Port,Time,Mnemonic,bType,Position,"
+        "StartBit,Convertion,MoltFact\r\n"
+        "DataSet_Item,1,LD0/LLN0$DS1,gcb,Y,10.0.0.2,102,,\"set, one\",,,,,\r\n"
+        "DataSet_DA_Item,,LD0/XCBR1.Pos.stVal,,,,,,pos,BOOLEAN,7,1,None,1\r\n");
+    EXPECT_EQ(dataSetsCsvPath("/p/signals.csv"), std::filesystem::path("/p/signals.datasets.csv"));
+    EXPECT_EQ(dataSetsCsvPath("/p/signals"), std::filesystem::path("/p/signals.datasets.csv"));
+}
+
+TEST(SignalCsv, ImportReplacesTheEditorsVariablesTable) {
+    AccessList list;
+    replaceVariables(list, sampleList().variables);
+    ASSERT_EQ(list.variables().size(), 5U);
+    EXPECT_EQ(list.variables()[4][0], "5");
+    EXPECT_EQ(list.variables()[1][tableColumn(VariableColumn::Mnemonic)], "comma, \"quoted\"; semi");
+    replaceVariables(list, {});
+    EXPECT_TRUE(list.variablesEmpty());
+}
+
+} // namespace

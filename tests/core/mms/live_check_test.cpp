@@ -1,0 +1,380 @@
+#include "core/access/access_file.h"
+#include "core/mms/live_check.h"
+#include "core/mms/mms_client.h"
+#include "core/mms/osi_stack.h"
+
+#include "mms_server_double.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace mms = sw::mms;
+using mms::LiveRow;
+using mms::RowKind;
+using sw::test::MmsServerDouble;
+
+// One logical device "IED1LD0" with a GGIO node, an LLN0 with a data set and its GOOSE control block.
+MmsServerDouble::Model smallModel() {
+    MmsServerDouble::Model model;
+    model.add("IED1LD0", "GGIO1$ST$Ind1$stVal", MmsServerDouble::boolean(true));
+    model.add("IED1LD0", "GGIO1$ST$Ind1$q", MmsServerDouble::bitString("0000000000000"));
+    model.add("IED1LD0", "GGIO1$ST$Ind1$t", MmsServerDouble::utcTime(1700000000));
+    model.add("IED1LD0", "GGIO1$MX$AnIn1$mag$f", MmsServerDouble::float32(2.5f));
+    model.add("IED1LD0", "LLN0$ST$Mod$stVal", MmsServerDouble::integer(1));
+    model.add("IED1LD0", "LLN0$GO$gcb01$GoEna", MmsServerDouble::boolean(false));
+    model.add("IED1LD0", "LLN0$GO$gcb01$DatSet", MmsServerDouble::visibleString("IED1LD0/LLN0$DataSet1"));
+    model.dataSets["IED1LD0"]["DataSet1"] = {{"IED1LD0", "GGIO1$ST$Ind1"},
+                                             {"IED1LD0", "GGIO1$MX$AnIn1$mag$f"}};
+    return model;
+}
+
+LiveRow variable(std::size_t row, unsigned short port, std::string reference, std::string fc,
+                 std::string bType) {
+    LiveRow r;
+    r.kind = RowKind::Variable;
+    r.row = row;
+    r.address = "127.0.0.1";
+    r.port = std::to_string(port);
+    r.reference = std::move(reference);
+    r.fc = std::move(fc);
+    r.bType = std::move(bType);
+    return r;
+}
+
+LiveRow dataSet(std::size_t row, unsigned short port, std::string reference,
+                std::vector<std::string> members) {
+    LiveRow r;
+    r.kind = RowKind::DataSet;
+    r.row = row;
+    r.address = "127.0.0.1";
+    r.port = std::to_string(port);
+    r.reference = std::move(reference);
+    r.memberReferences = std::move(members);
+    return r;
+}
+
+LiveRow goose(std::size_t row, unsigned short port, std::string reference, std::string name) {
+    LiveRow r = dataSet(row, port, std::move(reference), {});
+    r.kind = RowKind::Goose;
+    r.gooseName = std::move(name);
+    return r;
+}
+
+std::vector<std::string> lines(const std::vector<mms::LiveResult>& results) {
+    std::vector<std::string> out;
+    for (const auto& result : results) {
+        out.push_back(mms::resultLine(result));
+    }
+    return out;
+}
+
+mms::LiveCheckOptions quick() {
+    mms::LiveCheckOptions options;
+    options.timeouts.connect = std::chrono::milliseconds(1000);
+    options.timeouts.request = std::chrono::milliseconds(1000);
+    options.timeouts.total = std::chrono::milliseconds(10000);
+    return options;
+}
+
+TEST(LiveCheck, ReportsEachRowAgainstTheServerItNames) {
+    MmsServerDouble server(smallModel());
+    const unsigned short port = server.port();
+    const unsigned short nobody = MmsServerDouble::unusedPort();
+    const std::vector<LiveRow> rows = {
+        variable(1, port, "IED1LD0/GGIO1.Ind1.stVal", "ST", "BOOLEAN"),
+        variable(2, port, "IED1LD0/GGIO1.Ind2.stVal", "ST", "BOOLEAN"),
+        variable(3, port, "IED1LD0/GGIO1.Ind1.stVal", "ST", "INT32"),
+        variable(4, nobody, "IED1LD0/GGIO1.Ind1.stVal", "ST", "BOOLEAN"),
+        variable(5, port, "IED1LD0/GGIO1.Ind1.q", "ST", "Quality"),
+        variable(6, port, "IED1LD0/GGIO1.AnIn1.mag.f", "MX", "FLOAT32"),
+        variable(7, port, "IED1LD0/GGIO1.Ind1.t", "ST", "Timestamp"),
+        variable(8, port, "IED1LD0/LLN0.Mod.stVal", "ST", "Enum"),
+        variable(9, port, "no slash", "ST", "BOOLEAN"),
+        dataSet(1, port, "IED1LD0/LLN0.DataSet1", {"IED1LD0/GGIO1.Ind1.stVal", "IED1LD0/GGIO1.AnIn1.mag.f"}),
+        goose(1, port, "IED1LD0/LLN0.DataSet1", "gcb01"),
+        dataSet(2, port, "IED1LD0/LLN0.DataSet2", {}),
+        goose(2, port, "IED1LD0/LLN0.DataSet2", "gcb02"),
+        dataSet(3, port, "IED1LD0/LLN0.DataSet1", {"IED1LD0/GGIO1.Ind1.q", "IED1LD0/GGIO1.Ind3.stVal"}),
+        dataSet(4, nobody, "IED1LD0/LLN0.DataSet1", {}),
+    };
+    std::vector<std::pair<std::size_t, std::size_t>> progress;
+    const auto results = mms::runLiveCheck(
+        rows, quick(), [&](std::size_t done, std::size_t total) { progress.emplace_back(done, total); });
+    const std::string refused = "unreachable connecting to 127.0.0.1:" + std::to_string(nobody) + " failed: ";
+    const std::vector<std::string> got = lines(results);
+    const std::vector<std::string> expected = {
+        "var 1 ok true",
+        "var 2 missing",
+        "var 3 type integer boolean",
+        "var 4 " + refused,
+        "var 5 ok 0000000000000",
+        "var 6 ok 2.5",
+        "var 7 ok 2023-11-14T22:13:20.500Z",
+        "var 8 ok 1",
+        "var 9 invalid reference \"no slash\" with fc \"ST\" names no MMS variable",
+        "ds 1 ok 2",
+        "goose 1 ok",
+        "ds 2 missing",
+        "goose 2 missing",
+        "ds 3 differs without IED1LD0/GGIO1.Ind3.stVal",
+        "ds 4 " + refused,
+    };
+    ASSERT_EQ(got.size(), expected.size());
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        if (expected[i].ends_with(refused)) { // the system words the reason
+            EXPECT_EQ(got[i].rfind(expected[i], 0), 0u) << got[i];
+        } else {
+            EXPECT_EQ(got[i], expected[i]);
+        }
+    }
+    // One association for the one server, read in one request, concluded.
+    EXPECT_EQ(server.associations(), 1u);
+    EXPECT_EQ(server.readRequests(), 2u); // the variables, then the control blocks
+    EXPECT_EQ(server.concludes(), 1u);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back(), std::make_pair(rows.size(), rows.size()));
+}
+
+TEST(LiveCheck, RowsWithoutAUsableAddressContactNobody) {
+    MmsServerDouble server(smallModel());
+    LiveRow badAddress = variable(1, server.port(), "IED1LD0/GGIO1.Ind1.stVal", "ST", "BOOLEAN");
+    badAddress.address = "127.0.0";
+    LiveRow badPort = variable(2, server.port(), "IED1LD0/GGIO1.Ind1.stVal", "ST", "BOOLEAN");
+    badPort.port = "70000";
+    const auto got = lines(mms::runLiveCheck({badAddress, badPort}, quick()));
+    EXPECT_EQ(got,
+              (std::vector<std::string>{"var 1 unreachable \"127.0.0\" is not an IPv4 address",
+                                        "var 2 unreachable port \"70000\" is not a number from 1 to 65535"}));
+    EXPECT_EQ(server.associations(), 0u);
+}
+
+TEST(LiveCheck, EndsWithinTheTimeOutWhenTheServerNeverAnswers) {
+    MmsServerDouble::Options options;
+    options.behaviour = MmsServerDouble::Behaviour::Silent;
+    MmsServerDouble server(smallModel(), options);
+    mms::LiveCheckOptions check = quick();
+    check.timeouts.request = std::chrono::milliseconds(300);
+    const auto start = std::chrono::steady_clock::now();
+    const auto results =
+        mms::runLiveCheck({variable(1, server.port(), "IED1LD0/GGIO1.Ind1.stVal", "ST", "BOOLEAN")}, check);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_EQ(mms::resultLine(results[0]), "var 1 unreachable no answer from 127.0.0.1:" +
+                                               std::to_string(server.port()) + " within 0.3 s");
+}
+
+TEST(LiveCheck, StopsWhenAsked) {
+    MmsServerDouble server(smallModel());
+    std::stop_source stop;
+    stop.request_stop();
+    const auto results =
+        mms::runLiveCheck({variable(1, server.port(), "IED1LD0/GGIO1.Ind1.stVal", "ST", "BOOLEAN")}, quick(),
+                          {}, stop.get_token());
+    EXPECT_EQ(mms::resultLine(results[0]), "var 1 stopped");
+    EXPECT_EQ(server.associations(), 0u);
+}
+
+// Many variables go in as few reads as the agreed size allows; a read whose answer would not fit is
+// split until the answers do.
+TEST(LiveCheck, BatchesReadsWithinTheAgreedSizeAndSplitsRefusedOnes) {
+    MmsServerDouble::Model model;
+    std::vector<LiveRow> rows;
+    for (std::size_t i = 0; i < 300; ++i) {
+        const std::string n = std::to_string(i);
+        model.add("LD", "GGIO1$ST$Ind" + n + "$d", MmsServerDouble::visibleString(std::string(60, 'x')));
+        rows.push_back(variable(i + 1, 0, "LD/GGIO1.Ind" + n + ".d", "ST", "VisString64"));
+    }
+    MmsServerDouble::Options options;
+    options.maxPduSize = 2000;
+    MmsServerDouble server(model, options);
+    for (LiveRow& row : rows) {
+        row.port = std::to_string(server.port());
+    }
+    const auto results = mms::runLiveCheck(rows, quick());
+    for (const auto& result : results) {
+        ASSERT_EQ(result.status, mms::LiveStatus::Ok) << mms::resultLine(result);
+    }
+    EXPECT_EQ(server.associations(), 1u);
+    // About 45 variables fit a 2000-byte request, but their answers need three times the room.
+    EXPECT_GT(server.readRequests(), 300u / 45);
+    EXPECT_LT(server.readRequests(), 300u / 10);
+}
+
+TEST(MmsClient, ListsNamesAcrossPagesAndReadsStructures) {
+    MmsServerDouble::Options options;
+    options.namesPerPage = 3;
+    MmsServerDouble server(smallModel(), options);
+    mms::MmsClient client;
+    client.connect("127.0.0.1", server.port(), mms::Timeouts{});
+    EXPECT_EQ(client.maxPduSize(), 65000u);
+    const auto domains = client.getNameList(mms::ObjectClass::Domain, "");
+    ASSERT_TRUE(domains.value);
+    EXPECT_EQ(*domains.value, std::vector<std::string>{"IED1LD0"});
+    const auto variables = client.getNameList(mms::ObjectClass::NamedVariable, "IED1LD0");
+    ASSERT_TRUE(variables.value);
+    EXPECT_EQ(variables.value->size(), 18u); // the leaves and every item above them
+    EXPECT_EQ(variables.value->front(), "GGIO1");
+    const auto lists = client.getNameList(mms::ObjectClass::NamedVariableList, "IED1LD0");
+    ASSERT_TRUE(lists.value);
+    EXPECT_EQ(*lists.value, std::vector<std::string>{"DataSet1"});
+    EXPECT_TRUE(client.getNameList(mms::ObjectClass::NamedVariable, "NOLD").error.objectMissing());
+
+    const auto read = client.read({{"IED1LD0", "LLN0$GO$gcb01"}});
+    ASSERT_TRUE(read.value);
+    ASSERT_TRUE((*read.value)[0].value);
+    EXPECT_EQ((*read.value)[0].value->text, "{\"IED1LD0/LLN0$DataSet1\",false}");
+    const auto attributes = client.getVariableAccessAttributes({"IED1LD0", "GGIO1$MX$AnIn1$mag$f"});
+    ASSERT_TRUE(attributes.value);
+    EXPECT_EQ(attributes.value->type, mms::DataType::FloatingPoint);
+    EXPECT_TRUE(client.getVariableAccessAttributes({"IED1LD0", "GGIO9"}).error.objectMissing());
+    client.conclude();
+    EXPECT_FALSE(client.connected());
+    EXPECT_EQ(server.concludes(), 1u);
+}
+
+TEST(MmsClient, RefusesBrokenAssociationAnswers) {
+    auto packet = [](mms::Bytes tpdu) { return mms::osi::tpkt(tpdu); };
+    const mms::Bytes confirm = packet({0x06, 0xD0, 0x00, 0x01, 0x00, 0x02, 0x00});
+    // Data TPDUs that never say "last", beyond the largest message the client takes.
+    mms::Bytes endless = confirm;
+    for (int i = 0; i < 300; ++i) {
+        mms::Bytes tpdu = {0x02, 0xF0, 0x00};
+        tpdu.resize(1024, 0x55);
+        const mms::Bytes p = packet(tpdu);
+        endless.insert(endless.end(), p.begin(), p.end());
+    }
+    mms::Bytes acceptWithGarbage = confirm;
+    const mms::Bytes garbage = packet({0x02, 0xF0, 0x80, 0x0E, 0x05, 0xC1, 0x03, 0x31, 0x09, 0x00});
+    acceptWithGarbage.insert(acceptWithGarbage.end(), garbage.begin(), garbage.end());
+    const struct {
+        const char* what;
+        mms::Bytes answer;
+        const char* message;
+    } cases[] = {
+        {"not TPKT", {'H', 'T', 'T', 'P', '/', '1', '.', '0', ' ', '2'}, "does not carry TPKT"},
+        {"packet shorter than its header", {0x03, 0x00, 0x00, 0x02}, "too short"},
+        {"disconnect", packet({0x06, 0x80, 0x00, 0x01, 0x00, 0x02, 0x00}),
+         "refused the transport connection"},
+        {"confirm cut off", {0x03, 0x00, 0x00, 0x16, 0x06, 0xD0}, "no answer"},
+        {"oversized message", endless, "larger than"},
+        {"malformed accept", acceptWithGarbage, "runs past"},
+    };
+    for (const auto& c : cases) {
+        MmsServerDouble::Options options;
+        options.behaviour = MmsServerDouble::Behaviour::RawAnswer;
+        options.rawAnswer = c.answer;
+        MmsServerDouble server({}, options);
+        mms::MmsClient client;
+        mms::Timeouts timeouts;
+        timeouts.request = std::chrono::milliseconds(300);
+        try {
+            client.connect("127.0.0.1", server.port(), timeouts);
+            ADD_FAILURE() << c.what << ": accepted";
+        } catch (const sw::ConfigError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos)
+                << c.what << ": " << error.what();
+        }
+        EXPECT_FALSE(client.connected());
+    }
+}
+
+TEST(LiveCheckMapping, TakesTheRowsOfTheAccessFileInOutputOrder) {
+    using sw::access::DataSetColumn;
+    using sw::access::VariableColumn;
+    sw::access::AccessFile file;
+    file.variables.resize(2);
+    for (std::size_t i = 0; i < 2; ++i) {
+        file.variables[i].cells[VariableColumn::Index] = "0";
+        file.variables[i].cells[VariableColumn::Reference] =
+            "LD/GGIO1.Ind" + std::to_string(i + 1) + ".stVal";
+        file.variables[i].cells[VariableColumn::fc] = "ST";
+        file.variables[i].cells[VariableColumn::bType] = "BOOLEAN";
+        file.variables[i].cells[VariableColumn::IPAddress] = "127.0.0.1";
+        file.variables[i].cells[VariableColumn::Port] = "102";
+    }
+    file.dataSets.resize(2);
+    for (std::size_t i = 0; i < 2; ++i) {
+        file.dataSets[i].cells[DataSetColumn::Index] = "0";
+        file.dataSets[i].cells[DataSetColumn::Reference] = "LD/LLN0.DataSet" + std::to_string(i + 1);
+        file.dataSets[i].cells[DataSetColumn::GooseName] = "gcb0" + std::to_string(i + 1);
+        file.dataSets[i].cells[DataSetColumn::EnGoose] = i == 0 ? "Y" : "N";
+    }
+    file.dataSets[0].members.resize(1);
+    file.dataSets[0].members[0].cells[sw::access::MemberColumn::Reference] = "LD/GGIO1.Ind1.stVal";
+
+    const std::vector<LiveRow> rows = mms::liveRows(file);
+    ASSERT_EQ(rows.size(), 5u);
+    const std::pair<RowKind, std::size_t> order[] = {{RowKind::Variable, 1},
+                                                     {RowKind::Variable, 2},
+                                                     {RowKind::DataSet, 1},
+                                                     {RowKind::Goose, 1},
+                                                     {RowKind::DataSet, 2}};
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].kind, order[i].first) << i;
+        EXPECT_EQ(rows[i].row, order[i].second) << i;
+    }
+    EXPECT_EQ(rows[1].reference, "LD/GGIO1.Ind2.stVal");
+    EXPECT_EQ(rows[1].port, "102");
+    EXPECT_EQ(rows[2].memberReferences, std::vector<std::string>{"LD/GGIO1.Ind1.stVal"});
+    EXPECT_EQ(rows[3].gooseName, "gcb01");
+
+    // The editor's empty tables: one row each, without "Index".
+    sw::access::AccessFile empty;
+    empty.variables.resize(1);
+    empty.dataSets.resize(1);
+    EXPECT_TRUE(mms::liveRows(empty).empty());
+}
+
+TEST(LiveCheckMapping, NamesTheMmsObjectsOfTheAccessList) {
+    EXPECT_EQ(mms::variableName("IED1LD0/GGIO1.Ind1.stVal", "ST"),
+              (mms::ObjectName{"IED1LD0", "GGIO1$ST$Ind1$stVal"}));
+    EXPECT_EQ(mms::variableName("IED1LD0/MMXU1.PhV.phsA.cVal.mag.f", "MX"),
+              (mms::ObjectName{"IED1LD0", "MMXU1$MX$PhV$phsA$cVal$mag$f"}));
+    for (const auto& [reference, fc] :
+         std::vector<std::pair<std::string, std::string>>{{"GGIO1.Ind1.stVal", "ST"},
+                                                          {"LD/GGIO1", "ST"},
+                                                          {"LD/GGIO1.Ind1..stVal", "ST"},
+                                                          {"/GGIO1.Ind1", "ST"},
+                                                          {"LD/GGIO1.Ind1", ""},
+                                                          {"LD/GGIO$1.Ind1", "ST"},
+                                                          {"LD/a/b.c", "ST"}}) {
+        EXPECT_FALSE(mms::variableName(reference, fc)) << reference << " " << fc;
+    }
+    EXPECT_EQ(mms::dataSetName("IED1LD0/LLN0.DataSet1"), (mms::ObjectName{"IED1LD0", "LLN0$DataSet1"}));
+    EXPECT_FALSE(mms::dataSetName("IED1LD0/LLN0.DataSet1.x"));
+    EXPECT_EQ(mms::gooseControlName("IED1LD0/LLN0.DataSet1", "gcb01"),
+              (mms::ObjectName{"IED1LD0", "LLN0$GO$gcb01"}));
+    EXPECT_FALSE(mms::gooseControlName("IED1LD0/LLN0.DataSet1", ""));
+    EXPECT_EQ(mms::memberReference({"LD", "GGIO1$ST$Ind1$stVal"}), "LD/GGIO1.Ind1.stVal");
+    EXPECT_EQ(mms::memberReference({"LD", "GGIO1$ST"}), "LD/GGIO1");
+
+    const std::pair<const char*, mms::DataType> types[] = {
+        {"BOOLEAN", mms::DataType::Boolean},
+        {"INT8", mms::DataType::Integer},
+        {"INT32", mms::DataType::Integer},
+        {"Enum", mms::DataType::Integer},
+        {"INT8U", mms::DataType::Unsigned},
+        {"INT32U", mms::DataType::Unsigned},
+        {"FLOAT32", mms::DataType::FloatingPoint},
+        {"FLOAT64", mms::DataType::FloatingPoint},
+        {"Dbpos", mms::DataType::BitString},
+        {"Tcmd", mms::DataType::BitString},
+        {"Quality", mms::DataType::BitString},
+        {"Timestamp", mms::DataType::UtcTime},
+        {"VisString255", mms::DataType::VisibleString},
+        {"Unicode255", mms::DataType::MmsString},
+        {"Octet64", mms::DataType::OctetString},
+        {"EntryTime", mms::DataType::BinaryTime},
+        {"Struct", mms::DataType::Structure},
+    };
+    for (const auto& [bType, type] : types) {
+        EXPECT_EQ(mms::expectedType(bType), type) << bType;
+    }
+    EXPECT_FALSE(mms::expectedType("SomethingElse"));
+}
+
+} // namespace

@@ -1,0 +1,165 @@
+#include "core/access/access_file.h"
+#include "core/language/builtin_texts.h"
+#include "core/shell/project_paths.h"
+#include "gui/access/access_table_models.h"
+#include "gui/access/data_array_map_view.h"
+#include "gui/access/signal_list_page.h"
+#include "gui/access/tfiec_61850_access.h"
+#include "support/gui/fake_file_chooser.h"
+#include "support/gui/fake_message_service.h"
+#include "test_support.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+
+#include <filesystem>
+#include <string>
+
+using sw::gui::TFIEC_61850_Access;
+using sw::test::FakeFileChooser;
+using sw::test::FakeMessageService;
+namespace VC = sw::access;
+
+namespace {
+
+const std::filesystem::path kFixtures = SW_FIXTURES_DIR;
+
+VC::VariableRow variable(const char* reference, const char* position, const char* mnemonic) {
+    VC::VariableRow row;
+    row.cells = {"0", "FLOAT32", "MX",     reference, "10.0.0.5", "102",  "N", "N",
+                 "N", "",        position, "",        "Read",     "None", "1", mnemonic};
+    row.present.set();
+    return row;
+}
+
+// An active project with bay1.icd in its catalog and three read variables on positions 10, 11 and 12.
+struct Project {
+    Project() {
+        sw::fillBuiltinTexts(state.LangTable);
+        state.SoftwareCode = "SW40512";
+        state.ActiveProjectFolder = dir.path();
+        state.ParGenFile = paths().parGenFile();
+        state.AccessFile = paths().accessFile();
+        std::filesystem::create_directories(paths().icdCatalog());
+        std::filesystem::copy_file(kFixtures / "scl" / "bay1.icd", paths().icdCatalog() / "bay1.icd");
+        VC::AccessFile access;
+        access.catalog.resize(1);
+        access.catalog[0].cells = {"Bay1", "bay1.icd"};
+        access.catalog[0].present.set();
+        access.variables = {variable("Bay1CTRL/MMXU1.TotW.mag.f", "10", "a"),
+                            variable("Bay1CTRL/MMXU1.A.cVal.mag.f", "11", "b"),
+                            variable("Bay1CTRL/MMXU1.Hz.mag.f", "12", "c")};
+        sw::test::writeFile(paths().accessFile(), VC::accessFileBytes(access));
+    }
+    sw::ProjectPaths paths() const { return state.project(); }
+
+    sw::test::TempDir dir;
+    sw::ProgramState state;
+};
+
+void showLoaded(TFIEC_61850_Access& dialog) {
+    dialog.show();
+    QTRY_VERIFY(!dialog.isLoading());
+}
+
+QString cell(const QTableView* view, int row, std::size_t column) {
+    return view->model()->index(row, static_cast<int>(column)).data().toString();
+}
+
+} // namespace
+
+class SignalListPageTest : public QObject {
+    Q_OBJECT
+private slots:
+    void mapFollowsEditsAndAClickShowsTheConflictingRow() {
+        Project project;
+        TFIEC_61850_Access dialog(project.state);
+        showLoaded(dialog);
+        dialog.PC_DA_DataSet->setCurrentWidget(dialog.TS_Map);
+        sw::gui::DataArrayMapView* map = dialog.TS_Map->mapView();
+        QCOMPARE(map->map().use(10), VC::CellUse::Read);
+        QCOMPARE(map->map().use(13), VC::CellUse::Free);
+
+        // Row 3 moves onto position 10: both rows read into one place.
+        // The view leaves out "N": its column of an attribute is the attribute's enumerator.
+        const QModelIndex position =
+            dialog.ACG_DA->model()->index(2, static_cast<int>(VC::VariableColumn::Position));
+        QVERIFY(dialog.ACG_DA->model()->setData(position, QStringLiteral("10")));
+        QTRY_COMPARE(map->map().use(10), VC::CellUse::Conflict);
+        QCOMPARE(map->map().use(12), VC::CellUse::Free);
+        QVERIFY(dialog.TS_Map->L_MapSummary->text().contains(QStringLiteral("1 with a conflict")));
+        QCOMPARE(map->positionAt(map->cellRect(10).center()), std::optional<std::size_t>(10));
+
+        QTest::mouseClick(map, Qt::LeftButton, {}, map->cellRect(10).center());
+        QCOMPARE(dialog.PC_DA_DataSet->currentWidget(), dialog.TS_DA);
+        QCOMPARE(dialog.ACG_DA->currentIndex().row(), 0);
+    }
+
+    void checkListsWarningsAndOkStillSaves() {
+        Project project;
+        FakeMessageService messages;
+        TFIEC_61850_Access dialog(project.state);
+        showLoaded(dialog);
+        dialog.editor().list().setVariableCell(2, VC::tableColumn(VC::VariableColumn::Position), "10");
+        dialog.editor().list().setVariableCell(3, VC::tableColumn(VC::VariableColumn::Index), "4");
+
+        dialog.Btn_Check->click();
+        QCOMPARE(dialog.PC_DA_DataSet->currentWidget(), dialog.TS_Map);
+        QListWidget* warnings = dialog.TS_Map->warnings();
+        QCOMPARE(warnings->count(), 3);
+        QCOMPARE(warnings->item(2)->text(),
+                 QStringLiteral("Variables row 3: device index \"4\" is not in the catalog (0 to 0)"));
+        emit warnings->itemActivated(warnings->item(1));
+        QCOMPARE(dialog.ACG_DA->currentIndex().row(), 1);
+
+        dialog.Btn_OK->click();
+        QVERIFY(messages.shown.empty());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(VC::readAccessFile(project.paths().accessFile()).variables[1][VC::VariableColumn::Position] ==
+                "10");
+    }
+
+    void exportThenImportAndABadCellChangesNothing() {
+        Project project;
+        FakeMessageService messages;
+        FakeFileChooser chooser;
+        TFIEC_61850_Access dialog(project.state);
+        showLoaded(dialog);
+        const std::filesystem::path csv = project.dir / "signals.csv";
+        chooser.files.push_back(QString::fromStdString(csv.string()));
+        dialog.Btn_Export->click();
+        QVERIFY(std::filesystem::exists(csv));
+        QVERIFY(std::filesystem::exists(project.dir / "signals.datasets.csv"));
+        QCOMPARE(messages.shown.size(), std::size_t{1});
+
+        // A bad port in row 2: refused by row and column, the table as it was.
+        std::string bytes = sw::test::readFile(csv);
+        const std::string before = "10.0.0.5,102,N,N,N,,11,";
+        bytes.replace(bytes.find(before), before.size(), "10.0.0.5,70000,N,N,N,,11,");
+        sw::test::writeFile(csv, bytes);
+        dialog.editor().list().setVariableCell(1, VC::tableColumn(VC::VariableColumn::Mnemonic), "changed");
+        chooser.files.push_back(QString::fromStdString(csv.string()));
+        dialog.Btn_Import->click();
+        QCOMPARE(messages.shown.size(), std::size_t{2});
+        QVERIFY(messages.shown[1].text.contains(
+            QStringLiteral("Error row 2!! Port must be between 0 and 65535")));
+        QVERIFY(messages.shown[1].text.contains(QStringLiteral("column \"Port\"")));
+        QCOMPARE(cell(dialog.ACG_DA, 0, VC::VariableColumn::Mnemonic), QStringLiteral("changed"));
+
+        // The exported file itself comes back in place of the edit.
+        bytes.replace(bytes.find("70000"), 5, "102");
+        sw::test::writeFile(csv, bytes);
+        chooser.files.push_back(QString::fromStdString(csv.string()));
+        dialog.Btn_Import->click();
+        QCOMPARE(messages.shown.size(), std::size_t{2});
+        QCOMPARE(cell(dialog.ACG_DA, 0, VC::VariableColumn::Mnemonic), QStringLiteral("a"));
+        QCOMPARE(dialog.ACG_DA->model()->rowCount(), 3);
+    }
+};
+
+QTEST_MAIN(SignalListPageTest)
+#include "signal_list_page_test.moc"

@@ -1,0 +1,54 @@
+#include "gui/shell/main_window.h"
+#include "support/gui/fake_message_service.h"
+#include "support/gui/layout_checks.h"
+#include "support/gui/recording_link_opener.h"
+#include "test_support.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QUrl>
+
+#include <filesystem>
+
+using sw::gui::TFMendralFirmWare;
+
+class ReportActionTest : public QObject {
+    Q_OBJECT
+private slots:
+    void reportIsWrittenIntoTheProjectAndOpenedThroughTheLinkOpener() {
+        sw::test::TempDir dir;
+        sw::test::FakeMessageService messages;
+        sw::test::RecordingLinkOpener links;
+        TFMendralFirmWare window(dir.path());
+
+        // Without a project: the usual message and nothing opened.
+        window.Btn_Report->click();
+        QCOMPARE(messages.shown.size(), std::size_t{1});
+        QVERIFY(links.opened.isEmpty());
+
+        const std::filesystem::path project = dir / "PROJECTS" / "P";
+        std::filesystem::create_directories(project);
+        window.state().ActiveProjectFolder = project;
+        window.Btn_Report->click();
+        QCOMPARE(messages.shown.size(), std::size_t{1});
+        const std::filesystem::path report = project / "Commissioning_Report.html";
+        QVERIFY(std::filesystem::exists(report));
+        QCOMPARE(links.opened,
+                 QStringList{QUrl::fromLocalFile(QString::fromStdString(report.string())).toString()});
+        QVERIFY(sw::test::readFile(report).find("<h2>Data-array map</h2>") != std::string::npos);
+    }
+
+    void reportButtonSitsBesideStepFourWithoutOverlap() {
+        sw::test::TempDir dir;
+        TFMendralFirmWare window(dir.path());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(sw::test::layoutProblem({window.L_Step_4, window.Btn_CreateBin, window.Btn_Report,
+                                          window.L_Brantis, window.Shape1}),
+                 QString());
+    }
+};
+
+QTEST_MAIN(ReportActionTest)
+#include "report_action_test.moc"

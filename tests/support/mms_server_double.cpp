@@ -1,0 +1,651 @@
+#include "mms_server_double.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+
+namespace sw::test {
+
+using mms::BerElement;
+using mms::BerReader;
+using mms::BerWriter;
+using mms::Bytes;
+using mms::ByteView;
+using mms::context;
+using mms::ObjectName;
+
+namespace {
+
+// The connection ends (the client went, a message broke the rules, or the server is stopping).
+struct ConnectionEnded {};
+
+class Connection {
+public:
+    Connection(int socket, const std::atomic<bool>& stop) : m_socket(socket), m_stop(stop) {}
+
+    void receive(std::uint8_t* into, std::size_t size) {
+        std::size_t got = 0;
+        while (got < size) {
+            pollfd watched{m_socket, POLLIN, 0};
+            if (m_stop) {
+                throw ConnectionEnded{};
+            }
+            if (::poll(&watched, 1, 20) <= 0) {
+                continue;
+            }
+            const ssize_t read = ::recv(m_socket, into + got, size - got, 0);
+            if (read <= 0) {
+                throw ConnectionEnded{};
+            }
+            got += static_cast<std::size_t>(read);
+        }
+    }
+
+    // One TPKT's TPDU.
+    Bytes tpdu() {
+        std::uint8_t header[4];
+        receive(header, 4);
+        if (header[0] != 3) {
+            throw ConnectionEnded{};
+        }
+        Bytes bytes(static_cast<std::size_t>(header[2] << 8 | header[3]) - 4);
+        receive(bytes.data(), bytes.size());
+        return bytes;
+    }
+
+    // The data of data TPDUs up to the one marked last.
+    Bytes tsdu() {
+        Bytes data;
+        for (;;) {
+            const Bytes unit = tpdu();
+            if (unit.size() < 3 || unit[1] != 0xF0) {
+                throw ConnectionEnded{};
+            }
+            data.insert(data.end(), unit.begin() + 3, unit.end());
+            if ((unit[2] & 0x80) != 0) {
+                return data;
+            }
+        }
+    }
+
+    void send(const Bytes& bytes) {
+        std::size_t sent = 0;
+        while (sent < bytes.size()) {
+            const ssize_t put = ::send(m_socket, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+            if (put <= 0) {
+                throw ConnectionEnded{};
+            }
+            sent += static_cast<std::size_t>(put);
+        }
+    }
+
+    void sendTpkt(const Bytes& tpdu) {
+        Bytes packet{3, 0, static_cast<std::uint8_t>((tpdu.size() + 4) >> 8),
+                     static_cast<std::uint8_t>((tpdu.size() + 4) & 0xFF)};
+        packet.insert(packet.end(), tpdu.begin(), tpdu.end());
+        send(packet);
+    }
+
+    // All data TPDUs of one TSDU in one write, as a device that does not wait to fill segments sends them.
+    void sendTsdu(const Bytes& data, std::size_t tpduSize) {
+        Bytes packets;
+        std::size_t offset = 0;
+        do {
+            const std::size_t chunk = std::min(tpduSize - 3, data.size() - offset);
+            const std::size_t length = chunk + 3 + 4;
+            packets.insert(packets.end(),
+                           {3, 0, static_cast<std::uint8_t>(length >> 8),
+                            static_cast<std::uint8_t>(length & 0xFF), 2, 0xF0,
+                            static_cast<std::uint8_t>(offset + chunk == data.size() ? 0x80 : 0x00)});
+            packets.insert(packets.end(), data.begin() + static_cast<std::ptrdiff_t>(offset),
+                           data.begin() + static_cast<std::ptrdiff_t>(offset + chunk));
+            offset += chunk;
+        } while (offset < data.size());
+        send(packets);
+    }
+
+private:
+    int m_socket;
+    const std::atomic<bool>& m_stop;
+};
+
+Bytes encoded(const std::function<void(BerWriter&)>& write) {
+    BerWriter out;
+    write(out);
+    return out.take();
+}
+
+void sessionParameter(Bytes& out, std::uint8_t code, const Bytes& value) {
+    out.push_back(code);
+    if (value.size() < 255) {
+        out.push_back(static_cast<std::uint8_t>(value.size()));
+    } else {
+        out.insert(out.end(), {0xFF, static_cast<std::uint8_t>(value.size() >> 8),
+                               static_cast<std::uint8_t>(value.size() & 0xFF)});
+    }
+    out.insert(out.end(), value.begin(), value.end());
+}
+
+void presentationData(BerWriter& out, int contextId, const Bytes& pdu) {
+    out.begin(mms::application(1));
+    out.begin(mms::kSequence);
+    out.integer(mms::kInteger, contextId);
+    out.begin(context(0, true));
+    out.raw(pdu);
+    out.end();
+    out.end();
+    out.end();
+}
+
+// The session unit's parameters start after its identifier and length octets.
+ByteView sessionParameters(ByteView spdu, ByteView& rest) {
+    if (spdu.size() < 2) {
+        throw ConnectionEnded{};
+    }
+    std::size_t length = spdu[1];
+    std::size_t start = 2;
+    if (length == 0xFF) {
+        if (spdu.size() < 4) {
+            throw ConnectionEnded{};
+        }
+        length = static_cast<std::size_t>(spdu[2] << 8 | spdu[3]);
+        start = 4;
+    }
+    if (start + length > spdu.size()) {
+        throw ConnectionEnded{};
+    }
+    rest = spdu.subspan(start + length);
+    return spdu.subspan(start, length);
+}
+
+ObjectName objectName(const BerElement& element) {
+    BerReader parts = BerReader::inside(element);
+    ObjectName name;
+    name.domain = mms::decodeVisibleString(parts.next());
+    name.item = mms::decodeVisibleString(parts.next());
+    return name;
+}
+
+Bytes confirmedResponse(std::uint32_t invokeId, const std::function<void(BerWriter&)>& service) {
+    return encoded([&](BerWriter& out) {
+        out.begin(context(1, true));
+        out.unsignedInteger(mms::kInteger, invokeId);
+        service(out);
+        out.end();
+    });
+}
+
+Bytes confirmedError(std::uint32_t invokeId, std::uint32_t errorClass, std::int64_t code) {
+    return encoded([&](BerWriter& out) {
+        out.begin(context(2, true));
+        out.unsignedInteger(context(0), invokeId);
+        out.begin(context(2, true));
+        out.begin(context(0, true));
+        out.integer(context(errorClass), code);
+        out.end();
+        out.end();
+        out.end();
+    });
+}
+
+} // namespace
+
+MmsServerDouble::MmsServerDouble(Model model, Options options)
+    : m_model(std::move(model)), m_options(std::move(options)) {
+    m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    if (m_listener < 0 || ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::listen(m_listener, 8) != 0 ||
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        throw std::runtime_error("the MMS test server could not listen");
+    }
+    m_port = ntohs(address.sin_port);
+    m_thread = std::thread([this] { serve(); });
+}
+
+MmsServerDouble::~MmsServerDouble() {
+    m_stop = true;
+    m_thread.join();
+    ::close(m_listener);
+}
+
+unsigned short MmsServerDouble::unusedPort() {
+    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    if (socket < 0 || ::bind(socket, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        throw std::runtime_error("no free port on 127.0.0.1");
+    }
+    ::close(socket);
+    return ntohs(address.sin_port);
+}
+
+void MmsServerDouble::serve() {
+    std::vector<std::thread> connections;
+    while (!m_stop) {
+        pollfd watched{m_listener, POLLIN, 0};
+        if (::poll(&watched, 1, 20) <= 0) {
+            continue;
+        }
+        const int client = ::accept(m_listener, nullptr, nullptr);
+        if (client < 0) {
+            continue;
+        }
+        const int on = 1;
+        ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        connections.emplace_back([this, client] {
+            try {
+                converse(client);
+            } catch (const ConnectionEnded&) {
+            } catch (const std::exception&) {
+                // A message the double cannot follow ends the connection, as a device would.
+            }
+            ::close(client);
+        });
+    }
+    for (std::thread& connection : connections) {
+        connection.join();
+    }
+}
+
+void MmsServerDouble::converse(int client) {
+    Connection connection(client, m_stop);
+    const Bytes request = connection.tpdu();
+    if (request.size() < 7 || request[1] != 0xE0) {
+        return;
+    }
+    if (m_options.behaviour != Behaviour::Serve) {
+        if (m_options.behaviour == Behaviour::RawAnswer) {
+            connection.send(m_options.rawAnswer);
+        }
+        for (;;) {
+            connection.tpdu(); // hold the connection until the client or the server goes
+        }
+    }
+    const std::size_t tpduSize = std::size_t{1} << m_options.tpduSizeCode;
+    connection.sendTpkt(
+        {6 + 3, 0xD0, request[4], request[5], 0x00, 0x02, 0x00, 0xC0, 1, m_options.tpduSizeCode});
+
+    // Session CONNECT -> presentation CP -> ACSE AARQ -> MMS initiate request.
+    const Bytes connect = connection.tsdu();
+    if (connect.empty() || connect[0] != 13) {
+        return;
+    }
+    ByteView rest;
+    ByteView parameters = sessionParameters(connect, rest);
+    std::optional<ByteView> userData;
+    while (!parameters.empty()) {
+        ByteView after;
+        const ByteView value = sessionParameters(parameters, after);
+        if (parameters[0] == 193) {
+            userData = value;
+        }
+        parameters = after;
+    }
+    if (!userData) {
+        return;
+    }
+    BerReader cp(*userData);
+    BerReader cpSet = BerReader::inside(cp.expect(mms::kSet, "CP"));
+    cpSet.expect(context(0, true), "mode");
+    BerReader normal = BerReader::inside(cpSet.expect(context(2, true), "normal mode"));
+    BerElement element;
+    while (!normal.nextIf(mms::application(1), element)) {
+        normal.next();
+    }
+    BerReader pdvList = BerReader::inside(element);
+    BerReader pdv = BerReader::inside(pdvList.expect(mms::kSequence, "PDV"));
+    pdv.expect(mms::kInteger, "context");
+    BerReader aarqOuter = BerReader::inside(pdv.expect(context(0, true), "single ASN.1 type"));
+    BerReader aarq = BerReader::inside(aarqOuter.expect(mms::application(0), "AARQ"));
+    while (!aarq.nextIf(context(30, true), element)) {
+        aarq.next();
+    }
+    BerReader information = BerReader::inside(element);
+    BerReader external = BerReader::inside(information.expect(mms::kExternal, "EXTERNAL"));
+    external.expect(mms::kInteger, "indirect reference");
+    BerReader initiateOuter = BerReader::inside(external.expect(context(0, true), "single ASN.1 type"));
+    initiateOuter.expect(context(8, true), "initiate request");
+
+    static constexpr std::uint8_t kCbb[] = {0xF1, 0x00};
+    static constexpr std::uint8_t kServices[] = {0xEE, 0x1C, 0, 0, 0, 0, 0, 0, 0, 0x01, 0x10};
+    static constexpr std::uint32_t kMmsContextName[] = {1, 0, 9506, 2, 3};
+    static constexpr std::uint32_t kBer[] = {2, 1, 1};
+    const Bytes initiate = encoded([&](BerWriter& out) {
+        out.begin(context(9, true));
+        out.unsignedInteger(context(0), m_options.maxPduSize);
+        out.unsignedInteger(context(1), 5);
+        out.unsignedInteger(context(2), 5);
+        out.unsignedInteger(context(3), 10);
+        out.begin(context(4, true));
+        out.unsignedInteger(context(0), 1);
+        out.bitString(context(1), kCbb, 11);
+        out.bitString(context(2), kServices, 85);
+        out.end();
+        out.end();
+    });
+    const Bytes aare = encoded([&](BerWriter& out) {
+        out.begin(mms::application(1));
+        out.begin(context(1, true));
+        out.objectIdentifier(mms::kObjectIdentifier, kMmsContextName);
+        out.end();
+        out.begin(context(2, true));
+        out.integer(mms::kInteger, 0);
+        out.end();
+        out.begin(context(3, true));
+        out.begin(context(1, true));
+        out.integer(mms::kInteger, 0);
+        out.end();
+        out.end();
+        out.begin(context(30, true));
+        out.begin(mms::kExternal);
+        out.integer(mms::kInteger, 3);
+        out.begin(context(0, true));
+        out.raw(initiate);
+        out.end();
+        out.end();
+        out.end();
+        out.end();
+    });
+    const Bytes cpa = encoded([&](BerWriter& out) {
+        static constexpr std::uint8_t kVersion[] = {0x80};
+        static constexpr std::uint8_t kSelector[] = {0, 0, 0, 1};
+        out.begin(mms::kSet);
+        out.begin(context(0, true));
+        out.integer(context(0), 1);
+        out.end();
+        out.begin(context(2, true));
+        out.bitString(context(0), kVersion, 1);
+        out.primitive(context(3), kSelector);
+        out.begin(context(5, true));
+        for (int i = 0; i < 2; ++i) {
+            out.begin(mms::kSequence);
+            out.integer(context(0), 0);
+            out.objectIdentifier(context(1), kBer);
+            out.end();
+        }
+        out.end();
+        presentationData(out, 1, aare);
+        out.end();
+        out.end();
+    });
+    Bytes acceptParameters;
+    sessionParameter(acceptParameters, 5, {19, 1, 0, 22, 1, 2});
+    sessionParameter(acceptParameters, 193, cpa);
+    Bytes accept; // a session unit is laid out as a parameter is: identifier, length, content
+    sessionParameter(accept, 14, acceptParameters);
+    connection.sendTsdu(accept, tpduSize);
+    ++m_associations;
+
+    for (;;) {
+        const Bytes unit = connection.tsdu();
+        if (unit.empty()) {
+            return;
+        }
+        if (unit[0] == 9) { // FINISH: release and go
+            const Bytes release = encoded([](BerWriter& out) {
+                static constexpr std::uint8_t kReleaseResponse[] = {0x63, 0x03, 0x80, 0x01, 0x00};
+                presentationData(out, 1, Bytes(std::begin(kReleaseResponse), std::end(kReleaseResponse)));
+            });
+            Bytes parametersOut;
+            sessionParameter(parametersOut, 193, release);
+            Bytes disconnect;
+            sessionParameter(disconnect, 10, parametersOut);
+            connection.sendTsdu(disconnect, tpduSize);
+            return;
+        }
+        if (unit.size() < 4 || unit[0] != 1 || unit[2] != 1) {
+            return;
+        }
+        BerReader presentation(ByteView(unit).subspan(4));
+        BerReader list = BerReader::inside(presentation.expect(mms::application(1), "user data"));
+        BerReader value = BerReader::inside(list.expect(mms::kSequence, "PDV"));
+        value.expect(mms::kInteger, "context");
+        const BerElement pdu = value.expect(context(0, true), "single ASN.1 type");
+        const Bytes reply = answer(pdu.content);
+        const Bytes data = encoded([&](BerWriter& out) { presentationData(out, 3, reply); });
+        Bytes spdu{1, 0, 1, 0};
+        spdu.insert(spdu.end(), data.begin(), data.end());
+        connection.sendTsdu(spdu, tpduSize);
+    }
+}
+
+Bytes MmsServerDouble::readAnswer(const ObjectName& name) const {
+    const auto domain = m_model.leaves.find(name.domain);
+    if (domain == m_model.leaves.end()) {
+        return {};
+    }
+    if (const auto leaf = domain->second.find(name.item); leaf != domain->second.end()) {
+        return leaf->second;
+    }
+    // An item above leaves: the structure of its components, each the next part of the leaves' items.
+    const std::string prefix = name.item + "$";
+    std::vector<std::string> components;
+    for (auto it = domain->second.lower_bound(prefix);
+         it != domain->second.end() && it->first.starts_with(prefix); ++it) {
+        const std::string component =
+            it->first.substr(prefix.size(), it->first.find('$', prefix.size()) - prefix.size());
+        if (components.empty() || components.back() != component) {
+            components.push_back(component);
+        }
+    }
+    if (components.empty()) {
+        return {};
+    }
+    return encoded([&](BerWriter& out) {
+        out.begin(context(2, true));
+        for (const std::string& component : components) {
+            out.raw(readAnswer({name.domain, prefix + component}));
+        }
+        out.end();
+    });
+}
+
+Bytes MmsServerDouble::answer(ByteView request) {
+    BerReader top(request);
+    const BerElement pdu = top.next();
+    if (pdu.tag == context(11)) {
+        ++m_concludes;
+        return {0x8C, 0x00};
+    }
+    if (pdu.tag != context(0, true)) {
+        throw ConnectionEnded{};
+    }
+    BerReader fields = BerReader::inside(pdu);
+    const auto invokeId =
+        static_cast<std::uint32_t>(mms::decodeUnsigned(fields.expect(mms::kInteger, "invoke ID")));
+    const BerElement service = fields.next();
+    BerReader body = BerReader::inside(service);
+    Bytes reply;
+    switch (service.tag.number) {
+    case 1: { // GetNameList
+        BerReader objectClass = BerReader::inside(body.expect(context(0, true), "object class"));
+        const std::int64_t kind = mms::decodeInteger(objectClass.next());
+        BerReader scope = BerReader::inside(body.expect(context(1, true), "scope"));
+        const BerElement scopeElement = scope.next();
+        const std::string domain =
+            scopeElement.tag == context(1) ? mms::decodeVisibleString(scopeElement) : "";
+        BerElement after;
+        const std::string continueAfter =
+            body.nextIf(context(2), after) ? mms::decodeVisibleString(after) : "";
+        std::vector<std::string> names;
+        if (kind == 9) {
+            for (const auto& [name, leaves] : m_model.leaves) {
+                names.push_back(name);
+            }
+        } else if (kind == 0 && m_model.leaves.count(domain) != 0) {
+            for (const auto& [item, data] : m_model.leaves.at(domain)) {
+                for (std::size_t cut = item.find('$'); cut != std::string::npos;
+                     cut = item.find('$', cut + 1)) {
+                    names.push_back(item.substr(0, cut));
+                }
+                names.push_back(item);
+            }
+        } else if (kind == 2 && m_model.dataSets.count(domain) != 0) {
+            for (const auto& [name, members] : m_model.dataSets.at(domain)) {
+                names.push_back(name);
+            }
+        } else if (kind == 0 || kind == 2) {
+            return confirmedError(invokeId, 2, 1);
+        }
+        std::sort(names.begin(), names.end());
+        names.erase(std::unique(names.begin(), names.end()), names.end());
+        auto first = std::upper_bound(names.begin(), names.end(), continueAfter);
+        if (continueAfter.empty()) {
+            first = names.begin();
+        }
+        const auto last = first + static_cast<std::ptrdiff_t>(std::min<std::size_t>(
+                                      m_options.namesPerPage, static_cast<std::size_t>(names.end() - first)));
+        reply = confirmedResponse(invokeId, [&](BerWriter& out) {
+            out.begin(context(1, true));
+            out.begin(context(0, true));
+            for (auto it = first; it != last; ++it) {
+                out.text(mms::kVisibleString, *it);
+            }
+            out.end();
+            out.boolean(context(1), last != names.end());
+            out.end();
+        });
+        break;
+    }
+    case 4: { // Read
+        ++m_readRequests;
+        BerReader specification = BerReader::inside(body.expect(context(1, true), "variable access"));
+        BerReader variables = BerReader::inside(specification.expect(context(0, true), "list of variables"));
+        std::vector<Bytes> results;
+        while (!variables.atEnd()) {
+            BerReader variable = BerReader::inside(variables.next());
+            BerReader name = BerReader::inside(variable.expect(context(0, true), "name"));
+            Bytes data = readAnswer(objectName(name.next()));
+            results.push_back(data.empty() ? Bytes{0x80, 0x01, 10} : std::move(data)); // object-non-existent
+        }
+        reply = confirmedResponse(invokeId, [&](BerWriter& out) {
+            out.begin(context(4, true));
+            out.begin(context(1, true));
+            for (const Bytes& result : results) {
+                out.raw(result);
+            }
+            out.end();
+            out.end();
+        });
+        break;
+    }
+    case 6: { // GetVariableAccessAttributes
+        BerReader name = BerReader::inside(body.expect(context(0, true), "name"));
+        const Bytes data = readAnswer(objectName(name.next()));
+        if (data.empty()) {
+            return confirmedError(invokeId, 7, 2);
+        }
+        reply = confirmedResponse(invokeId, [&](BerWriter& out) {
+            out.begin(context(6, true));
+            out.boolean(context(0), false);
+            out.begin(context(2, true));
+            out.raw(Bytes{static_cast<std::uint8_t>(0x80 | (data[0] & 0x1F)), 0}); // the type, no detail
+            out.end();
+            out.end();
+        });
+        break;
+    }
+    case 12: { // GetNamedVariableListAttributes
+        const ObjectName list = objectName(body.next());
+        const auto domain = m_model.dataSets.find(list.domain);
+        const auto item = list.item.find('$');
+        if (domain == m_model.dataSets.end() || item == std::string::npos ||
+            domain->second.count(list.item.substr(item + 1)) == 0) {
+            return confirmedError(invokeId, 2, 1);
+        }
+        reply = confirmedResponse(invokeId, [&](BerWriter& out) {
+            out.begin(context(12, true));
+            out.boolean(context(0), false);
+            out.begin(context(1, true));
+            for (const ObjectName& member : domain->second.at(list.item.substr(item + 1))) {
+                out.begin(mms::kSequence);
+                out.begin(context(0, true));
+                out.begin(context(1, true));
+                out.text(mms::kVisibleString, member.domain);
+                out.text(mms::kVisibleString, member.item);
+                out.end();
+                out.end();
+                out.end();
+            }
+            out.end();
+            out.end();
+        });
+        break;
+    }
+    default:
+        return confirmedError(invokeId, 4, 0); // service: primitives out of sequence stand for "unsupported"
+    }
+    if (reply.size() > m_options.maxPduSize) {
+        return confirmedError(invokeId, 3, 0); // resource: the answer would not fit
+    }
+    return reply;
+}
+
+Bytes MmsServerDouble::boolean(bool value) {
+    return {0x83, 0x01, static_cast<std::uint8_t>(value ? 0xFF : 0x00)};
+}
+
+Bytes MmsServerDouble::integer(std::int64_t value) {
+    return encoded([&](BerWriter& out) { out.integer(context(5), value); });
+}
+
+Bytes MmsServerDouble::unsignedValue(std::uint64_t value) {
+    return encoded([&](BerWriter& out) { out.unsignedInteger(context(6), value); });
+}
+
+Bytes MmsServerDouble::float32(float value) {
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return {0x87,
+            0x05,
+            0x08,
+            static_cast<std::uint8_t>(bits >> 24),
+            static_cast<std::uint8_t>(bits >> 16),
+            static_cast<std::uint8_t>(bits >> 8),
+            static_cast<std::uint8_t>(bits)};
+}
+
+Bytes MmsServerDouble::bitString(const std::string& bits) {
+    Bytes packed((bits.size() + 7) / 8, 0);
+    for (std::size_t i = 0; i < bits.size(); ++i) {
+        if (bits[i] == '1') {
+            packed[i / 8] = static_cast<std::uint8_t>(packed[i / 8] | (0x80 >> (i % 8)));
+        }
+    }
+    return encoded([&](BerWriter& out) { out.bitString(context(4), packed, bits.size()); });
+}
+
+Bytes MmsServerDouble::visibleString(const std::string& text) {
+    return encoded([&](BerWriter& out) { out.text(context(10), text); });
+}
+
+Bytes MmsServerDouble::utcTime(std::uint32_t seconds) {
+    return {0x91,
+            0x08,
+            static_cast<std::uint8_t>(seconds >> 24),
+            static_cast<std::uint8_t>(seconds >> 16),
+            static_cast<std::uint8_t>(seconds >> 8),
+            static_cast<std::uint8_t>(seconds),
+            0x80,
+            0x00,
+            0x00,
+            0x0A};
+}
+
+} // namespace sw::test

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "core/mms/ber.h"
+#include "core/mms/mms_pdu.h"
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace sw::test {
+
+// A small MMS server on 127.0.0.1 (a free port) for the client's tests: each connection on a thread of its
+// own, the association and the services the live check asks for, over a model of leaf values by domain and
+// item. Reading an item above leaves answers a structure of them; what the model lacks is answered as the
+// standard's "does not exist" errors.
+class MmsServerDouble {
+public:
+    struct Model {
+        // Full BER encodings of MMS Data, by domain and item ("GGIO1$ST$Ind1$stVal").
+        std::map<std::string, std::map<std::string, mms::Bytes>> leaves;
+        std::map<std::string, std::map<std::string, std::vector<mms::ObjectName>>> dataSets;
+
+        void add(const std::string& domain, const std::string& item, mms::Bytes data) {
+            leaves[domain][item] = std::move(data);
+        }
+    };
+
+    enum class Behaviour {
+        Serve,
+        Silent,    // accepts and reads, never answers
+        RawAnswer, // answers the transport connection request with `rawAnswer`, then stays silent
+    };
+
+    struct Options {
+        Behaviour behaviour = Behaviour::Serve;
+        mms::Bytes rawAnswer;
+        std::uint32_t maxPduSize = 65000; // the size the server grants and keeps its answers within
+        std::uint8_t tpduSizeCode = 0x0A; // 1024-octet TPDUs: larger messages come in pieces
+        std::size_t namesPerPage = 100;
+    };
+
+    explicit MmsServerDouble(Model model) : MmsServerDouble(std::move(model), Options{}) {}
+    MmsServerDouble(Model model, Options options);
+    ~MmsServerDouble();
+    MmsServerDouble(const MmsServerDouble&) = delete;
+    MmsServerDouble& operator=(const MmsServerDouble&) = delete;
+
+    unsigned short port() const { return m_port; }
+    std::size_t associations() const { return m_associations; }
+    std::size_t readRequests() const { return m_readRequests; }
+    std::size_t concludes() const { return m_concludes; }
+
+    // A port on 127.0.0.1 that nothing listens on (bound and released again).
+    static unsigned short unusedPort();
+
+    // MMS Data encodings for the model.
+    static mms::Bytes boolean(bool value);
+    static mms::Bytes integer(std::int64_t value);
+    static mms::Bytes unsignedValue(std::uint64_t value);
+    static mms::Bytes float32(float value);
+    static mms::Bytes bitString(const std::string& bits); // "0110..."
+    static mms::Bytes visibleString(const std::string& text);
+    static mms::Bytes utcTime(std::uint32_t seconds);
+
+private:
+    void serve();
+    void converse(int client);
+    mms::Bytes answer(mms::ByteView request);
+    mms::Bytes readAnswer(const mms::ObjectName& name) const;
+
+    Model m_model;
+    Options m_options;
+    int m_listener = -1;
+    unsigned short m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::atomic<std::size_t> m_associations{0};
+    std::atomic<std::size_t> m_readRequests{0};
+    std::atomic<std::size_t> m_concludes{0};
+    std::thread m_thread;
+};
+
+} // namespace sw::test
