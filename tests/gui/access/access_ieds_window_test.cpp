@@ -6,6 +6,7 @@
 #include "gui/access/tfiec_61850_access.h"
 #include "support/gui/fake_file_chooser.h"
 #include "support/gui/fake_message_service.h"
+#include "support/gui/layout_checks.h"
 #include "support/gui/scripted_dialogs.h"
 #include "test_support.h"
 
@@ -120,6 +121,11 @@ private slots:
 
         QTest::keyClicks(dialog.E_TreeSearch, QStringLiteral("STVAL"));
         QTRY_COMPARE(dialog.L_TreeSearchCount->text(), QStringLiteral("2 matches"));
+        QCOMPARE(sw::test::layoutProblem({dialog.E_TreeSearch, dialog.L_TreeSearchCount, dialog.TV_IEC_Device,
+                                          dialog.Btn_OK, dialog.Btn_Cancel, dialog.Btn_AddVar,
+                                          dialog.Btn_RemoveVar, dialog.Btn_FillAddresses, dialog.Btn_Check,
+                                          dialog.Btn_Export, dialog.Btn_Import}),
+                 QString());
         // Feeder2 > CTRL > Q0XCBR1 > Pos > stVal and LLN0 > Mod > stVal: nothing else is shown.
         const QModelIndex ld = model->index(0, 0, model->index(0, 0));
         QCOMPARE(model->rowCount(ld), 2);
