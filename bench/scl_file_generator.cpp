@@ -114,14 +114,30 @@ std::string generateIcd(const IcdShape& shape, const std::string& iedName) {
 }
 
 std::string generateScd(std::size_t targetBytes) {
-    std::string out = kHeader;
-    out.reserve(targetBytes + (1u << 20));
     const int variants = 500;
-    appendIed(out, "First", 2, 10, 8, variants);
+    std::string ieds;
+    ieds.reserve(targetBytes + (1u << 20));
+    appendIed(ieds, "First", 2, 10, 8, variants);
     const std::string tail = templates(variants) + "</SCL>\n";
-    for (int ied = 1; out.size() + tail.size() < targetBytes; ++ied) {
-        appendIed(out, "Ied" + std::to_string(ied), 4, 50, 16, variants);
+    // Each IED connected with an address, as a substation file has them.
+    std::string communication = "<Communication><SubNetwork name=\"Station\" type=\"8-MMS\">\n";
+    const auto connect = [&communication](const std::string& name, int k) {
+        communication += "<ConnectedAP iedName=\"" + name +
+                         "\" apName=\"AP1\"><Address><P type=\"IP\">10.0." + std::to_string(k / 250) + "." +
+                         std::to_string(k % 250 + 1) + "</P></Address></ConnectedAP>\n";
+    };
+    connect("First", 0);
+    const std::size_t header = std::string(kHeader).size();
+    for (int ied = 1; header + communication.size() + ieds.size() + tail.size() < targetBytes; ++ied) {
+        const std::string name = "Ied" + std::to_string(ied);
+        appendIed(ieds, name, 4, 50, 16, variants);
+        connect(name, ied);
     }
+    communication += "</SubNetwork></Communication>\n";
+    std::string out = kHeader;
+    out.reserve(out.size() + communication.size() + ieds.size() + tail.size());
+    out += communication;
+    out += ieds;
     out += tail;
     return out;
 }

@@ -17,7 +17,8 @@ struct IcdShape {
 // A single-IED ICD of that shape, the templates after the IED as SCL orders them.
 std::string generateIcd(const IcdShape& shape, const std::string& iedName = "Big");
 
-// An SCD whose first IED is small and whose other IEDs, all of the given total size, are only parsed.
+// An SCD whose first IED ("First") is small and whose other IEDs ("Ied1", "Ied2", ...), all of the given
+// total size, are only parsed unless named; each IED is connected with an IP address.
 std::string generateScd(std::size_t targetBytes);
 
 // Hostile shapes, refused by the loader. DOTypes that double at every level (each holds two SDOs of

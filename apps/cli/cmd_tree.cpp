@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <string>
 
 namespace sw::cli {
@@ -141,19 +143,26 @@ void printCounts(const TIEC_Device& device) {
 
 int runTree(const std::vector<std::string>& args) {
     bool countOnly = false;
+    std::optional<std::string> iedName;
     std::string file;
-    for (const std::string& arg : args) {
+    bool valid = true;
+    for (std::size_t i = 0; i < args.size() && valid; ++i) {
+        const std::string& arg = args[i];
         if (arg == "--count" && !countOnly) {
             countOnly = true;
+        } else if (arg == "--ied") {
+            valid = !iedName && i + 1 < args.size() && !args[i + 1].empty();
+            if (valid) {
+                iedName = args[++i];
+            }
         } else if (file.empty() && !arg.empty()) {
             file = arg;
         } else {
-            file.clear();
-            break;
+            valid = false;
         }
     }
-    if (file.empty()) {
-        std::cerr << "Usage: sw40512-cli tree [--count] FILE\n";
+    if (file.empty() || !valid) {
+        std::cerr << "Usage: sw40512-cli tree [--count] [--ied NAME] FILE\n";
         return 2;
     }
     // The loader reads a missing file as an empty device; here a mistyped name deserves an error.
@@ -163,11 +172,20 @@ int runTree(const std::vector<std::string>& args) {
         return 1;
     }
     try {
-        const TIEC_Device device{std::filesystem::path(file)};
-        if (countOnly) {
-            printCounts(device);
+        std::unique_ptr<TIEC_Device> device;
+        if (iedName) {
+            device = std::move(TIEC_Device::loadIeds(std::filesystem::path(file), {*iedName}).front());
+            if (device == nullptr) {
+                std::cerr << "The file \"" << file << "\" holds no IED named \"" << *iedName << "\".\n";
+                return 1;
+            }
         } else {
-            printDevice(device);
+            device = std::make_unique<TIEC_Device>(std::filesystem::path(file));
+        }
+        if (countOnly) {
+            printCounts(*device);
+        } else {
+            printDevice(*device);
         }
     } catch (const std::exception& failure) {
         std::cerr << failure.what() << "\n";

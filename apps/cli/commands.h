@@ -8,6 +8,7 @@ namespace sw::cli {
 
 int runParameters(const std::vector<std::string>& args);
 int runTree(const std::vector<std::string>& args);
+int runIeds(const std::vector<std::string>& args);
 int runBuild(const std::vector<std::string>& args);
 int runDump(const std::vector<std::string>& args);
 int runCheck(const std::vector<std::string>& args);

@@ -23,7 +23,12 @@ const Command kCommands[] = {
      "parameters PROJECT_FOLDER [NAME=VALUE ...]   show or set the communication parameters\n"
      "                                              (control characters in values are shown escaped)",
      sw::cli::runParameters},
-    {"tree", "tree [--count] FILE                         print the model of an SCL file", sw::cli::runTree},
+    {"tree",
+     "tree [--count] [--ied NAME] FILE            print the model of an SCL file (its first IED, or NAME)",
+     sw::cli::runTree},
+    {"ieds",
+     "ieds FILE                                   list the IEDs of an SCL file: NAME IP|- DESCRIPTION",
+     sw::cli::runIeds},
     {"build", "build PROJECT_FOLDER [--decimal-separator , | .]   build bank1.bin and bank2.bin",
      sw::cli::runBuild},
     {"dump", "dump FILE [FILE]                            decode and check bank1.bin, bank2.bin or the pair",

@@ -27,32 +27,65 @@ bool isPlainFileName(const std::string& name) {
     return !std::filesystem::path(name).is_absolute();
 }
 
-CatalogDevice loadCatalogDevice(const std::filesystem::path& catalog, const CatalogRow& row,
-                                const DeviceLoader& load) {
-    CatalogDevice entry;
-    entry.name = row[CatalogColumn::Name];
-    entry.fileName = row[CatalogColumn::FileName];
-    if (!isPlainFileName(entry.fileName)) {
-        entry.state = CatalogDevice::State::Missing;
-        entry.problem = "\"" + entry.fileName + "\" is not the name of a file in the catalog folder";
-        return entry;
+// The catalog entries of the access file's items, each file parsed once for all the IEDs its items name.
+std::vector<CatalogDevice> loadCatalog(const std::filesystem::path& catalog,
+                                       const std::vector<CatalogRow>& rows, const DeviceLoader& load) {
+    std::vector<CatalogDevice> entries(rows.size());
+    std::vector<std::pair<std::string, std::vector<std::size_t>>> files; // in order of first mention
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        CatalogDevice& entry = entries[i];
+        entry.name = rows[i][CatalogColumn::Name];
+        entry.fileName = rows[i][CatalogColumn::FileName];
+        entry.iedName = rows[i][CatalogColumn::IEDName];
+        if (!isPlainFileName(entry.fileName)) {
+            entry.state = CatalogDevice::State::Missing;
+            entry.problem = "\"" + entry.fileName + "\" is not the name of a file in the catalog folder";
+            continue;
+        }
+        const std::filesystem::path file = catalog / entry.fileName;
+        std::error_code error;
+        if (!std::filesystem::exists(file, error) && !error) {
+            entry.state = CatalogDevice::State::Missing;
+            entry.problem = "The file \"" + file.string() + "\" is missing from the catalog folder";
+            continue;
+        }
+        auto known = std::find_if(files.begin(), files.end(),
+                                  [&entry](const auto& each) { return each.first == entry.fileName; });
+        if (known == files.end()) {
+            known = files.insert(files.end(), {entry.fileName, {}});
+        }
+        known->second.push_back(i);
     }
-    const std::filesystem::path file = catalog / entry.fileName;
-    std::error_code error;
-    if (!std::filesystem::exists(file, error) && !error) {
-        entry.state = CatalogDevice::State::Missing;
-        entry.problem = "The file \"" + file.string() + "\" is missing from the catalog folder";
-        return entry;
+    for (const auto& [fileName, items] : files) {
+        const std::filesystem::path file = catalog / fileName;
+        std::vector<std::string> names;
+        for (const std::size_t i : items) {
+            names.push_back(entries[i].iedName);
+        }
+        std::vector<std::unique_ptr<TIEC_Device>> devices;
+        std::string failure;
+        try {
+            devices = load(file, names);
+            devices.resize(items.size());
+        } catch (const ConfigError& error) {
+            failure = error.what();
+        }
+        for (std::size_t k = 0; k < items.size(); ++k) {
+            CatalogDevice& entry = entries[items[k]];
+            if (!failure.empty()) {
+                entry.state = CatalogDevice::State::Unreadable;
+                entry.problem = failure;
+            } else if (devices[k] == nullptr) {
+                entry.state = CatalogDevice::State::Missing;
+                entry.problem =
+                    "The file \"" + file.string() + "\" holds no IED named \"" + entry.iedName + "\"";
+            } else {
+                entry.device = std::move(devices[k]);
+                entry.name = entry.device->fName();
+            }
+        }
     }
-    try {
-        entry.device = load(file);
-    } catch (const ConfigError& failure) {
-        entry.state = CatalogDevice::State::Unreadable;
-        entry.problem = failure.what();
-        return entry;
-    }
-    entry.name = entry.device->fName();
-    return entry;
+    return entries;
 }
 
 // Stored settings take their member by position first, as files written before any change of the ICD
@@ -163,15 +196,18 @@ void AccessEditor::setDeviceLoader(DeviceLoader loader) {
     m_loader = std::move(loader);
 }
 
-std::unique_ptr<TIEC_Device> AccessEditor::loadDevice(const std::filesystem::path& file) const {
-    if (!m_loader) {
-        return std::make_unique<TIEC_Device>(file);
-    }
-    std::unique_ptr<TIEC_Device> device = m_loader(file);
-    if (!device) {
+void AccessEditor::setIedLister(IedLister lister) {
+    m_lister = std::move(lister);
+}
+
+std::vector<std::unique_ptr<TIEC_Device>>
+AccessEditor::loadDevices(const std::filesystem::path& file, const std::vector<std::string>& iedNames) const {
+    std::vector<std::unique_ptr<TIEC_Device>> devices =
+        m_loader ? m_loader(file, iedNames) : TIEC_Device::loadIeds(file, iedNames);
+    if (devices.size() != iedNames.size()) {
         throw ConfigError("The file \"" + file.string() + "\" could not be loaded.");
     }
-    return device;
+    return devices;
 }
 
 void AccessEditor::clearSelection() {
@@ -193,9 +229,9 @@ OpenReport AccessEditor::open(const ProjectPaths& project) {
     }
     AccessFile access = readAccessFile(file);
 
-    for (const CatalogRow& row : access.catalog) {
-        m_list.appendDevice(loadCatalogDevice(
-            project.icdCatalog(), row, [this](const std::filesystem::path& f) { return loadDevice(f); }));
+    const DeviceLoader load = [this](const auto& f, const auto& names) { return loadDevices(f, names); };
+    for (CatalogDevice& entry : loadCatalog(project.icdCatalog(), access.catalog, load)) {
+        m_list.appendDevice(std::move(entry));
     }
 
     if (!access.variables.empty()) {
@@ -239,7 +275,8 @@ void AccessEditor::save(const std::filesystem::path& accessFile) const {
 
 std::optional<std::size_t> AccessEditor::addDevice(const ProjectPaths& project,
                                                    const std::filesystem::path& chosenFile,
-                                                   const std::function<OverwriteAnswer()>& ask) {
+                                                   const std::function<OverwriteAnswer()>& ask,
+                                                   const IedPicker& pick) {
     const std::filesystem::path name = chosenFile.filename();
     if (name.empty() || name == "." || name == "..") {
         throw ConfigError("\"" + chosenFile.string() + "\" is not a file that can be added to the catalog.");
@@ -268,14 +305,38 @@ std::optional<std::size_t> AccessEditor::addDevice(const ProjectPaths& project,
         writeFileAtomically(target, readFileBytes(chosenFile, limits::kSclFile));
     }
 
-    CatalogDevice entry;
-    entry.device = loadDevice(target);
-    entry.name = entry.device->fName();
-    entry.fileName = name.string();
-    const std::size_t index = m_list.appendDevice(std::move(entry));
+    std::vector<std::string> picked{std::string()};
+    bool named = false;
+    if (pick) {
+        const std::vector<SclIedSummary> ieds = m_lister ? m_lister(target) : listIeds(target);
+        if (ieds.size() > 1) {
+            picked = pick(ieds);
+            named = true;
+            if (picked.empty()) {
+                return std::nullopt;
+            }
+        }
+    }
+    std::vector<std::unique_ptr<TIEC_Device>> devices = loadDevices(target, picked);
+    for (std::size_t k = 0; k < devices.size(); ++k) {
+        if (devices[k] == nullptr) {
+            throw ConfigError("The file \"" + target.string() + "\" holds no IED named \"" + picked[k] +
+                              "\".");
+        }
+    }
+    std::optional<std::size_t> first;
+    for (std::size_t k = 0; k < devices.size(); ++k) {
+        CatalogDevice entry;
+        entry.device = std::move(devices[k]);
+        entry.name = entry.device->fName();
+        entry.fileName = name.string();
+        entry.iedName = named ? picked[k] : std::string();
+        const std::size_t index = m_list.appendDevice(std::move(entry));
+        first = first.value_or(index);
+    }
     m_chosenDevice.reset();
     clearSelection();
-    return index;
+    return first;
 }
 
 bool AccessEditor::removeChosenDevice() {

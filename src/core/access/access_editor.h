@@ -18,6 +18,7 @@ namespace sw {
 class SclObject;
 class TIEC_Device;
 class ProjectPaths;
+struct SclIedSummary;
 } // namespace sw
 
 namespace sw::access {
@@ -42,11 +43,15 @@ inline constexpr const char* kOverwriteQuestion =
 // What Add Var did, so that the window shows the page that changed.
 enum class AddVarResult { Nothing, Variable, DataSet };
 
-enum class Page { Variables, DataSet };
-
-// Loads one catalog file into a device model, throwing ConfigError as the TIEC_Device constructor does.
-// A window hands in one that loads off its own thread, so that a big file never freezes it.
-using DeviceLoader = std::function<std::unique_ptr<TIEC_Device>(const std::filesystem::path&)>;
+// Loads the named IEDs of one catalog file (an empty name: the first IED), parsing it once, as
+// TIEC_Device::loadIeds does: one entry per name, null for an IED the file does not hold; throws
+// ConfigError. A window hands in one that loads off its own thread, so that a big file never freezes it.
+using DeviceLoader = std::function<std::vector<std::unique_ptr<TIEC_Device>>(
+    const std::filesystem::path&, const std::vector<std::string>& iedNames)>;
+// Lists the IEDs of a file as listIeds does.
+using IedLister = std::function<std::vector<SclIedSummary>(const std::filesystem::path&)>;
+// Given the IEDs of a file that holds more than one, the names of those to add (none: add nothing).
+using IedPicker = std::function<std::vector<std::string>(const std::vector<SclIedSummary>&)>;
 
 class AccessEditor {
 public:
@@ -55,19 +60,21 @@ public:
     AccessEditor(const AccessEditor&) = delete;
     AccessEditor& operator=(const AccessEditor&) = delete;
 
-    // Every catalog file open() and addDevice() read goes through `loader`; empty restores the
-    // TIEC_Device constructor.
+    // Every catalog file open() and addDevice() read goes through `loader`, and every list of a file's
+    // IEDs through `lister`; empty restores TIEC_Device::loadIeds and listIeds.
     void setDeviceLoader(DeviceLoader loader);
+    void setIedLister(IedLister lister);
 
     AccessList& list() { return m_list; }
     const AccessList& list() const { return m_list; }
 
     // Opening: forgets the previous list and selection, then reads the project's access file (none:
     // empty editor). Catalog files are read from the project's ICD_Catalog folder only; one that is
-    // missing, does not parse, or is named by a path stays as a placeholder. Member settings are matched
-    // to their data set's members by position, then by reference and type among those not yet matched;
-    // the ones that match nothing are returned. Throws ConfigError when the access file exists but cannot
-    // be read; the editor is then empty and must not be saved over the file.
+    // missing, does not parse, or is named by a path stays as a placeholder, and so does an item whose
+    // IEDName the file no longer holds; items of one file are loaded from one parse of it. Member settings
+    // are matched to their data set's members by position, then by reference and type among those not yet
+    // matched; the ones that match nothing are returned. Throws ConfigError when the access file exists but
+    // cannot be read; the editor is then empty and must not be saved over the file.
     OpenReport open(const ProjectPaths& project);
 
     // Writes the access list to `accessFile` atomically (root, catalog, variables, data sets, then the
@@ -77,11 +84,15 @@ public:
     // --- Catalog.
     // Add IEC Device: copies `chosenFile` into the catalog folder (created when missing); when a file of
     // that name is already there, `ask` decides: Yes copies over it, No keeps it, Cancel stops. Then loads
-    // the catalog copy and appends it. Returns the new device index, or nothing when cancelled. Throws
-    // ConfigError when the copy fails or the copy does not parse (the copy stays, no device is added).
-    // Afterwards no device is chosen and the tree selection is cleared.
+    // the catalog copy and appends it. When `pick` is given and the copy holds more than one IED, `pick`
+    // chooses among them and each IED picked becomes a device of its own that records its IEDName;
+    // otherwise the first IED is added, without an IEDName. Returns the index of the first new device,
+    // or nothing when cancelled or nothing was picked (the copy stays). Throws ConfigError when the copy
+    // fails or the copy does not parse (the copy stays, no device is added). Afterwards no device is
+    // chosen and the tree selection is cleared.
     std::optional<std::size_t> addDevice(const ProjectPaths& project, const std::filesystem::path& chosenFile,
-                                         const std::function<OverwriteAnswer()>& ask);
+                                         const std::function<OverwriteAnswer()>& ask,
+                                         const IedPicker& pick = {});
     // Remove IEC Device on the chosen device: refused (false) when none is chosen or a row names it;
     // otherwise removes it, shifts the later indexes down and clears the choice and the tree selection.
     bool removeChosenDevice();
@@ -119,9 +130,11 @@ public:
 
 private:
     void clearSelection();
-    std::unique_ptr<TIEC_Device> loadDevice(const std::filesystem::path& file) const;
+    std::vector<std::unique_ptr<TIEC_Device>> loadDevices(const std::filesystem::path& file,
+                                                          const std::vector<std::string>& iedNames) const;
 
     DeviceLoader m_loader;
+    IedLister m_lister;
     AccessList m_list;
     std::optional<std::size_t> m_chosenDevice;
     const TIEC_DA* m_selectedDA = nullptr;

@@ -251,7 +251,13 @@ std::string accessFileBytes(const AccessFile& access) {
     out.open(kRootElement);
     out.open(kCatalogList);
     for (const CatalogRow& row : access.catalog) {
-        writeRow(out, kCatalogItem, row, kCatalogAttributes);
+        // Items for a file's first IED are written as before the IED could be chosen.
+        out.open(kCatalogItem);
+        out.attribute(kCatalogAttributes[CatalogColumn::Name], row[CatalogColumn::Name]);
+        out.attribute(kCatalogAttributes[CatalogColumn::FileName], row[CatalogColumn::FileName]);
+        if (!row[CatalogColumn::IEDName].empty()) {
+            out.attribute(kCatalogAttributes[CatalogColumn::IEDName], row[CatalogColumn::IEDName]);
+        }
         out.close();
     }
     out.close();

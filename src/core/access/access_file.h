@@ -17,7 +17,8 @@ namespace sw::access {
 // The attributes of each kind of row, in the order the access editor writes them: the enumerators
 // index a row's cells and the tables below give their names.
 struct CatalogColumn {
-    enum : std::size_t { Name, FileName, Count };
+    // IEDName names the IED of the file that the item stands for; without it, the file's first IED.
+    enum : std::size_t { Name, FileName, IEDName, Count };
 };
 struct VariableColumn {
     enum : std::size_t {
@@ -47,7 +48,8 @@ struct MemberColumn {
     enum : std::size_t { bType, Reference, Position, StartBit, Convertion, MoltFact, Mnemonic, Count };
 };
 
-inline constexpr std::array<std::string_view, CatalogColumn::Count> kCatalogAttributes = {"Name", "FileName"};
+inline constexpr std::array<std::string_view, CatalogColumn::Count> kCatalogAttributes = {"Name", "FileName",
+                                                                                          "IEDName"};
 inline constexpr std::array<std::string_view, VariableColumn::Count> kVariableAttributes = {
     "Index",   "bType", "fc",       "Reference", "IPAddress", "Port",       "OnChange", "OnCMD",
     "OnTimer", "Time",  "Position", "StartBit",  "ReadWrite", "Convertion", "MoltFact", "Mnemonic"};
@@ -144,8 +146,9 @@ std::string describeRow(std::string_view list, std::size_t row, std::size_t memb
 
 // The bytes the access editor writes: the root, List_ICD_Files, List_DA_Selected and
 // List_DataSet_Selected, each always present, every row with all its attributes in table order (an
-// absent one written empty), every data set with its DataSet_List_DAs; then the version comment after
-// the root. Raw UTF-8, no declaration, no indentation.
+// absent one written empty) but a catalog item's IEDName, written only when it is not empty, every data
+// set with its DataSet_List_DAs; then the version comment after the root. Raw UTF-8, no declaration, no
+// indentation.
 std::string accessFileBytes(const AccessFile& access);
 
 // Replaces the file atomically with accessFileBytes(access); throws ConfigError naming the file.

@@ -1,8 +1,10 @@
 #include "core/access/access_list.h"
 
 #include "core/access/model_lists.h"
+#include "core/common/ip_address.h"
 #include "core/common/numbers.h"
 #include "core/scl/scl_model.h"
+#include "core/scl/scl_search.h"
 
 #include <utility>
 
@@ -57,13 +59,14 @@ CatalogDevice& CatalogDevice::operator=(CatalogDevice&&) noexcept = default;
 CatalogDevice::~CatalogDevice() = default;
 
 std::string CatalogDevice::listText() const {
+    const std::string file = iedName.empty() ? fileName : fileName + " [" + iedName + "]";
     switch (state) {
     case State::Loaded:
         return name;
     case State::Missing:
-        return fileName + " (missing)";
+        return file + " (missing)";
     case State::Unreadable:
-        return fileName + " (unreadable)";
+        return file + " (unreadable)";
     }
     return name;
 }
@@ -299,6 +302,54 @@ void AccessList::setMemberCell(std::size_t dataSetRow, std::size_t memberRow, st
     }
 }
 
+// --- Addresses
+
+const TIEC_Device* AccessList::rowDevice(const std::string& indexCell) const {
+    const std::int64_t index = indexValue(indexCell);
+    if (index < 0 || static_cast<std::uint64_t>(index) >= m_devices.size()) {
+        return nullptr;
+    }
+    return m_devices[static_cast<std::size_t>(index)].device.get();
+}
+
+std::size_t AccessList::fillAddressesFromScl(Page page, const std::vector<std::size_t>& rows) {
+    // The standard port of the protocol: what a device listens on unless told otherwise.
+    constexpr const char* kDefaultPort = "102";
+    const auto fill = [this, &rows](auto& table, std::size_t ipColumn, std::size_t portColumn) {
+        std::size_t changed = 0;
+        if (isEmptyTable(table)) {
+            return changed;
+        }
+        for (const std::size_t row : rows) {
+            if (row < 1 || row > table.size()) {
+                continue;
+            }
+            auto& cells = table[row - 1];
+            const TIEC_Device* device = rowDevice(cells[kIndexColumn]);
+            // Only an address the converter can use: the OK check would refuse any other.
+            std::array<std::string, 4> parts;
+            if (device == nullptr || !Check_IP_Address(device->ipAddress(), parts)) {
+                continue;
+            }
+            bool rowChanged = false;
+            if (cells[ipColumn].empty()) {
+                cells[ipColumn] = device->ipAddress();
+                rowChanged = true;
+            }
+            if (cells[portColumn].empty()) {
+                cells[portColumn] = kDefaultPort;
+                rowChanged = true;
+            }
+            changed += rowChanged ? 1 : 0;
+        }
+        return changed;
+    };
+    if (page == Page::Variables) {
+        return fill(m_variables, tableColumn(VariableColumn::IPAddress), tableColumn(VariableColumn::Port));
+    }
+    return fill(m_dataSetRows, tableColumn(DataSetColumn::IPAddress), tableColumn(DataSetColumn::Port));
+}
+
 // --- Access file
 
 AccessFile AccessList::toAccessFile() const {
@@ -309,7 +360,10 @@ AccessFile AccessList::toAccessFile() const {
         CatalogRow& row = access.catalog.emplace_back();
         row.cells[CatalogColumn::Name] = device.name;
         row.cells[CatalogColumn::FileName] = device.fileName;
-        row.present.set();
+        row.cells[CatalogColumn::IEDName] = device.iedName;
+        row.present.set(CatalogColumn::Name);
+        row.present.set(CatalogColumn::FileName);
+        row.present.set(CatalogColumn::IEDName, !device.iedName.empty());
     }
     if (!variablesEmpty()) {
         access.variables.resize(m_variables.size());
@@ -343,6 +397,63 @@ AccessFile AccessList::toAccessFile() const {
         }
     }
     return access;
+}
+
+} // namespace sw::access
+
+namespace sw::access {
+
+std::vector<StaleRow> staleRows(const AccessList& list) {
+    std::vector<StaleRow> stale;
+    const auto& devices = list.devices();
+    // Why the row's device cannot hold its reference; empty when the device is loaded.
+    const auto deviceProblem = [&devices](const std::string& indexCell) -> std::string {
+        const std::int64_t index = indexValue(indexCell);
+        if (index < 0 || static_cast<std::uint64_t>(index) >= devices.size()) {
+            return "Index \"" + indexCell + "\" names no device of the catalog";
+        }
+        const CatalogDevice& device = devices[static_cast<std::size_t>(index)];
+        if (device.isPlaceholder()) {
+            return "Device " + indexCell + " (" + device.listText() + ") is not loaded: " + device.problem;
+        }
+        return {};
+    };
+    const auto where = [&devices](const std::string& indexCell) {
+        const CatalogDevice& device = devices[static_cast<std::size_t>(indexValue(indexCell))];
+        return "the IED \"" + device.name + "\" of \"" + device.fileName + "\"";
+    };
+    if (!list.variablesEmpty()) {
+        for (std::size_t r = 0; r < list.variables().size(); ++r) {
+            const VariableCells& cells = list.variables()[r];
+            std::string problem = deviceProblem(cells[kIndexColumn]);
+            if (problem.empty()) {
+                const std::string& reference = cells[tableColumn(VariableColumn::Reference)];
+                const TIEC_Device& device =
+                    *devices[static_cast<std::size_t>(indexValue(cells[kIndexColumn]))].device;
+                const SclObject* found = findByReference(device, reference);
+                if (found == nullptr || found->kind() != SclKind::DA) {
+                    problem = "\"" + reference + "\" is not an attribute of " + where(cells[kIndexColumn]);
+                }
+            }
+            if (!problem.empty()) {
+                stale.push_back({Page::Variables, r + 1, std::move(problem)});
+            }
+        }
+    }
+    if (!list.dataSetsEmpty()) {
+        for (std::size_t r = 0; r < list.dataSetRows().size(); ++r) {
+            const DataSetCells& cells = list.dataSetRows()[r];
+            std::string problem = deviceProblem(cells[kIndexColumn]);
+            const std::string& reference = cells[tableColumn(DataSetColumn::Reference)];
+            if (problem.empty() && list.Get_DataSet(indexValue(cells[kIndexColumn]), reference) == nullptr) {
+                problem = "\"" + reference + "\" is not a data set of " + where(cells[kIndexColumn]);
+            }
+            if (!problem.empty()) {
+                stale.push_back({Page::DataSet, r + 1, std::move(problem)});
+            }
+        }
+    }
+    return stale;
 }
 
 } // namespace sw::access

@@ -67,6 +67,8 @@ struct TDataSet {
     std::vector<TDataSet_DA> List_DAs;
 };
 
+enum class Page { Variables, DataSet };
+
 // One entry of List_IEC_Dev. A catalog file that the access file names but that is missing from the
 // catalog folder, cannot be parsed or is named by a path instead of a plain file name stays in the list
 // as a placeholder without a device, so that the devices after it keep their indexes; it is written
@@ -78,6 +80,7 @@ struct CatalogDevice {
     std::unique_ptr<TIEC_Device> device; // set exactly when Loaded
     std::string name;                    // the IED name (fName), or Name as read for a placeholder
     std::string fileName;                // file name inside the catalog folder
+    std::string iedName;                 // the IED of the file it stands for; empty: the first one
     std::string problem;                 // for a placeholder: why, in words (empty when Loaded)
 
     CatalogDevice();
@@ -86,7 +89,8 @@ struct CatalogDevice {
     ~CatalogDevice();
 
     bool isPlaceholder() const { return state != State::Loaded; }
-    // The line of the device list: the IED name, or "<file> (missing)" / "<file> (unreadable)".
+    // The line of the device list: the IED name, or "<file> (missing)" / "<file> (unreadable)", the
+    // file followed by " [<IED>]" when the entry names its IED.
     std::string listText() const;
 };
 
@@ -146,6 +150,12 @@ public:
     // columns and anything out of range are ignored.
     void setMemberCell(std::size_t dataSetRow, std::size_t memberRow, std::size_t column, std::string text);
 
+    // --- Fill addresses from SCL on rows `rows` (from 1) of the table of `page`: an empty "IP Address"
+    // takes the address of the row's device from its SCL file and an empty "Port" takes 102. Rows whose
+    // device is not loaded or has no IPv4 address in its file are left alone, and so is every typed cell.
+    // Returns how many rows changed.
+    std::size_t fillAddressesFromScl(Page page, const std::vector<std::size_t>& rows);
+
     // --- The access file: the lists as written at OK (every attribute present, empty tables as empty
     // lists, catalog entries in list order, placeholders with the texts they were read with).
     AccessFile toAccessFile() const;
@@ -154,6 +164,8 @@ private:
     friend class AccessEditor; // fills the tables in one go when it reads the access file
 
     template <class Cells> static void renumber(std::vector<Cells>& rows);
+    // The loaded device a row's "Index" names, or null.
+    const TIEC_Device* rowDevice(const std::string& indexCell) const;
     const std::unordered_map<std::string, const TIEC_DataSet*>& dataSetIndex(std::size_t device) const;
 
     std::vector<CatalogDevice> m_devices;
@@ -163,5 +175,17 @@ private:
     // Per device, its data sets by reference (first in list order wins), built on first look-up.
     mutable std::vector<std::optional<std::unordered_map<std::string, const TIEC_DataSet*>>> m_dataSetIndex;
 };
+
+// A data row whose reference is not found in its device, and why in words. Rows are from 1.
+struct StaleRow {
+    Page page = Page::Variables;
+    std::size_t row = 0;
+    std::string problem;
+};
+
+// The data rows of both tables (variables, then data sets, each in row order) whose device is out of
+// range or a placeholder, or whose Reference names no attribute (variables) or no data set (data sets)
+// of their device. Rows of an empty table are not looked at; nothing is changed.
+std::vector<StaleRow> staleRows(const AccessList& list);
 
 } // namespace sw::access

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace sw {
 
@@ -29,8 +30,27 @@ private:
     std::unordered_map<const void*, std::unordered_map<const std::string*, const void*>> m_maps;
 };
 
-// Builds a TIEC_Device from an SCL document: its first IED, in two passes (objects and types first,
-// data sets after the whole IED exists, so a member may name a later logical device).
+// An SCL file parsed once, for listing its IEDs or building several of them.
+struct SclDocument {
+    pugi::xml_document document;
+    SclSource source;
+    bool missing = false; // the file does not exist: nothing was parsed
+
+    // Parses the file (a regular file within the SCL size limit) or the bytes; throws ConfigError.
+    void parseFile(const std::filesystem::path& file);
+    void parseBuffer(std::string_view bytes, const std::string& displayName);
+
+    pugi::xml_node scl() const;
+    // The IED elements in document order.
+    std::vector<pugi::xml_node> ieds() const;
+    // The first IED of that name; the first IED of all for an empty name.
+    pugi::xml_node ied(std::string_view name) const;
+    // The access points of the named IED that the Communication section connects, in document order.
+    std::vector<SclAddress> addresses(std::string_view iedName) const;
+};
+
+// Builds a TIEC_Device from an SCL document: one IED, in two passes (objects and types first, data
+// sets after the whole IED exists, so a member may name a later logical device).
 class SclLoader {
 public:
     SclLoader(TIEC_Device& device, const SclLoadLimits& limits);
@@ -38,9 +58,11 @@ public:
 
     void Decode_Device(const std::filesystem::path& file);
     void Decode_Buffer(std::string_view bytes, const std::string& displayName);
+    // Builds the device from `ied` of a parsed document; the document outlives the call.
+    void decodeIed(const SclDocument& document, pugi::xml_node ied);
 
 private:
-    void decodeDocument(const pugi::xml_document& document);
+    void decodeServer(pugi::xml_node scl, pugi::xml_node ied);
     void Decode_LDevice(TIEC_LDevice& ld, pugi::xml_node element, bool DataSetSearch);
     void Decode_LN(TIEC_LN& ln, pugi::xml_node element);
     void Decode_LN_DataSet(TIEC_LN& ln, pugi::xml_node element);

@@ -74,6 +74,17 @@ template <class Visit> bool eachDaPreOrder(SclList<TIEC_DA> list, Visit& visit) 
     return true;
 }
 
+std::string_view trimmed(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && blank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && blank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
 } // namespace
 
 template <class Obj, class ForEach, class Key>
@@ -105,39 +116,115 @@ const Obj* FirstMatchIndex::find(const void* scope, const std::string* wanted, F
     return lookup(map);
 }
 
+void SclDocument::parseFile(const std::filesystem::path& file) {
+    source.displayName = file.string();
+    source.file = file;
+    std::error_code error;
+    if (!std::filesystem::exists(file, error) && !error) {
+        missing = true;
+        return;
+    }
+    xml::loadFileFast(document, file, limits::kSclFile);
+    const auto size = std::filesystem::file_size(file, error);
+    source.size = error ? 0 : static_cast<std::size_t>(size);
+}
+
+void SclDocument::parseBuffer(std::string_view bytes, const std::string& displayName) {
+    source.displayName = displayName;
+    source.bytes = bytes;
+    source.size = bytes.size();
+    xml::loadBuffer(document, bytes, displayName);
+}
+
+pugi::xml_node SclDocument::scl() const {
+    return firstChildNamed(document, "SCL");
+}
+
+std::vector<pugi::xml_node> SclDocument::ieds() const {
+    std::vector<pugi::xml_node> found;
+    forEachChild(scl(), "IED", [&found](pugi::xml_node ied) { found.push_back(ied); });
+    return found;
+}
+
+pugi::xml_node SclDocument::ied(std::string_view name) const {
+    for (pugi::xml_node child = scl().first_child(); child; child = child.next_sibling()) {
+        if (child.type() == pugi::node_element && hasLocalName(child, "IED") &&
+            (name.empty() || source.name(child, "name") == name)) {
+            return child;
+        }
+    }
+    return {};
+}
+
+std::vector<SclAddress> SclDocument::addresses(std::string_view iedName) const {
+    std::vector<SclAddress> found;
+    if (iedName.empty()) {
+        return found;
+    }
+    forEachChild(firstChildNamed(scl(), "Communication"), "SubNetwork", [&](pugi::xml_node subNetwork) {
+        forEachChild(subNetwork, "ConnectedAP", [&](pugi::xml_node connected) {
+            if (source.name(connected, "iedName") != iedName) {
+                return;
+            }
+            SclAddress& address = found.emplace_back();
+            address.subNetwork = source.name(subNetwork, "name");
+            address.accessPoint = source.name(connected, "apName");
+            forEachChild(firstChildNamed(connected, "Address"), "P", [&](pugi::xml_node p) {
+                if (address.ip.empty() && std::string_view(p.attribute("type").value()) == "IP") {
+                    const std::string_view ip = trimmed(p.child_value());
+                    // Nothing longer than a name is a usable address; a hostile file gets no further.
+                    address.ip = ip.substr(0, std::min(ip.size(), SclSource::kMaxNameLength));
+                }
+            });
+        });
+    });
+    return found;
+}
+
 SclLoader::SclLoader(TIEC_Device& device, const SclLoadLimits& limits)
     : m_device(device), m_pool(*device.m_pool), m_limits(limits) {}
 
 SclLoader::~SclLoader() = default;
 
 void SclLoader::Decode_Device(const std::filesystem::path& file) {
-    m_source.displayName = file.string();
-    m_source.file = file;
-    std::error_code error;
-    if (!std::filesystem::exists(file, error) && !error) {
-        return;
+    SclDocument document;
+    document.parseFile(file);
+    if (!document.missing) {
+        decodeIed(document, document.ied({}));
     }
-    pugi::xml_document document;
-    xml::loadFileFast(document, file, limits::kSclFile);
-    const auto size = std::filesystem::file_size(file, error);
-    m_source.size = error ? 0 : static_cast<std::size_t>(size);
-    decodeDocument(document);
 }
 
 void SclLoader::Decode_Buffer(std::string_view bytes, const std::string& displayName) {
-    m_source.displayName = displayName;
-    m_source.bytes = bytes;
-    m_source.size = bytes.size();
-    pugi::xml_document document;
-    xml::loadBuffer(document, bytes, displayName);
-    decodeDocument(document);
+    SclDocument document;
+    document.parseBuffer(bytes, displayName);
+    decodeIed(document, document.ied({}));
 }
 
-void SclLoader::decodeDocument(const pugi::xml_document& document) {
-    const pugi::xml_node scl = firstChildNamed(document, "SCL");
-    const pugi::xml_node ied = firstChildNamed(scl, "IED");
+void SclLoader::decodeIed(const SclDocument& document, pugi::xml_node ied) {
+    m_source = document.source;
+    if (!ied) {
+        return;
+    }
+    decodeServer(document.scl(), ied);
+    m_device.m_addresses = document.addresses(*m_device.m_name);
+    // The server built is the one of the first access point: its address comes first.
+    const std::string_view firstAccessPoint = m_source.name(firstChildNamed(ied, "AccessPoint"), "name");
+    for (const SclAddress& address : m_device.m_addresses) {
+        if (!address.ip.empty() && address.accessPoint == firstAccessPoint) {
+            m_device.m_ipAddress = address.ip;
+            break;
+        }
+    }
+    for (const SclAddress& address : m_device.m_addresses) {
+        if (m_device.m_ipAddress.empty() && !address.ip.empty()) {
+            m_device.m_ipAddress = address.ip;
+        }
+    }
+}
+
+void SclLoader::decodeServer(pugi::xml_node scl, pugi::xml_node ied) {
     const pugi::xml_node templates = firstChildNamed(scl, "DataTypeTemplates");
-    if (!ied || !templates) {
+    if (!templates) {
         return;
     }
     m_device.m_name = pooled(ied, "name");

@@ -3,6 +3,8 @@
 #include "core/internal/scl_loader.h"
 #include "core/scl/string_pool.h"
 
+#include <functional>
+
 namespace sw {
 
 namespace {
@@ -262,8 +264,92 @@ TIEC_Device::TIEC_Device(std::string_view bytes, const std::string& fileName, co
     SclLoader(*this, limits).Decode_Buffer(bytes, fileName);
 }
 
+TIEC_Device::TIEC_Device(Unloaded, const std::string& fileName)
+    : SclObject(SclKind::Device), m_pool(std::make_unique<StringPool>()),
+      m_fileName(std::filesystem::path(fileName).filename().string()), m_name(StringPool::empty()) {}
+
 // The objects and lists live in the arena and hold nothing else: releasing the arena is all it takes.
 TIEC_Device::~TIEC_Device() = default;
+
+namespace {
+
+std::vector<std::unique_ptr<TIEC_Device>> buildIeds(const SclDocument& document,
+                                                    const std::vector<std::string>& iedNames,
+                                                    const std::function<std::unique_ptr<TIEC_Device>()>& make,
+                                                    const SclLoadLimits& limits) {
+    std::vector<std::unique_ptr<TIEC_Device>> devices;
+    devices.reserve(iedNames.size());
+    for (const std::string& name : iedNames) {
+        const pugi::xml_node ied = document.missing ? pugi::xml_node() : document.ied(name);
+        if (!ied && !name.empty()) {
+            devices.emplace_back();
+            continue;
+        }
+        std::unique_ptr<TIEC_Device> device = make();
+        if (!document.missing) {
+            SclLoader(*device, limits).decodeIed(document, ied);
+        }
+        devices.push_back(std::move(device));
+    }
+    return devices;
+}
+
+std::vector<SclIedSummary> summaries(const SclDocument& document) {
+    std::vector<SclIedSummary> list;
+    if (document.missing) {
+        return list;
+    }
+    for (pugi::xml_node ied : document.ieds()) {
+        SclIedSummary& summary = list.emplace_back();
+        summary.name = document.source.name(ied, "name");
+        summary.desc = document.source.name(ied, "desc");
+        summary.manufacturer = document.source.name(ied, "manufacturer");
+        summary.type = document.source.name(ied, "type");
+        for (const SclAddress& address : document.addresses(summary.name)) {
+            if (!address.ip.empty()) {
+                summary.ipAddress = address.ip;
+                break;
+            }
+        }
+    }
+    return list;
+}
+
+} // namespace
+
+std::vector<std::unique_ptr<TIEC_Device>> TIEC_Device::loadIeds(const std::filesystem::path& file,
+                                                                const std::vector<std::string>& iedNames,
+                                                                const SclLoadLimits& limits) {
+    SclDocument document;
+    document.parseFile(file);
+    const std::string name = file.filename().string();
+    return buildIeds(
+        document, iedNames,
+        [&name] { return std::unique_ptr<TIEC_Device>(new TIEC_Device(Unloaded{}, name)); }, limits);
+}
+
+std::vector<std::unique_ptr<TIEC_Device>> TIEC_Device::loadIeds(std::string_view bytes,
+                                                                const std::string& fileName,
+                                                                const std::vector<std::string>& iedNames,
+                                                                const SclLoadLimits& limits) {
+    SclDocument document;
+    document.parseBuffer(bytes, fileName);
+    return buildIeds(
+        document, iedNames,
+        [&fileName] { return std::unique_ptr<TIEC_Device>(new TIEC_Device(Unloaded{}, fileName)); }, limits);
+}
+
+std::vector<SclIedSummary> listIeds(const std::filesystem::path& file) {
+    SclDocument document;
+    document.parseFile(file);
+    return summaries(document);
+}
+
+std::vector<SclIedSummary> listIeds(std::string_view bytes, const std::string& fileName) {
+    SclDocument document;
+    document.parseBuffer(bytes, fileName);
+    return summaries(document);
+}
 
 const TIEC_LDevice* TIEC_Device::Find_LDevice(std::string_view LD_Name) const {
     for (const TIEC_LDevice* ld : m_listLDevice) {

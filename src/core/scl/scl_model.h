@@ -24,6 +24,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sw {
 
@@ -201,7 +202,23 @@ struct SclLoadLimits {
     std::size_t textPerFileByte = 1000;
 };
 
-// One loaded SCL file: its first IED.
+// An address of one of the IED's access points, from the Communication section of the file.
+struct SclAddress {
+    std::string subNetwork;  // the SubNetwork's name
+    std::string accessPoint; // the ConnectedAP's apName
+    std::string ip;          // its Address/P of type "IP"; empty when it has none
+};
+
+// One IED of a file as a picker lists it; the texts are the IED's attributes (empty when missing).
+struct SclIedSummary {
+    std::string name;
+    std::string desc;
+    std::string manufacturer;
+    std::string type;
+    std::string ipAddress; // the first address of its access points with an IP, or empty
+};
+
+// One loaded SCL file: one of its IEDs, the first unless another is named.
 class TIEC_Device : public SclObject {
 public:
     // Loads the file. A missing file or missing sections give an empty or partial device; a file that
@@ -210,6 +227,17 @@ public:
     // Loads SCL text held in memory; fileName stands for the file in fFileName and in messages.
     TIEC_Device(std::string_view bytes, const std::string& fileName, const SclLoadLimits& limits = {});
     ~TIEC_Device();
+
+    // Loads the named IEDs of one file, parsing it once: one entry per name in the same order, an empty
+    // name standing for the first IED, a null entry for a name the file holds no IED of. Errors as the
+    // constructors.
+    static std::vector<std::unique_ptr<TIEC_Device>> loadIeds(const std::filesystem::path& file,
+                                                              const std::vector<std::string>& iedNames,
+                                                              const SclLoadLimits& limits = {});
+    static std::vector<std::unique_ptr<TIEC_Device>> loadIeds(std::string_view bytes,
+                                                              const std::string& fileName,
+                                                              const std::vector<std::string>& iedNames,
+                                                              const SclLoadLimits& limits = {});
 
     const std::string& fName() const { return *m_name; }
     // The file's name without its folder.
@@ -221,14 +249,31 @@ public:
     // Every object of the model (logical devices, nodes, data objects, attributes, data sets).
     std::size_t objectCount() const { return m_objectCount; }
 
+    // The IED's access points as the Communication section connects them, in document order.
+    const std::vector<SclAddress>& addresses() const { return m_addresses; }
+    // The address rows of this device are filled with: the IP of the access point whose server was
+    // loaded, else the first IP of any of its access points; empty when the file gives none.
+    const std::string& ipAddress() const { return m_ipAddress; }
+
 private:
     friend class SclLoader;
+    struct Unloaded {};
+    TIEC_Device(Unloaded, const std::string& fileName);
+
     std::pmr::monotonic_buffer_resource m_arena;
     std::unique_ptr<StringPool> m_pool;
     std::string m_fileName;
     const std::string* m_name;
     std::size_t m_objectCount = 0;
     std::span<TIEC_LDevice*> m_listLDevice;
+    std::vector<SclAddress> m_addresses;
+    std::string m_ipAddress;
 };
+
+// The IEDs of a file in document order, read from one parse without building any model. Throws
+// ConfigError naming the file when it cannot be read or is not well-formed XML; a missing file or one
+// without IEDs gives none.
+std::vector<SclIedSummary> listIeds(const std::filesystem::path& file);
+std::vector<SclIedSummary> listIeds(std::string_view bytes, const std::string& fileName);
 
 } // namespace sw

@@ -63,6 +63,14 @@ void AccessTableModel::headersChanged() {
     emit headerDataChanged(Qt::Horizontal, 0, m_columns - 1);
 }
 
+void AccessTableModel::setStaleRows(std::map<std::size_t, QString> rows) {
+    m_stale = std::move(rows);
+    if (rowCount() > 0) {
+        emit dataChanged(index(0, 0), index(rowCount() - 1, m_columns - 1),
+                         {Qt::BackgroundRole, Qt::ToolTipRole});
+    }
+}
+
 int AccessTableModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid() || m_hidden) {
         return 0;
@@ -81,6 +89,11 @@ QVariant AccessTableModel::data(const QModelIndex& index, int role) const {
     const auto row = static_cast<std::size_t>(index.row()) + 1;
     const auto column = static_cast<std::size_t>(index.column()) + 1;
     const CellKind cellKind = kind(index.column());
+    if (role == Qt::BackgroundRole || role == Qt::ToolTipRole) {
+        if (const auto stale = m_stale.find(row); stale != m_stale.end()) {
+            return role == Qt::ToolTipRole ? QVariant(stale->second) : QVariant(QColor(255, 214, 214));
+        }
+    }
     switch (role) {
     case Qt::DisplayRole:
         if (cellKind == CellKind::Check) {

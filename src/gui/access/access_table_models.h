@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,9 @@ public:
     void setHidden(bool hidden);
     // The header texts may have changed.
     void headersChanged();
+    // Rows (from 1) whose reference is not found in their device, with what is missing: shown tinted,
+    // the reason as the rows' tool tip.
+    void setStaleRows(std::map<std::size_t, QString> rows);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -60,6 +64,7 @@ protected:
 private:
     int m_columns;
     bool m_hidden = false;
+    std::map<std::size_t, QString> m_stale;
 };
 
 // ACG_DA: the variables table; its headers and their hints come from the language table.

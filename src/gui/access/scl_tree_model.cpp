@@ -1,6 +1,7 @@
 #include "gui/access/scl_tree_model.h"
 
 #include "core/scl/scl_model.h"
+#include "core/scl/scl_search.h"
 #include "gui/common/text_conversion.h"
 
 #include <QBrush>
@@ -98,6 +99,13 @@ SclTreeModel::SclTreeModel(QObject* parent) : QAbstractItemModel(parent) {
 void SclTreeModel::setDevice(const TIEC_Device* device) {
     beginResetModel();
     m_device = device;
+    m_search.reset();
+    endResetModel();
+}
+
+void SclTreeModel::setSearch(std::shared_ptr<const SclSearch> search) {
+    beginResetModel();
+    m_search = std::move(search);
     endResetModel();
 }
 
@@ -109,7 +117,8 @@ QModelIndex SclTreeModel::indexOf(const SclObject* object) const {
     if (object == nullptr) {
         return {};
     }
-    return createIndex(clampedRow(object->treeRow()), 0, const_cast<SclObject*>(object));
+    const std::size_t row = m_search ? m_search->shownRow(*object) : object->treeRow();
+    return createIndex(clampedRow(row), 0, const_cast<SclObject*>(object));
 }
 
 QModelIndex SclTreeModel::index(int row, int column, const QModelIndex& parent) const {
@@ -117,9 +126,16 @@ QModelIndex SclTreeModel::index(int row, int column, const QModelIndex& parent) 
         return {};
     }
     if (!parent.isValid()) {
-        return row == 0 ? indexOf(m_device) : QModelIndex();
+        return row < rowCount() ? indexOf(m_device) : QModelIndex();
     }
-    const SclObject* child = object(parent)->treeChild(static_cast<std::size_t>(row));
+    const auto at = static_cast<std::size_t>(row);
+    const SclObject* child = nullptr;
+    if (m_search) {
+        const auto shown = m_search->shownChildren(*object(parent));
+        child = at < shown.size() ? shown[at] : nullptr;
+    } else {
+        child = object(parent)->treeChild(at);
+    }
     return child != nullptr ? createIndex(row, 0, const_cast<SclObject*>(child)) : QModelIndex();
 }
 
@@ -133,7 +149,10 @@ int SclTreeModel::rowCount(const QModelIndex& parent) const {
         return 0;
     }
     if (!parent.isValid()) {
-        return m_device != nullptr ? 1 : 0;
+        return m_device != nullptr && (!m_search || m_search->shown(*m_device)) ? 1 : 0;
+    }
+    if (m_search) {
+        return clampedRow(m_search->shownChildren(*object(parent)).size());
     }
     return clampedRow(object(parent)->treeChildCount());
 }

@@ -4,9 +4,11 @@
 #include <QIcon>
 
 #include <array>
+#include <memory>
 
 namespace sw {
 class SclObject;
+class SclSearch;
 class TIEC_Device;
 } // namespace sw
 
@@ -20,9 +22,13 @@ class SclTreeModel : public QAbstractItemModel {
 public:
     explicit SclTreeModel(QObject* parent = nullptr);
 
-    // The device shown (its root is the only top-level row), or none.
+    // The device shown (its root is the only top-level row), or none; shows the whole device.
     void setDevice(const TIEC_Device* device);
     const TIEC_Device* device() const { return m_device; }
+    // Shows only what a search over the shown device shows (its matches and their ancestors); null
+    // shows the whole device again.
+    void setSearch(std::shared_ptr<const SclSearch> search);
+    const SclSearch* search() const { return m_search.get(); }
 
     static const SclObject* object(const QModelIndex& index);
     QModelIndex indexOf(const SclObject* object) const;
@@ -37,6 +43,7 @@ public:
 
 private:
     const TIEC_Device* m_device = nullptr;
+    std::shared_ptr<const SclSearch> m_search;
     std::array<QIcon, 6> m_icons; // by SclKind
 };
 

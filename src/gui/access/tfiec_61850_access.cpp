@@ -3,24 +3,29 @@
 #include "core/access/access_check.h"
 #include "core/common/numbers.h"
 #include "core/scl/scl_model.h"
+#include "core/scl/scl_search.h"
 #include "gui/access/access_table_models.h"
 #include "gui/access/access_texts.h"
 #include "gui/access/file_chooser.h"
+#include "gui/access/ied_picker_dialog.h"
 #include "gui/access/list_cell_delegate.h"
 #include "gui/access/run_off_thread.h"
 #include "gui/access/scl_tree_model.h"
 #include "gui/access/signal_list_page.h"
+#include "gui/common/dialog_runner.h"
 #include "gui/common/grid_helpers.h"
 #include "gui/common/message_service.h"
 #include "gui/common/text_conversion.h"
 #include "gui/shell/title_panel.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
@@ -28,8 +33,12 @@
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
+
+#include <map>
+#include <set>
 
 namespace sw::gui {
 
@@ -65,7 +74,14 @@ TFIEC_61850_Access::TFIEC_61850_Access(ProgramState& state, QWidget* parent)
     setObjectName(QStringLiteral("TFIEC_61850_Access"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMaximizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    m_editor.setDeviceLoader([this](const std::filesystem::path& file) { return loadShowingProgress(file); });
+    m_editor.setDeviceLoader(
+        [this](const std::filesystem::path& file, const std::vector<std::string>& names) {
+            return runShowingProgress<std::vector<std::unique_ptr<TIEC_Device>>>(
+                file, [file, names] { return TIEC_Device::loadIeds(file, names); });
+        });
+    m_editor.setIedLister([this](const std::filesystem::path& file) {
+        return runShowingProgress<std::vector<SclIedSummary>>(file, [file] { return listIeds(file); });
+    });
 
     m_treeModel = new SclTreeModel(this);
     m_variables = new VariablesTableModel(m_editor, m_state.LangTable, this);
@@ -80,13 +96,7 @@ TFIEC_61850_Access::TFIEC_61850_Access(ProgramState& state, QWidget* parent)
     SP_Left = new QSplitter(Qt::Horizontal, SP_Main);
     SP_Left->setObjectName(QStringLiteral("SP_Left"));
     SP_Left->addWidget(buildCatalogColumn());
-    TV_IEC_Device = new QTreeView(SP_Left);
-    TV_IEC_Device->setObjectName(QStringLiteral("TV_IEC_Device"));
-    TV_IEC_Device->setModel(m_treeModel);
-    TV_IEC_Device->setHeaderHidden(true);
-    TV_IEC_Device->setUniformRowHeights(true);
-    TV_IEC_Device->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    SP_Left->addWidget(TV_IEC_Device);
+    SP_Left->addWidget(buildTreeColumn());
     SP_Main->addWidget(SP_Left);
     SP_Main->addWidget(buildPages());
     for (QSplitter* splitter : {SP_Main, SP_Left, SP_DataSet}) {
@@ -101,6 +111,11 @@ TFIEC_61850_Access::TFIEC_61850_Access(ProgramState& state, QWidget* parent)
     Btn_Cancel = makeButton(buttonStrip, "Btn_Cancel");
     Btn_AddVar = makeButton(buttonStrip, "Btn_AddVar");
     Btn_RemoveVar = makeButton(buttonStrip, "Btn_RemoveVar");
+    Btn_FillAddresses = makeButton(buttonStrip, "Btn_FillAddresses");
+    Btn_FillAddresses->setText(QStringLiteral("Fill addresses from SCL"));
+    Btn_FillAddresses->setToolTip(QStringLiteral(
+        "Sets the empty IP Address cells of the selected rows to their device's address in its SCL file, "
+        "and empty Port cells to 102"));
     Btn_Check = makeButton(buttonStrip, "Btn_Check");
     Btn_Export = makeButton(buttonStrip, "Btn_Export");
     Btn_Import = makeButton(buttonStrip, "Btn_Import");
@@ -117,8 +132,9 @@ TFIEC_61850_Access::TFIEC_61850_Access(ProgramState& state, QWidget* parent)
     PB_Progress->hide();
     auto* buttons = new QHBoxLayout(buttonStrip);
     buttons->setContentsMargins(4, 4, 8, 4);
-    for (QWidget* widget : {static_cast<QWidget*>(Btn_OK), static_cast<QWidget*>(Btn_Cancel),
-                            static_cast<QWidget*>(Btn_AddVar), static_cast<QWidget*>(Btn_RemoveVar)}) {
+    for (QWidget* widget :
+         {static_cast<QWidget*>(Btn_OK), static_cast<QWidget*>(Btn_Cancel), static_cast<QWidget*>(Btn_AddVar),
+          static_cast<QWidget*>(Btn_RemoveVar), static_cast<QWidget*>(Btn_FillAddresses)}) {
         buttons->addWidget(widget);
     }
     buttons->addSpacing(16);
@@ -140,6 +156,7 @@ TFIEC_61850_Access::TFIEC_61850_Access(ProgramState& state, QWidget* parent)
     connect(Btn_Cancel, &QPushButton::clicked, this, &TFIEC_61850_Access::Btn_CancelClick);
     connect(Btn_AddVar, &QPushButton::clicked, this, &TFIEC_61850_Access::Btn_AddVarClick);
     connect(Btn_RemoveVar, &QPushButton::clicked, this, &TFIEC_61850_Access::Btn_RemoveVarClick);
+    connect(Btn_FillAddresses, &QPushButton::clicked, this, &TFIEC_61850_Access::Btn_FillAddressesClick);
     connect(Btn_Check, &QPushButton::clicked, this, [this] {
         PC_DA_DataSet->setCurrentWidget(TS_Map);
         TS_Map->check();
@@ -185,6 +202,40 @@ QWidget* TFIEC_61850_Access::buildCatalogColumn() {
     layout->addWidget(Btn_Add_IEC_Device);
     layout->addWidget(LB_IEC_Devices, 1);
     layout->addWidget(Btn_Remove_IEC_Device);
+    return column;
+}
+
+QWidget* TFIEC_61850_Access::buildTreeColumn() {
+    auto* column = new QWidget;
+    column->setObjectName(QStringLiteral("P_Tree"));
+    E_TreeSearch = new QLineEdit(column);
+    E_TreeSearch->setObjectName(QStringLiteral("E_TreeSearch"));
+    E_TreeSearch->setPlaceholderText(QStringLiteral("Search name or reference"));
+    E_TreeSearch->setToolTip(
+        QStringLiteral("Shows the nodes whose name or reference holds the text; Enter: next match, "
+                       "Shift+Enter: previous, Escape: clear"));
+    E_TreeSearch->installEventFilter(this);
+    L_TreeSearchCount = new QLabel(column);
+    L_TreeSearchCount->setObjectName(QStringLiteral("L_TreeSearchCount"));
+    TV_IEC_Device = new QTreeView(column);
+    TV_IEC_Device->setObjectName(QStringLiteral("TV_IEC_Device"));
+    TV_IEC_Device->setModel(m_treeModel);
+    TV_IEC_Device->setHeaderHidden(true);
+    TV_IEC_Device->setUniformRowHeights(true);
+    TV_IEC_Device->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_searchTimer = new QTimer(this);
+    m_searchTimer->setSingleShot(true);
+    m_searchTimer->setInterval(200);
+    connect(m_searchTimer, &QTimer::timeout, this, &TFIEC_61850_Access::applyTreeSearch);
+    connect(E_TreeSearch, &QLineEdit::textChanged, m_searchTimer, qOverload<>(&QTimer::start));
+
+    auto* searchRow = new QHBoxLayout;
+    searchRow->addWidget(E_TreeSearch, 1);
+    searchRow->addWidget(L_TreeSearchCount);
+    auto* layout = new QVBoxLayout(column);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->addLayout(searchRow);
+    layout->addWidget(TV_IEC_Device, 1);
     return column;
 }
 
@@ -311,6 +362,7 @@ void TFIEC_61850_Access::FormShow() {
     }
     Show_IEC_Devices();
     showTree();
+    showStaleRows();
     SP_Main->setEnabled(true);
     for (QPushButton* button : {Btn_Cancel, Btn_AddVar, Btn_RemoveVar, Btn_Check, Btn_Export, Btn_Import}) {
         button->setEnabled(true);
@@ -328,7 +380,9 @@ void TFIEC_61850_Access::FormShow() {
     emit opened();
 }
 
-std::unique_ptr<TIEC_Device> TFIEC_61850_Access::loadShowingProgress(const std::filesystem::path& file) {
+template <class Result>
+Result TFIEC_61850_Access::runShowingProgress(const std::filesystem::path& file,
+                                              std::function<Result()> work) {
     const bool contentEnabled = SP_Main->isEnabled();
     const bool wasLoading = m_loading;
     m_loading = true;
@@ -347,7 +401,7 @@ std::unique_ptr<TIEC_Device> TFIEC_61850_Access::loadShowingProgress(const std::
             dialog->m_loading = loading;
         }
     } restore{this, contentEnabled, wasLoading};
-    return runOffThread<std::unique_ptr<TIEC_Device>>([file] { return std::make_unique<TIEC_Device>(file); });
+    return runOffThread<Result>(std::move(work));
 }
 
 // --- Catalog and tree
@@ -366,7 +420,13 @@ void TFIEC_61850_Access::Show_IEC_Devices() {
 void TFIEC_61850_Access::showTree() {
     const TIEC_Device* device = m_editor.chosenModel();
     m_treeModel->setDevice(device);
+    m_treeMatch = 0;
+    L_TreeSearchCount->clear();
     if (device == nullptr) {
+        return;
+    }
+    if (!E_TreeSearch->text().isEmpty()) {
+        applyTreeSearch();
         return;
     }
     // The device, its logical devices and their nodes open; everything below opens on demand.
@@ -408,9 +468,15 @@ void TFIEC_61850_Access::Btn_Add_IEC_DeviceClick() {
                 return access::OverwriteAnswer::Cancel;
             }
         };
-        if (m_editor.addDevice(m_state.project(), std::filesystem::path(chosen.toStdWString()), ask)) {
+        const auto pick = [this, &chosen](const std::vector<SclIedSummary>& ieds) {
+            IedPickerDialog picker(ieds, QFileInfo(chosen).fileName(), this);
+            return openDialog(&picker) == QDialog::Accepted ? picker.pickedNames()
+                                                            : std::vector<std::string>();
+        };
+        if (m_editor.addDevice(m_state.project(), std::filesystem::path(chosen.toStdWString()), ask, pick)) {
             Show_IEC_Devices();
             showTree();
+            showStaleRows();
         }
     });
 }
@@ -424,12 +490,94 @@ void TFIEC_61850_Access::Btn_Remove_IEC_DeviceClick() {
     refreshTables();
 }
 
+void TFIEC_61850_Access::applyTreeSearch() {
+    m_searchTimer->stop();
+    m_treeMatch = 0;
+    const TIEC_Device* device = m_treeModel->device();
+    const QString text = E_TreeSearch->text();
+    if (device == nullptr || text.isEmpty()) {
+        L_TreeSearchCount->clear();
+        if (m_treeModel->search() != nullptr) {
+            showTree();
+        }
+        return;
+    }
+    auto search = std::make_shared<const SclSearch>(*device, text.toStdString());
+    const std::size_t matches = search->matches().size();
+    m_treeModel->setSearch(search);
+    L_TreeSearchCount->setText(matches == 1 ? QStringLiteral("1 match")
+                                            : QStringLiteral("%1 matches").arg(matches));
+    // The matches are shown open; past a few thousand only the first ones, and the rest as Enter reaches
+    // them.
+    constexpr std::size_t kOpenedMatches = 2000;
+    for (std::size_t k = 0; k < matches && k < kOpenedMatches; ++k) {
+        for (const SclObject* above = search->matches()[k]->parent(); above != nullptr;
+             above = above->parent()) {
+            const QModelIndex index = m_treeModel->indexOf(above);
+            if (TV_IEC_Device->isExpanded(index)) {
+                break;
+            }
+            TV_IEC_Device->expand(index);
+        }
+    }
+}
+
+void TFIEC_61850_Access::goToTreeMatch(bool backwards) {
+    if (m_searchTimer->isActive()) {
+        applyTreeSearch();
+    }
+    const SclSearch* search = m_treeModel->search();
+    if (search == nullptr || search->matches().empty()) {
+        return;
+    }
+    const std::size_t count = search->matches().size();
+    if (m_treeMatch == 0) {
+        m_treeMatch = backwards ? count : 1;
+    } else if (backwards) {
+        m_treeMatch = m_treeMatch == 1 ? count : m_treeMatch - 1;
+    } else {
+        m_treeMatch = m_treeMatch == count ? 1 : m_treeMatch + 1;
+    }
+    const SclObject* match = search->matches()[m_treeMatch - 1];
+    for (const SclObject* above = match->parent(); above != nullptr; above = above->parent()) {
+        TV_IEC_Device->expand(m_treeModel->indexOf(above));
+    }
+    const QModelIndex index = m_treeModel->indexOf(match);
+    TV_IEC_Device->setCurrentIndex(index);
+    TV_IEC_Device->scrollTo(index);
+    L_TreeSearchCount->setText(QStringLiteral("%1 of %2").arg(m_treeMatch).arg(count));
+}
+
+void TFIEC_61850_Access::showStaleRows() {
+    std::map<std::size_t, QString> variables;
+    std::map<std::size_t, QString> dataSets;
+    for (const access::StaleRow& stale : access::staleRows(m_editor.list())) {
+        (stale.page == access::Page::Variables ? variables : dataSets)[stale.row] = toQString(stale.problem);
+    }
+    m_variables->setStaleRows(std::move(variables));
+    m_dataSets->setStaleRows(std::move(dataSets));
+}
+
+void TFIEC_61850_Access::Btn_FillAddressesClick() {
+    for (const auto& [view, page] :
+         {std::pair{ACG_DA, access::Page::Variables}, std::pair{ACG_DataSet, access::Page::DataSet}}) {
+        std::set<std::size_t> rows;
+        for (const QModelIndex& index : view->selectionModel()->selectedIndexes()) {
+            rows.insert(static_cast<std::size_t>(index.row()) + 1);
+        }
+        m_editor.list().fillAddressesFromScl(page, std::vector<std::size_t>(rows.begin(), rows.end()));
+    }
+    m_variables->refresh();
+    m_dataSets->refresh();
+}
+
 // --- Rows
 
 void TFIEC_61850_Access::refreshTables() {
     m_variables->refresh();
     m_dataSets->refresh();
     m_members->refresh();
+    showStaleRows();
 }
 
 void TFIEC_61850_Access::selectRow(QTableView* view, std::size_t row) {
@@ -471,6 +619,7 @@ void TFIEC_61850_Access::Btn_AddVarClick() {
     case access::AddVarResult::Nothing:
         break;
     }
+    showStaleRows();
 }
 
 void TFIEC_61850_Access::Btn_RemoveVarClick() {
@@ -482,6 +631,7 @@ void TFIEC_61850_Access::Btn_RemoveVarClick() {
         if (row) {
             selectRow(ACG_DataSet, *row);
         }
+        showStaleRows();
         return;
     }
     const std::optional<std::size_t> row = currentRow(ACG_DA);
@@ -490,6 +640,7 @@ void TFIEC_61850_Access::Btn_RemoveVarClick() {
     if (row) {
         selectRow(ACG_DA, *row);
     }
+    showStaleRows();
 }
 
 // --- Closing
@@ -532,6 +683,19 @@ void TFIEC_61850_Access::closeEvent(QCloseEvent* event) {
 }
 
 bool TFIEC_61850_Access::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && watched == E_TreeSearch) {
+        const auto* keyEvent = static_cast<QKeyEvent*>(event);
+        // Enter moves between matches and Escape clears the search; neither reaches the dialog.
+        if (keyEvent->key() == Qt::Key_Return || keyEvent->key() == Qt::Key_Enter) {
+            goToTreeMatch(keyEvent->modifiers().testFlag(Qt::ShiftModifier));
+            return true;
+        }
+        if (keyEvent->key() == Qt::Key_Escape) {
+            E_TreeSearch->clear();
+            applyTreeSearch();
+            return true;
+        }
+    }
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         for (QTableView* view : {ACG_DA, ACG_DataSet, ACG_DS_Vars}) {

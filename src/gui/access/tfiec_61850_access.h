@@ -5,13 +5,17 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QSplitter;
 class QTabWidget;
 class QTableView;
+class QTimer;
 class QTreeView;
 
 namespace sw::gui {
@@ -41,6 +45,8 @@ public:
     QPushButton* Btn_Add_IEC_Device;
     QListWidget* LB_IEC_Devices;
     QPushButton* Btn_Remove_IEC_Device;
+    QLineEdit* E_TreeSearch;
+    QLabel* L_TreeSearchCount;
     QTreeView* TV_IEC_Device;
     QTabWidget* PC_DA_DataSet;
     QWidget* TS_DA;
@@ -57,6 +63,7 @@ public:
     QPushButton* Btn_Cancel;
     QPushButton* Btn_AddVar;
     QPushButton* Btn_RemoveVar;
+    QPushButton* Btn_FillAddresses;
     // The signal list's own page and commands: the data-array map, Check, Export and Import.
     SignalListPage* TS_Map;
     QPushButton* Btn_Check;
@@ -78,6 +85,12 @@ public slots:
     void Btn_Remove_IEC_DeviceClick();
     // The chosen line of the device list: its device is shown in the tree.
     void LB_IEC_DevicesClick();
+    // Fill addresses from SCL on the selected rows of both tables.
+    void Btn_FillAddressesClick();
+    // Filters the tree by the search text now (typing does so after a short pause).
+    void applyTreeSearch();
+    // Makes the next (or previous) match of the search the tree's current node.
+    void goToTreeMatch(bool backwards = false);
 
     void reject() override;
 
@@ -88,9 +101,12 @@ protected:
 
 private:
     QWidget* buildCatalogColumn();
+    QWidget* buildTreeColumn();
     QWidget* buildPages();
     QTableView* makeTable(const char* name, AccessTableModel* model);
-    std::unique_ptr<TIEC_Device> loadShowingProgress(const std::filesystem::path& file);
+    template <class Result>
+    Result runShowingProgress(const std::filesystem::path& file, std::function<Result()> work);
+    void showStaleRows();
     void Show_IEC_Devices();
     void showTree();
     void refreshTables();
@@ -105,6 +121,8 @@ private:
     AccessTableModel* m_dataSets;
     AccessTableModel* m_members;
     QWidget* m_content = nullptr;
+    QTimer* m_searchTimer;
+    std::size_t m_treeMatch = 0; // the current match + 1; 0 before the first
     bool m_loading = false;
     bool m_openFailed = false;
     bool m_placed = false;

@@ -407,12 +407,12 @@ TEST(AccessEditor, EveryCatalogFileIsReadThroughTheDeviceLoaderWhoseErrorsCountA
     p.catalogFile("bay1.icd", kBay1);
     p.catalogFile("other.icd", kBay1);
     std::vector<std::string> loaded;
-    p.editor.setDeviceLoader([&](const std::filesystem::path& file) -> std::unique_ptr<sw::TIEC_Device> {
+    p.editor.setDeviceLoader([&](const std::filesystem::path& file, const std::vector<std::string>& names) {
         loaded.push_back(file.filename().string());
         if (file.filename() == "other.icd") {
             throw sw::ConfigError("refused");
         }
-        return std::make_unique<sw::TIEC_Device>(file);
+        return sw::TIEC_Device::loadIeds(file, names);
     });
     p.accessFile(R"(<IEC_68850_Client><List_ICD_Files><ICD_File FileName="other.icd"/>)"
                  R"(<ICD_File FileName="bay1.icd"/></List_ICD_Files></IEC_68850_Client>)");

@@ -1,0 +1,184 @@
+#include "core/access/access_file.h"
+#include "core/language/builtin_texts.h"
+#include "core/scl/scl_model.h"
+#include "gui/access/ied_picker_dialog.h"
+#include "gui/access/scl_tree_model.h"
+#include "gui/access/tfiec_61850_access.h"
+#include "support/gui/fake_file_chooser.h"
+#include "support/gui/fake_message_service.h"
+#include "support/gui/layout_checks.h"
+#include "support/gui/scripted_dialogs.h"
+#include "test_support.h"
+
+#include <QAbstractItemModelTester>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTest>
+#include <QTreeView>
+
+#include <filesystem>
+#include <string>
+
+using sw::gui::TFIEC_61850_Access;
+namespace VC = sw::access;
+
+namespace {
+
+const std::filesystem::path kThree = std::filesystem::path(SW_FIXTURES_DIR) / "scl" / "three_ieds.scd";
+
+struct Project {
+    Project() {
+        sw::fillBuiltinTexts(state.LangTable);
+        state.ActiveProjectFolder = dir.path();
+        state.ParGenFile = state.project().parGenFile();
+        state.AccessFile = state.project().accessFile();
+    }
+    sw::test::TempDir dir;
+    sw::ProgramState state;
+};
+
+void showLoaded(TFIEC_61850_Access& dialog) {
+    dialog.show();
+    QTRY_VERIFY(!dialog.isLoading());
+}
+
+// Adds three_ieds.scd, picking the IEDs of the given rows of the picker.
+void addPicking(TFIEC_61850_Access& dialog, const QList<int>& rows) {
+    sw::test::FakeFileChooser chooser;
+    chooser.files.push_back(QString::fromStdString(kThree.string()));
+    sw::test::ScriptedDialogs dialogs([&](QDialog* opened) {
+        auto* picker = qobject_cast<sw::gui::IedPickerDialog*>(opened);
+        QVERIFY(picker != nullptr);
+        QCOMPARE(picker->TW_IEDs->rowCount(), 3);
+        QCOMPARE(picker->TW_IEDs->item(1, 4)->text(), QStringLiteral("10.0.0.22"));
+        picker->TW_IEDs->clearSelection();
+        for (const int row : rows) {
+            picker->TW_IEDs->selectionModel()->select(picker->TW_IEDs->model()->index(row, 0),
+                                                      QItemSelectionModel::Select |
+                                                          QItemSelectionModel::Rows);
+        }
+        picker->Btn_OK->click();
+    });
+    dialog.Btn_Add_IEC_Device->click();
+}
+
+QString cell(const QTableView* view, int row, int column, int role = Qt::DisplayRole) {
+    return view->model()->index(row, column).data(role).toString();
+}
+
+} // namespace
+
+class AccessIedsWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void pickedIedsBecomeDevicesAndFillAddressesGivesEachSelectedRowItsOwn() {
+        Project project;
+        sw::test::FakeMessageService messages;
+        TFIEC_61850_Access dialog(project.state);
+        showLoaded(dialog);
+        addPicking(dialog, {1, 2});
+        QCOMPARE(dialog.LB_IEC_Devices->count(), 2);
+        QCOMPARE(dialog.LB_IEC_Devices->item(0)->text(), QStringLiteral("Feeder2"));
+        QCOMPARE(dialog.LB_IEC_Devices->item(1)->text(), QStringLiteral("Trafo"));
+
+        auto& editor = dialog.editor();
+        for (std::size_t device : {0u, 1u, 1u}) {
+            editor.chooseDevice(device);
+            const sw::SclObject* leaf = editor.chosenModel();
+            while (leaf->treeChildCount() > 0) {
+                leaf = leaf->treeChild(0);
+            }
+            editor.selectTreeNode(leaf);
+            dialog.Btn_AddVar->click();
+        }
+        QTableView* table = dialog.ACG_DA;
+        QCOMPARE(table->model()->rowCount(), 3);
+        table->clearSelection();
+        table->selectionModel()->select(table->model()->index(0, 2), QItemSelectionModel::Select);
+        table->selectionModel()->select(table->model()->index(1, 5), QItemSelectionModel::Select);
+        dialog.Btn_FillAddresses->click();
+        QCOMPARE(cell(table, 0, VC::VariableColumn::IPAddress), QStringLiteral("10.0.0.22"));
+        QCOMPARE(cell(table, 0, VC::VariableColumn::Port), QStringLiteral("102"));
+        QCOMPARE(cell(table, 1, VC::VariableColumn::IPAddress), QStringLiteral("10.0.1.33"));
+        QCOMPARE(cell(table, 2, VC::VariableColumn::IPAddress), QString()); // not selected
+        QVERIFY(messages.shown.empty());
+    }
+
+    void searchFiltersTheTreeCountsMatchesAndEnterMovesBetweenThem() {
+        Project project;
+        sw::test::FakeMessageService messages;
+        TFIEC_61850_Access dialog(project.state);
+        showLoaded(dialog);
+        addPicking(dialog, {1});
+        dialog.LB_IEC_Devices->setCurrentRow(0);
+        sw::gui::SclTreeModel* model = dialog.treeModel();
+        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+
+        QTest::keyClicks(dialog.E_TreeSearch, QStringLiteral("STVAL"));
+        QTRY_COMPARE(dialog.L_TreeSearchCount->text(), QStringLiteral("2 matches"));
+        QCOMPARE(sw::test::layoutProblem({dialog.E_TreeSearch, dialog.L_TreeSearchCount, dialog.TV_IEC_Device,
+                                          dialog.Btn_OK, dialog.Btn_Cancel, dialog.Btn_AddVar,
+                                          dialog.Btn_RemoveVar, dialog.Btn_FillAddresses, dialog.Btn_Check,
+                                          dialog.Btn_Export, dialog.Btn_Import}),
+                 QString());
+        // Feeder2 > CTRL > Q0XCBR1 > Pos > stVal and LLN0 > Mod > stVal: nothing else is shown.
+        const QModelIndex ld = model->index(0, 0, model->index(0, 0));
+        QCOMPARE(model->rowCount(ld), 2);
+        const QModelIndex pos = model->index(0, 0, model->index(1, 0, ld));
+        QCOMPARE(pos.data().toString(), QStringLiteral("Pos"));
+        QCOMPARE(model->rowCount(pos), 1);
+        QVERIFY(dialog.TV_IEC_Device->isExpanded(pos));
+
+        dialog.E_TreeSearch->setFocus();
+        QTest::keyClick(dialog.E_TreeSearch, Qt::Key_Return);
+        QCOMPARE(sw::gui::SclTreeModel::object(dialog.TV_IEC_Device->currentIndex())->kind(),
+                 sw::SclKind::DA);
+        const QModelIndex first = dialog.TV_IEC_Device->currentIndex();
+        QTest::keyClick(dialog.E_TreeSearch, Qt::Key_Return);
+        QVERIFY(dialog.TV_IEC_Device->currentIndex() != first);
+        QCOMPARE(dialog.L_TreeSearchCount->text(), QStringLiteral("2 of 2"));
+        QTest::keyClick(dialog.E_TreeSearch, Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(dialog.TV_IEC_Device->currentIndex(), first);
+
+        QTest::keyClick(dialog.E_TreeSearch, Qt::Key_Escape);
+        QVERIFY2(dialog.isVisible(), "Escape clears the search, not the dialog");
+        QCOMPARE(dialog.E_TreeSearch->text(), QString());
+        QCOMPARE(model->search(), nullptr);
+        QCOMPARE(model->rowCount(ld), 2);
+        QCOMPARE(model->rowCount(model->index(1, 0, ld)), 1); // the whole node again
+
+        QTest::keyClicks(dialog.E_TreeSearch, QStringLiteral("nothing"));
+        QTRY_COMPARE(dialog.L_TreeSearchCount->text(), QStringLiteral("0 matches"));
+        QCOMPARE(model->rowCount(), 0);
+    }
+
+    void rowsWhoseReferenceIsGoneAreMarkedWithWhatIsMissing() {
+        Project project;
+        sw::test::FakeMessageService messages;
+        std::filesystem::create_directories(project.state.project().icdCatalog());
+        std::filesystem::copy_file(kThree, project.state.project().icdCatalog() / "three.scd");
+        sw::test::writeFile(
+            project.state.project().accessFile(),
+            R"(<IEC_68850_Client><List_ICD_Files><ICD_File Name="F" FileName="three.scd" IEDName="Feeder2"/>)"
+            R"(</List_ICD_Files><List_DA_Selected><DA_Item Index="0" Reference="Feeder2CTRL/Q0XCBR1.Pos.stVal"/>)"
+            R"(<DA_Item Index="0" Reference="Feeder2CTRL/Q0XCBR1.Gone.stVal"/></List_DA_Selected>)"
+            R"(<List_DataSet_Selected><DataSet_Item Index="3" Reference="X"/></List_DataSet_Selected>)"
+            R"(</IEC_68850_Client>)");
+        TFIEC_61850_Access dialog(project.state);
+        showLoaded(dialog);
+        QCOMPARE(cell(dialog.ACG_DA, 0, 2, Qt::ToolTipRole), QString());
+        QVERIFY(cell(dialog.ACG_DA, 1, 2, Qt::ToolTipRole).contains(QStringLiteral("Gone.stVal")));
+        QVERIFY(dialog.ACG_DA->model()->index(1, 0).data(Qt::BackgroundRole).isValid());
+        QVERIFY(cell(dialog.ACG_DataSet, 0, 0, Qt::ToolTipRole).contains(QStringLiteral("no device")));
+        QCOMPARE(cell(dialog.ACG_DA, 1, VC::VariableColumn::Reference),
+                 QStringLiteral("Feeder2CTRL/Q0XCBR1.Gone.stVal"));
+    }
+};
+
+QTEST_MAIN(AccessIedsWindowTest)
+#include "access_ieds_window_test.moc"
