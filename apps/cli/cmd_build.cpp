@@ -2,6 +2,7 @@
 
 #include "core/common/config_error.h"
 #include "core/common/numbers.h"
+#include "core/common/path_text.h"
 #include "core/image/image_builder.h"
 #include "core/shell/project_paths.h"
 
@@ -42,7 +43,7 @@ int runBuild(const std::vector<std::string>& args) {
                 return 2;
             }
         } else if (!folder && arg.rfind("--", 0) != 0) {
-            folder = arg;
+            folder = pathFromUtf8(arg);
         } else {
             std::cerr << "Unexpected argument \"" << arg << "\".\n" << kUsage;
             return 2;
@@ -54,7 +55,7 @@ int runBuild(const std::vector<std::string>& args) {
     }
     std::error_code error;
     if (!std::filesystem::is_directory(*folder, error)) {
-        std::cerr << "The project folder \"" << folder->string() << "\" does not exist.\n";
+        std::cerr << "The project folder \"" << utf8Of(*folder) << "\" does not exist.\n";
         return 2;
     }
 
@@ -64,11 +65,11 @@ int runBuild(const std::vector<std::string>& args) {
     const std::filesystem::path bin = paths.binFolder();
     std::filesystem::create_directories(bin, error);
     if (error) {
-        throw ConfigError("Cannot create the folder \"" + bin.string() + "\": " + error.message());
+        throw ConfigError("Cannot create the folder \"" + utf8Of(bin) + "\": " + error.message());
     }
     Save_Bin_Files(images, bin);
-    std::cout << paths.parameterImage().string() << ": " << images.bank1.size() << " bytes\n"
-              << paths.variableImage().string() << ": " << images.bank2.size() << " bytes\n";
+    std::cout << utf8Of(paths.parameterImage()) << ": " << images.bank1.size() << " bytes\n"
+              << utf8Of(paths.variableImage()) << ": " << images.bank2.size() << " bytes\n";
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include "core/access/access_check.h"
 #include "core/access/access_editor.h"
 #include "core/common/numbers.h"
+#include "core/common/path_text.h"
 #include "core/language/builtin_texts.h"
 #include "core/language/lang_table.h"
 #include "core/parameters/parameter_check.h"
@@ -60,7 +61,7 @@ int runCheck(const std::vector<std::string>& args) {
             }
             separator = value[0];
         } else if (!folder && arg.rfind("--", 0) != 0) {
-            folder = arg;
+            folder = pathFromUtf8(arg);
         } else {
             std::cerr << "Unexpected argument \"" << arg << "\".\n" << kUsage;
             return 2;
@@ -72,7 +73,7 @@ int runCheck(const std::vector<std::string>& args) {
     }
     std::error_code error;
     if (!std::filesystem::is_directory(*folder, error)) {
-        std::cerr << "The project folder \"" << folder->string() << "\" does not exist.\n";
+        std::cerr << "The project folder \"" << utf8Of(*folder) << "\" does not exist.\n";
         return 2;
     }
 

@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "core/common/path_text.h"
 #include "core/scl/scl_model.h"
 
 #include <cstdio>
@@ -163,7 +164,7 @@ int runTree(const std::vector<std::string>& args) {
         return 1;
     }
     try {
-        const TIEC_Device device{std::filesystem::path(file)};
+        const TIEC_Device device{pathFromUtf8(file)};
         if (countOnly) {
             printCounts(device);
         } else {

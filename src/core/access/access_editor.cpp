@@ -4,6 +4,7 @@
 #include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
 #include "core/common/numbers.h"
+#include "core/common/path_text.h"
 #include "core/scl/scl_model.h"
 #include "core/shell/project_paths.h"
 
@@ -24,7 +25,7 @@ bool isPlainFileName(const std::string& name) {
             return false;
         }
     }
-    return !std::filesystem::path(name).is_absolute();
+    return !pathFromUtf8(name).is_absolute();
 }
 
 CatalogDevice loadCatalogDevice(const std::filesystem::path& catalog, const CatalogRow& row) {
@@ -36,11 +37,11 @@ CatalogDevice loadCatalogDevice(const std::filesystem::path& catalog, const Cata
         entry.problem = "\"" + entry.fileName + "\" is not the name of a file in the catalog folder";
         return entry;
     }
-    const std::filesystem::path file = catalog / entry.fileName;
+    const std::filesystem::path file = catalog / pathFromUtf8(entry.fileName);
     std::error_code error;
     if (!std::filesystem::exists(file, error) && !error) {
         entry.state = CatalogDevice::State::Missing;
-        entry.problem = "The file \"" + file.string() + "\" is missing from the catalog folder";
+        entry.problem = "The file \"" + utf8Of(file) + "\" is missing from the catalog folder";
         return entry;
     }
     try {
@@ -225,20 +226,19 @@ std::optional<std::size_t> AccessEditor::addDevice(const ProjectPaths& project,
                                                    const std::function<OverwriteAnswer()>& ask) {
     const std::filesystem::path name = chosenFile.filename();
     if (name.empty() || name == "." || name == "..") {
-        throw ConfigError("\"" + chosenFile.string() + "\" is not a file that can be added to the catalog.");
+        throw ConfigError("\"" + utf8Of(chosenFile) + "\" is not a file that can be added to the catalog.");
     }
     const std::filesystem::path catalog = project.icdCatalog();
     std::error_code error;
     std::filesystem::create_directories(catalog, error);
     if (error) {
-        throw ConfigError("Cannot create the catalog folder \"" + catalog.string() +
-                          "\": " + error.message());
+        throw ConfigError("Cannot create the catalog folder \"" + utf8Of(catalog) + "\": " + error.message());
     }
     const std::filesystem::path target = catalog / name;
     bool copy = true;
     const bool present = std::filesystem::exists(target, error);
     if (error) {
-        throw ConfigError("Cannot read the catalog file \"" + target.string() + "\": " + error.message());
+        throw ConfigError("Cannot read the catalog file \"" + utf8Of(target) + "\": " + error.message());
     }
     if (present) {
         const OverwriteAnswer answer = ask();
@@ -254,7 +254,7 @@ std::optional<std::size_t> AccessEditor::addDevice(const ProjectPaths& project,
     CatalogDevice entry;
     entry.device = std::make_unique<TIEC_Device>(target);
     entry.name = entry.device->fName();
-    entry.fileName = name.string();
+    entry.fileName = utf8Of(name);
     const std::size_t index = m_list.appendDevice(std::move(entry));
     m_chosenDevice.reset();
     clearSelection();

@@ -1,5 +1,6 @@
 #include "core/scl/scl_model.h"
 
+#include "core/common/path_text.h"
 #include "core/internal/scl_loader.h"
 #include "core/scl/string_pool.h"
 
@@ -252,13 +253,13 @@ const TIEC_LN* TIEC_LDevice::Find_LN(std::string_view LN_Class) const {
 
 TIEC_Device::TIEC_Device(const std::filesystem::path& FileName_icd, const SclLoadLimits& limits)
     : SclObject(SclKind::Device), m_pool(std::make_unique<StringPool>()),
-      m_fileName(FileName_icd.filename().string()), m_name(StringPool::empty()) {
+      m_fileName(utf8Of(FileName_icd.filename())), m_name(StringPool::empty()) {
     SclLoader(*this, limits).Decode_Device(FileName_icd);
 }
 
 TIEC_Device::TIEC_Device(std::string_view bytes, const std::string& fileName, const SclLoadLimits& limits)
     : SclObject(SclKind::Device), m_pool(std::make_unique<StringPool>()),
-      m_fileName(std::filesystem::path(fileName).filename().string()), m_name(StringPool::empty()) {
+      m_fileName(utf8Of(pathFromUtf8(fileName).filename())), m_name(StringPool::empty()) {
     SclLoader(*this, limits).Decode_Buffer(bytes, fileName);
 }
 
