@@ -12,7 +12,16 @@ out=$root/build-windows
 jobs=$(nproc)
 mkdir -p "$out/deps"
 
-export WINEPREFIX=$out/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+# No Mono or Gecko prompts, and no desktop menu entries in the home folder.
+export WINEPREFIX=$out/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" WINEARCH=win64
+# Wine's server keeps its socket under TMPDIR; the server and the folder go when the check ends.
+export TMPDIR=$out/tmp
+mkdir -p "$TMPDIR"
+cleanup() {
+    wineserver -k 2>/dev/null || true
+    rm -rf "$TMPDIR"
+}
+trap cleanup EXIT
 # Programs started under Wine inherit this: no dialog ever waits for a person.
 unset DISPLAY WAYLAND_DISPLAY
 
@@ -60,8 +69,7 @@ ctest --test-dir "$out" --output-on-failure -j"$jobs" -L 'core|cli'
 # The Windows companion builds the same bytes as the native one.
 native_cli=${SW_NATIVE_CLI:-$root/build/bin/sw40512-cli}
 if [ -x "$native_cli" ]; then
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
+    work=$TMPDIR/images
     compared=0
     # Each access file of the image fixtures with the parameter file is one test project, built with
     # either decimal separator.
@@ -91,4 +99,3 @@ else
     echo "windows: no native companion at $native_cli; the image comparison did not run" >&2
     exit 1
 fi
-wineserver -k 2>/dev/null || true
