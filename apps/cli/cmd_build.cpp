@@ -3,6 +3,7 @@
 
 #include "core/common/config_error.h"
 #include "core/common/numbers.h"
+#include "core/common/path_text.h"
 #include "core/image/image_builder.h"
 #include "core/shell/project_paths.h"
 
@@ -33,11 +34,11 @@ int runBuild(const std::vector<std::string>& args) {
     std::error_code error;
     std::filesystem::create_directories(bin, error);
     if (error) {
-        throw ConfigError("Cannot create the folder \"" + bin.string() + "\": " + error.message());
+        throw ConfigError("Cannot create the folder \"" + utf8Of(bin) + "\": " + error.message());
     }
     Save_Bin_Files(images, bin);
-    std::cout << paths.parameterImage().string() << ": " << images.bank1.size() << " bytes\n"
-              << paths.variableImage().string() << ": " << images.bank2.size() << " bytes\n";
+    std::cout << utf8Of(paths.parameterImage()) << ": " << images.bank1.size() << " bytes\n"
+              << utf8Of(paths.variableImage()) << ": " << images.bank2.size() << " bytes\n";
     return 0;
 }
 

@@ -4,6 +4,7 @@
 #include "core/access/access_check.h"
 #include "core/access/access_editor.h"
 #include "core/common/numbers.h"
+#include "core/common/path_text.h"
 #include "core/language/builtin_texts.h"
 #include "core/language/lang_table.h"
 #include "core/parameters/parameter_check.h"

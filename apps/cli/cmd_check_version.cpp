@@ -17,6 +17,10 @@ int runCheckVersion(const std::vector<std::string>& args) {
             return 2;
         }
     }
+    if (!versionCheckAvailable()) {
+        std::cerr << "The version check is not available in this build.\n";
+        return 1;
+    }
     // Any failure to reach the service counts as no newer version, as in the program.
     std::cout << (Check_Version(service) ? "newer" : "not newer") << "\n";
     return 0;

@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "core/common/atomic_file.h"
+#include "core/common/path_text.h"
 #include "core/image/image_decoder.h"
 
 #include <iostream>
@@ -33,7 +34,8 @@ int runDump(const std::vector<std::string>& args) {
     std::vector<std::string> problems;
     std::string images[2];
     bool seen[2] = {false, false};
-    for (const std::string& file : args) {
+    for (const std::string& name : args) {
+        const std::filesystem::path file = pathFromUtf8(name);
         const image::ImageReport report = image::decodeImageFile(file);
         std::cout << report.dump;
         problems.insert(problems.end(), report.problems.begin(), report.problems.end());

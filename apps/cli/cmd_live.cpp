@@ -2,6 +2,7 @@
 
 #include "core/access/access_file.h"
 #include "core/common/numbers.h"
+#include "core/common/path_text.h"
 #include "core/mms/live_check.h"
 #include "core/shell/project_paths.h"
 
@@ -70,7 +71,7 @@ int runLive(const std::vector<std::string>& args) {
     }
     const ProjectPaths paths(*folder);
     if (!std::filesystem::exists(paths.accessFile(), error)) {
-        std::cerr << "The project has no access list (" << paths.accessFile().string() << ").\n";
+        std::cerr << "The project has no access list (" << utf8Of(paths.accessFile()) << ").\n";
         return 1;
     }
 

@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "core/common/path_text.h"
 #include "core/language/builtin_texts.h"
 #include "core/language/lang_table.h"
 #include "core/parameters/parameter_check.h"
@@ -77,10 +78,10 @@ int runParameters(const std::vector<std::string>& args) {
         std::cout << kUsage;
         return 0;
     }
-    const std::filesystem::path folder = args[0];
+    const std::filesystem::path folder = pathFromUtf8(args[0]);
     std::error_code error;
     if (!std::filesystem::is_directory(folder, error)) {
-        std::cerr << "The project folder \"" << folder.string() << "\" does not exist.\n";
+        std::cerr << "The project folder \"" << utf8Of(folder) << "\" does not exist.\n";
         return 2;
     }
     const std::filesystem::path file = ProjectPaths(folder).parGenFile();

@@ -7,6 +7,7 @@
 #include "core/access/signal_csv.h"
 #include "core/common/atomic_file.h"
 #include "core/common/numbers.h"
+#include "core/common/path_text.h"
 #include "core/language/builtin_texts.h"
 #include "core/language/lang_table.h"
 #include "core/report/commissioning_report.h"
@@ -125,8 +126,8 @@ int runExport(const std::vector<std::string>& args) {
     const std::filesystem::path variables = *csv;
     const std::filesystem::path dataSets = access::dataSetsCsvPath(variables);
     access::writeSignalListCsv(access, variables);
-    std::cout << variables.string() << ": " << access.variables.size() << " variables\n"
-              << dataSets.string() << ": " << access.dataSets.size() << " data sets\n";
+    std::cout << utf8Of(variables) << ": " << access.variables.size() << " variables\n"
+              << utf8Of(dataSets) << ": " << access.dataSets.size() << " data sets\n";
     return 0;
 }
 
@@ -144,7 +145,7 @@ int runImport(const std::vector<std::string>& args) {
     access.variables = access::readVariablesCsvFile(
         *csv, access.catalog.size(), project.separator.value_or(Get_Decimal_Separator()), texts);
     access::writeAccessFile(paths.accessFile(), access);
-    std::cout << paths.accessFile().string() << ": " << access.variables.size() << " variables\n";
+    std::cout << utf8Of(paths.accessFile()) << ": " << access.variables.size() << " variables\n";
     return 0;
 }
 
@@ -158,7 +159,7 @@ int runReport(const std::vector<std::string>& args) {
     const std::filesystem::path file = output ? std::filesystem::path(*output) : report::reportFile(paths);
     writeFileAtomically(
         file, report::commissioningReport(paths, project.separator.value_or(Get_Decimal_Separator())));
-    std::cout << file.string() << '\n';
+    std::cout << utf8Of(file) << '\n';
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "core/common/path_text.h"
 #include "core/scl/scl_model.h"
 
 #include <cstdio>
@@ -174,13 +175,13 @@ int runTree(const std::vector<std::string>& args) {
     try {
         std::unique_ptr<TIEC_Device> device;
         if (iedName) {
-            device = std::move(TIEC_Device::loadIeds(std::filesystem::path(file), {*iedName}).front());
+            device = std::move(TIEC_Device::loadIeds(pathFromUtf8(file), {*iedName}).front());
             if (device == nullptr) {
                 std::cerr << "The file \"" << file << "\" holds no IED named \"" << *iedName << "\".\n";
                 return 1;
             }
         } else {
-            device = std::make_unique<TIEC_Device>(std::filesystem::path(file));
+            device = std::make_unique<TIEC_Device>(pathFromUtf8(file));
         }
         if (countOnly) {
             printCounts(*device);

@@ -3,6 +3,7 @@
 #include "core/common/config_error.h"
 #include "core/common/ip_address.h"
 #include "core/common/numbers.h"
+#include "core/common/path_text.h"
 #include "core/common/process.h"
 #include "core/image/image_builder.h"
 #include "core/language/builtin_texts.h"
@@ -80,9 +81,9 @@ std::optional<Arguments> parse(const std::vector<std::string>& args) {
             if (!folder) {
                 return std::nullopt;
             }
-            parsed.programFolder = *folder;
+            parsed.programFolder = pathFromUtf8(*folder);
         } else if (!parsed.project && arg.rfind("--", 0) != 0) {
-            parsed.project = arg;
+            parsed.project = pathFromUtf8(arg);
         } else {
             std::cerr << "Unexpected argument \"" << arg << "\".\n" << kUsage;
             return std::nullopt;
@@ -109,11 +110,11 @@ int runUpdate(const std::vector<std::string>& args) {
     }
     std::error_code error;
     if (!std::filesystem::is_directory(*parsed->project, error)) {
-        std::cerr << "The project folder \"" << parsed->project->string() << "\" does not exist.\n";
+        std::cerr << "The project folder \"" << utf8Of(*parsed->project) << "\" does not exist.\n";
         return 2;
     }
     if (!std::filesystem::is_directory(parsed->programFolder, error)) {
-        std::cerr << "The program folder \"" << parsed->programFolder.string() << "\" does not exist.\n";
+        std::cerr << "The program folder \"" << utf8Of(parsed->programFolder) << "\" does not exist.\n";
         return 2;
     }
 
@@ -121,12 +122,12 @@ int runUpdate(const std::vector<std::string>& args) {
     const BuildResult images = Build_Images(paths.parGenFile(), paths.accessFile(), Get_Decimal_Separator());
     std::filesystem::create_directories(paths.binFolder(), error);
     if (error) {
-        throw ConfigError("Cannot create the folder \"" + paths.binFolder().string() +
+        throw ConfigError("Cannot create the folder \"" + utf8Of(paths.binFolder()) +
                           "\": " + error.message());
     }
     Save_Bin_Files(images, paths.binFolder());
-    std::cout << "build: " << paths.parameterImage().string() << " (" << images.bank1.size() << " bytes), "
-              << paths.variableImage().string() << " (" << images.bank2.size() << " bytes)" << std::endl;
+    std::cout << "build: " << utf8Of(paths.parameterImage()) << " (" << images.bank1.size() << " bytes), "
+              << utf8Of(paths.variableImage()) << " (" << images.bank2.size() << " bytes)" << std::endl;
 
     const std::string& host = *parsed->address;
     const auto echo = makeIcmpEchoService();
@@ -151,13 +152,13 @@ int runUpdate(const std::vector<std::string>& args) {
     job.masterFolder = parsed->programFolder / "MASTER";
     job.projectFolder = *parsed->project;
     Compile_XML_Parameter_New_Boot(job, parsed->programFolder);
-    std::cout << "job file: " << jobFile(parsed->programFolder).string() << std::endl;
+    std::cout << "job file: " << utf8Of(jobFile(parsed->programFolder)) << std::endl;
 
     const std::filesystem::path updater = updaterProgram(parsed->programFolder);
-    std::cout << "updater: starting " << updater.string() << std::endl;
-    const StartProgramResult run = Start_Program(updater.string(), "", 0);
+    std::cout << "updater: starting " << utf8Of(updater) << std::endl;
+    const StartProgramResult run = Start_Program(utf8Of(updater), "", 0);
     if (!run.started) {
-        std::cerr << "updater: \"" << updater.string() << "\" could not be started.\n";
+        std::cerr << "updater: \"" << utf8Of(updater) << "\" could not be started.\n";
         return 1;
     }
     if (!run.ended) {

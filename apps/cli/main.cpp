@@ -10,6 +10,17 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include "core/common/path_text.h"
+
+#include <cstdio>
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <shellapi.h>
+#endif
+
 namespace {
 
 struct Command {
@@ -80,14 +91,41 @@ void printHelp(std::ostream& out) {
     out << "\n  --help      show this text\n  --version   show the version\n";
 }
 
+// The arguments as UTF-8, the core's text. A Windows program's narrow arguments are in the ANSI code
+// page, which cannot hold every folder name, so they are taken from the wide command line there.
+std::vector<std::string> utf8Arguments(int argc, char** argv) {
+#ifdef _WIN32
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide != nullptr) {
+        std::vector<std::string> arguments;
+        for (int i = 0; i < count; ++i) {
+            arguments.push_back(sw::utf8FromWide(wide[i]));
+        }
+        LocalFree(wide);
+        return arguments;
+    }
+#endif
+    return std::vector<std::string>(argv, argv + argc);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // What the companion prints is UTF-8; a console shows it as such.
+    SetConsoleOutputCP(CP_UTF8);
+    // Lines end in "\n" as everywhere else, so that what the companion prints compares byte for byte.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
+    const std::vector<std::string> arguments = utf8Arguments(argc, argv);
+    argc = static_cast<int>(arguments.size());
     if (argc < 2) {
         printHelp(std::cerr);
         return 2;
     }
-    const std::string first = argv[1];
+    const std::string first = arguments[1];
     if (first == "--help" || first == "-h") {
         printHelp(std::cout);
         return 0;
@@ -99,7 +137,7 @@ int main(int argc, char** argv) {
     for (const auto& command : kCommands) {
         if (first == command.name) {
             try {
-                return command.run(std::vector<std::string>(argv + 2, argv + argc));
+                return command.run(std::vector<std::string>(arguments.begin() + 2, arguments.end()));
             } catch (const std::bad_alloc&) {
                 std::cerr << "Not enough memory to finish the command \"" << command.name << "\".\n";
                 return 1;

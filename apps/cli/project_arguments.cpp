@@ -1,5 +1,7 @@
 #include "project_arguments.h"
 
+#include "core/common/path_text.h"
+
 #include <iostream>
 
 namespace sw::cli {
@@ -25,7 +27,7 @@ std::variant<ProjectArguments, int> parseProjectArguments(const std::vector<std:
             }
             parsed.separator = value[0];
         } else if (!folder && arg.rfind("--", 0) != 0) {
-            folder = arg;
+            folder = pathFromUtf8(arg);
         } else {
             std::cerr << "Unexpected argument \"" << arg << "\".\n" << usage;
             return 2;
@@ -37,7 +39,7 @@ std::variant<ProjectArguments, int> parseProjectArguments(const std::vector<std:
     }
     std::error_code error;
     if (!std::filesystem::is_directory(*folder, error)) {
-        std::cerr << "The project folder \"" << folder->string() << "\" does not exist.\n";
+        std::cerr << "The project folder \"" << utf8Of(*folder) << "\" does not exist.\n";
         return 2;
     }
     parsed.folder = *folder;

@@ -7,10 +7,15 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+
+#ifndef _WIN32
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 namespace {
+
+#ifndef _WIN32
 
 int g_signalPipe[2] = {-1, -1};
 
@@ -28,10 +33,12 @@ bool displayAvailable() {
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     return (x11 != nullptr && *x11 != 0) || (wayland != nullptr && *wayland != 0);
 }
+#endif
 
 } // namespace
 
 int main(int argc, char** argv) {
+#ifndef _WIN32
     if (!displayAvailable()) {
         std::fprintf(stderr,
                      "sw40512: no display is available (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
@@ -39,12 +46,14 @@ int main(int argc, char** argv) {
                      "without a screen.\n");
         return 1;
     }
+#endif
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("sw40512"));
     QApplication::setApplicationDisplayName(QStringLiteral("SW40512"));
 
     sw::gui::TFMendralFirmWare window(sw::executableFolder());
 
+#ifndef _WIN32
     // SIGTERM and SIGINT close the main window as its close button does, so the settings are saved; nobody
     // is there to answer a window then, so a failure goes to standard error and to the exit status.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
@@ -61,6 +70,7 @@ int main(int argc, char** argv) {
         sigaction(SIGTERM, &action, nullptr);
         sigaction(SIGINT, &action, nullptr);
     }
+#endif
 
     window.show();
     const int status = QApplication::exec();

@@ -1,3 +1,4 @@
+#include "core/update/job_file.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -9,17 +10,18 @@ struct UpdateSetup {
     UpdateSetup() {
         std::filesystem::create_directories(dir / "program" / "MASTER");
         std::filesystem::create_directories(dir / "Projekt Süd");
-        std::filesystem::copy_file(SW_UPDATER_PATH, dir / "program" / "Ethernet_Update");
+        std::filesystem::copy_file(SW_UPDATER_PATH, sw::updaterProgram(dir / "program"));
         sw::test::writeFile(dir / "program" / "MASTER" / "Sim40512.sim", "firmware placeholder");
     }
     sw::test::ProcessResult update(const std::string& address, std::vector<std::string> more = {}) const {
-        std::vector<std::string> argv{SW_CLI_PATH, "update",           (dir / "Projekt Süd").string(), "--ip",
-                                      address,     "--program-folder", (dir / "program").string()};
+        std::vector<std::string> argv{
+            SW_CLI_PATH, "update",           sw::utf8Of(dir / "Projekt Süd"), "--ip",
+            address,     "--program-folder", sw::utf8Of(dir / "program")};
         argv.insert(argv.end(), more.begin(), more.end());
         return sw::test::runProcess(argv);
     }
     bool icmpUnavailable(const sw::test::ProcessResult& result) const {
-        return result.stderrText.find("No ICMP socket") != std::string::npos;
+        return result.stderrText.find("No ICMP") != std::string::npos;
     }
 
     sw::test::TempDir dir;
@@ -47,7 +49,7 @@ TEST(UpdateCommand, BuildsChecksLoopbackWritesTheJobAndRunsTheUpdater) {
     std::string bytes = sw::test::readFile(bank1);
     bytes[0x20] = static_cast<char>(bytes[0x20] ^ 1);
     sw::test::writeFile(bank1, bytes);
-    const auto refused = sw::test::runProcess({(setup.dir / "program" / "Ethernet_Update").string()});
+    const auto refused = sw::test::runProcess({sw::utf8Of(sw::updaterProgram(setup.dir / "program"))});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(refused.stderrText.find("bank1.bin: The checksum"), std::string::npos) << refused.stderrText;
 }
@@ -72,7 +74,7 @@ TEST(UpdateCommand, EachFailingStageEndsWithItsMessageAndANonZeroCode) {
     EXPECT_NE(refused.stderrText.find("updater: ended with exit code 1"), std::string::npos)
         << refused.stderrText;
 
-    std::filesystem::remove(setup.dir / "program" / "Ethernet_Update");
+    std::filesystem::remove(sw::updaterProgram(setup.dir / "program"));
     const auto missing = setup.update("127.0.0.1");
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_NE(missing.stderrText.find("could not be started"), std::string::npos) << missing.stderrText;

@@ -1,18 +1,46 @@
 #include "test_support.h"
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
-#include <poll.h>
-#include <spawn.h>
 #include <sstream>
 #include <stdexcept>
+
+#ifdef _WIN32
+#include "core/common/path_text.h"
+#include "core/common/process.h"
+
+#include <random>
+#include <thread>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
+#endif
 
 namespace sw::test {
+
+#ifdef _WIN32
+
+TempDir::TempDir() {
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const auto candidate = std::filesystem::temp_directory_path() /
+                               ("sw40512-test-" + std::to_string(random() % 1000000000));
+        std::error_code error;
+        if (std::filesystem::create_directory(candidate, error)) {
+            m_path = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
+}
+
+#else
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "sw40512-test-XXXXXX").string();
@@ -22,11 +50,90 @@ TempDir::TempDir() {
     m_path = pattern;
 }
 
+#endif
+
 TempDir::~TempDir() {
     std::error_code ignored;
     std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, ignored);
     std::filesystem::remove_all(m_path, ignored);
 }
+
+#ifdef _WIN32
+
+namespace {
+
+void closeHandle(HANDLE& handle) {
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(handle);
+    }
+    handle = nullptr;
+}
+
+} // namespace
+
+ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& stdinText) {
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE inRead = nullptr, inWrite = nullptr, outRead = nullptr, outWrite = nullptr, errRead = nullptr,
+           errWrite = nullptr;
+    if (!CreatePipe(&inRead, &inWrite, &inheritable, 0) ||
+        !CreatePipe(&outRead, &outWrite, &inheritable, 0) ||
+        !CreatePipe(&errRead, &errWrite, &inheritable, 0)) {
+        throw std::runtime_error("CreatePipe failed");
+    }
+    // Our own ends stay with us.
+    SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = inRead;
+    startup.hStdOutput = outWrite;
+    startup.hStdError = errWrite;
+    std::wstring commandLine =
+        sw::windowsCommandLine(argv.at(0), std::vector<std::string>(argv.begin() + 1, argv.end()));
+    const std::filesystem::path program = sw::pathFromUtf8(argv.at(0));
+    PROCESS_INFORMATION process{};
+    const bool started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, nullptr, &startup, &process) != 0;
+    closeHandle(inRead);
+    closeHandle(outWrite);
+    closeHandle(errWrite);
+    ProcessResult result;
+    if (!started) {
+        closeHandle(inWrite);
+        closeHandle(outRead);
+        closeHandle(errRead);
+        return result;
+    }
+    const auto drain = [](HANDLE pipe, std::string& text) {
+        char buffer[65536];
+        DWORD got = 0;
+        while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+            text.append(buffer, got);
+        }
+    };
+    std::thread errors(drain, errRead, std::ref(result.stderrText));
+    if (!stdinText.empty()) {
+        DWORD written = 0;
+        WriteFile(inWrite, stdinText.data(), static_cast<DWORD>(stdinText.size()), &written, nullptr);
+    }
+    closeHandle(inWrite);
+    drain(outRead, result.stdoutText);
+    errors.join();
+    closeHandle(outRead);
+    closeHandle(errRead);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    result.exitCode = static_cast<int>(exitCode);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return result;
+}
+
+#else
 
 ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& stdinText) {
     int out[2];
@@ -92,6 +199,8 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
 }
+
+#endif
 
 std::string readFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/common/path_text.h"
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,7 +16,8 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& path() const { return m_path; }
-    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+    // `name` is UTF-8, as everywhere in the core.
+    std::filesystem::path operator/(const std::string& name) const { return m_path / sw::pathFromUtf8(name); }
 
 private:
     std::filesystem::path m_path;

@@ -4,6 +4,7 @@
 #include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
 #include "core/common/numbers.h"
+#include "core/common/path_text.h"
 #include "core/scl/scl_model.h"
 #include "core/shell/project_paths.h"
 
@@ -24,7 +25,7 @@ bool isPlainFileName(const std::string& name) {
             return false;
         }
     }
-    return !std::filesystem::path(name).is_absolute();
+    return !pathFromUtf8(name).is_absolute();
 }
 
 // The catalog entries of the access file's items, each file parsed once for all the IEDs its items name.
@@ -46,7 +47,7 @@ std::vector<CatalogDevice> loadCatalog(const std::filesystem::path& catalog,
         std::error_code error;
         if (!std::filesystem::exists(file, error) && !error) {
             entry.state = CatalogDevice::State::Missing;
-            entry.problem = "The file \"" + file.string() + "\" is missing from the catalog folder";
+            entry.problem = "The file \"" + utf8Of(file) + "\" is missing from the catalog folder";
             continue;
         }
         auto known = std::find_if(files.begin(), files.end(),
@@ -57,7 +58,7 @@ std::vector<CatalogDevice> loadCatalog(const std::filesystem::path& catalog,
         known->second.push_back(i);
     }
     for (const auto& [fileName, items] : files) {
-        const std::filesystem::path file = catalog / fileName;
+        const std::filesystem::path file = catalog / pathFromUtf8(fileName);
         std::vector<std::string> names;
         for (const std::size_t i : items) {
             names.push_back(entries[i].iedName);
@@ -78,7 +79,7 @@ std::vector<CatalogDevice> loadCatalog(const std::filesystem::path& catalog,
             } else if (devices[k] == nullptr) {
                 entry.state = CatalogDevice::State::Missing;
                 entry.problem =
-                    "The file \"" + file.string() + "\" holds no IED named \"" + entry.iedName + "\"";
+                    "The file \"" + utf8Of(file) + "\" holds no IED named \"" + entry.iedName + "\"";
             } else {
                 entry.device = std::move(devices[k]);
                 entry.name = entry.device->fName();
@@ -205,7 +206,7 @@ AccessEditor::loadDevices(const std::filesystem::path& file, const std::vector<s
     std::vector<std::unique_ptr<TIEC_Device>> devices =
         m_loader ? m_loader(file, iedNames) : TIEC_Device::loadIeds(file, iedNames);
     if (devices.size() != iedNames.size()) {
-        throw ConfigError("The file \"" + file.string() + "\" could not be loaded.");
+        throw ConfigError("The file \"" + utf8Of(file) + "\" could not be loaded.");
     }
     return devices;
 }
@@ -279,20 +280,19 @@ std::optional<std::size_t> AccessEditor::addDevice(const ProjectPaths& project,
                                                    const IedPicker& pick) {
     const std::filesystem::path name = chosenFile.filename();
     if (name.empty() || name == "." || name == "..") {
-        throw ConfigError("\"" + chosenFile.string() + "\" is not a file that can be added to the catalog.");
+        throw ConfigError("\"" + utf8Of(chosenFile) + "\" is not a file that can be added to the catalog.");
     }
     const std::filesystem::path catalog = project.icdCatalog();
     std::error_code error;
     std::filesystem::create_directories(catalog, error);
     if (error) {
-        throw ConfigError("Cannot create the catalog folder \"" + catalog.string() +
-                          "\": " + error.message());
+        throw ConfigError("Cannot create the catalog folder \"" + utf8Of(catalog) + "\": " + error.message());
     }
     const std::filesystem::path target = catalog / name;
     bool copy = true;
     const bool present = std::filesystem::exists(target, error);
     if (error) {
-        throw ConfigError("Cannot read the catalog file \"" + target.string() + "\": " + error.message());
+        throw ConfigError("Cannot read the catalog file \"" + utf8Of(target) + "\": " + error.message());
     }
     if (present) {
         const OverwriteAnswer answer = ask();
@@ -320,7 +320,7 @@ std::optional<std::size_t> AccessEditor::addDevice(const ProjectPaths& project,
     std::vector<std::unique_ptr<TIEC_Device>> devices = loadDevices(target, picked);
     for (std::size_t k = 0; k < devices.size(); ++k) {
         if (devices[k] == nullptr) {
-            throw ConfigError("The file \"" + target.string() + "\" holds no IED named \"" + picked[k] +
+            throw ConfigError("The file \"" + utf8Of(target) + "\" holds no IED named \"" + picked[k] +
                               "\".");
         }
     }
@@ -329,7 +329,7 @@ std::optional<std::size_t> AccessEditor::addDevice(const ProjectPaths& project,
         CatalogDevice entry;
         entry.device = std::move(devices[k]);
         entry.name = entry.device->fName();
-        entry.fileName = name.string();
+        entry.fileName = utf8Of(name);
         entry.iedName = named ? picked[k] : std::string();
         const std::size_t index = m_list.appendDevice(std::move(entry));
         first = first.value_or(index);

@@ -2,6 +2,7 @@
 
 #include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
+#include "core/common/path_text.h"
 #include "core/common/xml_writer.h"
 #include "core/internal/xml.h"
 
@@ -87,7 +88,7 @@ private:
     [[noreturn]] void fail(std::string_view name, const std::string& where, std::uint32_t refused) const {
         char code[16];
         std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(refused));
-        throw ConfigError("The access file \"" + m_file.string() + "\" cannot be read: the attribute \"" +
+        throw ConfigError("The access file \"" + utf8Of(m_file) + "\" cannot be read: the attribute \"" +
                           std::string(name) + "\" in " + where + " refers to the character " + code +
                           ", which no text can hold");
     }

@@ -1,4 +1,5 @@
 #include "core/access/signal_csv.h"
+#include "core/common/path_text.h"
 
 #include "core/access/access_check.h"
 #include "core/access/access_list.h"
@@ -80,7 +81,10 @@ std::string dataSetsCsv(const AccessFile& access) {
 
 std::filesystem::path dataSetsCsvPath(const std::filesystem::path& variablesFile) {
     std::filesystem::path result = variablesFile;
-    result.replace_filename(variablesFile.stem().string() + ".datasets" + variablesFile.extension().string());
+    std::filesystem::path name = variablesFile.stem();
+    name += ".datasets";
+    name += variablesFile.extension();
+    result.replace_filename(name);
     if (!variablesFile.has_extension()) {
         result += ".csv";
     }
@@ -175,8 +179,8 @@ std::vector<VariableRow> readVariablesCsv(std::string_view bytes, const std::str
 
 std::vector<VariableRow> readVariablesCsvFile(const std::filesystem::path& file, std::size_t catalogSize,
                                               char decimalSeparator, const LangTable& texts) {
-    return readVariablesCsv(readFileBytes(file, csv::kFileLimit), file.string(), catalogSize,
-                            decimalSeparator, texts);
+    return readVariablesCsv(readFileBytes(file, csv::kFileLimit), utf8Of(file), catalogSize, decimalSeparator,
+                            texts);
 }
 
 void replaceVariables(AccessList& list, const std::vector<VariableRow>& rows) {

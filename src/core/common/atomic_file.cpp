@@ -1,17 +1,25 @@
 #include "core/common/atomic_file.h"
 
 #include "core/common/config_error.h"
+#include "core/common/path_text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fcntl.h>
 #include <limits>
 #include <new>
 #include <random>
+#include <thread>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
+#endif
 
 namespace sw {
 
@@ -21,9 +29,221 @@ std::string systemReason(int errorNumber) {
 
 namespace {
 
-[[noreturn]] void fail(const std::string& what, const std::filesystem::path& file, int errorNumber) {
-    throw ConfigError("Cannot " + what + " the file \"" + file.string() + "\": " + systemReason(errorNumber));
+[[noreturn]] void fail(const std::string& what, const std::filesystem::path& file,
+                       const std::string& reason) {
+    throw ConfigError("Cannot " + what + " the file \"" + utf8Of(file) + "\": " + reason);
 }
+
+[[noreturn]] void notRegular(const std::filesystem::path& file) {
+    throw ConfigError("Cannot read the file \"" + utf8Of(file) + "\": it is not a regular file");
+}
+
+[[noreturn]] void overLimit(const std::filesystem::path& file, std::uint64_t size, std::uint64_t limit) {
+    throw ConfigError("Cannot read the file \"" + utf8Of(file) + "\": it holds " + std::to_string(size) +
+                      " bytes, more than the limit of " + std::to_string(limit) +
+                      " bytes for a file of its kind");
+}
+
+std::string randomSuffix() {
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
+    std::string suffix;
+    for (int i = 0; i < 6; ++i) {
+        suffix += kLetters[random() % (sizeof kLetters - 1)];
+    }
+    return suffix;
+}
+
+std::filesystem::path temporaryBeside(const std::filesystem::path& target) {
+    std::filesystem::path temporary = target;
+    temporary += std::string(kTemporaryMark) + randomSuffix();
+    return temporary;
+}
+
+#ifdef _WIN32
+
+} // namespace
+
+std::string windowsReason(unsigned long code) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring reason = length > 0 ? std::wstring(text, length) : std::wstring();
+    LocalFree(text);
+    while (!reason.empty() && (reason.back() == L'\r' || reason.back() == L'\n' || reason.back() == L'.')) {
+        reason.pop_back();
+    }
+    return reason.empty() ? "system error " + std::to_string(code) : utf8FromWide(reason);
+}
+
+namespace {
+
+std::string lastReason() {
+    return windowsReason(GetLastError());
+}
+
+// A handle closed on every way out.
+class Handle {
+public:
+    explicit Handle(HANDLE handle) : m_handle(handle) {}
+    ~Handle() {
+        if (valid()) {
+            CloseHandle(m_handle);
+        }
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    bool valid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
+    HANDLE get() const { return m_handle; }
+    bool close() {
+        const bool closed = CloseHandle(m_handle) != 0;
+        m_handle = INVALID_HANDLE_VALUE;
+        return closed;
+    }
+
+private:
+    HANDLE m_handle;
+};
+
+void removeFile(const std::filesystem::path& file) {
+    DeleteFileW(file.c_str());
+}
+
+// Writes and flushes a temporary file of the recognisable name beside `target` and returns its name;
+// removes it again on failure. `file` is the name the user knows, for messages.
+std::filesystem::path writeTemporaryFile(const std::filesystem::path& target,
+                                         const std::filesystem::path& file, std::string_view bytes) {
+    std::filesystem::path temporary;
+    HANDLE created = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; created == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
+        temporary = temporaryBeside(target);
+        created = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+        if (created == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
+            fail("write", file, lastReason());
+        }
+    }
+    if (created == INVALID_HANDLE_VALUE) {
+        fail("write", file, lastReason());
+    }
+    Handle out(created);
+    const auto abandon = [&](const std::string& reason) {
+        if (out.valid()) {
+            out.close();
+        }
+        removeFile(temporary);
+        fail("write", file, reason);
+    };
+    const char* data = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(left, std::size_t{1} << 30));
+        DWORD written = 0;
+        if (!WriteFile(out.get(), data, chunk, &written, nullptr)) {
+            abandon(lastReason());
+        }
+        data += written;
+        left -= written;
+    }
+    if (!FlushFileBuffers(out.get())) {
+        abandon(lastReason());
+    }
+    if (!out.close()) {
+        abandon(lastReason());
+    }
+    return temporary;
+}
+
+// A program that holds the file open without letting others delete it (a virus scanner, an indexer, an
+// editor) blocks the replacement; such holds are usually short, so the rename is tried again for a
+// while before the save is given up. Returns the reason of the last failure, empty on success.
+std::string renameOver(const std::filesystem::path& from, const std::filesystem::path& to) {
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return {};
+        }
+        DWORD error = GetLastError();
+        // A target that is open, even by a reader that allows its deletion, cannot be renamed over;
+        // ReplaceFileW moves it aside first, and such a reader keeps reading the old content.
+        const DWORD attributes = GetFileAttributesW(to.c_str());
+        const bool regularTarget =
+            attributes != INVALID_FILE_ATTRIBUTES &&
+            (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+        if (regularTarget && (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)) {
+            if (ReplaceFileW(to.c_str(), from.c_str(), nullptr,
+                             REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
+                             nullptr)) {
+                return {};
+            }
+            if (const DWORD replaceError = GetLastError(); replaceError != ERROR_FILE_NOT_FOUND) {
+                error = replaceError;
+            }
+        }
+        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attempt >= 20) {
+            return windowsReason(error);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+// MOVEFILE_WRITE_THROUGH has the rename on disk before it returns.
+void syncFolderOf(const std::filesystem::path&) {}
+
+std::filesystem::path keepOldContent(const std::filesystem::path& target, const std::filesystem::path& file) {
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+        return {};
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path kept = temporaryBeside(target);
+        if (CreateHardLinkW(kept.c_str(), target.c_str(), nullptr)) {
+            return kept;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) {
+            break;
+        }
+    }
+    return writeTemporaryFile(target, file, readFileBytes(target, std::numeric_limits<std::uint64_t>::max()));
+}
+
+// Opened for reading so that others may still read, write, rename and replace the file meanwhile: a
+// save of this very file by another program is never blocked by our reading it.
+HANDLE openForReading(const std::filesystem::path& file) {
+    HANDLE handle =
+        CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        fail("read", file, lastReason());
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        CloseHandle(handle);
+        notRegular(file);
+    }
+    return handle;
+}
+
+// Reads up to `size` bytes; fewer only at the end of the file.
+std::size_t readSome(HANDLE handle, const std::filesystem::path& file, char* buffer, std::size_t size) {
+    std::size_t got = 0;
+    while (got < size) {
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(size - got, std::size_t{1} << 30));
+        DWORD read = 0;
+        if (!ReadFile(handle, buffer + got, chunk, &read, nullptr)) {
+            fail("read", file, lastReason());
+        }
+        if (read == 0) {
+            break;
+        }
+        got += read;
+    }
+    return got;
+}
+
+#else
 
 // A descriptor closed on every way out.
 class Descriptor {
@@ -48,53 +268,8 @@ private:
     int m_fd;
 };
 
-// Follows symbolic links to the file that really gets replaced; a dangling link names the file it
-// would create. A loop of links is reported as the system reports it.
-std::filesystem::path replacedFile(const std::filesystem::path& file) {
-    std::filesystem::path target = file;
-    for (int hops = 0; hops < 40; ++hops) {
-        std::error_code error;
-        const auto status = std::filesystem::symlink_status(target, error);
-        if (error || !std::filesystem::is_symlink(status)) {
-            return target;
-        }
-        const std::filesystem::path next = std::filesystem::read_symlink(target, error);
-        if (error) {
-            fail("replace", file, error.value());
-        }
-        target = next.is_absolute() ? next : target.parent_path() / next;
-    }
-    fail("replace", file, ELOOP);
-}
-
-std::string randomSuffix() {
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::random_device random;
-    std::string suffix;
-    for (int i = 0; i < 6; ++i) {
-        suffix += kLetters[random() % (sizeof kLetters - 1)];
-    }
-    return suffix;
-}
-
-// An interrupted save leaves its temporary behind; the next save of the same file clears such
-// leftovers. One younger than a minute may belong to a save still running in another process.
-void removeStaleTemporaries(const std::filesystem::path& target) {
-    const std::string prefix = target.filename().string() + std::string(kTemporaryMark);
-    const auto folder = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
-    const auto oldest = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(1);
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
-         it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        if (name.size() != prefix.size() + 6 || !name.starts_with(prefix)) {
-            continue;
-        }
-        std::error_code ignored;
-        if (it->is_regular_file(ignored) && it->last_write_time(ignored) < oldest) {
-            std::filesystem::remove(it->path(), ignored);
-        }
-    }
+void removeFile(const std::filesystem::path& file) {
+    ::unlink(file.c_str());
 }
 
 // Writes and flushes a temporary file of the recognisable name beside `target` and returns its name;
@@ -108,20 +283,19 @@ std::filesystem::path writeTemporaryFile(const std::filesystem::path& target,
     std::filesystem::path temporary;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temporary = target;
-        temporary += std::string(kTemporaryMark) + randomSuffix();
+        temporary = temporaryBeside(target);
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) {
-            fail("write", file, errno);
+            fail("write", file, systemReason(errno));
         }
     }
     if (fd < 0) {
-        fail("write", file, EEXIST);
+        fail("write", file, systemReason(EEXIST));
     }
     Descriptor out(fd);
     const auto abandon = [&](int error) {
         ::unlink(temporary.c_str());
-        fail("write", file, error);
+        fail("write", file, systemReason(error));
     };
     if (replacing && ::fchmod(out.get(), existing.st_mode & 07777) != 0) {
         abandon(errno);
@@ -145,6 +319,11 @@ std::filesystem::path writeTemporaryFile(const std::filesystem::path& target,
     return temporary;
 }
 
+// Returns the reason of the failure, empty on success.
+std::string renameOver(const std::filesystem::path& from, const std::filesystem::path& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0 ? std::string() : systemReason(errno);
+}
+
 // The renames themselves reach the disk with the folder.
 void syncFolderOf(const std::filesystem::path& target) {
     const auto folder = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
@@ -163,8 +342,7 @@ std::filesystem::path keepOldContent(const std::filesystem::path& target, const 
         return {};
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
-        auto kept = target;
-        kept += std::string(kTemporaryMark) + randomSuffix();
+        const std::filesystem::path kept = temporaryBeside(target);
         if (::link(target.c_str(), kept.c_str()) == 0) {
             return kept;
         }
@@ -175,16 +353,95 @@ std::filesystem::path keepOldContent(const std::filesystem::path& target, const 
     return writeTemporaryFile(target, file, readFileBytes(target, std::numeric_limits<std::uint64_t>::max()));
 }
 
+// Opened without waiting, so that a FIFO swapped in after the check cannot block the reader.
+int openForReading(const std::filesystem::path& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        fail("read", file, systemReason(errno));
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        notRegular(file);
+    }
+    return fd;
+}
+
+// Reads up to `size` bytes; fewer only at the end of the file.
+std::size_t readSome(int fd, const std::filesystem::path& file, char* buffer, std::size_t size) {
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, buffer + got, size - got);
+        if (n == 0) {
+            break;
+        }
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            fail("read", file, systemReason(errno));
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    return got;
+}
+
+#endif
+
+#ifdef _WIN32
+using ReadHandle = Handle;
+#else
+using ReadHandle = Descriptor;
+#endif
+
+// Follows symbolic links to the file that really gets replaced; a dangling link names the file it
+// would create. A loop of links is reported as the system reports it.
+std::filesystem::path replacedFile(const std::filesystem::path& file) {
+    std::filesystem::path target = file;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code error;
+        const auto status = std::filesystem::symlink_status(target, error);
+        if (error || !std::filesystem::is_symlink(status)) {
+            return target;
+        }
+        const std::filesystem::path next = std::filesystem::read_symlink(target, error);
+        if (error) {
+            fail("replace", file, error.message());
+        }
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    fail("replace", file, systemReason(ELOOP));
+}
+
+// An interrupted save leaves its temporary behind; the next save of the same file clears such
+// leftovers. One younger than a minute may belong to a save still running in another process.
+void removeStaleTemporaries(const std::filesystem::path& target) {
+    const std::string prefix = utf8Of(target.filename()) + std::string(kTemporaryMark);
+    const auto folder = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
+    const auto oldest = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(1);
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = utf8Of(it->path().filename());
+        if (name.size() != prefix.size() + 6 || !name.starts_with(prefix)) {
+            continue;
+        }
+        std::error_code ignored;
+        if (it->is_regular_file(ignored) && it->last_write_time(ignored) < oldest) {
+            std::filesystem::remove(it->path(), ignored);
+        }
+    }
+}
+
 } // namespace
 
 void writeFileAtomically(const std::filesystem::path& file, std::string_view bytes) {
     const std::filesystem::path target = replacedFile(file);
     removeStaleTemporaries(target);
     const std::filesystem::path temporary = writeTemporaryFile(target, file, bytes);
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        fail("replace", file, error);
+    if (const std::string reason = renameOver(temporary, target); !reason.empty()) {
+        removeFile(temporary);
+        fail("replace", file, reason);
     }
     syncFolderOf(target);
 }
@@ -201,10 +458,10 @@ void replaceFilesAtomically(std::span<const FileContent> files) {
     const auto removeLeftovers = [&steps] {
         for (const Step& step : steps) {
             if (!step.replaced && !step.temporary.empty()) {
-                ::unlink(step.temporary.c_str());
+                removeFile(step.temporary);
             }
             if (!step.old.empty()) {
-                ::unlink(step.old.c_str());
+                removeFile(step.old);
             }
         }
     };
@@ -222,23 +479,23 @@ void replaceFilesAtomically(std::span<const FileContent> files) {
         throw;
     }
     for (std::size_t i = 0; i < files.size(); ++i) {
-        if (::rename(steps[i].temporary.c_str(), steps[i].target.c_str()) == 0) {
+        const std::string reason = renameOver(steps[i].temporary, steps[i].target);
+        if (reason.empty()) {
             steps[i].replaced = true;
             continue;
         }
-        const int error = errno;
         // Back to the old set, in reverse order.
         for (std::size_t k = i; k-- > 0;) {
             if (!steps[k].old.empty()) {
-                if (::rename(steps[k].old.c_str(), steps[k].target.c_str()) == 0) {
+                if (renameOver(steps[k].old, steps[k].target).empty()) {
                     steps[k].old.clear();
                 }
             } else {
-                ::unlink(steps[k].target.c_str());
+                removeFile(steps[k].target);
             }
         }
         removeLeftovers();
-        fail("replace", files[i].file, error);
+        fail("replace", files[i].file, reason);
     }
     removeLeftovers();
     for (const Step& step : steps) {
@@ -247,58 +504,58 @@ void replaceFilesAtomically(std::span<const FileContent> files) {
 }
 
 std::uint64_t checkReadableFile(const std::filesystem::path& file, std::uint64_t limit) {
+#ifdef _WIN32
+    WIN32_FILE_ATTRIBUTE_DATA info{};
+    if (!GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &info)) {
+        fail("read", file, lastReason());
+    }
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        notRegular(file);
+    }
+    const std::uint64_t size = std::uint64_t{info.nFileSizeHigh} << 32 | info.nFileSizeLow;
+#else
     struct stat info {};
     if (::stat(file.c_str(), &info) != 0) {
-        fail("read", file, errno);
+        fail("read", file, systemReason(errno));
     }
     if (!S_ISREG(info.st_mode)) {
-        throw ConfigError("Cannot read the file \"" + file.string() + "\": it is not a regular file");
+        notRegular(file);
     }
     const auto size = static_cast<std::uint64_t>(info.st_size);
+#endif
     if (size > limit) {
-        throw ConfigError("Cannot read the file \"" + file.string() + "\": it holds " + std::to_string(size) +
-                          " bytes, more than the limit of " + std::to_string(limit) +
-                          " bytes for a file of its kind");
+        overLimit(file, size, limit);
     }
     return size;
 }
 
+std::size_t readFileInto(const std::filesystem::path& file, char* buffer, std::size_t size) {
+    const ReadHandle in(openForReading(file));
+    return readSome(in.get(), file, buffer, size);
+}
+
 std::string readFileBytes(const std::filesystem::path& file, std::uint64_t limit) {
-    checkReadableFile(file, limit);
-    // Opened without waiting, so that a FIFO swapped in after the check cannot block the reader.
-    Descriptor in(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (in.get() < 0) {
-        fail("read", file, errno);
-    }
-    struct stat info {};
-    if (::fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        throw ConfigError("Cannot read the file \"" + file.string() + "\": it is not a regular file");
-    }
+    const std::uint64_t expected = checkReadableFile(file, limit);
+    const ReadHandle in(openForReading(file));
     std::string bytes;
     try {
-        bytes.reserve(static_cast<std::size_t>(info.st_size));
+        bytes.reserve(static_cast<std::size_t>(expected));
         char buffer[1 << 16];
         for (;;) {
-            const ssize_t got = ::read(in.get(), buffer, sizeof buffer);
-            if (got == 0) {
-                break;
-            }
-            if (got < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                fail("read", file, errno);
-            }
-            bytes.append(buffer, static_cast<std::size_t>(got));
+            const std::size_t got = readSome(in.get(), file, buffer, sizeof buffer);
+            bytes.append(buffer, got);
             // A file that grows while it is read is held to the same limit.
             if (bytes.size() > limit) {
-                throw ConfigError("Cannot read the file \"" + file.string() +
+                throw ConfigError("Cannot read the file \"" + utf8Of(file) +
                                   "\": it grows beyond the limit of " + std::to_string(limit) +
                                   " bytes for a file of its kind");
             }
+            if (got < sizeof buffer) {
+                break;
+            }
         }
     } catch (const std::bad_alloc&) {
-        throw ConfigError("Not enough memory to read the file \"" + file.string() + "\"");
+        throw ConfigError("Not enough memory to read the file \"" + utf8Of(file) + "\"");
     }
     return bytes;
 }

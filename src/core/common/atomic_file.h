@@ -29,6 +29,10 @@ void writeFileAtomically(const std::filesystem::path& file, std::string_view byt
 // file over the limit) is refused before reading, with a ConfigError naming the file and the reason.
 std::string readFileBytes(const std::filesystem::path& file, std::uint64_t limit);
 
+// Opens a file as readFileBytes does and reads at most `size` bytes of it into `buffer`: the count read,
+// fewer only when the file ends first.
+std::size_t readFileInto(const std::filesystem::path& file, char* buffer, std::size_t size);
+
 // The same checks without reading, for readers that take the bytes themselves. Returns the size.
 std::uint64_t checkReadableFile(const std::filesystem::path& file, std::uint64_t limit);
 
@@ -49,5 +53,10 @@ void replaceFilesAtomically(std::span<const FileContent> files);
 
 // The system's description of errno, for messages.
 std::string systemReason(int errorNumber);
+
+#ifdef _WIN32
+// The system's description of a Windows error code, for messages.
+std::string windowsReason(unsigned long code);
+#endif
 
 } // namespace sw

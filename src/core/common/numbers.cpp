@@ -4,9 +4,16 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <string>
+
+#ifdef _WIN32
+#include "core/common/path_text.h"
+
+#include <windows.h>
+#else
 #include <langinfo.h>
 #include <locale.h>
-#include <string>
+#endif
 
 namespace sw {
 
@@ -113,6 +120,19 @@ char decimalSeparatorFrom(std::string_view regionalSetting) {
     return ',';
 }
 
+#ifdef _WIN32
+
+char Get_Decimal_Separator() {
+    // The decimal symbol of the user's regional settings.
+    wchar_t separator[8] = {};
+    if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8) == 0) {
+        return decimalSeparatorFrom({});
+    }
+    return decimalSeparatorFrom(utf8FromWide(separator));
+}
+
+#else
+
 char Get_Decimal_Separator() {
     // The user's numeric locale, read without touching the process-wide C locale.
     const char* name = std::getenv("LC_ALL");
@@ -134,5 +154,7 @@ char Get_Decimal_Separator() {
     freelocale(locale);
     return result;
 }
+
+#endif
 
 } // namespace sw

@@ -1,17 +1,194 @@
 #include "core/common/process.h"
 
+#include <thread>
+
+#ifdef _WIN32
+#include "core/common/path_text.h"
+
+#include <windows.h>
+#else
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
 #include <semaphore.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 extern char** environ;
+#endif
 
 namespace sw {
+
+std::vector<std::string> splitCommandLine(const std::string& commandLine) {
+    std::vector<std::string> args;
+    std::string current;
+    bool inQuotes = false;
+    bool hasArgument = false;
+    for (char c : commandLine) {
+        if (c == '"') {
+            inQuotes = !inQuotes;
+            hasArgument = true;
+        } else if ((c == ' ' || c == '\t') && !inQuotes) {
+            if (hasArgument) {
+                args.push_back(current);
+                current.clear();
+                hasArgument = false;
+            }
+        } else {
+            current += c;
+            hasArgument = true;
+        }
+    }
+    if (hasArgument) {
+        args.push_back(current);
+    }
+    return args;
+}
+
+#ifdef _WIN32
+
+namespace {
+
+constexpr const wchar_t* kEventName = L"HandleCed";
+
+// The auto-reset event another program may set to shorten a 10 ms wait.
+class NamedEvent {
+public:
+    NamedEvent() : m_handle(CreateEventW(nullptr, FALSE, FALSE, kEventName)) {}
+    ~NamedEvent() {
+        if (m_handle != nullptr) {
+            CloseHandle(m_handle);
+        }
+    }
+    NamedEvent(const NamedEvent&) = delete;
+    NamedEvent& operator=(const NamedEvent&) = delete;
+
+    void reset() {
+        if (m_handle != nullptr) {
+            ResetEvent(m_handle);
+        }
+    }
+
+    void wait(std::chrono::milliseconds timeout) {
+        if (m_handle == nullptr) {
+            std::this_thread::sleep_for(timeout);
+            return;
+        }
+        WaitForSingleObject(m_handle, static_cast<DWORD>(timeout.count()));
+    }
+
+private:
+    HANDLE m_handle;
+};
+
+// One argument as the C runtime's command-line parser reads it back: quoted when it holds blanks or
+// quotes or is empty; a quote is escaped, and so are the backslashes in front of a quote or of the end.
+void appendQuoted(std::wstring& commandLine, const std::wstring& argument) {
+    if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+        commandLine += argument;
+        return;
+    }
+    commandLine += L'"';
+    std::size_t backslashes = 0;
+    for (const wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        commandLine.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        commandLine += c;
+    }
+    commandLine.append(backslashes * 2, L'\\');
+    commandLine += L'"';
+}
+
+} // namespace
+
+// The program's own name is read by other rules (no escapes, a quote only groups), and a file name holds
+// no quote: it is quoted as it is.
+std::wstring windowsCommandLine(const std::string& program, const std::vector<std::string>& arguments) {
+    std::wstring commandLine = L"\"" + wideFromUtf8(program) + L"\"";
+    for (const std::string& argument : arguments) {
+        commandLine += L' ';
+        appendQuoted(commandLine, wideFromUtf8(argument));
+    }
+    return commandLine;
+}
+
+void signalHandleCed() {
+    HANDLE handle = CreateEventW(nullptr, FALSE, FALSE, kEventName);
+    if (handle != nullptr) {
+        SetEvent(handle);
+        CloseHandle(handle);
+    }
+}
+
+StartProgramResult Start_Program(const std::string& NomeSW, const std::string& Parameter, std::uint8_t tipo,
+                                 std::chrono::milliseconds limit, std::stop_token stop) {
+    StartProgramResult result;
+    NamedEvent event;
+
+    const std::wstring program = wideFromUtf8(NomeSW);
+    std::wstring commandLine = windowsCommandLine(NomeSW, splitCommandLine(Parameter));
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    DWORD flags = 0;
+    HANDLE nowhere = INVALID_HANDLE_VALUE;
+    if (tipo != 0) {
+        // Hidden: no window, no console, and its output goes nowhere.
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_HIDE;
+        flags |= CREATE_NO_WINDOW;
+        SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+        nowhere = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                              OPEN_EXISTING, 0, nullptr);
+        if (nowhere != INVALID_HANDLE_VALUE) {
+            startup.dwFlags |= STARTF_USESTDHANDLES;
+            startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+            startup.hStdOutput = nowhere;
+            startup.hStdError = nowhere;
+        }
+    }
+    PROCESS_INFORMATION process{};
+    // The program's name is given on its own, so nothing is searched for along the path.
+    result.started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, flags,
+                                    nullptr, nullptr, &startup, &process) != 0;
+    if (nowhere != INVALID_HANDLE_VALUE) {
+        CloseHandle(nowhere);
+    }
+    event.reset();
+    if (!result.started) {
+        return result;
+    }
+    CloseHandle(process.hThread);
+
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        const DWORD state = WaitForSingleObject(process.hProcess, 0);
+        result.waited =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        if (state != WAIT_TIMEOUT) {
+            result.ended = true;
+            DWORD exitCode = 0;
+            if (state == WAIT_OBJECT_0 && GetExitCodeProcess(process.hProcess, &exitCode)) {
+                result.exitCode = static_cast<int>(exitCode);
+            }
+            event.wait(std::chrono::milliseconds(10));
+            break;
+        }
+        if (result.waited >= limit || stop.stop_requested()) {
+            break; // left running; closing our handle does not end it
+        }
+        event.wait(std::chrono::milliseconds(10));
+    }
+    CloseHandle(process.hProcess);
+    return result;
+}
+
+#else
 
 namespace {
 
@@ -55,32 +232,6 @@ private:
 };
 
 } // namespace
-
-std::vector<std::string> splitCommandLine(const std::string& commandLine) {
-    std::vector<std::string> args;
-    std::string current;
-    bool inQuotes = false;
-    bool hasArgument = false;
-    for (char c : commandLine) {
-        if (c == '"') {
-            inQuotes = !inQuotes;
-            hasArgument = true;
-        } else if ((c == ' ' || c == '\t') && !inQuotes) {
-            if (hasArgument) {
-                args.push_back(current);
-                current.clear();
-                hasArgument = false;
-            }
-        } else {
-            current += c;
-            hasArgument = true;
-        }
-    }
-    if (hasArgument) {
-        args.push_back(current);
-    }
-    return args;
-}
 
 void signalHandleCed() {
     sem_t* handle = sem_open(kEventName, O_CREAT, 0600, 0);
@@ -145,5 +296,7 @@ StartProgramResult Start_Program(const std::string& NomeSW, const std::string& P
     }
     return result;
 }
+
+#endif
 
 } // namespace sw

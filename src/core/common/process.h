@@ -29,6 +29,12 @@ StartProgramResult Start_Program(const std::string& NomeSW, const std::string& P
                                  std::chrono::milliseconds limit = kStartProgramLimit,
                                  std::stop_token stop = {});
 
+#ifdef _WIN32
+// The command line that hands the program exactly these arguments, quoted as the C runtime and
+// CommandLineToArgvW read a command line back; the program's name comes first, in quotes.
+std::wstring windowsCommandLine(const std::string& program, const std::vector<std::string>& arguments);
+#endif
+
 // Signals the named event, as another program may do to shorten a 10 ms wait.
 void signalHandleCed();
 

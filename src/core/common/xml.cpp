@@ -3,13 +3,11 @@
 #include "core/common/atomic_file.h"
 #include "core/common/build_config.h"
 #include "core/common/config_error.h"
+#include "core/common/path_text.h"
 #include "core/common/utf8.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
 #include <sstream>
-#include <unistd.h>
 
 namespace sw::xml {
 
@@ -65,38 +63,23 @@ namespace {
 void loadInPlace(pugi::xml_document& document, const std::filesystem::path& file, std::uint64_t limit,
                  unsigned options) {
     const auto size = static_cast<std::size_t>(checkReadableFile(file, limit));
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        throw ConfigError("Cannot read the file \"" + file.string() + "\": " + systemReason(errno));
-    }
     // The document takes the buffer over, so it comes from pugixml's allocator.
     char* buffer = static_cast<char*>(pugi::get_memory_allocation_function()(size + 1));
     if (buffer == nullptr) {
-        ::close(fd);
-        throw ConfigError("Not enough memory to read the file \"" + file.string() + "\"");
+        throw ConfigError("Not enough memory to read the file \"" + utf8Of(file) + "\"");
     }
     std::size_t got = 0;
-    while (got < size) {
-        const ssize_t n = ::read(fd, buffer + got, size - got);
-        if (n == 0) {
-            break; // the file shrank since it was measured: parse what is there
-        }
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            const int error = errno;
-            ::close(fd);
-            pugi::get_memory_deallocation_function()(buffer);
-            throw ConfigError("Cannot read the file \"" + file.string() + "\": " + systemReason(error));
-        }
-        got += static_cast<std::size_t>(n);
+    try {
+        // A file that shrank since it was measured is parsed as it is now.
+        got = readFileInto(file, buffer, size);
+    } catch (...) {
+        pugi::get_memory_deallocation_function()(buffer);
+        throw;
     }
-    ::close(fd);
     const pugi::xml_parse_result result = document.load_buffer_inplace_own(buffer, got, options);
     if (!result) {
         // Parsing in place has rewritten the bytes; the position is counted on the file as it is.
-        throwParseError(readFileBytes(file, limit), result, file.string());
+        throwParseError(readFileBytes(file, limit), result, utf8Of(file));
     }
 }
 
@@ -112,7 +95,7 @@ void loadFileKeepingReferences(pugi::xml_document& document, const std::filesyst
 }
 
 void loadFile(pugi::xml_document& document, const std::filesystem::path& file, std::uint64_t limit) {
-    loadBuffer(document, readFileBytes(file, limit), file.string());
+    loadBuffer(document, readFileBytes(file, limit), utf8Of(file));
 }
 
 namespace {

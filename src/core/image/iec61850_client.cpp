@@ -2,6 +2,7 @@
 
 #include "core/common/config_error.h"
 #include "core/common/numbers.h"
+#include "core/common/path_text.h"
 #include "core/common/utf8.h"
 #include "core/image/little_endian.h"
 
@@ -43,7 +44,7 @@ public:
         : m_file(file), m_decimalSeparator(decimalSeparator) {}
 
     ConfigError error(const std::string& what) const {
-        return ConfigError("The access file \"" + m_file.string() +
+        return ConfigError("The access file \"" + utf8Of(m_file) +
                            "\" cannot be built into the device image: " + what + ". No image was written.");
     }
     [[noreturn]] void fail(const std::string& what) const { throw error(what); }
@@ -271,7 +272,7 @@ void TIEC61850_Client::Load_Access_List(const std::filesystem::path& accessFile,
     std::error_code error;
     const bool present = std::filesystem::exists(accessFile, error);
     if (error) {
-        throw ConfigError("Cannot read the file \"" + accessFile.string() + "\": " + error.message());
+        throw ConfigError("Cannot read the file \"" + utf8Of(accessFile) + "\": " + error.message());
     }
     VariableList.clear();
     DataSetList.clear();

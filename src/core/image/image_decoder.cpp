@@ -1,6 +1,7 @@
 #include "core/image/image_decoder.h"
 
 #include "core/common/atomic_file.h"
+#include "core/common/path_text.h"
 #include "core/image/iec61850_client.h"
 #include "core/image/image_text.h"
 #include "core/image/little_endian.h"
@@ -375,7 +376,7 @@ ImageReport decodeImageFile(const std::filesystem::path& file) {
     const std::string bytes = readFileBytes(file, limits::kImageFile);
     const std::span<const std::uint8_t> image(reinterpret_cast<const std::uint8_t*>(bytes.data()),
                                               bytes.size());
-    const std::string name = file.filename().string();
+    const std::string name = utf8Of(file.filename());
     if (name.rfind("bank1", 0) == 0) {
         return decodeParameterImage(image);
     }

@@ -1,5 +1,6 @@
 #include "core/image/parameter_block.h"
 #include "core/common/atomic_file.h"
+#include "core/common/path_text.h"
 
 #include "core/common/config_error.h"
 #include "core/common/numbers.h"
@@ -88,7 +89,7 @@ void ParameterBlock::Load_ParGen(const std::filesystem::path& parGenFile, TIEC61
     std::error_code error;
     const bool present = std::filesystem::exists(parGenFile, error);
     if (error) {
-        throw ConfigError("Cannot read the file \"" + parGenFile.string() + "\": " + error.message());
+        throw ConfigError("Cannot read the file \"" + utf8Of(parGenFile) + "\": " + error.message());
     }
     if (!present) {
         return;

@@ -3,13 +3,19 @@
 #include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
 #include "core/common/numbers.h"
+#include "core/common/path_text.h"
 #include "core/common/utf8.h"
 #include "core/language/builtin_texts.h"
 
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <optional>
 #include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace sw {
 namespace {
@@ -46,6 +52,7 @@ std::string decodeUtf16(std::string_view bytes, bool bigEndian) {
     return out;
 }
 
+#ifndef _WIN32
 // 0x80 to 0x9F of Windows-1252; the five unassigned bytes map to the C1 control of the same value,
 // as the system conversion does.
 constexpr std::array<char16_t, 32> kWindows1252High = {
@@ -66,9 +73,11 @@ std::string decodeWindows1252(std::string_view bytes) {
     }
     return out;
 }
+#endif
 
 // Blanks and control characters, the bytes a trim removes; every one of them is a whole UTF-8
 // character, so trimming never splits a sequence.
+
 bool isBlankOrControl(char c) {
     return static_cast<unsigned char>(c) <= 0x20;
 }
@@ -123,10 +132,22 @@ std::string decodeLanguageText(std::string_view bytes) {
     if (bytes.starts_with("\xFE\xFF")) {
         return decodeUtf16(bytes.substr(2), true);
     }
+#ifdef _WIN32
+    // As every Windows program reads a text without a byte-order mark: in the system's ANSI code page.
+    if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT_MAX)) {
+        return {};
+    }
+    const auto size = static_cast<int>(bytes.size());
+    const int length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, wide.data(), length);
+    return utf8FromWide(wide);
+#else
     if (utf8::isValid(bytes)) {
         return std::string(bytes);
     }
     return decodeWindows1252(bytes);
+#endif
 }
 
 void applyLanguageLine(LangTable& table, std::string_view rawLine) {
@@ -198,10 +219,7 @@ void LoadLanguage(LangTable& table, const std::filesystem::path& languageFolder,
     fillBuiltinTexts(table);
     if (isPlainName(languageName)) {
         const std::string fileName = languageName + ".lng";
-        // The name is UTF-8; a plain std::string would be read in the ANSI code page on Windows.
-        const std::filesystem::path file =
-            languageFolder /
-            std::u8string(reinterpret_cast<const char8_t*>(fileName.data()), fileName.size());
+        const std::filesystem::path file = languageFolder / pathFromUtf8(fileName);
         if (isRegularFile(file)) {
             LoadLanguageFile(table, file);
             return;

@@ -1,5 +1,7 @@
 #include "core/options/language_list.h"
 
+#include "core/common/path_text.h"
+
 #include <algorithm>
 #include <system_error>
 
@@ -49,7 +51,7 @@ bool listable(const std::filesystem::directory_entry& entry) {
     const DWORD attributes = GetFileAttributesW(entry.path().c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & ~kAllowed) == 0;
 #else
-    return entry.path().filename().string().front() != '.';
+    return utf8Of(entry.path().filename()).front() != '.';
 #endif
 }
 
@@ -66,7 +68,7 @@ std::vector<std::string> languageFiles(const std::filesystem::path& languageFold
         if (error) {
             break;
         }
-        std::string name = it->path().filename().string();
+        std::string name = utf8Of(it->path().filename());
         if (hasLanguageExtension(name) && listable(*it)) {
             files.push_back(std::move(name));
         }
@@ -119,7 +121,7 @@ std::optional<std::filesystem::path> flagPicture(const std::filesystem::path& la
                                                  const std::string& name) {
     std::error_code error;
     for (const std::filesystem::path& candidate :
-         {languageFolder / (name + ".bmp"), languageFolder / "DefaultFlag.bmp"}) {
+         {languageFolder / pathFromUtf8(name + ".bmp"), languageFolder / "DefaultFlag.bmp"}) {
         if (std::filesystem::is_regular_file(candidate, error)) {
             return candidate;
         }

@@ -2,7 +2,9 @@
 
 #include "core/common/build_config.h"
 
+#if SW_HAVE_VERSION_CHECK
 #include <curl/curl.h>
+#endif
 
 #include <memory>
 #include <mutex>
@@ -38,6 +40,7 @@ std::string upperAscii(std::string_view text) {
     return upper;
 }
 
+#if SW_HAVE_VERSION_CHECK
 struct Transfer {
     std::string body;
     std::stop_token stop;
@@ -63,6 +66,8 @@ struct EasyDeleter {
 struct ListDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
+
+#endif
 
 } // namespace
 
@@ -100,6 +105,12 @@ VersionService makerVersionService() {
 std::string downloadPageAddress() {
     return std::string(kMakerHost) + "/Home/download/download.asp#HD40512";
 }
+
+bool versionCheckAvailable() {
+    return SW_HAVE_VERSION_CHECK != 0;
+}
+
+#if SW_HAVE_VERSION_CHECK
 
 std::optional<std::string> fetchVersionAnswer(const VersionService& service, std::stop_token stop) {
     static std::once_flag initialised;
@@ -150,6 +161,15 @@ std::optional<std::string> fetchVersionAnswer(const VersionService& service, std
     }
     return std::move(transfer.body);
 }
+
+#else
+
+// Built without an HTTP client: the service is never asked, and no answer means no newer version.
+std::optional<std::string> fetchVersionAnswer(const VersionService&, std::stop_token) {
+    return std::nullopt;
+}
+
+#endif
 
 bool Check_Version(const VersionService& service, std::stop_token stop) {
     try {

@@ -34,6 +34,10 @@ inline constexpr std::string_view kVersionQuery = "/home/download/GetversionSW.a
 // The maker's download page, the target of the new-version links.
 std::string downloadPageAddress();
 
+// Whether this build can ask the version service at all: a build without an HTTP client (the Windows
+// check's cross build) cannot, and then every check answers "no newer version".
+bool versionCheckAvailable();
+
 // One plain HTTP/1.0 GET of the version query: the body of a 2xx answer, or nullopt on any failure
 // (no connection, time-out, an error or redirect status, an answer too long to be a version, a stop
 // asked for).

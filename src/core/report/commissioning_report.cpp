@@ -1,4 +1,5 @@
 #include "core/report/commissioning_report.h"
+#include "core/common/path_text.h"
 
 #include "core/access/access_editor.h"
 #include "core/access/access_file.h"
@@ -367,7 +368,7 @@ std::string commissioningReport(const ProjectPaths& project, char decimalSeparat
                                   : AccessFile{};
     const std::vector<CatalogDevice>& devices = editor.list().devices();
     const DataArrayMap map = buildDataArrayMap(access);
-    const std::string name = project.folder().filename().string();
+    const std::string name = utf8Of(project.folder().filename());
 
     std::string out = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
                       escapeHtml("Commissioning report - " + name) + "</title>\n";
@@ -376,7 +377,7 @@ std::string commissioningReport(const ProjectPaths& project, char decimalSeparat
     out += "<p class=\"note\">" +
            escapeHtml(std::string(kSoftwareCode) + " " + kSoftwareDescription + ", configurator " +
                       kSoftwareVersion) +
-           "<br>Project folder: " + escapeHtml(project.folder().string()) + "</p>\n";
+           "<br>Project folder: " + escapeHtml(utf8Of(project.folder())) + "</p>\n";
     parametersSection(out, parameters);
     catalogSection(out, access, devices);
     signalSection(out, access);

@@ -1,5 +1,6 @@
 #include "core/internal/scl_loader.h"
 #include "core/common/atomic_file.h"
+#include "core/common/path_text.h"
 
 #include "core/common/config_error.h"
 #include "core/internal/xml.h"
@@ -38,14 +39,13 @@ std::size_t countChildren(pugi::xml_node parent, std::string_view name) {
     return count;
 }
 
+// Saturating, without compiler built-ins, which MSVC lacks.
 std::uint64_t add(std::uint64_t a, std::uint64_t b) {
-    std::uint64_t sum = 0;
-    return __builtin_add_overflow(a, b, &sum) ? UINT64_MAX : sum;
+    return a > UINT64_MAX - b ? UINT64_MAX : a + b;
 }
 
 std::uint64_t multiply(std::uint64_t a, std::uint64_t b) {
-    std::uint64_t product = 0;
-    return __builtin_mul_overflow(a, b, &product) ? UINT64_MAX : product;
+    return a != 0 && b > UINT64_MAX / a ? UINT64_MAX : a * b;
 }
 
 // Small files get a fixed allowance, so that a tiny file with a few rich types is never refused.
@@ -117,7 +117,7 @@ const Obj* FirstMatchIndex::find(const void* scope, const std::string* wanted, F
 }
 
 void SclDocument::parseFile(const std::filesystem::path& file) {
-    source.displayName = file.string();
+    source.displayName = utf8Of(file);
     source.file = file;
     std::error_code error;
     if (!std::filesystem::exists(file, error) && !error) {

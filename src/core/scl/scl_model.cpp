@@ -1,5 +1,6 @@
 #include "core/scl/scl_model.h"
 
+#include "core/common/path_text.h"
 #include "core/internal/scl_loader.h"
 #include "core/scl/string_pool.h"
 
@@ -254,19 +255,19 @@ const TIEC_LN* TIEC_LDevice::Find_LN(std::string_view LN_Class) const {
 
 TIEC_Device::TIEC_Device(const std::filesystem::path& FileName_icd, const SclLoadLimits& limits)
     : SclObject(SclKind::Device), m_pool(std::make_unique<StringPool>()),
-      m_fileName(FileName_icd.filename().string()), m_name(StringPool::empty()) {
+      m_fileName(utf8Of(FileName_icd.filename())), m_name(StringPool::empty()) {
     SclLoader(*this, limits).Decode_Device(FileName_icd);
 }
 
 TIEC_Device::TIEC_Device(std::string_view bytes, const std::string& fileName, const SclLoadLimits& limits)
     : SclObject(SclKind::Device), m_pool(std::make_unique<StringPool>()),
-      m_fileName(std::filesystem::path(fileName).filename().string()), m_name(StringPool::empty()) {
+      m_fileName(utf8Of(pathFromUtf8(fileName).filename())), m_name(StringPool::empty()) {
     SclLoader(*this, limits).Decode_Buffer(bytes, fileName);
 }
 
 TIEC_Device::TIEC_Device(Unloaded, const std::string& fileName)
     : SclObject(SclKind::Device), m_pool(std::make_unique<StringPool>()),
-      m_fileName(std::filesystem::path(fileName).filename().string()), m_name(StringPool::empty()) {}
+      m_fileName(utf8Of(pathFromUtf8(fileName).filename())), m_name(StringPool::empty()) {}
 
 // The objects and lists live in the arena and hold nothing else: releasing the arena is all it takes.
 TIEC_Device::~TIEC_Device() = default;
@@ -322,7 +323,7 @@ std::vector<std::unique_ptr<TIEC_Device>> TIEC_Device::loadIeds(const std::files
                                                                 const SclLoadLimits& limits) {
     SclDocument document;
     document.parseFile(file);
-    const std::string name = file.filename().string();
+    const std::string name = utf8Of(file.filename());
     return buildIeds(
         document, iedNames,
         [&name] { return std::unique_ptr<TIEC_Device>(new TIEC_Device(Unloaded{}, name)); }, limits);

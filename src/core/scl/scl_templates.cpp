@@ -16,14 +16,13 @@ namespace {
 constexpr std::uint64_t kSaturated = std::numeric_limits<std::uint64_t>::max();
 constexpr std::size_t kNoPath = std::numeric_limits<std::size_t>::max();
 
+// Saturating, without compiler built-ins, which MSVC lacks.
 std::uint64_t add(std::uint64_t a, std::uint64_t b) {
-    std::uint64_t sum = 0;
-    return __builtin_add_overflow(a, b, &sum) ? kSaturated : sum;
+    return a > kSaturated - b ? kSaturated : a + b;
 }
 
 std::uint64_t multiply(std::uint64_t a, std::uint64_t b) {
-    std::uint64_t product = 0;
-    return __builtin_mul_overflow(a, b, &product) ? kSaturated : product;
+    return a != 0 && b > kSaturated / a ? kSaturated : a * b;
 }
 
 // One child object whose reference adds ownText bytes to its owner's (separator and name), with

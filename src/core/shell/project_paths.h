@@ -30,7 +30,8 @@ private:
 };
 
 // A project name names exactly one folder directly below the projects folder: not empty, not "." or
-// "..", no separator, no absolute path and no NUL.
+// "..", no separator, no absolute path and no NUL; on Windows also none of the names that the system
+// would turn into another folder or a device.
 bool isProjectFolderName(std::string_view name);
 
 } // namespace sw

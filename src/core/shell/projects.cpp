@@ -1,5 +1,6 @@
 #include "core/shell/projects.h"
 
+#include "core/common/path_text.h"
 #include "core/shell/startup.h"
 
 #include <cerrno>
@@ -23,14 +24,20 @@ std::optional<int> createNewProject(ProgramState& state, const std::string& name
     if (!isProjectFolderName(name)) {
         return kTextNameNotCreatable;
     }
-    const auto folder = state.ProjectsFolder / name;
+    const auto folder = state.ProjectsFolder / pathFromUtf8(name);
     std::error_code error;
     if (std::filesystem::exists(folder, error)) {
         return kTextNameExists;
     }
+#ifdef _WIN32
+    if (!std::filesystem::create_directory(folder, error)) {
+        return !error || error == std::errc::file_exists ? kTextNameExists : kTextNameNotCreatable;
+    }
+#else
     if (::mkdir(folder.c_str(), 0755) != 0) {
         return errno == EEXIST ? kTextNameExists : kTextNameNotCreatable;
     }
+#endif
     std::filesystem::create_directories(ProjectPaths(folder).binFolder(), error);
     state.ActiveProjectName = name;
     state.ActiveProjectFolder = folder;
@@ -43,7 +50,7 @@ std::vector<std::string> Load_Existing_Configuration(const std::filesystem::path
     std::error_code error;
     for (std::filesystem::directory_iterator it(projectsFolder, error), end; !error && it != end;
          it.increment(error)) {
-        const std::string name = it->path().filename().string();
+        const std::string name = utf8Of(it->path().filename());
         std::error_code kindError;
         if (name.empty() || name.front() == '.' || !it->is_directory(kindError)) {
             continue;
@@ -74,7 +81,7 @@ std::string activeProjectFolderName(const ProgramState& state) {
     if (!state.projectActive()) {
         return {};
     }
-    return state.ActiveProjectFolder.lexically_relative(state.ProjectsFolder).string();
+    return utf8Of(state.ActiveProjectFolder.lexically_relative(state.ProjectsFolder));
 }
 
 void openProject(ProgramState& state, const std::string& name) {
@@ -82,7 +89,7 @@ void openProject(ProgramState& state, const std::string& name) {
     if (!isProjectFolderName(name)) {
         state.ActiveProjectFolder.clear();
     } else {
-        state.ActiveProjectFolder = state.ProjectsFolder / name;
+        state.ActiveProjectFolder = state.ProjectsFolder / pathFromUtf8(name);
     }
     Set_Files(state);
 }

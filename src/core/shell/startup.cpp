@@ -1,12 +1,15 @@
 #include "core/shell/startup.h"
 
+#include "core/common/path_text.h"
 #include "core/language/language_file.h"
 #include "core/update/job_file.h"
 
 #include <cstdlib>
 #include <system_error>
+
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -44,12 +47,28 @@ void Set_Files(ProgramState& state) {
 }
 
 std::filesystem::path executableFolder() {
+#ifdef _WIN32
+    // The module name may be longer than MAX_PATH: grow the buffer until it fits.
+    std::wstring name(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
+        if (length == 0) {
+            return std::filesystem::current_path();
+        }
+        if (length < name.size()) {
+            name.resize(length);
+            return std::filesystem::path(name).parent_path();
+        }
+        name.resize(name.size() * 2);
+    }
+#else
     std::error_code error;
     const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error) {
         return std::filesystem::current_path();
     }
     return executable.parent_path();
+#endif
 }
 
 std::filesystem::path userDataFolder(const char* xdgDataHome, const char* home) {
@@ -131,8 +150,8 @@ SettingsSource startProgramState(ProgramState& state, const std::filesystem::pat
     // is treated like a project that no longer exists, so no other folder is ever opened as the project.
     std::error_code error;
     if (isProjectFolderName(state.ActiveProjectName) &&
-        std::filesystem::is_directory(state.ProjectsFolder / state.ActiveProjectName, error)) {
-        state.ActiveProjectFolder = state.ProjectsFolder / state.ActiveProjectName;
+        std::filesystem::is_directory(state.ProjectsFolder / pathFromUtf8(state.ActiveProjectName), error)) {
+        state.ActiveProjectFolder = state.ProjectsFolder / pathFromUtf8(state.ActiveProjectName);
     } else {
         state.ActiveProjectFolder.clear();
     }

@@ -5,19 +5,113 @@
 #include "core/update/echo_service.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
+#include <array>
 #include <atomic>
 #include <cerrno>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#ifdef _WIN32
+// winsock2.h before windows.h.
+#include <winsock2.h>
+
+#include <windows.h>
+
+#include <iphlpapi.h>
+// The ICMP declarations use the IP helper's types.
+#include <icmpapi.h>
+#else
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
-#include <vector>
+#endif
 
 namespace sw {
 
 namespace {
+
+#ifdef _WIN32
+
+constexpr std::size_t kIcmpHeaderSize = 8;
+constexpr std::size_t kMaxEchoData = 1016;
+// The reply buffer also holds an I/O status block of two pointers.
+constexpr std::size_t kStatusBlockRoom = 2 * sizeof(void*);
+
+// The address in network byte order, as the echo functions take it.
+IPAddr hostAddress(const std::string& host) {
+    std::array<std::string, 4> parts;
+    if (!Check_IP_Address(host, parts)) {
+        throw ConfigError("\"" + host + "\" is not an IPv4 address of four numbers from 0 to 255.");
+    }
+    std::array<std::uint8_t, 4> bytes{};
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        bytes[i] = static_cast<std::uint8_t>(parseInteger(parts[i]).value_or(0));
+    }
+    IPAddr address = 0;
+    std::memcpy(&address, bytes.data(), sizeof address);
+    return address;
+}
+
+class IcmpHandle {
+public:
+    IcmpHandle() : m_handle(IcmpCreateFile()) {}
+    ~IcmpHandle() {
+        if (m_handle != INVALID_HANDLE_VALUE) {
+            IcmpCloseHandle(m_handle);
+        }
+    }
+    IcmpHandle(const IcmpHandle&) = delete;
+    IcmpHandle& operator=(const IcmpHandle&) = delete;
+    HANDLE get() const { return m_handle; }
+
+private:
+    HANDLE m_handle;
+};
+
+// The system's echo service: it matches the reply to the request itself and needs no privilege.
+class IcmpEchoService : public EchoService {
+public:
+    std::size_t echo(const std::string& host, std::string_view data,
+                     std::chrono::milliseconds timeout) override {
+        const IPAddr target = hostAddress(host);
+        if (data.size() > kMaxEchoData) {
+            throw ConfigError("The echo data for " + host + " is longer than an echo request carries here.");
+        }
+        const IcmpHandle icmp;
+        if (icmp.get() == INVALID_HANDLE_VALUE) {
+            throw ConfigError("No ICMP echo may be sent to check the device address (" +
+                              windowsReason(GetLastError()) + ").");
+        }
+        std::vector<char> request(data.begin(), data.end());
+        // Room for the reply, its data and an error report, as the function asks.
+        std::vector<unsigned char> reply(sizeof(ICMP_ECHO_REPLY) + data.size() + 8 + kStatusBlockRoom);
+        const DWORD replies = IcmpSendEcho(
+            icmp.get(), target, request.data(), static_cast<WORD>(request.size()), nullptr, reply.data(),
+            static_cast<DWORD>(reply.size()), static_cast<DWORD>(std::max<std::int64_t>(1, timeout.count())));
+        if (replies == 0) {
+            const DWORD error = GetLastError();
+            // Time-outs and unreachable networks are no answer, not a failure of the check.
+            if (error == IP_REQ_TIMED_OUT || error == IP_DEST_HOST_UNREACHABLE ||
+                error == IP_DEST_NET_UNREACHABLE || error == IP_DEST_UNREACHABLE ||
+                error == IP_TTL_EXPIRED_TRANSIT || error == IP_GENERAL_FAILURE) {
+                return 0;
+            }
+            throw ConfigError("The echo request to " + host + " could not be sent: " + windowsReason(error) +
+                              ".");
+        }
+        ICMP_ECHO_REPLY answer{};
+        std::memcpy(&answer, reply.data(), sizeof answer);
+        if (answer.Status != IP_SUCCESS || answer.Address != target) {
+            return 0;
+        }
+        return kIcmpHeaderSize + answer.DataSize;
+    }
+};
+
+#else
 
 constexpr std::uint8_t kEchoRequest = 8;
 constexpr std::uint8_t kEchoReply = 0;
@@ -163,6 +257,8 @@ public:
         }
     }
 };
+
+#endif
 
 class SystemTickClock : public TickClock {
 public:

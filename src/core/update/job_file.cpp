@@ -2,6 +2,7 @@
 
 #include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
+#include "core/common/path_text.h"
 #include "core/internal/xml.h"
 
 #include <algorithm>
@@ -43,7 +44,7 @@ void appendOperation(pugi::xml_node operations, const OperationValues& values, b
 }
 
 std::string pathText(const std::filesystem::path& folder, const std::filesystem::path& name) {
-    return (folder / name).string();
+    return utf8Of(folder / name);
 }
 
 template <class Fields> std::string fieldText(const Fields& fields, std::string_view name) {
@@ -179,7 +180,7 @@ bool JobDocument::has(std::string_view name) const {
 JobDocument readJobFile(const std::filesystem::path& file) {
     pugi::xml_document document;
     xml::loadFile(document, file, limits::kSettingsFile);
-    return readDocument(document, file.string());
+    return readDocument(document, utf8Of(file));
 }
 
 JobDocument readJobBytes(std::string_view bytes, const std::string& displayName) {

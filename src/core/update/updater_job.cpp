@@ -3,6 +3,7 @@
 #include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
 #include "core/common/ip_address.h"
+#include "core/common/path_text.h"
 #include "core/image/image_builder.h"
 #include "core/image/image_decoder.h"
 
@@ -174,7 +175,7 @@ private:
         const std::string bank = op.get("Ope_Bank_Type");
         expect("Ope_Bank_Type", bank == "1" || bank == "2", "1 or 2");
         expect("Ope_WID_Data", isByteList(op.get("Ope_WID_Data")), "a list of hexadecimal bytes");
-        const std::filesystem::path file = op.get("Ope_FileName");
+        const std::filesystem::path file = pathFromUtf8(op.get("Ope_FileName"));
         expect("Ope_FileName", file.is_absolute(), "the absolute path of a file");
         return m_run.problems.size() == before;
     }
@@ -192,7 +193,7 @@ private:
     void checkImage(const std::string& which, const std::filesystem::path& file,
                     const image::ImageReport& report) {
         for (const std::string& inconsistency : report.problems) {
-            problem(which + ": " + file.string() + ": " + inconsistency);
+            problem(which + ": " + utf8Of(file) + ": " + inconsistency);
         }
     }
 
@@ -202,7 +203,7 @@ private:
         if (!checkOperationFields(op, which)) {
             return;
         }
-        const std::filesystem::path file = op.get("Ope_FileName");
+        const std::filesystem::path file = pathFromUtf8(op.get("Ope_FileName"));
         const std::uint32_t start = *parseHex(op.get("Ope_Start_Address"));
         const std::string bank = op.get("Ope_Bank_Type");
         std::string what;
@@ -225,7 +226,7 @@ private:
                 m_variableImage = bytes;
             }
         } else {
-            problem(which + " sends " + inQuotes(file.string()) + " to " + op.get("Ope_Start_Address") +
+            problem(which + " sends " + inQuotes(utf8Of(file)) + " to " + op.get("Ope_Start_Address") +
                     " in bank " + bank + ", where neither the firmware nor an image of this converter goes.");
             return;
         }
@@ -236,7 +237,7 @@ private:
         if (op.get("Ope_Erase_Memory") == "1") {
             line += "erase the memory, ";
         }
-        line += "send " + what + " " + inQuotes(file.string()) + " (" +
+        line += "send " + what + " " + inQuotes(utf8Of(file)) + " (" +
                 (bytes ? std::to_string(bytes->size()) : "?") + " bytes) to " + op.get("Ope_Start_Address") +
                 " in bank " + bank + " through port " + op.get("Ope_Port") + " (" + op.get("Ope_Port_Sec") +
                 ")";

@@ -1,5 +1,6 @@
 #include "gui/options/tfsoftoptions.h"
 
+#include "core/common/path_text.h"
 #include "core/language/language_file.h"
 #include "core/options/language_list.h"
 #include "core/options/version_check.h"
@@ -226,7 +227,7 @@ void TFSoftOptions::Update_Lang_Page(int Num_Page) {
         const std::string name = languageNameOf(file);
         L_L[k]->setText(toQString(name));
         const auto flag = flagPicture(m_state.LanguageFolder, name);
-        const QPixmap picture = flag ? QPixmap(toQString(flag->string())) : QPixmap();
+        const QPixmap picture = flag ? QPixmap(toQString(utf8Of(*flag))) : QPixmap();
         // A picture that cannot be read counts as a missing one; the name can still be clicked.
         I_L[k]->setPixmap(picture);
         I_L[k]->setVisible(!picture.isNull());

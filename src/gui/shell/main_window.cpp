@@ -2,6 +2,7 @@
 
 #include "core/common/atomic_file.h"
 #include "core/common/numbers.h"
+#include "core/common/path_text.h"
 #include "core/image/image_builder.h"
 #include "core/options/version_check.h"
 #include "core/report/commissioning_report.h"
@@ -139,10 +140,10 @@ TFMendralFirmWare::TFMendralFirmWare(const std::filesystem::path& programFolder,
                 QString text =
                     QStringLiteral("The settings file \"%1\" could not be read. The program started "
                                    "with its default settings.")
-                        .arg(toQString(settingsFile(m_state).string()));
+                        .arg(toQString(utf8Of(settingsFile(m_state))));
                 if (std::filesystem::is_regular_file(kept, error)) {
                     text += QStringLiteral(" The unreadable file was kept as \"%1\".")
-                                .arg(toQString(kept.string()));
+                                .arg(toQString(utf8Of(kept)));
                 }
                 messages().show(this, MessageService::Icon::Warning, {}, text, MessageService::Buttons::Ok);
             },

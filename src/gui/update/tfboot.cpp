@@ -1,6 +1,7 @@
 #include "gui/update/tfboot.h"
 
 #include "core/common/ip_address.h"
+#include "core/common/path_text.h"
 #include "core/update/job_file.h"
 #include "gui/common/dialog_layout.h"
 #include "gui/common/message_service.h"
@@ -286,7 +287,7 @@ void TFBoot::startUpdater() {
     }
     // The updater works on the job file and the images: no second update until it has ended.
     m_updaterRunning = true;
-    m_startProgram(updaterProgram(m_state.ProgramFolder).string(), "", 0, [this](const StartProgramResult&) {
+    m_startProgram(utf8Of(updaterProgram(m_state.ProgramFolder)), "", 0, [this](const StartProgramResult&) {
         m_updaterRunning = false;
         showBusy();
     });

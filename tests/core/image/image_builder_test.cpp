@@ -1,3 +1,4 @@
+#include "core/common/atomic_file.h"
 #include "image_test_helpers.h"
 
 #include "core/common/config_error.h"
@@ -5,6 +6,10 @@
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <filesystem>
 #include <string>
@@ -53,7 +58,11 @@ TEST(ImageBuilder, FileThatCannotBeWrittenIsAnErrorNamingItAndTheReason) {
     } catch (const sw::ConfigError& error) {
         const std::string message = error.what();
         EXPECT_NE(message.find("bank1.bin"), std::string::npos) << message;
+#ifdef _WIN32
+        EXPECT_NE(message.find(sw::windowsReason(ERROR_PATH_NOT_FOUND)), std::string::npos) << message;
+#else
         EXPECT_NE(message.find("No such file or directory"), std::string::npos) << message;
+#endif
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "no-bin-folder"));
 }

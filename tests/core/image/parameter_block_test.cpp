@@ -111,6 +111,11 @@ TEST(ParameterBlock, MalformedParameterFileStopsTheBuildNamingTheFile) {
 }
 
 TEST(ParameterBlock, ProjectFileThatCannotBeLookedAtIsAnErrorNotADefault) {
+#ifdef _WIN32
+    GTEST_SKIP()
+        << "a file that cannot be looked at is made of a loop of symbolic links, which need a privilege on "
+           "Windows";
+#endif
     sw::test::TempDir dir;
     std::filesystem::create_symlink("ParGen.xml", dir / "ParGen.xml"); // a loop: stat fails
     EXPECT_THROW(sw::Build_Images(dir / "ParGen.xml", absentFile(), '.'), sw::ConfigError);

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <string>
 #include <vector>
 
@@ -156,12 +160,21 @@ TEST_F(LanguageFileTest, MalformedLinesDoNotStopTheRest) {
 struct EncodingCase {
     const char* name;
     std::string bytes;
+    bool withoutMark = false; // read in the ANSI code page on Windows
 };
 
 class LanguageFileEncoding : public LanguageFileTest, public testing::WithParamInterface<EncodingCase> {};
 
 // Every encoding carries the same two entries: "Opzioni é" at 13 and "Begin" replaced at 0.
 TEST_P(LanguageFileEncoding, DecodesToUtf8) {
+#ifdef _WIN32
+    // The texts without a mark here are UTF-8 or Windows-1252.
+    if (GetParam().withoutMark &&
+        (GetACP() != 1252 || GetParam().bytes.find("\xC3\xA9") != std::string::npos)) {
+        GTEST_SKIP() << "Windows reads a file without a byte-order mark in the ANSI code page (here "
+                     << GetACP() << "), so UTF-8 needs its mark there";
+    }
+#endif
     load(GetParam().bytes);
     EXPECT_EQ(table.Get(13), "Opzioni \xC3\xA9");
     EXPECT_EQ(table.Get(0), "Inizio");
@@ -183,10 +196,10 @@ INSTANTIATE_TEST_SUITE_P(
     Encodings, LanguageFileEncoding,
     testing::Values(
         EncodingCase{"Utf8WithMark", "\xEF\xBB\xBFSTR0 = Inizio\r\nSTR13 = Opzioni \xC3\xA9\r\n"},
-        EncodingCase{"Utf8WithoutMark", "STR0 = Inizio\nSTR13 = Opzioni \xC3\xA9\n"},
-        EncodingCase{"Windows1252", "STR0 = Inizio\r\nSTR13 = Opzioni \xE9\r\n"},
-        EncodingCase{"CarriageReturnOnly", "STR0 = Inizio\rSTR13 = Opzioni \xC3\xA9\r"},
-        EncodingCase{"NoFinalLineEnd", "STR0 = Inizio\nSTR13 = Opzioni \xC3\xA9"},
+        EncodingCase{"Utf8WithoutMark", "STR0 = Inizio\nSTR13 = Opzioni \xC3\xA9\n", true},
+        EncodingCase{"Windows1252", "STR0 = Inizio\r\nSTR13 = Opzioni \xE9\r\n", true},
+        EncodingCase{"CarriageReturnOnly", "STR0 = Inizio\rSTR13 = Opzioni \xC3\xA9\r", true},
+        EncodingCase{"NoFinalLineEnd", "STR0 = Inizio\nSTR13 = Opzioni \xC3\xA9", true},
         EncodingCase{"Utf16LittleEndian", utf16(u"STR0 = Inizio\r\nSTR13 = Opzioni \u00E9\r\n", false)},
         EncodingCase{"Utf16BigEndian", utf16(u"STR0 = Inizio\r\nSTR13 = Opzioni \u00E9\r\n", true)}),
     [](const testing::TestParamInfo<EncodingCase>& testCase) { return std::string(testCase.param.name); });

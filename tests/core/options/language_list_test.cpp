@@ -7,6 +7,10 @@
 
 #include <filesystem>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 using sw::test::TempDir;
@@ -29,9 +33,19 @@ TEST(LanguageList, ListsPlainLanguageFilesSortedIgnoringCase) {
     touch(dir / "Upper.LNG");
     touch(dir / "English.bmp");
     std::filesystem::create_directory(dir / "Folder.lng");
+#ifdef _WIN32
+    // Names are compared ignoring case there, and a dot in front hides nothing; hidden and system files
+    // are listed, folders are not.
+    touch(dir / "Hidden.lng");
+    SetFileAttributesW((dir / "Hidden.lng").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    EXPECT_EQ(sw::languageFiles(dir.path()),
+              (std::vector<std::string>{".hidden.lng", "Deutsch.lng", "English.lng", "ESPANOL.lng",
+                                        "Hidden.lng", "italiano.lng", "Upper.LNG"}));
+#else
     std::filesystem::create_symlink(dir / "English.lng", dir / "Link.lng");
     EXPECT_EQ(sw::languageFiles(dir.path()),
               (std::vector<std::string>{"Deutsch.lng", "English.lng", "ESPANOL.lng", "italiano.lng"}));
+#endif
     EXPECT_TRUE(sw::languageFiles(dir / "missing").empty());
 }
 

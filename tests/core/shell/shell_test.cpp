@@ -170,11 +170,42 @@ TEST(Projects, NewProjectRefusesBadNamesAndCreatesBinFolder) {
         EXPECT_FALSE(state.projectActive()) << c.name;
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "outside"));
+#ifdef _WIN32
+    // Names the system would change or take for a device.
+    for (const char* name :
+         {"Plant ", "Plant.", "a:b", "a*b", "a?b", "a|b", "a\"b", "a<b", "NUL", "com1.txt", "Lpt9"}) {
+        EXPECT_EQ(sw::createNewProject(state, name), 105) << name;
+    }
+    const std::string typed = " Plant"; // the system keeps leading blanks
+#else
+    const std::string typed = " Plant ";
+#endif
 
-    EXPECT_EQ(sw::createNewProject(state, " Plant "), std::nullopt); // names are taken as typed
-    EXPECT_TRUE(std::filesystem::is_directory(dir / "PROJECTS" / " Plant " / "bin"));
-    EXPECT_EQ(state.ActiveProjectName, " Plant ");
-    EXPECT_EQ(state.ParGenFile, dir / "PROJECTS" / " Plant " / "ParGen.xml");
+    EXPECT_EQ(sw::createNewProject(state, typed), std::nullopt); // names are taken as typed
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "PROJECTS" / typed / "bin"));
+    EXPECT_EQ(state.ActiveProjectName, typed);
+    EXPECT_EQ(state.ParGenFile, dir / "PROJECTS" / typed / "ParGen.xml");
+}
+
+// On Windows the narrow file-name conversions could not even hold the Greek letters.
+TEST(Projects, ProjectNamedWithLettersBeyondAsciiIsCreatedListedAndReopened) {
+    TempDir dir;
+    sw::ProgramState state;
+    sw::startProgramState(state, dir.path());
+    const std::string name = "Umspannwerk S\u00fcd \u03a9\u03bc\u03ad\u03b3\u03b1";
+    ASSERT_EQ(sw::createNewProject(state, name), std::nullopt);
+    const auto folder = dir / "PROJECTS" / sw::pathFromUtf8(name);
+    EXPECT_TRUE(std::filesystem::is_directory(folder / "bin"));
+    EXPECT_EQ(sw::Load_Existing_Configuration(dir / "PROJECTS"), std::vector<std::string>{name});
+    EXPECT_EQ(sw::activeProjectFolderName(state), name);
+    EXPECT_EQ(sw::createNewProject(state, name), 106);
+
+    sw::Save_Setting(state);
+    sw::ProgramState again;
+    sw::startProgramState(again, dir.path());
+    EXPECT_TRUE(again.projectActive());
+    EXPECT_EQ(again.ActiveProjectName, name);
+    EXPECT_EQ(again.ParGenFile, folder / "ParGen.xml");
 }
 
 TEST(Projects, ListingSkipsFilesAndHiddenFoldersAndSearchIgnoresLetterCase) {

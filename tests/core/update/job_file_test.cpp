@@ -1,4 +1,5 @@
 #include "core/common/config_error.h"
+#include "core/common/path_text.h"
 #include "core/update/job_file.h"
 #include "test_support.h"
 
@@ -33,6 +34,9 @@ std::string operation(const std::string& file, const char* start, const char* ba
            goToAppAfter + "</Ope_GoToApp_After></Operation>";
 }
 
+// The folders' own names are written as given; the names below them are joined with the system's separator.
+const std::string kSep(1, static_cast<char>(std::filesystem::path::preferred_separator));
+
 sw::UpdateJob job(UpdateOption option, bool readBack) {
     sw::UpdateJob made;
     made.address = {"192", "168", "2", "205"};
@@ -44,9 +48,9 @@ sw::UpdateJob job(UpdateOption option, bool readBack) {
 }
 
 TEST(JobFile, EachOptionWritesItsOperationsByteForByte) {
-    const std::string firmware = "/opt/sw/MASTER/Sim40512.sim";
-    const std::string bank1 = "/opt/sw/PROJECTS/P/bin/bank1.bin";
-    const std::string bank2 = "/opt/sw/PROJECTS/P/bin/bank2.bin";
+    const std::string firmware = "/opt/sw/MASTER" + kSep + "Sim40512.sim";
+    const std::string bank1 = "/opt/sw/PROJECTS/P" + kSep + "bin" + kSep + "bank1.bin";
+    const std::string bank2 = "/opt/sw/PROJECTS/P" + kSep + "bin" + kSep + "bank2.bin";
     struct Case {
         UpdateOption option;
         bool readBack;
@@ -70,18 +74,18 @@ TEST(JobFile, EachOptionWritesItsOperationsByteForByte) {
 TEST(JobFile, AddressFieldsAndPathsAreWrittenAsTheyAre) {
     sw::UpdateJob unusual = job(UpdateOption::Configuration, true);
     unusual.address = {"192", "168", "002", "205"};
-    unusual.projectFolder = "/home/Jürgen Größe/PROJECTS/Umspannwerk Süd & Nord";
+    unusual.projectFolder = sw::pathFromUtf8("/home/Jürgen Größe/PROJECTS/Umspannwerk Süd & Nord");
     const std::string bytes = sw::jobFileBytes(unusual);
     EXPECT_NE(bytes.find("<IP_Address_Dev>192.168.002.205</IP_Address_Dev>"), std::string::npos);
     // Only what XML text requires is escaped.
-    EXPECT_NE(bytes.find("<Ope_FileName>/home/Jürgen Größe/PROJECTS/Umspannwerk Süd &amp; Nord/bin/bank1.bin"
-                         "</Ope_FileName>"),
+    EXPECT_NE(bytes.find("<Ope_FileName>/home/Jürgen Größe/PROJECTS/Umspannwerk Süd &amp; Nord" + kSep +
+                         "bin" + kSep + "bank1.bin</Ope_FileName>"),
               std::string::npos)
         << bytes;
     const sw::JobDocument read = sw::readJobBytes(bytes, "job");
     ASSERT_EQ(read.operations.size(), 2u);
     EXPECT_EQ(read.operations[1].get("Ope_FileName"),
-              "/home/Jürgen Größe/PROJECTS/Umspannwerk Süd & Nord/bin/bank2.bin");
+              "/home/Jürgen Größe/PROJECTS/Umspannwerk Süd & Nord" + kSep + "bin" + kSep + "bank2.bin");
 }
 
 TEST(JobFile, IsReplacedWholeInTheProgramFolderAndNeverHalfWritten) {

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# The Windows check: cross-builds the core, the companion, the stand-in updater and their tests with
+# MinGW-w64 and runs the tests under Wine, then compares the images the Windows companion builds with
+# the native ones. pugixml comes from Debian's source package, GoogleTest from Debian's sources in
+# /usr/src/googletest; both are unpacked or built inside build-windows, and Wine keeps its prefix
+# there too, so nothing outside the build folder is touched. The windows (Qt) are not cross-built.
+# Expects the native build in build/ (for the image comparison) unless SW_NATIVE_CLI names a program.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+out=$root/build-windows
+jobs=$(nproc)
+mkdir -p "$out/deps"
+
+# No Mono or Gecko prompts, and no desktop menu entries in the home folder.
+export WINEPREFIX=$out/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" WINEARCH=win64
+# Wine's server keeps its socket under TMPDIR; the server and the folder go when the check ends.
+export TMPDIR=$out/tmp
+mkdir -p "$TMPDIR"
+cleanup() {
+    wineserver -k 2>/dev/null || true
+    rm -rf "$TMPDIR"
+}
+trap cleanup EXIT
+# Programs started under Wine inherit this: no dialog ever waits for a person.
+unset DISPLAY WAYLAND_DISPLAY
+
+pugixml=$(find "$out/deps" -maxdepth 1 -type d -name 'pugixml-*' | head -n 1)
+if [ -z "$pugixml" ] || [ ! -f "$pugixml/src/pugixml.cpp" ]; then
+    echo "windows: unpacking Debian's pugixml sources"
+    (cd "$out/deps" && apt-get source -q pugixml >"$out/apt-source.log" 2>&1) || {
+        cat "$out/apt-source.log" >&2
+        echo "windows: 'apt-get source pugixml' failed; scripts/install-deps.sh adds the deb-src entry it needs" >&2
+        exit 1
+    }
+    pugixml=$(find "$out/deps" -maxdepth 1 -type d -name 'pugixml-*' | head -n 1)
+fi
+
+cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    -DSW_BUILD_GUI=OFF -DSW_BUILD_BENCH=OFF -DSW_VERSION_CHECK=OFF \
+    -DSW_PUGIXML_SOURCE="$pugixml" -DSW_GTEST_SOURCE=/usr/src/googletest >/dev/null
+cmake --build "$out" -j"$jobs"
+
+# The first start of a fresh prefix sets Wine up; it is slow and says much, none of it about our code.
+# A prefix that cannot be made twice over is a broken Wine, not a failing test: the check says loudly
+# that it did not run and leaves the verdict to the rest of the test run.
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "windows: preparing the Wine prefix"
+    started=false
+    for attempt in 1 2; do
+        if timeout 600 wineboot --init >"$out/wineboot.log" 2>&1 && wineserver -w; then
+            started=true
+            break
+        fi
+        wineserver -k 2>/dev/null || true
+        rm -rf "$WINEPREFIX"
+    done
+    if [ "$started" = false ]; then
+        tail -n 20 "$out/wineboot.log" >&2
+        echo "windows: *** WINE COULD NOT PREPARE $WINEPREFIX: THE WINDOWS TESTS DID NOT RUN ***" >&2
+        exit 0
+    fi
+fi
+
+echo "windows: running the tests under Wine"
+ctest --test-dir "$out" --output-on-failure -j"$jobs" -L 'core|cli'
+
+# The Windows companion builds the same bytes as the native one.
+native_cli=${SW_NATIVE_CLI:-$root/build/bin/sw40512-cli}
+if [ -x "$native_cli" ]; then
+    work=$TMPDIR/images
+    compared=0
+    # Each access file of the image fixtures with the parameter file is one test project, built with
+    # either decimal separator.
+    for access in tests/fixtures/image/access_*.xml; do
+        name=$(basename "$access" .xml)
+        for separator in , .; do
+            for side in native windows; do
+                mkdir -p "$work/$side/$name"
+                rm -rf "$work/$side/$name/bin"
+                cp tests/fixtures/image/ParGen.xml "$work/$side/$name/ParGen.xml"
+                cp "$access" "$work/$side/$name/IEC_61850_Client.xml"
+            done
+            "$native_cli" build "$work/native/$name" --decimal-separator "$separator" >/dev/null
+            wine "$out/bin/sw40512-cli.exe" build "Z:$work/windows/$name" --decimal-separator "$separator" \
+                >/dev/null
+            for image in bank1.bin bank2.bin; do
+                cmp "$work/native/$name/bin/$image" "$work/windows/$name/bin/$image" || {
+                    echo "windows: $name/bin/$image (separator $separator) differs from the native build's" >&2
+                    exit 1
+                }
+            done
+            compared=$((compared + 1))
+        done
+    done
+    echo "windows: the images of $compared builds of the test projects are the same bytes as the native build's"
+else
+    echo "windows: no native companion at $native_cli; the image comparison did not run" >&2
+    exit 1
+fi
