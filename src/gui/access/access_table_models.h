@@ -1,12 +1,14 @@
 #pragma once
 
 #include "core/access/access_list.h"
+#include "gui/access/row_status.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sw {
@@ -35,6 +37,10 @@ public:
     void setHidden(bool hidden);
     // The header texts may have changed.
     void headersChanged();
+    // Marks the number of table row `row` (from 1); its hover text tells why. Marks stay with the row
+    // number until changed or cleared.
+    void setRowStatus(std::size_t row, RowStatus status, const QString& text);
+    void clearRowStatuses();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -60,6 +66,7 @@ protected:
 private:
     int m_columns;
     bool m_hidden = false;
+    std::vector<std::pair<RowStatus, QString>> m_rowStatus; // by table row - 1
 };
 
 // ACG_DA: the variables table; its headers and their hints come from the language table.
