@@ -159,9 +159,45 @@ Qt::ItemFlags AccessTableModel::flags(const QModelIndex& index) const {
     return flags;
 }
 
+void AccessTableModel::setRowStatus(std::size_t row, RowStatus status, const QString& text) {
+    if (row == 0) {
+        return;
+    }
+    if (m_rowStatus.size() < row) {
+        m_rowStatus.resize(row);
+    }
+    m_rowStatus[row - 1] = {status, status == RowStatus::None ? QString() : text};
+    const int section = static_cast<int>(std::min<std::size_t>(row - 1, std::numeric_limits<int>::max()));
+    emit headerDataChanged(Qt::Vertical, section, section);
+}
+
+void AccessTableModel::clearRowStatuses() {
+    if (m_rowStatus.empty()) {
+        return;
+    }
+    const int last =
+        static_cast<int>(std::min<std::size_t>(m_rowStatus.size(), std::numeric_limits<int>::max()));
+    m_rowStatus.clear();
+    emit headerDataChanged(Qt::Vertical, 0, last - 1);
+}
+
 QVariant AccessTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Vertical) {
-        return role == Qt::DisplayRole ? QVariant(section + 1) : QVariant();
+        const auto at = static_cast<std::size_t>(section);
+        const RowStatus status =
+            section >= 0 && at < m_rowStatus.size() ? m_rowStatus[at].first : RowStatus::None;
+        switch (role) {
+        case Qt::DisplayRole:
+            return section + 1;
+        case Qt::DecorationRole:
+            return status == RowStatus::None ? QVariant() : QVariant(rowStatusIcon(status));
+        case Qt::ToolTipRole:
+            return status == RowStatus::None ? QVariant() : QVariant(m_rowStatus[at].second);
+        case kRowStatusRole:
+            return static_cast<int>(status);
+        default:
+            return {};
+        }
     }
     if (section < 0 || section >= m_columns) {
         return {};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/access/access_list.h"
+#include "gui/access/row_status.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>
@@ -8,6 +9,7 @@
 #include <cstddef>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sw {
@@ -39,6 +41,10 @@ public:
     // Rows (from 1) whose reference is not found in their device, with what is missing: shown tinted,
     // the reason as the rows' tool tip.
     void setStaleRows(std::map<std::size_t, QString> rows);
+    // Marks the number of table row `row` (from 1); its hover text tells why. Marks stay with the row
+    // number until changed or cleared.
+    void setRowStatus(std::size_t row, RowStatus status, const QString& text);
+    void clearRowStatuses();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -65,6 +71,7 @@ private:
     int m_columns;
     bool m_hidden = false;
     std::map<std::size_t, QString> m_stale;
+    std::vector<std::pair<RowStatus, QString>> m_rowStatus; // by table row - 1
 };
 
 // ACG_DA: the variables table; its headers and their hints come from the language table.

@@ -5,6 +5,7 @@
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStringList>
 #include <QToolTip>
 
 #include <algorithm>
@@ -29,6 +30,29 @@ DataArrayMapView::DataArrayMapView(QWidget* parent) : QWidget(parent) {
 void DataArrayMapView::setMap(access::DataArrayMap map) {
     m_map = std::move(map);
     update();
+}
+
+void DataArrayMapView::setLiveTexts(LiveTexts texts) {
+    m_live = std::move(texts);
+}
+
+QString DataArrayMapView::hoverText(std::size_t position) const {
+    QString text = toQString(access::describePosition(m_map, position));
+    if (m_live.empty()) {
+        return text;
+    }
+    QStringList found;
+    for (const access::MapEntry& entry : m_map.at(position)) {
+        const auto live = m_live.find(entry.isMember() ? std::pair<std::size_t, std::size_t>{entry.dataSet, 0}
+                                                       : std::pair<std::size_t, std::size_t>{0, entry.row});
+        if (live != m_live.end() && !found.contains(live->second)) {
+            found.push_back(live->second);
+        }
+    }
+    if (!found.isEmpty()) {
+        text += QStringLiteral("\nLive check:\n") + found.join(QLatin1Char('\n'));
+    }
+    return text;
 }
 
 QColor DataArrayMapView::colourOf(access::CellUse use) {
@@ -103,8 +127,7 @@ bool DataArrayMapView::event(QEvent* event) {
     if (event->type() == QEvent::ToolTip) {
         const auto* help = static_cast<QHelpEvent*>(event);
         if (const auto position = positionAt(help->pos())) {
-            QToolTip::showText(help->globalPos(), toQString(access::describePosition(m_map, *position)), this,
-                               cellRect(*position));
+            QToolTip::showText(help->globalPos(), hoverText(*position), this, cellRect(*position));
         } else {
             QToolTip::hideText();
         }

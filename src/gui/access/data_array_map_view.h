@@ -4,7 +4,9 @@
 
 #include <QWidget>
 
+#include <map>
 #include <optional>
+#include <utility>
 
 namespace sw::gui {
 
@@ -17,6 +19,12 @@ public:
 
     void setMap(access::DataArrayMap map);
     const access::DataArrayMap& map() const { return m_map; }
+    // What a live check found, by (data set, row): (0, r) for variables row r, (d, 0) for data set d and
+    // so for each of its members. Shown under the hover text of the positions they use.
+    using LiveTexts = std::map<std::pair<std::size_t, std::size_t>, QString>;
+    void setLiveTexts(LiveTexts texts);
+    // The hover text of a position: who uses it, then the live-check findings for them.
+    QString hoverText(std::size_t position) const;
 
     // The position under a point of the widget, if any.
     std::optional<std::size_t> positionAt(QPoint point) const;
@@ -38,6 +46,7 @@ private:
     int cellSize() const;
 
     access::DataArrayMap m_map;
+    LiveTexts m_live;
 };
 
 } // namespace sw::gui

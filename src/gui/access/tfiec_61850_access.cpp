@@ -6,9 +6,11 @@
 #include "core/scl/scl_search.h"
 #include "gui/access/access_table_models.h"
 #include "gui/access/access_texts.h"
+#include "gui/access/data_array_map_view.h"
 #include "gui/access/file_chooser.h"
 #include "gui/access/ied_picker_dialog.h"
 #include "gui/access/list_cell_delegate.h"
+#include "gui/access/live_check_panel.h"
 #include "gui/access/run_off_thread.h"
 #include "gui/access/scl_tree_model.h"
 #include "gui/access/signal_list_page.h"
@@ -122,6 +124,8 @@ TFIEC_61850_Access::TFIEC_61850_Access(ProgramState& state, QWidget* parent)
     Btn_Check->setText(QStringLiteral("Check"));
     Btn_Export->setText(QStringLiteral("Export CSV"));
     Btn_Import->setText(QStringLiteral("Import CSV"));
+    P_LiveCheck = new LiveCheckPanel(
+        m_editor, m_variables, m_dataSets, TS_Map->mapView(), [this] { return m_loading; }, buttonStrip);
     L_Progress = new QLabel(buttonStrip);
     L_Progress->setObjectName(QStringLiteral("L_Progress"));
     PB_Progress = new QProgressBar(buttonStrip);
@@ -141,6 +145,8 @@ TFIEC_61850_Access::TFIEC_61850_Access(ProgramState& state, QWidget* parent)
     for (QPushButton* button : {Btn_Check, Btn_Export, Btn_Import}) {
         buttons->addWidget(button);
     }
+    buttons->addSpacing(16);
+    buttons->addWidget(P_LiveCheck);
     buttons->addStretch(1);
     buttons->addWidget(L_Progress);
     buttons->addWidget(PB_Progress);

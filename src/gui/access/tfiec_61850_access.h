@@ -21,6 +21,7 @@ class QTreeView;
 namespace sw::gui {
 
 class AccessTableModel;
+class LiveCheckPanel;
 class SclTreeModel;
 class SignalListPage;
 
@@ -69,6 +70,8 @@ public:
     QPushButton* Btn_Check;
     QPushButton* Btn_Export;
     QPushButton* Btn_Import;
+    // Looks the rows up on their servers and marks them.
+    LiveCheckPanel* P_LiveCheck;
 
 signals:
     // The access file of this showing has been read (or failed to be).

@@ -1,0 +1,372 @@
+#include "gui/access/live_check_panel.h"
+
+#include "core/access/access_editor.h"
+#include "gui/access/access_table_models.h"
+#include "gui/access/data_array_map_view.h"
+#include "gui/common/text_conversion.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QHideEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTime>
+#include <QTimer>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <exception>
+
+namespace sw::gui {
+
+using access::DataSetColumn;
+using access::tableColumn;
+using access::VariableColumn;
+
+namespace {
+
+constexpr int kRepeatMs = 5000;
+
+// The cells a row's check depends on; empty for a row that does not exist.
+std::string rowKey(const access::AccessList& list, mms::RowKind kind, std::size_t row) {
+    std::string key;
+    const auto add = [&key](const std::string& cell) {
+        key += cell;
+        key += '\n';
+    };
+    if (kind == mms::RowKind::Variable) {
+        if (row == 0 || row > list.variables().size()) {
+            return {};
+        }
+        const access::VariableCells& cells = list.variables()[row - 1];
+        for (std::size_t column : {VariableColumn::IPAddress, VariableColumn::Port, VariableColumn::Reference,
+                                   VariableColumn::fc, VariableColumn::bType}) {
+            add(cells[tableColumn(column)]);
+        }
+        return key;
+    }
+    if (row == 0 || row > list.dataSetRows().size()) {
+        return {};
+    }
+    const access::DataSetCells& cells = list.dataSetRows()[row - 1];
+    for (std::size_t column : {DataSetColumn::IPAddress, DataSetColumn::Port, DataSetColumn::Reference,
+                               DataSetColumn::GooseName, DataSetColumn::EnGoose}) {
+        add(cells[tableColumn(column)]);
+    }
+    return key;
+}
+
+RowStatus statusOf(mms::LiveStatus status) {
+    switch (status) {
+    case mms::LiveStatus::Ok:
+        return RowStatus::Ok;
+    case mms::LiveStatus::Unreachable:
+        return RowStatus::Unreachable;
+    case mms::LiveStatus::Stopped:
+        return RowStatus::NotChecked;
+    case mms::LiveStatus::Missing:
+    case mms::LiveStatus::WrongType:
+    case mms::LiveStatus::Differs:
+    case mms::LiveStatus::Error:
+    case mms::LiveStatus::Invalid:
+        break;
+    }
+    return RowStatus::Failed;
+}
+
+// How much a status weighs when a data set and its GOOSE control block share one row mark.
+int weight(RowStatus status) {
+    switch (status) {
+    case RowStatus::None:
+        return 0;
+    case RowStatus::Ok:
+        return 1;
+    case RowStatus::NotChecked:
+        return 2;
+    case RowStatus::Unreachable:
+        return 3;
+    case RowStatus::Failed:
+        return 4;
+    }
+    return 0;
+}
+
+} // namespace
+
+LiveCheckPanel::LiveCheckPanel(access::AccessEditor& editor, AccessTableModel* variables,
+                               AccessTableModel* dataSets, DataArrayMapView* map, std::function<bool()> busy,
+                               QWidget* parent)
+    : QWidget(parent), m_editor(editor), m_variables(variables), m_dataSets(dataSets), m_map(map),
+      m_busy(std::move(busy)) {
+    setObjectName(QStringLiteral("P_LiveCheck"));
+    // A server on site answers within a second; a few seconds tell a slow one from a missing one.
+    m_options.timeouts.connect = std::chrono::milliseconds(3000);
+    m_options.timeouts.request = std::chrono::milliseconds(3000);
+    m_options.timeouts.total = std::chrono::milliseconds(30000);
+
+    Btn_LiveCheck = new QPushButton(QStringLiteral("Live check"), this);
+    Btn_LiveCheck->setObjectName(QStringLiteral("Btn_LiveCheck"));
+    Btn_LiveCheck->setAutoDefault(false);
+    Btn_LiveCheck->setToolTip(
+        QStringLiteral("Looks up every row on the server it names; the row numbers show what was found"));
+    CB_LiveRepeat = new QCheckBox(QStringLiteral("Repeat every 5 s"), this);
+    CB_LiveRepeat->setObjectName(QStringLiteral("CB_LiveRepeat"));
+    PB_LiveCheck = new QProgressBar(this);
+    PB_LiveCheck->setObjectName(QStringLiteral("PB_LiveCheck"));
+    PB_LiveCheck->setFixedWidth(120);
+    PB_LiveCheck->setFormat(QStringLiteral("%v of %m rows"));
+    PB_LiveCheck->hide();
+    L_LiveCheck = new QLabel(this);
+    L_LiveCheck->setObjectName(QStringLiteral("L_LiveCheck"));
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(Btn_LiveCheck);
+    layout->addWidget(CB_LiveRepeat);
+    layout->addWidget(PB_LiveCheck);
+    layout->addWidget(L_LiveCheck);
+
+    m_repeat = new QTimer(this);
+    m_repeat->setSingleShot(true);
+    m_repeat->setInterval(kRepeatMs);
+    connect(m_repeat, &QTimer::timeout, this, [this] {
+        if (m_busy && m_busy()) {
+            m_repeat->start();
+        } else {
+            start();
+        }
+    });
+    connect(Btn_LiveCheck, &QPushButton::clicked, this, [this] {
+        if (m_running) {
+            CB_LiveRepeat->setChecked(false);
+            stop();
+        } else {
+            start();
+        }
+    });
+    connect(CB_LiveRepeat, &QCheckBox::toggled, this, [this](bool on) {
+        if (!on) {
+            m_repeat->stop();
+        } else if (!m_running) {
+            start();
+        }
+    });
+    watch(m_variables);
+    watch(m_dataSets);
+}
+
+LiveCheckPanel::~LiveCheckPanel() {
+    // The threads post to this object until they end: they must end before it goes. A stopped check
+    // ends within a poll of its socket.
+    m_worker.request_stop();
+    for (auto& [run, thread] : m_stopped) {
+        thread.request_stop();
+    }
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
+    m_stopped.clear();
+}
+
+void LiveCheckPanel::watch(AccessTableModel* model) {
+    connect(model, &QAbstractItemModel::dataChanged, this, &LiveCheckPanel::revalidate);
+    connect(model, &QAbstractItemModel::modelReset, this, &LiveCheckPanel::revalidate);
+    connect(model, &QAbstractItemModel::rowsInserted, this, &LiveCheckPanel::revalidate);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, &LiveCheckPanel::revalidate);
+}
+
+void LiveCheckPanel::start() {
+    if (m_running || (m_busy && m_busy())) {
+        return;
+    }
+    m_repeat->stop();
+    // The worker gets a copy: the user goes on editing the list meanwhile.
+    const access::AccessList& list = m_editor.list();
+    std::vector<mms::LiveRow> rows = mms::liveRows(list.toAccessFile());
+    m_variableKeys.clear();
+    m_dataSetKeys.clear();
+    for (std::size_t row = 1; row <= list.variables().size(); ++row) {
+        m_variableKeys.push_back(rowKey(list, mms::RowKind::Variable, row));
+    }
+    for (std::size_t row = 1; row <= list.dataSetRows().size(); ++row) {
+        m_dataSetKeys.push_back(rowKey(list, mms::RowKind::DataSet, row));
+    }
+
+    const unsigned run = ++m_run;
+    m_running = true;
+    Btn_LiveCheck->setText(QStringLiteral("Stop check"));
+    PB_LiveCheck->setRange(0, static_cast<int>(std::min<std::size_t>(rows.size(), 1'000'000)));
+    PB_LiveCheck->setValue(0);
+    PB_LiveCheck->show();
+    L_LiveCheck->setText(QStringLiteral("Checking %1 rows …").arg(rows.size()));
+
+    m_worker = std::jthread([this, run, rows = std::move(rows), options = m_options](std::stop_token stop) {
+        std::vector<mms::LiveResult> results;
+        QString failure;
+        try {
+            results = mms::runLiveCheck(
+                rows, options,
+                [this, run](std::size_t done, std::size_t total) {
+                    QMetaObject::invokeMethod(
+                        this, [this, run, done, total] { progress(run, done, total); }, Qt::QueuedConnection);
+                },
+                stop);
+        } catch (const std::exception& error) {
+            failure = QString::fromUtf8(error.what());
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, run, results = std::move(results), failure]() mutable {
+                deliver(run, std::move(results), failure);
+                join(run);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void LiveCheckPanel::stop() {
+    m_repeat->stop();
+    if (!m_running) {
+        return;
+    }
+    // Not joined here: the window goes on while the thread leaves its socket; join() collects it.
+    m_worker.request_stop();
+    m_stopped.emplace_back(m_run, std::move(m_worker));
+    m_running = false;
+    ++m_run; // its findings, should they still come, are of no use now
+    L_LiveCheck->setText(QStringLiteral("Live check stopped"));
+    showIdle();
+}
+
+void LiveCheckPanel::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (!event->spontaneous()) {
+        // A closed dialog checks nothing: neither now nor when it opens again until asked.
+        const QSignalBlocker quiet(CB_LiveRepeat);
+        CB_LiveRepeat->setChecked(false);
+        stop();
+        // Findings of an earlier showing would pass for the server's state now.
+        m_variableMarks.clear();
+        m_dataSetMarks.clear();
+        showMarks();
+        L_LiveCheck->clear();
+    }
+}
+
+void LiveCheckPanel::showIdle() {
+    Btn_LiveCheck->setText(QStringLiteral("Live check"));
+    PB_LiveCheck->hide();
+}
+
+void LiveCheckPanel::progress(unsigned run, std::size_t done, std::size_t total) {
+    if (run != m_run || !m_running) {
+        return;
+    }
+    PB_LiveCheck->setValue(static_cast<int>(std::min({done, total, std::size_t{1'000'000}})));
+    L_LiveCheck->setText(QStringLiteral("Checking: %1 of %2 rows done …").arg(done).arg(total));
+}
+
+void LiveCheckPanel::join(unsigned run) {
+    if (m_worker.joinable() && !m_running) {
+        // The current run was delivered (m_running is down): its thread is returning now.
+        m_worker.join();
+    }
+    const auto ended = std::find_if(m_stopped.begin(), m_stopped.end(),
+                                    [run](const auto& stopped) { return stopped.first == run; });
+    if (ended != m_stopped.end()) {
+        ended->second.join();
+        m_stopped.erase(ended);
+    }
+}
+
+void LiveCheckPanel::deliver(unsigned run, std::vector<mms::LiveResult> results, QString failure) {
+    if (run != m_run || !m_running) {
+        return;
+    }
+    m_running = false;
+    showIdle();
+    if (!failure.isEmpty()) {
+        L_LiveCheck->setText(QStringLiteral("Live check failed: %1").arg(failure));
+        emit finished();
+        return;
+    }
+
+    const access::AccessList& list = m_editor.list();
+    m_variableMarks.clear();
+    m_dataSetMarks.clear();
+    for (const mms::LiveResult& result : results) {
+        const bool variable = result.kind == mms::RowKind::Variable;
+        const std::vector<std::string>& keys = variable ? m_variableKeys : m_dataSetKeys;
+        if (result.row == 0 || result.row > keys.size() ||
+            rowKey(list, variable ? mms::RowKind::Variable : mms::RowKind::DataSet, result.row) !=
+                keys[result.row - 1]) {
+            continue; // the row is gone or names something else now
+        }
+        std::vector<Mark>& marks = variable ? m_variableMarks : m_dataSetMarks;
+        const RowStatus status = statusOf(result.status);
+        const QString line = toQString(mms::resultLine(result));
+        // A data set and its GOOSE control block come one after the other and share the row's mark.
+        if (!marks.empty() && marks.back().row == result.row) {
+            Mark& mark = marks.back();
+            if (weight(status) > weight(mark.status)) {
+                mark.status = status;
+            }
+            mark.text += QLatin1Char('\n') + line;
+            continue;
+        }
+        marks.push_back({result.row, keys[result.row - 1], status, line});
+    }
+    showMarks();
+
+    std::array<int, 5> counts{};
+    for (const auto* marks : {&m_variableMarks, &m_dataSetMarks}) {
+        for (const Mark& mark : *marks) {
+            ++counts[static_cast<std::size_t>(mark.status)];
+        }
+    }
+    L_LiveCheck->setText(QStringLiteral("Live check %1: %2 ok, %3 missing or different, %4 unreachable")
+                             .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")))
+                             .arg(counts[static_cast<std::size_t>(RowStatus::Ok)])
+                             .arg(counts[static_cast<std::size_t>(RowStatus::Failed)])
+                             .arg(counts[static_cast<std::size_t>(RowStatus::Unreachable)]));
+    if (CB_LiveRepeat->isChecked() && isVisible()) {
+        m_repeat->start();
+    }
+    emit finished();
+}
+
+void LiveCheckPanel::revalidate() {
+    if (m_variableMarks.empty() && m_dataSetMarks.empty()) {
+        return;
+    }
+    const access::AccessList& list = m_editor.list();
+    const auto keep = [&list](std::vector<Mark>& marks, mms::RowKind kind) {
+        return std::erase_if(marks,
+                             [&](const Mark& mark) { return rowKey(list, kind, mark.row) != mark.key; });
+    };
+    const std::size_t dropped =
+        keep(m_variableMarks, mms::RowKind::Variable) + keep(m_dataSetMarks, mms::RowKind::DataSet);
+    // The tables keep the marks that still hold; only the dropped ones need taking off.
+    if (dropped > 0) {
+        showMarks();
+    }
+}
+
+void LiveCheckPanel::showMarks() {
+    DataArrayMapView::LiveTexts texts;
+    m_variables->clearRowStatuses();
+    for (const Mark& mark : m_variableMarks) {
+        m_variables->setRowStatus(mark.row, mark.status, mark.text);
+        texts[{0, mark.row}] = mark.text;
+    }
+    m_dataSets->clearRowStatuses();
+    for (const Mark& mark : m_dataSetMarks) {
+        m_dataSets->setRowStatus(mark.row, mark.status, mark.text);
+        texts[{mark.row, 0}] = mark.text;
+    }
+    m_map->setLiveTexts(std::move(texts));
+}
+
+} // namespace sw::gui

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "core/mms/live_check.h"
+#include "gui/access/row_status.h"
+
+#include <QWidget>
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+class QCheckBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+namespace sw::access {
+class AccessEditor;
+}
+
+namespace sw::gui {
+
+class AccessTableModel;
+class DataArrayMapView;
+
+// The access editor's live check: looks up the list's rows on the servers they name, on a thread of its
+// own, and marks each row of the variables and data-set tables with what it found (and the map's
+// positions in their hover texts). The tables stay editable meanwhile; a finding is shown only on a row
+// that still names what was checked. Hiding the panel (closing the dialog) stops a check without waiting
+// for it.
+class LiveCheckPanel : public QWidget {
+    Q_OBJECT
+public:
+    // `busy` says when the list must not be read (the dialog is loading): a repeated check then waits.
+    LiveCheckPanel(access::AccessEditor& editor, AccessTableModel* variables, AccessTableModel* dataSets,
+                   DataArrayMapView* map, std::function<bool()> busy, QWidget* parent = nullptr);
+    ~LiveCheckPanel() override;
+
+    bool isRunning() const { return m_running; }
+    void setOptions(const mms::LiveCheckOptions& options) { m_options = options; }
+
+    QPushButton* Btn_LiveCheck;
+    QCheckBox* CB_LiveRepeat;
+    QProgressBar* PB_LiveCheck;
+    QLabel* L_LiveCheck;
+
+public slots:
+    // Checks the list as it is now; nothing while a check runs or the list must not be read.
+    void start();
+    // Ends a running check and the repetition at once; the check's thread winds down on its own.
+    void stop();
+
+signals:
+    // A check ended and its findings are shown.
+    void finished();
+
+protected:
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    struct Mark {
+        std::size_t row = 0;
+        std::string key; // the row's checked cells, as when the check started
+        RowStatus status = RowStatus::None;
+        QString text;
+    };
+
+    void progress(unsigned run, std::size_t done, std::size_t total);
+    void deliver(unsigned run, std::vector<mms::LiveResult> results, QString failure);
+    void join(unsigned run);
+    void showIdle();
+    // Drops the marks of rows that no longer name what was checked, then shows the others.
+    void revalidate();
+    void showMarks();
+    void watch(AccessTableModel* model);
+
+    access::AccessEditor& m_editor;
+    AccessTableModel* m_variables;
+    AccessTableModel* m_dataSets;
+    DataArrayMapView* m_map;
+    std::function<bool()> m_busy;
+    mms::LiveCheckOptions m_options;
+    QTimer* m_repeat;
+
+    unsigned m_run = 0;
+    bool m_running = false;
+    std::jthread m_worker;                                    // of run m_run while m_running
+    std::vector<std::pair<unsigned, std::jthread>> m_stopped; // stopped runs not yet ended
+    std::vector<std::string> m_variableKeys;                  // of every row when the running check started
+    std::vector<std::string> m_dataSetKeys;
+    std::vector<Mark> m_variableMarks;
+    std::vector<Mark> m_dataSetMarks;
+};
+
+} // namespace sw::gui

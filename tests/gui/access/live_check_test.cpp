@@ -1,0 +1,141 @@
+#include "core/access/access_file.h"
+#include "core/language/builtin_texts.h"
+#include "core/shell/project_paths.h"
+#include "gui/access/access_table_models.h"
+#include "gui/access/data_array_map_view.h"
+#include "gui/access/live_check_panel.h"
+#include "gui/access/row_status.h"
+#include "gui/access/signal_list_page.h"
+#include "gui/access/tfiec_61850_access.h"
+#include "mms_server_double.h"
+#include "test_support.h"
+
+#include <QElapsedTimer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+#include <string>
+
+using sw::gui::RowStatus;
+using sw::gui::TFIEC_61850_Access;
+using sw::test::MmsServerDouble;
+namespace VC = sw::access;
+
+namespace {
+
+VC::VariableRow variable(const std::string& reference, unsigned short port, const char* position) {
+    VC::VariableRow row;
+    row.cells = {"0",    "BOOLEAN", "ST", reference, "127.0.0.1", std::to_string(port),
+                 "N",    "N",       "N",  "",        position,    "",
+                 "Read", "None",    "1",  ""};
+    row.present.set();
+    return row;
+}
+
+// An active project whose variables name one attribute the server holds (row 1, position 10) and one it
+// lacks (row 2, position 11), both on the server at `port` of 127.0.0.1.
+struct Project {
+    explicit Project(unsigned short port) {
+        sw::fillBuiltinTexts(state.LangTable);
+        state.SoftwareCode = "SW40512";
+        state.ActiveProjectFolder = dir.path();
+        state.ParGenFile = paths().parGenFile();
+        state.AccessFile = paths().accessFile();
+        VC::AccessFile access;
+        access.variables = {variable("IED1LD0/GGIO1.Ind1.stVal", port, "10"),
+                            variable("IED1LD0/GGIO1.Ind2.stVal", port, "11")};
+        sw::test::writeFile(paths().accessFile(), VC::accessFileBytes(access));
+    }
+    sw::ProjectPaths paths() const { return state.project(); }
+
+    sw::test::TempDir dir;
+    sw::ProgramState state;
+};
+
+MmsServerDouble::Model oneAttribute() {
+    MmsServerDouble::Model model;
+    model.add("IED1LD0", "GGIO1$ST$Ind1$stVal", MmsServerDouble::boolean(true));
+    return model;
+}
+
+RowStatus status(const QTableView* view, int row) {
+    return static_cast<RowStatus>(
+        view->model()->headerData(row, Qt::Vertical, sw::gui::kRowStatusRole).toInt());
+}
+
+QString hover(const QTableView* view, int row) {
+    return view->model()->headerData(row, Qt::Vertical, Qt::ToolTipRole).toString();
+}
+
+void showLoaded(TFIEC_61850_Access& dialog) {
+    dialog.show();
+    QTRY_VERIFY(!dialog.isLoading());
+}
+
+} // namespace
+
+class LiveCheckTest : public QObject {
+    Q_OBJECT
+private slots:
+    void marksEachRowWithWhatItsServerHoldsAndDropsTheMarkOfAnEditedRow() {
+        MmsServerDouble server(oneAttribute());
+        Project project(server.port());
+        TFIEC_61850_Access dialog(project.state);
+        showLoaded(dialog);
+        QCOMPARE(dialog.ACG_DA->model()->rowCount(), 2);
+        QCOMPARE(status(dialog.ACG_DA, 0), RowStatus::None);
+
+        dialog.P_LiveCheck->Btn_LiveCheck->click();
+        QVERIFY(dialog.P_LiveCheck->isRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.P_LiveCheck->isRunning(), 10000);
+        QCOMPARE(status(dialog.ACG_DA, 0), RowStatus::Ok);
+        QCOMPARE(hover(dialog.ACG_DA, 0), QStringLiteral("var 1 ok true"));
+        QCOMPARE(status(dialog.ACG_DA, 1), RowStatus::Failed);
+        QCOMPARE(hover(dialog.ACG_DA, 1), QStringLiteral("var 2 missing"));
+        QVERIFY(dialog.P_LiveCheck->PB_LiveCheck->isHidden());
+
+        // The map's hover text carries the finding of each row on the position.
+        dialog.TS_Map->refresh();
+        const sw::gui::DataArrayMapView* map = dialog.TS_Map->mapView();
+        QVERIFY2(map->hoverText(10).endsWith(QStringLiteral("Live check:\nvar 1 ok true")),
+                 qPrintable(map->hoverText(10)));
+        QVERIFY(map->hoverText(11).endsWith(QStringLiteral("var 2 missing")));
+        QVERIFY(!map->hoverText(12).contains(QStringLiteral("Live check")));
+
+        // A row that names another server now no longer shows what the old one held; the other keeps its
+        // mark.
+        const QModelIndex port = dialog.ACG_DA->model()->index(1, static_cast<int>(VC::VariableColumn::Port));
+        QVERIFY(dialog.ACG_DA->model()->setData(port, QStringLiteral("1")));
+        QCOMPARE(status(dialog.ACG_DA, 1), RowStatus::None);
+        QCOMPARE(status(dialog.ACG_DA, 0), RowStatus::Ok);
+        QVERIFY(!map->hoverText(11).contains(QStringLiteral("Live check")));
+        QCOMPARE(server.associations(), 1u);
+    }
+
+    void closingTheDialogStopsACheckOnASilentServerAtOnce() {
+        MmsServerDouble::Options options;
+        options.behaviour = MmsServerDouble::Behaviour::Silent;
+        MmsServerDouble server(oneAttribute(), options);
+        Project project(server.port());
+        TFIEC_61850_Access dialog(project.state);
+        showLoaded(dialog);
+
+        dialog.P_LiveCheck->Btn_LiveCheck->click();
+        QTest::qWait(100);
+        QVERIFY(dialog.P_LiveCheck->isRunning());
+        QElapsedTimer closing;
+        closing.start();
+        dialog.Btn_Cancel->click();
+        QVERIFY2(closing.elapsed() < 500, qPrintable(QString::number(closing.elapsed())));
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(!dialog.P_LiveCheck->isRunning());
+        // The stopped check's thread ends on its own and leaves no mark behind.
+        QTest::qWait(300);
+        QCOMPARE(status(dialog.ACG_DA, 0), RowStatus::None);
+    }
+};
+
+QTEST_MAIN(LiveCheckTest)
+#include "live_check_test.moc"
