@@ -1,10 +1,11 @@
 #include "core/access/access_list.h"
 
+#include "core/access/device_references.h"
+
 #include "core/access/model_lists.h"
 #include "core/common/ip_address.h"
 #include "core/common/numbers.h"
 #include "core/scl/scl_model.h"
-#include "core/scl/scl_search.h"
 
 #include <utility>
 
@@ -406,6 +407,8 @@ namespace sw::access {
 std::vector<StaleRow> staleRows(const AccessList& list) {
     std::vector<StaleRow> stale;
     const auto& devices = list.devices();
+    // Each device's references are gathered once, when a row first needs them.
+    std::vector<std::optional<DeviceReferences>> references(devices.size());
     // Why the row's device cannot hold its reference; empty when the device is loaded.
     const auto deviceProblem = [&devices](const std::string& indexCell) -> std::string {
         const std::int64_t index = indexValue(indexCell);
@@ -428,10 +431,11 @@ std::vector<StaleRow> staleRows(const AccessList& list) {
             std::string problem = deviceProblem(cells[kIndexColumn]);
             if (problem.empty()) {
                 const std::string& reference = cells[tableColumn(VariableColumn::Reference)];
-                const TIEC_Device& device =
-                    *devices[static_cast<std::size_t>(indexValue(cells[kIndexColumn]))].device;
-                const SclObject* found = findByReference(device, reference);
-                if (found == nullptr || found->kind() != SclKind::DA) {
+                const auto index = static_cast<std::size_t>(indexValue(cells[kIndexColumn]));
+                if (!references[index]) {
+                    references[index].emplace(*devices[index].device);
+                }
+                if (!references[index]->hasAttribute(reference)) {
                     problem = "\"" + reference + "\" is not an attribute of " + where(cells[kIndexColumn]);
                 }
             }

@@ -1,0 +1,75 @@
+#include "core/access/device_references.h"
+
+#include "core/scl/scl_model.h"
+
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace sw::access {
+
+struct DeviceReferences::Index {
+    std::unordered_set<std::string> attributes;
+    std::unordered_map<std::string, const TIEC_DataSet*> dataSets; // first of each reference
+};
+
+DeviceReferences::DeviceReferences(const TIEC_Device& device) : m_device(&device) {}
+DeviceReferences::~DeviceReferences() = default;
+DeviceReferences::DeviceReferences(DeviceReferences&&) noexcept = default;
+DeviceReferences& DeviceReferences::operator=(DeviceReferences&&) noexcept = default;
+
+namespace {
+
+void gatherAttributes(SclList<TIEC_DA> list, std::unordered_set<std::string>& out) {
+    for (const TIEC_DA* da : list) {
+        out.insert(da->fReference());
+        gatherAttributes(da->List_DA(), out);
+    }
+}
+
+void gatherObjects(SclList<TIEC_DO> list, std::unordered_set<std::string>& out) {
+    for (const TIEC_DO* object : list) {
+        gatherAttributes(object->List_DA(), out);
+        gatherObjects(object->List_DO(), out);
+    }
+}
+
+} // namespace
+
+const DeviceReferences::Index& DeviceReferences::index() const {
+    if (!m_index) {
+        m_index = std::make_unique<Index>();
+        for (const TIEC_LDevice* ld : m_device->List_LDevice()) {
+            for (const TIEC_LN* ln : ld->List_LN()) {
+                gatherObjects(ln->List_DO(), m_index->attributes);
+                for (const TIEC_DataSet* dataSet : ln->List_DataSet()) {
+                    m_index->dataSets.try_emplace(dataSet->fReference(), dataSet);
+                }
+            }
+        }
+    }
+    return *m_index;
+}
+
+bool DeviceReferences::hasAttribute(std::string_view reference) const {
+    return index().attributes.contains(std::string(reference));
+}
+
+bool DeviceReferences::hasDataSet(std::string_view reference) const {
+    return index().dataSets.contains(std::string(reference));
+}
+
+bool DeviceReferences::dataSetHasMember(std::string_view dataSet, std::string_view memberReference) const {
+    const auto found = index().dataSets.find(std::string(dataSet));
+    if (found == m_index->dataSets.end()) {
+        return false;
+    }
+    for (const TIEC_DA* member : found->second->List_DA()) {
+        if (member->fReference() == memberReference) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace sw::access
