@@ -1,3 +1,6 @@
+// Runs against the MMS server double, which serves on POSIX sockets only.
+#ifndef _WIN32
+
 #include "mms_server_double.h"
 #include "test_support.h"
 
@@ -99,3 +102,5 @@ TEST(LiveCommand, RefusesUsageErrors) {
 }
 
 } // namespace
+
+#endif

@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "loopback_listener.h"
+
 #include <atomic>
 #include <mutex>
 #include <stdexcept>
@@ -21,17 +23,7 @@ namespace sw::test {
 class LocalHttpServer {
 public:
     explicit LocalHttpServer(std::string rawResponse) : m_response(std::move(rawResponse)) {
-        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof(address);
-        if (m_listener < 0 || ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::listen(m_listener, 8) != 0 ||
-            ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            throw std::runtime_error("the local test server could not listen");
-        }
-        m_port = ntohs(address.sin_port);
+        m_listener = listenOnLoopback(m_port, "the local test server");
         m_thread = std::thread([this] { serve(); });
     }
     ~LocalHttpServer() {

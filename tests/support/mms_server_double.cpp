@@ -1,4 +1,9 @@
+// Runs against the MMS server double, which serves on POSIX sockets only.
+#ifndef _WIN32
+
 #include "mms_server_double.h"
+
+#include "loopback_listener.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -201,17 +206,7 @@ Bytes confirmedError(std::uint32_t invokeId, std::uint32_t errorClass, std::int6
 
 MmsServerDouble::MmsServerDouble(Model model, Options options)
     : m_model(std::move(model)), m_options(std::move(options)) {
-    m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    if (m_listener < 0 || ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::listen(m_listener, 8) != 0 ||
-        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        throw std::runtime_error("the MMS test server could not listen");
-    }
-    m_port = ntohs(address.sin_port);
+    m_listener = sw::test::listenOnLoopback(m_port, "the MMS test server");
     m_thread = std::thread([this] { serve(); });
 }
 
@@ -649,3 +644,5 @@ Bytes MmsServerDouble::utcTime(std::uint32_t seconds) {
 }
 
 } // namespace sw::test
+
+#endif

@@ -4,15 +4,18 @@
 #include "core/common/numbers.h"
 #include "core/mms/osi_stack.h"
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+
+#ifndef _WIN32
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 namespace sw::mms {
 
@@ -32,11 +35,13 @@ std::string seconds(std::chrono::milliseconds time) {
     return std::to_string(tenths / 10) + (tenths % 10 != 0 ? "." + std::to_string(tenths % 10) : "") + " s";
 }
 
+#ifndef _WIN32
 in_addr parseAddress(const std::string& text) {
     in_addr result{};
     result.s_addr = htonl(ipv4Address(text));
     return result;
 }
+#endif
 
 } // namespace
 
@@ -44,15 +49,17 @@ MmsClient::~MmsClient() {
     close();
 }
 
+Clock::time_point MmsClient::requestDeadline() const {
+    return std::min(Clock::now() + m_timeouts.request, m_totalDeadline);
+}
+
+#ifndef _WIN32
+
 void MmsClient::close() {
     if (m_socket >= 0) {
         ::close(m_socket);
         m_socket = -1;
     }
-}
-
-Clock::time_point MmsClient::requestDeadline() const {
-    return std::min(Clock::now() + m_timeouts.request, m_totalDeadline);
 }
 
 void MmsClient::waitFor(short events, Clock::time_point deadline) {
@@ -178,6 +185,33 @@ void MmsClient::receiveExact(std::uint8_t* into, std::size_t size, Clock::time_p
         got += static_cast<std::size_t>(read);
     }
 }
+
+#else
+
+// The network part is written for POSIX sockets; a Windows build says so instead of connecting.
+void MmsClient::close() {
+    m_socket = -1;
+}
+
+void MmsClient::waitFor(short, Clock::time_point) {
+    throw ConfigError("no network in this build");
+}
+
+void MmsClient::connect(const std::string& address, std::uint16_t port, const Timeouts&, std::stop_token) {
+    close();
+    m_peer = address + ":" + std::to_string(port);
+    throw ConfigError("the live check is not available in this build");
+}
+
+void MmsClient::sendAll(const Bytes&, Clock::time_point) {
+    throw ConfigError("no network in this build");
+}
+
+void MmsClient::receiveExact(std::uint8_t*, std::size_t, Clock::time_point) {
+    throw ConfigError("no network in this build");
+}
+
+#endif
 
 void MmsClient::sendData(const Bytes& spdu) {
     // One TSDU in data TPDUs of the granted size, all packets in one buffer.
