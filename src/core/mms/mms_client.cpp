@@ -30,12 +30,12 @@ constexpr std::chrono::milliseconds kReleaseWait{1000};
 // A name list is read page by page; a server that never ends it is cut off.
 constexpr std::size_t kMaxNamePages = 1000;
 
+#ifndef _WIN32
 std::string seconds(std::chrono::milliseconds time) {
     const auto tenths = (time.count() + 50) / 100;
     return std::to_string(tenths / 10) + (tenths % 10 != 0 ? "." + std::to_string(tenths % 10) : "") + " s";
 }
 
-#ifndef _WIN32
 in_addr parseAddress(const std::string& text) {
     in_addr result{};
     result.s_addr = htonl(ipv4Address(text));

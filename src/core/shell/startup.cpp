@@ -117,9 +117,14 @@ std::filesystem::path prepareWorkFolder(const std::filesystem::path& programFold
 }
 
 SettingsSource startProgramState(ProgramState& state, const std::filesystem::path& programFolder) {
-    const auto workFolder =
-        prepareWorkFolder(programFolder, folderWritable(programFolder),
-                          userDataFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
+#ifdef _WIN32
+    // Windows keeps a user's program data in the local application data folder.
+    const std::filesystem::path userFolder = userDataFolder(std::getenv("LOCALAPPDATA"), nullptr);
+#else
+    const std::filesystem::path userFolder =
+        userDataFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+#endif
+    const auto workFolder = prepareWorkFolder(programFolder, folderWritable(programFolder), userFolder);
     return startProgramState(state, programFolder, workFolder);
 }
 

@@ -36,6 +36,9 @@ struct Installed {
 };
 
 TEST(WorkFolder, UserDataFolderFollowsXdgThenHome) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the XDG rule is the POSIX one; Windows takes the local application data folder";
+#endif
     struct Case {
         const char* xdg;
         const char* home;
@@ -65,6 +68,10 @@ TEST(WorkFolder, WritableProgramFolderIsItsOwnWorkFolder) {
 }
 
 TEST(WorkFolder, FirstStartFromReadOnlyInstallOpensTheDemoInTheUserFolder) {
+#ifdef _WIN32
+    GTEST_SKIP() << "lays out the POSIX installation (updater without .exe, file times set by hand), which "
+                    "the Windows installation does not share";
+#endif
     Installed installed;
     const auto work = sw::prepareWorkFolder(installed.program.path(), false, installed.user());
     ASSERT_EQ(work, installed.user());
@@ -85,6 +92,10 @@ TEST(WorkFolder, FirstStartFromReadOnlyInstallOpensTheDemoInTheUserFolder) {
 }
 
 TEST(WorkFolder, LaterStartsKeepWhatTheUserHasAndRefreshOnlyNewerShippedFiles) {
+#ifdef _WIN32
+    GTEST_SKIP() << "lays out the POSIX installation (updater without .exe, file times set by hand), which "
+                    "the Windows installation does not share";
+#endif
     Installed installed;
     const auto work = sw::prepareWorkFolder(installed.program.path(), false, installed.user());
     writeFile(work / "Mendral.xml",
