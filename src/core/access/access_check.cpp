@@ -53,8 +53,7 @@ std::optional<int> failedRule(const VariableCells& row, char decimalSeparator) {
     if (!integerWithin(cell(VariableColumn::Port), 0, 65535)) {
         return kTextAccessBadPort;
     }
-    if (trimmed(cell(VariableColumn::OnTimer)) == "Y" &&
-        !integerWithin(cell(VariableColumn::Time), 1, 100000000)) {
+    if (isTicked(cell(VariableColumn::OnTimer)) && !integerWithin(cell(VariableColumn::Time), 1, 100000000)) {
         return kTextAccessBadTime;
     }
     if (!integerWithin(cell(VariableColumn::Position), 0, kLastPosition)) {
@@ -69,6 +68,10 @@ std::optional<int> failedRule(const VariableCells& row, char decimalSeparator) {
 }
 
 } // namespace
+
+bool isTicked(std::string_view cell) {
+    return trimmed(cell) == "Y";
+}
 
 std::optional<AccessCheckFailure> Controllo_dati(const AccessList& list, char decimalSeparator) {
     const auto& rows = list.variables();

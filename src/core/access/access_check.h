@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 
 // The check the access editor's OK runs before writing: the variables table row by row, stopping at
 // the first error. Data-set rows and member settings are stored as typed and not checked.
@@ -13,6 +14,10 @@ class LangTable;
 }
 
 namespace sw::access {
+
+// A check-box cell ("On Change", "On CMD", "On Timer", "En. Goose") is ticked when it holds "Y";
+// blanks and control characters around it do not count.
+bool isTicked(std::string_view cell);
 
 inline constexpr int kTextAccessErrorRow = 1252;
 inline constexpr int kTextAccessBadIPAddress = 1253;

@@ -1,5 +1,6 @@
 #include "gui/access/access_table_models.h"
 
+#include "core/access/access_check.h"
 #include "core/access/access_editor.h"
 #include "core/language/lang_table.h"
 #include "gui/access/access_texts.h"
@@ -33,12 +34,6 @@ QString formHeader(std::span<const std::string_view> headers, int column) {
     }
     const std::string_view text = headers[at];
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-bool ticked(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    const auto last = text.find_last_not_of(" \t");
-    return first != std::string::npos && text.substr(first, last - first + 1) == "Y";
 }
 
 } // namespace
@@ -104,7 +99,7 @@ QVariant AccessTableModel::data(const QModelIndex& index, int role) const {
         return toQString(cell(row, column));
     case Qt::CheckStateRole:
         if (cellKind == CellKind::Check) {
-            return ticked(cell(row, column)) ? Qt::Checked : Qt::Unchecked;
+            return access::isTicked(cell(row, column)) ? Qt::Checked : Qt::Unchecked;
         }
         return {};
     case Qt::BackgroundRole:
