@@ -43,6 +43,10 @@ void check(const sw::TIEC_Device& device, const sw::SclObject& object) {
             for (const sw::TIEC_DA* member : dataSet->List_DA()) {
                 require(deviceOf(member) == &device && !member->fReference().empty());
             }
+            for (const sw::SclDataSetMember& member : dataSet->members()) {
+                require((member.attribute == nullptr) == (member.written != nullptr));
+            }
+            require(dataSet->members().size() >= dataSet->List_DA().size());
         }
         break;
     }

@@ -94,9 +94,16 @@ void printDevice(const TIEC_Device& device) {
                 out.line(3);
                 out.word("DS ").quoted(dataSet->fName()).word(" ref ").quoted(dataSet->fReference());
                 out.word(" goose ").quoted(dataSet->fGooseName());
-                for (const TIEC_DA* member : dataSet->List_DA()) {
+                for (const SclDataSetMember& member : dataSet->members()) {
                     out.line(4);
-                    out.word("member ").quoted(member->fReference());
+                    if (member.attribute == nullptr) {
+                        out.word("member unresolved ").quoted(*member.written);
+                        continue;
+                    }
+                    out.word("member ").quoted(member.attribute->fReference());
+                    if (member.wholeObject) {
+                        out.word(" whole data object");
+                    }
                 }
             }
         }
@@ -105,7 +112,7 @@ void printDevice(const TIEC_Device& device) {
 }
 
 struct Counts {
-    std::size_t lds = 0, lns = 0, dos = 0, das = 0, dataSets = 0, members = 0;
+    std::size_t lds = 0, lns = 0, dos = 0, das = 0, dataSets = 0, members = 0, unresolved = 0;
 };
 
 void countAttributes(SclList<TIEC_DA> list, Counts& counts) {
@@ -133,11 +140,16 @@ void printCounts(const TIEC_Device& device) {
             counts.dataSets += ln->List_DataSet().size();
             for (const auto& dataSet : ln->List_DataSet()) {
                 counts.members += dataSet->List_DA().size();
+                counts.unresolved += dataSet->members().size() - dataSet->List_DA().size();
             }
         }
     }
     std::cout << "lds " << counts.lds << " lns " << counts.lns << " dos " << counts.dos << " das "
-              << counts.das << " datasets " << counts.dataSets << " members " << counts.members << "\n";
+              << counts.das << " datasets " << counts.dataSets << " members " << counts.members;
+    if (counts.unresolved > 0) {
+        std::cout << " unresolved " << counts.unresolved;
+    }
+    std::cout << "\n";
 }
 
 } // namespace

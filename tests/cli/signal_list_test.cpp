@@ -46,7 +46,7 @@ struct Project {
             access.variables.back().cells[VariableColumn::ReadWrite] = i < 4 ? "Read" : "Write";
         }
         DataSetRow dataSet;
-        dataSet.cells = {"0", "Bay1CTRL/LLN0.DS1", "GoCB1", "Y", "10.0.0.5", "102", "", "events"};
+        dataSet.cells = {"0", "Bay1MEAS/LLN0.Clean", "GoCB1", "Y", "10.0.0.5", "102", "", "events"};
         dataSet.present.set();
         dataSet.hasMemberList = true;
         MemberRow member;

@@ -26,7 +26,7 @@ TEST(CliTree, PrintsTheWholeModelInTheComparableForm) {
 TEST(CliTree, CountsEveryLevel) {
     const auto result = tree({"--count", kSclFixtures + "bay1.icd"});
     EXPECT_EQ(result.exitCode, 0) << result.stderrText;
-    EXPECT_EQ(result.stdoutText, "lds 2 lns 7 dos 16 das 48 datasets 3 members 7\n");
+    EXPECT_EQ(result.stdoutText, "lds 2 lns 7 dos 16 das 48 datasets 4 members 8 unresolved 5\n");
 }
 
 TEST(CliTree, EscapesQuotesAndBackslashesAndKeepsUtf8) {

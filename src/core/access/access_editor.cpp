@@ -92,7 +92,8 @@ std::vector<CatalogDevice> loadCatalog(const std::filesystem::path& catalog,
 // Stored settings take their member by position first, as files written before any change of the ICD
 // expect; the rest look for the first member not yet taken with the same reference and type, so that a
 // member inserted into the data set does not cost the settings of all that follow it. The settings come
-// out in member order, which is the order the next opening matches them by.
+// out in member order, which is the order the next opening matches them by; a member no setting took
+// joins without settings, since the converter places each value by its place in the data set.
 std::vector<TDataSet_DA> matchMembers(const TIEC_DataSet& dataSet, std::vector<MemberRow>& stored,
                                       std::size_t row, OpenReport& report) {
     const std::vector<const TIEC_DA*> members = detail::membersOf(dataSet);
@@ -134,6 +135,11 @@ std::vector<TDataSet_DA> matchMembers(const TIEC_DataSet& dataSet, std::vector<M
     std::vector<TDataSet_DA> settings;
     for (std::size_t m = 0; m < members.size(); ++m) {
         if (takenBy[m] == kNone) {
+            TDataSet_DA& added = settings.emplace_back();
+            added.Select_DA = members[m];
+            added.bType = members[m]->fbType();
+            added.reference = references[m];
+            report.addedMembers.push_back({row, m + 1, references[m]});
             continue;
         }
         auto& cells = stored[takenBy[m]].cells;
@@ -179,13 +185,34 @@ void fromRow(std::array<std::string, Cells>& cells, Row<N>& row, std::size_t num
 } // namespace
 
 std::string OpenReport::message() const {
-    if (droppedMembers.empty()) {
-        return {};
+    std::string text;
+    const auto paragraph = [&text](const char* heading) {
+        if (!text.empty()) {
+            text += "\n\n";
+        }
+        text += heading;
+    };
+    if (!droppedMembers.empty()) {
+        paragraph("These data-set member settings match no member of their data set in the catalog and "
+                  "will not be saved again:");
+        for (const DroppedMember& dropped : droppedMembers) {
+            text += "\nrow " + std::to_string(dropped.dataSetRow) + ": " + dropped.reference;
+        }
     }
-    std::string text = "These data-set member settings match no member of their data set in the catalog and "
-                       "will not be saved again:";
-    for (const DroppedMember& dropped : droppedMembers) {
-        text += "\nrow " + std::to_string(dropped.dataSetRow) + ": " + dropped.reference;
+    if (!addedMembers.empty()) {
+        paragraph("These members of data sets in the catalog had no settings and were added at their place, "
+                  "so that the list lines up with the values the server sends; give them a position:");
+        for (const AddedMember& added : addedMembers) {
+            text += "\nrow " + std::to_string(added.dataSetRow) + " member " + std::to_string(added.place) +
+                    ": " + added.reference;
+        }
+    }
+    if (!renamedDataSets.empty()) {
+        paragraph("These data sets were named by their node's class alone and now carry the name the server "
+                  "gives them:");
+        for (const RenamedDataSet& renamed : renamedDataSets) {
+            text += "\nrow " + std::to_string(renamed.dataSetRow) + ": " + renamed.from + " -> " + renamed.to;
+        }
     }
     return text;
 }
@@ -252,8 +279,13 @@ OpenReport AccessEditor::open(const ProjectPaths& project) {
             const std::int64_t device =
                 parseInteger(cells[tableColumn(DataSetColumn::Index)]).value_or(std::int32_t{-1});
             TDataSet& dataSet = m_list.m_dataSets[i];
-            dataSet.Select_DataSet = m_list.Get_DataSet(device, cells[tableColumn(DataSetColumn::Reference)]);
+            std::string& reference = cells[tableColumn(DataSetColumn::Reference)];
+            dataSet.Select_DataSet = m_list.Get_DataSet(device, reference);
             if (dataSet.Select_DataSet != nullptr) {
+                if (std::string own = dataSet.Select_DataSet->fReference(); own != reference) {
+                    report.renamedDataSets.push_back({i + 1, reference, own});
+                    reference = std::move(own);
+                }
                 dataSet.List_DAs = matchMembers(*dataSet.Select_DataSet, stored.members, i + 1, report);
             } else if (device >= 0 && static_cast<std::uint64_t>(device) < m_list.devices().size() &&
                        m_list.devices()[static_cast<std::size_t>(device)].isPlaceholder()) {

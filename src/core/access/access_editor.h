@@ -29,9 +29,27 @@ struct DroppedMember {
     std::string reference;      // the Reference attribute as stored
 };
 
+// A member of a data set in the catalog that no stored setting matched at opening: it joins the data set
+// at its place, without settings, so that the list still lines up with the values the server sends.
+struct AddedMember {
+    std::size_t dataSetRow = 0; // from 1
+    std::size_t place = 0;      // in the data set, from 1
+    std::string reference;
+};
+
+// A data set stored under its node's class alone, as older access files name it, renamed at opening to
+// the name the server gives it.
+struct RenamedDataSet {
+    std::size_t dataSetRow = 0; // from 1
+    std::string from;
+    std::string to;
+};
+
 struct OpenReport {
     std::vector<DroppedMember> droppedMembers;
-    // One message for all of them, empty when nothing was dropped.
+    std::vector<AddedMember> addedMembers;
+    std::vector<RenamedDataSet> renamedDataSets;
+    // One message for all of them, empty when nothing changed.
     std::string message() const;
 };
 

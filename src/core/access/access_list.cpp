@@ -166,6 +166,11 @@ AccessList::dataSetIndex(std::size_t device) const {
                 // emplace keeps the first of equal references, as the search in list order finds it.
                 index->emplace(dataSet.fReference(), &dataSet);
             });
+            // Older access files name a data set by its node's class alone; such a name still finds it
+            // when no data set has it as its own.
+            detail::forEachDataSet(*model, [&](const TIEC_DataSet& dataSet) {
+                index->emplace(dataSet.classOnlyReference(), &dataSet);
+            });
         }
     }
     return *index;
@@ -449,8 +454,13 @@ std::vector<StaleRow> staleRows(const AccessList& list) {
             const DataSetCells& cells = list.dataSetRows()[r];
             std::string problem = deviceProblem(cells[kIndexColumn]);
             const std::string& reference = cells[tableColumn(DataSetColumn::Reference)];
-            if (problem.empty() && list.Get_DataSet(indexValue(cells[kIndexColumn]), reference) == nullptr) {
-                problem = "\"" + reference + "\" is not a data set of " + where(cells[kIndexColumn]);
+            if (problem.empty()) {
+                const TIEC_DataSet* dataSet = list.Get_DataSet(indexValue(cells[kIndexColumn]), reference);
+                if (dataSet == nullptr) {
+                    problem = "\"" + reference + "\" is not a data set of " + where(cells[kIndexColumn]);
+                } else {
+                    problem = incompleteDataSetText(*dataSet);
+                }
             }
             if (!problem.empty()) {
                 stale.push_back({Page::DataSet, r + 1, std::move(problem)});

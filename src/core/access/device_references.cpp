@@ -47,6 +47,15 @@ const DeviceReferences::Index& DeviceReferences::index() const {
                 }
             }
         }
+        // Older access files name a data set by its node's class alone; such a name still finds it when
+        // no data set has it as its own.
+        for (const TIEC_LDevice* ld : m_device->List_LDevice()) {
+            for (const TIEC_LN* ln : ld->List_LN()) {
+                for (const TIEC_DataSet* dataSet : ln->List_DataSet()) {
+                    m_index->dataSets.try_emplace(dataSet->classOnlyReference(), dataSet);
+                }
+            }
+        }
     }
     return *m_index;
 }
@@ -57,6 +66,11 @@ bool DeviceReferences::hasAttribute(std::string_view reference) const {
 
 bool DeviceReferences::hasDataSet(std::string_view reference) const {
     return index().dataSets.contains(std::string(reference));
+}
+
+const TIEC_DataSet* DeviceReferences::dataSet(std::string_view reference) const {
+    const auto found = index().dataSets.find(std::string(reference));
+    return found == m_index->dataSets.end() ? nullptr : found->second;
 }
 
 bool DeviceReferences::dataSetHasMember(std::string_view dataSet, std::string_view memberReference) const {
@@ -70,6 +84,18 @@ bool DeviceReferences::dataSetHasMember(std::string_view dataSet, std::string_vi
         }
     }
     return false;
+}
+
+std::string incompleteDataSetText(const TIEC_DataSet& dataSet) {
+    const std::size_t place = dataSet.firstUnresolvedMember();
+    if (place == 0) {
+        return {};
+    }
+    const SclDataSetMember& member = dataSet.members()[place - 1];
+    return "member " + std::to_string(place) + " of " + std::to_string(dataSet.members().size()) + " (" +
+           *member.written +
+           ") is not in the SCL file, so the members after it no longer line up with "
+           "the values the server sends";
 }
 
 } // namespace sw::access

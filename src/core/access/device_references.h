@@ -1,11 +1,13 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace sw {
 class TIEC_Device;
-}
+class TIEC_DataSet;
+} // namespace sw
 
 namespace sw::access {
 
@@ -20,6 +22,8 @@ public:
 
     bool hasAttribute(std::string_view reference) const;
     bool hasDataSet(std::string_view reference) const;
+    // The data set of that reference (its own, else its older class-only name); null when none.
+    const TIEC_DataSet* dataSet(std::string_view reference) const;
     // Whether the data set (its first of that reference) has a member of that reference.
     bool dataSetHasMember(std::string_view dataSet, std::string_view memberReference) const;
 
@@ -29,5 +33,9 @@ private:
     const TIEC_Device* m_device;
     mutable std::unique_ptr<Index> m_index;
 };
+
+// What is wrong with a data set whose members could not all be found in its SCL file, naming the first
+// such member by its place and as written; empty when every member was found.
+std::string incompleteDataSetText(const TIEC_DataSet& dataSet);
 
 } // namespace sw::access

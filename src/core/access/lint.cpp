@@ -97,6 +97,9 @@ std::vector<LintWarning> lintAccessList(const AccessFile& access, std::span<cons
     std::vector<LintWarning> duplicates;
     std::vector<LintWarning> unplaced;
     std::vector<LintWarning> badPositions;
+    std::vector<LintWarning> incomplete;
+    std::vector<LintWarning> structures;
+    std::vector<LintWarning> classOnlyNames;
     std::vector<std::optional<DeviceReferences>> references(devices.size());
     const auto referencesOf = [&](const CatalogDevice* device) -> const DeviceReferences* {
         if (device == nullptr || device->isPlaceholder()) {
@@ -145,6 +148,33 @@ std::vector<LintWarning> lintAccessList(const AccessFile& access, std::span<cons
                              "data set \"" + dataSet[DataSetColumn::Reference] + "\" is not in device " +
                                  dataSet[DataSetColumn::Index] + " (" + device.device->name + ")"});
         }
+        if (dataSetKnown) {
+            const TIEC_DataSet& model = *refs->dataSet(dataSet[DataSetColumn::Reference]);
+            if (std::string problem = incompleteDataSetText(model); !problem.empty()) {
+                incomplete.push_back({Kind::IncompleteDataSet, d + 1, 0, std::move(problem)});
+            }
+            for (std::size_t k = 0; k < model.members().size(); ++k) {
+                const SclDataSetMember& member = model.members()[k];
+                if (member.wholeObject && member.attribute != nullptr) {
+                    structures.push_back(
+                        {Kind::StructureMember, d + 1, 0,
+                         "member " + std::to_string(k + 1) +
+                             " of the SCL's data set names a whole data object: the server "
+                             "sends a structure where the list takes its first attribute \"" +
+                             member.attribute->fReference() + "\""});
+                }
+            }
+            if (const std::string own = model.fReference(); own != dataSet[DataSetColumn::Reference]) {
+                classOnlyNames.push_back(
+                    {Kind::ClassOnlyDataSetName, d + 1, 0,
+                     "\"" + dataSet[DataSetColumn::Reference] +
+                         "\" names the data set by its node's class alone; the server names "
+                         "it \"" +
+                         own +
+                         "\" (the access editor renames it when it opens the "
+                         "project)"});
+            }
+        }
         const auto [first, added] = seen.try_emplace(
             joinKey({dataSet[DataSetColumn::Index], dataSet[DataSetColumn::Reference]}), d + 1);
         if (!added) {
@@ -173,7 +203,8 @@ std::vector<LintWarning> lintAccessList(const AccessFile& access, std::span<cons
         }
     }
     // Variables rows come before data sets within a kind already; the kinds follow in their order.
-    for (auto* group : {&stale, &duplicates, &unplaced, &badPositions}) {
+    for (auto* group :
+         {&stale, &duplicates, &unplaced, &badPositions, &incomplete, &structures, &classOnlyNames}) {
         out.insert(out.end(), std::make_move_iterator(group->begin()), std::make_move_iterator(group->end()));
     }
     return out;

@@ -29,6 +29,9 @@ struct LintWarning {
         Duplicate,             // the same signal twice
         MemberWithoutPosition, // a data-set member that lands nowhere
         MemberPosition,        // a member position that is not an integer of the array
+        IncompleteDataSet,     // a member of the SCL's data set cannot be found: later ones shift
+        StructureMember,       // a member names a whole data object, which the server sends as a structure
+        ClassOnlyDataSetName,  // the data set is named by its node's class alone, as older files did
     };
     Kind kind = Kind::PositionConflict;
     std::size_t dataSet = 0; // data-set row (from 1), 0 for a variables row

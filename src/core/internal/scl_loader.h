@@ -71,7 +71,12 @@ private:
     void Decode_DA(TIEC_DA& attribute, AttributeTemplate& element, const std::string* FC_Father,
                    std::size_t depth);
     void Decode_DataSet(TIEC_DataSet& dataSet, pugi::xml_node element);
-    const TIEC_DA* resolveMember(pugi::xml_node fcda);
+    SclDataSetMember resolveMember(pugi::xml_node fcda);
+    // The attribute an FCDA names, or null; a dotted doName or daName is a path from the first part.
+    const TIEC_DA* findMember(pugi::xml_node fcda, bool& wholeObject);
+    // The node with the FCDA's prefix, class and instance; for LLN0 the class alone.
+    const TIEC_LN* findMemberNode(const TIEC_LDevice& ld, pugi::xml_node fcda);
+    static std::string nodeKey(std::string_view prefix, std::string_view lnClass, std::string_view inst);
 
     // Counts what the IED's logical nodes expand into and refuses the file before anything is built
     // when that breaks a limit or is out of all proportion to the file's size.
@@ -91,6 +96,7 @@ private:
     std::unique_ptr<TemplateIndex> m_templates;
     FirstMatchIndex m_firstMatch;
     FirstMatchIndex m_dataSetByName; // scoped by node, like data objects, so kept apart
+    std::unordered_map<const TIEC_LDevice*, std::unordered_map<std::string, const TIEC_LN*>> m_nodeByName;
 };
 
 } // namespace sw

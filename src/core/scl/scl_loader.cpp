@@ -463,26 +463,119 @@ void SclLoader::Decode_LN_Goose(TIEC_LN& ln, pugi::xml_node element) {
 
 void SclLoader::Decode_DataSet(TIEC_DataSet& dataSet, pugi::xml_node element) {
     dataSet.m_name = pooled(element, "name");
-    std::span<const TIEC_DA*> members = reserveList<const TIEC_DA>(countChildren(element, "FCDA"));
+    const std::size_t capacity = countChildren(element, "FCDA");
+    std::span<const TIEC_DA*> found = reserveList<const TIEC_DA>(capacity);
+    std::span<SclDataSetMember> members;
+    if (capacity > 0) {
+        void* room =
+            m_device.m_arena.allocate(capacity * sizeof(SclDataSetMember), alignof(SclDataSetMember));
+        members = {static_cast<SclDataSetMember*>(room), capacity};
+    }
     std::size_t count = 0;
+    std::size_t foundCount = 0;
     forEachChild(element, "FCDA", [&](pugi::xml_node fcda) {
-        if (const TIEC_DA* member = resolveMember(fcda)) {
-            members[count++] = member;
+        SclDataSetMember& member = *::new (&members[count++]) SclDataSetMember(resolveMember(fcda));
+        if (member.attribute != nullptr) {
+            found[foundCount++] = member.attribute;
         }
     });
-    dataSet.m_listDA = members.first(count);
+    dataSet.m_listDA = found.first(foundCount);
+    dataSet.m_members = members.first(count);
 }
 
-const TIEC_DA* SclLoader::resolveMember(pugi::xml_node fcda) {
+namespace {
+
+// The next part of a dotted name: "mag.f" gives "mag", then "f".
+std::string_view nextPart(std::string_view& path) {
+    const std::size_t dot = path.find('.');
+    const std::string_view part = path.substr(0, dot);
+    path = dot == std::string_view::npos ? std::string_view{} : path.substr(dot + 1);
+    return part;
+}
+
+template <class T> const T* childNamed(SclList<T> list, std::string_view name) {
+    for (const T* each : list) {
+        if (each->fName() == name) {
+            return each;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+SclDataSetMember SclLoader::resolveMember(pugi::xml_node fcda) {
+    SclDataSetMember member;
+    member.attribute = findMember(fcda, member.wholeObject);
+    if (member.attribute == nullptr) {
+        std::string written(m_source.name(fcda, "ldInst"));
+        written += '/';
+        written += m_source.name(fcda, "prefix");
+        written += m_source.name(fcda, "lnClass");
+        written += m_source.name(fcda, "lnInst");
+        written += '.';
+        written += m_source.name(fcda, "doName");
+        if (const std::string_view daName = m_source.name(fcda, "daName"); !daName.empty()) {
+            written += '.';
+            written += daName;
+        }
+        written += " [";
+        written += m_source.name(fcda, "fc");
+        written += ']';
+        member.written = m_pool.intern(written);
+    }
+    return member;
+}
+
+const TIEC_LN* SclLoader::findMemberNode(const TIEC_LDevice& ld, pugi::xml_node fcda) {
+    const std::string_view lnClass = m_source.name(fcda, "lnClass");
+    if (lnClass == "LLN0") {
+        // There is one LLN0 per logical device; its prefix and instance are empty whatever an FCDA says.
+        const std::string* key = m_pool.find(lnClass);
+        return key == nullptr ? nullptr
+                              : m_firstMatch.find<TIEC_LN>(
+                                    &ld, key,
+                                    [&ld](auto visit) {
+                                        for (const TIEC_LN* each : ld.List_LN()) {
+                                            if (!visit(*each)) {
+                                                return false;
+                                            }
+                                        }
+                                        return true;
+                                    },
+                                    [](const TIEC_LN& each) { return &each.flnClass(); });
+    }
+    // Indexed by the whole node name once per logical device; the first node of each name counts.
+    auto& nodes = m_nodeByName[&ld];
+    if (nodes.empty()) {
+        for (const TIEC_LN* ln : ld.List_LN()) {
+            nodes.try_emplace(nodeKey(ln->fPrefix(), ln->flnClass(), ln->fInst()), ln);
+        }
+    }
+    const auto found =
+        nodes.find(nodeKey(m_source.name(fcda, "prefix"), lnClass, m_source.name(fcda, "lnInst")));
+    return found == nodes.end() ? nullptr : found->second;
+}
+
+std::string SclLoader::nodeKey(std::string_view prefix, std::string_view lnClass, std::string_view inst) {
+    // A separator no name holds, so that "A"+"BCD" and "AB"+"CD" stay apart.
+    std::string key(prefix);
+    key += '\n';
+    key += lnClass;
+    key += '\n';
+    key += inst;
+    return key;
+}
+
+const TIEC_DA* SclLoader::findMember(pugi::xml_node fcda, bool& wholeObject) {
     // A text missing from the pool names no object of the model; an empty one names none either.
-    auto key = [this, fcda](const char* attribute) -> const std::string* {
-        const std::string_view text = m_source.name(fcda, attribute);
+    auto key = [this](std::string_view text) -> const std::string* {
         return text.empty() ? nullptr : m_pool.find(text);
     };
-    const std::string* ldInst = key("ldInst");
-    const std::string* lnClass = key("lnClass");
-    const std::string* doName = key("doName");
-    if (ldInst == nullptr || lnClass == nullptr || doName == nullptr) {
+    const std::string* ldInst = key(m_source.name(fcda, "ldInst"));
+    std::string_view doPath = m_source.name(fcda, "doName");
+    const std::string* doName = key(nextPart(doPath));
+    if (ldInst == nullptr || doName == nullptr) {
         return nullptr;
     }
 
@@ -501,37 +594,37 @@ const TIEC_DA* SclLoader::resolveMember(pugi::xml_node fcda) {
     if (ld == nullptr) {
         return nullptr;
     }
-    const TIEC_LN* ln = m_firstMatch.find<TIEC_LN>(
-        ld, lnClass,
-        [ld](auto visit) {
-            for (const TIEC_LN* each : ld->List_LN()) {
-                if (!visit(*each)) {
-                    return false;
-                }
-            }
-            return true;
-        },
-        [](const TIEC_LN& each) { return &each.flnClass(); });
+    const TIEC_LN* ln = findMemberNode(*ld, fcda);
     if (ln == nullptr) {
         return nullptr;
     }
+    // The first part of a path anywhere in the node, as a plain name is found; each further part among
+    // the sub-data objects of the one before.
     const TIEC_DO* object = m_firstMatch.find<TIEC_DO>(
         ln, doName, [ln](auto visit) { return eachDoPreOrder(ln->List_DO(), visit); },
         [](const TIEC_DO& each) { return &each.fName(); });
+    while (object != nullptr && !doPath.empty()) {
+        object = childNamed(object->List_DO(), nextPart(doPath));
+    }
     if (object == nullptr) {
         return nullptr;
     }
-    const std::string_view daName = m_source.name(fcda, "daName");
-    if (daName.empty()) {
+    std::string_view daPath = m_source.name(fcda, "daName");
+    if (daPath.empty()) {
+        wholeObject = true;
         return object->Find_First_DA();
     }
-    const std::string* daKey = m_pool.find(daName);
+    const std::string* daKey = key(nextPart(daPath));
     if (daKey == nullptr) {
         return nullptr;
     }
-    return m_firstMatch.find<TIEC_DA>(
+    const TIEC_DA* attribute = m_firstMatch.find<TIEC_DA>(
         object, daKey, [object](auto visit) { return eachDaPreOrder(object->List_DA(), visit); },
         [](const TIEC_DA& each) { return &each.fName(); });
+    while (attribute != nullptr && !daPath.empty()) {
+        attribute = childNamed(attribute->List_DA(), nextPart(daPath));
+    }
+    return attribute;
 }
 
 template <class T> T* SclLoader::create(SclObject& parent, std::size_t index, std::size_t depth) {

@@ -51,17 +51,11 @@ void appendReference(const SclObject& object, std::string& out) {
         out += '.';
         out += as<TIEC_DA>(&object).fName();
         break;
-    case SclKind::DataSet: {
-        // Only the class of the holding node: prefix and instance are not part of a data set's reference.
-        if (const SclObject* ln = object.parent()) {
-            appendParentReference(ln->parent(), out);
-            out += '/';
-            out += as<TIEC_LN>(ln).flnClass();
-        }
+    case SclKind::DataSet:
+        appendParentReference(object.parent(), out);
         out += '.';
         out += as<TIEC_DataSet>(&object).fName();
         break;
-    }
     }
 }
 
@@ -220,6 +214,27 @@ std::string TIEC_DataSet::fReference() const {
     return referenceOf(*this);
 }
 
+std::string TIEC_DataSet::classOnlyReference() const {
+    std::string out;
+    if (const SclObject* ln = parent()) {
+        appendParentReference(ln->parent(), out);
+        out += '/';
+        out += as<TIEC_LN>(ln).flnClass();
+    }
+    out += '.';
+    out += fName();
+    return out;
+}
+
+std::size_t TIEC_DataSet::firstUnresolvedMember() const {
+    for (std::size_t k = 0; k < m_members.size(); ++k) {
+        if (m_members[k].attribute == nullptr) {
+            return k + 1;
+        }
+    }
+    return 0;
+}
+
 // --- TIEC_LN ---
 
 TIEC_LN::TIEC_LN()
@@ -245,6 +260,16 @@ std::string TIEC_LDevice::reference() const {
 const TIEC_LN* TIEC_LDevice::Find_LN(std::string_view LN_Class) const {
     for (const TIEC_LN* ln : m_listLN) {
         if (ln->flnClass() == LN_Class) {
+            return ln;
+        }
+    }
+    return nullptr;
+}
+
+const TIEC_LN* TIEC_LDevice::findNode(std::string_view prefix, std::string_view lnClass,
+                                      std::string_view inst) const {
+    for (const TIEC_LN* ln : m_listLN) {
+        if (ln->flnClass() == lnClass && ln->fPrefix() == prefix && ln->fInst() == inst) {
             return ln;
         }
     }

@@ -120,23 +120,46 @@ private:
     std::span<TIEC_DA*> m_listDA;
 };
 
+// One FCDA of a data set, in the order the server sends the data set's values.
+struct SclDataSetMember {
+    // The attribute it names; null when the model holds no such attribute.
+    const TIEC_DA* attribute = nullptr;
+    // The FCDA as written, "ldInst/prefix lnClass lnInst.doName.daName [fc]" without the blanks, for
+    // messages about a member that could not be found.
+    const std::string* written = nullptr;
+    // The FCDA names a whole data object: the server sends a structure where `attribute` is its first
+    // leaf.
+    bool wholeObject = false;
+};
+
 // A data set of a logical node. Its members belong to data objects of the same device.
 class TIEC_DataSet : public SclObject {
 public:
     TIEC_DataSet();
 
     const std::string& fName() const { return *m_name; }
-    // Logical device reference + "/" + lnClass of the holding node + "." + fName.
+    // Reference of the holding node (logical device reference + "/" + prefix + class + instance) + "."
+    // + fName: the name the server gives the data set.
     std::string fReference() const;
+    // Logical device reference + "/" + class of the holding node + "." + fName: how data sets of nodes
+    // other than LLN0 were named before their prefix and instance counted, still found in older access
+    // files. Equal to fReference() for a node without prefix and instance.
+    std::string classOnlyReference() const;
     const std::string& fGooseName() const { return *m_gooseName; }
-    // Attributes of data objects of the same device; one attribute may appear more than once.
+    // The attributes of the members that could be found, in member order; one attribute may appear more
+    // than once.
     SclList<TIEC_DA> List_DA() const { return m_listDA; }
+    // Every member, found or not, in member order.
+    std::span<const SclDataSetMember> members() const { return m_members; }
+    // Place (from 1) of the first member that could not be found; 0 when every member was found.
+    std::size_t firstUnresolvedMember() const;
 
 private:
     friend class SclLoader;
     const std::string* m_name;
     const std::string* m_gooseName;
     std::span<const TIEC_DA* const> m_listDA;
+    std::span<const SclDataSetMember> m_members;
 };
 
 // A logical node (LN0 or LN).
@@ -179,6 +202,8 @@ public:
 
     // The first node of that class, whatever its prefix and instance.
     const TIEC_LN* Find_LN(std::string_view LN_Class) const;
+    // The first node with that prefix, class and instance.
+    const TIEC_LN* findNode(std::string_view prefix, std::string_view lnClass, std::string_view inst) const;
 
 private:
     friend class SclLoader;

@@ -1,6 +1,7 @@
 #include "gui/access/tfiec_61850_access.h"
 
 #include "core/access/access_check.h"
+#include "core/access/device_references.h"
 #include "core/common/numbers.h"
 #include "core/scl/scl_model.h"
 #include "core/scl/scl_search.h"
@@ -621,6 +622,12 @@ void TFIEC_61850_Access::Btn_AddVarClick() {
         PC_DA_DataSet->setCurrentWidget(TS_DataSet);
         m_dataSets->refresh();
         selectRow(ACG_DataSet, m_editor.list().dataSetRows().size());
+        if (const std::string incomplete = access::incompleteDataSetText(*m_editor.Selected_IEC_DS());
+            !incomplete.empty()) {
+            messages().show(this, MessageService::Icon::Warning, {},
+                            toQString(m_editor.Selected_IEC_DS()->fReference() + ": " + incomplete),
+                            MessageService::Buttons::Ok);
+        }
         break;
     case access::AddVarResult::Nothing:
         break;

@@ -342,11 +342,12 @@ TEST(AccessEditor, MemberSettingsFollowTheirMemberWhenTheDataSetIsRevised) {
         std::vector<std::string> revised;
         const char* expected;
         std::size_t dropped;
+        std::size_t added; // a member no setting takes joins without settings, at its place
     } cases[] = {
-        {{"A", "B", "C", "D"}, "A=10 B=20 C=30 D=40 ", 0},
-        {{"X", "A", "B", "C", "D"}, "A=10 B=20 C=30 D=40 ", 0},
-        {{"D", "C", "B", "A"}, "D=40 C=30 B=20 A=10 ", 0},
-        {{"A", "C", "D"}, "A=10 C=30 D=40 ", 1},
+        {{"A", "B", "C", "D"}, "A=10 B=20 C=30 D=40 ", 0, 0},
+        {{"X", "A", "B", "C", "D"}, "X= A=10 B=20 C=30 D=40 ", 0, 1},
+        {{"D", "C", "B", "A"}, "D=40 C=30 B=20 A=10 ", 0, 0},
+        {{"A", "C", "D"}, "A=10 C=30 D=40 ", 1, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expected);
@@ -354,6 +355,11 @@ TEST(AccessEditor, MemberSettingsFollowTheirMemberWhenTheDataSetIsRevised) {
         const OpenReport report = p.open();
         EXPECT_EQ(positions(), c.expected);
         ASSERT_EQ(report.droppedMembers.size(), c.dropped);
+        ASSERT_EQ(report.addedMembers.size(), c.added);
+        if (c.added > 0) {
+            EXPECT_NE(report.message().find("row 1 member 1: DevLD/GGIO1.X.stVal"), std::string::npos)
+                << report.message();
+        }
         if (c.dropped > 0) {
             EXPECT_EQ(report.droppedMembers[0].dataSetRow, 1u);
             EXPECT_EQ(report.droppedMembers[0].reference, "DevLD/GGIO1.B.stVal");
@@ -427,3 +433,78 @@ TEST(AccessEditor, EveryCatalogFileIsReadThroughTheDeviceLoaderWhoseErrorsCountA
 }
 
 } // namespace
+
+namespace sw::access {
+namespace {
+
+// A generic I/O node whose LLN0 data set "Measurements" names each analogue input's value (a path into
+// its magnitude) and quality, and whose own data set "Events" lives on GGIO1.
+std::string measurementsDevice() {
+    std::string scl = R"(<SCL><IED name="Io"><AccessPoint name="AP"><Server><LDevice inst="LD">)"
+                      R"(<LN0 lnClass="LLN0" lnType="L0"><DataSet name="Measurements">)";
+    for (const char* input : {"AnIn1", "AnIn2", "AnIn3", "AnIn4"}) {
+        for (const char* attribute : {"mag.f", "q"}) {
+            scl += std::string(R"(<FCDA ldInst="LD" lnClass="GGIO" lnInst="1" doName=")") + input +
+                   R"(" daName=")" + attribute + R"(" fc="MX"/>)";
+        }
+    }
+    scl +=
+        R"(</DataSet></LN0><LN lnClass="GGIO" inst="1" lnType="G"><DataSet name="Events">)"
+        R"(<FCDA ldInst="LD" lnClass="GGIO" lnInst="1" doName="AnIn1" daName="q" fc="MX"/></DataSet></LN>)"
+        R"(</LDevice></Server></AccessPoint></IED><DataTypeTemplates><LNodeType id="L0" lnClass="LLN0"/>)"
+        R"(<LNodeType id="G" lnClass="GGIO"><DO name="AnIn1" type="M"/><DO name="AnIn2" type="M"/>)"
+        R"(<DO name="AnIn3" type="M"/><DO name="AnIn4" type="M"/></LNodeType><DOType id="M">)"
+        R"(<DA name="mag" bType="Struct" type="A" fc="MX"/><DA name="q" bType="Quality" fc="MX"/></DOType>)"
+        R"(<DAType id="A"><BDA name="f" bType="FLOAT32"/></DAType></DataTypeTemplates></SCL>)";
+    return scl;
+}
+
+// Saved when dotted attribute names were not followed: the data set held the four qualities only, and the
+// data set of GGIO1 was named by its node's class alone.
+TEST(AccessEditor, ProjectSavedWithTheShortMemberListKeepsItsSettingsAndNamesTheNewMembers) {
+    Project p;
+    p.catalogFile("io.icd", measurementsDevice());
+    std::string stored =
+        R"(<IEC_68850_Client><List_ICD_Files><ICD_File Name="Io" FileName="io.icd"/></List_ICD_Files>)"
+        R"(<List_DataSet_Selected><DataSet_Item Index="0" Reference="IoLD/LLN0.Measurements"><DataSet_List_DAs>)";
+    for (int k = 1; k <= 4; ++k) {
+        stored += R"(<DataSet_DA_Item bType="Quality" Reference="IoLD/GGIO1.AnIn)" + std::to_string(k) +
+                  R"(.q" Position=")" + std::to_string(100 + k) + R"("/>)";
+    }
+    stored +=
+        R"(</DataSet_List_DAs></DataSet_Item><DataSet_Item Index="0" Reference="IoLD/GGIO.Events">)"
+        R"(<DataSet_List_DAs><DataSet_DA_Item bType="Quality" Reference="IoLD/GGIO1.AnIn1.q" Position="7"/>)"
+        R"(</DataSet_List_DAs></DataSet_Item></List_DataSet_Selected></IEC_68850_Client>)";
+    p.accessFile(stored);
+
+    const OpenReport report = p.open();
+    EXPECT_TRUE(report.droppedMembers.empty());
+    std::string members;
+    for (const MemberCells& row : p.editor.list().memberRows(1)) {
+        members += row[tableColumn(MemberColumn::Reference)].substr(11) + "=" +
+                   row[tableColumn(MemberColumn::Position)] + " ";
+    }
+    EXPECT_EQ(members, "AnIn1.mag.f= AnIn1.q=101 AnIn2.mag.f= AnIn2.q=102 AnIn3.mag.f= AnIn3.q=103 "
+                       "AnIn4.mag.f= AnIn4.q=104 ");
+    std::vector<std::size_t> added;
+    for (const AddedMember& member : report.addedMembers) {
+        EXPECT_EQ(member.dataSetRow, 1u);
+        added.push_back(member.place);
+    }
+    EXPECT_EQ(added, (std::vector<std::size_t>{1, 3, 5, 7}));
+    EXPECT_NE(report.message().find("row 1 member 3: IoLD/GGIO1.AnIn2.mag.f"), std::string::npos)
+        << report.message();
+
+    ASSERT_EQ(report.renamedDataSets.size(), 1u);
+    EXPECT_EQ(report.renamedDataSets[0].dataSetRow, 2u);
+    EXPECT_NE(report.message().find("row 2: IoLD/GGIO.Events -> IoLD/GGIO1.Events"), std::string::npos);
+    EXPECT_EQ(p.editor.list().memberRows(2).at(0)[tableColumn(MemberColumn::Position)], "7");
+    const std::string file = p.saved();
+    EXPECT_NE(file.find(R"(Reference="IoLD/GGIO1.Events")"), std::string::npos) << file;
+    EXPECT_NE(file.find(R"(<DataSet_DA_Item bType="FLOAT32" Reference="IoLD/GGIO1.AnIn1.mag.f")"),
+              std::string::npos)
+        << file;
+}
+
+} // namespace
+} // namespace sw::access

@@ -115,13 +115,25 @@ TEST(Lint, ReferencesAreCheckedAgainstLoadedDevices) {
     DataSetRow stale;
     stale.cells[DataSetColumn::Index] = "0";
     stale.cells[DataSetColumn::Reference] = "LD0/GONE$ds";
-    access.dataSets = {known, stale};
+    // A data set of a node other than LLN0 named by the node's class alone, as older files did.
+    DataSetRow classOnly;
+    classOnly.cells[DataSetColumn::Index] = "0";
+    classOnly.cells[DataSetColumn::Reference] = "Bay1CTRL/MMXU.DS2";
+    access.dataSets = {known, stale, classOnly};
 
     const std::string ied = " (" + devices[0].name + ")";
     const std::vector<std::string> expected = {
         "Variables row 2: reference \"LD0/GONE.x\" is not in device 0" + ied,
         "Data set 1 member 2: reference \"LD0/GONE.y\" is not a member of the data set in its device",
         "Data set 2: data set \"LD0/GONE$ds\" is not in device 0" + ied,
+        "Data set 1: member 6 of 10 (NOPE/GGIO.Alm.stVal []) is not in the SCL file, so the members after it "
+        "no longer line up with the values the server sends",
+        "Data set 3: member 1 of 1 (CTRL/MMXU.Hz.mag []) is not in the SCL file, so the members after it no "
+        "longer line up with the values the server sends",
+        "Data set 1: member 4 of the SCL's data set names a whole data object: the server sends a structure "
+        "where the list takes its first attribute \"Bay1CTRL/MMXU1.A.cVal.mag.f\"",
+        "Data set 3: \"Bay1CTRL/MMXU.DS2\" names the data set by its node's class alone; the server names it "
+        "\"Bay1CTRL/MMXU1.DS2\" (the access editor renames it when it opens the project)",
     };
     EXPECT_EQ(lines(access, devices), expected);
 }

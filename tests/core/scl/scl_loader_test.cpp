@@ -33,15 +33,89 @@ std::vector<std::string> names(SclList<TIEC_DO> list) {
 TEST(SclLoader, ResolvesDataSetMembersAfterTheWholeIedIsBuilt) {
     const TIEC_Device device(test::fixture("bay1.icd"));
     const TIEC_LN& lln0 = *device.Find_LDevice("CTRL")->Find_LN("LLN0");
-    // Dropped: a dotted daName, an unknown logical device, a dotted doName and a member without ldInst.
-    // Kept: a member in a later logical device, a duplicate, and an empty daName (first leaf).
-    EXPECT_EQ(memberReferences(*lln0.List_DataSet()[0]),
+    const TIEC_DataSet& dataSet = *lln0.List_DataSet()[0];
+    // Found: a dotted daName, the second unit of a class by its instance, a member in a later logical
+    // device, a duplicate, and a whole data object (its first leaf).
+    EXPECT_EQ(memberReferences(dataSet),
               (std::vector<std::string>{"Bay1CTRL/Q0XCBR1.Pos.stVal", "Bay1CTRL/MMXU1.TotW.mag.f",
-                                        "Bay1CTRL/MMXU1.A.cVal.mag.f", "Bay1MEAS/GGIO1.Grp.Alm.stVal",
-                                        "Bay1CTRL/Q0XCBR1.Pos.stVal", "Bay1CTRL/Q0XCBR1.Pos.stVal"}));
+                                        "Bay1CTRL/MMXU2.TotW.mag.f", "Bay1CTRL/MMXU1.A.cVal.mag.f",
+                                        "Bay1MEAS/GGIO1.Grp.Alm.stVal", "Bay1CTRL/Q0XCBR1.Pos.stVal"}));
+    // Not found, and kept at their places: an unknown logical device, nodes named without the instance
+    // or prefix they have, and a member without ldInst.
+    std::vector<std::string> unresolved;
+    for (std::size_t k = 0; k < dataSet.members().size(); ++k) {
+        if (const SclDataSetMember& member = dataSet.members()[k]; member.attribute == nullptr) {
+            unresolved.push_back(std::to_string(k + 1) + " " + *member.written);
+        }
+    }
+    EXPECT_EQ(unresolved,
+              (std::vector<std::string>{"6 NOPE/GGIO.Alm.stVal []", "8 MEAS/GGIO.Grp.Alm.stVal []",
+                                        "9 CTRL/XCBR.Pos []", "10 /XCBR.Pos.stVal []"}));
+    EXPECT_EQ(dataSet.firstUnresolvedMember(), 6u);
+    EXPECT_TRUE(dataSet.members()[3].wholeObject);
+    EXPECT_FALSE(dataSet.members()[1].wholeObject);
     // Members are the model's own attributes, not copies.
-    EXPECT_EQ(lln0.List_DataSet()[0]->List_DA()[0],
+    EXPECT_EQ(dataSet.List_DA()[0],
               device.Find_LDevice("CTRL")->Find_LN("XCBR")->Find_DO("Pos")->Find_DA("stVal"));
+}
+
+// Each FCDA names one attribute by the whole name of its node and by paths below it.
+TEST(SclLoader, DataSetMembersResolveByTheWholeNodeNameAndByPaths) {
+    const std::string scl = R"(<SCL><IED name="I"><AccessPoint><Server><LDevice inst="LD">
+        <LN0 lnClass="LLN0" lnType="Z"><DataSet name="Z">
+          <FCDA ldInst="LD" lnClass="LLN0" doName="Mod" daName="stVal" fc="ST"/></DataSet></LN0>
+        <LN lnClass="MMXU" inst="1" lnType="M"/>
+        <LN prefix="PPRE_" lnClass="MMXU" inst="1" lnType="M">
+          <DataSet name="DS">
+            <FCDA ldInst="LD" prefix="PPRE_" lnClass="MMXU" lnInst="1" doName="TotW" daName="mag.f" fc="MX"/>
+            <FCDA ldInst="LD" lnClass="MMXU" lnInst="1" doName="PhV.phsA" daName="cVal.mag.f" fc="MX"/>
+            <FCDA ldInst="LD" lnClass="MMXU" lnInst="2" doName="TotW" daName="mag.f" fc="MX"/>
+            <FCDA ldInst="LD" prefix="PPRE_" lnClass="MMXU" lnInst="1" doName="PhV.phsB" fc="MX"/>
+            <FCDA ldInst="LD" prefix="PPRE_" lnClass="MMXU" lnInst="1" doName="TotW" daName="mag.i" fc="MX"/>
+            <FCDA ldInst="LD" prefix="PPRE_" lnClass="MMXU" lnInst="1" doName="TotW" daName="q" fc="MX"/>
+          </DataSet>
+        </LN>
+      </LDevice></Server></AccessPoint></IED>
+      <DataTypeTemplates>
+        <LNodeType id="Z" lnClass="LLN0"><DO name="Mod" type="S"/></LNodeType>
+        <LNodeType id="M" lnClass="MMXU"><DO name="TotW" type="MV"/><DO name="PhV" type="WYE"/></LNodeType>
+        <DOType id="S"><DA name="stVal" bType="INT32" fc="ST"/></DOType>
+        <DOType id="MV"><DA name="mag" bType="Struct" type="AV" fc="MX"/><DA name="q" bType="Quality" fc="MX"/></DOType>
+        <DOType id="WYE"><SDO name="phsA" type="CMV"/><SDO name="phsB" type="CMV"/></DOType>
+        <DOType id="CMV"><DA name="cVal" bType="Struct" type="V" fc="MX"/></DOType>
+        <DAType id="AV"><BDA name="f" bType="FLOAT32"/></DAType>
+        <DAType id="V"><BDA name="mag" bType="Struct" type="AV"/></DAType>
+      </DataTypeTemplates></SCL>)";
+    const TIEC_Device device(scl, "members.icd");
+    const TIEC_LDevice& ld = *device.Find_LDevice("LD");
+    const TIEC_DataSet& lln0Set = *ld.Find_LN("LLN0")->List_DataSet()[0];
+    EXPECT_EQ(lln0Set.fReference(), "ILD/LLN0.Z");
+    EXPECT_EQ(memberReferences(lln0Set), (std::vector<std::string>{"ILD/LLN0.Mod.stVal"}));
+
+    const TIEC_DataSet& dataSet = *ld.findNode("PPRE_", "MMXU", "1")->List_DataSet()[0];
+    EXPECT_EQ(dataSet.fReference(), "ILD/PPRE_MMXU1.DS");
+    EXPECT_EQ(dataSet.classOnlyReference(), "ILD/MMXU.DS");
+    const struct {
+        const char* found; // the member's reference, or what was written for one not found
+        bool wholeObject;
+    } expected[] = {
+        {"ILD/PPRE_MMXU1.TotW.mag.f", false},     // dotted daName, the prefixed node of two of one class
+        {"ILD/MMXU1.PhV.phsA.cVal.mag.f", false}, // dotted doName, the node without prefix
+        {"LD/MMXU2.TotW.mag.f [MX]", false},      // no node of that instance
+        {"ILD/PPRE_MMXU1.PhV.phsB.cVal.mag.f", true},
+        {"LD/PPRE_MMXU1.TotW.mag.i [MX]", false}, // no such part below mag
+        {"ILD/PPRE_MMXU1.TotW.q", false},
+    };
+    ASSERT_EQ(dataSet.members().size(), std::size(expected));
+    for (std::size_t k = 0; k < std::size(expected); ++k) {
+        const SclDataSetMember& member = dataSet.members()[k];
+        const std::string got =
+            member.attribute != nullptr ? member.attribute->fReference() : *member.written;
+        EXPECT_EQ(got, expected[k].found) << k;
+        EXPECT_EQ(member.wholeObject, expected[k].wholeObject) << k;
+    }
+    EXPECT_EQ(dataSet.List_DA().size(), 4u);
+    EXPECT_EQ(dataSet.firstUnresolvedMember(), 3u);
 }
 
 TEST(SclLoader, GooseNamesComeFromControlBlocksOfTheSameNode) {
@@ -86,7 +160,7 @@ TEST(SclLoader, ReadsAttributesFunctionalConstraintsAndTypes) {
     EXPECT_EQ(device.List_LDevice().size(), 2u);
     EXPECT_EQ(device.Find_LDevice("IGNORED"), nullptr);
     EXPECT_EQ(device.fFileName(), "bay1.icd");
-    EXPECT_EQ(device.objectCount(), 76u);
+    EXPECT_EQ(device.objectCount(), 77u);
 }
 
 TEST(SclLoader, CommentsAndNamespacePrefixesChangeNothing) {
@@ -325,8 +399,8 @@ TEST(SclLoader, LargeScopesResolveMembersAndGooseNamesLikeTheLinearLookups) {
     std::string dataSets;
     for (int k = 0; k < 40; ++k) {
         dataSets += "<DataSet name='S" + std::to_string(k % 38) +
-                    "'><FCDA ldInst='L' lnClass='DUP' doName='D30' daName='a35'/>"
-                    "<FCDA ldInst='L' lnClass='C3' doName='D" +
+                    "'><FCDA ldInst='L' lnClass='DUP' lnInst='40' doName='D30' daName='a35'/>"
+                    "<FCDA ldInst='L' lnClass='C3' lnInst='3' doName='D" +
                     std::to_string(k) + "' daName='a" + std::to_string(k) + "'/></DataSet>";
     }
     std::string objects;

@@ -40,8 +40,10 @@ TEST_F(SclModel, ReferencesJoinTheLevelsWithTheirSeparators) {
     const TIEC_LN& lln0 = node("CTRL", "LLN0");
     ASSERT_EQ(lln0.List_DataSet().size(), 2u);
     EXPECT_EQ(lln0.List_DataSet()[0]->fReference(), "Bay1CTRL/LLN0.DS1");
-    // A data set's reference keeps only the class of its node, not its prefix and instance.
-    EXPECT_EQ(node("CTRL", "MMXU").List_DataSet()[0]->fReference(), "Bay1CTRL/MMXU.DS2");
+    // A data set's reference names its node whole; older files named it by the class alone.
+    EXPECT_EQ(node("CTRL", "MMXU").List_DataSet()[0]->fReference(), "Bay1CTRL/MMXU1.DS2");
+    EXPECT_EQ(node("CTRL", "MMXU").List_DataSet()[0]->classOnlyReference(), "Bay1CTRL/MMXU.DS2");
+    EXPECT_EQ(lln0.List_DataSet()[0]->classOnlyReference(), "Bay1CTRL/LLN0.DS1");
 
     EXPECT_EQ(node("CTRL", "XCBR").reference(), "Bay1CTRL/Q0XCBR1");
     EXPECT_EQ(s_device->Find_LDevice("MEAS")->reference(), "Bay1MEAS");

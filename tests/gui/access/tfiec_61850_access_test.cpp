@@ -376,7 +376,7 @@ private slots:
             }
         };
         visit({});
-        QCOMPARE(nodes, 1 + 2 + 7 + 16 + 48 + 3); // device, LDs, LNs, DOs, DAs, data sets
+        QCOMPARE(nodes, 1 + 2 + 7 + 16 + 48 + 4); // device, LDs, LNs, DOs, DAs, data sets
         const QModelIndex dataSet =
             treeNode(model, {QStringLiteral("CTRL"), QStringLiteral("LLN0"), QStringLiteral("DS1")});
         QCOMPARE(dataSet.data(Qt::ForegroundRole).value<QBrush>().color(), QColor(0, 128, 0));

@@ -167,12 +167,13 @@ void selectAccess(sw::gui::TFIEC_61850_Access* dialog) {
     setCell(variables, 0, VC::VariableColumn::Convertion, QStringLiteral("ItoF/FtoI"));
     setCell(variables, 0, VC::VariableColumn::MoltFact, QStringLiteral("2"));
 
-    clickNode(dialog->TV_IEC_Device, {QStringLiteral("CTRL"), QStringLiteral("LLN0"), QStringLiteral("DS1")});
+    clickNode(dialog->TV_IEC_Device,
+              {QStringLiteral("MEAS"), QStringLiteral("LLN0"), QStringLiteral("Clean")});
     dialog->Btn_AddVar->click();
     QCOMPARE(dialog->PC_DA_DataSet->currentWidget(), dialog->TS_DataSet);
     QTableView* sets = dialog->ACG_DataSet;
     QCOMPARE(sets->model()->index(0, VC::DataSetColumn::GooseName).data().toString(),
-             QStringLiteral("GoCB1"));
+             QStringLiteral("GoClean"));
     setCell(sets, 0, VC::DataSetColumn::IPAddress, QStringLiteral("10.20.30.51"));
     setCell(sets, 0, VC::DataSetColumn::Port, QStringLiteral("10103"));
     sets->setCurrentIndex(sets->model()->index(0, 0));
@@ -318,7 +319,7 @@ private slots:
         const std::string access = sw::test::readFile(project / "IEC_61850_Client.xml");
         for (const char* stored : {"FileName=\"bay1.icd\"", "Reference=\"Bay1CTRL/Q0XCBR1.Pos.stVal\"",
                                    "IPAddress=\"10.20.30.50\"", "Port=\"10102\"", "Position=\"12\"",
-                                   "Convertion=\"ItoF/FtoI\"", "GooseName=\"GoCB1\"", "Port=\"10103\""}) {
+                                   "Convertion=\"ItoF/FtoI\"", "GooseName=\"GoClean\"", "Port=\"10103\""}) {
             verifyContains(access, stored);
         }
 
@@ -337,7 +338,7 @@ private slots:
         }
         for (const char* shown : {"1 variable(s), 1 data set(s), VLAN 7, application ID 300",
                                   "position 12, port 10102, time 2500 ms, factor 2", "host \"10.20.30.50\"",
-                                  "reference \"Bay1CTRL/Q0XCBR1.Pos.stVal\"", "GOOSE name \"GoCB1\"",
+                                  "reference \"Bay1CTRL/Q0XCBR1.Pos.stVal\"", "GOOSE name \"GoClean\"",
                                   "port 10103", "host \"10.20.30.51\"", "member 1 of data set 1: position 20",
                                   "member 2 of data set 1: position 21"}) {
             verifyContains(variableImage.dump, shown);
