@@ -192,6 +192,14 @@ private slots:
         QTableView* sets = dialog.ACG_DataSet;
         QTableView* members = dialog.ACG_DS_Vars;
         QCOMPARE(sets->model()->rowCount(), 2);
+        // DS1 names members its SCL file does not hold: Add Var says so, and its row stays marked.
+        QCOMPARE(messages.shown.size(), size_t(1));
+        QVERIFY(messages.shown[0].text.contains(QStringLiteral("member 6 of 10")));
+        const auto hover = [sets](int row) {
+            return sets->model()->index(row, VC::DataSetColumn::Reference).data(Qt::ToolTipRole).toString();
+        };
+        QVERIFY2(hover(0).contains(QStringLiteral("member 6 of 10")), qPrintable(hover(0)));
+        QVERIFY2(hover(1).isEmpty(), qPrintable(hover(1)));
         QCOMPARE(cell(sets, 0, VC::DataSetColumn::GooseName), QStringLiteral("GoCB1"));
         QCOMPARE(sets->model()->index(0, VC::DataSetColumn::EnGoose).data(Qt::CheckStateRole).toInt(),
                  int(Qt::Checked));
