@@ -1,5 +1,7 @@
 #include "core/access/access_check.h"
 
+#include "core/common/trim.h"
+
 #include "core/common/ip_address.h"
 #include "core/common/numbers.h"
 #include "core/language/lang_table.h"
@@ -12,19 +14,8 @@ namespace sw::access {
 
 namespace {
 
-// Blanks and control characters around a text do not count, as in a check box's "Y" or a typed "none".
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 bool isNone(std::string_view text) {
-    const std::string_view word = trimmed(text);
+    const std::string_view word = trimmedOfControls(text);
     static constexpr std::string_view kNone = "NONE";
     if (word.size() != kNone.size()) {
         return false;
@@ -70,7 +61,7 @@ std::optional<int> failedRule(const VariableCells& row, char decimalSeparator) {
 } // namespace
 
 bool isTicked(std::string_view cell) {
-    return trimmed(cell) == "Y";
+    return trimmedOfControls(cell) == "Y";
 }
 
 std::optional<AccessCheckFailure> Controllo_dati(const AccessList& list, char decimalSeparator) {

@@ -1,25 +1,13 @@
 #include "core/common/ip_address.h"
 
+#include "core/common/trim.h"
+
 #include "core/common/config_error.h"
 #include "core/common/numbers.h"
 
 namespace sw {
 
 namespace {
-
-bool isBlank(char c) {
-    return static_cast<unsigned char>(c) <= 32;
-}
-
-std::string trimmed(std::string_view text) {
-    while (!text.empty() && isBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return std::string(text);
-}
 
 int numberOrInvalid(const std::string& text) {
     // Only plain decimal digits count here; anything else is out of range.
@@ -33,14 +21,14 @@ int numberOrInvalid(const std::string& text) {
 } // namespace
 
 bool Check_IP_Address(std::string_view text, std::array<std::string, 4>& parts) {
-    std::string rest = trimmed(text);
+    std::string rest(trimmedOfControls(text));
     for (int i = 0; i < 3; ++i) {
         const auto dot = rest.find('.');
         if (dot == std::string::npos) {
             return false;
         }
-        parts[static_cast<std::size_t>(i)] = trimmed(std::string_view(rest).substr(0, dot));
-        rest = trimmed(std::string_view(rest).substr(dot + 1));
+        parts[static_cast<std::size_t>(i)] = trimmedOfControls(std::string_view(rest).substr(0, dot));
+        rest = trimmedOfControls(std::string_view(rest).substr(dot + 1));
     }
     parts[3] = rest;
     for (const auto& part : parts) {

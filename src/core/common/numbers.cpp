@@ -1,5 +1,7 @@
 #include "core/common/numbers.h"
 
+#include "core/common/trim.h"
+
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -21,16 +23,6 @@ namespace {
 
 bool isBlank(char c) {
     return c == ' ' || (static_cast<unsigned char>(c) < 32 && c != 0);
-}
-
-std::string_view trimBlanks(std::string_view text) {
-    while (!text.empty() && isBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
 }
 
 } // namespace
@@ -67,7 +59,7 @@ std::optional<std::int32_t> parseInteger(std::string_view text) {
 }
 
 std::optional<double> parseFloat(std::string_view text, char decimalSeparator) {
-    text = trimBlanks(text);
+    text = trimmedBy(text, isBlank);
     if (text.empty()) {
         return std::nullopt;
     }

@@ -113,6 +113,19 @@ private:
     // Lowers dependsOn to the lowest path index of a type that was left out below as a repetition.
     Expansion countDo(DoTypeTemplate& type, std::size_t depth, std::size_t& dependsOn);
     Expansion countDa(DaTypeTemplate& type, std::size_t depth, std::size_t& dependsOn);
+    // The walk both share: a type counted once unless a repetition above cut its count, `path` being
+    // the index of the next type on its kind's path.
+    template <class Type, class CountChildren>
+    Expansion countOnce(Type& type, std::size_t depth, std::size_t& dependsOn, std::size_t& path,
+                        CountChildren countChildren);
+    // Children of the type's own kind, leaving out those whose type is already on the path; false when
+    // counting must stop.
+    template <class Child, class Count>
+    bool countNested(std::vector<Child>& children, Expansion& total, std::size_t depth, std::size_t& below,
+                     Count count);
+    // The text a child adds beside its name: an attribute's basic type, nothing for a data object.
+    static std::size_t kindTextSize(const ObjectTemplate&) { return 0; }
+    static std::size_t kindTextSize(const AttributeTemplate& attribute) { return attribute.bType->size(); }
     // Accounts for one more child below an object at that depth; false when counting must stop.
     bool step(Expansion& total, std::size_t depth);
 

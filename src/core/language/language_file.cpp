@@ -1,5 +1,7 @@
 #include "core/language/language_file.h"
 
+#include "core/common/trim.h"
+
 #include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
 #include "core/common/numbers.h"
@@ -75,22 +77,8 @@ std::string decodeWindows1252(std::string_view bytes) {
 }
 #endif
 
-// Blanks and control characters, the bytes a trim removes; every one of them is a whole UTF-8
+// Blanks and control characters are the bytes a trim removes; every one of them is a whole UTF-8
 // character, so trimming never splits a sequence.
-
-bool isBlankOrControl(char c) {
-    return static_cast<unsigned char>(c) <= 0x20;
-}
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlankOrControl(s.front())) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && isBlankOrControl(s.back())) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
 
 // Start of the last character of s (not its last byte), so that dropping the separator before "="
 // never leaves half a UTF-8 sequence behind.
@@ -151,7 +139,7 @@ std::string decodeLanguageText(std::string_view bytes) {
 }
 
 void applyLanguageLine(LangTable& table, std::string_view rawLine) {
-    const std::string_view line = trim(rawLine);
+    const std::string_view line = trimmedOfControls(rawLine);
     if (!line.starts_with("STR")) {
         return;
     }
@@ -165,18 +153,19 @@ void applyLanguageLine(LangTable& table, std::string_view rawLine) {
     if (beforeEquals.empty()) {
         return;
     }
-    const std::string_view indexField = trim(beforeEquals.substr(0, lastCharacterStart(beforeEquals)));
+    const std::string_view indexField =
+        trimmedOfControls(beforeEquals.substr(0, lastCharacterStart(beforeEquals)));
     const std::optional<std::int32_t> index = parseInteger(indexField);
     if (!index || *index < 0 || *index >= LangTableSize) {
         return;
     }
 
-    std::string_view text = trim(line.substr(equals + 1));
+    std::string_view text = trimmedOfControls(line.substr(equals + 1));
     if (text.empty()) {
         return;
     }
     if (const std::size_t comment = text.find(kCommentMark); comment != std::string_view::npos) {
-        text = trim(text.substr(0, comment));
+        text = trimmedOfControls(text.substr(0, comment));
         // A line that is all remark must not blank out a caption.
         if (text.empty()) {
             return;

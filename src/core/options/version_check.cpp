@@ -1,5 +1,7 @@
 #include "core/options/version_check.h"
 
+#include "core/common/trim.h"
+
 #include "core/common/build_config.h"
 
 #if SW_HAVE_VERSION_CHECK
@@ -15,20 +17,6 @@ namespace {
 
 // Far beyond any version answer; a service that sends more is not the one we asked.
 constexpr std::size_t kMaxAnswerBytes = 64 * 1024;
-
-bool isBlankOrControl(char c) {
-    return static_cast<unsigned char>(c) <= ' ';
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && isBlankOrControl(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isBlankOrControl(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 std::string upperAscii(std::string_view text) {
     std::string upper(text);
@@ -73,7 +61,8 @@ struct ListDeleter {
 
 int Conv_Version(std::string_view Ver_str) {
     const std::size_t blank = Ver_str.find(' ');
-    const std::string_view t = trimmed(blank == std::string_view::npos ? Ver_str : Ver_str.substr(blank + 1));
+    const std::string_view t =
+        trimmedOfControls(blank == std::string_view::npos ? Ver_str : Ver_str.substr(blank + 1));
     if (t.size() < 5) {
         return -1;
     }
@@ -88,7 +77,7 @@ int Conv_Version(std::string_view Ver_str) {
 }
 
 bool isNewerVersion(std::string_view answer, std::string_view ownVersion) {
-    const std::string_view answerText = trimmed(answer);
+    const std::string_view answerText = trimmedOfControls(answer);
     const std::string upper = upperAscii(answerText);
     if (upper.empty() || upper == "VER. 0.000") {
         return false;

@@ -1,6 +1,8 @@
 #include "core/internal/scl_loader.h"
+
 #include "core/common/atomic_file.h"
 #include "core/common/path_text.h"
+#include "core/common/trim.h"
 
 #include "core/common/config_error.h"
 #include "core/internal/xml.h"
@@ -72,17 +74,6 @@ template <class Visit> bool eachDaPreOrder(SclList<TIEC_DA> list, Visit& visit) 
         }
     }
     return true;
-}
-
-std::string_view trimmed(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && blank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
 }
 
 } // namespace
@@ -171,7 +162,9 @@ std::vector<SclAddress> SclDocument::addresses(std::string_view iedName) const {
             address.accessPoint = source.name(connected, "apName");
             forEachChild(firstChildNamed(connected, "Address"), "P", [&](pugi::xml_node p) {
                 if (address.ip.empty() && std::string_view(p.attribute("type").value()) == "IP") {
-                    const std::string_view ip = trimmed(p.child_value());
+                    const std::string_view ip = trimmedBy(p.child_value(), [](char c) {
+                        return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+                    });
                     // Nothing longer than a name is a usable address; a hostile file gets no further.
                     address.ip = ip.substr(0, std::min(ip.size(), SclSource::kMaxNameLength));
                 }

@@ -166,42 +166,22 @@ Expansion TemplateIndex::countLNodeType(LNodeTypeTemplate& type, std::size_t max
     return total;
 }
 
-Expansion TemplateIndex::countDo(DoTypeTemplate& type, std::size_t depth, std::size_t& dependsOn) {
+template <class Type, class CountChildren>
+Expansion TemplateIndex::countOnce(Type& type, std::size_t depth, std::size_t& dependsOn, std::size_t& path,
+                                   CountChildren countChildren) {
     ExpansionMemo& memo = type.memo;
     if (memo.counted) {
         return memo.expansion;
     }
     memo.onPath = true;
-    memo.pathIndex = m_doPath++;
+    memo.pathIndex = path++;
     std::size_t below = kNoPath;
     Expansion total;
-    bool going = true;
-    for (ObjectTemplate& sub : type.subObjects) {
-        DoTypeTemplate* subType = resolve(sub);
-        if (subType != nullptr && subType->memo.onPath) {
-            below = std::min(below, subType->memo.pathIndex);
-            continue;
-        }
-        if (!(going = step(total, depth))) {
-            break;
-        }
-        addChild(total, 1 + sub.name->size(), 0,
-                 subType != nullptr ? countDo(*subType, depth + 1, below) : Expansion{});
-    }
-    for (AttributeTemplate& attribute : type.attributes) {
-        if (!going || !(going = step(total, depth))) {
-            break;
-        }
-        // Attribute types form a path of their own, which starts empty under a data object.
-        std::size_t attributeDependsOn = kNoPath;
-        DaTypeTemplate* attributeType = resolve(attribute);
-        addChild(total, 1 + attribute.name->size(), attribute.bType->size(),
-                 attributeType != nullptr ? countDa(*attributeType, depth + 1, attributeDependsOn)
-                                          : Expansion{});
-    }
-    --m_doPath;
+    countChildren(total, below);
+    --path;
     memo.onPath = false;
     dependsOn = std::min(dependsOn, below);
+    // A type whose count was cut by a repetition further up depends on that path and is counted again.
     if ((below == kNoPath || below > memo.pathIndex) && depth + total.height <= m_maxDepth &&
         m_steps <= m_stepLimit) {
         memo.counted = true;
@@ -210,36 +190,53 @@ Expansion TemplateIndex::countDo(DoTypeTemplate& type, std::size_t depth, std::s
     return total;
 }
 
-Expansion TemplateIndex::countDa(DaTypeTemplate& type, std::size_t depth, std::size_t& dependsOn) {
-    ExpansionMemo& memo = type.memo;
-    if (memo.counted) {
-        return memo.expansion;
-    }
-    memo.onPath = true;
-    memo.pathIndex = m_daPath++;
-    std::size_t below = kNoPath;
-    Expansion total;
-    for (AttributeTemplate& sub : type.attributes) {
-        DaTypeTemplate* subType = resolve(sub);
-        if (subType != nullptr && subType->memo.onPath) {
-            below = std::min(below, subType->memo.pathIndex);
+template <class Child, class Count>
+bool TemplateIndex::countNested(std::vector<Child>& children, Expansion& total, std::size_t depth,
+                                std::size_t& below, Count count) {
+    for (Child& child : children) {
+        auto* childType = resolve(child);
+        if (childType != nullptr && childType->memo.onPath) {
+            below = std::min(below, childType->memo.pathIndex);
             continue;
         }
         if (!step(total, depth)) {
-            break;
+            return false;
         }
-        addChild(total, 1 + sub.name->size(), sub.bType->size(),
-                 subType != nullptr ? countDa(*subType, depth + 1, below) : Expansion{});
+        addChild(total, 1 + child.name->size(), kindTextSize(child),
+                 childType != nullptr ? count(*childType, depth + 1, below) : Expansion{});
     }
-    --m_daPath;
-    memo.onPath = false;
-    dependsOn = std::min(dependsOn, below);
-    if ((below == kNoPath || below > memo.pathIndex) && depth + total.height <= m_maxDepth &&
-        m_steps <= m_stepLimit) {
-        memo.counted = true;
-        memo.expansion = total;
-    }
-    return total;
+    return true;
+}
+
+Expansion TemplateIndex::countDo(DoTypeTemplate& type, std::size_t depth, std::size_t& dependsOn) {
+    return countOnce(type, depth, dependsOn, m_doPath, [&](Expansion& total, std::size_t& below) {
+        const auto countSub = [this](DoTypeTemplate& sub, std::size_t at, std::size_t& subBelow) {
+            return countDo(sub, at, subBelow);
+        };
+        if (!countNested(type.subObjects, total, depth, below, countSub)) {
+            return;
+        }
+        for (AttributeTemplate& attribute : type.attributes) {
+            if (!step(total, depth)) {
+                break;
+            }
+            // Attribute types form a path of their own, which starts empty under a data object.
+            std::size_t attributeDependsOn = kNoPath;
+            DaTypeTemplate* attributeType = resolve(attribute);
+            addChild(total, 1 + attribute.name->size(), attribute.bType->size(),
+                     attributeType != nullptr ? countDa(*attributeType, depth + 1, attributeDependsOn)
+                                              : Expansion{});
+        }
+    });
+}
+
+Expansion TemplateIndex::countDa(DaTypeTemplate& type, std::size_t depth, std::size_t& dependsOn) {
+    return countOnce(type, depth, dependsOn, m_daPath, [&](Expansion& total, std::size_t& below) {
+        countNested(type.attributes, total, depth, below,
+                    [this](DaTypeTemplate& sub, std::size_t at, std::size_t& subBelow) {
+                        return countDa(sub, at, subBelow);
+                    });
+    });
 }
 
 AttributeTemplate TemplateIndex::attributeOf(pugi::xml_node element) {
