@@ -10,14 +10,14 @@ jobs=$(nproc)
 # Every source in the house style before anything is built.
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSW_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build build -j"$jobs"
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j"$jobs"
 
 # The core and the companion cross-built for Windows, their tests run under Wine.
 ./scripts/windows-check.sh
 
-cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSW_SANITIZE=ON -DSW_BUILD_GUI=OFF \
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSW_WARNINGS_AS_ERRORS=ON -DSW_SANITIZE=ON -DSW_BUILD_GUI=OFF \
     -DSW_BUILD_BENCH=OFF >/dev/null
 cmake --build build-sanitize -j"$jobs"
 ctest --test-dir build-sanitize --output-on-failure -j"$jobs" -L 'core|cli'

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${SW_FUZZ_RUNS:-20000}
 
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSW_BUILD_FUZZ=ON \
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSW_WARNINGS_AS_ERRORS=ON -DSW_BUILD_FUZZ=ON \
     -DSW_BUILD_GUI=OFF -DSW_BUILD_TESTS=OFF -DSW_BUILD_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j"$(nproc)"
 
