@@ -25,6 +25,13 @@ def english_file():
         if text != text.strip(" \t\r\n") or "/#/" in text:
             text = "\u00b6" + text + "\u00b6"
         lines.append(f"STR{int(index):04d} = {text}")
+    # The errors' texts, numbered in their order from the first error index.
+    errors = (ROOT / "src/core/common/error_texts.cpp").read_text(encoding="utf-8")
+    first = int(re.search(r"kFirstErrorText = (\d+);", (ROOT / "src/core/common/error_texts.h").read_text()).group(1))
+    for offset, literals in enumerate(re.findall(r'\{ErrorCode::\w+,\s*((?:"(?:[^"\\]|\\.)*"\s*)+)\},', errors)):
+        text = "".join(re.findall(r'"((?:[^"\\]|\\.)*)"', literals))
+        text = text.encode("utf-8").decode("unicode_escape").encode("latin-1").decode("utf-8")
+        lines.append(f"STR{first + offset:04d} = {text}")
     (OUT / "English.lng").write_bytes(b"\xef\xbb\xbf" + ("\n".join(lines) + "\n").encode("utf-8"))
 
 

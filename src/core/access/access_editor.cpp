@@ -233,7 +233,7 @@ AccessEditor::loadDevices(const std::filesystem::path& file, const std::vector<s
     std::vector<std::unique_ptr<TIEC_Device>> devices =
         m_loader ? m_loader(file, iedNames) : TIEC_Device::loadIeds(file, iedNames);
     if (devices.size() != iedNames.size()) {
-        throw ConfigError("The file \"" + utf8Of(file) + "\" could not be loaded.");
+        throw ConfigError(ErrorCode::FileCannotBeLoaded, {utf8Of(file)});
     }
     return devices;
 }
@@ -312,19 +312,19 @@ std::optional<std::size_t> AccessEditor::addDevice(const ProjectPaths& project,
                                                    const IedPicker& pick) {
     const std::filesystem::path name = chosenFile.filename();
     if (name.empty() || name == "." || name == "..") {
-        throw ConfigError("\"" + utf8Of(chosenFile) + "\" is not a file that can be added to the catalog.");
+        throw ConfigError(ErrorCode::NotACatalogFile, {utf8Of(chosenFile)});
     }
     const std::filesystem::path catalog = project.icdCatalog();
     std::error_code error;
     std::filesystem::create_directories(catalog, error);
     if (error) {
-        throw ConfigError("Cannot create the catalog folder \"" + utf8Of(catalog) + "\": " + error.message());
+        throw ConfigError(ErrorCode::CannotCreateCatalog, {utf8Of(catalog), error.message()});
     }
     const std::filesystem::path target = catalog / name;
     bool copy = true;
     const bool present = std::filesystem::exists(target, error);
     if (error) {
-        throw ConfigError("Cannot read the catalog file \"" + utf8Of(target) + "\": " + error.message());
+        throw ConfigError(ErrorCode::CannotReadCatalogFile, {utf8Of(target), error.message()});
     }
     if (present) {
         const OverwriteAnswer answer = ask();
@@ -352,8 +352,7 @@ std::optional<std::size_t> AccessEditor::addDevice(const ProjectPaths& project,
     std::vector<std::unique_ptr<TIEC_Device>> devices = loadDevices(target, picked);
     for (std::size_t k = 0; k < devices.size(); ++k) {
         if (devices[k] == nullptr) {
-            throw ConfigError("The file \"" + utf8Of(target) + "\" holds no IED named \"" + picked[k] +
-                              "\".");
+            throw ConfigError(ErrorCode::NoIedOfThatName, {utf8Of(target), picked[k]});
         }
     }
     std::optional<std::size_t> first;

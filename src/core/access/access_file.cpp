@@ -88,9 +88,7 @@ private:
     [[noreturn]] void fail(std::string_view name, const std::string& where, std::uint32_t refused) const {
         char code[16];
         std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(refused));
-        throw ConfigError("The access file \"" + utf8Of(m_file) + "\" cannot be read: the attribute \"" +
-                          std::string(name) + "\" in " + where + " refers to the character " + code +
-                          ", which no text can hold");
+        throw ConfigError(ErrorCode::AccessFileCharacter, {utf8Of(m_file), std::string(name), where, code});
     }
 
     const std::filesystem::path& m_file;

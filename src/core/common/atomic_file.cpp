@@ -29,19 +29,22 @@ std::string systemReason(int errorNumber) {
 
 namespace {
 
-[[noreturn]] void fail(const std::string& what, const std::filesystem::path& file,
-                       const std::string& reason) {
-    throw ConfigError("Cannot " + what + " the file \"" + utf8Of(file) + "\": " + reason);
+// What a failed file operation was about: reading, writing, or putting the new file in place.
+enum class FileStep { Read, Write, Replace };
+
+[[noreturn]] void fail(FileStep step, const std::filesystem::path& file, const std::string& reason) {
+    const ErrorCode code = step == FileStep::Read    ? ErrorCode::CannotReadFile
+                           : step == FileStep::Write ? ErrorCode::CannotWriteFile
+                                                     : ErrorCode::CannotReplaceFile;
+    throw ConfigError(code, {utf8Of(file), reason});
 }
 
 [[noreturn]] void notRegular(const std::filesystem::path& file) {
-    throw ConfigError("Cannot read the file \"" + utf8Of(file) + "\": it is not a regular file");
+    throw ConfigError(ErrorCode::NotRegularFile, {utf8Of(file)});
 }
 
 [[noreturn]] void overLimit(const std::filesystem::path& file, std::uint64_t size, std::uint64_t limit) {
-    throw ConfigError("Cannot read the file \"" + utf8Of(file) + "\": it holds " + std::to_string(size) +
-                      " bytes, more than the limit of " + std::to_string(limit) +
-                      " bytes for a file of its kind");
+    throw ConfigError(ErrorCode::FileOverLimit, {utf8Of(file), std::to_string(size), std::to_string(limit)});
 }
 
 std::string randomSuffix() {
@@ -121,11 +124,11 @@ std::filesystem::path writeTemporaryFile(const std::filesystem::path& target,
         created = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
         if (created == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
-            fail("write", file, lastReason());
+            fail(FileStep::Write, file, lastReason());
         }
     }
     if (created == INVALID_HANDLE_VALUE) {
-        fail("write", file, lastReason());
+        fail(FileStep::Write, file, lastReason());
     }
     Handle out(created);
     const auto abandon = [&](const std::string& reason) {
@@ -133,7 +136,7 @@ std::filesystem::path writeTemporaryFile(const std::filesystem::path& target,
             out.close();
         }
         removeFile(temporary);
-        fail("write", file, reason);
+        fail(FileStep::Write, file, reason);
     };
     const char* data = bytes.data();
     std::size_t left = bytes.size();
@@ -215,7 +218,7 @@ HANDLE openForReading(const std::filesystem::path& file) {
         CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        fail("read", file, lastReason());
+        fail(FileStep::Read, file, lastReason());
     }
     BY_HANDLE_FILE_INFORMATION info{};
     if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
@@ -233,7 +236,7 @@ std::size_t readSome(HANDLE handle, const std::filesystem::path& file, char* buf
         const auto chunk = static_cast<DWORD>(std::min<std::size_t>(size - got, std::size_t{1} << 30));
         DWORD read = 0;
         if (!ReadFile(handle, buffer + got, chunk, &read, nullptr)) {
-            fail("read", file, lastReason());
+            fail(FileStep::Read, file, lastReason());
         }
         if (read == 0) {
             break;
@@ -286,16 +289,16 @@ std::filesystem::path writeTemporaryFile(const std::filesystem::path& target,
         temporary = temporaryBeside(target);
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) {
-            fail("write", file, systemReason(errno));
+            fail(FileStep::Write, file, systemReason(errno));
         }
     }
     if (fd < 0) {
-        fail("write", file, systemReason(EEXIST));
+        fail(FileStep::Write, file, systemReason(EEXIST));
     }
     Descriptor out(fd);
     const auto abandon = [&](int error) {
         ::unlink(temporary.c_str());
-        fail("write", file, systemReason(error));
+        fail(FileStep::Write, file, systemReason(error));
     };
     if (replacing && ::fchmod(out.get(), existing.st_mode & 07777) != 0) {
         abandon(errno);
@@ -357,7 +360,7 @@ std::filesystem::path keepOldContent(const std::filesystem::path& target, const 
 int openForReading(const std::filesystem::path& file) {
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        fail("read", file, systemReason(errno));
+        fail(FileStep::Read, file, systemReason(errno));
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -379,7 +382,7 @@ std::size_t readSome(int fd, const std::filesystem::path& file, char* buffer, st
             if (errno == EINTR) {
                 continue;
             }
-            fail("read", file, systemReason(errno));
+            fail(FileStep::Read, file, systemReason(errno));
         }
         got += static_cast<std::size_t>(n);
     }
@@ -406,11 +409,11 @@ std::filesystem::path replacedFile(const std::filesystem::path& file) {
         }
         const std::filesystem::path next = std::filesystem::read_symlink(target, error);
         if (error) {
-            fail("replace", file, error.message());
+            fail(FileStep::Replace, file, error.message());
         }
         target = next.is_absolute() ? next : target.parent_path() / next;
     }
-    fail("replace", file, systemReason(ELOOP));
+    fail(FileStep::Replace, file, systemReason(ELOOP));
 }
 
 // An interrupted save leaves its temporary behind; the next save of the same file clears such
@@ -441,7 +444,7 @@ void writeFileAtomically(const std::filesystem::path& file, std::string_view byt
     const std::filesystem::path temporary = writeTemporaryFile(target, file, bytes);
     if (const std::string reason = renameOver(temporary, target); !reason.empty()) {
         removeFile(temporary);
-        fail("replace", file, reason);
+        fail(FileStep::Replace, file, reason);
     }
     syncFolderOf(target);
 }
@@ -495,7 +498,7 @@ void replaceFilesAtomically(std::span<const FileContent> files) {
             }
         }
         removeLeftovers();
-        fail("replace", files[i].file, reason);
+        fail(FileStep::Replace, files[i].file, reason);
     }
     removeLeftovers();
     for (const Step& step : steps) {
@@ -507,7 +510,7 @@ std::uint64_t checkReadableFile(const std::filesystem::path& file, std::uint64_t
 #ifdef _WIN32
     WIN32_FILE_ATTRIBUTE_DATA info{};
     if (!GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &info)) {
-        fail("read", file, lastReason());
+        fail(FileStep::Read, file, lastReason());
     }
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         notRegular(file);
@@ -516,7 +519,7 @@ std::uint64_t checkReadableFile(const std::filesystem::path& file, std::uint64_t
 #else
     struct stat info {};
     if (::stat(file.c_str(), &info) != 0) {
-        fail("read", file, systemReason(errno));
+        fail(FileStep::Read, file, systemReason(errno));
     }
     if (!S_ISREG(info.st_mode)) {
         notRegular(file);
@@ -546,16 +549,14 @@ std::string readFileBytes(const std::filesystem::path& file, std::uint64_t limit
             bytes.append(buffer, got);
             // A file that grows while it is read is held to the same limit.
             if (bytes.size() > limit) {
-                throw ConfigError("Cannot read the file \"" + utf8Of(file) +
-                                  "\": it grows beyond the limit of " + std::to_string(limit) +
-                                  " bytes for a file of its kind");
+                throw ConfigError(ErrorCode::FileGrowsOverLimit, {utf8Of(file), std::to_string(limit)});
             }
             if (got < sizeof buffer) {
                 break;
             }
         }
     } catch (const std::bad_alloc&) {
-        throw ConfigError("Not enough memory to read the file \"" + utf8Of(file) + "\"");
+        throw ConfigError(ErrorCode::NoMemoryForFile, {utf8Of(file)});
     }
     return bytes;
 }

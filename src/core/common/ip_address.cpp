@@ -43,8 +43,7 @@ bool Check_IP_Address(std::string_view text, std::array<std::string, 4>& parts) 
 std::uint32_t ipv4Address(std::string_view text) {
     std::array<std::string, 4> parts;
     if (!Check_IP_Address(text, parts)) {
-        throw ConfigError("\"" + std::string(text) +
-                          "\" is not an IPv4 address of four numbers from 0 to 255.");
+        throw ConfigError(ErrorCode::NotAnIpv4Address, {std::string(text)});
     }
     std::uint32_t address = 0;
     for (const std::string& part : parts) {

@@ -43,10 +43,8 @@ namespace {
 [[noreturn]] void throwParseError(std::string_view bytes, const pugi::xml_parse_result& result,
                                   const std::string& displayName) {
     const auto [line, column] = lineAndColumn(bytes, static_cast<std::size_t>(result.offset));
-    std::ostringstream text;
-    text << "The file \"" << displayName << "\" is not well-formed XML: " << result.description() << " (line "
-         << line << ", column " << column << ")";
-    throw ConfigError(text.str());
+    throw ConfigError(ErrorCode::NotWellFormedXml,
+                      {displayName, result.description(), std::to_string(line), std::to_string(column)});
 }
 
 } // namespace
@@ -66,7 +64,7 @@ void loadInPlace(pugi::xml_document& document, const std::filesystem::path& file
     // The document takes the buffer over, so it comes from pugixml's allocator.
     char* buffer = static_cast<char*>(pugi::get_memory_allocation_function()(size + 1));
     if (buffer == nullptr) {
-        throw ConfigError("Not enough memory to read the file \"" + utf8Of(file) + "\"");
+        throw ConfigError(ErrorCode::NoMemoryForFile, {utf8Of(file)});
     }
     std::size_t got = 0;
     try {

@@ -44,8 +44,7 @@ public:
         : m_file(file), m_decimalSeparator(decimalSeparator) {}
 
     ConfigError error(const std::string& what) const {
-        return ConfigError("The access file \"" + utf8Of(m_file) +
-                           "\" cannot be built into the device image: " + what + ". No image was written.");
+        return ConfigError(ErrorCode::AccessFileNotBuildable, {utf8Of(m_file), what});
     }
     [[noreturn]] void fail(const std::string& what) const { throw error(what); }
 
@@ -330,9 +329,9 @@ void TIEC61850_Client::layOut(std::uint32_t imageBase) {
 std::size_t TIEC61850_Client::Write_Variable_Image(std::size_t position, std::vector<std::uint8_t>& buffer,
                                                    std::size_t limit) const {
     if (m_imageSize > limit) {
-        throw ConfigError("The variable image would take " + std::to_string(m_imageSize) + " bytes, " +
-                          std::to_string(m_imageSize - limit) + " more than its limit of " +
-                          std::to_string(limit) + " bytes: shorten the access list. No image was written.");
+        throw ConfigError(
+            ErrorCode::VariableImageTooLarge,
+            {std::to_string(m_imageSize), std::to_string(m_imageSize - limit), std::to_string(limit)});
     }
     const auto size = static_cast<std::size_t>(m_imageSize);
     if (buffer.size() < position + size) {

@@ -1,5 +1,7 @@
 #include "core/language/builtin_texts.h"
 
+#include "core/common/error_texts.h"
+
 #include <iterator>
 #include <string_view>
 
@@ -634,7 +636,7 @@ constexpr BuiltinText kBuiltinTexts[] = {
 constexpr bool strictlyAscendingWithinTable() {
     int previous = -1;
     for (const BuiltinText& entry : kBuiltinTexts) {
-        if (entry.index <= previous || entry.index >= LangTableSize || entry.text.empty()) {
+        if (entry.index <= previous || entry.index >= kSeedTextCount || entry.text.empty()) {
             return false;
         }
         previous = entry.index;
@@ -643,6 +645,9 @@ constexpr bool strictlyAscendingWithinTable() {
 }
 static_assert(strictlyAscendingWithinTable(),
               "built-in texts must be unique, ordered, non-empty and in range");
+
+static_assert(kFirstErrorText >= kOwnTextsFirst && kLastErrorText < LangTableSize,
+              "the errors' texts must lie in the range of the program's own texts");
 
 } // namespace
 
@@ -653,6 +658,8 @@ void fillBuiltinTexts(LangTable& table) {
         if (next < std::size(kBuiltinTexts) && kBuiltinTexts[next].index == index) {
             table.append(std::string(kBuiltinTexts[next].text));
             ++next;
+        } else if (index >= kFirstErrorText && index <= kLastErrorText) {
+            table.append(std::string(englishErrorText(static_cast<ErrorCode>(index))));
         } else {
             table.append(" ");
         }

@@ -5,7 +5,17 @@
 
 namespace sw {
 
-inline constexpr int LangTableSize = 1500;
+// Texts 0 to 1499 are the ones every language file of the converter's family numbers alike; this
+// program's own texts start at kOwnTextsFirst (the errors' texts among them), and the indexes between
+// the two ranges hold nothing.
+inline constexpr int kSeedTextCount = 1500;
+inline constexpr int kOwnTextsFirst = 2000;
+inline constexpr int LangTableSize = 2100;
+
+// Whether a language file may set the text of that index.
+constexpr bool isTextIndex(int index) {
+    return (index >= 0 && index < kSeedTextCount) || (index >= kOwnTextsFirst && index < LangTableSize);
+}
 
 // The indexed string table every caption, hint, column title and message is looked up in.
 class LangTable {

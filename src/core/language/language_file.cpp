@@ -156,7 +156,7 @@ void applyLanguageLine(LangTable& table, std::string_view rawLine) {
     const std::string_view indexField =
         trimmedOfControls(beforeEquals.substr(0, lastCharacterStart(beforeEquals)));
     const std::optional<std::int32_t> index = parseInteger(indexField);
-    if (!index || *index < 0 || *index >= LangTableSize) {
+    if (!index || !isTextIndex(*index)) {
         return;
     }
 

@@ -186,7 +186,8 @@ std::size_t tpktLength(ByteView header) {
 Bytes connectionRequest() {
     // LI, CR with credit 0, destination reference 0, source reference 1, class 0; then the TPDU size
     // and the calling and called transport selectors.
-    const std::uint8_t head[] = {0, 0xE0, 0x00, 0x00, 0x00, 0x01, 0x00, 0xC0, 0x01, kTpduSizeCode, 0xC1, 0x02};
+    const std::uint8_t head[] = {0,    0xE0, 0x00, 0x00,          0x00, 0x01,
+                                 0x00, 0xC0, 0x01, kTpduSizeCode, 0xC1, 0x02};
     const std::uint8_t called[] = {0xC2, 0x02};
     Bytes out;
     out.reserve(std::size(head) + 2 * std::size(kSelector) + std::size(called));

@@ -282,30 +282,24 @@ void SclLoader::checkExpansion(pugi::xml_node server) {
     if (objects > objectLimit && objectLimit == m_limits.maxObjects) {
         tooManyObjects();
     }
-    const std::string size = std::to_string(fileBytes) + " bytes";
+    const std::string size = std::to_string(fileBytes);
     if (objects > objectLimit) {
-        throw ConfigError(
-            "The file \"" + m_source.displayName + "\" is refused: its data types expand into " +
-            (objects == UINT64_MAX ? "more than " + std::to_string(objectLimit) : std::to_string(objects)) +
-            " model objects, out of all proportion to its " + size + ".");
+        throw ConfigError(ErrorCode::SclTooManyObjects,
+                          {m_source.displayName, std::to_string(objectLimit), size});
     }
     if (text > textLimit) {
-        throw ConfigError(
-            "The file \"" + m_source.displayName + "\" is refused: the references of its " +
-            std::to_string(objects) + " model objects add up to " +
-            (text == UINT64_MAX ? "more than " + std::to_string(textLimit) : std::to_string(text)) +
-            " bytes, out of all proportion to its " + size + ".");
+        throw ConfigError(ErrorCode::SclTooMuchText,
+                          {m_source.displayName, std::to_string(objects), std::to_string(textLimit), size});
     }
 }
 
 void SclLoader::tooDeep() const {
-    throw ConfigError("The file \"" + m_source.displayName + "\" nests its data types deeper than " +
-                      std::to_string(m_limits.maxDepth) + " levels.");
+    throw ConfigError(ErrorCode::SclTooDeep, {m_source.displayName, std::to_string(m_limits.maxDepth)});
 }
 
 void SclLoader::tooManyObjects() const {
-    throw ConfigError("The file \"" + m_source.displayName + "\" expands into more than " +
-                      std::to_string(m_limits.maxObjects) + " model objects.");
+    throw ConfigError(ErrorCode::SclModelTooLarge,
+                      {m_source.displayName, std::to_string(m_limits.maxObjects)});
 }
 
 void SclLoader::Decode_LDevice(TIEC_LDevice& ld, pugi::xml_node element, bool DataSetSearch) {

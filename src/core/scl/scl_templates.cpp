@@ -55,10 +55,9 @@ std::string SclSource::position(pugi::xml_node element) const {
 std::string_view SclSource::name(pugi::xml_node element, const char* attribute) const {
     const std::string_view value = element.attribute(attribute).value();
     if (value.size() > kMaxNameLength) {
-        throw ConfigError("The file \"" + displayName + "\" has a " + attribute + " of " +
-                          std::to_string(value.size()) + " characters in the element \"" + element.name() +
-                          "\" at " + position(element) + "; SCL allows at most " +
-                          std::to_string(kMaxNameLength) + ".");
+        throw ConfigError(ErrorCode::SclNameTooLong,
+                          {displayName, attribute, std::to_string(value.size()), element.name(),
+                           position(element), std::to_string(kMaxNameLength)});
     }
     return value;
 }

@@ -83,7 +83,7 @@ void Save_Setting(const ProgramState& state) {
     try {
         writeFileAtomically(file, settingsBytes(state));
     } catch (const ConfigError& error) {
-        throw ConfigError(std::string("The program settings could not be saved. ") + error.what());
+        throw ConfigError(ErrorCode::SettingsNotSaved, {error.what()});
     }
 }
 

@@ -82,8 +82,7 @@ public:
         }
         const IcmpHandle icmp;
         if (icmp.get() == INVALID_HANDLE_VALUE) {
-            throw ConfigError("No ICMP echo may be sent to check the device address (" +
-                              windowsReason(GetLastError()) + ").");
+            throw ConfigError(ErrorCode::EchoNotAllowed, {windowsReason(GetLastError())});
         }
         std::vector<char> request(data.begin(), data.end());
         // Room for the reply, its data and an error report, as the function asks.
@@ -99,8 +98,7 @@ public:
                 error == IP_TTL_EXPIRED_TRANSIT || error == IP_GENERAL_FAILURE) {
                 return 0;
             }
-            throw ConfigError("The echo request to " + host + " could not be sent: " + windowsReason(error) +
-                              ".");
+            throw ConfigError(ErrorCode::EchoNotSent, {host, windowsReason(error)});
         }
         ICMP_ECHO_REPLY answer{};
         std::memcpy(&answer, reply.data(), sizeof answer);
@@ -207,8 +205,7 @@ public:
         to.sin_addr = target;
         if (::sendto(socket.fd(), packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&to),
                      sizeof to) < 0) {
-            throw ConfigError("The echo request to " + host + " could not be sent: " + systemReason(errno) +
-                              ".");
+            throw ConfigError(ErrorCode::EchoNotSent, {host, systemReason(errno)});
         }
 
         const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -236,8 +233,7 @@ public:
                 if (errno == EINTR || errno == EAGAIN) {
                     continue;
                 }
-                throw ConfigError("The echo reply of " + host + " could not be read: " + systemReason(errno) +
-                                  ".");
+                throw ConfigError(ErrorCode::EchoReplyUnreadable, {host, systemReason(errno)});
             }
             std::size_t offset = 0;
             const auto size = static_cast<std::size_t>(got);

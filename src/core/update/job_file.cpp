@@ -56,8 +56,7 @@ template <class Fields> std::string fieldText(const Fields& fields, std::string_
 JobDocument readDocument(const pugi::xml_document& document, const std::string& displayName) {
     const pugi::xml_node root = xml::firstElement(document);
     if (!root || std::string_view(root.name()) != "Ethernet_Update") {
-        throw ConfigError("The update job file \"" + displayName +
-                          "\" has no Ethernet_Update element at its top.");
+        throw ConfigError(ErrorCode::JobFileWithoutRoot, {displayName});
     }
     JobDocument job;
     try {
@@ -86,8 +85,7 @@ JobDocument readDocument(const pugi::xml_document& document, const std::string& 
             }
         }
     } catch (const ConfigError& error) {
-        throw ConfigError("The update job file \"" + displayName +
-                          "\" is not laid out as expected: " + error.what());
+        throw ConfigError(ErrorCode::JobFileLayout, {displayName, error.what()});
     }
     return job;
 }

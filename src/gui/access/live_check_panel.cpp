@@ -3,6 +3,7 @@
 #include "core/access/access_editor.h"
 #include "gui/access/access_table_models.h"
 #include "gui/access/data_array_map_view.h"
+#include "gui/common/error_text.h"
 #include "gui/common/text_conversion.h"
 
 #include <QCheckBox>
@@ -214,7 +215,7 @@ void LiveCheckPanel::start() {
                 },
                 stop);
         } catch (const std::exception& error) {
-            failure = QString::fromUtf8(error.what());
+            failure = errorText(error);
         }
         QMetaObject::invokeMethod(
             this,

@@ -16,6 +16,7 @@
 #include "gui/access/scl_tree_model.h"
 #include "gui/access/signal_list_page.h"
 #include "gui/common/dialog_runner.h"
+#include "gui/common/error_text.h"
 #include "gui/common/grid_helpers.h"
 #include "gui/common/message_service.h"
 #include "gui/common/text_conversion.h"
@@ -361,7 +362,7 @@ void TFIEC_61850_Access::FormShow() {
     } catch (const std::exception& error) {
         // The list is empty now: an OK would overwrite the file that could not be read.
         m_openFailed = true;
-        failure = QString::fromUtf8(error.what());
+        failure = errorText(error);
     }
 
     for (AccessTableModel* model : {m_variables, m_dataSets, m_members}) {

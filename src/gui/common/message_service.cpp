@@ -1,5 +1,7 @@
 #include "gui/common/message_service.h"
 
+#include "gui/common/error_text.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -76,7 +78,7 @@ void runGuarded(QWidget* parent, const std::function<void()>& command) {
     try {
         command();
     } catch (const std::exception& error) {
-        messages().showError(parent, QString::fromUtf8(error.what()));
+        messages().showError(parent, errorText(error));
     }
 }
 

@@ -13,6 +13,7 @@
 #include "gui/access/tfiec_61850_access.h"
 #include "gui/common/dialog_layout.h"
 #include "gui/common/dialog_runner.h"
+#include "gui/common/error_text.h"
 #include "gui/common/link_opener.h"
 #include "gui/common/message_service.h"
 #include "gui/common/text_conversion.h"
@@ -110,6 +111,7 @@ TFMendralFirmWare::TFMendralFirmWare(const std::filesystem::path& programFolder,
     setObjectName(QStringLiteral("TFMendralFirmWare"));
     layOut();
     const SettingsSource source = startProgramState(m_state, programFolder);
+    setErrorTexts(&m_state.LangTable);
     followUpdateOptions();
     setWindowTitle(toQString(m_state.WindowTitle));
     L_SW_Code->setText(toQString(m_state.SoftwareCode));
@@ -155,6 +157,7 @@ TFMendralFirmWare::~TFMendralFirmWare() {
     // Gives up the waits still running (each ends within one poll) while the window can still take
     // their posted results, which then go with it.
     m_programWaits.clear();
+    setErrorTexts(nullptr);
 }
 
 void TFMendralFirmWare::layOut() {
@@ -508,7 +511,7 @@ void TFMendralFirmWare::closeEvent(QCloseEvent* event) {
         if (m_closeAskedBySignal) {
             std::fprintf(stderr, "sw40512: %s\n", error.what());
         } else {
-            messages().showError(this, QString::fromUtf8(error.what()));
+            messages().showError(this, errorText(error));
         }
     }
     event->accept();

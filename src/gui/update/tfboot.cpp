@@ -4,6 +4,7 @@
 #include "core/common/path_text.h"
 #include "core/update/job_file.h"
 #include "gui/common/dialog_layout.h"
+#include "gui/common/error_text.h"
 #include "gui/common/message_service.h"
 #include "gui/common/text_conversion.h"
 #include "gui/shell/title_panel.h"
@@ -66,7 +67,7 @@ AddressCheckResult checkByEcho(const std::string& host, std::stop_token stop) {
         return Send_Ping(host, *echo, systemTickClock(), stop);
     } catch (const std::exception& error) {
         AddressCheckResult failed;
-        failed.error = error.what();
+        failed.error = errorText(error).toStdString();
         return failed;
     }
 }

@@ -1,3 +1,4 @@
+#include "core/common/error_texts.h"
 #include "core/language/builtin_texts.h"
 #include "core/language/language_file.h"
 
@@ -35,11 +36,21 @@ TEST(BuiltinTexts, FillsEveryIndexWithBlanksOutsideTheBlocks) {
             ++blanks;
         }
     }
-    EXPECT_EQ(blanks, 888);
+    // The seed's unused indexes, and the gap between the seed's texts and the program's own.
+    EXPECT_EQ(blanks, 888 + (sw::LangTableSize - sw::kSeedTextCount) -
+                          (sw::kLastErrorText - sw::kFirstErrorText + 1));
 
-    const std::vector<std::pair<int, int>> blocks = {{0, 30},      {100, 110},   {200, 207},   {300, 321},
-                                                     {400, 763},   {1000, 1037}, {1100, 1105}, {1200, 1257},
-                                                     {1300, 1364}, {1400, 1408}};
+    const std::vector<std::pair<int, int>> blocks = {{0, 30},
+                                                     {100, 110},
+                                                     {200, 207},
+                                                     {300, 321},
+                                                     {400, 763},
+                                                     {1000, 1037},
+                                                     {1100, 1105},
+                                                     {1200, 1257},
+                                                     {1300, 1364},
+                                                     {1400, 1408},
+                                                     {sw::kFirstErrorText, sw::kLastErrorText}};
     for (const auto& [first, last] : blocks) {
         for (int i = first; i <= last; ++i) {
             EXPECT_NE(table.Get(i), " ") << "index " << i;
@@ -113,6 +124,9 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"BlanksAroundLineAndText", " \t STR18  =   Errore!   \t", 18, "Errore!"},
         LineCase{"LastIndex", "STR1499 = last", 1499, "last"},
         LineCase{"IndexTooLarge", "STR1500 = x", 1499, " "},
+        LineCase{"ProgramsOwnText", "STR2000 = Impossibile leggere \"%1\": %2", 2000,
+                 "Impossibile leggere \"%1\": %2"},
+        LineCase{"BeyondTheProgramsOwnTexts", "STR2100 = x", 2099, " "},
         LineCase{"NegativeIndex", "STR-1 = x", 0, "Begin"},
         LineCase{"IndexNotANumber", "STR1a = x", 1, "Step 1"}, LineCase{"NoIndex", "STR = x", 0, "Begin"},
         LineCase{"NoEquals", "STR13 Opzioni", 13, "Options"},

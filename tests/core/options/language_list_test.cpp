@@ -1,9 +1,12 @@
+#include "core/common/error_texts.h"
 #include "core/language/builtin_texts.h"
 #include "core/language/language_file.h"
 #include "core/options/language_list.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <filesystem>
 
@@ -93,8 +96,29 @@ const std::filesystem::path kShippedLanguages =
     std::filesystem::path(SW_FIXTURES_DIR) / ".." / ".." / "assets" / "LANGUAGE";
 
 // Every text the program's windows and their messages show.
-const std::pair<int, int> kShownTexts[] = {{0, 4},     {9, 26},    {100, 110}, {200, 207},   {300, 321},
-                                           {400, 426}, {649, 660}, {754, 763}, {1000, 1037}, {1200, 1257}};
+const std::pair<int, int> kShownTexts[] = {{0, 4},
+                                           {9, 26},
+                                           {100, 110},
+                                           {200, 207},
+                                           {300, 321},
+                                           {400, 426},
+                                           {649, 660},
+                                           {754, 763},
+                                           {1000, 1037},
+                                           {1200, 1257},
+                                           {sw::kFirstErrorText, sw::kLastErrorText}};
+
+// The places %1, %2, ... a text fills.
+std::string placesOf(const std::string& text) {
+    std::string places;
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] == '%' && text[i + 1] >= '1' && text[i + 1] <= '9') {
+            places += text[i + 1];
+        }
+    }
+    std::sort(places.begin(), places.end());
+    return places;
+}
 
 TEST(ShippedLanguages, ItalianTranslatesEveryShownText) {
     sw::LangTable table;
@@ -111,6 +135,12 @@ TEST(ShippedLanguages, ItalianTranslatesEveryShownText) {
         }
     }
     EXPECT_EQ(table.Get(316), "Vuoi cambiare la lingua da ");
+    // A translated error fills every place the English one does, and no other.
+    for (int index = sw::kFirstErrorText; index <= sw::kLastErrorText; ++index) {
+        EXPECT_EQ(placesOf(table.Get(index)),
+                  placesOf(std::string(sw::englishErrorText(static_cast<sw::ErrorCode>(index)))))
+            << "entry " << index << ": " << table.Get(index);
+    }
 }
 
 TEST(ShippedLanguages, EnglishFileRepeatsTheBuiltInTexts) {

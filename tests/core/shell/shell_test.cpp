@@ -23,7 +23,7 @@ TEST(StartUp, FirstStartInAnEmptyFolderCreatesFoldersAndWritesDefaults) {
     }
     EXPECT_FALSE(state.projectActive());
     EXPECT_EQ(state.LanguageName, "English");
-    EXPECT_EQ(state.LangTable.size(), 1500U);
+    EXPECT_EQ(state.LangTable.size(), static_cast<std::size_t>(sw::LangTableSize));
     EXPECT_EQ(state.LangTable.Get(18), "Error! Project not Valid");
     EXPECT_EQ(state.SoftwareCode, "SW40512");
     sw::Save_Setting(state);

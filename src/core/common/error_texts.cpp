@@ -1,0 +1,98 @@
+#include "core/common/error_texts.h"
+
+#include <iterator>
+
+namespace sw {
+
+namespace {
+
+struct ErrorText {
+    ErrorCode code;
+    std::string_view english;
+};
+
+// In code order; the static_assert below keeps every code in its place.
+constexpr ErrorText kErrorTexts[] = {
+    {ErrorCode::CannotReadFile, "Cannot read the file \"%1\": %2"},
+    {ErrorCode::CannotWriteFile, "Cannot write the file \"%1\": %2"},
+    {ErrorCode::CannotReplaceFile, "Cannot replace the file \"%1\": %2"},
+    {ErrorCode::NotRegularFile, "Cannot read the file \"%1\": it is not a regular file"},
+    {ErrorCode::FileOverLimit, "Cannot read the file \"%1\": it holds %2 bytes, more than the limit of %3 "
+                               "bytes for a file of its kind"},
+    {ErrorCode::FileGrowsOverLimit,
+     "Cannot read the file \"%1\": it grows beyond the limit of %2 bytes for a file of its kind"},
+    {ErrorCode::NoMemoryForFile, "Not enough memory to read the file \"%1\""},
+    {ErrorCode::NotWellFormedXml, "The file \"%1\" is not well-formed XML: %2 (line %3, column %4)"},
+    {ErrorCode::FileCannotBeLoaded, "The file \"%1\" could not be loaded."},
+    {ErrorCode::NotACatalogFile, "\"%1\" is not a file that can be added to the catalog."},
+    {ErrorCode::CannotCreateCatalog, "Cannot create the catalog folder \"%1\": %2"},
+    {ErrorCode::CannotReadCatalogFile, "Cannot read the catalog file \"%1\": %2"},
+    {ErrorCode::NoIedOfThatName, "The file \"%1\" holds no IED named \"%2\"."},
+    {ErrorCode::AccessFileCharacter,
+     "The access file \"%1\" cannot be read: the attribute \"%2\" in %3 refers to the character %4, which no "
+     "text can hold"},
+    {ErrorCode::AccessFileNotBuildable,
+     "The access file \"%1\" cannot be built into the device image: %2. No image was written."},
+    {ErrorCode::VariableImageTooLarge, "The variable image would take %1 bytes, %2 more than its limit of %3 "
+                                       "bytes: shorten the access list. No "
+                                       "image was written."},
+    {ErrorCode::SclTooManyObjects, "The file \"%1\" is refused: its data types expand into more than %2 "
+                                   "model objects, out of all proportion "
+                                   "to its %3 bytes."},
+    {ErrorCode::SclTooMuchText, "The file \"%1\" is refused: the references of its %2 model objects add up "
+                                "to more than %3 bytes, out of "
+                                "all proportion to its %4 bytes."},
+    {ErrorCode::SclTooDeep, "The file \"%1\" nests its data types deeper than %2 levels."},
+    {ErrorCode::SclModelTooLarge, "The file \"%1\" expands into more than %2 model objects."},
+    {ErrorCode::SclNameTooLong,
+     "The file \"%1\" has a %2 of %3 characters in the element \"%4\" at %5; SCL allows at most %6."},
+    {ErrorCode::SettingsNotSaved, "The program settings could not be saved. %1"},
+    {ErrorCode::JobFileWithoutRoot, "The update job file \"%1\" has no Ethernet_Update element at its top."},
+    {ErrorCode::JobFileLayout, "The update job file \"%1\" is not laid out as expected: %2"},
+    {ErrorCode::NotAnIpv4Address, "\"%1\" is not an IPv4 address of four numbers from 0 to 255."},
+    {ErrorCode::EchoNotAllowed, "No ICMP echo may be sent to check the device address (%1)."},
+    {ErrorCode::EchoNotSent, "The echo request to %1 could not be sent: %2."},
+    {ErrorCode::EchoReplyUnreadable, "The echo reply of %1 could not be read: %2."},
+};
+
+constexpr bool everyCodeInItsPlace() {
+    int expected = kFirstErrorText;
+    for (const ErrorText& entry : kErrorTexts) {
+        if (static_cast<int>(entry.code) != expected++ || entry.english.empty()) {
+            return false;
+        }
+    }
+    return expected == kLastErrorText + 1;
+}
+static_assert(everyCodeInItsPlace(), "error texts must follow their codes without a gap");
+
+} // namespace
+
+std::string_view englishErrorText(ErrorCode code) {
+    const int index = static_cast<int>(code) - kFirstErrorText;
+    if (index < 0 || index >= static_cast<int>(std::size(kErrorTexts))) {
+        return "%1";
+    }
+    return kErrorTexts[index].english;
+}
+
+std::string fillPlaces(std::string_view text, const std::vector<std::string>& arguments) {
+    std::string out;
+    out.reserve(text.size() + 64);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (text[i] == '%' && next == '%') {
+            out += '%';
+            ++i;
+        } else if (text[i] == '%' && next >= '1' && next <= '9' &&
+                   static_cast<std::size_t>(next - '1') < arguments.size()) {
+            out += arguments[static_cast<std::size_t>(next - '1')];
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+} // namespace sw
