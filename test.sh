@@ -7,8 +7,13 @@ cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 jobs=$(nproc)
 
-# Every source in the house style before anything is built.
-git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+# Every source in the house style before anything is built; outside a git checkout (an unpacked
+# archive), every source below the code folders.
+if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+else
+    find src apps tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0 clang-format --dry-run -Werror
+fi
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSW_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build build -j"$jobs"

@@ -8,10 +8,39 @@ packages=(cmake ninja-build g++ clang clang-format git qt6-base-dev libpugixml-d
           libgmock-dev libbenchmark-dev g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev)
 
 # The Windows check unpacks Debian's pugixml sources; the machine's own list may hold binary entries only.
-source_list=/etc/apt/sources.list.d/sw40512-deb-src.sources
+apt_dir=${SW_APT_DIR:-/etc/apt}
+source_list=$apt_dir/sources.list.d/sw40512-deb-src.sources
+source_lines=$apt_dir/sources.list.d/sw40512-deb-src.list
+
+# Prints source entries for the machine's binary ones: each deb822 stanza whose Types holds "deb" with
+# Types set to deb-src, then (after a line "--") each one-line "deb" entry as "deb-src". The archives
+# are the machine's own; none is named here.
+derive_source_entries() {
+    local dir=$1 file
+    for file in "$dir"/sources.list.d/*.sources; do
+        [ -f "$file" ] && [ "$file" != "$dir/sources.list.d/sw40512-deb-src.sources" ] || continue
+        awk 'function flush() { if (binary && text != "") printf "%s\n", text; text = ""; binary = 0 }
+             /^[[:space:]]*$/ { flush(); next }
+             /^#/ { next }
+             /^Types:/ { if ($0 ~ /[[:space:]]deb([[:space:]]|$)/) binary = 1
+                         text = text "Types: deb-src\n"; next }
+             /^(URIs|Suites|Components|Signed-By|Architectures):/ { text = text $0 "\n" }
+             END { flush() }' "$file"
+    done
+    echo "--"
+    for file in "$dir"/sources.list "$dir"/sources.list.d/*.list; do
+        [ -f "$file" ] && [ "$file" != "$dir/sources.list.d/sw40512-deb-src.list" ] || continue
+        sed -n 's/^[[:space:]]*deb[[:space:]]\+/deb-src /p' "$file"
+    done
+}
+
 need_sources=false
-if ! grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+if ! grep -rqs '^Types:.*deb-src\|^deb-src ' "$apt_dir"/sources.list "$apt_dir"/sources.list.d/; then
     need_sources=true
+fi
+if [ "${1:-}" = "--print-source-entries" ]; then
+    derive_source_entries "$apt_dir"
+    exit 0
 fi
 
 missing=()
@@ -28,13 +57,21 @@ if [ "$(id -u)" -ne 0 ]; then
     sudo="sudo"
 fi
 if [ "$need_sources" = true ]; then
-    # The same archives and suites as the binary entries, for sources.
-    echo "Adding $source_list"
-    sed -n 's/^Types:[[:space:]]*deb$/Types: deb-src/;/^\(Types\|URIs\|Suites\|Components\|Signed-By\|\)\(:\|$\)/p' \
-        /etc/apt/sources.list.d/debian.sources 2>/dev/null | $sudo tee "$source_list" >/dev/null
-    if ! grep -q '^Types: deb-src' "$source_list"; then
-        printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm bookworm-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' |
-            $sudo tee "$source_list" >/dev/null
+    entries=$(derive_source_entries "$apt_dir")
+    stanzas=${entries%%--*}
+    lines=${entries#*--}
+    if [ -z "${stanzas//[[:space:]]/}" ] && [ -z "${lines//[[:space:]]/}" ]; then
+        echo "No binary package source was found in $apt_dir to derive a deb-src entry from; add a deb-src" >&2
+        echo "entry for Debian's main archive (the Windows check unpacks Debian's pugixml sources)." >&2
+        exit 1
+    fi
+    if [ -n "${stanzas//[[:space:]]/}" ]; then
+        echo "Adding $source_list"
+        printf '%s' "$stanzas" | $sudo tee "$source_list" >/dev/null
+    fi
+    if [ -n "${lines//[[:space:]]/}" ]; then
+        echo "Adding $source_lines"
+        printf '%s\n' "${lines#$'\n'}" | $sudo tee "$source_lines" >/dev/null
     fi
 fi
 export DEBIAN_FRONTEND=noninteractive

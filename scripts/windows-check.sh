@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The Windows check: cross-builds the core, the companion, the stand-in updater and their tests with
 # MinGW-w64 and runs the tests under Wine, then compares the images the Windows companion builds with
-# the native ones. pugixml comes from Debian's source package, GoogleTest from Debian's sources in
-# /usr/src/googletest; both are unpacked or built inside build-windows, and Wine keeps its prefix
+# the native ones. pugixml comes from Debian's source package, GoogleTest from the sources Debian's
+# googletest package installs; both are unpacked or built inside build-windows, and Wine keeps its prefix
 # there too, so nothing outside the build folder is touched. The windows (Qt) are not cross-built.
-# Expects the native build in build/ (for the image comparison) unless SW_NATIVE_CLI names a program.
+# Builds the native companion in build/ for the image comparison when it is missing, unless SW_NATIVE_CLI
+# names a program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -36,15 +37,27 @@ if [ -z "$pugixml" ] || [ ! -f "$pugixml/src/pugixml.cpp" ]; then
     pugixml=$(find "$out/deps" -maxdepth 1 -type d -name 'pugixml-*' | head -n 1)
 fi
 
-cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+# GoogleTest's sources as Debian's googletest package installs them, unless SW_GTEST_SOURCE names a folder.
+gtest=${SW_GTEST_SOURCE:-}
+if [ -z "$gtest" ]; then
+    # The top of the package's source tree: its shortest CMakeLists.txt.
+    gtest=$(dpkg -L googletest 2>/dev/null | grep '/CMakeLists.txt$' | awk '{ print length($0), $0 }' | sort -n |
+        head -n 1 | cut -d' ' -f2- | xargs -r dirname)
+fi
+if [ -z "$gtest" ] || [ ! -f "$gtest/CMakeLists.txt" ]; then
+    echo "windows: GoogleTest's sources were not found (Debian package googletest, or set SW_GTEST_SOURCE)" >&2
+    exit 1
+fi
+
+cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSW_WARNINGS_AS_ERRORS=ON \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DSW_BUILD_GUI=OFF -DSW_BUILD_BENCH=OFF -DSW_VERSION_CHECK=OFF \
-    -DSW_PUGIXML_SOURCE="$pugixml" -DSW_GTEST_SOURCE=/usr/src/googletest >/dev/null
+    -DSW_PUGIXML_SOURCE="$pugixml" -DSW_GTEST_SOURCE="$gtest" >/dev/null
 cmake --build "$out" -j"$jobs"
 
 # The first start of a fresh prefix sets Wine up; it is slow and says much, none of it about our code.
-# A prefix that cannot be made twice over is a broken Wine, not a failing test: the check says loudly
-# that it did not run and leaves the verdict to the rest of the test run.
+# A prefix that cannot be made twice over is a broken Wine: the Windows tests cannot run, and a check
+# that did not run must not pass.
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "windows: preparing the Wine prefix"
     started=false
@@ -59,7 +72,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     if [ "$started" = false ]; then
         tail -n 20 "$out/wineboot.log" >&2
         echo "windows: *** WINE COULD NOT PREPARE $WINEPREFIX: THE WINDOWS TESTS DID NOT RUN ***" >&2
-        exit 0
+        exit 1
     fi
 fi
 
@@ -68,6 +81,11 @@ ctest --test-dir "$out" --output-on-failure -j"$jobs" -L 'core|cli'
 
 # The Windows companion builds the same bytes as the native one.
 native_cli=${SW_NATIVE_CLI:-$root/build/bin/sw40512-cli}
+if [ ! -x "$native_cli" ] && [ -z "${SW_NATIVE_CLI:-}" ]; then
+    echo "windows: building the native companion for the image comparison"
+    cmake -S . -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$root/build" --target sw40512-cli -j"$jobs"
+fi
 if [ -x "$native_cli" ]; then
     work=$TMPDIR/images
     compared=0
