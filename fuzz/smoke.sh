@@ -16,7 +16,7 @@ run() {
     shift
     mkdir -p "$corpus/$target"
     echo "fuzz: $target ($runs runs)"
-    "./build-fuzz/bin/$target" -seed=1 -runs="$runs" -max_len=65536 "$corpus/$target" "$@" tests/fixtures \
+    "./build-fuzz/fuzz/bin/$target" -seed=1 -runs="$runs" -max_len=65536 "$corpus/$target" "$@" tests/fixtures \
         >"$corpus/$target.log" 2>&1 || { tail -n 40 "$corpus/$target.log"; exit 1; }
 }
 run fuzz_language_file fuzz/language_file_seeds

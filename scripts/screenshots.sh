@@ -24,7 +24,7 @@ cmake --build build --target gui_window_texts_test
 raw="$(mktemp -d)"
 trap 'rm -rf "$raw"' EXIT
 SW_SCREENSHOT_DIR="$raw" QT_QPA_PLATFORM=xcb \
-    xvfb-run --auto-servernum --server-args="-screen 0 1600x1000x24" ./build/bin/gui_window_texts_test
+    xvfb-run --auto-servernum --server-args="-screen 0 1600x1000x24" ./build/tests/bin/gui_window_texts_test
 
 mkdir -p docs/screenshots
 for picture in "$raw"/*.png; do
