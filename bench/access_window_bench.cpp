@@ -9,8 +9,8 @@
 #include "core/language/builtin_texts.h"
 #include "core/scl/scl_model.h"
 #include "core/shell/program_state.h"
+#include "gui/access/access_editor_window.h"
 #include "gui/access/scl_tree_model.h"
-#include "gui/access/tfiec_61850_access.h"
 
 #include <QApplication>
 #include <QListWidget>
@@ -65,7 +65,7 @@ std::filesystem::path makeProject(const std::filesystem::path& folder, const std
 
 // Showing the editor, waiting for its catalog, choosing the device and painting the tree.
 double showTree(sw::ProgramState& state) {
-    sw::gui::TFIEC_61850_Access dialog(state);
+    sw::gui::AccessEditorWindow dialog(state);
     const auto start = Clock::now();
     dialog.show();
     while (dialog.isLoading()) {

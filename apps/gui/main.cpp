@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("sw40512"));
     QApplication::setApplicationDisplayName(QStringLiteral("SW40512"));
 
-    sw::gui::TFMendralFirmWare window(sw::executableFolder());
+    sw::gui::MainWindow window(sw::executableFolder());
 
 #ifndef _WIN32
     // SIGTERM and SIGINT close the main window as its close button does, so the settings are saved; nobody

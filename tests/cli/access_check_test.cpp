@@ -111,7 +111,7 @@ void openAndSave(const sw::ProjectPaths& paths, bool addRows) {
         editor.selectTreeNode(editor.list().Get_DataSet(0, "Bay1CTRL/LLN0.DS1"));
         editor.addVar();
         editor.list().setDataSetCell(1, tableColumn(DataSetColumn::IPAddress), "10.0.0.3");
-        editor.Show_DataSet_DAs(1);
+        editor.showDataSetMembers(1);
         editor.setShownMemberCell(2, tableColumn(MemberColumn::Position), "9");
         editor.setShownMemberCell(2, tableColumn(MemberColumn::MoltFact), "2,5");
     }

@@ -64,7 +64,7 @@ bool isTicked(std::string_view cell) {
     return trimmedOfControls(cell) == "Y";
 }
 
-std::optional<AccessCheckFailure> Controllo_dati(const AccessList& list, char decimalSeparator) {
+std::optional<AccessCheckFailure> checkAccessList(const AccessList& list, char decimalSeparator) {
     const auto& rows = list.variables();
     for (std::size_t r = 0; r < rows.size(); ++r) {
         if (rows[r][tableColumn(VariableColumn::bType)].empty()) {

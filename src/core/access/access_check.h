@@ -35,7 +35,7 @@ struct AccessCheckFailure {
 // The first failing row of the variables table and its rule; nothing when every row passes. Rows with an
 // empty "bType" are skipped. `decimalSeparator` is the user's regional mark ("," or "."), which the
 // multiplication factor check replaces the other mark with.
-std::optional<AccessCheckFailure> Controllo_dati(const AccessList& list, char decimalSeparator);
+std::optional<AccessCheckFailure> checkAccessList(const AccessList& list, char decimalSeparator);
 
 // The message box text: "Error row " + row + the rule's text (+ "1399" for a position).
 std::string accessCheckMessage(const LangTable& texts, const AccessCheckFailure& failure);

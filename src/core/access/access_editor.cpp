@@ -94,8 +94,8 @@ std::vector<CatalogDevice> loadCatalog(const std::filesystem::path& catalog,
 // member inserted into the data set does not cost the settings of all that follow it. The settings come
 // out in member order, which is the order the next opening matches them by; a member no setting took
 // joins without settings, since the converter places each value by its place in the data set.
-std::vector<TDataSet_DA> matchMembers(const TIEC_DataSet& dataSet, std::vector<MemberRow>& stored,
-                                      std::size_t row, OpenReport& report) {
+std::vector<MemberSetting> matchMembers(const TIEC_DataSet& dataSet, std::vector<MemberRow>& stored,
+                                        std::size_t row, OpenReport& report) {
     const std::vector<const TIEC_DA*> members = detail::membersOf(dataSet);
     std::vector<std::string> references;
     references.reserve(members.size());
@@ -132,10 +132,10 @@ std::vector<TDataSet_DA> matchMembers(const TIEC_DataSet& dataSet, std::vector<M
         }
     }
 
-    std::vector<TDataSet_DA> settings;
+    std::vector<MemberSetting> settings;
     for (std::size_t m = 0; m < members.size(); ++m) {
         if (takenBy[m] == kNone) {
-            TDataSet_DA& added = settings.emplace_back();
+            MemberSetting& added = settings.emplace_back();
             added.Select_DA = members[m];
             added.bType = members[m]->fbType();
             added.reference = references[m];
@@ -143,7 +143,7 @@ std::vector<TDataSet_DA> matchMembers(const TIEC_DataSet& dataSet, std::vector<M
             continue;
         }
         auto& cells = stored[takenBy[m]].cells;
-        TDataSet_DA& setting = settings.emplace_back();
+        MemberSetting& setting = settings.emplace_back();
         setting.Select_DA = members[m];
         setting.bType = std::move(cells[MemberColumn::bType]);
         setting.reference = std::move(cells[MemberColumn::Reference]);
@@ -158,8 +158,8 @@ std::vector<TDataSet_DA> matchMembers(const TIEC_DataSet& dataSet, std::vector<M
 
 // The settings of a data set whose catalog file is missing or unreadable are kept as read, unlinked:
 // the file may come back, and dropping them would erase them at the next OK.
-std::vector<TDataSet_DA> keptAsRead(std::vector<MemberRow>& stored) {
-    std::vector<TDataSet_DA> settings(stored.size());
+std::vector<MemberSetting> keptAsRead(std::vector<MemberRow>& stored) {
+    std::vector<MemberSetting> settings(stored.size());
     for (std::size_t k = 0; k < stored.size(); ++k) {
         auto& cells = stored[k].cells;
         settings[k].bType = std::move(cells[MemberColumn::bType]);
@@ -278,7 +278,7 @@ OpenReport AccessEditor::open(const ProjectPaths& project) {
             fromRow(cells, stored, i + 1);
             const std::int64_t device =
                 parseInteger(cells[tableColumn(DataSetColumn::Index)]).value_or(std::int32_t{-1});
-            TDataSet& dataSet = m_list.m_dataSets[i];
+            SelectedDataSet& dataSet = m_list.m_dataSets[i];
             std::string& reference = cells[tableColumn(DataSetColumn::Reference)];
             dataSet.Select_DataSet = m_list.Get_DataSet(device, reference);
             if (dataSet.Select_DataSet != nullptr) {
@@ -429,10 +429,10 @@ AddVarResult AccessEditor::addVar() {
         cells[tableColumn(VariableColumn::OnTimer)] = "N";
         return AddVarResult::Variable;
     }
-    TDataSet dataSet;
+    SelectedDataSet dataSet;
     dataSet.Select_DataSet = m_selectedDS;
     for (const TIEC_DA* member : detail::membersOf(*m_selectedDS)) {
-        TDataSet_DA& setting = dataSet.List_DAs.emplace_back();
+        MemberSetting& setting = dataSet.List_DAs.emplace_back();
         setting.Select_DA = member;
         setting.bType = member->fbType();
         setting.reference = member->fReference();
@@ -461,7 +461,7 @@ void AccessEditor::removeVar(Page page, std::optional<std::size_t> currentRow) {
 
 // --- Members view
 
-void AccessEditor::Show_DataSet_DAs(std::optional<std::size_t> row) {
+void AccessEditor::showDataSetMembers(std::optional<std::size_t> row) {
     const bool valid = row && *row >= 1 && *row <= m_list.dataSets().size() && !m_list.dataSetsEmpty();
     m_dataSetRowSelect = valid ? *row : 0;
 }

@@ -96,7 +96,7 @@ public:
     OpenReport open(const ProjectPaths& project);
 
     // Writes the access list to `accessFile` atomically (root, catalog, variables, data sets, then the
-    // version comment). Does not validate: the caller runs Controllo_dati first. Throws ConfigError.
+    // version comment). Does not validate: the caller runs checkAccessList first. Throws ConfigError.
     void save(const std::filesystem::path& accessFile) const;
 
     // --- Catalog.
@@ -138,7 +138,7 @@ public:
 
     // --- Members view (ACG_DS_Vars). A click in data-set row `row` shows that row's members and makes it
     // the row member edits go to (DataSet_Row_Select); nothing for a row without a data set.
-    void Show_DataSet_DAs(std::optional<std::size_t> row);
+    void showDataSetMembers(std::optional<std::size_t> row);
     std::size_t DataSet_Row_Select() const { return m_dataSetRowSelect; }
     // What the members table shows: the members of DataSet_Row_Select, or one blank row.
     std::vector<MemberCells> shownMembers() const;

@@ -129,10 +129,10 @@ bool AccessList::removeDevice(std::size_t index) {
     }
     // A row whose Index was edited may still hold links into the device: they go with it.
     const SclObject* gone = m_devices[index].device.get();
-    for (TDataSet& dataSet : m_dataSets) {
+    for (SelectedDataSet& dataSet : m_dataSets) {
         if (dataSet.Select_DataSet != nullptr && detail::deviceOf(*dataSet.Select_DataSet) == gone) {
             dataSet.Select_DataSet = nullptr;
-            for (TDataSet_DA& member : dataSet.List_DAs) {
+            for (MemberSetting& member : dataSet.List_DAs) {
                 member.Select_DA = nullptr;
             }
         }
@@ -230,7 +230,7 @@ void AccessList::setDataSetCell(std::size_t row, std::size_t column, std::string
     }
 }
 
-std::size_t AccessList::addDataSetRow(TDataSet dataSet) {
+std::size_t AccessList::addDataSetRow(SelectedDataSet dataSet) {
     const std::size_t index = takeRow(m_dataSetRows);
     // A blank row that is being filled may have no data set behind it yet.
     m_dataSets.resize(index);
@@ -261,9 +261,9 @@ std::vector<MemberCells> AccessList::memberRows(std::size_t dataSetRow) const {
     if (dataSetRow < 1 || dataSetRow > m_dataSets.size() || dataSetsEmpty()) {
         return rows;
     }
-    const TDataSet& dataSet = m_dataSets[dataSetRow - 1];
+    const SelectedDataSet& dataSet = m_dataSets[dataSetRow - 1];
     rows.reserve(dataSet.List_DAs.size());
-    for (const TDataSet_DA& member : dataSet.List_DAs) {
+    for (const MemberSetting& member : dataSet.List_DAs) {
         MemberCells& cells = rows.emplace_back();
         cells[kNumberColumn] = std::to_string(rows.size());
         cells[tableColumn(MemberColumn::bType)] = member.bType;
@@ -286,7 +286,7 @@ void AccessList::setMemberCell(std::size_t dataSetRow, std::size_t memberRow, st
     if (memberRow < 1 || memberRow > members.size()) {
         return;
     }
-    TDataSet_DA& member = members[memberRow - 1];
+    MemberSetting& member = members[memberRow - 1];
     switch (column) {
     case tableColumn(MemberColumn::Position):
         member.Position = std::move(text);
@@ -389,7 +389,7 @@ AccessFile AccessList::toAccessFile() const {
             const auto& members = m_dataSets[r].List_DAs;
             row.members.resize(members.size());
             for (std::size_t k = 0; k < members.size(); ++k) {
-                const TDataSet_DA& member = members[k];
+                const MemberSetting& member = members[k];
                 auto& cells = row.members[k].cells;
                 cells[MemberColumn::bType] = member.bType;
                 cells[MemberColumn::Reference] = member.reference;

@@ -49,7 +49,7 @@ inline constexpr std::array<std::string_view, kMemberCells> kMemberHeaders = {
 // Settings of one member of a selected data set. The link is into a catalog device and does not own;
 // the member's type and reference are kept as texts too, so that the settings of a data set whose
 // catalog file is missing are shown and written back as they were read.
-struct TDataSet_DA {
+struct MemberSetting {
     const TIEC_DA* Select_DA = nullptr;
     std::string bType;     // the member's fbType
     std::string reference; // the member's fReference
@@ -62,9 +62,9 @@ struct TDataSet_DA {
 
 // A selected data set: the data set in the model (none when it was not found at opening) and the
 // settings of its members.
-struct TDataSet {
+struct SelectedDataSet {
     const TIEC_DataSet* Select_DataSet = nullptr;
-    std::vector<TDataSet_DA> List_DAs;
+    std::vector<MemberSetting> List_DAs;
 };
 
 enum class Page { Variables, DataSet };
@@ -135,16 +135,16 @@ public:
     // --- Data-set table (ACG_DataSet) and List_DataSet: row r belongs to dataSets()[r - 1] whenever
     // the table is not empty.
     const std::vector<DataSetCells>& dataSetRows() const { return m_dataSetRows; }
-    const std::vector<TDataSet>& dataSets() const { return m_dataSets; }
+    const std::vector<SelectedDataSet>& dataSets() const { return m_dataSets; }
     bool dataSetsEmpty() const;
     void setDataSetCell(std::size_t row, std::size_t column, std::string text);
     // Fills the blank row or appends one, with `dataSet` behind it; returns the row's number.
-    std::size_t addDataSetRow(TDataSet dataSet);
+    std::size_t addDataSetRow(SelectedDataSet dataSet);
     // Removes data row `row` and its data set; the only row is emptied instead. Out of range: nothing.
     void removeDataSetRow(std::size_t row);
 
     // --- Members of the data set behind data-set row `dataSetRow` (from 1), as the members table shows
-    // them: one row per TDataSet_DA, "N" from 1; no rows for a row without a data set.
+    // them: one row per MemberSetting, "N" from 1; no rows for a row without a data set.
     std::vector<MemberCells> memberRows(std::size_t dataSetRow) const;
     // Stores a members-table cell into its setting: columns "Position" to "Mnemonic" (3 to 7); the other
     // columns and anything out of range are ignored.
@@ -171,7 +171,7 @@ private:
     std::vector<CatalogDevice> m_devices;
     std::vector<VariableCells> m_variables;
     std::vector<DataSetCells> m_dataSetRows;
-    std::vector<TDataSet> m_dataSets;
+    std::vector<SelectedDataSet> m_dataSets;
     // Per device, its data sets by reference (first in list order wins), built on first look-up.
     mutable std::vector<std::optional<std::unordered_map<std::string, const TIEC_DataSet*>>> m_dataSetIndex;
 };

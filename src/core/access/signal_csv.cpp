@@ -158,7 +158,7 @@ std::vector<VariableRow> readVariablesCsv(std::string_view bytes, const std::str
     // The editor's own check, then the device index of every row; the first row that fails counts.
     AccessList checked;
     checked.setVariables(std::move(cells));
-    const std::optional<AccessCheckFailure> failure = Controllo_dati(checked, decimalSeparator);
+    const std::optional<AccessCheckFailure> failure = checkAccessList(checked, decimalSeparator);
     const std::size_t lastRow = failure ? failure->row : rows.size();
     for (std::size_t r = 1; r <= lastRow; ++r) {
         const std::string& index = rows[r - 1][VariableColumn::Index];

@@ -125,19 +125,19 @@ void signalHandleCed() {
     }
 }
 
-StartProgramResult Start_Program(const std::string& NomeSW, const std::string& Parameter, std::uint8_t tipo,
-                                 std::chrono::milliseconds limit, std::stop_token stop) {
+StartProgramResult Start_Program(const std::string& program, const std::string& Parameter,
+                                 std::uint8_t hidden, std::chrono::milliseconds limit, std::stop_token stop) {
     StartProgramResult result;
     NamedEvent event;
 
-    const std::wstring program = wideFromUtf8(NomeSW);
-    std::wstring commandLine = windowsCommandLine(NomeSW, splitCommandLine(Parameter));
+    const std::wstring wideProgram = wideFromUtf8(program);
+    std::wstring commandLine = windowsCommandLine(program, splitCommandLine(Parameter));
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     DWORD flags = 0;
     HANDLE nowhere = INVALID_HANDLE_VALUE;
-    if (tipo != 0) {
+    if (hidden != 0) {
         // Hidden: no window, no console, and its output goes nowhere.
         startup.dwFlags = STARTF_USESHOWWINDOW;
         startup.wShowWindow = SW_HIDE;
@@ -154,7 +154,7 @@ StartProgramResult Start_Program(const std::string& NomeSW, const std::string& P
     }
     PROCESS_INFORMATION process{};
     // The program's name is given on its own, so nothing is searched for along the path.
-    result.started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, flags,
+    result.started = CreateProcessW(wideProgram.c_str(), commandLine.data(), nullptr, nullptr, TRUE, flags,
                                     nullptr, nullptr, &startup, &process) != 0;
     if (nowhere != INVALID_HANDLE_VALUE) {
         CloseHandle(nowhere);
@@ -241,12 +241,12 @@ void signalHandleCed() {
     }
 }
 
-StartProgramResult Start_Program(const std::string& NomeSW, const std::string& Parameter, std::uint8_t tipo,
-                                 std::chrono::milliseconds limit, std::stop_token stop) {
+StartProgramResult Start_Program(const std::string& program, const std::string& Parameter,
+                                 std::uint8_t hidden, std::chrono::milliseconds limit, std::stop_token stop) {
     StartProgramResult result;
     NamedEvent event;
 
-    std::vector<std::string> args{NomeSW};
+    std::vector<std::string> args{program};
     for (auto& arg : splitCommandLine(Parameter)) {
         args.push_back(std::move(arg));
     }
@@ -258,12 +258,12 @@ StartProgramResult Start_Program(const std::string& NomeSW, const std::string& P
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (tipo != 0) {
+    if (hidden != 0) {
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     }
     pid_t pid = 0;
-    result.started = posix_spawn(&pid, NomeSW.c_str(), &actions, nullptr, argv.data(), environ) == 0;
+    result.started = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
     event.reset();
     if (!result.started) {

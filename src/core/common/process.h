@@ -21,12 +21,12 @@ struct StartProgramResult {
 inline constexpr std::chrono::milliseconds kStartProgramLimit{150000};
 
 // Starts a program directly (never through a shell) and waits for its end, polling every 10 ms on the
-// named event "HandleCed", at most `limit`; a program still running then is left running. `tipo` 0
+// named event "HandleCed", at most `limit`; a program still running then is left running. `hidden` 0
 // shows the program normally, any other value starts it hidden (its output is discarded). A stop
 // requested through `stop` ends the wait within one poll and leaves the program running, so a caller
 // waiting on another thread can be shut down without waiting out the limit.
-StartProgramResult Start_Program(const std::string& NomeSW, const std::string& Parameter, std::uint8_t tipo,
-                                 std::chrono::milliseconds limit = kStartProgramLimit,
+StartProgramResult Start_Program(const std::string& program, const std::string& Parameter,
+                                 std::uint8_t hidden, std::chrono::milliseconds limit = kStartProgramLimit,
                                  std::stop_token stop = {});
 
 #ifdef _WIN32

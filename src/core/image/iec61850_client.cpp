@@ -154,7 +154,7 @@ void takeMember(const ImageValues& values, const access::RowView<MemberColumn::C
 
 // The data set's own values and texts; its members follow one by one.
 void takeDataSet(const ImageValues& values, const access::RowView<DataSetColumn::Count>& a, std::size_t row,
-                 bool hasMemberList, std::size_t memberCount, TextArea& strings, TDataSet& d) {
+                 bool hasMemberList, std::size_t memberCount, TextArea& strings, DataSetRecord& d) {
     using C = DataSetColumn;
     const auto& names = access::kDataSetAttributes;
     const Where where{access::kDataSetList, row};
@@ -297,7 +297,7 @@ void TIEC61850_Client::layOut(std::uint32_t imageBase) {
     address += kVariableEntrySize * VariableList.size();
     DataSet_Add = static_cast<std::uint32_t>(address);
     address += kDataSetEntrySize * DataSetList.size();
-    for (TDataSet& d : DataSetList) {
+    for (DataSetRecord& d : DataSetList) {
         d.VariableList_Add = static_cast<std::uint32_t>(address);
         address += kMemberEntrySize * d.VariableList.size();
     }
@@ -314,7 +314,7 @@ void TIEC61850_Client::layOut(std::uint32_t imageBase) {
         v.hostname_Add = at(variableTexts, v.hostname);
         v.reference_Add = at(variableTexts, v.reference);
     }
-    for (TDataSet& d : DataSetList) {
+    for (DataSetRecord& d : DataSetList) {
         d.goose_name_Add = at(dataSetTexts, d.goose_name);
         d.reference_Add = at(dataSetTexts, d.reference);
         d.hostname_Add = at(dataSetTexts, d.hostname);
@@ -362,7 +362,7 @@ std::size_t TIEC61850_Client::Write_Variable_Image(std::size_t position, std::ve
         out.u32(v.hostname_Add);
         out.u32(v.reference_Add);
     }
-    for (const TDataSet& d : DataSetList) {
+    for (const DataSetRecord& d : DataSetList) {
         out.u8(static_cast<std::uint8_t>(d.VariableList.size()));
         out.u8(d.options);
         out.u16(d.tcpPort);
@@ -374,7 +374,7 @@ std::size_t TIEC61850_Client::Write_Variable_Image(std::size_t position, std::ve
         out.u32(d.hostname_Add);
         out.u32(d.VariableList_Add);
     }
-    for (const TDataSet& d : DataSetList) {
+    for (const DataSetRecord& d : DataSetList) {
         for (const TIEC61850_Variable_DS& m : d.VariableList) {
             out.u16(m.position);
             out.u8(m.bitAddress);

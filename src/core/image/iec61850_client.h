@@ -51,7 +51,7 @@ struct TIEC61850_Variable_DS {
 };
 
 // The image's data-set record; the access editor's selected data set is another type.
-struct TDataSet {
+struct DataSetRecord {
     std::uint8_t nVariable = 0;
     std::uint8_t options = 0;
     std::uint16_t tcpPort = 0;
@@ -74,7 +74,7 @@ struct TIEC61850_Client {
     std::int32_t appID = 0;
     std::vector<TIEC61850_Variable> VariableList;
     std::uint32_t Variable_Add = 0;
-    std::vector<TDataSet> DataSetList;
+    std::vector<DataSetRecord> DataSetList;
     std::uint32_t DataSet_Add = 0;
 
     void Clear_Client();

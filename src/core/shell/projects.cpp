@@ -41,7 +41,7 @@ std::optional<int> createNewProject(ProgramState& state, const std::string& name
     std::filesystem::create_directories(ProjectPaths(folder).binFolder(), error);
     state.ActiveProjectName = name;
     state.ActiveProjectFolder = folder;
-    Set_Files(state);
+    deriveProjectFiles(state);
     return std::nullopt;
 }
 
@@ -91,7 +91,7 @@ void openProject(ProgramState& state, const std::string& name) {
     } else {
         state.ActiveProjectFolder = state.ProjectsFolder / pathFromUtf8(name);
     }
-    Set_Files(state);
+    deriveProjectFiles(state);
 }
 
 } // namespace sw

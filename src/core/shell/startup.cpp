@@ -40,7 +40,7 @@ void copyDefault(const std::filesystem::path& from, const std::filesystem::path&
 
 } // namespace
 
-void Set_Files(ProgramState& state) {
+void deriveProjectFiles(ProgramState& state) {
     const ProjectPaths paths = state.project();
     state.ParGenFile = paths.parGenFile();
     state.AccessFile = paths.accessFile();
@@ -160,7 +160,7 @@ SettingsSource startProgramState(ProgramState& state, const std::filesystem::pat
     } else {
         state.ActiveProjectFolder.clear();
     }
-    Set_Files(state);
+    deriveProjectFiles(state);
     return source;
 }
 

@@ -35,7 +35,7 @@ std::filesystem::path prepareWorkFolder(const std::filesystem::path& programFold
 bool folderWritable(const std::filesystem::path& folder);
 
 // The project files' paths follow the active project folder.
-void Set_Files(ProgramState& state);
+void deriveProjectFiles(ProgramState& state);
 
 // The folder of the running executable.
 std::filesystem::path executableFolder();

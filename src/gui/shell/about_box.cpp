@@ -24,8 +24,8 @@ QLabel* label(QWidget* parent, const char* name, const QString& text = {}) {
 
 } // namespace
 
-TFAbout::TFAbout(const ProgramState& state, QWidget* parent) : QDialog(parent), m_state(state) {
-    setObjectName(QStringLiteral("TFAbout"));
+AboutDialog::AboutDialog(const ProgramState& state, QWidget* parent) : QDialog(parent), m_state(state) {
+    setObjectName(QStringLiteral("AboutDialog"));
     setWindowTitle(QStringLiteral("About"));
     Image2 = label(this, "Image2");
     Image2->setPixmap(style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(64, 64));
@@ -65,7 +65,7 @@ TFAbout::TFAbout(const ProgramState& state, QWidget* parent) : QDialog(parent), 
     fixSizeGrowingToFit(this, QSize(425, 148));
 }
 
-void TFAbout::showEvent(QShowEvent* event) {
+void AboutDialog::showEvent(QShowEvent* event) {
     Label2->setText(toQString(m_state.SoftwareDescription));
     Label9->setText(toQString(m_state.SoftwareCode));
     Label10->setText(QString::fromUtf8(sw::kSoftwareVersion));
@@ -73,7 +73,7 @@ void TFAbout::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-bool TFAbout::eventFilter(QObject* watched, QEvent* event) {
+bool AboutDialog::eventFilter(QObject* watched, QEvent* event) {
     if ((watched == Image2 || watched == Label4) && event->type() == QEvent::MouseButtonRelease) {
         openLink(makerHomePage());
         return true;

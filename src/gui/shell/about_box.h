@@ -10,10 +10,10 @@ class QPushButton;
 namespace sw::gui {
 
 // The About box: product, version and document code; the logo and the web address open the home page.
-class TFAbout : public QDialog {
+class AboutDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TFAbout(const ProgramState& state, QWidget* parent = nullptr);
+    explicit AboutDialog(const ProgramState& state, QWidget* parent = nullptr);
 
     QLabel* Image2;
     QLabel* Label1;

@@ -9,19 +9,19 @@
 #include "core/shell/projects.h"
 #include "core/shell/settings.h"
 #include "core/shell/startup.h"
+#include "gui/access/access_editor_window.h"
 #include "gui/access/run_off_thread.h"
-#include "gui/access/tfiec_61850_access.h"
 #include "gui/common/dialog_layout.h"
 #include "gui/common/dialog_runner.h"
 #include "gui/common/error_text.h"
 #include "gui/common/link_opener.h"
 #include "gui/common/message_service.h"
 #include "gui/common/text_conversion.h"
-#include "gui/options/tfsoftoptions.h"
-#include "gui/parameters/tfpargen.h"
+#include "gui/options/options_dialog.h"
+#include "gui/parameters/parameters_dialog.h"
 #include "gui/shell/about_box.h"
 #include "gui/shell/project_dialogs.h"
-#include "gui/update/tfboot.h"
+#include "gui/update/update_dialog.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -106,9 +106,8 @@ QString makerHomePage() {
     return QString::fromUtf8(sw::kMakerHost) + QStringLiteral("/HOME/default.asp?frompg=SW40512");
 }
 
-TFMendralFirmWare::TFMendralFirmWare(const std::filesystem::path& programFolder, QWidget* parent)
-    : QMainWindow(parent) {
-    setObjectName(QStringLiteral("TFMendralFirmWare"));
+MainWindow::MainWindow(const std::filesystem::path& programFolder, QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("MainWindow"));
     layOut();
     const SettingsSource source = startProgramState(m_state, programFolder);
     setErrorTexts(&m_state.LangTable);
@@ -118,18 +117,18 @@ TFMendralFirmWare::TFMendralFirmWare(const std::filesystem::path& programFolder,
     L_SW_Desc->setText(toQString(m_state.SoftwareDescription));
     Set_Lang();
 
-    m_newProject = new TFNew_Project(m_state, this);
-    m_openConf = new TFOpenConf(m_state, this);
-    m_about = new TFAbout(m_state, this);
-    m_parGen = new TFParGen(m_state, this);
-    m_boot = new TFBoot(
+    m_newProject = new NewProjectDialog(m_state, this);
+    m_openConf = new OpenProjectDialog(m_state, this);
+    m_about = new AboutDialog(m_state, this);
+    m_parGen = new ParametersDialog(m_state, this);
+    m_boot = new UpdateDialog(
         m_state,
-        [this](const std::string& program, const std::string& parameter, std::uint8_t tipo,
-               ProgramEnded ended) { Start_Program(program, parameter, tipo, std::move(ended)); },
+        [this](const std::string& program, const std::string& parameter, std::uint8_t hidden,
+               ProgramEnded ended) { Start_Program(program, parameter, hidden, std::move(ended)); },
         this);
-    m_options = new TFSoftOptions(m_state, this);
+    m_options = new OptionsDialog(m_state, this);
     m_options->setChangeLanguage([this] { Change_Language(); });
-    m_access = new TFIEC_61850_Access(m_state, this);
+    m_access = new AccessEditorWindow(m_state, this);
 
     if (source == SettingsSource::Unreadable) {
         // Shown once the window is up; a readable copy of what was there is kept as Mendral.xml.bad.
@@ -153,14 +152,14 @@ TFMendralFirmWare::TFMendralFirmWare(const std::filesystem::path& programFolder,
     }
 }
 
-TFMendralFirmWare::~TFMendralFirmWare() {
+MainWindow::~MainWindow() {
     // Gives up the waits still running (each ends within one poll) while the window can still take
     // their posted results, which then go with it.
     m_programWaits.clear();
     setErrorTexts(nullptr);
 }
 
-void TFMendralFirmWare::layOut() {
+void MainWindow::layOut() {
     auto* client = new QWidget(this);
     setCentralWidget(client);
     L_SW_Code = place<QLabel>(client, "L_SW_Code", 16, 8);
@@ -175,7 +174,7 @@ void TFMendralFirmWare::layOut() {
     LL_Update->setTextFormat(Qt::RichText);
     LL_Update->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
     LL_Update->hide();
-    connect(LL_Update, &QLabel::linkActivated, this, &TFMendralFirmWare::LL_UpdateLinkClick);
+    connect(LL_Update, &QLabel::linkActivated, this, &MainWindow::LL_UpdateLinkClick);
     Btn_Info = iconButton(client, "Btn_Info", 516, QStyle::SP_MessageBoxInformation);
     Btn_Opz = iconButton(client, "Btn_Opz", 574, QStyle::SP_FileDialogDetailedView);
     Btn_Close = iconButton(client, "Btn_Close", 632, QStyle::SP_DialogCloseButton);
@@ -208,9 +207,9 @@ void TFMendralFirmWare::layOut() {
     Timer_Update = new QTimer(this);
     Timer_Update->setObjectName(QStringLiteral("Timer_Update"));
     Timer_Update->setInterval(kFirstUpdateCheck);
-    connect(Timer_Update, &QTimer::timeout, this, &TFMendralFirmWare::Timer_UpdateTimer);
+    connect(Timer_Update, &QTimer::timeout, this, &MainWindow::Timer_UpdateTimer);
     m_updateChecker = new VersionChecker(this);
-    connect(m_updateChecker, &VersionChecker::checked, this, &TFMendralFirmWare::showUpdateCheck);
+    connect(m_updateChecker, &VersionChecker::checked, this, &MainWindow::showUpdateCheck);
 
     connectButtons();
     setFixedSize(694, Btn_CreateBin->y() + 152);
@@ -219,7 +218,7 @@ void TFMendralFirmWare::layOut() {
     centerOnScreen(this);
 }
 
-void TFMendralFirmWare::showProjectLabels() {
+void MainWindow::showProjectLabels() {
     const auto& t = m_state.LangTable;
     if (m_state.projectActive()) {
         L_Name_Conf->setText(toQString(t.Get(kTextProjectOpened)));
@@ -238,7 +237,7 @@ void TFMendralFirmWare::showProjectLabels() {
     L_Name_Conf_L2->move(L_Name_Conf_L2->x(), top + L_Name_Conf->height());
 }
 
-void TFMendralFirmWare::Set_Lang() {
+void MainWindow::Set_Lang() {
     const auto& t = m_state.LangTable;
     L_Begin->setText(toQString(t.Get(kTextBegin)));
     QLabel* steps[] = {L_Step_1, L_Step_2, L_Step_3, L_Step_4};
@@ -270,7 +269,7 @@ void TFMendralFirmWare::Set_Lang() {
     showProjectLabels();
 }
 
-void TFMendralFirmWare::placeStepColumn() {
+void MainWindow::placeStepColumn() {
     // The step buttons keep their classic place and width unless a longer text or a larger font needs
     // more: the column then starts right of the widest caption, each button grows to its text, Open stays
     // right of New and the project frame spans the two.
@@ -294,7 +293,7 @@ void TFMendralFirmWare::placeStepColumn() {
     L_Name_Conf_L2->move(column + kProjectTextIndent, L_Name_Conf_L2->y());
 }
 
-void TFMendralFirmWare::Change_Language() {
+void MainWindow::Change_Language() {
     Set_Lang();
     m_newProject->Set_Lang();
     m_openConf->Set_Lang();
@@ -304,19 +303,19 @@ void TFMendralFirmWare::Change_Language() {
     m_access->Set_Lang();
 }
 
-void TFMendralFirmWare::connectButtons() {
-    connect(Btn_New, &QPushButton::clicked, this, &TFMendralFirmWare::Btn_NewClick);
-    connect(Btn_Open, &QPushButton::clicked, this, &TFMendralFirmWare::Btn_OpenClick);
-    connect(Btn_Close, &QToolButton::clicked, this, &TFMendralFirmWare::Btn_CloseClick);
-    connect(Btn_Info, &QToolButton::clicked, this, &TFMendralFirmWare::Btn_InfoClick);
-    connect(Btn_Opz, &QToolButton::clicked, this, &TFMendralFirmWare::Btn_OpzClick);
-    connect(Btn_Prm_Gen, &QPushButton::clicked, this, &TFMendralFirmWare::Btn_Prm_GenClick);
-    connect(Btn_IEC61850_Client, &QPushButton::clicked, this, &TFMendralFirmWare::Btn_IEC61850_ClientClick);
-    connect(Btn_CreateBin, &QPushButton::clicked, this, &TFMendralFirmWare::Btn_CreateBinClick);
-    connect(Btn_Report, &QPushButton::clicked, this, &TFMendralFirmWare::Btn_ReportClick);
+void MainWindow::connectButtons() {
+    connect(Btn_New, &QPushButton::clicked, this, &MainWindow::onNewClicked);
+    connect(Btn_Open, &QPushButton::clicked, this, &MainWindow::onOpenClicked);
+    connect(Btn_Close, &QToolButton::clicked, this, &MainWindow::onCloseClicked);
+    connect(Btn_Info, &QToolButton::clicked, this, &MainWindow::onAboutClicked);
+    connect(Btn_Opz, &QToolButton::clicked, this, &MainWindow::onOptionsClicked);
+    connect(Btn_Prm_Gen, &QPushButton::clicked, this, &MainWindow::onParametersClicked);
+    connect(Btn_IEC61850_Client, &QPushButton::clicked, this, &MainWindow::onAccessEditorClicked);
+    connect(Btn_CreateBin, &QPushButton::clicked, this, &MainWindow::onCreateBinClicked);
+    connect(Btn_Report, &QPushButton::clicked, this, &MainWindow::onReportClicked);
 }
 
-bool TFMendralFirmWare::projectReady() {
+bool MainWindow::projectReady() {
     if (m_state.projectActive()) {
         return true;
     }
@@ -324,23 +323,23 @@ bool TFMendralFirmWare::projectReady() {
     return false;
 }
 
-void TFMendralFirmWare::Btn_NewClick() {
+void MainWindow::onNewClicked() {
     runGuarded(this, [this] { Create_New_Project(); });
 }
 
-void TFMendralFirmWare::Btn_OpenClick() {
+void MainWindow::onOpenClicked() {
     runGuarded(this, [this] { Open_Project(); });
 }
 
-void TFMendralFirmWare::Btn_CloseClick() {
+void MainWindow::onCloseClicked() {
     close();
 }
 
-void TFMendralFirmWare::Btn_InfoClick() {
+void MainWindow::onAboutClicked() {
     gui::openDialog(m_about);
 }
 
-void TFMendralFirmWare::Btn_OpzClick() {
+void MainWindow::onOptionsClicked() {
     if (gui::openDialog(m_options) != QDialog::Accepted) {
         return;
     }
@@ -348,7 +347,7 @@ void TFMendralFirmWare::Btn_OpzClick() {
     followUpdateOptions();
 }
 
-void TFMendralFirmWare::followUpdateOptions() {
+void MainWindow::followUpdateOptions() {
     if (!m_state.EnableInternet || !m_state.EnableUpdateCheck) {
         Timer_Update->stop();
     } else if (!Timer_Update->isActive() && !m_updateChecker->running()) {
@@ -357,23 +356,23 @@ void TFMendralFirmWare::followUpdateOptions() {
     }
 }
 
-void TFMendralFirmWare::setUpdateIntervals(std::chrono::milliseconds first, std::chrono::milliseconds later) {
+void MainWindow::setUpdateIntervals(std::chrono::milliseconds first, std::chrono::milliseconds later) {
     m_laterUpdateChecks = later;
     // A running timer restarts with the new interval, a stopped one stays stopped.
     Timer_Update->setInterval(m_updateChecked ? later : first);
 }
 
-void TFMendralFirmWare::setVersionCheck(const VersionChecker::Check& check) {
+void MainWindow::setVersionCheck(const VersionChecker::Check& check) {
     m_updateChecker->setCheck(check);
     m_options->versionChecker()->setCheck(check);
 }
 
-void TFMendralFirmWare::Timer_UpdateTimer() {
+void MainWindow::Timer_UpdateTimer() {
     Timer_Update->stop();
     m_updateChecker->start();
 }
 
-void TFMendralFirmWare::showUpdateCheck(bool newer) {
+void MainWindow::showUpdateCheck(bool newer) {
     if (newer) {
         LL_Update->setText(
             QStringLiteral("<a href=\"%1\">%2</a>")
@@ -389,42 +388,42 @@ void TFMendralFirmWare::showUpdateCheck(bool newer) {
     followUpdateOptions();
 }
 
-void TFMendralFirmWare::LL_UpdateLinkClick(const QString& address) {
+void MainWindow::LL_UpdateLinkClick(const QString& address) {
     openLink(address);
 }
 
-void TFMendralFirmWare::Btn_Prm_GenClick() {
+void MainWindow::onParametersClicked() {
     if (projectReady()) {
         gui::openDialog(m_parGen);
     }
 }
 
-void TFMendralFirmWare::Btn_IEC61850_ClientClick() {
+void MainWindow::onAccessEditorClicked() {
     if (projectReady()) {
         gui::openDialog(m_access);
     }
 }
 
-void TFMendralFirmWare::Btn_CreateBinClick() {
+void MainWindow::onCreateBinClicked() {
     if (projectReady()) {
         runGuarded(this, [this] { Update_Device(); });
     }
 }
 
-void TFMendralFirmWare::Create_New_Project() {
+void MainWindow::Create_New_Project() {
     if (gui::openDialog(m_newProject) == QDialog::Accepted) {
         showProjectLabels();
     }
 }
 
-void TFMendralFirmWare::Open_Project() {
+void MainWindow::Open_Project() {
     if (gui::openDialog(m_openConf) == QDialog::Accepted) {
         openProject(m_state, m_openConf->Name_Conf);
         showProjectLabels();
     }
 }
 
-void TFMendralFirmWare::Update_Device() {
+void MainWindow::Update_Device() {
     const ProjectPaths paths = m_state.project();
     {
         // Building a large access list takes a moment; nothing is written unless both images are whole.
@@ -440,7 +439,7 @@ void TFMendralFirmWare::Update_Device() {
     gui::openDialog(m_boot);
 }
 
-void TFMendralFirmWare::Btn_ReportClick() {
+void MainWindow::onReportClicked() {
     if (!projectReady()) {
         return;
     }
@@ -456,19 +455,19 @@ void TFMendralFirmWare::Btn_ReportClick() {
     });
 }
 
-void TFMendralFirmWare::L_BrantisClick() {
+void MainWindow::L_BrantisClick() {
     openLink(makerHomePage());
 }
 
-void TFMendralFirmWare::Start_Program(const std::string& NomeSW, const std::string& Parameter,
-                                      std::uint8_t tipo, ProgramEnded ended) {
+void MainWindow::Start_Program(const std::string& program, const std::string& Parameter, std::uint8_t hidden,
+                               ProgramEnded ended) {
     const int wait = m_nextProgramWait++;
     // The result is posted back, so `ended` always runs on the interface thread; the entry is added
     // before that post can be delivered, since delivery needs this thread's event loop.
-    m_programWaits.emplace(wait, std::jthread([this, wait, NomeSW, Parameter, tipo,
+    m_programWaits.emplace(wait, std::jthread([this, wait, program, Parameter, hidden,
                                                ended = std::move(ended)](std::stop_token stop) {
                                const StartProgramResult result =
-                                   sw::Start_Program(NomeSW, Parameter, tipo, kStartProgramLimit, stop);
+                                   sw::Start_Program(program, Parameter, hidden, kStartProgramLimit, stop);
                                if (stop.stop_requested()) {
                                    return;
                                }
@@ -484,7 +483,7 @@ void TFMendralFirmWare::Start_Program(const std::string& NomeSW, const std::stri
                            }));
 }
 
-void TFMendralFirmWare::closeOnSignal() {
+void MainWindow::closeOnSignal() {
     m_closeAskedBySignal = true;
     // A modal dialog or message box would wait for an answer that never comes.
     for (QWidget* window : QApplication::topLevelWidgets()) {
@@ -495,7 +494,7 @@ void TFMendralFirmWare::closeOnSignal() {
     close();
 }
 
-bool TFMendralFirmWare::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == L_Brantis && event->type() == QEvent::MouseButtonRelease) {
         L_BrantisClick();
         return true;
@@ -503,7 +502,7 @@ bool TFMendralFirmWare::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TFMendralFirmWare::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     try {
         Save_Setting(m_state);
     } catch (const std::exception& error) {

@@ -20,21 +20,21 @@ class QToolButton;
 
 namespace sw::gui {
 
-class TFNew_Project;
-class TFOpenConf;
-class TFAbout;
-class TFParGen;
-class TFBoot;
-class TFSoftOptions;
-class TFIEC_61850_Access;
+class NewProjectDialog;
+class OpenProjectDialog;
+class AboutDialog;
+class ParametersDialog;
+class UpdateDialog;
+class OptionsDialog;
+class AccessEditorWindow;
 
 // The user's home: which project is open, and the work as numbered steps.
-class TFMendralFirmWare : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     // Runs the start-up sequence in the given program folder and creates every dialog.
-    explicit TFMendralFirmWare(const std::filesystem::path& programFolder, QWidget* parent = nullptr);
-    ~TFMendralFirmWare() override;
+    explicit MainWindow(const std::filesystem::path& programFolder, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     ProgramState& state() { return m_state; }
 
@@ -49,7 +49,7 @@ public:
     // stay painted meanwhile; `ended` then runs on the interface thread with the outcome. A wait still
     // running when the window goes is given up and the program left running.
     using ProgramEnded = std::function<void(const StartProgramResult&)>;
-    void Start_Program(const std::string& NomeSW, const std::string& Parameter, std::uint8_t tipo,
+    void Start_Program(const std::string& program, const std::string& Parameter, std::uint8_t hidden,
                        ProgramEnded ended = {});
 
     // Closes as the close button does, for a close that nobody watches (a termination signal): open
@@ -58,12 +58,12 @@ public:
     // The program's exit status: not zero when the settings could not be saved at the close.
     int exitStatus() const { return m_exitStatus; }
 
-    TFNew_Project* newProjectDialog() const { return m_newProject; }
-    TFOpenConf* openDialog() const { return m_openConf; }
-    TFAbout* aboutBox() const { return m_about; }
-    TFParGen* parametersDialog() const { return m_parGen; }
-    TFBoot* updateDialog() const { return m_boot; }
-    TFSoftOptions* optionsDialog() const { return m_options; }
+    NewProjectDialog* newProjectDialog() const { return m_newProject; }
+    OpenProjectDialog* openDialog() const { return m_openConf; }
+    AboutDialog* aboutBox() const { return m_about; }
+    ParametersDialog* parametersDialog() const { return m_parGen; }
+    UpdateDialog* updateDialog() const { return m_boot; }
+    OptionsDialog* optionsDialog() const { return m_options; }
 
     // The periodic version check runs while both internet options are on: first after `first` once it
     // is enabled in a run, then every `later`.
@@ -74,7 +74,7 @@ public:
     void setVersionCheck(const VersionChecker::Check& check);
     // Runs the update timer exactly when both internet options are on.
     void followUpdateOptions();
-    TFIEC_61850_Access* accessDialog() const { return m_access; }
+    AccessEditorWindow* accessDialog() const { return m_access; }
 
     QLabel* L_SW_Code;
     QLabel* L_SW_Desc;
@@ -101,16 +101,16 @@ public:
     QTimer* Timer_Update;
 
 public slots:
-    void Btn_NewClick();
-    void Btn_OpenClick();
-    void Btn_CloseClick();
-    void Btn_InfoClick();
-    void Btn_OpzClick();
-    void Btn_Prm_GenClick();
-    void Btn_IEC61850_ClientClick();
-    void Btn_CreateBinClick();
+    void onNewClicked();
+    void onOpenClicked();
+    void onCloseClicked();
+    void onAboutClicked();
+    void onOptionsClicked();
+    void onParametersClicked();
+    void onAccessEditorClicked();
+    void onCreateBinClicked();
     // Writes the active project's commissioning report into its folder and opens it in the browser.
-    void Btn_ReportClick();
+    void onReportClicked();
     void Timer_UpdateTimer();
     void LL_UpdateLinkClick(const QString& address);
 
@@ -132,16 +132,16 @@ private:
     int m_exitStatus = 0;
     std::map<int, std::jthread> m_programWaits;
     int m_nextProgramWait = 0;
-    TFNew_Project* m_newProject = nullptr;
-    TFOpenConf* m_openConf = nullptr;
-    TFAbout* m_about = nullptr;
-    TFParGen* m_parGen = nullptr;
-    TFBoot* m_boot = nullptr;
-    TFSoftOptions* m_options = nullptr;
+    NewProjectDialog* m_newProject = nullptr;
+    OpenProjectDialog* m_openConf = nullptr;
+    AboutDialog* m_about = nullptr;
+    ParametersDialog* m_parGen = nullptr;
+    UpdateDialog* m_boot = nullptr;
+    OptionsDialog* m_options = nullptr;
     VersionChecker* m_updateChecker = nullptr;
     std::chrono::milliseconds m_laterUpdateChecks = kLaterUpdateChecks;
     bool m_updateChecked = false;
-    TFIEC_61850_Access* m_access = nullptr;
+    AccessEditorWindow* m_access = nullptr;
 };
 
 // The maker's home page, opened by the web-address labels and the logo.

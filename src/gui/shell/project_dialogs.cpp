@@ -46,8 +46,8 @@ QHBoxLayout* buttonRow(QPushButton* ok, QPushButton* cancel) {
 
 } // namespace
 
-TFNew_Project::TFNew_Project(ProgramState& state, QWidget* parent) : QDialog(parent), m_state(state) {
-    setObjectName(QStringLiteral("TFNew_Project"));
+NewProjectDialog::NewProjectDialog(ProgramState& state, QWidget* parent) : QDialog(parent), m_state(state) {
+    setObjectName(QStringLiteral("NewProjectDialog"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(makeTitlePanel(this, state, L_SW_Code, L_SW_Desc));
     Label1 = new QLabel(this);
@@ -65,14 +65,14 @@ TFNew_Project::TFNew_Project(ProgramState& state, QWidget* parent) : QDialog(par
     layout->addStretch();
     layout->addLayout(buttonRow(Btn_OK, Btn_Cancel));
     fixSizeGrowingToFit(this, QSize(331, 162));
-    connect(Btn_OK, &QPushButton::clicked, this, &TFNew_Project::Btn_OKClick);
+    connect(Btn_OK, &QPushButton::clicked, this, &NewProjectDialog::onOkClicked);
     connect(Btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
     // Enter in the name field confirms exactly as the OK button does.
-    connect(E_New_Proj, &QLineEdit::returnPressed, this, &TFNew_Project::Btn_OKClick);
+    connect(E_New_Proj, &QLineEdit::returnPressed, this, &NewProjectDialog::onOkClicked);
     Set_Lang();
 }
 
-void TFNew_Project::Set_Lang() {
+void NewProjectDialog::Set_Lang() {
     const auto& t = m_state.LangTable;
     setWindowTitle(toQString(t.Get(kTextNewCaption)));
     L_SW_Desc->setText(toQString(t.Get(kTextNewDescription)));
@@ -84,19 +84,19 @@ void TFNew_Project::Set_Lang() {
     Btn_Cancel->setToolTip(toQString(t.Get(kTextNewCancelHint)));
 }
 
-void TFNew_Project::FormShow() {
+void NewProjectDialog::FormShow() {
     E_New_Proj->clear();
     E_New_Proj->setFocus();
 }
 
-void TFNew_Project::showEvent(QShowEvent* event) {
+void NewProjectDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
         FormShow();
     }
 }
 
-void TFNew_Project::Btn_OKClick() {
+void NewProjectDialog::onOkClicked() {
     runGuarded(this, [this] {
         if (const auto refused = createNewProject(m_state, toUtf8String(E_New_Proj->text()))) {
             messages().showError(this, toQString(m_state.LangTable.Get(*refused)));
@@ -106,8 +106,8 @@ void TFNew_Project::Btn_OKClick() {
     });
 }
 
-TFOpenConf::TFOpenConf(ProgramState& state, QWidget* parent) : QDialog(parent), m_state(state) {
-    setObjectName(QStringLiteral("TFOpenConf"));
+OpenProjectDialog::OpenProjectDialog(ProgramState& state, QWidget* parent) : QDialog(parent), m_state(state) {
+    setObjectName(QStringLiteral("OpenProjectDialog"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(makeTitlePanel(this, state, L_SW_Code, L_SW_Desc));
     Label1 = new QLabel(this);
@@ -124,14 +124,14 @@ TFOpenConf::TFOpenConf(ProgramState& state, QWidget* parent) : QDialog(parent), 
     layout->addWidget(ListBox1, 1);
     layout->addLayout(buttonRow(Btn_OK, Btn_Cancel));
     resize(377, 351);
-    connect(ListBox1, &QListWidget::currentRowChanged, this, &TFOpenConf::ListBox1Click);
+    connect(ListBox1, &QListWidget::currentRowChanged, this, &OpenProjectDialog::ListBox1Click);
     connect(ListBox1, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
     connect(Btn_OK, &QPushButton::clicked, this, &QDialog::accept);
     connect(Btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
     Set_Lang();
 }
 
-void TFOpenConf::Set_Lang() {
+void OpenProjectDialog::Set_Lang() {
     const auto& t = m_state.LangTable;
     setWindowTitle(toQString(t.Get(kTextOpenCaption)));
     L_SW_Desc->setText(toQString(t.Get(kTextOpenDescription)));
@@ -143,7 +143,7 @@ void TFOpenConf::Set_Lang() {
     Btn_Cancel->setToolTip(toQString(t.Get(kTextOpenCancelHint)));
 }
 
-void TFOpenConf::FormShow() {
+void OpenProjectDialog::FormShow() {
     const std::vector<std::string> names = Load_Existing_Configuration(m_state.ProjectsFolder);
     const QSignalBlocker blocker(ListBox1);
     ListBox1->clear();
@@ -160,14 +160,14 @@ void TFOpenConf::FormShow() {
     }
 }
 
-void TFOpenConf::showEvent(QShowEvent* event) {
+void OpenProjectDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
         FormShow();
     }
 }
 
-void TFOpenConf::ListBox1Click() {
+void OpenProjectDialog::ListBox1Click() {
     if (QListWidgetItem* item = ListBox1->currentItem()) {
         Name_Conf = toUtf8String(item->text());
     }

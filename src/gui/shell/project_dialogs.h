@@ -13,10 +13,10 @@ class QPushButton;
 namespace sw::gui {
 
 // Step 1: a new project folder with its bin folder.
-class TFNew_Project : public QDialog {
+class NewProjectDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TFNew_Project(ProgramState& state, QWidget* parent = nullptr);
+    explicit NewProjectDialog(ProgramState& state, QWidget* parent = nullptr);
     void Set_Lang();
     void FormShow();
 
@@ -28,7 +28,7 @@ public:
     QPushButton* Btn_Cancel;
 
 public slots:
-    void Btn_OKClick();
+    void onOkClicked();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -38,10 +38,10 @@ private:
 };
 
 // Step 1: choose an existing project folder.
-class TFOpenConf : public QDialog {
+class OpenProjectDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TFOpenConf(ProgramState& state, QWidget* parent = nullptr);
+    explicit OpenProjectDialog(ProgramState& state, QWidget* parent = nullptr);
     void Set_Lang();
     void FormShow();
 

@@ -31,7 +31,7 @@ void addValidRow(AccessList& list) {
 std::string check(const AccessList& list, char separator) {
     sw::LangTable texts;
     sw::fillBuiltinTexts(texts);
-    const auto failure = Controllo_dati(list, separator);
+    const auto failure = checkAccessList(list, separator);
     return failure ? accessCheckMessage(texts, *failure) : "OK";
 }
 

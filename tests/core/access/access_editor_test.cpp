@@ -82,7 +82,7 @@ TEST(AccessEditor, OpeningWithoutAccessFileForgetsThePreviousProjectAndSavesTheE
     AccessEditor& editor = first.editor;
     first.open();
     ASSERT_EQ(editor.list().devices().size(), 1u);
-    editor.Show_DataSet_DAs(1);
+    editor.showDataSetMembers(1);
 
     Project second;
     editor.open(second.paths);
@@ -153,13 +153,13 @@ TEST(AccessEditor, DataSetAddedTwiceHasIndependentMemberSettingsThatOkWrites) {
     EXPECT_EQ(list.memberRows(1)[3],
               (MemberCells{"4", "BOOLEAN", "DevLD/GGIO1.D.stVal", "", "", "", "", ""}));
 
-    p.editor.Show_DataSet_DAs(1);
+    p.editor.showDataSetMembers(1);
     p.editor.setShownMemberCell(2, tableColumn(MemberColumn::Position), "17");
     p.editor.setShownMemberCell(2, tableColumn(MemberColumn::Reference), "ignored");
-    p.editor.Show_DataSet_DAs(2);
+    p.editor.showDataSetMembers(2);
     EXPECT_EQ(p.editor.shownMembers()[1][tableColumn(MemberColumn::Position)], "")
         << "the second set is apart";
-    p.editor.Show_DataSet_DAs(1);
+    p.editor.showDataSetMembers(1);
     EXPECT_EQ(p.editor.shownMembers()[1][tableColumn(MemberColumn::Position)], "17");
     EXPECT_EQ(p.editor.shownMembers()[1][tableColumn(MemberColumn::Reference)], "DevLD/GGIO1.B.stVal");
 
@@ -180,7 +180,7 @@ TEST(AccessEditor, RemovingADataSetRowEmptiesTheMembersViewSoNoEditReachesTheSet
     p.selectDataSet(0, kFour);
     p.editor.addVar();
     p.editor.addVar();
-    p.editor.Show_DataSet_DAs(1);
+    p.editor.showDataSetMembers(1);
     p.editor.removeVar(Page::DataSet, 1);
     EXPECT_EQ(p.editor.DataSet_Row_Select(), 0u);
     EXPECT_EQ(p.editor.shownMembers(), std::vector<MemberCells>(1));
@@ -324,7 +324,7 @@ TEST(AccessEditor, MemberSettingsFollowTheirMemberWhenTheDataSetIsRevised) {
     p.open();
     p.selectDataSet(0, kFour);
     p.editor.addVar();
-    p.editor.Show_DataSet_DAs(1);
+    p.editor.showDataSetMembers(1);
     for (std::size_t k = 1; k <= 4; ++k) {
         p.editor.setShownMemberCell(k, tableColumn(MemberColumn::Position), std::to_string(10 * k));
     }

@@ -1,9 +1,9 @@
 #include "core/access/access_file.h"
 #include "core/language/builtin_texts.h"
 #include "core/scl/scl_model.h"
+#include "gui/access/access_editor_window.h"
 #include "gui/access/ied_picker_dialog.h"
 #include "gui/access/scl_tree_model.h"
-#include "gui/access/tfiec_61850_access.h"
 #include "support/gui/fake_file_chooser.h"
 #include "support/gui/fake_message_service.h"
 #include "support/gui/layout_checks.h"
@@ -24,7 +24,7 @@
 #include <filesystem>
 #include <string>
 
-using sw::gui::TFIEC_61850_Access;
+using sw::gui::AccessEditorWindow;
 namespace VC = sw::access;
 
 namespace {
@@ -42,13 +42,13 @@ struct Project {
     sw::ProgramState state;
 };
 
-void showLoaded(TFIEC_61850_Access& dialog) {
+void showLoaded(AccessEditorWindow& dialog) {
     dialog.show();
     QTRY_VERIFY(!dialog.isLoading());
 }
 
 // Adds three_ieds.scd, picking the IEDs of the given rows of the picker.
-void addPicking(TFIEC_61850_Access& dialog, const QList<int>& rows) {
+void addPicking(AccessEditorWindow& dialog, const QList<int>& rows) {
     sw::test::FakeFileChooser chooser;
     chooser.files.push_back(QString::fromStdString(kThree.string()));
     sw::test::ScriptedDialogs dialogs([&](QDialog* opened) {
@@ -79,7 +79,7 @@ private slots:
     void pickedIedsBecomeDevicesAndFillAddressesGivesEachSelectedRowItsOwn() {
         Project project;
         sw::test::FakeMessageService messages;
-        TFIEC_61850_Access dialog(project.state);
+        AccessEditorWindow dialog(project.state);
         showLoaded(dialog);
         addPicking(dialog, {1, 2});
         QCOMPARE(dialog.LB_IEC_Devices->count(), 2);
@@ -112,7 +112,7 @@ private slots:
     void searchFiltersTheTreeCountsMatchesAndEnterMovesBetweenThem() {
         Project project;
         sw::test::FakeMessageService messages;
-        TFIEC_61850_Access dialog(project.state);
+        AccessEditorWindow dialog(project.state);
         showLoaded(dialog);
         addPicking(dialog, {1});
         dialog.LB_IEC_Devices->setCurrentRow(0);
@@ -169,7 +169,7 @@ private slots:
             R"(<DA_Item Index="0" Reference="Feeder2CTRL/Q0XCBR1.Gone.stVal"/></List_DA_Selected>)"
             R"(<List_DataSet_Selected><DataSet_Item Index="3" Reference="X"/></List_DataSet_Selected>)"
             R"(</IEC_68850_Client>)");
-        TFIEC_61850_Access dialog(project.state);
+        AccessEditorWindow dialog(project.state);
         showLoaded(dialog);
         QCOMPARE(cell(dialog.ACG_DA, 0, 2, Qt::ToolTipRole), QString());
         QVERIFY(cell(dialog.ACG_DA, 1, 2, Qt::ToolTipRole).contains(QStringLiteral("Gone.stVal")));

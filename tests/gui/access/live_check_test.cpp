@@ -1,12 +1,12 @@
 #include "core/access/access_file.h"
 #include "core/language/builtin_texts.h"
 #include "core/shell/project_paths.h"
+#include "gui/access/access_editor_window.h"
 #include "gui/access/access_table_models.h"
 #include "gui/access/data_array_map_view.h"
 #include "gui/access/live_check_panel.h"
 #include "gui/access/row_status.h"
 #include "gui/access/signal_list_page.h"
-#include "gui/access/tfiec_61850_access.h"
 #include "mms_server_double.h"
 #include "test_support.h"
 
@@ -18,8 +18,8 @@
 
 #include <string>
 
+using sw::gui::AccessEditorWindow;
 using sw::gui::RowStatus;
-using sw::gui::TFIEC_61850_Access;
 using sw::test::MmsServerDouble;
 namespace VC = sw::access;
 
@@ -69,7 +69,7 @@ QString hover(const QTableView* view, int row) {
     return view->model()->headerData(row, Qt::Vertical, Qt::ToolTipRole).toString();
 }
 
-void showLoaded(TFIEC_61850_Access& dialog) {
+void showLoaded(AccessEditorWindow& dialog) {
     dialog.show();
     QTRY_VERIFY(!dialog.isLoading());
 }
@@ -82,7 +82,7 @@ private slots:
     void marksEachRowWithWhatItsServerHoldsAndDropsTheMarkOfAnEditedRow() {
         MmsServerDouble server(oneAttribute());
         Project project(server.port());
-        TFIEC_61850_Access dialog(project.state);
+        AccessEditorWindow dialog(project.state);
         showLoaded(dialog);
         QCOMPARE(dialog.ACG_DA->model()->rowCount(), 2);
         QCOMPARE(status(dialog.ACG_DA, 0), RowStatus::None);
@@ -119,7 +119,7 @@ private slots:
         options.behaviour = MmsServerDouble::Behaviour::Silent;
         MmsServerDouble server(oneAttribute(), options);
         Project project(server.port());
-        TFIEC_61850_Access dialog(project.state);
+        AccessEditorWindow dialog(project.state);
         showLoaded(dialog);
 
         dialog.P_LiveCheck->Btn_LiveCheck->click();

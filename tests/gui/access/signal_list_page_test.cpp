@@ -1,10 +1,10 @@
 #include "core/access/access_file.h"
 #include "core/language/builtin_texts.h"
 #include "core/shell/project_paths.h"
+#include "gui/access/access_editor_window.h"
 #include "gui/access/access_table_models.h"
 #include "gui/access/data_array_map_view.h"
 #include "gui/access/signal_list_page.h"
-#include "gui/access/tfiec_61850_access.h"
 #include "support/gui/fake_file_chooser.h"
 #include "support/gui/fake_message_service.h"
 #include "test_support.h"
@@ -19,7 +19,7 @@
 #include <filesystem>
 #include <string>
 
-using sw::gui::TFIEC_61850_Access;
+using sw::gui::AccessEditorWindow;
 using sw::test::FakeFileChooser;
 using sw::test::FakeMessageService;
 namespace VC = sw::access;
@@ -61,7 +61,7 @@ struct Project {
     sw::ProgramState state;
 };
 
-void showLoaded(TFIEC_61850_Access& dialog) {
+void showLoaded(AccessEditorWindow& dialog) {
     dialog.show();
     QTRY_VERIFY(!dialog.isLoading());
 }
@@ -77,7 +77,7 @@ class SignalListPageTest : public QObject {
 private slots:
     void mapFollowsEditsAndAClickShowsTheConflictingRow() {
         Project project;
-        TFIEC_61850_Access dialog(project.state);
+        AccessEditorWindow dialog(project.state);
         showLoaded(dialog);
         dialog.PC_DA_DataSet->setCurrentWidget(dialog.TS_Map);
         sw::gui::DataArrayMapView* map = dialog.TS_Map->mapView();
@@ -102,7 +102,7 @@ private slots:
     void checkListsWarningsAndOkStillSaves() {
         Project project;
         FakeMessageService messages;
-        TFIEC_61850_Access dialog(project.state);
+        AccessEditorWindow dialog(project.state);
         showLoaded(dialog);
         dialog.editor().list().setVariableCell(2, VC::tableColumn(VC::VariableColumn::Position), "10");
         dialog.editor().list().setVariableCell(3, VC::tableColumn(VC::VariableColumn::Index), "4");
@@ -127,7 +127,7 @@ private slots:
         Project project;
         FakeMessageService messages;
         FakeFileChooser chooser;
-        TFIEC_61850_Access dialog(project.state);
+        AccessEditorWindow dialog(project.state);
         showLoaded(dialog);
         const std::filesystem::path csv = project.dir / "signals.csv";
         chooser.files.push_back(QString::fromStdString(csv.string()));

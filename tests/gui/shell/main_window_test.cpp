@@ -1,8 +1,8 @@
-#include "gui/parameters/tfpargen.h"
+#include "gui/parameters/parameters_dialog.h"
 #include "gui/shell/about_box.h"
 #include "gui/shell/main_window.h"
 #include "gui/shell/project_dialogs.h"
-#include "gui/update/tfboot.h"
+#include "gui/update/update_dialog.h"
 #include "support/gui/fake_message_service.h"
 #include "support/gui/layout_checks.h"
 #include "support/gui/recording_link_opener.h"
@@ -23,13 +23,13 @@
 
 #include <csignal>
 
-using sw::gui::TFMendralFirmWare;
+using sw::gui::MainWindow;
 using sw::test::FakeMessageService;
 using sw::test::ScriptedDialogs;
 
 namespace {
 
-QString tableText(TFMendralFirmWare& window, int index) {
+QString tableText(MainWindow& window, int index) {
     return QString::fromStdString(window.state().LangTable.Get(index));
 }
 
@@ -57,7 +57,7 @@ private slots:
         sw::test::TempDir dir;
         FakeMessageService messages;
         ScriptedDialogs dialogs;
-        TFMendralFirmWare window(dir.path());
+        MainWindow window(dir.path());
         QCOMPARE(window.L_Name_Conf->text(), tableText(window, 9));
         QCOMPARE(window.L_Name_Conf_L2->text(), tableText(window, 10));
         window.Btn_Prm_Gen->click();
@@ -74,7 +74,7 @@ private slots:
         sw::test::writeFile(
             dir / "Mendral.xml",
             "<Conf_Settings><lastproj><projectname>P</projectname></lastproj></Conf_Settings>");
-        TFMendralFirmWare window(dir.path());
+        MainWindow window(dir.path());
         QVERIFY(window.state().projectActive());
         for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{
                  window.Btn_Info, window.Btn_Opz, window.Btn_Close, window.Btn_New, window.Btn_Open,
@@ -88,17 +88,17 @@ private slots:
         FakeMessageService messages;
         std::filesystem::create_directories(dir / "PROJECTS" / "Aaa");
         ScriptedDialogs dialogs([](QDialog* dialog) {
-            if (auto* created = qobject_cast<sw::gui::TFNew_Project*>(dialog)) {
+            if (auto* created = qobject_cast<sw::gui::NewProjectDialog*>(dialog)) {
                 QCOMPARE(created->E_New_Proj->text(), QString());
                 QTest::keyClicks(created->E_New_Proj, QStringLiteral("plant"));
                 QTest::keyClick(created->E_New_Proj, Qt::Key_Return);
-            } else if (auto* open = qobject_cast<sw::gui::TFOpenConf*>(dialog)) {
+            } else if (auto* open = qobject_cast<sw::gui::OpenProjectDialog*>(dialog)) {
                 QCOMPARE(open->ListBox1->count(), 2);
                 QCOMPARE(open->ListBox1->currentItem()->text(), QStringLiteral("plant"));
                 open->Btn_OK->click();
             }
         });
-        TFMendralFirmWare window(dir.path());
+        MainWindow window(dir.path());
         window.Btn_New->click();
         QVERIFY(messages.shown.empty());
         QVERIFY(std::filesystem::is_directory(dir / "PROJECTS" / "plant" / "bin"));
@@ -108,22 +108,22 @@ private slots:
         QCOMPARE(dialogs.opened.size(), size_t(2));
         window.Btn_Prm_Gen->click();
         QCOMPARE(dialogs.opened.size(), size_t(3));
-        QVERIFY(qobject_cast<sw::gui::TFParGen*>(dialogs.opened.back()) != nullptr);
+        QVERIFY(qobject_cast<sw::gui::ParametersDialog*>(dialogs.opened.back()) != nullptr);
         QCOMPARE(QString::fromStdString(window.state().ActiveProjectName), QStringLiteral("plant"));
     }
 
     void refusedNameKeepsTheDialogOpenWithTheTypedName() {
         sw::test::TempDir dir;
         FakeMessageService messages;
-        sw::gui::TFNew_Project* seen = nullptr;
+        sw::gui::NewProjectDialog* seen = nullptr;
         ScriptedDialogs dialogs([&seen](QDialog* dialog) {
-            seen = qobject_cast<sw::gui::TFNew_Project*>(dialog);
+            seen = qobject_cast<sw::gui::NewProjectDialog*>(dialog);
             QTest::keyClicks(seen->E_New_Proj, QStringLiteral("../evil"));
             seen->Btn_OK->click();
             QVERIFY(seen->isVisible());
             seen->Btn_Cancel->click();
         });
-        TFMendralFirmWare window(dir.path());
+        MainWindow window(dir.path());
         window.Btn_New->click();
         QCOMPARE(messages.texts(), QStringList{tableText(window, 105)});
         QCOMPARE(seen->E_New_Proj->text(), QStringLiteral("../evil"));
@@ -134,7 +134,7 @@ private slots:
     void openWithoutProjectFoldersLeavesNoProject() {
         sw::test::TempDir dir;
         ScriptedDialogs dialogs([](QDialog* dialog) { dialog->accept(); });
-        TFMendralFirmWare window(dir.path());
+        MainWindow window(dir.path());
         window.Btn_Open->click();
         QVERIFY(!window.state().projectActive());
         QCOMPARE(window.L_Name_Conf_L2->text(), tableText(window, 10));
@@ -142,7 +142,7 @@ private slots:
 
     void captionsAndHintsFollowTheLanguageTable() {
         sw::test::TempDir dir;
-        TFMendralFirmWare window(dir.path());
+        MainWindow window(dir.path());
         const QString title = window.windowTitle();
         struct Shown {
             QWidget* control;
@@ -195,12 +195,12 @@ private slots:
         sw::test::TempDir dir;
         sw::test::RecordingLinkOpener links;
         ScriptedDialogs dialogs([](QDialog* dialog) {
-            auto* about = qobject_cast<sw::gui::TFAbout*>(dialog);
+            auto* about = qobject_cast<sw::gui::AboutDialog*>(dialog);
             QVERIFY(about != nullptr);
             QTest::mouseClick(about->Label4, Qt::LeftButton);
             about->LbButton1->click();
         });
-        TFMendralFirmWare window(dir.path());
+        MainWindow window(dir.path());
         QTest::mouseClick(window.L_Brantis, Qt::LeftButton);
         window.Btn_Info->click();
         QCOMPARE(dialogs.opened.size(), size_t(1));
@@ -211,7 +211,7 @@ private slots:
     void aboutBoxShowsTheProductOfTheProgramState() {
         sw::test::TempDir dir;
         ScriptedDialogs dialogs([](QDialog* dialog) { dialog->reject(); });
-        TFMendralFirmWare window(dir.path());
+        MainWindow window(dir.path());
         window.state().SoftwareCode = "CODE";
         window.state().SoftwareDescription = "DESCRIPTION";
         window.Btn_Info->click();
@@ -223,7 +223,7 @@ private slots:
 
     void layoutShowsEveryControlWithoutOverlap() {
         sw::test::TempDir dir;
-        TFMendralFirmWare window(dir.path());
+        MainWindow window(dir.path());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(sw::test::layoutProblem(
@@ -250,7 +250,7 @@ private slots:
             "<Conf_Settings><lastproj><projectname>P</projectname></lastproj></Conf_Settings>");
         FakeMessageService messages;
         ScriptedDialogs dialogs;
-        TFMendralFirmWare window(dir.path());
+        MainWindow window(dir.path());
         const sw::ProjectPaths paths = window.state().project();
 
         sw::test::writeFile(paths.parGenFile(), "<Par_Gen><IEC61850_Client_IP1>");
@@ -292,7 +292,7 @@ private slots:
         FakeMessageService messages;
         bool ticked = false;
         ScriptedDialogs dialogs([&](QDialog* dialog) {
-            auto* boot = qobject_cast<sw::gui::TFBoot*>(dialog);
+            auto* boot = qobject_cast<sw::gui::UpdateDialog*>(dialog);
             QVERIFY(boot != nullptr);
             boot->setAddressChecker([](const std::string&, std::stop_token) {
                 sw::AddressCheckResult answered;
@@ -309,7 +309,7 @@ private slots:
             QTimer::singleShot(10, boot, [&ticked] { ticked = true; });
             QTRY_VERIFY_WITH_TIMEOUT(!boot->busy(), 10000);
         });
-        TFMendralFirmWare window(dir.path());
+        MainWindow window(dir.path());
         window.Btn_CreateBin->click();
         QVERIFY(ticked);
         QVERIFY(messages.shown.empty());
@@ -322,7 +322,7 @@ private slots:
         sw::test::TempDir dir;
         sw::test::writeFile(dir / "Mendral.xml", "<Conf_Settings><lastproj>");
         FakeMessageService messages;
-        TFMendralFirmWare window(dir.path());
+        MainWindow window(dir.path());
         QTRY_COMPARE(messages.shown.size(), size_t(1));
         QVERIFY(messages.shown[0].text.contains(QStringLiteral("Mendral.xml.bad")));
         QVERIFY(std::filesystem::exists(dir / "Mendral.xml.bad"));
@@ -332,7 +332,7 @@ private slots:
         sw::test::TempDir dir;
         int status = -1;
         {
-            TFMendralFirmWare window(dir.path());
+            MainWindow window(dir.path());
             window.state().LastIpAddress = "10.1.2.3";
             window.show();
             window.Btn_Close->click();
@@ -348,7 +348,7 @@ private slots:
             sw::test::TempDir dir;
             std::filesystem::create_directory(dir / "Mendral.xml");
             FakeMessageService messages;
-            TFMendralFirmWare window(dir.path());
+            MainWindow window(dir.path());
             QTRY_COMPARE(messages.shown.size(), size_t(1)); // the unreadable settings at start
             messages.shown.clear();
             window.show();
@@ -368,7 +368,7 @@ private slots:
 
     void startProgramWaitsWithoutHoldingTheWindow() {
         sw::test::TempDir dir;
-        TFMendralFirmWare window(dir.path());
+        MainWindow window(dir.path());
         bool ticked = false;
         bool ended = false;
         bool onInterfaceThread = false;
@@ -392,7 +392,7 @@ private slots:
         bool called = false;
         QElapsedTimer clock;
         {
-            TFMendralFirmWare window(dir.path());
+            MainWindow window(dir.path());
             window.Start_Program("/bin/sleep", "2", 1,
                                  [&called](const sw::StartProgramResult&) { called = true; });
             QTest::qWait(50);

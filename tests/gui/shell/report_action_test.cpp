@@ -11,7 +11,7 @@
 
 #include <filesystem>
 
-using sw::gui::TFMendralFirmWare;
+using sw::gui::MainWindow;
 
 class ReportActionTest : public QObject {
     Q_OBJECT
@@ -20,7 +20,7 @@ private slots:
         sw::test::TempDir dir;
         sw::test::FakeMessageService messages;
         sw::test::RecordingLinkOpener links;
-        TFMendralFirmWare window(dir.path());
+        MainWindow window(dir.path());
 
         // Without a project: the usual message and nothing opened.
         window.Btn_Report->click();
@@ -41,7 +41,7 @@ private slots:
 
     void reportButtonSitsBesideStepFourWithoutOverlap() {
         sw::test::TempDir dir;
-        TFMendralFirmWare window(dir.path());
+        MainWindow window(dir.path());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(sw::test::layoutProblem({window.L_Step_4, window.Btn_CreateBin, window.Btn_Report,

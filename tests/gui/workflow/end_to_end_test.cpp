@@ -1,12 +1,12 @@
 #include "core/access/access_file.h"
 #include "core/image/image_decoder.h"
 #include "core/update/address_check.h"
+#include "gui/access/access_editor_window.h"
 #include "gui/access/scl_tree_model.h"
-#include "gui/access/tfiec_61850_access.h"
-#include "gui/parameters/tfpargen.h"
+#include "gui/parameters/parameters_dialog.h"
 #include "gui/shell/main_window.h"
 #include "gui/shell/project_dialogs.h"
-#include "gui/update/tfboot.h"
+#include "gui/update/update_dialog.h"
 #include "support/gui/fake_file_chooser.h"
 #include "support/gui/fake_message_service.h"
 #include "support/gui/scripted_dialogs.h"
@@ -30,7 +30,7 @@
 #include <string>
 #include <vector>
 
-using sw::gui::TFMendralFirmWare;
+using sw::gui::MainWindow;
 namespace VC = sw::access;
 
 namespace {
@@ -111,13 +111,13 @@ void verifyContains(const std::string& text, const std::string& part) {
 }
 
 // Step 1: a new project named Plant.
-void createPlant(sw::gui::TFNew_Project* dialog) {
+void createPlant(sw::gui::NewProjectDialog* dialog) {
     QTest::keyClicks(dialog->E_New_Proj, QStringLiteral("Plant"));
     dialog->Btn_OK->click();
 }
 
 // Step 2: the converter's address and its serial line, over the defaults of a project without settings.
-void enterCommunication(sw::gui::TFParGen* dialog) {
+void enterCommunication(sw::gui::ParametersDialog* dialog) {
     QCOMPARE(dialog->E_IEC61850_Client_IP1->text(), QStringLiteral("192"));
     const std::pair<QLineEdit*, const char*> typed[] = {
         {dialog->E_IEC61850_Client_IP1, "10"},    {dialog->E_IEC61850_Client_IP2, "20"},
@@ -139,7 +139,7 @@ void enterCommunication(sw::gui::TFParGen* dialog) {
 }
 
 // Step 3: bay1.icd into the catalog, one leaf attribute as a variable and one data set.
-void selectAccess(sw::gui::TFIEC_61850_Access* dialog) {
+void selectAccess(sw::gui::AccessEditorWindow* dialog) {
     QTRY_VERIFY(!dialog->isLoading());
     QCOMPARE(dialog->LB_IEC_Devices->count(), 0);
     QCOMPARE(dialog->ACG_DA->model()->rowCount(), 1); // the one blank row of an empty list
@@ -186,7 +186,7 @@ void selectAccess(sw::gui::TFIEC_61850_Access* dialog) {
 }
 
 // Step 4: the device at the loopback address, firmware and configuration; waits for the updater.
-void updateDevice(sw::gui::TFBoot* dialog) {
+void updateDevice(sw::gui::UpdateDialog* dialog) {
     const std::pair<QLineEdit*, const char*> address[] = {
         {dialog->E_IP1, "127"}, {dialog->E_IP2, "0"}, {dialog->E_IP3, "0"}, {dialog->E_IP4, "1"}};
     for (const auto& [edit, text] : address) {
@@ -223,13 +223,13 @@ private slots:
 
         sw::test::FakeMessageService messages;
         sw::test::ScriptedDialogs dialogs([](QDialog* dialog) {
-            if (auto* created = qobject_cast<sw::gui::TFNew_Project*>(dialog)) {
+            if (auto* created = qobject_cast<sw::gui::NewProjectDialog*>(dialog)) {
                 createPlant(created);
-            } else if (auto* communication = qobject_cast<sw::gui::TFParGen*>(dialog)) {
+            } else if (auto* communication = qobject_cast<sw::gui::ParametersDialog*>(dialog)) {
                 enterCommunication(communication);
-            } else if (auto* access = qobject_cast<sw::gui::TFIEC_61850_Access*>(dialog)) {
+            } else if (auto* access = qobject_cast<sw::gui::AccessEditorWindow*>(dialog)) {
                 selectAccess(access);
-            } else if (auto* update = qobject_cast<sw::gui::TFBoot*>(dialog)) {
+            } else if (auto* update = qobject_cast<sw::gui::UpdateDialog*>(dialog)) {
                 updateDevice(update);
             } else {
                 QFAIL(qPrintable(QStringLiteral("unexpected dialog ") + dialog->objectName()));
@@ -240,7 +240,7 @@ private slots:
         const auto shownMessages = [&messages] { return messages.texts().join(QLatin1Char('\n')); };
         const auto project = dir / "PROJECTS" / "Plant";
         {
-            TFMendralFirmWare window(dir.path());
+            MainWindow window(dir.path());
             window.show();
             QVERIFY(!window.state().projectActive());
 

@@ -1,11 +1,11 @@
 #include "core/language/builtin_texts.h"
-#include "gui/access/tfiec_61850_access.h"
-#include "gui/options/tfsoftoptions.h"
-#include "gui/parameters/tfpargen.h"
+#include "gui/access/access_editor_window.h"
+#include "gui/options/options_dialog.h"
+#include "gui/parameters/parameters_dialog.h"
 #include "gui/shell/about_box.h"
 #include "gui/shell/main_window.h"
 #include "gui/shell/project_dialogs.h"
-#include "gui/update/tfboot.h"
+#include "gui/update/update_dialog.h"
 #include "support/gui/fake_message_service.h"
 #include "support/gui/text_checks.h"
 #include "test_support.h"
@@ -20,7 +20,7 @@
 #include <filesystem>
 #include <functional>
 
-using sw::gui::TFMendralFirmWare;
+using sw::gui::MainWindow;
 
 namespace {
 
@@ -78,7 +78,7 @@ private slots:
         sw::test::TempDir dir;
         layOutDemoFolder(dir.path(), language.toStdString());
         sw::test::FakeMessageService messages;
-        TFMendralFirmWare window(dir.path());
+        MainWindow window(dir.path());
         QCOMPARE(QString::fromStdString(window.state().ActiveProjectName), QStringLiteral("Demo"));
         QCOMPARE(QString::fromStdString(window.state().LanguageName), language);
         window.show();
@@ -97,7 +97,7 @@ private slots:
         checkDialog(window.openDialog(), QStringLiteral("open_project"));
         checkDialog(window.parametersDialog(), QStringLiteral("communication"));
 
-        sw::gui::TFIEC_61850_Access* access = window.accessDialog();
+        sw::gui::AccessEditorWindow* access = window.accessDialog();
         access->show();
         QTRY_VERIFY_WITH_TIMEOUT(!access->isLoading(), 10000);
         access->LB_IEC_Devices->setCurrentRow(0);
@@ -109,7 +109,7 @@ private slots:
         access->hide();
 
         checkDialog(window.updateDialog(), QStringLiteral("update"));
-        sw::gui::TFSoftOptions* options = window.optionsDialog();
+        sw::gui::OptionsDialog* options = window.optionsDialog();
         const QString pages[] = {QStringLiteral("options_language"), QStringLiteral("options_connection"),
                                  QStringLiteral("options_settings")};
         for (int page = 0; page < options->PC_Options->count(); ++page) {
@@ -124,11 +124,11 @@ private slots:
         sw::test::TempDir dir;
         layOutDemoFolder(dir.path(), "English");
         sw::test::FakeMessageService messages;
-        TFMendralFirmWare window(dir.path());
+        MainWindow window(dir.path());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const QRect classicOpen = window.Btn_Open->geometry();
-        sw::gui::TFSoftOptions* options = window.optionsDialog();
+        sw::gui::OptionsDialog* options = window.optionsDialog();
         options->show();
         options->PC_Options->setCurrentWidget(options->TS_Soft_Settings);
         const QSize classicOptions = options->size();

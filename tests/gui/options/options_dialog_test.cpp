@@ -1,8 +1,8 @@
 #include "core/language/builtin_texts.h"
 #include "core/options/version_check.h"
-#include "gui/options/tfsoftoptions.h"
+#include "gui/options/options_dialog.h"
 #include "gui/options/version_checker.h"
-#include "gui/parameters/tfpargen.h"
+#include "gui/parameters/parameters_dialog.h"
 #include "gui/shell/main_window.h"
 #include "gui/shell/project_dialogs.h"
 #include "support/gui/fake_message_service.h"
@@ -23,9 +23,9 @@
 #include <chrono>
 
 using namespace std::chrono_literals;
+using sw::gui::MainWindow;
 using sw::gui::MessageService;
-using sw::gui::TFMendralFirmWare;
-using sw::gui::TFSoftOptions;
+using sw::gui::OptionsDialog;
 using sw::test::FakeMessageService;
 using sw::test::ScriptedDialogs;
 using sw::test::TempDir;
@@ -52,7 +52,7 @@ void writePicture(const std::filesystem::path& file, Qt::GlobalColor colour) {
 }
 
 // The names in the six slots, "" for a hidden one, joined by commas.
-QString shownNames(const TFSoftOptions& dialog) {
+QString shownNames(const OptionsDialog& dialog) {
     QStringList names;
     for (QLabel* label : dialog.L_L) {
         names << (label->isVisible() ? label->text() : QString());
@@ -80,7 +80,7 @@ class OptionsDialogTest : public QObject {
 private slots:
     void sevenLanguagesMakeTwoPages() {
         OptionsFixture fixture({"G", "b", "A", "C", "d", "E", "F"});
-        TFSoftOptions dialog(fixture.state);
+        OptionsDialog dialog(fixture.state);
         dialog.show();
         QCOMPARE(shownNames(dialog), QStringLiteral("A,b,C,d,E,F"));
         QCOMPARE(dialog.L_Page_Lang->text(), QStringLiteral("Page 1 / 2"));
@@ -104,7 +104,7 @@ private slots:
 
     void sixLanguagesMakeOnePageWithoutPaging() {
         OptionsFixture fixture({"A", "B", "C", "D", "E", "F"});
-        TFSoftOptions dialog(fixture.state);
+        OptionsDialog dialog(fixture.state);
         dialog.show();
         QCOMPARE(shownNames(dialog), QStringLiteral("A,B,C,D,E,F"));
         QCOMPARE(dialog.L_Page_Lang->text(), QStringLiteral("Page 1 / 1"));
@@ -114,7 +114,7 @@ private slots:
 
     void noLanguageFileShowsNoSlotAndPageOneOfNone() {
         OptionsFixture fixture({});
-        TFSoftOptions dialog(fixture.state);
+        OptionsDialog dialog(fixture.state);
         dialog.show();
         QCOMPARE(shownNames(dialog), QStringLiteral(",,,,,"));
         QCOMPARE(dialog.L_Page_Lang->text(), QStringLiteral("Page 1 / 0"));
@@ -127,14 +127,14 @@ private slots:
     void flagsFallBackToTheDefaultFlagThenToNoPicture() {
         OptionsFixture fixture({"Alpha", "Beta"});
         {
-            TFSoftOptions dialog(fixture.state);
+            OptionsDialog dialog(fixture.state);
             dialog.show();
             QVERIFY(!dialog.I_L[0]->isVisible());
             QVERIFY(dialog.L_L[0]->isVisible());
         }
         writePicture(fixture.dir / "Alpha.bmp", Qt::red);
         writePicture(fixture.dir / "DefaultFlag.bmp", Qt::blue);
-        TFSoftOptions dialog(fixture.state);
+        OptionsDialog dialog(fixture.state);
         dialog.show();
         QCOMPARE(pictureColour(dialog.I_L[0]), QStringLiteral("#ff0000"));
         QCOMPARE(pictureColour(dialog.I_L[1]), QStringLiteral("#0000ff"));
@@ -144,7 +144,7 @@ private slots:
     void layoutShowsAFullPageWithoutOverlapInAFixedSize() {
         OptionsFixture fixture({"A", "B", "C", "D", "E", "F", "G"});
         writePicture(fixture.dir / "DefaultFlag.bmp", Qt::blue);
-        TFSoftOptions dialog(fixture.state);
+        OptionsDialog dialog(fixture.state);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         std::vector<QWidget*> controls = {dialog.L_Sel_Lang, dialog.L_Page_Lang, dialog.Btn_Next,
@@ -162,7 +162,7 @@ private slots:
         OptionsFixture fixture({"English", "Other"});
         FakeMessageService messages;
         messages.answers = {MessageService::Answer::No};
-        TFSoftOptions dialog(fixture.state);
+        OptionsDialog dialog(fixture.state);
         dialog.show();
         QTest::mouseClick(dialog.L_L[1], Qt::LeftButton);
         QCOMPARE(messages.texts(),
@@ -177,7 +177,7 @@ private slots:
         sw::test::RecordingLinkOpener links;
         fixture.state.EnableInternet = true;
         fixture.state.EnableUpdateCheck = true;
-        TFSoftOptions dialog(fixture.state);
+        OptionsDialog dialog(fixture.state);
         std::atomic<bool> release{false};
         std::atomic<bool> newer{true};
         dialog.versionChecker()->setCheck([&](std::stop_token stop) {
@@ -216,7 +216,7 @@ private slots:
                             "<Conf_Settings><lastinternet><enable_internet>1</enable_internet>"
                             "<enable_update>1</enable_update></lastinternet></Conf_Settings>");
         ScriptedDialogs dialogs([](QDialog* dialog) {
-            auto* options = qobject_cast<TFSoftOptions*>(dialog);
+            auto* options = qobject_cast<OptionsDialog*>(dialog);
             QVERIFY(options->CB_En_Con->isChecked());
             QVERIFY(options->CB_Update->isEnabled());
             QVERIFY(options->Btn_Check_Update->isEnabled());
@@ -227,11 +227,10 @@ private slots:
             QVERIFY(!options->Btn_Check_Update->isEnabled());
             options->Btn_OK->click();
         });
-        TFMendralFirmWare window(dir.path());
+        MainWindow window(dir.path());
         window.setVersionCheck([](std::stop_token) { return true; });
         QVERIFY(window.Timer_Update->isActive());
-        QCOMPARE(std::chrono::milliseconds(window.Timer_Update->interval()),
-                 TFMendralFirmWare::kFirstUpdateCheck);
+        QCOMPARE(std::chrono::milliseconds(window.Timer_Update->interval()), MainWindow::kFirstUpdateCheck);
         window.Btn_Opz->click();
         QCOMPARE(dialogs.opened.size(), size_t(1));
         QVERIFY(!window.state().EnableInternet);
@@ -246,12 +245,12 @@ private slots:
         TempDir dir;
         sw::test::RecordingLinkOpener links;
         ScriptedDialogs dialogs([](QDialog* dialog) {
-            auto* options = qobject_cast<TFSoftOptions*>(dialog);
+            auto* options = qobject_cast<OptionsDialog*>(dialog);
             options->CB_En_Con->click();
             options->CB_Update->click();
             options->Btn_OK->click();
         });
-        TFMendralFirmWare window(dir.path());
+        MainWindow window(dir.path());
         std::atomic<int> checks{0};
         window.setVersionCheck([&checks](std::stop_token) {
             ++checks;
@@ -286,7 +285,7 @@ private slots:
         copyShippedLanguages(dir);
         FakeMessageService messages;
         ScriptedDialogs dialogs([](QDialog* dialog) {
-            auto* options = qobject_cast<TFSoftOptions*>(dialog);
+            auto* options = qobject_cast<OptionsDialog*>(dialog);
             QCOMPARE(options->L_L[1]->text(), QStringLiteral("Italiano"));
             QVERIFY(options->I_L[1]->isVisible());
             QTest::mouseClick(options->I_L[1], Qt::LeftButton);
@@ -295,7 +294,7 @@ private slots:
             QCOMPARE(options->Btn_Cancel->text(), QStringLiteral("Annulla"));
             options->Btn_Cancel->click();
         });
-        TFMendralFirmWare window(dir.path());
+        MainWindow window(dir.path());
         QCOMPARE(window.Btn_New->text(), QStringLiteral("New Configuration"));
         window.Btn_Opz->click();
         QCOMPARE(messages.texts(),
@@ -321,20 +320,20 @@ private slots:
         copyShippedLanguages(dir);
         FakeMessageService messages;
         ScriptedDialogs dialogs([](QDialog* dialog) {
-            auto* options = qobject_cast<TFSoftOptions*>(dialog);
+            auto* options = qobject_cast<OptionsDialog*>(dialog);
             options->LangClick(2);
             options->Btn_OK->click();
         });
-        TFMendralFirmWare window(dir.path());
+        MainWindow window(dir.path());
         window.Btn_Opz->click();
         QCOMPARE(window.state().LanguageName, std::string("Italiano"));
         QVERIFY(sw::test::readFile(dir / "Mendral.xml").find("<language>Italiano</language>") !=
                 std::string::npos);
         // The next start comes up in the stored language.
-        TFMendralFirmWare next(dir.path());
+        MainWindow next(dir.path());
         QCOMPARE(next.Btn_New->text(), QStringLiteral("Nuova configurazione"));
     }
 };
 
 QTEST_MAIN(OptionsDialogTest)
-#include "tfsoftoptions_test.moc"
+#include "options_dialog_test.moc"

@@ -22,10 +22,10 @@ class CollapsibleGroup;
 
 // Step 2: the converter's network and serial settings. Each showing reloads them from the project's
 // parameter file; OK checks and rewrites the file, Cancel and the close box write nothing.
-class TFParGen : public QDialog {
+class ParametersDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TFParGen(ProgramState& state, QWidget* parent = nullptr);
+    explicit ParametersDialog(ProgramState& state, QWidget* parent = nullptr);
 
     // Captions and hints from the language table; the two group titles keep the language of creation.
     void Set_Lang();
@@ -73,8 +73,8 @@ public slots:
     // Reloads the fields from the parameter file; an unreadable file is reported and the fields keep what
     // they held.
     void FormShow();
-    void Btn_OKClick();
-    void Btn_CancelClick();
+    void onOkClicked();
+    void onCancelClicked();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -28,11 +28,11 @@ class SignalListPage;
 // Step 3: the IEC 61850 access list. On the left the project's ICD catalog and the tree of the chosen
 // device; on the right the variables and the data sets to exchange with the converter. Each showing
 // reloads the access file; OK checks the variables and rewrites the file, Cancel writes nothing.
-class TFIEC_61850_Access : public QDialog {
+class AccessEditorWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TFIEC_61850_Access(ProgramState& state, QWidget* parent = nullptr);
-    ~TFIEC_61850_Access() override;
+    explicit AccessEditorWindow(ProgramState& state, QWidget* parent = nullptr);
+    ~AccessEditorWindow() override;
 
     void Set_Lang();
 
@@ -80,16 +80,16 @@ signals:
 public slots:
     // Reads the access file and its catalog; shown by a progress line while the files load.
     void FormShow();
-    void Btn_OKClick();
-    void Btn_CancelClick();
-    void Btn_AddVarClick();
-    void Btn_RemoveVarClick();
-    void Btn_Add_IEC_DeviceClick();
-    void Btn_Remove_IEC_DeviceClick();
+    void onOkClicked();
+    void onCancelClicked();
+    void onAddVarClicked();
+    void onRemoveVarClicked();
+    void onAddIecDeviceClicked();
+    void onRemoveIecDeviceClicked();
     // The chosen line of the device list: its device is shown in the tree.
     void LB_IEC_DevicesClick();
     // Fill addresses from SCL on the selected rows of both tables.
-    void Btn_FillAddressesClick();
+    void onFillAddressesClicked();
     // Filters the tree by the search text now (typing does so after a short pause).
     void applyTreeSearch();
     // Makes the next (or previous) match of the search the tree's current node.

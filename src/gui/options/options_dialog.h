@@ -22,10 +22,10 @@ class VersionChecker;
 // preferences. Each showing loads the controls from the program state; only OK writes them back.
 // A language picked here changes every window's texts at once, while the stored language follows
 // only on OK.
-class TFSoftOptions : public QDialog {
+class OptionsDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TFSoftOptions(ProgramState& state, QWidget* parent = nullptr);
+    explicit OptionsDialog(ProgramState& state, QWidget* parent = nullptr);
 
     void Set_Lang();
     // What re-applies the texts of every window after a language was picked (the main window's
@@ -70,12 +70,12 @@ public:
 
 public slots:
     void FormShow();
-    void Btn_NextClick();
-    void Btn_PrevClick();
-    void Btn_Check_UpdateClick();
+    void onNextClicked();
+    void onPrevClicked();
+    void onCheckForUpdateClicked();
     void LL_Check_UpdateLinkClick(const QString& address);
-    void Btn_OKClick();
-    void Btn_CancelClick();
+    void onOkClicked();
+    void onCancelClicked();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -22,18 +22,18 @@ namespace sw::gui {
 
 // Step 4: the device's address, what to update and whether to read it back. An update checks that the
 // device answers echo requests, remembers the choices, writes the job file and runs the updater.
-class TFBoot : public QDialog {
+class UpdateDialog : public QDialog {
     Q_OBJECT
 public:
     // Starts a program and calls `ended` on the interface thread once it has ended or was given up.
     using ProgramStarter =
-        std::function<void(const std::string& NomeSW, const std::string& Parameter, std::uint8_t tipo,
+        std::function<void(const std::string& program, const std::string& Parameter, std::uint8_t hidden,
                            std::function<void(const StartProgramResult&)> ended)>;
     // The address check; runs on a thread of its own and gives up when `stop` is requested.
     using AddressChecker = std::function<AddressCheckResult(const std::string& host, std::stop_token stop)>;
 
-    TFBoot(ProgramState& state, ProgramStarter startProgram, QWidget* parent = nullptr);
-    ~TFBoot() override;
+    UpdateDialog(ProgramState& state, ProgramStarter startProgram, QWidget* parent = nullptr);
+    ~UpdateDialog() override;
 
     // Replaces the real echo check, for tests.
     void setAddressChecker(AddressChecker checker);
@@ -70,8 +70,8 @@ signals:
 
 public slots:
     void FormShow();
-    void Btn_UpdateClick();
-    void Btn_CancelClick();
+    void onUpdateClicked();
+    void onCancelClicked();
 
 private slots:
     void PingEnded(int outcome, int pingRes);

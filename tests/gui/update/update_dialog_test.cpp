@@ -1,6 +1,6 @@
 #include "core/language/builtin_texts.h"
 #include "core/update/job_file.h"
-#include "gui/update/tfboot.h"
+#include "gui/update/update_dialog.h"
 #include "support/gui/fake_message_service.h"
 #include "support/gui/layout_checks.h"
 #include "test_support.h"
@@ -18,7 +18,7 @@
 #include <memory>
 
 using sw::AddressCheck;
-using sw::gui::TFBoot;
+using sw::gui::UpdateDialog;
 using sw::test::FakeMessageService;
 
 namespace {
@@ -32,10 +32,10 @@ struct Update {
         state.ProgramFolder = dir.path();
         state.MasterFolder = dir / "MASTER";
         state.ActiveProjectFolder = dir / "PROJECTS" / "P";
-        dialog = std::make_unique<TFBoot>(
-            state, [this](const std::string& program, const std::string& parameter, std::uint8_t tipo,
+        dialog = std::make_unique<UpdateDialog>(
+            state, [this](const std::string& program, const std::string& parameter, std::uint8_t hidden,
                           std::function<void(const sw::StartProgramResult&)> ended) {
-                started.push_back(program + "|" + parameter + "|" + std::to_string(tipo));
+                started.push_back(program + "|" + parameter + "|" + std::to_string(hidden));
                 endProgram = std::move(ended);
             });
     }
@@ -66,7 +66,7 @@ struct Update {
 
     sw::test::TempDir dir;
     sw::ProgramState state;
-    std::unique_ptr<TFBoot> dialog;
+    std::unique_ptr<UpdateDialog> dialog;
     std::vector<std::string> started;
     std::vector<std::string> checkedHosts;
     std::function<void(const sw::StartProgramResult&)> endProgram;
@@ -74,7 +74,7 @@ struct Update {
 
 } // namespace
 
-class TFBootTest : public QObject {
+class UpdateDialogTest : public QObject {
     Q_OBJECT
 private slots:
     void answeredCheckRemembersWritesTheJobAndWaitsForTheUpdater() {
@@ -103,7 +103,7 @@ private slots:
 
         // While the updater runs no second update starts; the dialog stays open throughout.
         QVERIFY(!update.dialog->Btn_Update->isEnabled());
-        update.dialog->Btn_UpdateClick();
+        update.dialog->onUpdateClicked();
         QTest::qWait(20);
         QCOMPARE(update.checkedHosts.size(), size_t(1));
         update.endProgram({});
@@ -169,7 +169,7 @@ private slots:
         QTimer::singleShot(30, update.dialog.get(), [&] { ticked = true; });
         update.dialog->Btn_Update->click();
         QVERIFY(!update.dialog->Btn_Update->isEnabled());
-        update.dialog->Btn_UpdateClick();
+        update.dialog->onUpdateClicked();
         QTRY_VERIFY(ticked); // the window goes on handling its events during the check
         QCOMPARE(calls.load(), 1);
         release = true;
@@ -240,7 +240,7 @@ private slots:
         }
         update.dialog->show();
         QVERIFY(QTest::qWaitForWindowExposed(update.dialog.get()));
-        TFBoot& d = *update.dialog;
+        UpdateDialog& d = *update.dialog;
         const auto changed = [](int index) { return QStringLiteral("changed %1").arg(index); };
         QCOMPARE(d.windowTitle(), changed(1002));
         QCOMPARE(d.L_SW_Desc->text(), changed(1003));
@@ -276,5 +276,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TFBootTest)
-#include "tfboot_test.moc"
+QTEST_MAIN(UpdateDialogTest)
+#include "update_dialog_test.moc"

@@ -1,4 +1,4 @@
-#include "gui/access/tfiec_61850_access.h"
+#include "gui/access/access_editor_window.h"
 
 #include "core/access/access_check.h"
 #include "core/access/device_references.h"
@@ -73,9 +73,9 @@ std::optional<std::size_t> currentRow(const QTableView* view) {
 
 } // namespace
 
-TFIEC_61850_Access::TFIEC_61850_Access(ProgramState& state, QWidget* parent)
+AccessEditorWindow::AccessEditorWindow(ProgramState& state, QWidget* parent)
     : QDialog(parent), m_state(state) {
-    setObjectName(QStringLiteral("TFIEC_61850_Access"));
+    setObjectName(QStringLiteral("AccessEditorWindow"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMaximizeButtonHint |
                    Qt::WindowCloseButtonHint);
     m_editor.setDeviceLoader(
@@ -160,35 +160,36 @@ TFIEC_61850_Access::TFIEC_61850_Access(ProgramState& state, QWidget* parent)
     layout->addWidget(SP_Main, 1);
     layout->addWidget(buttonStrip);
 
-    connect(Btn_OK, &QPushButton::clicked, this, &TFIEC_61850_Access::Btn_OKClick);
-    connect(Btn_Cancel, &QPushButton::clicked, this, &TFIEC_61850_Access::Btn_CancelClick);
-    connect(Btn_AddVar, &QPushButton::clicked, this, &TFIEC_61850_Access::Btn_AddVarClick);
-    connect(Btn_RemoveVar, &QPushButton::clicked, this, &TFIEC_61850_Access::Btn_RemoveVarClick);
-    connect(Btn_FillAddresses, &QPushButton::clicked, this, &TFIEC_61850_Access::Btn_FillAddressesClick);
+    connect(Btn_OK, &QPushButton::clicked, this, &AccessEditorWindow::onOkClicked);
+    connect(Btn_Cancel, &QPushButton::clicked, this, &AccessEditorWindow::onCancelClicked);
+    connect(Btn_AddVar, &QPushButton::clicked, this, &AccessEditorWindow::onAddVarClicked);
+    connect(Btn_RemoveVar, &QPushButton::clicked, this, &AccessEditorWindow::onRemoveVarClicked);
+    connect(Btn_FillAddresses, &QPushButton::clicked, this, &AccessEditorWindow::onFillAddressesClicked);
     connect(Btn_Check, &QPushButton::clicked, this, [this] {
         PC_DA_DataSet->setCurrentWidget(TS_Map);
         TS_Map->check();
     });
     connect(Btn_Export, &QPushButton::clicked, TS_Map, &SignalListPage::exportCsv);
     connect(Btn_Import, &QPushButton::clicked, TS_Map, &SignalListPage::importCsv);
-    connect(TS_Map, &SignalListPage::rowChosen, this, &TFIEC_61850_Access::showChosenRow);
+    connect(TS_Map, &SignalListPage::rowChosen, this, &AccessEditorWindow::showChosenRow);
     connect(TS_Map, &SignalListPage::variablesReplaced, this, [this] {
         m_variables->refresh();
         PC_DA_DataSet->setCurrentWidget(TS_DA);
     });
-    connect(Btn_Add_IEC_Device, &QPushButton::clicked, this, &TFIEC_61850_Access::Btn_Add_IEC_DeviceClick);
+    connect(Btn_Add_IEC_Device, &QPushButton::clicked, this, &AccessEditorWindow::onAddIecDeviceClicked);
     connect(Btn_Remove_IEC_Device, &QPushButton::clicked, this,
-            &TFIEC_61850_Access::Btn_Remove_IEC_DeviceClick);
-    connect(LB_IEC_Devices, &QListWidget::currentRowChanged, this, &TFIEC_61850_Access::LB_IEC_DevicesClick);
+            &AccessEditorWindow::onRemoveIecDeviceClicked);
+    connect(LB_IEC_Devices, &QListWidget::currentRowChanged, this, &AccessEditorWindow::LB_IEC_DevicesClick);
     // Only a click makes a tree node the candidate for Add Var; moving through the tree with the keys
     // only looks.
     connect(TV_IEC_Device, &QTreeView::clicked, this,
             [this](const QModelIndex& index) { m_editor.selectTreeNode(SclTreeModel::object(index)); });
     connect(ACG_DataSet->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                m_editor.Show_DataSet_DAs(current.isValid() ? std::optional<std::size_t>(
-                                                                  static_cast<std::size_t>(current.row()) + 1)
-                                                            : std::nullopt);
+                m_editor.showDataSetMembers(
+                    current.isValid()
+                        ? std::optional<std::size_t>(static_cast<std::size_t>(current.row()) + 1)
+                        : std::nullopt);
                 m_members->refresh();
             });
 
@@ -196,9 +197,9 @@ TFIEC_61850_Access::TFIEC_61850_Access(ProgramState& state, QWidget* parent)
     Set_Lang();
 }
 
-TFIEC_61850_Access::~TFIEC_61850_Access() = default;
+AccessEditorWindow::~AccessEditorWindow() = default;
 
-QWidget* TFIEC_61850_Access::buildCatalogColumn() {
+QWidget* AccessEditorWindow::buildCatalogColumn() {
     auto* column = new QWidget;
     column->setObjectName(QStringLiteral("P_Catalog"));
     Btn_Add_IEC_Device = makeButton(column, "Btn_Add_IEC_Device");
@@ -213,7 +214,7 @@ QWidget* TFIEC_61850_Access::buildCatalogColumn() {
     return column;
 }
 
-QWidget* TFIEC_61850_Access::buildTreeColumn() {
+QWidget* AccessEditorWindow::buildTreeColumn() {
     auto* column = new QWidget;
     column->setObjectName(QStringLiteral("P_Tree"));
     E_TreeSearch = new QLineEdit(column);
@@ -234,7 +235,7 @@ QWidget* TFIEC_61850_Access::buildTreeColumn() {
     m_searchTimer = new QTimer(this);
     m_searchTimer->setSingleShot(true);
     m_searchTimer->setInterval(200);
-    connect(m_searchTimer, &QTimer::timeout, this, &TFIEC_61850_Access::applyTreeSearch);
+    connect(m_searchTimer, &QTimer::timeout, this, &AccessEditorWindow::applyTreeSearch);
     connect(E_TreeSearch, &QLineEdit::textChanged, m_searchTimer, qOverload<>(&QTimer::start));
 
     auto* searchRow = new QHBoxLayout;
@@ -247,7 +248,7 @@ QWidget* TFIEC_61850_Access::buildTreeColumn() {
     return column;
 }
 
-QWidget* TFIEC_61850_Access::buildPages() {
+QWidget* AccessEditorWindow::buildPages() {
     PC_DA_DataSet = new QTabWidget;
     PC_DA_DataSet->setObjectName(QStringLiteral("PC_DA_DataSet"));
     TS_DA = new QWidget;
@@ -279,7 +280,7 @@ QWidget* TFIEC_61850_Access::buildPages() {
     return PC_DA_DataSet;
 }
 
-QTableView* TFIEC_61850_Access::makeTable(const char* name, AccessTableModel* model) {
+QTableView* AccessEditorWindow::makeTable(const char* name, AccessTableModel* model) {
     auto* view = new QTableView;
     view->setObjectName(QLatin1String(name));
     view->setModel(model);
@@ -298,7 +299,7 @@ QTableView* TFIEC_61850_Access::makeTable(const char* name, AccessTableModel* mo
     return view;
 }
 
-void TFIEC_61850_Access::Set_Lang() {
+void AccessEditorWindow::Set_Lang() {
     const LangTable& t = m_state.LangTable;
     setWindowTitle(toQString(t.Get(kTextAccessCaption)));
     L_SW_Desc->setText(toQString(t.Get(kTextAccessDescription)));
@@ -325,7 +326,7 @@ void TFIEC_61850_Access::Set_Lang() {
 
 // --- Opening
 
-void TFIEC_61850_Access::showEvent(QShowEvent* event) {
+void AccessEditorWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!m_placed) {
         // Placed once; afterwards the dialog keeps the size and place the user gave it.
@@ -337,11 +338,11 @@ void TFIEC_61850_Access::showEvent(QShowEvent* event) {
     if (!event->spontaneous() && !m_loading) {
         m_loading = true;
         // The loading starts once the dialog is on the screen, so that its progress can be seen.
-        QMetaObject::invokeMethod(this, &TFIEC_61850_Access::FormShow, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &AccessEditorWindow::FormShow, Qt::QueuedConnection);
     }
 }
 
-void TFIEC_61850_Access::FormShow() {
+void AccessEditorWindow::FormShow() {
     m_loading = true;
     m_openFailed = false;
     SP_Main->setEnabled(false);
@@ -389,7 +390,7 @@ void TFIEC_61850_Access::FormShow() {
 }
 
 template <class Result>
-Result TFIEC_61850_Access::runShowingProgress(const std::filesystem::path& file,
+Result AccessEditorWindow::runShowingProgress(const std::filesystem::path& file,
                                               std::function<Result()> work) {
     const bool contentEnabled = SP_Main->isEnabled();
     const bool wasLoading = m_loading;
@@ -399,7 +400,7 @@ Result TFIEC_61850_Access::runShowingProgress(const std::filesystem::path& file,
     L_Progress->show();
     PB_Progress->show();
     struct Restore {
-        TFIEC_61850_Access* dialog;
+        AccessEditorWindow* dialog;
         bool enabled;
         bool loading;
         ~Restore() {
@@ -414,7 +415,7 @@ Result TFIEC_61850_Access::runShowingProgress(const std::filesystem::path& file,
 
 // --- Catalog and tree
 
-void TFIEC_61850_Access::Show_IEC_Devices() {
+void AccessEditorWindow::Show_IEC_Devices() {
     const QSignalBlocker quiet(LB_IEC_Devices);
     LB_IEC_Devices->clear();
     for (const access::CatalogDevice& device : m_editor.list().devices()) {
@@ -425,7 +426,7 @@ void TFIEC_61850_Access::Show_IEC_Devices() {
     }
 }
 
-void TFIEC_61850_Access::showTree() {
+void AccessEditorWindow::showTree() {
     const TIEC_Device* device = m_editor.chosenModel();
     m_treeModel->setDevice(device);
     m_treeMatch = 0;
@@ -449,7 +450,7 @@ void TFIEC_61850_Access::showTree() {
     }
 }
 
-void TFIEC_61850_Access::LB_IEC_DevicesClick() {
+void AccessEditorWindow::LB_IEC_DevicesClick() {
     const int row = LB_IEC_Devices->currentRow();
     if (row < 0) {
         return;
@@ -458,7 +459,7 @@ void TFIEC_61850_Access::LB_IEC_DevicesClick() {
     showTree();
 }
 
-void TFIEC_61850_Access::Btn_Add_IEC_DeviceClick() {
+void AccessEditorWindow::onAddIecDeviceClicked() {
     const QString chosen = fileChooser().chooseFileToOpen(this, Btn_Add_IEC_Device->text(), kSclFileFilters);
     if (chosen.isEmpty()) {
         return;
@@ -489,7 +490,7 @@ void TFIEC_61850_Access::Btn_Add_IEC_DeviceClick() {
     });
 }
 
-void TFIEC_61850_Access::Btn_Remove_IEC_DeviceClick() {
+void AccessEditorWindow::onRemoveIecDeviceClicked() {
     if (!m_editor.removeChosenDevice()) {
         return;
     }
@@ -498,7 +499,7 @@ void TFIEC_61850_Access::Btn_Remove_IEC_DeviceClick() {
     refreshTables();
 }
 
-void TFIEC_61850_Access::applyTreeSearch() {
+void AccessEditorWindow::applyTreeSearch() {
     m_searchTimer->stop();
     m_treeMatch = 0;
     const TIEC_Device* device = m_treeModel->device();
@@ -530,7 +531,7 @@ void TFIEC_61850_Access::applyTreeSearch() {
     }
 }
 
-void TFIEC_61850_Access::goToTreeMatch(bool backwards) {
+void AccessEditorWindow::goToTreeMatch(bool backwards) {
     if (m_searchTimer->isActive()) {
         applyTreeSearch();
     }
@@ -556,7 +557,7 @@ void TFIEC_61850_Access::goToTreeMatch(bool backwards) {
     L_TreeSearchCount->setText(QStringLiteral("%1 of %2").arg(m_treeMatch).arg(count));
 }
 
-void TFIEC_61850_Access::showStaleRows() {
+void AccessEditorWindow::showStaleRows() {
     std::map<std::size_t, QString> variables;
     std::map<std::size_t, QString> dataSets;
     for (const access::StaleRow& stale : access::staleRows(m_editor.list())) {
@@ -566,7 +567,7 @@ void TFIEC_61850_Access::showStaleRows() {
     m_dataSets->setStaleRows(std::move(dataSets));
 }
 
-void TFIEC_61850_Access::Btn_FillAddressesClick() {
+void AccessEditorWindow::onFillAddressesClicked() {
     for (const auto& [view, page] :
          {std::pair{ACG_DA, access::Page::Variables}, std::pair{ACG_DataSet, access::Page::DataSet}}) {
         std::set<std::size_t> rows;
@@ -581,14 +582,14 @@ void TFIEC_61850_Access::Btn_FillAddressesClick() {
 
 // --- Rows
 
-void TFIEC_61850_Access::refreshTables() {
+void AccessEditorWindow::refreshTables() {
     m_variables->refresh();
     m_dataSets->refresh();
     m_members->refresh();
     showStaleRows();
 }
 
-void TFIEC_61850_Access::selectRow(QTableView* view, std::size_t row) {
+void AccessEditorWindow::selectRow(QTableView* view, std::size_t row) {
     const int last = view->model()->rowCount() - 1;
     const int at = std::min(static_cast<int>(row) - 1, last);
     if (at < 0) {
@@ -599,7 +600,7 @@ void TFIEC_61850_Access::selectRow(QTableView* view, std::size_t row) {
     view->scrollTo(index);
 }
 
-void TFIEC_61850_Access::showChosenRow(std::size_t dataSet, std::size_t row) {
+void AccessEditorWindow::showChosenRow(std::size_t dataSet, std::size_t row) {
     if (dataSet == 0) {
         PC_DA_DataSet->setCurrentWidget(TS_DA);
         selectRow(ACG_DA, row);
@@ -612,7 +613,7 @@ void TFIEC_61850_Access::showChosenRow(std::size_t dataSet, std::size_t row) {
     }
 }
 
-void TFIEC_61850_Access::Btn_AddVarClick() {
+void AccessEditorWindow::onAddVarClicked() {
     switch (m_editor.addVar()) {
     case access::AddVarResult::Variable:
         PC_DA_DataSet->setCurrentWidget(TS_DA);
@@ -636,7 +637,7 @@ void TFIEC_61850_Access::Btn_AddVarClick() {
     showStaleRows();
 }
 
-void TFIEC_61850_Access::Btn_RemoveVarClick() {
+void AccessEditorWindow::onRemoveVarClicked() {
     if (PC_DA_DataSet->currentWidget() == TS_DataSet) {
         const std::optional<std::size_t> row = currentRow(ACG_DataSet);
         m_editor.removeVar(access::Page::DataSet, row);
@@ -659,11 +660,11 @@ void TFIEC_61850_Access::Btn_RemoveVarClick() {
 
 // --- Closing
 
-void TFIEC_61850_Access::Btn_OKClick() {
+void AccessEditorWindow::onOkClicked() {
     if (m_loading || m_openFailed) {
         return;
     }
-    if (const auto failure = access::Controllo_dati(m_editor.list(), Get_Decimal_Separator())) {
+    if (const auto failure = access::checkAccessList(m_editor.list(), Get_Decimal_Separator())) {
         messages().showError(this, toQString(access::accessCheckMessage(m_state.LangTable, *failure)));
         return;
     }
@@ -677,18 +678,18 @@ void TFIEC_61850_Access::Btn_OKClick() {
     }
 }
 
-void TFIEC_61850_Access::Btn_CancelClick() {
+void AccessEditorWindow::onCancelClicked() {
     reject();
 }
 
-void TFIEC_61850_Access::reject() {
+void AccessEditorWindow::reject() {
     // A load in progress finishes first; the user's own close waits for it.
     if (!m_loading) {
         QDialog::reject();
     }
 }
 
-void TFIEC_61850_Access::closeEvent(QCloseEvent* event) {
+void AccessEditorWindow::closeEvent(QCloseEvent* event) {
     if (m_loading) {
         event->ignore();
         return;
@@ -696,7 +697,7 @@ void TFIEC_61850_Access::closeEvent(QCloseEvent* event) {
     QDialog::closeEvent(event);
 }
 
-bool TFIEC_61850_Access::eventFilter(QObject* watched, QEvent* event) {
+bool AccessEditorWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && watched == E_TreeSearch) {
         const auto* keyEvent = static_cast<QKeyEvent*>(event);
         // Enter moves between matches and Escape clears the search; neither reaches the dialog.

@@ -3,9 +3,9 @@
 #include "core/parameters/parameter_file.h"
 #include "core/parameters/parameter_set.h"
 #include "core/scl/scl_model.h"
+#include "gui/access/access_editor_window.h"
 #include "gui/access/access_table_models.h"
 #include "gui/access/scl_tree_model.h"
-#include "gui/access/tfiec_61850_access.h"
 #include "gui/shell/main_window.h"
 #include "support/gui/fake_file_chooser.h"
 #include "support/gui/fake_message_service.h"
@@ -25,7 +25,7 @@
 #include <filesystem>
 #include <string>
 
-using sw::gui::TFIEC_61850_Access;
+using sw::gui::AccessEditorWindow;
 using sw::test::FakeFileChooser;
 using sw::test::FakeMessageService;
 using Icon = sw::gui::MessageService::Icon;
@@ -53,7 +53,7 @@ struct Project {
 };
 
 // Shows the dialog and waits until its access file and catalog are loaded.
-void showLoaded(TFIEC_61850_Access& dialog) {
+void showLoaded(AccessEditorWindow& dialog) {
     dialog.show();
     QTRY_VERIFY(!dialog.isLoading());
 }
@@ -88,7 +88,7 @@ void clickNode(QTreeView* tree, const QStringList& path) {
 }
 
 // Adds bay1.icd through the file chooser and chooses it in the device list.
-void addAndChooseBay1(TFIEC_61850_Access& dialog) {
+void addAndChooseBay1(AccessEditorWindow& dialog) {
     FakeFileChooser chooser;
     chooser.files.push_back(QString::fromStdString(kBay1.string()));
     dialog.Btn_Add_IEC_Device->click();
@@ -98,21 +98,21 @@ void addAndChooseBay1(TFIEC_61850_Access& dialog) {
 
 } // namespace
 
-class TFIEC_61850_AccessTest : public QObject {
+class AccessEditorWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void stepThreeOpensTheEditorForTheActiveProjectAndCancelWritesNothing() {
         sw::test::TempDir programDir;
         FakeMessageService messages;
-        TFIEC_61850_Access* opened = nullptr;
+        AccessEditorWindow* opened = nullptr;
         sw::test::ScriptedDialogs dialogs([&](QDialog* dialog) {
-            opened = qobject_cast<TFIEC_61850_Access*>(dialog);
+            opened = qobject_cast<AccessEditorWindow*>(dialog);
             QVERIFY(opened != nullptr);
             QTRY_VERIFY(!opened->isLoading());
             opened->editor().list().setVariableCell(1, 1, "0");
             opened->Btn_Cancel->click();
         });
-        sw::gui::TFMendralFirmWare window(programDir.path());
+        sw::gui::MainWindow window(programDir.path());
         window.Btn_IEC61850_Client->click();
         QCOMPARE(messages.texts(), QStringList{QString::fromStdString(window.state().LangTable.Get(18))});
         QVERIFY(dialogs.opened.empty());
@@ -134,7 +134,7 @@ private slots:
     void aDeviceAddedFromTheFileChooserShowsItsTreeAndOnlyLeavesAndDataSetsAreAdded() {
         Project project;
         FakeMessageService messages;
-        TFIEC_61850_Access dialog(project.state);
+        AccessEditorWindow dialog(project.state);
         showLoaded(dialog);
         {
             FakeFileChooser chooser;
@@ -180,7 +180,7 @@ private slots:
     void memberEditsReachTheirDataSetAtOnceAndSurviveChoosingAnotherRow() {
         Project project;
         FakeMessageService messages;
-        TFIEC_61850_Access dialog(project.state);
+        AccessEditorWindow dialog(project.state);
         showLoaded(dialog);
         addAndChooseBay1(dialog);
         for (const char* dataSet : {"DS1", "DS3"}) {
@@ -249,7 +249,7 @@ private slots:
         Project project;
         sw::writeParameterFile(project.paths().parGenFile(), sw::ParameterSet{});
         FakeMessageService messages;
-        TFIEC_61850_Access dialog(project.state);
+        AccessEditorWindow dialog(project.state);
         showLoaded(dialog);
         addAndChooseBay1(dialog);
         clickNode(dialog.TV_IEC_Device, {QStringLiteral("CTRL"), QStringLiteral("MMXU1"),
@@ -314,13 +314,13 @@ private slots:
             std::filesystem::copy_file(kBay1, project.paths().icdCatalog() / "bay1.icd");
             sw::test::writeFile(project.paths().accessFile(), c.access);
             FakeMessageService messages;
-            TFIEC_61850_Access dialog(project.state);
+            AccessEditorWindow dialog(project.state);
             showLoaded(dialog);
             QCOMPARE(messages.shown.size(), size_t(1));
             QVERIFY(messages.shown[0].icon == c.icon);
             QCOMPARE(dialog.Btn_OK->isEnabled(), c.okEnabled);
             if (!c.okEnabled) {
-                dialog.Btn_OKClick();
+                dialog.onOkClicked();
                 QCOMPARE(sw::test::readFile(project.paths().accessFile()), std::string(c.access));
             } else {
                 QVERIFY(messages.shown[0].text.contains(QStringLiteral("gone")));
@@ -331,7 +331,7 @@ private slots:
     void overwriteQuestionDecidesWhichFileTheAddedDeviceComesFrom() {
         Project project;
         FakeMessageService messages;
-        TFIEC_61850_Access dialog(project.state);
+        AccessEditorWindow dialog(project.state);
         showLoaded(dialog);
         std::filesystem::create_directories(project.paths().icdCatalog());
         sw::test::writeFile(project.paths().icdCatalog() / "bay1.icd",
@@ -358,7 +358,7 @@ private slots:
         for (const bool jump : {false, true}) {
             Project project;
             project.state.EnableJumpFieldTables = jump;
-            TFIEC_61850_Access dialog(project.state);
+            AccessEditorWindow dialog(project.state);
             showLoaded(dialog);
             QTableView* variables = dialog.ACG_DA;
             variables->setCurrentIndex(variables->model()->index(0, VC::VariableColumn::Mnemonic));
@@ -396,5 +396,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TFIEC_61850_AccessTest)
-#include "tfiec_61850_access_test.moc"
+QTEST_MAIN(AccessEditorWindowTest)
+#include "access_editor_window_test.moc"

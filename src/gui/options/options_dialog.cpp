@@ -1,4 +1,4 @@
-#include "gui/options/tfsoftoptions.h"
+#include "gui/options/options_dialog.h"
 
 #include "core/common/path_text.h"
 #include "core/language/language_file.h"
@@ -62,9 +62,9 @@ template <class Widget> Widget* make(QWidget* parent, const char* name) {
 
 } // namespace
 
-TFSoftOptions::TFSoftOptions(ProgramState& state, QWidget* parent)
+OptionsDialog::OptionsDialog(ProgramState& state, QWidget* parent)
     : QDialog(parent), m_state(state), m_checker(new VersionChecker(this)) {
-    setObjectName(QStringLiteral("TFSoftOptions"));
+    setObjectName(QStringLiteral("OptionsDialog"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     QWidget* title = makeTitlePanel(this, state, L_SW_Code, L_SW_Desc);
@@ -81,20 +81,20 @@ TFSoftOptions::TFSoftOptions(ProgramState& state, QWidget* parent)
     stackDialogPanels(this, title, PC_Options, buttonPanel);
     fixSizeGrowingToFit(this, QSize(kClientWidth, kClientHeight));
 
-    connect(Btn_Next, &QPushButton::clicked, this, &TFSoftOptions::Btn_NextClick);
-    connect(Btn_Prev, &QPushButton::clicked, this, &TFSoftOptions::Btn_PrevClick);
+    connect(Btn_Next, &QPushButton::clicked, this, &OptionsDialog::onNextClicked);
+    connect(Btn_Prev, &QPushButton::clicked, this, &OptionsDialog::onPrevClicked);
     for (QCheckBox* box : {CB_En_Con, CB_Update, CB_Soft_Set_Jump_Table, CB_DoubleClick_Auto_Size}) {
-        connect(box, &QCheckBox::toggled, this, &TFSoftOptions::Update_CheckBox);
+        connect(box, &QCheckBox::toggled, this, &OptionsDialog::Update_CheckBox);
     }
-    connect(Btn_Check_Update, &QPushButton::clicked, this, &TFSoftOptions::Btn_Check_UpdateClick);
-    connect(LL_Check_Update, &QLabel::linkActivated, this, &TFSoftOptions::LL_Check_UpdateLinkClick);
-    connect(m_checker, &VersionChecker::checked, this, &TFSoftOptions::showCheckResult);
-    connect(Btn_OK, &QPushButton::clicked, this, &TFSoftOptions::Btn_OKClick);
-    connect(Btn_Cancel, &QPushButton::clicked, this, &TFSoftOptions::Btn_CancelClick);
+    connect(Btn_Check_Update, &QPushButton::clicked, this, &OptionsDialog::onCheckForUpdateClicked);
+    connect(LL_Check_Update, &QLabel::linkActivated, this, &OptionsDialog::LL_Check_UpdateLinkClick);
+    connect(m_checker, &VersionChecker::checked, this, &OptionsDialog::showCheckResult);
+    connect(Btn_OK, &QPushButton::clicked, this, &OptionsDialog::onOkClicked);
+    connect(Btn_Cancel, &QPushButton::clicked, this, &OptionsDialog::onCancelClicked);
     Set_Lang();
 }
 
-QWidget* TFSoftOptions::buildLanguageTab() {
+QWidget* OptionsDialog::buildLanguageTab() {
     TS_Language = make<QWidget>(nullptr, "TS_Language");
     L_Sel_Lang = make<QLabel>(TS_Language, "L_Sel_Lang");
     auto* slotGrid = new QGridLayout;
@@ -135,7 +135,7 @@ QWidget* TFSoftOptions::buildLanguageTab() {
     return TS_Language;
 }
 
-QWidget* TFSoftOptions::buildConnectionTab() {
+QWidget* OptionsDialog::buildConnectionTab() {
     TS_Con_Options = make<QWidget>(nullptr, "TS_Con_Options");
     CB_En_Con = make<QCheckBox>(TS_Con_Options, "CB_En_Con");
     CB_Update = make<QCheckBox>(TS_Con_Options, "CB_Update");
@@ -158,7 +158,7 @@ QWidget* TFSoftOptions::buildConnectionTab() {
     return TS_Con_Options;
 }
 
-QWidget* TFSoftOptions::buildSettingsTab() {
+QWidget* OptionsDialog::buildSettingsTab() {
     TS_Soft_Settings = make<QWidget>(nullptr, "TS_Soft_Settings");
     CB_Soft_Set_Jump_Table = make<QCheckBox>(TS_Soft_Settings, "CB_Soft_Set_Jump_Table");
     CB_DoubleClick_Auto_Size = make<QCheckBox>(TS_Soft_Settings, "CB_DoubleClick_Auto_Size");
@@ -169,7 +169,7 @@ QWidget* TFSoftOptions::buildSettingsTab() {
     return TS_Soft_Settings;
 }
 
-void TFSoftOptions::Set_Lang() {
+void OptionsDialog::Set_Lang() {
     const auto text = [this](int index) { return toQString(m_state.LangTable.Get(index)); };
     setWindowTitle(text(kTextCaption));
     L_SW_Desc->setText(text(kTextDescription));
@@ -189,7 +189,7 @@ void TFSoftOptions::Set_Lang() {
     Btn_Cancel->setText(text(kTextCancel));
 }
 
-void TFSoftOptions::FormShow() {
+void OptionsDialog::FormShow() {
     Language_In_Use = m_state.LanguageName;
     Create_Lang_List();
     Update_CheckBox();
@@ -203,13 +203,13 @@ void TFSoftOptions::FormShow() {
     Update_CheckBox();
 }
 
-void TFSoftOptions::Create_Lang_List() {
+void OptionsDialog::Create_Lang_List() {
     SL_Languages = languageFiles(m_state.LanguageFolder);
     Show_Page = 1;
     Update_Lang_Page(Show_Page);
 }
 
-void TFSoftOptions::Update_Lang_Page(int Num_Page) {
+void OptionsDialog::Update_Lang_Page(int Num_Page) {
     const auto& t = m_state.LangTable;
     const LanguagePage page = languagePage(SL_Languages, Num_Page);
     L_Sel_Lang->setText(toQString(t.Get(kTextSelectedLanguage) + Language_In_Use));
@@ -234,21 +234,21 @@ void TFSoftOptions::Update_Lang_Page(int Num_Page) {
     }
 }
 
-void TFSoftOptions::Btn_NextClick() {
+void OptionsDialog::onNextClicked() {
     if (languagePageCount(SL_Languages.size()) >= Show_Page + 1) {
         ++Show_Page;
     }
     Update_Lang_Page(Show_Page);
 }
 
-void TFSoftOptions::Btn_PrevClick() {
+void OptionsDialog::onPrevClicked() {
     if (Show_Page - 1 > 0) {
         --Show_Page;
     }
     Update_Lang_Page(Show_Page);
 }
 
-void TFSoftOptions::LangClick(int slot) {
+void OptionsDialog::LangClick(int slot) {
     const auto index = languageIndexOfSlot(SL_Languages, Show_Page, slot);
     if (!index) {
         return;
@@ -273,16 +273,16 @@ void TFSoftOptions::LangClick(int slot) {
     Update_Lang_Page(Show_Page);
 }
 
-void TFSoftOptions::Update_CheckBox() {
+void OptionsDialog::Update_CheckBox() {
     CB_Update->setEnabled(CB_En_Con->isChecked());
     Btn_Check_Update->setEnabled(CB_Update->isEnabled() && CB_Update->isChecked());
 }
 
-void TFSoftOptions::Btn_Check_UpdateClick() {
+void OptionsDialog::onCheckForUpdateClicked() {
     m_checker->start();
 }
 
-void TFSoftOptions::showCheckResult(bool newer) {
+void OptionsDialog::showCheckResult(bool newer) {
     const auto& t = m_state.LangTable;
     if (newer) {
         LL_Check_Update->setText(
@@ -294,11 +294,11 @@ void TFSoftOptions::showCheckResult(bool newer) {
     LL_Check_Update->show();
 }
 
-void TFSoftOptions::LL_Check_UpdateLinkClick(const QString& address) {
+void OptionsDialog::LL_Check_UpdateLinkClick(const QString& address) {
     openLink(address);
 }
 
-void TFSoftOptions::Btn_OKClick() {
+void OptionsDialog::onOkClicked() {
     m_state.LanguageName = Language_In_Use;
     m_state.EnableInternet = CB_En_Con->isChecked();
     m_state.EnableUpdateCheck = CB_Update->isChecked();
@@ -307,11 +307,11 @@ void TFSoftOptions::Btn_OKClick() {
     accept();
 }
 
-void TFSoftOptions::Btn_CancelClick() {
+void OptionsDialog::onCancelClicked() {
     reject();
 }
 
-void TFSoftOptions::showEvent(QShowEvent* event) {
+void OptionsDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
         FormShow();
@@ -319,7 +319,7 @@ void TFSoftOptions::showEvent(QShowEvent* event) {
     }
 }
 
-bool TFSoftOptions::eventFilter(QObject* watched, QEvent* event) {
+bool OptionsDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease) {
         for (std::size_t k = 0; k < I_L.size(); ++k) {
             if (watched == I_L[k] || watched == L_L[k]) {

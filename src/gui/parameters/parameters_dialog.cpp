@@ -1,4 +1,4 @@
-#include "gui/parameters/tfpargen.h"
+#include "gui/parameters/parameters_dialog.h"
 
 #include "core/parameters/parameter_check.h"
 #include "core/parameters/parameter_file.h"
@@ -123,8 +123,8 @@ template <class... Handlers> Overloaded(Handlers...) -> Overloaded<Handlers...>;
 
 } // namespace
 
-TFParGen::TFParGen(ProgramState& state, QWidget* parent) : QDialog(parent), m_state(state) {
-    setObjectName(QStringLiteral("TFParGen"));
+ParametersDialog::ParametersDialog(ProgramState& state, QWidget* parent) : QDialog(parent), m_state(state) {
+    setObjectName(QStringLiteral("ParametersDialog"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     QFont dialogFont(QStringLiteral("Verdana"));
     dialogFont.setPointSize(8);
@@ -191,8 +191,8 @@ TFParGen::TFParGen(ProgramState& state, QWidget* parent) : QDialog(parent), m_st
         ListControl{CB_Serial_StopBits, &ParameterSet::SERIAL_STOPBITS},
     };
 
-    connect(Btn_OK, &QPushButton::clicked, this, &TFParGen::Btn_OKClick);
-    connect(Btn_Cancel, &QPushButton::clicked, this, &TFParGen::Btn_CancelClick);
+    connect(Btn_OK, &QPushButton::clicked, this, &ParametersDialog::onOkClicked);
+    connect(Btn_Cancel, &QPushButton::clicked, this, &ParametersDialog::onCancelClicked);
     connect(E_IEC61850_Client_VLAN, &QLineEdit::textEdited, this, [this](const QString& edited) {
         if (acceptsVlanEdit(toUtf8String(m_acceptedVlan), toUtf8String(edited))) {
             m_acceptedVlan = edited;
@@ -211,7 +211,7 @@ TFParGen::TFParGen(ProgramState& state, QWidget* parent) : QDialog(parent), m_st
     Set_Lang();
 }
 
-QWidget* TFParGen::buildClientGroup() {
+QWidget* ParametersDialog::buildClientGroup() {
     CP_IEC61850_Client = new CollapsibleGroup;
     CP_IEC61850_Client->setObjectName(QStringLiteral("CP_IEC61850_Client"));
     QWidget* body = CP_IEC61850_Client->body();
@@ -266,7 +266,7 @@ QWidget* TFParGen::buildClientGroup() {
     return CP_IEC61850_Client;
 }
 
-QWidget* TFParGen::buildSerialGroup() {
+QWidget* ParametersDialog::buildSerialGroup() {
     CP_Serial = new CollapsibleGroup;
     CP_Serial->setObjectName(QStringLiteral("CP_Serial"));
     QWidget* body = CP_Serial->body();
@@ -293,7 +293,7 @@ QWidget* TFParGen::buildSerialGroup() {
     return CP_Serial;
 }
 
-void TFParGen::setTabOrderOfFields() {
+void ParametersDialog::setTabOrderOfFields() {
     const QWidget* order[] = {
         Btn_OK,
         Btn_Cancel,
@@ -322,7 +322,7 @@ void TFParGen::setTabOrderOfFields() {
     }
 }
 
-void TFParGen::Set_Lang() {
+void ParametersDialog::Set_Lang() {
     setWindowTitle(text(m_state, kTextCaption));
     L_SW_Desc->setText(text(m_state, kTextDescription));
     Btn_OK->setText(text(m_state, kTextOk));
@@ -353,7 +353,7 @@ void TFParGen::Set_Lang() {
     CB_Serial_StopBits->setToolTip(text(m_state, kTextStopBitsHint));
 }
 
-ParameterSet TFParGen::values() const {
+ParameterSet ParametersDialog::values() const {
     ParameterSet set;
     for (const FieldControl& field : m_fields) {
         std::visit(Overloaded{
@@ -366,7 +366,7 @@ ParameterSet TFParGen::values() const {
     return set;
 }
 
-void TFParGen::setValues(const ParameterSet& set) {
+void ParametersDialog::setValues(const ParameterSet& set) {
     const ParameterSet shown = asShownInDialog(set);
     for (const FieldControl& field : m_fields) {
         std::visit(Overloaded{
@@ -379,11 +379,11 @@ void TFParGen::setValues(const ParameterSet& set) {
     m_acceptedVlan = E_IEC61850_Client_VLAN->text();
 }
 
-void TFParGen::FormShow() {
+void ParametersDialog::FormShow() {
     runGuarded(this, [this] { setValues(readParameterFile(m_state.ParGenFile)); });
 }
 
-void TFParGen::Btn_OKClick() {
+void ParametersDialog::onOkClicked() {
     const ParameterSet set = values();
     if (const std::optional<int> failed = Controllo_Dati(set)) {
         messages().showError(this, text(m_state, *failed));
@@ -399,17 +399,17 @@ void TFParGen::Btn_OKClick() {
     }
 }
 
-void TFParGen::Btn_CancelClick() {
+void ParametersDialog::onCancelClicked() {
     reject();
 }
 
-void TFParGen::showEvent(QShowEvent* event) {
+void ParametersDialog::showEvent(QShowEvent* event) {
     FormShow();
     centerOnScreen(this);
     QDialog::showEvent(event);
 }
 
-bool TFParGen::eventFilter(QObject* watched, QEvent* event) {
+bool ParametersDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const auto* edit = std::find(m_byteEdits.begin(), m_byteEdits.end(), watched);
         if (edit != m_byteEdits.end() && static_cast<QKeyEvent*>(event)->text() == QStringLiteral(".")) {

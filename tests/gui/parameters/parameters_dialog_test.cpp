@@ -2,7 +2,7 @@
 #include "core/parameters/parameter_file.h"
 #include "core/parameters/parameter_set.h"
 #include "gui/parameters/collapsible_group.h"
-#include "gui/parameters/tfpargen.h"
+#include "gui/parameters/parameters_dialog.h"
 #include "support/gui/fake_message_service.h"
 #include "support/gui/layout_checks.h"
 #include "test_support.h"
@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-using sw::gui::TFParGen;
+using sw::gui::ParametersDialog;
 using sw::test::FakeMessageService;
 
 namespace {
@@ -44,7 +44,7 @@ struct Project {
 };
 
 // Shows the dialog as the active window, so typed keys reach the focused field.
-void showActive(TFParGen& dialog) {
+void showActive(ParametersDialog& dialog) {
     dialog.show();
     QApplication::setActiveWindow(&dialog);
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
@@ -52,18 +52,18 @@ void showActive(TFParGen& dialog) {
 
 } // namespace
 
-class TFParGenTest : public QObject {
+class ParametersDialogTest : public QObject {
     Q_OBJECT
 private slots:
     void opensWithDefaultsAndCancelWritesNothing() {
         Project project;
         FakeMessageService messages;
-        TFParGen dialog(project.state);
+        ParametersDialog dialog(project.state);
         dialog.show();
         QCOMPARE(dialog.values(), sw::ParameterSet{});
         QCOMPARE(dialog.CB_Serial_Baudrate->currentText(), QStringLiteral("115200"));
         dialog.E_IEC61850_Client_IP1->setText(QStringLiteral("1"));
-        dialog.Btn_CancelClick();
+        dialog.onCancelClicked();
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
         QVERIFY(!project.hasFile());
         QVERIFY(messages.shown.empty());
@@ -74,7 +74,7 @@ private slots:
 
     void captionsAndHintsFollowTheLanguageTable() {
         Project project;
-        TFParGen dialog(project.state);
+        ParametersDialog dialog(project.state);
         struct Shown {
             QWidget* control;
             int index;
@@ -139,7 +139,7 @@ private slots:
 
     void listsOfferTheCoreChoicesAndOnlyTheHeightChanges() {
         Project project;
-        TFParGen dialog(project.state);
+        ParametersDialog dialog(project.state);
         QStringList parities;
         for (int i = 0; i < dialog.Cb_Serial_Parity->count(); ++i) {
             parities << dialog.Cb_Serial_Parity->itemText(i);
@@ -160,7 +160,7 @@ private slots:
 
     void layoutShowsEveryFieldWithoutOverlap() {
         Project project;
-        TFParGen dialog(project.state);
+        ParametersDialog dialog(project.state);
         showActive(dialog);
         QCOMPARE(sw::test::layoutProblem({dialog.L_SW_Code, dialog.L_SW_Desc, dialog.CP_IEC61850_Client,
                                           dialog.CP_Serial, dialog.Btn_OK, dialog.Btn_Cancel}),
@@ -184,7 +184,7 @@ private slots:
 
     void everyFieldShowsAndReturnsItsOwnValue() {
         Project project;
-        TFParGen dialog(project.state);
+        ParametersDialog dialog(project.state);
         sw::ParameterSet set;
         set.IEC61850_Client_IP1 = "1";
         set.IEC61850_Client_IP2 = "2";
@@ -224,7 +224,7 @@ private slots:
 
     void languageSwitchKeepsTheGroupTitles() {
         Project project;
-        TFParGen dialog(project.state);
+        ParametersDialog dialog(project.state);
         project.state.LangTable.Put(406, "Client IEC61850");
         project.state.LangTable.Put(407, "Indirizzo IP");
         project.state.LangTable.Put(400, "Comunicazione");
@@ -236,7 +236,7 @@ private slots:
 
     void typingAnAddressMovesThroughTheByteFields() {
         Project project;
-        TFParGen dialog(project.state);
+        ParametersDialog dialog(project.state);
         showActive(dialog);
         dialog.E_IEC61850_Client_IP1->clear();
         dialog.E_IEC61850_Client_IP1->setFocus();
@@ -263,7 +263,7 @@ private slots:
         sw::ParameterSet set;
         set.IEC61850_Client_VLAN = "ab";
         sw::writeParameterFile(project.state.ParGenFile, set);
-        TFParGen dialog(project.state);
+        ParametersDialog dialog(project.state);
         showActive(dialog);
         QLineEdit* vlan = dialog.E_IEC61850_Client_VLAN;
         // A hand-written value is shown as it is and can be deleted.
@@ -280,24 +280,24 @@ private slots:
     void firstFailingRuleShowsOneMessageAndWritesNothing() {
         struct Case {
             const char* what;
-            std::function<void(TFParGen&)> edit;
+            std::function<void(ParametersDialog&)> edit;
             int message;
         };
         const Case cases[] = {
             {"IP2 empty and SM1 out of range",
-             [](TFParGen& d) {
+             [](ParametersDialog& d) {
                  d.E_IEC61850_Client_IP2->clear();
                  d.E_IEC61850_Client_SM1->setText(QStringLiteral("256"));
              },
              650},
             {"used gateway out of range",
-             [](TFParGen& d) {
+             [](ParametersDialog& d) {
                  d.CB_IEC61850_Client_En_GAT->setChecked(true);
                  d.E_IEC61850_Client_GAT3->setText(QStringLiteral("300"));
              },
              659},
             {"two stop bits with even parity",
-             [](TFParGen& d) {
+             [](ParametersDialog& d) {
                  d.Cb_Serial_Parity->setCurrentIndex(2);
                  d.CB_Serial_StopBits->setCurrentIndex(1);
              },
@@ -310,7 +310,7 @@ private slots:
                 project.state.LangTable.Put(index, "message " + std::to_string(index));
             }
             FakeMessageService messages;
-            TFParGen dialog(project.state);
+            ParametersDialog dialog(project.state);
             dialog.show();
             c.edit(dialog);
             dialog.Btn_OK->click();
@@ -324,7 +324,7 @@ private slots:
     void confirmingWritesTheFieldsAsTheyStand() {
         Project project;
         FakeMessageService messages;
-        TFParGen dialog(project.state);
+        ParametersDialog dialog(project.state);
         dialog.show();
         dialog.E_IEC61850_Client_IP1->setText(QStringLiteral("010"));
         dialog.E_IEC61850_Client_GAT1->setText(QStringLiteral("abc"));
@@ -352,12 +352,12 @@ private slots:
                             "<Par_Gen><SERIAL_SERIAL>abc</SERIAL_SERIAL><SERIAL_BAUDRATE>9</SERIAL_BAUDRATE>"
                             "<IEC61850_Client_En_GAT>1</IEC61850_Client_En_GAT><Extra>1</Extra></Par_Gen>");
         FakeMessageService messages;
-        TFParGen dialog(project.state);
+        ParametersDialog dialog(project.state);
         dialog.show();
         QCOMPARE(dialog.CB_Serial_Serial->currentText(), QStringLiteral("RS232"));
         QCOMPARE(dialog.CB_Serial_Baudrate->currentIndex(), -1);
         QVERIFY(dialog.CB_IEC61850_Client_En_GAT->isChecked());
-        dialog.Btn_OKClick();
+        dialog.onOkClicked();
         QVERIFY(messages.shown.empty());
         const std::string file = project.file();
         QVERIFY(file.find("<SERIAL_BAUDRATE>-1</SERIAL_BAUDRATE>") != std::string::npos);
@@ -370,7 +370,7 @@ private slots:
         sw::ParameterSet set;
         set.IEC61850_Client_IP4 = "77";
         sw::writeParameterFile(project.state.ParGenFile, set);
-        TFParGen dialog(project.state);
+        ParametersDialog dialog(project.state);
         dialog.show();
         dialog.hide();
         sw::test::writeFile(project.state.ParGenFile, "<Par_Gen><IEC61850_Client_IP1>");
@@ -379,7 +379,7 @@ private slots:
         QVERIFY(messages.texts().front().contains(QStringLiteral("ParGen.xml")));
         QCOMPARE(dialog.E_IEC61850_Client_IP4->text(), QStringLiteral("77"));
         // Confirming replaces the unreadable file.
-        dialog.Btn_OKClick();
+        dialog.onOkClicked();
         QCOMPARE(project.file(), sw::parameterFileBytes(set));
     }
 
@@ -387,7 +387,7 @@ private slots:
         Project project;
         FakeMessageService messages;
         project.state.ParGenFile = project.dir.path() / "gone" / "ParGen.xml";
-        TFParGen dialog(project.state);
+        ParametersDialog dialog(project.state);
         dialog.show();
         dialog.E_IEC61850_Client_IP3->setText(QStringLiteral("5"));
         dialog.Btn_OK->click();
@@ -400,7 +400,7 @@ private slots:
 
     void tabRunsFromTheButtonsThroughBothGroups() {
         Project project;
-        TFParGen dialog(project.state);
+        ParametersDialog dialog(project.state);
         showActive(dialog);
         dialog.Btn_OK->setFocus();
         QStringList visited{QApplication::focusWidget()->objectName()};
@@ -422,7 +422,7 @@ private slots:
 
     void wheelOverTheStackScrollsItInsteadOfTheList() {
         Project project;
-        TFParGen dialog(project.state);
+        ParametersDialog dialog(project.state);
         dialog.resize(460, 200);
         showActive(dialog);
         QScrollBar* bar = dialog.CPG->verticalScrollBar();
@@ -451,5 +451,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TFParGenTest)
-#include "tfpargen_test.moc"
+QTEST_MAIN(ParametersDialogTest)
+#include "parameters_dialog_test.moc"

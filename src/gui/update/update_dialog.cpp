@@ -1,4 +1,4 @@
-#include "gui/update/tfboot.h"
+#include "gui/update/update_dialog.h"
 
 #include "core/common/ip_address.h"
 #include "core/common/path_text.h"
@@ -74,9 +74,9 @@ AddressCheckResult checkByEcho(const std::string& host, std::stop_token stop) {
 
 } // namespace
 
-TFBoot::TFBoot(ProgramState& state, ProgramStarter startProgram, QWidget* parent)
+UpdateDialog::UpdateDialog(ProgramState& state, ProgramStarter startProgram, QWidget* parent)
     : QDialog(parent), m_state(state), m_startProgram(std::move(startProgram)), m_checkAddress(checkByEcho) {
-    setObjectName(QStringLiteral("TFBoot"));
+    setObjectName(QStringLiteral("UpdateDialog"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     QFont dialogFont(QStringLiteral("Verdana"));
@@ -88,9 +88,9 @@ TFBoot::TFBoot(ProgramState& state, ProgramStarter startProgram, QWidget* parent
     setAutoFillBackground(true);
     layOut();
 
-    connect(Btn_Update, &QPushButton::clicked, this, &TFBoot::Btn_UpdateClick);
-    connect(Btn_Cancel, &QPushButton::clicked, this, &TFBoot::Btn_CancelClick);
-    connect(this, &TFBoot::addressChecked, this, &TFBoot::PingEnded, Qt::QueuedConnection);
+    connect(Btn_Update, &QPushButton::clicked, this, &UpdateDialog::onUpdateClicked);
+    connect(Btn_Cancel, &QPushButton::clicked, this, &UpdateDialog::onCancelClicked);
+    connect(this, &UpdateDialog::addressChecked, this, &UpdateDialog::PingEnded, Qt::QueuedConnection);
     for (QLineEdit* edit : m_addressEdits) {
         edit->setText(QStringLiteral("0"));
         edit->installEventFilter(this);
@@ -98,16 +98,16 @@ TFBoot::TFBoot(ProgramState& state, ProgramStarter startProgram, QWidget* parent
     Set_Lang();
 }
 
-TFBoot::~TFBoot() {
+UpdateDialog::~UpdateDialog() {
     // A check still running is given up; its result has nobody left to go to.
-    disconnect(this, &TFBoot::addressChecked, nullptr, nullptr);
+    disconnect(this, &UpdateDialog::addressChecked, nullptr, nullptr);
     m_check.request_stop();
     if (m_check.joinable()) {
         m_check.join();
     }
 }
 
-void TFBoot::layOut() {
+void UpdateDialog::layOut() {
     P_Title = makeTitlePanel(this, m_state, L_SW_Code, L_SW_Desc);
     P_Title->setFixedHeight(kTitleHeight);
 
@@ -174,11 +174,11 @@ void TFBoot::layOut() {
     }
 }
 
-void TFBoot::setAddressChecker(AddressChecker checker) {
+void UpdateDialog::setAddressChecker(AddressChecker checker) {
     m_checkAddress = std::move(checker);
 }
 
-void TFBoot::Set_Lang() {
+void UpdateDialog::Set_Lang() {
     const auto text = [this](int index) { return toQString(m_state.LangTable.Get(index)); };
     // Updating over Ethernet is the only mode the dialog is opened in.
     setWindowTitle(text(kTextCaption));
@@ -202,7 +202,7 @@ void TFBoot::Set_Lang() {
     }
 }
 
-void TFBoot::FormShow() {
+void UpdateDialog::FormShow() {
     Set_Lang();
     L_SW_Code->setText(toQString(m_state.SoftwareCode));
     std::array<std::string, 4> parts;
@@ -217,11 +217,11 @@ void TFBoot::FormShow() {
     E_IP1->setFocus(Qt::OtherFocusReason);
 }
 
-void TFBoot::showBusy() {
+void UpdateDialog::showBusy() {
     Btn_Update->setEnabled(!busy());
 }
 
-void TFBoot::Btn_UpdateClick() {
+void UpdateDialog::onUpdateClicked() {
     if (busy()) {
         return;
     }
@@ -246,7 +246,7 @@ void TFBoot::Btn_UpdateClick() {
         });
 }
 
-void TFBoot::PingEnded(int outcome, int pingRes) {
+void UpdateDialog::PingEnded(int outcome, int pingRes) {
     m_checking = false;
     ping_res = pingRes;
     switch (static_cast<AddressCheck>(outcome)) {
@@ -271,7 +271,7 @@ void TFBoot::PingEnded(int outcome, int pingRes) {
     showBusy();
 }
 
-void TFBoot::startUpdater() {
+void UpdateDialog::startUpdater() {
     UpdateJob job;
     job.address = m_request.address;
     job.option = static_cast<UpdateOption>(std::clamp(m_request.option, 0, kOptionCount - 1));
@@ -294,23 +294,23 @@ void TFBoot::startUpdater() {
     });
 }
 
-void TFBoot::Btn_CancelClick() {
+void UpdateDialog::onCancelClicked() {
     reject();
 }
 
-void TFBoot::showEvent(QShowEvent* event) {
+void UpdateDialog::showEvent(QShowEvent* event) {
     FormShow();
     centerOnScreen(this);
     QDialog::showEvent(event);
 }
 
-void TFBoot::hideEvent(QHideEvent* event) {
+void UpdateDialog::hideEvent(QHideEvent* event) {
     // Closing the dialog abandons a check under way: nothing is remembered or written then.
     m_check.request_stop();
     QDialog::hideEvent(event);
 }
 
-bool TFBoot::eventFilter(QObject* watched, QEvent* event) {
+bool UpdateDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->text() == QStringLiteral(".")) {
         const auto edit = std::find(m_addressEdits.begin(), m_addressEdits.end(), watched);
         if (edit != m_addressEdits.end()) {
