@@ -76,6 +76,16 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     fi
 fi
 
+# One server for the whole check. Left alone, Wine's server quits a few seconds after its last program
+# ends; a test started in that moment finds it gone ("recvmsg: Connection reset by peer") and fails
+# without having run. A persistent server, killed when the check ends, closes that window. The first
+# program of a server's life also starts Wine's own services; a test started as that first program can
+# hang at its exit, so a trivial program goes first.
+wineserver -p
+if ! timeout 120 wine cmd.exe /c exit 0 >/dev/null 2>&1; then
+    echo "windows: *** WINE COULD NOT START A PROGRAM: THE WINDOWS TESTS DID NOT RUN ***" >&2
+    exit 1
+fi
 echo "windows: running the tests under Wine"
 ctest --test-dir "$out" --output-on-failure -j"$jobs" -L 'core|cli'
 
