@@ -2,9 +2,9 @@
 // same access file.
 #include "core/access/access_editor.h"
 #include "core/common/atomic_file.h"
-#include "core/common/xml_baseline.h"
+#include "core/project/project_paths.h"
 #include "core/scl/scl_model.h"
-#include "core/shell/project_paths.h"
+#include "core/xml/xml_baseline.h"
 
 #include <benchmark/benchmark.h>
 
@@ -134,7 +134,7 @@ void BM_OpenAndSaveVersusBareParse(benchmark::State& state) {
         editorSeconds += secondsSince(start);
 
         start = std::chrono::steady_clock::now();
-        benchmark::DoNotOptimize(sw::TIEC_Device(paths.icdCatalog() / "ied1.icd").objectCount());
+        benchmark::DoNotOptimize(sw::SclIed(paths.icdCatalog() / "ied1.icd").objectCount());
         icdSeconds += secondsSince(start);
     }
     const auto iterations = static_cast<double>(state.iterations());

@@ -84,7 +84,7 @@ double showTree(sw::ProgramState& state) {
 
 // Mean time the model alone takes to give a view what opening a data object needs (its children, their
 // texts, pictures and whether they open further), over the same nodes as expandEach.
-double modelWorkEach(const sw::TIEC_Device& device) {
+double modelWorkEach(const sw::SclIed& device) {
     sw::gui::SclTreeModel model;
     model.setDevice(&device);
     const QModelIndex root = model.index(0, 0);
@@ -113,7 +113,7 @@ double modelWorkEach(const sw::TIEC_Device& device) {
 
 // Mean time to open, lay out and paint one data object, over every data object under the first
 // logical node of each logical device, in a shown tree of the given device.
-double expandEach(const sw::TIEC_Device& device, int& opened, std::size_t& children) {
+double expandEach(const sw::SclIed& device, int& opened, std::size_t& children) {
     QTreeView view;
     sw::gui::SclTreeModel model;
     view.setUniformRowHeights(true);
@@ -172,7 +172,7 @@ int main(int argc, char** argv) {
     for (int run = 0; run < kRuns; ++run) {
         auto start = Clock::now();
         {
-            const sw::TIEC_Device device(file);
+            const sw::SclIed device(file);
             load = std::min(load, secondsSince(start));
         }
         shown = std::min(shown, showTree(state));
@@ -185,8 +185,8 @@ int main(int argc, char** argv) {
     small.nodesPerDevice = 3;
     small.typeVariants = 4;
     const std::filesystem::path smallFile = makeProject(dir / "small", sw::bench::generateIcd(small));
-    const sw::TIEC_Device big(file);
-    const sw::TIEC_Device little(smallFile);
+    const sw::SclIed big(file);
+    const sw::SclIed little(smallFile);
     int bigOpened = 0;
     int smallOpened = 0;
     std::size_t bigChildren = 0;

@@ -1,9 +1,9 @@
 // Building the device images from a large access list, against a bare parse of the same file.
 #include "core/common/atomic_file.h"
-#include "core/common/xml_baseline.h"
-#include "core/image/iec61850_client.h"
 #include "core/image/image_builder.h"
 #include "core/image/parameter_block.h"
+#include "core/image/variable_image.h"
+#include "core/xml/xml_baseline.h"
 
 #include <benchmark/benchmark.h>
 
@@ -78,7 +78,7 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 // this size takes about 1.4 MB, which the driver rightly refuses after doing all the reading and layout.
 sw::BuildResult buildWithoutSizeLimit(const TempProject& project) {
     sw::image::ParameterBlock block;
-    sw::image::TIEC61850_Client client;
+    sw::image::VariableImage client;
     block.Set_Default_Parameters();
     client.Clear_Client();
     block.Load_ParGen(project.absentParGen(), client);

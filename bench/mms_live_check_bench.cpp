@@ -1,6 +1,6 @@
 // The live check of 1 000 variables against one MMS server on 127.0.0.1 (the test double), against the
 // same number of reads made one variable per request over one association.
-#include "core/mms/live_check.h"
+#include "core/live/live_check.h"
 #include "core/mms/mms_client.h"
 
 #include "mms_server_double.h"
@@ -27,13 +27,13 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 void BM_LiveCheckVersusSingleReads(benchmark::State& state) {
     MmsServerDouble::Model model;
     std::vector<sw::mms::ObjectName> names;
-    std::vector<sw::mms::LiveRow> rows;
+    std::vector<sw::live::LiveRow> rows;
     for (std::size_t i = 0; i < kVariables; ++i) {
         const std::string node = "GGIO" + std::to_string(i / 100 + 1);
         const std::string object = "Ind" + std::to_string(i % 100 + 1);
         model.add("IED1LD0", node + "$ST$" + object + "$stVal", MmsServerDouble::boolean(i % 2 == 0));
         names.push_back({"IED1LD0", node + "$ST$" + object + "$stVal"});
-        sw::mms::LiveRow row;
+        sw::live::LiveRow row;
         row.row = i + 1;
         row.address = "127.0.0.1";
         row.reference = "IED1LD0/" + node + "." + object + ".stVal";
@@ -42,12 +42,12 @@ void BM_LiveCheckVersusSingleReads(benchmark::State& state) {
         rows.push_back(std::move(row));
     }
     MmsServerDouble server(std::move(model));
-    for (sw::mms::LiveRow& row : rows) {
+    for (sw::live::LiveRow& row : rows) {
         row.port = std::to_string(server.port());
     }
     sw::mms::MmsClient loop;
     loop.connect("127.0.0.1", server.port(), sw::mms::Timeouts{});
-    const sw::mms::LiveCheckOptions options;
+    const sw::live::LiveCheckOptions options;
 
     double loopSeconds = 0;
     double checkSeconds = 0;
@@ -66,13 +66,13 @@ void BM_LiveCheckVersusSingleReads(benchmark::State& state) {
 
         readsBefore = server.readRequests();
         start = std::chrono::steady_clock::now();
-        const auto results = sw::mms::runLiveCheck(rows, options);
+        const auto results = sw::live::runLiveCheck(rows, options);
         checkSeconds += secondsSince(start);
         checkReads = server.readRequests() - readsBefore;
         for (const auto& result : results) {
-            if (result.status != sw::mms::LiveStatus::Ok) {
+            if (result.status != sw::live::LiveStatus::Ok) {
                 state.SkipWithError(
-                    ("the check did not find a variable: " + sw::mms::resultLine(result)).c_str());
+                    ("the check did not find a variable: " + sw::live::resultLine(result)).c_str());
                 return;
             }
         }

@@ -6,9 +6,9 @@
 #include "scl_file_generator.h"
 
 #include "core/common/atomic_file.h"
-#include "core/common/xml_baseline.h"
 #include "core/scl/scl_model.h"
 #include "core/scl/scl_search.h"
+#include "core/xml/xml_baseline.h"
 
 #include <benchmark/benchmark.h>
 
@@ -70,7 +70,7 @@ void threeIedsVersusParse(benchmark::State& state) {
     for (auto _ : state) {
         parse.add(timed([] { sw::xml::baseline::parseFileInPlace(g_scd); }));
         const double t = timed([&] {
-            const auto devices = sw::TIEC_Device::loadIeds(g_scd, picks);
+            const auto devices = sw::SclIed::loadIeds(g_scd, picks);
             objects = 0;
             for (const auto& device : devices) {
                 objects += device->objectCount();
@@ -86,7 +86,7 @@ void threeIedsVersusParse(benchmark::State& state) {
 }
 
 // The reference of a leaf deep in the middle of the device, or a text given.
-std::string searchText(const sw::TIEC_Device& device, const char* text) {
+std::string searchText(const sw::SclIed& device, const char* text) {
     if (text != nullptr) {
         return text;
     }
@@ -96,7 +96,7 @@ std::string searchText(const sw::TIEC_Device& device, const char* text) {
         at = at->treeChild(at->treeChildCount() - 1 -
                            (at->kind() == sw::SclKind::LN ? at->treeChildCount() / 2 : 0));
     }
-    return static_cast<const sw::TIEC_DA*>(at)->fReference();
+    return static_cast<const sw::SclDataAttribute*>(at)->fReference();
 }
 
 // A deep attribute named whole (nullptr), and a text found under thousands of nodes.
@@ -106,8 +106,8 @@ void searchVersusLoad(benchmark::State& state, const char* text) {
     std::size_t matches = 0;
     std::size_t objects = 0;
     for (auto _ : state) {
-        std::unique_ptr<sw::TIEC_Device> device;
-        load.add(timed([&device] { device = std::make_unique<sw::TIEC_Device>(g_icd); }));
+        std::unique_ptr<sw::SclIed> device;
+        load.add(timed([&device] { device = std::make_unique<sw::SclIed>(g_icd); }));
         const std::string wanted = searchText(*device, text);
         const double t = timed([&] { matches = sw::SclSearch(*device, wanted).matches().size(); });
         search.add(t);

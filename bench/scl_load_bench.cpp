@@ -12,8 +12,8 @@
 
 #include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
-#include "core/common/xml_baseline.h"
 #include "core/scl/scl_model.h"
+#include "core/xml/xml_baseline.h"
 
 #include <benchmark/benchmark.h>
 
@@ -136,7 +136,7 @@ struct Sample {
 // Loads the bytes of the file; a refusal counts as the end of the load.
 std::size_t loadOrRefuse(const std::filesystem::path& file) {
     try {
-        return sw::TIEC_Device(file).objectCount();
+        return sw::SclIed(file).objectCount();
     } catch (const sw::ConfigError&) {
         return 0;
     }
@@ -163,9 +163,9 @@ void loadVersusParse(benchmark::State& state, const Sample* sample) {
         const auto t0 = Clock::now();
         sw::xml::baseline::parse(bytes);
         const auto t1 = Clock::now();
-        std::unique_ptr<sw::TIEC_Device> device;
+        std::unique_ptr<sw::SclIed> device;
         try {
-            device = std::make_unique<sw::TIEC_Device>(sample->file);
+            device = std::make_unique<sw::SclIed>(sample->file);
         } catch (const sw::ConfigError&) {
         }
         const auto t2 = Clock::now();
@@ -226,7 +226,7 @@ int singleShot(const std::string& mode, const char* file) {
     }
     if (mode == "--load-once") {
         try {
-            const sw::TIEC_Device device{std::filesystem::path(file)};
+            const sw::SclIed device{std::filesystem::path(file)};
             std::printf("%zu\n", device.objectCount());
         } catch (const sw::ConfigError& error) {
             std::fprintf(stderr, "%s\n", error.what());

@@ -1,8 +1,8 @@
 #include "core/access/access_file.h"
 #include "core/common/config_error.h"
-#include "core/image/iec61850_client.h"
 #include "core/image/image_builder.h"
 #include "core/image/image_decoder.h"
+#include "core/image/variable_image.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -25,7 +25,7 @@ const sw::SclObject* deviceOf(const sw::SclObject* object) {
 
 // Every object is reachable again from its parent at its row, and a name lookup finds an object of
 // that name; data-set members belong to the same device.
-void check(const sw::TIEC_Device& device, const sw::SclObject& object) {
+void check(const sw::SclIed& device, const sw::SclObject& object) {
     for (std::size_t row = 0; row < object.treeChildCount(); ++row) {
         const sw::SclObject* child = object.treeChild(row);
         require(child != nullptr && child->parent() == &object && child->treeRow() == row);
@@ -33,14 +33,14 @@ void check(const sw::TIEC_Device& device, const sw::SclObject& object) {
     }
     switch (object.kind()) {
     case sw::SclKind::LN: {
-        const auto& ln = static_cast<const sw::TIEC_LN&>(object);
+        const auto& ln = static_cast<const sw::SclLogicalNode&>(object);
         for (const auto& dataObject : ln.List_DO()) {
-            const sw::TIEC_DO* found = ln.Find_DO(dataObject->fName());
+            const sw::SclDataObject* found = ln.Find_DO(dataObject->fName());
             require(found != nullptr && found->fName() == dataObject->fName());
         }
         for (const auto& dataSet : ln.List_DataSet()) {
             require(!dataSet->fReference().empty());
-            for (const sw::TIEC_DA* member : dataSet->List_DA()) {
+            for (const sw::SclDataAttribute* member : dataSet->List_DA()) {
                 require(deviceOf(member) == &device && !member->fReference().empty());
             }
             for (const sw::SclDataSetMember& member : dataSet->members()) {
@@ -51,8 +51,8 @@ void check(const sw::TIEC_Device& device, const sw::SclObject& object) {
         break;
     }
     case sw::SclKind::DO: {
-        const auto& dataObject = static_cast<const sw::TIEC_DO&>(object);
-        const sw::TIEC_DA* first = dataObject.Find_First_DA();
+        const auto& dataObject = static_cast<const sw::SclDataObject&>(object);
+        const sw::SclDataAttribute* first = dataObject.Find_First_DA();
         require(first == nullptr || first->isLeaf());
         break;
     }
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const sw::SclLoadLimits limits{64, 200'000};
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     try {
-        const sw::TIEC_Device device(bytes, "fuzz.icd", limits);
+        const sw::SclIed device(bytes, "fuzz.icd", limits);
         require(device.objectCount() <= limits.maxObjects);
         check(device, device);
         const sw::SclSearch search(device, "a");
@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const sw::SclIedSummary& ied : sw::listIeds(bytes, "fuzz.scd")) {
             names.push_back(ied.name);
         }
-        const auto devices = sw::TIEC_Device::loadIeds(bytes, "fuzz.scd", names, limits);
+        const auto devices = sw::SclIed::loadIeds(bytes, "fuzz.scd", names, limits);
         require(devices.size() == names.size());
         for (std::size_t i = 0; i < devices.size(); ++i) {
             if (devices[i] == nullptr) {
@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             check(*devices[i], *devices[i]);
             for (const sw::SclObject* leaf = devices[i].get(); leaf != nullptr; leaf = leaf->treeChild(0)) {
                 if (leaf->kind() == sw::SclKind::DA) {
-                    const auto* attribute = static_cast<const sw::TIEC_DA*>(leaf);
+                    const auto* attribute = static_cast<const sw::SclDataAttribute*>(leaf);
                     const sw::SclObject* found = sw::findByReference(*devices[i], attribute->fReference());
                     // Names holding a separator cannot be told apart in a reference: not always found.
                     require(found == nullptr || deviceOf(found) == devices[i].get());

@@ -5,7 +5,7 @@
 #include "core/common/numbers.h"
 #include "core/common/path_text.h"
 #include "core/image/image_builder.h"
-#include "core/shell/project_paths.h"
+#include "core/project/project_paths.h"
 
 #include <filesystem>
 #include <iostream>

@@ -9,7 +9,7 @@
 #include "core/language/lang_table.h"
 #include "core/parameters/parameter_check.h"
 #include "core/parameters/parameter_file.h"
-#include "core/shell/project_paths.h"
+#include "core/project/project_paths.h"
 
 #include <filesystem>
 #include <iostream>

@@ -3,8 +3,8 @@
 #include "core/access/access_file.h"
 #include "core/common/numbers.h"
 #include "core/common/path_text.h"
-#include "core/mms/live_check.h"
-#include "core/shell/project_paths.h"
+#include "core/live/live_check.h"
+#include "core/project/project_paths.h"
 
 #include <chrono>
 #include <filesystem>
@@ -75,16 +75,16 @@ int runLive(const std::vector<std::string>& args) {
         return 1;
     }
 
-    const std::vector<mms::LiveRow> rows = mms::liveRows(access::readAccessFile(paths.accessFile()));
-    mms::LiveCheckOptions options;
+    const std::vector<live::LiveRow> rows = live::liveRows(access::readAccessFile(paths.accessFile()));
+    live::LiveCheckOptions options;
     const auto wait = std::chrono::milliseconds(static_cast<std::int64_t>(timeout * 1000.0 + 0.5));
     options.timeouts.connect = wait;
     options.timeouts.request = wait;
     options.timeouts.total = wait * kTotalPerRequest;
     bool allOk = true;
-    for (const mms::LiveResult& result : mms::runLiveCheck(rows, options)) {
-        std::cout << mms::resultLine(result) << '\n';
-        allOk = allOk && result.status == mms::LiveStatus::Ok;
+    for (const live::LiveResult& result : live::runLiveCheck(rows, options)) {
+        std::cout << live::resultLine(result) << '\n';
+        allOk = allOk && result.status == live::LiveStatus::Ok;
     }
     return allOk ? 0 : 1;
 }

@@ -6,7 +6,7 @@
 #include "core/parameters/parameter_check.h"
 #include "core/parameters/parameter_fields.h"
 #include "core/parameters/parameter_file.h"
-#include "core/shell/project_paths.h"
+#include "core/project/project_paths.h"
 
 #include "core/common/config_error.h"
 

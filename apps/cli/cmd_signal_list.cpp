@@ -10,8 +10,8 @@
 #include "core/common/path_text.h"
 #include "core/language/builtin_texts.h"
 #include "core/language/lang_table.h"
+#include "core/project/project_paths.h"
 #include "core/report/commissioning_report.h"
-#include "core/shell/project_paths.h"
 
 #include <filesystem>
 #include <iostream>

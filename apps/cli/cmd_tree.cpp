@@ -56,7 +56,7 @@ private:
     bool m_started = false;
 };
 
-void printAttribute(Printer& out, const TIEC_DA& attribute, int level) {
+void printAttribute(Printer& out, const SclDataAttribute& attribute, int level) {
     out.line(level);
     out.word("DA ").quoted(attribute.fName()).word(" fc ").quoted(attribute.fFC());
     out.word(" bType ").quoted(attribute.fbType()).word(" ref ").quoted(attribute.fReference());
@@ -65,7 +65,7 @@ void printAttribute(Printer& out, const TIEC_DA& attribute, int level) {
     }
 }
 
-void printObject(Printer& out, const TIEC_DO& object, int level) {
+void printObject(Printer& out, const SclDataObject& object, int level) {
     out.line(level);
     out.word("DO ").quoted(object.fName());
     for (const auto& sub : object.List_DO()) {
@@ -76,7 +76,7 @@ void printObject(Printer& out, const TIEC_DO& object, int level) {
     }
 }
 
-void printDevice(const TIEC_Device& device) {
+void printDevice(const SclIed& device) {
     Printer out;
     out.line(0);
     out.word("IED ").quoted(device.fName()).word(" file ").quoted(device.fFileName());
@@ -115,22 +115,22 @@ struct Counts {
     std::size_t lds = 0, lns = 0, dos = 0, das = 0, dataSets = 0, members = 0, unresolved = 0;
 };
 
-void countAttributes(SclList<TIEC_DA> list, Counts& counts) {
+void countAttributes(SclList<SclDataAttribute> list, Counts& counts) {
     counts.das += list.size();
-    for (const TIEC_DA* attribute : list) {
+    for (const SclDataAttribute* attribute : list) {
         countAttributes(attribute->List_DA(), counts);
     }
 }
 
-void countObjects(SclList<TIEC_DO> list, Counts& counts) {
+void countObjects(SclList<SclDataObject> list, Counts& counts) {
     counts.dos += list.size();
-    for (const TIEC_DO* object : list) {
+    for (const SclDataObject* object : list) {
         countObjects(object->List_DO(), counts);
         countAttributes(object->List_DA(), counts);
     }
 }
 
-void printCounts(const TIEC_Device& device) {
+void printCounts(const SclIed& device) {
     Counts counts;
     counts.lds = device.List_LDevice().size();
     for (const auto& ld : device.List_LDevice()) {
@@ -185,15 +185,15 @@ int runTree(const std::vector<std::string>& args) {
         return 1;
     }
     try {
-        std::unique_ptr<TIEC_Device> device;
+        std::unique_ptr<SclIed> device;
         if (iedName) {
-            device = std::move(TIEC_Device::loadIeds(pathFromUtf8(file), {*iedName}).front());
+            device = std::move(SclIed::loadIeds(pathFromUtf8(file), {*iedName}).front());
             if (device == nullptr) {
                 std::cerr << "The file \"" << file << "\" holds no IED named \"" << *iedName << "\".\n";
                 return 1;
             }
         } else {
-            device = std::make_unique<TIEC_Device>(pathFromUtf8(file));
+            device = std::make_unique<SclIed>(pathFromUtf8(file));
         }
         if (countOnly) {
             printCounts(*device);

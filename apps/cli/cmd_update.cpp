@@ -7,7 +7,7 @@
 #include "core/common/process.h"
 #include "core/image/image_builder.h"
 #include "core/language/builtin_texts.h"
-#include "core/shell/project_paths.h"
+#include "core/project/project_paths.h"
 #include "core/shell/startup.h"
 #include "core/update/address_check.h"
 #include "core/update/job_file.h"

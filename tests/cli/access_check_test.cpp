@@ -1,6 +1,6 @@
 #include "core/access/access_editor.h"
+#include "core/project/project_paths.h"
 #include "core/scl/scl_model.h"
-#include "core/shell/project_paths.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -95,7 +95,7 @@ void openAndSave(const sw::ProjectPaths& paths, bool addRows) {
     if (addRows) {
         editor.addDevice(paths, paths.icdCatalog() / "bay1.icd", [] { return OverwriteAnswer::No; });
         editor.chooseDevice(0);
-        const sw::TIEC_LDevice* ld = editor.chosenModel()->Find_LDevice("CTRL");
+        const sw::SclLogicalDevice* ld = editor.chosenModel()->Find_LDevice("CTRL");
         editor.selectTreeNode(ld->Find_LN("XCBR")->Find_DO("Pos")->Find_DA("stVal"));
         editor.addVar();
         const struct {

@@ -1,8 +1,8 @@
 #include "core/access/access_editor.h"
 #include "core/parameters/parameter_file.h"
+#include "core/project/project_paths.h"
 #include "core/scl/scl_model.h"
 #include "core/shell/program_state.h"
-#include "core/shell/project_paths.h"
 #include "core/shell/settings.h"
 #include "test_support.h"
 
@@ -69,7 +69,7 @@ TEST(DemoProject, FilesAreWhatTheProgramItselfWrites) {
     const auto report = editor.open(demo.paths);
     EXPECT_TRUE(report.droppedMembers.empty()) << report.message();
     ASSERT_EQ(editor.list().devices().size(), 1U);
-    const sw::TIEC_Device* device = editor.list().devices()[0].device.get();
+    const sw::SclIed* device = editor.list().devices()[0].device.get();
     ASSERT_NE(device, nullptr) << editor.list().devices()[0].problem;
     EXPECT_EQ(device->List_LDevice().size(), 2U);
     ASSERT_EQ(editor.list().dataSets().size(), 1U);

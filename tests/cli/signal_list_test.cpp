@@ -1,5 +1,5 @@
 #include "core/access/access_file.h"
-#include "core/shell/project_paths.h"
+#include "core/project/project_paths.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -5,8 +5,8 @@
 #include "core/common/config_error.h"
 #include "core/common/numbers.h"
 #include "core/common/path_text.h"
+#include "core/project/project_paths.h"
 #include "core/scl/scl_model.h"
-#include "core/shell/project_paths.h"
 
 #include <algorithm>
 #include <utility>
@@ -63,7 +63,7 @@ std::vector<CatalogDevice> loadCatalog(const std::filesystem::path& catalog,
         for (const std::size_t i : items) {
             names.push_back(entries[i].iedName);
         }
-        std::vector<std::unique_ptr<TIEC_Device>> devices;
+        std::vector<std::unique_ptr<SclIed>> devices;
         std::string failure;
         try {
             devices = load(file, names);
@@ -94,12 +94,12 @@ std::vector<CatalogDevice> loadCatalog(const std::filesystem::path& catalog,
 // member inserted into the data set does not cost the settings of all that follow it. The settings come
 // out in member order, which is the order the next opening matches them by; a member no setting took
 // joins without settings, since the converter places each value by its place in the data set.
-std::vector<MemberSetting> matchMembers(const TIEC_DataSet& dataSet, std::vector<MemberRow>& stored,
+std::vector<MemberSetting> matchMembers(const SclDataSet& dataSet, std::vector<MemberRow>& stored,
                                         std::size_t row, OpenReport& report) {
-    const std::vector<const TIEC_DA*> members = detail::membersOf(dataSet);
+    const std::vector<const SclDataAttribute*> members = detail::membersOf(dataSet);
     std::vector<std::string> references;
     references.reserve(members.size());
-    for (const TIEC_DA* member : members) {
+    for (const SclDataAttribute* member : members) {
         references.push_back(member->fReference());
     }
     const auto same = [&](std::size_t m, const MemberRow& item) {
@@ -228,10 +228,10 @@ void AccessEditor::setIedLister(IedLister lister) {
     m_lister = std::move(lister);
 }
 
-std::vector<std::unique_ptr<TIEC_Device>>
+std::vector<std::unique_ptr<SclIed>>
 AccessEditor::loadDevices(const std::filesystem::path& file, const std::vector<std::string>& iedNames) const {
-    std::vector<std::unique_ptr<TIEC_Device>> devices =
-        m_loader ? m_loader(file, iedNames) : TIEC_Device::loadIeds(file, iedNames);
+    std::vector<std::unique_ptr<SclIed>> devices =
+        m_loader ? m_loader(file, iedNames) : SclIed::loadIeds(file, iedNames);
     if (devices.size() != iedNames.size()) {
         throw ConfigError(ErrorCode::FileCannotBeLoaded, {utf8Of(file)});
     }
@@ -349,7 +349,7 @@ std::optional<std::size_t> AccessEditor::addDevice(const ProjectPaths& project,
             }
         }
     }
-    std::vector<std::unique_ptr<TIEC_Device>> devices = loadDevices(target, picked);
+    std::vector<std::unique_ptr<SclIed>> devices = loadDevices(target, picked);
     for (std::size_t k = 0; k < devices.size(); ++k) {
         if (devices[k] == nullptr) {
             throw ConfigError(ErrorCode::NoIedOfThatName, {utf8Of(target), picked[k]});
@@ -387,7 +387,7 @@ void AccessEditor::chooseDevice(std::optional<std::size_t> index) {
     clearSelection();
 }
 
-const TIEC_Device* AccessEditor::chosenModel() const {
+const SclIed* AccessEditor::chosenModel() const {
     if (!m_chosenDevice || *m_chosenDevice >= m_list.devices().size()) {
         return nullptr;
     }
@@ -396,17 +396,17 @@ const TIEC_Device* AccessEditor::chosenModel() const {
 
 void AccessEditor::selectTreeNode(const SclObject* node) {
     clearSelection();
-    const TIEC_Device* device = chosenModel();
+    const SclIed* device = chosenModel();
     if (node == nullptr || device == nullptr || detail::deviceOf(*node) != device) {
         return;
     }
     if (node->kind() == SclKind::DA) {
-        const auto* da = static_cast<const TIEC_DA*>(node);
+        const auto* da = static_cast<const SclDataAttribute*>(node);
         if (da->isLeaf()) {
             m_selectedDA = da;
         }
     } else if (node->kind() == SclKind::DataSet) {
-        m_selectedDS = static_cast<const TIEC_DataSet*>(node);
+        m_selectedDS = static_cast<const SclDataSet*>(node);
     }
 }
 
@@ -431,7 +431,7 @@ AddVarResult AccessEditor::addVar() {
     }
     SelectedDataSet dataSet;
     dataSet.Select_DataSet = m_selectedDS;
-    for (const TIEC_DA* member : detail::membersOf(*m_selectedDS)) {
+    for (const SclDataAttribute* member : detail::membersOf(*m_selectedDS)) {
         MemberSetting& setting = dataSet.List_DAs.emplace_back();
         setting.Select_DA = member;
         setting.bType = member->fbType();

@@ -16,7 +16,7 @@
 // operation here.
 namespace sw {
 class SclObject;
-class TIEC_Device;
+class SclIed;
 class ProjectPaths;
 struct SclIedSummary;
 } // namespace sw
@@ -62,9 +62,9 @@ inline constexpr const char* kOverwriteQuestion =
 enum class AddVarResult { Nothing, Variable, DataSet };
 
 // Loads the named IEDs of one catalog file (an empty name: the first IED), parsing it once, as
-// TIEC_Device::loadIeds does: one entry per name, null for an IED the file does not hold; throws
+// SclIed::loadIeds does: one entry per name, null for an IED the file does not hold; throws
 // ConfigError. A window hands in one that loads off its own thread, so that a big file never freezes it.
-using DeviceLoader = std::function<std::vector<std::unique_ptr<TIEC_Device>>(
+using DeviceLoader = std::function<std::vector<std::unique_ptr<SclIed>>(
     const std::filesystem::path&, const std::vector<std::string>& iedNames)>;
 // Lists the IEDs of a file as listIeds does.
 using IedLister = std::function<std::vector<SclIedSummary>(const std::filesystem::path&)>;
@@ -79,7 +79,7 @@ public:
     AccessEditor& operator=(const AccessEditor&) = delete;
 
     // Every catalog file open() and addDevice() read goes through `loader`, and every list of a file's
-    // IEDs through `lister`; empty restores TIEC_Device::loadIeds and listIeds.
+    // IEDs through `lister`; empty restores SclIed::loadIeds and listIeds.
     void setDeviceLoader(DeviceLoader loader);
     void setIedLister(IedLister lister);
 
@@ -119,14 +119,14 @@ public:
     void chooseDevice(std::optional<std::size_t> index);
     std::optional<std::size_t> chosenDevice() const { return m_chosenDevice; }
     // The device the tree shows, or null (no choice, or a placeholder).
-    const TIEC_Device* chosenModel() const;
+    const SclIed* chosenModel() const;
 
     // --- Tree selection (Selected_IEC_DA / Selected_IEC_DS). A click on `node` of the chosen device's
     // tree: a leaf attribute or a data set becomes the selection; anything else, or an object of another
     // device, clears it.
     void selectTreeNode(const SclObject* node);
-    const TIEC_DA* Selected_IEC_DA() const { return m_selectedDA; }
-    const TIEC_DataSet* Selected_IEC_DS() const { return m_selectedDS; }
+    const SclDataAttribute* Selected_IEC_DA() const { return m_selectedDA; }
+    const SclDataSet* Selected_IEC_DS() const { return m_selectedDS; }
 
     // --- Rows.
     // Add Var: the selected attribute as a new variables row, or the selected data set as a new data-set
@@ -148,15 +148,15 @@ public:
 
 private:
     void clearSelection();
-    std::vector<std::unique_ptr<TIEC_Device>> loadDevices(const std::filesystem::path& file,
-                                                          const std::vector<std::string>& iedNames) const;
+    std::vector<std::unique_ptr<SclIed>> loadDevices(const std::filesystem::path& file,
+                                                     const std::vector<std::string>& iedNames) const;
 
     DeviceLoader m_loader;
     IedLister m_lister;
     AccessList m_list;
     std::optional<std::size_t> m_chosenDevice;
-    const TIEC_DA* m_selectedDA = nullptr;
-    const TIEC_DataSet* m_selectedDS = nullptr;
+    const SclDataAttribute* m_selectedDA = nullptr;
+    const SclDataSet* m_selectedDS = nullptr;
     std::size_t m_dataSetRowSelect = 0;
 };
 

@@ -3,8 +3,8 @@
 #include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
 #include "core/common/path_text.h"
-#include "core/common/xml_writer.h"
-#include "core/internal/xml.h"
+#include "core/xml/xml.h"
+#include "core/xml/xml_writer.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -156,19 +156,18 @@ bool AccessList::removeDevice(std::size_t index) {
     return true;
 }
 
-const std::unordered_map<std::string, const TIEC_DataSet*>&
-AccessList::dataSetIndex(std::size_t device) const {
+const std::unordered_map<std::string, const SclDataSet*>& AccessList::dataSetIndex(std::size_t device) const {
     auto& index = m_dataSetIndex[device];
     if (!index) {
         index.emplace();
-        if (const TIEC_Device* model = m_devices[device].device.get()) {
-            detail::forEachDataSet(*model, [&](const TIEC_DataSet& dataSet) {
+        if (const SclIed* model = m_devices[device].device.get()) {
+            detail::forEachDataSet(*model, [&](const SclDataSet& dataSet) {
                 // emplace keeps the first of equal references, as the search in list order finds it.
                 index->emplace(dataSet.fReference(), &dataSet);
             });
             // Older access files name a data set by its node's class alone; such a name still finds it
             // when no data set has it as its own.
-            detail::forEachDataSet(*model, [&](const TIEC_DataSet& dataSet) {
+            detail::forEachDataSet(*model, [&](const SclDataSet& dataSet) {
                 index->emplace(dataSet.classOnlyReference(), &dataSet);
             });
         }
@@ -176,7 +175,7 @@ AccessList::dataSetIndex(std::size_t device) const {
     return *index;
 }
 
-const TIEC_DataSet* AccessList::Get_DataSet(std::int64_t deviceIndex, std::string_view reference) const {
+const SclDataSet* AccessList::Get_DataSet(std::int64_t deviceIndex, std::string_view reference) const {
     if (deviceIndex < 0 || static_cast<std::uint64_t>(deviceIndex) >= m_devices.size()) {
         return nullptr;
     }
@@ -310,7 +309,7 @@ void AccessList::setMemberCell(std::size_t dataSetRow, std::size_t memberRow, st
 
 // --- Addresses
 
-const TIEC_Device* AccessList::rowDevice(const std::string& indexCell) const {
+const SclIed* AccessList::rowDevice(const std::string& indexCell) const {
     const std::int64_t index = indexValue(indexCell);
     if (index < 0 || static_cast<std::uint64_t>(index) >= m_devices.size()) {
         return nullptr;
@@ -331,7 +330,7 @@ std::size_t AccessList::fillAddressesFromScl(Page page, const std::vector<std::s
                 continue;
             }
             auto& cells = table[row - 1];
-            const TIEC_Device* device = rowDevice(cells[kIndexColumn]);
+            const SclIed* device = rowDevice(cells[kIndexColumn]);
             // Only an address the converter can use: the OK check would refuse any other.
             std::array<std::string, 4> parts;
             if (device == nullptr || !Check_IP_Address(device->ipAddress(), parts)) {
@@ -455,7 +454,7 @@ std::vector<StaleRow> staleRows(const AccessList& list) {
             std::string problem = deviceProblem(cells[kIndexColumn]);
             const std::string& reference = cells[tableColumn(DataSetColumn::Reference)];
             if (problem.empty()) {
-                const TIEC_DataSet* dataSet = list.Get_DataSet(indexValue(cells[kIndexColumn]), reference);
+                const SclDataSet* dataSet = list.Get_DataSet(indexValue(cells[kIndexColumn]), reference);
                 if (dataSet == nullptr) {
                     problem = "\"" + reference + "\" is not a data set of " + where(cells[kIndexColumn]);
                 } else {

@@ -17,9 +17,9 @@
 // text; a table always has at least one data row, and a table whose only row has an empty "Index" is
 // empty. Rows are numbered from 1 as the window shows them; cell 0 of every row is that number.
 namespace sw {
-class TIEC_Device;
-class TIEC_DataSet;
-class TIEC_DA;
+class SclIed;
+class SclDataSet;
+class SclDataAttribute;
 } // namespace sw
 
 namespace sw::access {
@@ -50,7 +50,7 @@ inline constexpr std::array<std::string_view, kMemberCells> kMemberHeaders = {
 // the member's type and reference are kept as texts too, so that the settings of a data set whose
 // catalog file is missing are shown and written back as they were read.
 struct MemberSetting {
-    const TIEC_DA* Select_DA = nullptr;
+    const SclDataAttribute* Select_DA = nullptr;
     std::string bType;     // the member's fbType
     std::string reference; // the member's fReference
     std::string Position;
@@ -63,7 +63,7 @@ struct MemberSetting {
 // A selected data set: the data set in the model (none when it was not found at opening) and the
 // settings of its members.
 struct SelectedDataSet {
-    const TIEC_DataSet* Select_DataSet = nullptr;
+    const SclDataSet* Select_DataSet = nullptr;
     std::vector<MemberSetting> List_DAs;
 };
 
@@ -77,11 +77,11 @@ struct CatalogDevice {
     enum class State { Loaded, Missing, Unreadable };
 
     State state = State::Loaded;
-    std::unique_ptr<TIEC_Device> device; // set exactly when Loaded
-    std::string name;                    // the IED name (fName), or Name as read for a placeholder
-    std::string fileName;                // file name inside the catalog folder
-    std::string iedName;                 // the IED of the file it stands for; empty: the first one
-    std::string problem;                 // for a placeholder: why, in words (empty when Loaded)
+    std::unique_ptr<SclIed> device; // set exactly when Loaded
+    std::string name;               // the IED name (fName), or Name as read for a placeholder
+    std::string fileName;           // file name inside the catalog folder
+    std::string iedName;            // the IED of the file it stands for; empty: the first one
+    std::string problem;            // for a placeholder: why, in words (empty when Loaded)
 
     CatalogDevice();
     CatalogDevice(CatalogDevice&&) noexcept;
@@ -117,7 +117,7 @@ public:
     // The data set of loaded device `deviceIndex` whose fReference equals `reference`: logical devices,
     // then their nodes, then their data sets, in list order, the first that matches. Null when the index
     // is out of range, names a placeholder, or nothing matches.
-    const TIEC_DataSet* Get_DataSet(std::int64_t deviceIndex, std::string_view reference) const;
+    const SclDataSet* Get_DataSet(std::int64_t deviceIndex, std::string_view reference) const;
 
     // --- Variables table (ACG_DA): at least one row; row r (from 1) is variables()[r - 1].
     const std::vector<VariableCells>& variables() const { return m_variables; }
@@ -165,15 +165,15 @@ private:
 
     template <class Cells> static void renumber(std::vector<Cells>& rows);
     // The loaded device a row's "Index" names, or null.
-    const TIEC_Device* rowDevice(const std::string& indexCell) const;
-    const std::unordered_map<std::string, const TIEC_DataSet*>& dataSetIndex(std::size_t device) const;
+    const SclIed* rowDevice(const std::string& indexCell) const;
+    const std::unordered_map<std::string, const SclDataSet*>& dataSetIndex(std::size_t device) const;
 
     std::vector<CatalogDevice> m_devices;
     std::vector<VariableCells> m_variables;
     std::vector<DataSetCells> m_dataSetRows;
     std::vector<SelectedDataSet> m_dataSets;
     // Per device, its data sets by reference (first in list order wins), built on first look-up.
-    mutable std::vector<std::optional<std::unordered_map<std::string, const TIEC_DataSet*>>> m_dataSetIndex;
+    mutable std::vector<std::optional<std::unordered_map<std::string, const SclDataSet*>>> m_dataSetIndex;
 };
 
 // A data row whose reference is not found in its device, and why in words. Rows are from 1.

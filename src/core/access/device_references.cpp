@@ -10,25 +10,25 @@ namespace sw::access {
 
 struct DeviceReferences::Index {
     std::unordered_set<std::string> attributes;
-    std::unordered_map<std::string, const TIEC_DataSet*> dataSets; // first of each reference
+    std::unordered_map<std::string, const SclDataSet*> dataSets; // first of each reference
 };
 
-DeviceReferences::DeviceReferences(const TIEC_Device& device) : m_device(&device) {}
+DeviceReferences::DeviceReferences(const SclIed& device) : m_device(&device) {}
 DeviceReferences::~DeviceReferences() = default;
 DeviceReferences::DeviceReferences(DeviceReferences&&) noexcept = default;
 DeviceReferences& DeviceReferences::operator=(DeviceReferences&&) noexcept = default;
 
 namespace {
 
-void gatherAttributes(SclList<TIEC_DA> list, std::unordered_set<std::string>& out) {
-    for (const TIEC_DA* da : list) {
+void gatherAttributes(SclList<SclDataAttribute> list, std::unordered_set<std::string>& out) {
+    for (const SclDataAttribute* da : list) {
         out.insert(da->fReference());
         gatherAttributes(da->List_DA(), out);
     }
 }
 
-void gatherObjects(SclList<TIEC_DO> list, std::unordered_set<std::string>& out) {
-    for (const TIEC_DO* object : list) {
+void gatherObjects(SclList<SclDataObject> list, std::unordered_set<std::string>& out) {
+    for (const SclDataObject* object : list) {
         gatherAttributes(object->List_DA(), out);
         gatherObjects(object->List_DO(), out);
     }
@@ -39,19 +39,19 @@ void gatherObjects(SclList<TIEC_DO> list, std::unordered_set<std::string>& out) 
 const DeviceReferences::Index& DeviceReferences::index() const {
     if (!m_index) {
         m_index = std::make_unique<Index>();
-        for (const TIEC_LDevice* ld : m_device->List_LDevice()) {
-            for (const TIEC_LN* ln : ld->List_LN()) {
+        for (const SclLogicalDevice* ld : m_device->List_LDevice()) {
+            for (const SclLogicalNode* ln : ld->List_LN()) {
                 gatherObjects(ln->List_DO(), m_index->attributes);
-                for (const TIEC_DataSet* dataSet : ln->List_DataSet()) {
+                for (const SclDataSet* dataSet : ln->List_DataSet()) {
                     m_index->dataSets.try_emplace(dataSet->fReference(), dataSet);
                 }
             }
         }
         // Older access files name a data set by its node's class alone; such a name still finds it when
         // no data set has it as its own.
-        for (const TIEC_LDevice* ld : m_device->List_LDevice()) {
-            for (const TIEC_LN* ln : ld->List_LN()) {
-                for (const TIEC_DataSet* dataSet : ln->List_DataSet()) {
+        for (const SclLogicalDevice* ld : m_device->List_LDevice()) {
+            for (const SclLogicalNode* ln : ld->List_LN()) {
+                for (const SclDataSet* dataSet : ln->List_DataSet()) {
                     m_index->dataSets.try_emplace(dataSet->classOnlyReference(), dataSet);
                 }
             }
@@ -68,7 +68,7 @@ bool DeviceReferences::hasDataSet(std::string_view reference) const {
     return index().dataSets.contains(std::string(reference));
 }
 
-const TIEC_DataSet* DeviceReferences::dataSet(std::string_view reference) const {
+const SclDataSet* DeviceReferences::dataSet(std::string_view reference) const {
     const auto found = index().dataSets.find(std::string(reference));
     return found == m_index->dataSets.end() ? nullptr : found->second;
 }
@@ -78,7 +78,7 @@ bool DeviceReferences::dataSetHasMember(std::string_view dataSet, std::string_vi
     if (found == m_index->dataSets.end()) {
         return false;
     }
-    for (const TIEC_DA* member : found->second->List_DA()) {
+    for (const SclDataAttribute* member : found->second->List_DA()) {
         if (member->fReference() == memberReference) {
             return true;
         }
@@ -86,7 +86,7 @@ bool DeviceReferences::dataSetHasMember(std::string_view dataSet, std::string_vi
     return false;
 }
 
-std::string incompleteDataSetText(const TIEC_DataSet& dataSet) {
+std::string incompleteDataSetText(const SclDataSet& dataSet) {
     const std::size_t place = dataSet.firstUnresolvedMember();
     if (place == 0) {
         return {};

@@ -5,8 +5,8 @@
 #include <string_view>
 
 namespace sw {
-class TIEC_Device;
-class TIEC_DataSet;
+class SclIed;
+class SclDataSet;
 } // namespace sw
 
 namespace sw::access {
@@ -15,7 +15,7 @@ namespace sw::access {
 // and every data set, gathered on first use.
 class DeviceReferences {
 public:
-    explicit DeviceReferences(const TIEC_Device& device);
+    explicit DeviceReferences(const SclIed& device);
     ~DeviceReferences();
     DeviceReferences(DeviceReferences&&) noexcept;
     DeviceReferences& operator=(DeviceReferences&&) noexcept;
@@ -23,19 +23,19 @@ public:
     bool hasAttribute(std::string_view reference) const;
     bool hasDataSet(std::string_view reference) const;
     // The data set of that reference (its own, else its older class-only name); null when none.
-    const TIEC_DataSet* dataSet(std::string_view reference) const;
+    const SclDataSet* dataSet(std::string_view reference) const;
     // Whether the data set (its first of that reference) has a member of that reference.
     bool dataSetHasMember(std::string_view dataSet, std::string_view memberReference) const;
 
 private:
     struct Index;
     const Index& index() const;
-    const TIEC_Device* m_device;
+    const SclIed* m_device;
     mutable std::unique_ptr<Index> m_index;
 };
 
 // What is wrong with a data set whose members could not all be found in its SCL file, naming the first
 // such member by its place and as written; empty when every member was found.
-std::string incompleteDataSetText(const TIEC_DataSet& dataSet);
+std::string incompleteDataSetText(const SclDataSet& dataSet);
 
 } // namespace sw::access

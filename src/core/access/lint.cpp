@@ -149,7 +149,7 @@ std::vector<LintWarning> lintAccessList(const AccessFile& access, std::span<cons
                                  dataSet[DataSetColumn::Index] + " (" + device.device->name + ")"});
         }
         if (dataSetKnown) {
-            const TIEC_DataSet& model = *refs->dataSet(dataSet[DataSetColumn::Reference]);
+            const SclDataSet& model = *refs->dataSet(dataSet[DataSetColumn::Reference]);
             if (std::string problem = incompleteDataSetText(model); !problem.empty()) {
                 incomplete.push_back({Kind::IncompleteDataSet, d + 1, 0, std::move(problem)});
             }

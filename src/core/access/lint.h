@@ -14,7 +14,7 @@
 // Warnings about an access list that are not errors: nothing here stops the list from being saved or
 // built, but each is a likely mistake an engineer wants to see before commissioning.
 namespace sw {
-class TIEC_Device;
+class SclIed;
 }
 
 namespace sw::access {

@@ -30,7 +30,7 @@ inline const SclObject* deviceOf(const SclObject& object) {
 }
 
 // Every data set of the device: logical devices, their nodes, the nodes' data sets, in list order.
-template <class Visit> void forEachDataSet(const TIEC_Device& device, Visit&& visit) {
+template <class Visit> void forEachDataSet(const SclIed& device, Visit&& visit) {
     for (const auto& ld : device.List_LDevice()) {
         for (const auto& ln : object(ld).List_LN()) {
             for (const auto& dataSet : object(ln).List_DataSet()) {
@@ -41,8 +41,8 @@ template <class Visit> void forEachDataSet(const TIEC_Device& device, Visit&& vi
 }
 
 // The members of a data set in member order.
-inline std::vector<const TIEC_DA*> membersOf(const TIEC_DataSet& dataSet) {
-    std::vector<const TIEC_DA*> members;
+inline std::vector<const SclDataAttribute*> membersOf(const SclDataSet& dataSet) {
+    std::vector<const SclDataAttribute*> members;
     for (const auto& member : dataSet.List_DA()) {
         members.push_back(&object(member));
     }

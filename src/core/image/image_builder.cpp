@@ -1,10 +1,10 @@
 #include "core/image/image_builder.h"
 
-#include "core/shell/project_paths.h"
+#include "core/project/project_paths.h"
 
 #include "core/common/atomic_file.h"
-#include "core/image/iec61850_client.h"
 #include "core/image/parameter_block.h"
+#include "core/image/variable_image.h"
 
 #include <string_view>
 
@@ -14,7 +14,7 @@ BuildResult Build_Images(const std::filesystem::path& parGenFile, const std::fil
                          char decimalSeparator) {
     // Fresh state every time, so nothing of an earlier build or project reaches this one.
     image::ParameterBlock Parameter_Block;
-    image::TIEC61850_Client IEC61850_Client;
+    image::VariableImage IEC61850_Client;
 
     Parameter_Block.Set_Default_Parameters();
     IEC61850_Client.Clear_Client();

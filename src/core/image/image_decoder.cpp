@@ -2,10 +2,10 @@
 
 #include "core/common/atomic_file.h"
 #include "core/common/path_text.h"
-#include "core/image/iec61850_client.h"
 #include "core/image/image_text.h"
 #include "core/image/little_endian.h"
 #include "core/image/parameter_block.h"
+#include "core/image/variable_image.h"
 
 #include <array>
 #include <charconv>

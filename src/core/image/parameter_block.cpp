@@ -4,9 +4,9 @@
 
 #include "core/common/config_error.h"
 #include "core/common/numbers.h"
-#include "core/image/iec61850_client.h"
 #include "core/image/little_endian.h"
-#include "core/internal/xml.h"
+#include "core/image/variable_image.h"
+#include "core/xml/xml.h"
 
 #include <algorithm>
 #include <optional>
@@ -83,7 +83,7 @@ void ParameterBlock::Set_Default_Parameters() {
     m_bytes = defaultParameterBlock();
 }
 
-void ParameterBlock::Load_ParGen(const std::filesystem::path& parGenFile, TIEC61850_Client& client) {
+void ParameterBlock::Load_ParGen(const std::filesystem::path& parGenFile, VariableImage& client) {
     // Only a file that is not there means "defaults"; one that cannot be looked at must not silently
     // give a default image.
     std::error_code error;

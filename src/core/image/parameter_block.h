@@ -9,7 +9,7 @@
 // The converter's 2048-byte general parameter block (bank1.bin).
 namespace sw::image {
 
-struct TIEC61850_Client;
+struct VariableImage;
 
 inline constexpr std::size_t kParameterBlockSize = 2048;
 
@@ -58,7 +58,7 @@ public:
     // Fills the block's fields and the client header's vLan and appID from the parameter file; a
     // missing file changes nothing, a missing or unreadable key takes its own fallback. Throws
     // ConfigError when the file exists but is not well-formed XML.
-    void Load_ParGen(const std::filesystem::path& parGenFile, TIEC61850_Client& client);
+    void Load_ParGen(const std::filesystem::path& parGenFile, VariableImage& client);
 
     void storeImageAddress(std::uint32_t address);
 

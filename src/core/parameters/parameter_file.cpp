@@ -3,8 +3,8 @@
 
 #include "core/common/config_error.h"
 #include "core/common/numbers.h"
-#include "core/internal/xml.h"
 #include "core/parameters/parameter_fields.h"
+#include "core/xml/xml.h"
 
 #include <optional>
 #include <system_error>

@@ -10,8 +10,8 @@
 #include "core/image/parameter_block.h"
 #include "core/parameters/parameter_fields.h"
 #include "core/parameters/parameter_file.h"
+#include "core/project/project_paths.h"
 #include "core/shell/program_state.h"
-#include "core/shell/project_paths.h"
 
 #include <array>
 #include <cstdio>

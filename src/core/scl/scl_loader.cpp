@@ -1,12 +1,12 @@
-#include "core/internal/scl_loader.h"
+#include "core/scl/scl_loader.h"
 
 #include "core/common/atomic_file.h"
 #include "core/common/path_text.h"
 #include "core/common/trim.h"
 
 #include "core/common/config_error.h"
-#include "core/internal/xml.h"
 #include "core/scl/string_pool.h"
+#include "core/xml/xml.h"
 
 #include <algorithm>
 #include <new>
@@ -58,8 +58,8 @@ bool isLogicalNode(pugi::xml_node node) {
     return node.type() == pugi::node_element && (hasLocalName(node, "LN0") || hasLocalName(node, "LN"));
 }
 
-template <class Visit> bool eachDoPreOrder(SclList<TIEC_DO> list, Visit& visit) {
-    for (const TIEC_DO* object : list) {
+template <class Visit> bool eachDoPreOrder(SclList<SclDataObject> list, Visit& visit) {
+    for (const SclDataObject* object : list) {
         if (!visit(*object) || !eachDoPreOrder(object->List_DO(), visit)) {
             return false;
         }
@@ -67,8 +67,8 @@ template <class Visit> bool eachDoPreOrder(SclList<TIEC_DO> list, Visit& visit) 
     return true;
 }
 
-template <class Visit> bool eachDaPreOrder(SclList<TIEC_DA> list, Visit& visit) {
-    for (const TIEC_DA* attribute : list) {
+template <class Visit> bool eachDaPreOrder(SclList<SclDataAttribute> list, Visit& visit) {
+    for (const SclDataAttribute* attribute : list) {
         if (!visit(*attribute) || !eachDaPreOrder(attribute->List_DA(), visit)) {
             return false;
         }
@@ -174,7 +174,7 @@ std::vector<SclAddress> SclDocument::addresses(std::string_view iedName) const {
     return found;
 }
 
-SclLoader::SclLoader(TIEC_Device& device, const SclLoadLimits& limits)
+SclLoader::SclLoader(SclIed& device, const SclLoadLimits& limits)
     : m_device(device), m_pool(*device.m_pool), m_limits(limits) {}
 
 SclLoader::~SclLoader() = default;
@@ -229,10 +229,10 @@ void SclLoader::decodeServer(pugi::xml_node scl, pugi::xml_node ied) {
     checkExpansion(server);
 
     auto& lDevices = m_device.m_listLDevice;
-    lDevices = reserveList<TIEC_LDevice>(countChildren(server, "LDevice"));
+    lDevices = reserveList<SclLogicalDevice>(countChildren(server, "LDevice"));
     std::size_t count = 0;
     forEachChild(server, "LDevice", [&](pugi::xml_node element) {
-        TIEC_LDevice* ld = create<TIEC_LDevice>(m_device, count, 0);
+        SclLogicalDevice* ld = create<SclLogicalDevice>(m_device, count, 0);
         Decode_LDevice(*ld, element, false);
         lDevices[count++] = ld;
     });
@@ -302,7 +302,7 @@ void SclLoader::tooManyObjects() const {
                       {m_source.displayName, std::to_string(m_limits.maxObjects)});
 }
 
-void SclLoader::Decode_LDevice(TIEC_LDevice& ld, pugi::xml_node element, bool DataSetSearch) {
+void SclLoader::Decode_LDevice(SclLogicalDevice& ld, pugi::xml_node element, bool DataSetSearch) {
     ld.m_name = pooled(element, "inst");
     auto& nodes = ld.m_listLN;
     if (!DataSetSearch) {
@@ -312,7 +312,7 @@ void SclLoader::Decode_LDevice(TIEC_LDevice& ld, pugi::xml_node element, bool Da
                 ++count;
             }
         }
-        nodes = reserveList<TIEC_LN>(count);
+        nodes = reserveList<SclLogicalNode>(count);
     }
     std::size_t k = 0;
     for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
@@ -320,7 +320,7 @@ void SclLoader::Decode_LDevice(TIEC_LDevice& ld, pugi::xml_node element, bool Da
             continue;
         }
         if (!DataSetSearch) {
-            TIEC_LN* ln = create<TIEC_LN>(ld, k, 0);
+            SclLogicalNode* ln = create<SclLogicalNode>(ld, k, 0);
             Decode_LN(*ln, child);
             nodes[k] = ln;
         } else if (k < nodes.size()) {
@@ -330,7 +330,7 @@ void SclLoader::Decode_LDevice(TIEC_LDevice& ld, pugi::xml_node element, bool Da
     }
 }
 
-void SclLoader::Decode_LN(TIEC_LN& ln, pugi::xml_node element) {
+void SclLoader::Decode_LN(SclLogicalNode& ln, pugi::xml_node element) {
     ln.m_lnClass = pooled(element, "lnClass");
     ln.m_lnType = pooled(element, "lnType");
     ln.m_prefix = pooled(element, "prefix");
@@ -342,16 +342,16 @@ void SclLoader::Decode_LN(TIEC_LN& ln, pugi::xml_node element) {
     if (type == nullptr) {
         return;
     }
-    ln.m_listDO = reserveList<TIEC_DO>(type->dataObjects.size());
+    ln.m_listDO = reserveList<SclDataObject>(type->dataObjects.size());
     std::size_t count = 0;
     for (ObjectTemplate& dataObject : type->dataObjects) {
-        TIEC_DO* object = create<TIEC_DO>(ln, count, 1);
+        SclDataObject* object = create<SclDataObject>(ln, count, 1);
         Decode_DO(*object, dataObject, 1);
         ln.m_listDO[count++] = object;
     }
 }
 
-void SclLoader::Decode_DO(TIEC_DO& object, ObjectTemplate& element, std::size_t depth) {
+void SclLoader::Decode_DO(SclDataObject& object, ObjectTemplate& element, std::size_t depth) {
     object.m_name = element.name;
     DoTypeTemplate* type = m_templates->resolve(element);
     if (type == nullptr) {
@@ -359,30 +359,30 @@ void SclLoader::Decode_DO(TIEC_DO& object, ObjectTemplate& element, std::size_t 
     }
     // A sub-data object whose type is already being expanded above would repeat forever: left out.
     type->memo.onPath = true;
-    std::span<TIEC_DO*> subObjects = reserveList<TIEC_DO>(type->subObjects.size());
+    std::span<SclDataObject*> subObjects = reserveList<SclDataObject>(type->subObjects.size());
     std::size_t count = 0;
     for (ObjectTemplate& sub : type->subObjects) {
         const DoTypeTemplate* subType = m_templates->resolve(sub);
         if (subType != nullptr && subType->memo.onPath) {
             continue;
         }
-        TIEC_DO* child = create<TIEC_DO>(object, count, depth + 1);
+        SclDataObject* child = create<SclDataObject>(object, count, depth + 1);
         Decode_DO(*child, sub, depth + 1);
         subObjects[count++] = child;
     }
     object.m_listDO = subObjects.first(count);
-    object.m_listDA = reserveList<TIEC_DA>(type->attributes.size());
+    object.m_listDA = reserveList<SclDataAttribute>(type->attributes.size());
     count = 0;
     for (AttributeTemplate& attributeElement : type->attributes) {
-        TIEC_DA* child = create<TIEC_DA>(object, count, depth + 1);
+        SclDataAttribute* child = create<SclDataAttribute>(object, count, depth + 1);
         Decode_DA(*child, attributeElement, StringPool::empty(), depth + 1);
         object.m_listDA[count++] = child;
     }
     type->memo.onPath = false;
 }
 
-void SclLoader::Decode_DA(TIEC_DA& attribute, AttributeTemplate& element, const std::string* FC_Father,
-                          std::size_t depth) {
+void SclLoader::Decode_DA(SclDataAttribute& attribute, AttributeTemplate& element,
+                          const std::string* FC_Father, std::size_t depth) {
     attribute.m_name = element.name;
     attribute.m_bType = element.bType;
     attribute.m_fc = element.fc != nullptr ? element.fc : FC_Father;
@@ -391,14 +391,14 @@ void SclLoader::Decode_DA(TIEC_DA& attribute, AttributeTemplate& element, const 
         return;
     }
     type->memo.onPath = true;
-    std::span<TIEC_DA*> subAttributes = reserveList<TIEC_DA>(type->attributes.size());
+    std::span<SclDataAttribute*> subAttributes = reserveList<SclDataAttribute>(type->attributes.size());
     std::size_t count = 0;
     for (AttributeTemplate& sub : type->attributes) {
         const DaTypeTemplate* subType = m_templates->resolve(sub);
         if (subType != nullptr && subType->memo.onPath) {
             continue;
         }
-        TIEC_DA* child = create<TIEC_DA>(attribute, count, depth + 1);
+        SclDataAttribute* child = create<SclDataAttribute>(attribute, count, depth + 1);
         Decode_DA(*child, sub, attribute.m_fc, depth + 1);
         subAttributes[count++] = child;
     }
@@ -406,22 +406,22 @@ void SclLoader::Decode_DA(TIEC_DA& attribute, AttributeTemplate& element, const 
     type->memo.onPath = false;
 }
 
-void SclLoader::Decode_LN_DataSet(TIEC_LN& ln, pugi::xml_node element) {
+void SclLoader::Decode_LN_DataSet(SclLogicalNode& ln, pugi::xml_node element) {
     ln.m_lnClass = pooled(element, "lnClass");
     if (*element.attribute("lnType").value() == '\0') {
         return;
     }
-    ln.m_listDataSet = reserveList<TIEC_DataSet>(countChildren(element, "DataSet"));
+    ln.m_listDataSet = reserveList<SclDataSet>(countChildren(element, "DataSet"));
     std::size_t count = 0;
     forEachChild(element, "DataSet", [&](pugi::xml_node dataSetElement) {
-        TIEC_DataSet* dataSet = create<TIEC_DataSet>(ln, count, 0);
+        SclDataSet* dataSet = create<SclDataSet>(ln, count, 0);
         Decode_DataSet(*dataSet, dataSetElement);
         ln.m_listDataSet[count++] = dataSet;
     });
     forEachChild(element, "GSEControl", [&](pugi::xml_node control) { Decode_LN_Goose(ln, control); });
 }
 
-void SclLoader::Decode_LN_Goose(TIEC_LN& ln, pugi::xml_node element) {
+void SclLoader::Decode_LN_Goose(SclLogicalNode& ln, pugi::xml_node element) {
     const std::string_view name = m_source.name(element, "name");
     const std::string_view dataSetName = m_source.name(element, "datSet");
     if (name.empty() || dataSetName.empty()) {
@@ -432,26 +432,26 @@ void SclLoader::Decode_LN_Goose(TIEC_LN& ln, pugi::xml_node element) {
         return;
     }
     // Only this node's data sets; when two blocks name one data set the later one wins.
-    const TIEC_DataSet* dataSet = m_dataSetByName.find<TIEC_DataSet>(
+    const SclDataSet* dataSet = m_dataSetByName.find<SclDataSet>(
         &ln, key,
         [&ln](auto visit) {
-            for (const TIEC_DataSet* each : ln.m_listDataSet) {
+            for (const SclDataSet* each : ln.m_listDataSet) {
                 if (!visit(*each)) {
                     return false;
                 }
             }
             return true;
         },
-        [](const TIEC_DataSet& each) { return &each.fName(); });
+        [](const SclDataSet& each) { return &each.fName(); });
     if (dataSet != nullptr) {
         ln.m_listDataSet[dataSet->indexInList()]->m_gooseName = m_pool.intern(name);
     }
 }
 
-void SclLoader::Decode_DataSet(TIEC_DataSet& dataSet, pugi::xml_node element) {
+void SclLoader::Decode_DataSet(SclDataSet& dataSet, pugi::xml_node element) {
     dataSet.m_name = pooled(element, "name");
     const std::size_t capacity = countChildren(element, "FCDA");
-    std::span<const TIEC_DA*> found = reserveList<const TIEC_DA>(capacity);
+    std::span<const SclDataAttribute*> found = reserveList<const SclDataAttribute>(capacity);
     std::span<SclDataSetMember> members;
     if (capacity > 0) {
         void* room =
@@ -514,28 +514,28 @@ SclDataSetMember SclLoader::resolveMember(pugi::xml_node fcda) {
     return member;
 }
 
-const TIEC_LN* SclLoader::findMemberNode(const TIEC_LDevice& ld, pugi::xml_node fcda) {
+const SclLogicalNode* SclLoader::findMemberNode(const SclLogicalDevice& ld, pugi::xml_node fcda) {
     const std::string_view lnClass = m_source.name(fcda, "lnClass");
     if (lnClass == "LLN0") {
         // There is one LLN0 per logical device; its prefix and instance are empty whatever an FCDA says.
         const std::string* key = m_pool.find(lnClass);
         return key == nullptr ? nullptr
-                              : m_firstMatch.find<TIEC_LN>(
+                              : m_firstMatch.find<SclLogicalNode>(
                                     &ld, key,
                                     [&ld](auto visit) {
-                                        for (const TIEC_LN* each : ld.List_LN()) {
+                                        for (const SclLogicalNode* each : ld.List_LN()) {
                                             if (!visit(*each)) {
                                                 return false;
                                             }
                                         }
                                         return true;
                                     },
-                                    [](const TIEC_LN& each) { return &each.flnClass(); });
+                                    [](const SclLogicalNode& each) { return &each.flnClass(); });
     }
     // Indexed by the whole node name once per logical device; the first node of each name counts.
     auto& nodes = m_nodeByName[&ld];
     if (nodes.empty()) {
-        for (const TIEC_LN* ln : ld.List_LN()) {
+        for (const SclLogicalNode* ln : ld.List_LN()) {
             nodes.try_emplace(nodeKey(ln->fPrefix(), ln->flnClass(), ln->fInst()), ln);
         }
     }
@@ -554,7 +554,7 @@ std::string SclLoader::nodeKey(std::string_view prefix, std::string_view lnClass
     return key;
 }
 
-const TIEC_DA* SclLoader::findMember(pugi::xml_node fcda, bool& wholeObject) {
+const SclDataAttribute* SclLoader::findMember(pugi::xml_node fcda, bool& wholeObject) {
     // A text missing from the pool names no object of the model; an empty one names none either.
     auto key = [this](std::string_view text) -> const std::string* {
         return text.empty() ? nullptr : m_pool.find(text);
@@ -567,29 +567,29 @@ const TIEC_DA* SclLoader::findMember(pugi::xml_node fcda, bool& wholeObject) {
     }
 
     const auto& lDevices = m_device.m_listLDevice;
-    const TIEC_LDevice* ld = m_firstMatch.find<TIEC_LDevice>(
+    const SclLogicalDevice* ld = m_firstMatch.find<SclLogicalDevice>(
         &m_device, ldInst,
         [&lDevices](auto visit) {
-            for (const TIEC_LDevice* each : lDevices) {
+            for (const SclLogicalDevice* each : lDevices) {
                 if (!visit(*each)) {
                     return false;
                 }
             }
             return true;
         },
-        [](const TIEC_LDevice& each) { return &each.fName(); });
+        [](const SclLogicalDevice& each) { return &each.fName(); });
     if (ld == nullptr) {
         return nullptr;
     }
-    const TIEC_LN* ln = findMemberNode(*ld, fcda);
+    const SclLogicalNode* ln = findMemberNode(*ld, fcda);
     if (ln == nullptr) {
         return nullptr;
     }
     // The first part of a path anywhere in the node, as a plain name is found; each further part among
     // the sub-data objects of the one before.
-    const TIEC_DO* object = m_firstMatch.find<TIEC_DO>(
+    const SclDataObject* object = m_firstMatch.find<SclDataObject>(
         ln, doName, [ln](auto visit) { return eachDoPreOrder(ln->List_DO(), visit); },
-        [](const TIEC_DO& each) { return &each.fName(); });
+        [](const SclDataObject& each) { return &each.fName(); });
     while (object != nullptr && !doPath.empty()) {
         object = childNamed(object->List_DO(), nextPart(doPath));
     }
@@ -605,9 +605,9 @@ const TIEC_DA* SclLoader::findMember(pugi::xml_node fcda, bool& wholeObject) {
     if (daKey == nullptr) {
         return nullptr;
     }
-    const TIEC_DA* attribute = m_firstMatch.find<TIEC_DA>(
+    const SclDataAttribute* attribute = m_firstMatch.find<SclDataAttribute>(
         object, daKey, [object](auto visit) { return eachDaPreOrder(object->List_DA(), visit); },
-        [](const TIEC_DA& each) { return &each.fName(); });
+        [](const SclDataAttribute& each) { return &each.fName(); });
     while (attribute != nullptr && !daPath.empty()) {
         attribute = childNamed(attribute->List_DA(), nextPart(daPath));
     }

@@ -67,63 +67,63 @@ private:
     SclKind m_kind;
 };
 
-class TIEC_DA;
+class SclDataAttribute;
 
 // A data attribute (DA) or a sub-attribute (BDA) of a structured attribute.
-class TIEC_DA : public SclObject {
+class SclDataAttribute : public SclObject {
 public:
-    TIEC_DA();
+    SclDataAttribute();
 
     // Reference of the enclosing data object or attribute + "." + fName; no functional constraint.
     std::string fReference() const;
     const std::string& fFC() const { return *m_fc; }
     const std::string& fbType() const { return *m_bType; }
     const std::string& fName() const { return *m_name; }
-    SclList<TIEC_DA> List_DA() const { return {m_listDA.data(), m_listDA.size()}; }
+    SclList<SclDataAttribute> List_DA() const { return {m_listDA.data(), m_listDA.size()}; }
 
     bool isLeaf() const { return m_listDA.empty(); }
     // Depth-first, pre-order over the sub-attributes (this one not compared); whole names only.
-    const TIEC_DA* Find_DA(std::string_view DA_Name) const;
+    const SclDataAttribute* Find_DA(std::string_view DA_Name) const;
     // The first leaf on the path of first children; null for a leaf.
-    const TIEC_DA* Find_First_DA() const;
+    const SclDataAttribute* Find_First_DA() const;
 
 private:
     friend class SclLoader;
     const std::string* m_name;
     const std::string* m_fc;
     const std::string* m_bType;
-    std::span<TIEC_DA*> m_listDA;
+    std::span<SclDataAttribute*> m_listDA;
 };
 
 // A data object (DO) or a sub-data object (SDO).
-class TIEC_DO : public SclObject {
+class SclDataObject : public SclObject {
 public:
-    TIEC_DO();
+    SclDataObject();
 
     const std::string& fName() const { return *m_name; }
     // Reference of the enclosing logical node or data object + "." + fName.
     std::string reference() const;
-    SclList<TIEC_DO> List_DO() const { return {m_listDO.data(), m_listDO.size()}; }
-    SclList<TIEC_DA> List_DA() const { return {m_listDA.data(), m_listDA.size()}; }
+    SclList<SclDataObject> List_DO() const { return {m_listDO.data(), m_listDO.size()}; }
+    SclList<SclDataAttribute> List_DA() const { return {m_listDA.data(), m_listDA.size()}; }
 
     // Depth-first, pre-order over the sub-data objects (this one not compared).
-    const TIEC_DO* Find_DO(std::string_view DO_Name) const;
+    const SclDataObject* Find_DO(std::string_view DO_Name) const;
     // Depth-first, pre-order over the attributes and their sub-attributes; sub-data objects are not searched.
-    const TIEC_DA* Find_DA(std::string_view DA_Name) const;
+    const SclDataAttribute* Find_DA(std::string_view DA_Name) const;
     // The first leaf on the path of first children; null when the object has no attributes.
-    const TIEC_DA* Find_First_DA() const;
+    const SclDataAttribute* Find_First_DA() const;
 
 private:
     friend class SclLoader;
     const std::string* m_name;
-    std::span<TIEC_DO*> m_listDO;
-    std::span<TIEC_DA*> m_listDA;
+    std::span<SclDataObject*> m_listDO;
+    std::span<SclDataAttribute*> m_listDA;
 };
 
 // One FCDA of a data set, in the order the server sends the data set's values.
 struct SclDataSetMember {
     // The attribute it names; null when the model holds no such attribute.
-    const TIEC_DA* attribute = nullptr;
+    const SclDataAttribute* attribute = nullptr;
     // The FCDA as written, "ldInst/prefix lnClass lnInst.doName.daName [fc]" without the blanks, for
     // messages about a member that could not be found.
     const std::string* written = nullptr;
@@ -133,9 +133,9 @@ struct SclDataSetMember {
 };
 
 // A data set of a logical node. Its members belong to data objects of the same device.
-class TIEC_DataSet : public SclObject {
+class SclDataSet : public SclObject {
 public:
-    TIEC_DataSet();
+    SclDataSet();
 
     const std::string& fName() const { return *m_name; }
     // Reference of the holding node (logical device reference + "/" + prefix + class + instance) + "."
@@ -148,7 +148,7 @@ public:
     const std::string& fGooseName() const { return *m_gooseName; }
     // The attributes of the members that could be found, in member order; one attribute may appear more
     // than once.
-    SclList<TIEC_DA> List_DA() const { return m_listDA; }
+    SclList<SclDataAttribute> List_DA() const { return m_listDA; }
     // Every member, found or not, in member order.
     std::span<const SclDataSetMember> members() const { return m_members; }
     // Place (from 1) of the first member that could not be found; 0 when every member was found.
@@ -158,14 +158,14 @@ private:
     friend class SclLoader;
     const std::string* m_name;
     const std::string* m_gooseName;
-    std::span<const TIEC_DA* const> m_listDA;
+    std::span<const SclDataAttribute* const> m_listDA;
     std::span<const SclDataSetMember> m_members;
 };
 
 // A logical node (LN0 or LN).
-class TIEC_LN : public SclObject {
+class SclLogicalNode : public SclObject {
 public:
-    TIEC_LN();
+    SclLogicalNode();
 
     const std::string& flnClass() const { return *m_lnClass; }
     const std::string& flnType() const { return *m_lnType; }
@@ -173,11 +173,11 @@ public:
     const std::string& fInst() const { return *m_inst; }
     // Logical device reference + "/" + prefix + class + instance.
     std::string reference() const;
-    SclList<TIEC_DO> List_DO() const { return {m_listDO.data(), m_listDO.size()}; }
-    SclList<TIEC_DataSet> List_DataSet() const { return {m_listDataSet.data(), m_listDataSet.size()}; }
+    SclList<SclDataObject> List_DO() const { return {m_listDO.data(), m_listDO.size()}; }
+    SclList<SclDataSet> List_DataSet() const { return {m_listDataSet.data(), m_listDataSet.size()}; }
 
     // Depth-first, pre-order over the data objects and their sub-data objects.
-    const TIEC_DO* Find_DO(std::string_view DO_Name) const;
+    const SclDataObject* Find_DO(std::string_view DO_Name) const;
 
 private:
     friend class SclLoader;
@@ -185,30 +185,31 @@ private:
     const std::string* m_lnType;
     const std::string* m_prefix;
     const std::string* m_inst;
-    std::span<TIEC_DO*> m_listDO;
-    std::span<TIEC_DataSet*> m_listDataSet;
+    std::span<SclDataObject*> m_listDO;
+    std::span<SclDataSet*> m_listDataSet;
 };
 
 // A logical device.
-class TIEC_LDevice : public SclObject {
+class SclLogicalDevice : public SclObject {
 public:
-    TIEC_LDevice();
+    SclLogicalDevice();
 
     // The LDevice's inst.
     const std::string& fName() const { return *m_name; }
     // IED name immediately followed by fName.
     std::string reference() const;
-    SclList<TIEC_LN> List_LN() const { return {m_listLN.data(), m_listLN.size()}; }
+    SclList<SclLogicalNode> List_LN() const { return {m_listLN.data(), m_listLN.size()}; }
 
     // The first node of that class, whatever its prefix and instance.
-    const TIEC_LN* Find_LN(std::string_view LN_Class) const;
+    const SclLogicalNode* Find_LN(std::string_view LN_Class) const;
     // The first node with that prefix, class and instance.
-    const TIEC_LN* findNode(std::string_view prefix, std::string_view lnClass, std::string_view inst) const;
+    const SclLogicalNode* findNode(std::string_view prefix, std::string_view lnClass,
+                                   std::string_view inst) const;
 
 private:
     friend class SclLoader;
     const std::string* m_name;
-    std::span<TIEC_LN*> m_listLN;
+    std::span<SclLogicalNode*> m_listLN;
 };
 
 // Guards against files whose types expand without end or beyond memory. The expansion is counted from
@@ -244,32 +245,31 @@ struct SclIedSummary {
 };
 
 // One loaded SCL file: one of its IEDs, the first unless another is named.
-class TIEC_Device : public SclObject {
+class SclIed : public SclObject {
 public:
     // Loads the file. A missing file or missing sections give an empty or partial device; a file that
     // is not well-formed XML, or that exceeds the limits, throws ConfigError naming the file.
-    explicit TIEC_Device(const std::filesystem::path& FileName_icd, const SclLoadLimits& limits = {});
+    explicit SclIed(const std::filesystem::path& FileName_icd, const SclLoadLimits& limits = {});
     // Loads SCL text held in memory; fileName stands for the file in fFileName and in messages.
-    TIEC_Device(std::string_view bytes, const std::string& fileName, const SclLoadLimits& limits = {});
-    ~TIEC_Device();
+    SclIed(std::string_view bytes, const std::string& fileName, const SclLoadLimits& limits = {});
+    ~SclIed();
 
     // Loads the named IEDs of one file, parsing it once: one entry per name in the same order, an empty
     // name standing for the first IED, a null entry for a name the file holds no IED of. Errors as the
     // constructors.
-    static std::vector<std::unique_ptr<TIEC_Device>> loadIeds(const std::filesystem::path& file,
-                                                              const std::vector<std::string>& iedNames,
-                                                              const SclLoadLimits& limits = {});
-    static std::vector<std::unique_ptr<TIEC_Device>> loadIeds(std::string_view bytes,
-                                                              const std::string& fileName,
-                                                              const std::vector<std::string>& iedNames,
-                                                              const SclLoadLimits& limits = {});
+    static std::vector<std::unique_ptr<SclIed>> loadIeds(const std::filesystem::path& file,
+                                                         const std::vector<std::string>& iedNames,
+                                                         const SclLoadLimits& limits = {});
+    static std::vector<std::unique_ptr<SclIed>> loadIeds(std::string_view bytes, const std::string& fileName,
+                                                         const std::vector<std::string>& iedNames,
+                                                         const SclLoadLimits& limits = {});
 
     const std::string& fName() const { return *m_name; }
     // The file's name without its folder.
     const std::string& fFileName() const { return m_fileName; }
-    SclList<TIEC_LDevice> List_LDevice() const { return {m_listLDevice.data(), m_listLDevice.size()}; }
+    SclList<SclLogicalDevice> List_LDevice() const { return {m_listLDevice.data(), m_listLDevice.size()}; }
 
-    const TIEC_LDevice* Find_LDevice(std::string_view LD_Name) const;
+    const SclLogicalDevice* Find_LDevice(std::string_view LD_Name) const;
 
     // Every object of the model (logical devices, nodes, data objects, attributes, data sets).
     std::size_t objectCount() const { return m_objectCount; }
@@ -283,14 +283,14 @@ public:
 private:
     friend class SclLoader;
     struct Unloaded {};
-    TIEC_Device(Unloaded, const std::string& fileName);
+    SclIed(Unloaded, const std::string& fileName);
 
     std::pmr::monotonic_buffer_resource m_arena;
     std::unique_ptr<StringPool> m_pool;
     std::string m_fileName;
     const std::string* m_name;
     std::size_t m_objectCount = 0;
-    std::span<TIEC_LDevice*> m_listLDevice;
+    std::span<SclLogicalDevice*> m_listLDevice;
     std::vector<SclAddress> m_addresses;
     std::string m_ipAddress;
 };

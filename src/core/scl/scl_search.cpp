@@ -21,13 +21,13 @@ void appendLowered(std::string& out, std::string_view text) {
 void appendOwnPart(const SclObject& object, std::string& out) {
     switch (object.kind()) {
     case SclKind::Device:
-        appendLowered(out, static_cast<const TIEC_Device&>(object).fName());
+        appendLowered(out, static_cast<const SclIed&>(object).fName());
         break;
     case SclKind::LDevice:
-        appendLowered(out, static_cast<const TIEC_LDevice&>(object).fName());
+        appendLowered(out, static_cast<const SclLogicalDevice&>(object).fName());
         break;
     case SclKind::LN: {
-        const auto& ln = static_cast<const TIEC_LN&>(object);
+        const auto& ln = static_cast<const SclLogicalNode&>(object);
         out += '/';
         appendLowered(out, ln.fPrefix());
         appendLowered(out, ln.flnClass());
@@ -36,11 +36,11 @@ void appendOwnPart(const SclObject& object, std::string& out) {
     }
     case SclKind::DO:
         out += '.';
-        appendLowered(out, static_cast<const TIEC_DO&>(object).fName());
+        appendLowered(out, static_cast<const SclDataObject&>(object).fName());
         break;
     case SclKind::DA:
         out += '.';
-        appendLowered(out, static_cast<const TIEC_DA&>(object).fName());
+        appendLowered(out, static_cast<const SclDataAttribute&>(object).fName());
         break;
     case SclKind::DataSet:
         break;
@@ -51,14 +51,14 @@ void appendOwnPart(const SclObject& object, std::string& out) {
 void appendFullReference(const SclObject& object, std::string& out) {
     if (object.kind() == SclKind::DataSet) {
         out.clear();
-        appendLowered(out, static_cast<const TIEC_DataSet&>(object).fReference());
+        appendLowered(out, static_cast<const SclDataSet&>(object).fReference());
         return;
     }
     appendOwnPart(object, out);
 }
 
 // The name of a node as prefix + class + instance, compared without composing it.
-bool lnNameIs(const TIEC_LN& ln, std::string_view name) {
+bool lnNameIs(const SclLogicalNode& ln, std::string_view name) {
     const std::string& prefix = ln.fPrefix();
     const std::string& lnClass = ln.flnClass();
     const std::string& inst = ln.fInst();
@@ -69,9 +69,9 @@ bool lnNameIs(const TIEC_LN& ln, std::string_view name) {
 std::string_view treeName(const SclObject& object) {
     switch (object.kind()) {
     case SclKind::DO:
-        return static_cast<const TIEC_DO&>(object).fName();
+        return static_cast<const SclDataObject&>(object).fName();
     case SclKind::DA:
-        return static_cast<const TIEC_DA&>(object).fName();
+        return static_cast<const SclDataAttribute&>(object).fName();
     default:
         return {};
     }
@@ -161,13 +161,13 @@ std::size_t SclSearch::shownRow(const SclObject& object) const {
     return shown == nullptr ? 0 : shown->row;
 }
 
-const SclObject* findByReference(const TIEC_Device& device, std::string_view reference) {
+const SclObject* findByReference(const SclIed& device, std::string_view reference) {
     if (device.fName().empty() || !reference.starts_with(device.fName())) {
         return nullptr;
     }
     std::string_view rest = reference.substr(device.fName().size());
     const std::size_t slash = rest.find('/');
-    const TIEC_LDevice* ld = device.Find_LDevice(rest.substr(0, slash));
+    const SclLogicalDevice* ld = device.Find_LDevice(rest.substr(0, slash));
     if (ld == nullptr || slash == std::string_view::npos) {
         return ld;
     }
@@ -175,7 +175,7 @@ const SclObject* findByReference(const TIEC_Device& device, std::string_view ref
     std::size_t dot = rest.find('.');
     const std::string_view lnName = rest.substr(0, dot);
     const auto ln = std::find_if(ld->List_LN().begin(), ld->List_LN().end(),
-                                 [lnName](const TIEC_LN* each) { return lnNameIs(*each, lnName); });
+                                 [lnName](const SclLogicalNode* each) { return lnNameIs(*each, lnName); });
     if (ln == ld->List_LN().end()) {
         return nullptr;
     }

@@ -51,6 +51,6 @@ private:
 // The object of the device whose reference is `reference` (as fReference() or reference() composes
 // it): a logical device, a node, a data object or an attribute; null when there is none. Names are
 // compared exactly; of equal names the first in list order is taken.
-const SclObject* findByReference(const TIEC_Device& device, std::string_view reference);
+const SclObject* findByReference(const SclIed& device, std::string_view reference);
 
 } // namespace sw

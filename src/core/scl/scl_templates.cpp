@@ -1,9 +1,9 @@
-#include "core/internal/scl_templates.h"
+#include "core/scl/scl_templates.h"
 
 #include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
-#include "core/internal/xml.h"
 #include "core/scl/string_pool.h"
+#include "core/xml/xml.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,7 +2,7 @@
 
 #include "core/common/build_config.h"
 #include "core/language/lang_table.h"
-#include "core/shell/project_paths.h"
+#include "core/project/project_paths.h"
 
 #include <filesystem>
 #include <string>

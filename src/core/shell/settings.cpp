@@ -2,7 +2,7 @@
 
 #include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
-#include "core/internal/xml.h"
+#include "core/xml/xml.h"
 
 #include <system_error>
 

@@ -3,7 +3,7 @@
 #include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
 #include "core/common/path_text.h"
-#include "core/internal/xml.h"
+#include "core/xml/xml.h"
 
 #include <algorithm>
 

@@ -20,7 +20,7 @@
 #include "gui/common/grid_helpers.h"
 #include "gui/common/message_service.h"
 #include "gui/common/text_conversion.h"
-#include "gui/shell/title_panel.h"
+#include "gui/common/title_panel.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -80,8 +80,8 @@ AccessEditorWindow::AccessEditorWindow(ProgramState& state, QWidget* parent)
                    Qt::WindowCloseButtonHint);
     m_editor.setDeviceLoader(
         [this](const std::filesystem::path& file, const std::vector<std::string>& names) {
-            return runShowingProgress<std::vector<std::unique_ptr<TIEC_Device>>>(
-                file, [file, names] { return TIEC_Device::loadIeds(file, names); });
+            return runShowingProgress<std::vector<std::unique_ptr<SclIed>>>(
+                file, [file, names] { return SclIed::loadIeds(file, names); });
         });
     m_editor.setIedLister([this](const std::filesystem::path& file) {
         return runShowingProgress<std::vector<SclIedSummary>>(file, [file] { return listIeds(file); });
@@ -427,7 +427,7 @@ void AccessEditorWindow::Show_IEC_Devices() {
 }
 
 void AccessEditorWindow::showTree() {
-    const TIEC_Device* device = m_editor.chosenModel();
+    const SclIed* device = m_editor.chosenModel();
     m_treeModel->setDevice(device);
     m_treeMatch = 0;
     L_TreeSearchCount->clear();
@@ -502,7 +502,7 @@ void AccessEditorWindow::onRemoveIecDeviceClicked() {
 void AccessEditorWindow::applyTreeSearch() {
     m_searchTimer->stop();
     m_treeMatch = 0;
-    const TIEC_Device* device = m_treeModel->device();
+    const SclIed* device = m_treeModel->device();
     const QString text = E_TreeSearch->text();
     if (device == nullptr || text.isEmpty()) {
         L_TreeSearchCount->clear();

@@ -31,13 +31,13 @@ namespace {
 constexpr int kRepeatMs = 5000;
 
 // The cells a row's check depends on; empty for a row that does not exist.
-std::string rowKey(const access::AccessList& list, mms::RowKind kind, std::size_t row) {
+std::string rowKey(const access::AccessList& list, live::RowKind kind, std::size_t row) {
     std::string key;
     const auto add = [&key](const std::string& cell) {
         key += cell;
         key += '\n';
     };
-    if (kind == mms::RowKind::Variable) {
+    if (kind == live::RowKind::Variable) {
         if (row == 0 || row > list.variables().size()) {
             return {};
         }
@@ -59,19 +59,19 @@ std::string rowKey(const access::AccessList& list, mms::RowKind kind, std::size_
     return key;
 }
 
-RowStatus statusOf(mms::LiveStatus status) {
+RowStatus statusOf(live::LiveStatus status) {
     switch (status) {
-    case mms::LiveStatus::Ok:
+    case live::LiveStatus::Ok:
         return RowStatus::Ok;
-    case mms::LiveStatus::Unreachable:
+    case live::LiveStatus::Unreachable:
         return RowStatus::Unreachable;
-    case mms::LiveStatus::Stopped:
+    case live::LiveStatus::Stopped:
         return RowStatus::NotChecked;
-    case mms::LiveStatus::Missing:
-    case mms::LiveStatus::WrongType:
-    case mms::LiveStatus::Differs:
-    case mms::LiveStatus::Error:
-    case mms::LiveStatus::Invalid:
+    case live::LiveStatus::Missing:
+    case live::LiveStatus::WrongType:
+    case live::LiveStatus::Differs:
+    case live::LiveStatus::Error:
+    case live::LiveStatus::Invalid:
         break;
     }
     return RowStatus::Failed;
@@ -185,14 +185,14 @@ void LiveCheckPanel::start() {
     m_repeat->stop();
     // The worker gets a copy: the user goes on editing the list meanwhile.
     const access::AccessList& list = m_editor.list();
-    std::vector<mms::LiveRow> rows = mms::liveRows(list.toAccessFile());
+    std::vector<live::LiveRow> rows = live::liveRows(list.toAccessFile());
     m_variableKeys.clear();
     m_dataSetKeys.clear();
     for (std::size_t row = 1; row <= list.variables().size(); ++row) {
-        m_variableKeys.push_back(rowKey(list, mms::RowKind::Variable, row));
+        m_variableKeys.push_back(rowKey(list, live::RowKind::Variable, row));
     }
     for (std::size_t row = 1; row <= list.dataSetRows().size(); ++row) {
-        m_dataSetKeys.push_back(rowKey(list, mms::RowKind::DataSet, row));
+        m_dataSetKeys.push_back(rowKey(list, live::RowKind::DataSet, row));
     }
 
     const unsigned run = ++m_run;
@@ -204,10 +204,10 @@ void LiveCheckPanel::start() {
     L_LiveCheck->setText(QStringLiteral("Checking %1 rows …").arg(rows.size()));
 
     m_worker = std::jthread([this, run, rows = std::move(rows), options = m_options](std::stop_token stop) {
-        std::vector<mms::LiveResult> results;
+        std::vector<live::LiveResult> results;
         QString failure;
         try {
-            results = mms::runLiveCheck(
+            results = live::runLiveCheck(
                 rows, options,
                 [this, run](std::size_t done, std::size_t total) {
                     QMetaObject::invokeMethod(
@@ -282,7 +282,7 @@ void LiveCheckPanel::join(unsigned run) {
     }
 }
 
-void LiveCheckPanel::deliver(unsigned run, std::vector<mms::LiveResult> results, QString failure) {
+void LiveCheckPanel::deliver(unsigned run, std::vector<live::LiveResult> results, QString failure) {
     if (run != m_run || !m_running) {
         return;
     }
@@ -297,17 +297,17 @@ void LiveCheckPanel::deliver(unsigned run, std::vector<mms::LiveResult> results,
     const access::AccessList& list = m_editor.list();
     m_variableMarks.clear();
     m_dataSetMarks.clear();
-    for (const mms::LiveResult& result : results) {
-        const bool variable = result.kind == mms::RowKind::Variable;
+    for (const live::LiveResult& result : results) {
+        const bool variable = result.kind == live::RowKind::Variable;
         const std::vector<std::string>& keys = variable ? m_variableKeys : m_dataSetKeys;
         if (result.row == 0 || result.row > keys.size() ||
-            rowKey(list, variable ? mms::RowKind::Variable : mms::RowKind::DataSet, result.row) !=
+            rowKey(list, variable ? live::RowKind::Variable : live::RowKind::DataSet, result.row) !=
                 keys[result.row - 1]) {
             continue; // the row is gone or names something else now
         }
         std::vector<Mark>& marks = variable ? m_variableMarks : m_dataSetMarks;
         const RowStatus status = statusOf(result.status);
-        const QString line = toQString(mms::resultLine(result));
+        const QString line = toQString(live::resultLine(result));
         // A data set and its GOOSE control block come one after the other and share the row's mark.
         if (!marks.empty() && marks.back().row == result.row) {
             Mark& mark = marks.back();
@@ -343,12 +343,12 @@ void LiveCheckPanel::revalidate() {
         return;
     }
     const access::AccessList& list = m_editor.list();
-    const auto keep = [&list](std::vector<Mark>& marks, mms::RowKind kind) {
+    const auto keep = [&list](std::vector<Mark>& marks, live::RowKind kind) {
         return std::erase_if(marks,
                              [&](const Mark& mark) { return rowKey(list, kind, mark.row) != mark.key; });
     };
     const std::size_t dropped =
-        keep(m_variableMarks, mms::RowKind::Variable) + keep(m_dataSetMarks, mms::RowKind::DataSet);
+        keep(m_variableMarks, live::RowKind::Variable) + keep(m_dataSetMarks, live::RowKind::DataSet);
     // The tables keep the marks that still hold; only the dropped ones need taking off.
     if (dropped > 0) {
         showMarks();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/mms/live_check.h"
+#include "core/live/live_check.h"
 #include "gui/access/row_status.h"
 
 #include <QWidget>
@@ -41,7 +41,7 @@ public:
     ~LiveCheckPanel() override;
 
     bool isRunning() const { return m_running; }
-    void setOptions(const mms::LiveCheckOptions& options) { m_options = options; }
+    void setOptions(const live::LiveCheckOptions& options) { m_options = options; }
 
     QPushButton* Btn_LiveCheck;
     QCheckBox* CB_LiveRepeat;
@@ -70,7 +70,7 @@ private:
     };
 
     void progress(unsigned run, std::size_t done, std::size_t total);
-    void deliver(unsigned run, std::vector<mms::LiveResult> results, QString failure);
+    void deliver(unsigned run, std::vector<live::LiveResult> results, QString failure);
     void join(unsigned run);
     void showIdle();
     // Drops the marks of rows that no longer name what was checked, then shows the others.
@@ -83,7 +83,7 @@ private:
     AccessTableModel* m_dataSets;
     DataArrayMapView* m_map;
     std::function<bool()> m_busy;
-    mms::LiveCheckOptions m_options;
+    live::LiveCheckOptions m_options;
     QTimer* m_repeat;
 
     unsigned m_run = 0;

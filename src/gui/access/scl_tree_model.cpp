@@ -65,19 +65,19 @@ QIcon kindIcon(SclKind kind) {
 QString nodeText(const SclObject& object) {
     switch (object.kind()) {
     case SclKind::Device:
-        return toQString(static_cast<const TIEC_Device&>(object).fName());
+        return toQString(static_cast<const SclIed&>(object).fName());
     case SclKind::LDevice:
-        return toQString(static_cast<const TIEC_LDevice&>(object).fName());
+        return toQString(static_cast<const SclLogicalDevice&>(object).fName());
     case SclKind::LN: {
-        const auto& ln = static_cast<const TIEC_LN&>(object);
+        const auto& ln = static_cast<const SclLogicalNode&>(object);
         return toQString(ln.fPrefix() + ln.flnClass() + ln.fInst());
     }
     case SclKind::DO:
-        return toQString(static_cast<const TIEC_DO&>(object).fName());
+        return toQString(static_cast<const SclDataObject&>(object).fName());
     case SclKind::DA:
-        return toQString(static_cast<const TIEC_DA&>(object).fName());
+        return toQString(static_cast<const SclDataAttribute&>(object).fName());
     case SclKind::DataSet:
-        return toQString(static_cast<const TIEC_DataSet&>(object).fName());
+        return toQString(static_cast<const SclDataSet&>(object).fName());
     }
     return {};
 }
@@ -96,7 +96,7 @@ SclTreeModel::SclTreeModel(QObject* parent) : QAbstractItemModel(parent) {
     }
 }
 
-void SclTreeModel::setDevice(const TIEC_Device* device) {
+void SclTreeModel::setDevice(const SclIed* device) {
     beginResetModel();
     m_device = device;
     m_search.reset();

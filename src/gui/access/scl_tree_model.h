@@ -9,7 +9,7 @@
 namespace sw {
 class SclObject;
 class SclSearch;
-class TIEC_Device;
+class SclIed;
 } // namespace sw
 
 namespace sw::gui {
@@ -23,8 +23,8 @@ public:
     explicit SclTreeModel(QObject* parent = nullptr);
 
     // The device shown (its root is the only top-level row), or none; shows the whole device.
-    void setDevice(const TIEC_Device* device);
-    const TIEC_Device* device() const { return m_device; }
+    void setDevice(const SclIed* device);
+    const SclIed* device() const { return m_device; }
     // Shows only what a search over the shown device shows (its matches and their ancestors); null
     // shows the whole device again.
     void setSearch(std::shared_ptr<const SclSearch> search);
@@ -42,7 +42,7 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
-    const TIEC_Device* m_device = nullptr;
+    const SclIed* m_device = nullptr;
     std::shared_ptr<const SclSearch> m_search;
     std::array<QIcon, 6> m_icons; // by SclKind
 };

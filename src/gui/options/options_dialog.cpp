@@ -8,8 +8,8 @@
 #include "gui/common/link_opener.h"
 #include "gui/common/message_service.h"
 #include "gui/common/text_conversion.h"
+#include "gui/common/title_panel.h"
 #include "gui/options/version_checker.h"
-#include "gui/shell/title_panel.h"
 
 #include <QCheckBox>
 #include <QEvent>

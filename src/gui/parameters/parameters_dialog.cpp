@@ -6,9 +6,9 @@
 #include "gui/common/dialog_layout.h"
 #include "gui/common/message_service.h"
 #include "gui/common/text_conversion.h"
+#include "gui/common/title_panel.h"
 #include "gui/common/wheel_scrolling.h"
 #include "gui/parameters/collapsible_group.h"
-#include "gui/shell/title_panel.h"
 
 #include <QApplication>
 #include <QCheckBox>

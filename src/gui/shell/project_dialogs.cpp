@@ -4,7 +4,7 @@
 #include "gui/common/dialog_layout.h"
 #include "gui/common/message_service.h"
 #include "gui/common/text_conversion.h"
-#include "gui/shell/title_panel.h"
+#include "gui/common/title_panel.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>

@@ -7,7 +7,7 @@
 #include "gui/common/error_text.h"
 #include "gui/common/message_service.h"
 #include "gui/common/text_conversion.h"
-#include "gui/shell/title_panel.h"
+#include "gui/common/title_panel.h"
 
 #include <QCheckBox>
 #include <QComboBox>

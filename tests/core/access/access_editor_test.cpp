@@ -1,7 +1,7 @@
 #include "core/access/access_editor.h"
 #include "core/common/config_error.h"
+#include "core/project/project_paths.h"
 #include "core/scl/scl_model.h"
-#include "core/shell/project_paths.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -58,7 +58,8 @@ struct Project {
     void selectAttribute(std::size_t index, const char* ld, const char* ln, const char* dataObject,
                          const char* attribute) {
         editor.chooseDevice(index);
-        const sw::TIEC_DO* object = editor.chosenModel()->Find_LDevice(ld)->Find_LN(ln)->Find_DO(dataObject);
+        const sw::SclDataObject* object =
+            editor.chosenModel()->Find_LDevice(ld)->Find_LN(ln)->Find_DO(dataObject);
         editor.selectTreeNode(object->Find_DA(attribute));
     }
     void selectDataSet(std::size_t index, const std::string& reference) {
@@ -245,7 +246,7 @@ TEST(AccessEditor, AddingADeviceAsksBeforeOverwritingAndClearsTheSelection) {
         });
         EXPECT_EQ(asked, 1);
         EXPECT_EQ(added.has_value(), c.added);
-        EXPECT_EQ(sw::TIEC_Device(p.paths.icdCatalog() / "bay1.icd").fName(), c.catalogName);
+        EXPECT_EQ(sw::SclIed(p.paths.icdCatalog() / "bay1.icd").fName(), c.catalogName);
         if (c.added) {
             EXPECT_EQ(p.editor.list().devices().at(1).name, c.catalogName);
             EXPECT_EQ(p.editor.Selected_IEC_DA(), nullptr);
@@ -393,8 +394,8 @@ TEST(AccessEditor, ClickOnAnObjectOfAnotherDeviceOrAnInnerNodeSelectsNothing) {
     p.editor.addDevice(p.paths, p.paths.icdCatalog() / "bay1.icd", [] { return OverwriteAnswer::No; });
     p.editor.addDevice(p.paths, p.paths.icdCatalog() / "bay1.icd", [] { return OverwriteAnswer::No; });
     p.editor.chooseDevice(0);
-    const sw::TIEC_LDevice* ld = p.editor.chosenModel()->Find_LDevice("CTRL");
-    const sw::TIEC_DA* leaf = ld->Find_LN("XCBR")->Find_DO("Pos")->Find_DA("stVal");
+    const sw::SclLogicalDevice* ld = p.editor.chosenModel()->Find_LDevice("CTRL");
+    const sw::SclDataAttribute* leaf = ld->Find_LN("XCBR")->Find_DO("Pos")->Find_DA("stVal");
     const sw::SclObject* inner[] = {p.editor.chosenModel(), ld, ld->Find_LN("XCBR"),
                                     ld->Find_LN("XCBR")->Find_DO("Pos")};
     for (const sw::SclObject* node : inner) {
@@ -418,7 +419,7 @@ TEST(AccessEditor, EveryCatalogFileIsReadThroughTheDeviceLoaderWhoseErrorsCountA
         if (file.filename() == "other.icd") {
             throw sw::ConfigError("refused");
         }
-        return sw::TIEC_Device::loadIeds(file, names);
+        return sw::SclIed::loadIeds(file, names);
     });
     p.accessFile(R"(<IEC_68850_Client><List_ICD_Files><ICD_File FileName="other.icd"/>)"
                  R"(<ICD_File FileName="bay1.icd"/></List_ICD_Files></IEC_68850_Client>)");

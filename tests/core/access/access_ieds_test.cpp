@@ -1,8 +1,8 @@
 #include "core/access/access_editor.h"
 #include "core/common/config_error.h"
 #include "core/image/image_builder.h"
+#include "core/project/project_paths.h"
 #include "core/scl/scl_model.h"
-#include "core/shell/project_paths.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -72,7 +72,7 @@ std::vector<std::string> listTexts(const AccessList& list) {
     return texts;
 }
 
-std::string treeOf(const sw::TIEC_Device& device) {
+std::string treeOf(const sw::SclIed& device) {
     std::string out;
     std::vector<const sw::SclObject*> stack{&device};
     while (!stack.empty()) {
@@ -81,7 +81,7 @@ std::string treeOf(const sw::TIEC_Device& device) {
         out +=
             std::to_string(static_cast<int>(at->kind())) + ":" + std::to_string(at->treeChildCount()) + " ";
         if (at->kind() == sw::SclKind::DA) {
-            out += static_cast<const sw::TIEC_DA*>(at)->fReference() + "\n";
+            out += static_cast<const sw::SclDataAttribute*>(at)->fReference() + "\n";
         }
         for (std::size_t row = at->treeChildCount(); row-- > 0;) {
             stack.push_back(at->treeChild(row));
@@ -103,7 +103,7 @@ TEST(AccessIeds, PickedIedsBecomeDevicesOfTheirOwnThatBuildReopenAndFallBackToTh
               0u);
     EXPECT_EQ(offered,
               (std::vector<std::string>{"Feeder1 10.0.0.11", "Feeder2 10.0.0.22", "Trafo 10.0.1.33"}));
-    const auto expected = sw::TIEC_Device::loadIeds(kThree, {"Feeder2", "Trafo"});
+    const auto expected = sw::SclIed::loadIeds(kThree, {"Feeder2", "Trafo"});
     ASSERT_EQ(p.editor.list().devices().size(), 2u);
     for (std::size_t i = 0; i < 2; ++i) {
         EXPECT_EQ(treeOf(*p.editor.list().devices()[i].device), treeOf(*expected[i])) << i;
@@ -175,7 +175,7 @@ TEST(AccessIeds, ItemsOfOneFileLoadFromOneParseAndAnIedTheFileLacksStaysAPlaceho
     std::vector<std::vector<std::string>> calls;
     p.editor.setDeviceLoader([&](const std::filesystem::path& file, const std::vector<std::string>& names) {
         calls.push_back(names);
-        return sw::TIEC_Device::loadIeds(file, names);
+        return sw::SclIed::loadIeds(file, names);
     });
     p.editor.open(p.paths);
     EXPECT_EQ(calls, (std::vector<std::vector<std::string>>{{"Feeder2", "Gone", ""}}));

@@ -83,12 +83,12 @@ TEST(Lint, NamesTheRowOfEveryKindOfWarning) {
 
 TEST(Lint, ReferencesAreCheckedAgainstLoadedDevices) {
     std::vector<CatalogDevice> devices(1);
-    devices[0].device = std::make_unique<sw::TIEC_Device>(kFixtures / "scl" / "bay1.icd");
+    devices[0].device = std::make_unique<sw::SclIed>(kFixtures / "scl" / "bay1.icd");
     devices[0].name = devices[0].device->fName();
     devices[0].fileName = "bay1.icd";
 
     // A real attribute and data set of the device, found by walking it.
-    const sw::TIEC_LN* node = nullptr;
+    const sw::SclLogicalNode* node = nullptr;
     for (const auto* ld : devices[0].device->List_LDevice()) {
         for (const auto* ln : ld->List_LN()) {
             if (!ln->List_DataSet().empty() && node == nullptr) {
@@ -97,7 +97,7 @@ TEST(Lint, ReferencesAreCheckedAgainstLoadedDevices) {
         }
     }
     ASSERT_NE(node, nullptr);
-    const sw::TIEC_DataSet* real = node->List_DataSet()[0];
+    const sw::SclDataSet* real = node->List_DataSet()[0];
     ASSERT_FALSE(real->List_DA().empty());
     const std::string member = real->List_DA()[0]->fReference();
 

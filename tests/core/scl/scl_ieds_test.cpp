@@ -24,17 +24,17 @@ std::string lowered(std::string text) {
 std::string referenceOf(const SclObject& object) {
     switch (object.kind()) {
     case SclKind::Device:
-        return static_cast<const TIEC_Device&>(object).fName();
+        return static_cast<const SclIed&>(object).fName();
     case SclKind::LDevice:
-        return static_cast<const TIEC_LDevice&>(object).reference();
+        return static_cast<const SclLogicalDevice&>(object).reference();
     case SclKind::LN:
-        return static_cast<const TIEC_LN&>(object).reference();
+        return static_cast<const SclLogicalNode&>(object).reference();
     case SclKind::DO:
-        return static_cast<const TIEC_DO&>(object).reference();
+        return static_cast<const SclDataObject&>(object).reference();
     case SclKind::DA:
-        return static_cast<const TIEC_DA&>(object).fReference();
+        return static_cast<const SclDataAttribute&>(object).fReference();
     case SclKind::DataSet:
-        return static_cast<const TIEC_DataSet&>(object).fReference();
+        return static_cast<const SclDataSet&>(object).fReference();
     }
     return {};
 }
@@ -64,7 +64,7 @@ TEST(SclIeds, ListsEveryIedWithItsTextsAndTheFirstIpOfItsAccessPoints) {
 
 TEST(SclIeds, LoadsTheNamedIedsFromOneParseAndNullForNamesTheFileLacks) {
     const auto devices =
-        TIEC_Device::loadIeds(test::fixture("three_ieds.scd"), {"Trafo", "Nope", "Feeder2", "", "Trafo"});
+        SclIed::loadIeds(test::fixture("three_ieds.scd"), {"Trafo", "Nope", "Feeder2", "", "Trafo"});
     ASSERT_EQ(devices.size(), 5u);
     EXPECT_EQ(devices[1], nullptr);
     EXPECT_EQ(devices[0]->fName(), "Trafo");
@@ -73,7 +73,7 @@ TEST(SclIeds, LoadsTheNamedIedsFromOneParseAndNullForNamesTheFileLacks) {
     EXPECT_EQ(
         devices[2]->Find_LDevice("CTRL")->Find_LN("XCBR")->Find_DO("Pos")->Find_DA("ctlVal")->fReference(),
         "Feeder2CTRL/Q0XCBR1.Pos.ctlVal");
-    EXPECT_EQ(test::dump(*devices[3]), test::dump(TIEC_Device(test::fixture("three_ieds.scd"))))
+    EXPECT_EQ(test::dump(*devices[3]), test::dump(SclIed(test::fixture("three_ieds.scd"))))
         << "an empty name is the first IED, as the constructor loads it";
     EXPECT_EQ(test::dump(*devices[0]), test::dump(*devices[4]));
     // Each IED's data sets resolve in its own logical devices.
@@ -81,7 +81,7 @@ TEST(SclIeds, LoadsTheNamedIedsFromOneParseAndNullForNamesTheFileLacks) {
 }
 
 TEST(SclIeds, KeepsTheAddressesOfTheIedsAccessPointsAndPrefersTheLoadedServers) {
-    const auto devices = TIEC_Device::loadIeds(test::fixture("three_ieds.scd"), {"Feeder1", "Feeder2"});
+    const auto devices = SclIed::loadIeds(test::fixture("three_ieds.scd"), {"Feeder1", "Feeder2"});
     ASSERT_EQ(devices[1]->addresses().size(), 2u);
     EXPECT_EQ(devices[1]->addresses()[0].subNetwork, "Station");
     EXPECT_EQ(devices[1]->addresses()[0].accessPoint, "AP2");
@@ -90,12 +90,12 @@ TEST(SclIeds, KeepsTheAddressesOfTheIedsAccessPointsAndPrefersTheLoadedServers) 
     EXPECT_EQ(devices[1]->addresses()[1].ip, "");
     EXPECT_EQ(devices[1]->ipAddress(), "10.0.0.22") << "the server's own access point has no IP";
     EXPECT_EQ(devices[0]->ipAddress(), "10.0.0.11");
-    EXPECT_EQ(TIEC_Device(test::fixture("bay1.icd")).ipAddress(), "") << "connected without an address";
+    EXPECT_EQ(SclIed(test::fixture("bay1.icd")).ipAddress(), "") << "connected without an address";
 }
 
 TEST(SclSearch, FindsByReferenceEveryKindOfObjectAndNothingForAWrongPart) {
-    const TIEC_Device device(test::fixture("bay1.icd"));
-    const TIEC_LN& xcbr = *device.Find_LDevice("CTRL")->Find_LN("XCBR");
+    const SclIed device(test::fixture("bay1.icd"));
+    const SclLogicalNode& xcbr = *device.Find_LDevice("CTRL")->Find_LN("XCBR");
     const struct {
         const char* reference;
         const SclObject* expected;
@@ -149,7 +149,7 @@ std::string bigDevice() {
 
 TEST(SclSearch, MatchesAndShownTreeAgreeWithABruteForceWalk) {
     const std::string bytes = bigDevice();
-    const TIEC_Device device(bytes, "big.icd");
+    const SclIed device(bytes, "big.icd");
     ASSERT_GT(device.objectCount(), 300'000u);
     for (const char* text : {"MAGWEIRD", "ld13/p", "mag", "Big", ".cval.ang.", "dsmag1", "", "zzz"}) {
         std::vector<const SclObject*> expected;

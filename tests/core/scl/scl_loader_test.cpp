@@ -14,26 +14,26 @@
 namespace sw {
 namespace {
 
-std::vector<std::string> memberReferences(const TIEC_DataSet& dataSet) {
+std::vector<std::string> memberReferences(const SclDataSet& dataSet) {
     std::vector<std::string> references;
-    for (const TIEC_DA* member : dataSet.List_DA()) {
+    for (const SclDataAttribute* member : dataSet.List_DA()) {
         references.push_back(member->fReference());
     }
     return references;
 }
 
-std::vector<std::string> names(SclList<TIEC_DO> list) {
+std::vector<std::string> names(SclList<SclDataObject> list) {
     std::vector<std::string> result;
-    for (const TIEC_DO* object : list) {
+    for (const SclDataObject* object : list) {
         result.push_back(object->fName());
     }
     return result;
 }
 
 TEST(SclLoader, ResolvesDataSetMembersAfterTheWholeIedIsBuilt) {
-    const TIEC_Device device(test::fixture("bay1.icd"));
-    const TIEC_LN& lln0 = *device.Find_LDevice("CTRL")->Find_LN("LLN0");
-    const TIEC_DataSet& dataSet = *lln0.List_DataSet()[0];
+    const SclIed device(test::fixture("bay1.icd"));
+    const SclLogicalNode& lln0 = *device.Find_LDevice("CTRL")->Find_LN("LLN0");
+    const SclDataSet& dataSet = *lln0.List_DataSet()[0];
     // Found: a dotted daName, the second unit of a class by its instance, a member in a later logical
     // device, a duplicate, and a whole data object (its first leaf).
     EXPECT_EQ(memberReferences(dataSet),
@@ -86,13 +86,13 @@ TEST(SclLoader, DataSetMembersResolveByTheWholeNodeNameAndByPaths) {
         <DAType id="AV"><BDA name="f" bType="FLOAT32"/></DAType>
         <DAType id="V"><BDA name="mag" bType="Struct" type="AV"/></DAType>
       </DataTypeTemplates></SCL>)";
-    const TIEC_Device device(scl, "members.icd");
-    const TIEC_LDevice& ld = *device.Find_LDevice("LD");
-    const TIEC_DataSet& lln0Set = *ld.Find_LN("LLN0")->List_DataSet()[0];
+    const SclIed device(scl, "members.icd");
+    const SclLogicalDevice& ld = *device.Find_LDevice("LD");
+    const SclDataSet& lln0Set = *ld.Find_LN("LLN0")->List_DataSet()[0];
     EXPECT_EQ(lln0Set.fReference(), "ILD/LLN0.Z");
     EXPECT_EQ(memberReferences(lln0Set), (std::vector<std::string>{"ILD/LLN0.Mod.stVal"}));
 
-    const TIEC_DataSet& dataSet = *ld.findNode("PPRE_", "MMXU", "1")->List_DataSet()[0];
+    const SclDataSet& dataSet = *ld.findNode("PPRE_", "MMXU", "1")->List_DataSet()[0];
     EXPECT_EQ(dataSet.fReference(), "ILD/PPRE_MMXU1.DS");
     EXPECT_EQ(dataSet.classOnlyReference(), "ILD/MMXU.DS");
     const struct {
@@ -119,8 +119,8 @@ TEST(SclLoader, DataSetMembersResolveByTheWholeNodeNameAndByPaths) {
 }
 
 TEST(SclLoader, GooseNamesComeFromControlBlocksOfTheSameNode) {
-    const TIEC_Device device(test::fixture("bay1.icd"));
-    const TIEC_LDevice& ctrl = *device.Find_LDevice("CTRL");
+    const SclIed device(test::fixture("bay1.icd"));
+    const SclLogicalDevice& ctrl = *device.Find_LDevice("CTRL");
     const auto& lln0Sets = ctrl.Find_LN("LLN0")->List_DataSet();
     EXPECT_EQ(lln0Sets[0]->fGooseName(), "GoCB1");
     // Named only by a block of another node.
@@ -131,16 +131,16 @@ TEST(SclLoader, GooseNamesComeFromControlBlocksOfTheSameNode) {
 }
 
 TEST(SclLoader, ReadsAttributesFunctionalConstraintsAndTypes) {
-    const TIEC_Device device(test::fixture("bay1.icd"));
-    const TIEC_LDevice& ctrl = *device.Find_LDevice("CTRL");
-    const TIEC_DO& totW = *ctrl.Find_LN("MMXU")->Find_DO("TotW");
+    const SclIed device(test::fixture("bay1.icd"));
+    const SclLogicalDevice& ctrl = *device.Find_LDevice("CTRL");
+    const SclDataObject& totW = *ctrl.Find_LN("MMXU")->Find_DO("TotW");
     EXPECT_EQ(totW.Find_DA("f")->fFC(), "MX"); // a BDA inherits the fc of its attribute
     EXPECT_EQ(totW.Find_DA("i")->fFC(), "CF"); // unless it has its own
     EXPECT_EQ(totW.Find_DA("mag")->fbType(), "Struct");
 
-    const TIEC_DO& pos = *ctrl.Find_LN("XCBR")->Find_DO("Pos");
+    const SclDataObject& pos = *ctrl.Find_LN("XCBR")->Find_DO("Pos");
     EXPECT_EQ(pos.Find_DA("noFc")->fFC(), "");
-    const TIEC_DA& ctlModel = *pos.Find_DA("ctlModel");
+    const SclDataAttribute& ctlModel = *pos.Find_DA("ctlModel");
     EXPECT_EQ(ctlModel.fbType(), "Enum");
     EXPECT_TRUE(ctlModel.isLeaf()) << "an enumeration's type must not be followed";
 
@@ -150,10 +150,10 @@ TEST(SclLoader, ReadsAttributesFunctionalConstraintsAndTypes) {
 
     // A node without lnType has neither data objects nor data sets; unknown or missing DO types give no
     // children.
-    const TIEC_LN& lphd = *ctrl.Find_LN("LPHD");
+    const SclLogicalNode& lphd = *ctrl.Find_LN("LPHD");
     EXPECT_TRUE(lphd.List_DO().empty());
     EXPECT_TRUE(lphd.List_DataSet().empty());
-    const TIEC_LN& ggio = *device.Find_LDevice("MEAS")->Find_LN("GGIO");
+    const SclLogicalNode& ggio = *device.Find_LDevice("MEAS")->Find_LN("GGIO");
     EXPECT_EQ(ggio.Find_DO("Untyped")->List_DA().size() + ggio.Find_DO("Unknown")->List_DA().size(), 0u);
 
     // Only the first access point's server.
@@ -165,33 +165,33 @@ TEST(SclLoader, ReadsAttributesFunctionalConstraintsAndTypes) {
 
 TEST(SclLoader, CommentsAndNamespacePrefixesChangeNothing) {
     const std::string original = test::readFile(test::fixture("bay1.icd"));
-    const std::string expected = test::dump(TIEC_Device(original, "bay1.icd"));
+    const std::string expected = test::dump(SclIed(original, "bay1.icd"));
     ASSERT_NE(expected.find("member"), std::string::npos);
 
     const std::string withoutComments = std::regex_replace(original, std::regex("<!--[^>]*-->"), "");
     ASSERT_NE(withoutComments, original);
-    EXPECT_EQ(test::dump(TIEC_Device(withoutComments, "bay1.icd")), expected);
+    EXPECT_EQ(test::dump(SclIed(withoutComments, "bay1.icd")), expected);
 
     std::string prefixed = std::regex_replace(original, std::regex("<(/?)([A-Za-z])"), "<$1scl:$2");
     prefixed = std::regex_replace(prefixed, std::regex("xmlns="), "xmlns:scl=");
     ASSERT_NE(prefixed.find("<scl:IED"), std::string::npos);
-    EXPECT_EQ(test::dump(TIEC_Device(prefixed, "bay1.icd")), expected);
+    EXPECT_EQ(test::dump(SclIed(prefixed, "bay1.icd")), expected);
 }
 
 TEST(SclLoader, RecursiveTypesStopAtTheRepeatedChild) {
-    const TIEC_Device device(test::fixture("recursive.icd"));
-    const TIEC_LN& ln = *device.Find_LDevice("LD0")->Find_LN("GGIO");
-    const TIEC_DO& loop = *ln.Find_DO("Loop");
+    const SclIed device(test::fixture("recursive.icd"));
+    const SclLogicalNode& ln = *device.Find_LDevice("LD0")->Find_LN("GGIO");
+    const SclDataObject& loop = *ln.Find_DO("Loop");
     // The SDO of its own type is left out; two siblings of one type both stay.
     EXPECT_EQ(names(loop.List_DO()), (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(loop.List_DA().size(), 1u);
     // PING_T -> PONG_T -> PING_T: the second PING_T is left out, the rest of PONG_T stays.
-    const TIEC_DO& pong = *ln.Find_DO("Ping")->Find_DO("pong");
+    const SclDataObject& pong = *ln.Find_DO("Ping")->Find_DO("pong");
     EXPECT_TRUE(pong.List_DO().empty());
     EXPECT_EQ(pong.List_DA().size(), 1u);
     // NODE_T -> next (NODE_T) left out; an Enum of the same id stays as a leaf; PAIR_T -> back (NODE_T) left
     // out.
-    const TIEC_DA& head = *ln.Find_DO("Chain")->Find_DA("head");
+    const SclDataAttribute& head = *ln.Find_DO("Chain")->Find_DA("head");
     ASSERT_EQ(head.List_DA().size(), 3u);
     EXPECT_EQ(head.List_DA()[1]->fName(), "kind");
     EXPECT_EQ(head.Find_DA("back"), nullptr);
@@ -204,7 +204,7 @@ TEST(SclLoader, ModelsOnlyTheFirstIed) {
         <IED name="Second"><AccessPoint><Server><LDevice inst="B"/></Server></AccessPoint></IED>
         <DataTypeTemplates><LNodeType id="T"><DO name="Mod"/></LNodeType></DataTypeTemplates>
         </SCL>)";
-    const TIEC_Device device(scd, "two.scd");
+    const SclIed device(scd, "two.scd");
     EXPECT_EQ(device.fName(), "First");
     ASSERT_EQ(device.List_LDevice().size(), 1u);
     EXPECT_EQ(device.List_LDevice()[0]->List_LN()[0]->List_DO().size(), 1u);
@@ -227,13 +227,13 @@ TEST(SclLoader, MissingSectionsGiveAnEmptyOrPartialDevice) {
          "X", 1},
     };
     for (const auto& c : cases) {
-        const TIEC_Device device(std::string_view(c.text), "case.icd");
+        const SclIed device(std::string_view(c.text), "case.icd");
         EXPECT_EQ(device.fName(), c.name) << c.text;
         EXPECT_EQ(device.List_LDevice().size(), c.lDevices) << c.text;
     }
 
     test::TempDir folder;
-    const TIEC_Device missing(folder / "absent.icd");
+    const SclIed missing(folder / "absent.icd");
     EXPECT_EQ(missing.fName(), "");
     EXPECT_TRUE(missing.List_LDevice().empty());
     EXPECT_EQ(missing.fFileName(), "absent.icd");
@@ -244,7 +244,7 @@ TEST(SclLoader, MalformedFileIsAnErrorNamingFileAndPosition) {
     const auto file = folder / "broken.icd";
     test::writeFile(file, "<SCL>\n  <IED name=\"X\">\n  </Server>\n</SCL>\n");
     try {
-        TIEC_Device device(file);
+        SclIed device(file);
         FAIL() << "no error";
     } catch (const ConfigError& error) {
         const std::string text = error.what();
@@ -269,15 +269,15 @@ TEST(SclLoader, TypesExpandingBeyondTheLimitsAreAnError) {
         "id='N'><DO name='d' type='T0'/></LNodeType>" +
         types + "</DataTypeTemplates></SCL>";
     try {
-        TIEC_Device device(doubling, "doubling.icd", SclLoadLimits{200, 10000});
+        SclIed device(doubling, "doubling.icd", SclLoadLimits{200, 10000});
         FAIL() << "no error";
     } catch (const ConfigError& error) {
         EXPECT_NE(std::string(error.what()).find("doubling.icd"), std::string::npos);
     }
-    EXPECT_THROW(TIEC_Device(doubling, "doubling.icd", SclLoadLimits{10, 100'000'000}), ConfigError);
+    EXPECT_THROW(SclIed(doubling, "doubling.icd", SclLoadLimits{10, 100'000'000}), ConfigError);
     // Within both limits the same shape loads.
     const std::string shallow = std::regex_replace(doubling, std::regex("type='T8'"), "");
-    EXPECT_EQ(TIEC_Device(shallow, "shallow.icd").objectCount(), 2u + 511u);
+    EXPECT_EQ(SclIed(shallow, "shallow.icd").objectCount(), 2u + 511u);
 }
 
 // One logical device with the given logical nodes, then the given templates.
@@ -311,7 +311,7 @@ TEST(SclLoader, ExpansionOutOfProportionToTheFileIsRefusedBeforeBuilding) {
              {"doubling.icd", iedWith(nodes, lNodeType + doubling), "model objects"},
              {"chain.icd", iedWith(nodes, lNodeType + chain), "references"}}) {
         try {
-            TIEC_Device device(bytes, file);
+            SclIed device(bytes, file);
             ADD_FAILURE() << file << " loaded";
         } catch (const ConfigError& error) {
             const std::string text = error.what();
@@ -321,9 +321,8 @@ TEST(SclLoader, ExpansionOutOfProportionToTheFileIsRefusedBeforeBuilding) {
         }
     }
     // The same chain under one node is in proportion to the file, and loads.
-    EXPECT_EQ(
-        TIEC_Device(iedWith("<LN lnClass='A' lnType='N'/>", lNodeType + chain), "one.icd").objectCount(),
-        2u + 1u + 198u);
+    EXPECT_EQ(SclIed(iedWith("<LN lnClass='A' lnType='N'/>", lNodeType + chain), "one.icd").objectCount(),
+              2u + 1u + 198u);
 }
 
 TEST(SclLoader, RecursiveTypesAreCountedAsTheyAreBuilt) {
@@ -333,10 +332,10 @@ TEST(SclLoader, RecursiveTypesAreCountedAsTheyAreBuilt) {
                               "<DOType id='B'><SDO name='a' type='A'/><DA name='w' bType='INT32'/></DOType>";
     const std::string bytes = iedWith("<LN lnClass='C' lnType='N'/>", types);
     // LD, LN, x{b{w}, v}, y{a{v}, w}
-    const std::size_t objects = TIEC_Device(bytes, "cycle.icd").objectCount();
+    const std::size_t objects = SclIed(bytes, "cycle.icd").objectCount();
     EXPECT_EQ(objects, 2u + 8u);
-    EXPECT_NO_THROW(TIEC_Device(bytes, "cycle.icd", SclLoadLimits{200, objects}));
-    EXPECT_THROW(TIEC_Device(bytes, "cycle.icd", SclLoadLimits{200, objects - 1}), ConfigError);
+    EXPECT_NO_THROW(SclIed(bytes, "cycle.icd", SclLoadLimits{200, objects}));
+    EXPECT_THROW(SclIed(bytes, "cycle.icd", SclLoadLimits{200, objects - 1}), ConfigError);
 }
 
 TEST(SclLoader, NamesLongerThanSclAllowsAreRefusedWithTheirPosition) {
@@ -369,7 +368,7 @@ TEST(SclLoader, NamesLongerThanSclAllowsAreRefusedWithTheirPosition) {
             std::regex_replace(iedWith(each.nodes, each.templates),
                                std::regex("<(LN|LN0|DO|DAType|DataSet|FCDA|GSEControl) "), "\n  <$1 ");
         try {
-            TIEC_Device device(bytes, "long.icd");
+            SclIed device(bytes, "long.icd");
             ADD_FAILURE() << each.attribute << " accepted";
         } catch (const ConfigError& error) {
             const std::string text = error.what();
@@ -379,7 +378,7 @@ TEST(SclLoader, NamesLongerThanSclAllowsAreRefusedWithTheirPosition) {
         }
     }
     // 255 is allowed.
-    EXPECT_NO_THROW(TIEC_Device(
+    EXPECT_NO_THROW(SclIed(
         iedWith("<LN lnClass='C' prefix='" + std::string(255, 'p') + "' lnType='N'/>", types), "edge.icd"));
 }
 
@@ -416,18 +415,19 @@ TEST(SclLoader, LargeScopesResolveMembersAndGooseNamesLikeTheLinearLookups) {
         "</LNodeType><DOType id='V'>" + attributes + "</DOType><DOType id='W'><SDO name='D30' type='V'/>" +
         attributes +
         "</DOType><DAType id='S'><BDA name='a35' bType='BOOLEAN'/></DAType></DataTypeTemplates></SCL>";
-    const TIEC_Device device(scl, "large.icd");
-    const TIEC_LN& lln0 = *device.Find_LDevice("L")->Find_LN("LLN0");
+    const SclIed device(scl, "large.icd");
+    const SclLogicalNode& lln0 = *device.Find_LDevice("L")->Find_LN("LLN0");
     ASSERT_EQ(lln0.List_DataSet().size(), 40u);
 
-    const TIEC_DA* shadowed = device.Find_LDevice("L")->Find_LN("DUP")->Find_DO("D30")->Find_DA("a35");
+    const SclDataAttribute* shadowed =
+        device.Find_LDevice("L")->Find_LN("DUP")->Find_DO("D30")->Find_DA("a35");
     ASSERT_NE(shadowed, nullptr);
     EXPECT_EQ(shadowed->fReference(), "IL/DUP40.D5.D30.a0.a35");
     for (int k = 0; k < 40; ++k) {
         const auto& members = lln0.List_DataSet()[static_cast<std::size_t>(k)]->List_DA();
         ASSERT_EQ(members.size(), 2u) << k;
         EXPECT_EQ(members[0], shadowed);
-        const TIEC_LN& c3 = *device.Find_LDevice("L")->Find_LN("C3");
+        const SclLogicalNode& c3 = *device.Find_LDevice("L")->Find_LN("C3");
         EXPECT_EQ(members[1], c3.Find_DO("D" + std::to_string(k))->Find_DA("a" + std::to_string(k))) << k;
     }
     EXPECT_EQ(lln0.List_DataSet()[30]->List_DA()[1]->fReference(), "IL/C33.D5.D30.a30");

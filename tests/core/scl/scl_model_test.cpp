@@ -11,33 +11,33 @@ namespace {
 
 class SclModel : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { s_device = std::make_unique<TIEC_Device>(test::fixture("bay1.icd")); }
+    static void SetUpTestSuite() { s_device = std::make_unique<SclIed>(test::fixture("bay1.icd")); }
     static void TearDownTestSuite() { s_device.reset(); }
 
-    static const TIEC_LN& node(const char* ld, const char* lnClass) {
-        const TIEC_LDevice* logicalDevice = s_device->Find_LDevice(ld);
+    static const SclLogicalNode& node(const char* ld, const char* lnClass) {
+        const SclLogicalDevice* logicalDevice = s_device->Find_LDevice(ld);
         EXPECT_NE(logicalDevice, nullptr) << ld;
-        const TIEC_LN* ln = logicalDevice->Find_LN(lnClass);
+        const SclLogicalNode* ln = logicalDevice->Find_LN(lnClass);
         EXPECT_NE(ln, nullptr) << lnClass;
         return *ln;
     }
 
-    static std::unique_ptr<TIEC_Device> s_device;
+    static std::unique_ptr<SclIed> s_device;
 };
 
-std::unique_ptr<TIEC_Device> SclModel::s_device;
+std::unique_ptr<SclIed> SclModel::s_device;
 
 TEST_F(SclModel, ReferencesJoinTheLevelsWithTheirSeparators) {
-    const TIEC_DA* stVal = node("CTRL", "XCBR").Find_DO("Pos")->Find_DA("stVal");
+    const SclDataAttribute* stVal = node("CTRL", "XCBR").Find_DO("Pos")->Find_DA("stVal");
     ASSERT_NE(stVal, nullptr);
     EXPECT_EQ(stVal->fReference(), "Bay1CTRL/Q0XCBR1.Pos.stVal");
     EXPECT_EQ(stVal->fFC(), "ST");
 
-    const TIEC_DA* f = node("CTRL", "MMXU").Find_DO("TotW")->Find_DA("f");
+    const SclDataAttribute* f = node("CTRL", "MMXU").Find_DO("TotW")->Find_DA("f");
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(f->fReference(), "Bay1CTRL/MMXU1.TotW.mag.f");
 
-    const TIEC_LN& lln0 = node("CTRL", "LLN0");
+    const SclLogicalNode& lln0 = node("CTRL", "LLN0");
     ASSERT_EQ(lln0.List_DataSet().size(), 2u);
     EXPECT_EQ(lln0.List_DataSet()[0]->fReference(), "Bay1CTRL/LLN0.DS1");
     // A data set's reference names its node whole; older files named it by the class alone.
@@ -51,7 +51,7 @@ TEST_F(SclModel, ReferencesJoinTheLevelsWithTheirSeparators) {
 }
 
 TEST_F(SclModel, LookupsCompareWholeNamesAndReturnTheFirstMatch) {
-    const TIEC_DO* totW = node("CTRL", "MMXU").Find_DO("TotW");
+    const SclDataObject* totW = node("CTRL", "MMXU").Find_DO("TotW");
     ASSERT_NE(totW, nullptr);
     EXPECT_EQ(totW->Find_DA("mag.f"), nullptr);
     EXPECT_EQ(totW->Find_DA("MAG"), nullptr);
@@ -64,7 +64,7 @@ TEST_F(SclModel, LookupsCompareWholeNamesAndReturnTheFirstMatch) {
     EXPECT_EQ(s_device->Find_LDevice("CTRL")->Find_LN("Q0XCBR"), nullptr);
 
     // Pre-order: a sub-data object shadows a later data object of the same name.
-    const TIEC_LN& ggio = node("MEAS", "GGIO");
+    const SclLogicalNode& ggio = node("MEAS", "GGIO");
     ASSERT_NE(ggio.Find_DO("Alm"), nullptr);
     EXPECT_EQ(ggio.Find_DO("Alm")->reference(), "Bay1MEAS/GGIO1.Grp.Alm");
     // A data object does not compare itself, and its attributes are not searched in its sub-data objects.
@@ -74,9 +74,9 @@ TEST_F(SclModel, LookupsCompareWholeNamesAndReturnTheFirstMatch) {
 }
 
 TEST_F(SclModel, FirstLeafFollowsFirstChildrenOnly) {
-    const TIEC_LN& mmxu = node("CTRL", "MMXU");
+    const SclLogicalNode& mmxu = node("CTRL", "MMXU");
     // cVal is a structure and q a later leaf: the first leaf inside cVal wins.
-    const TIEC_DA* first = mmxu.Find_DO("A")->Find_First_DA();
+    const SclDataAttribute* first = mmxu.Find_DO("A")->Find_First_DA();
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->fReference(), "Bay1CTRL/MMXU1.A.cVal.mag.f");
     EXPECT_EQ(first->Find_First_DA(), nullptr);
@@ -85,7 +85,7 @@ TEST_F(SclModel, FirstLeafFollowsFirstChildrenOnly) {
 }
 
 TEST_F(SclModel, SubDataObjectsComeBeforeAttributesWhateverTheFileOrder) {
-    const TIEC_DO* ind = node("MEAS", "GGIO").Find_DO("Ind");
+    const SclDataObject* ind = node("MEAS", "GGIO").Find_DO("Ind");
     ASSERT_NE(ind, nullptr);
     ASSERT_EQ(ind->List_DO().size(), 1u);
     EXPECT_EQ(ind->List_DO()[0]->fName(), "Sub");
@@ -112,7 +112,7 @@ TEST_F(SclModel, TreeLinksLeadFromEveryObjectToItsParentAndRow) {
     checkTreeLinks(*s_device, visited);
     EXPECT_EQ(visited, s_device->objectCount() + 1);
 
-    const TIEC_LN& lln0 = node("CTRL", "LLN0");
+    const SclLogicalNode& lln0 = node("CTRL", "LLN0");
     const SclObject* dataSet = lln0.List_DataSet()[1];
     EXPECT_EQ(dataSet->kind(), SclKind::DataSet);
     EXPECT_EQ(dataSet->indexInList(), 1u);
@@ -122,12 +122,12 @@ TEST_F(SclModel, TreeLinksLeadFromEveryObjectToItsParentAndRow) {
 }
 
 TEST(SclModelOwnership, NewObjectsAreEmpty) {
-    const TIEC_DA attribute;
+    const SclDataAttribute attribute;
     EXPECT_EQ(attribute.fName(), "");
     EXPECT_EQ(attribute.fFC(), "");
     EXPECT_TRUE(attribute.isLeaf());
     EXPECT_EQ(attribute.Find_First_DA(), nullptr);
-    const TIEC_LN ln;
+    const SclLogicalNode ln;
     EXPECT_EQ(ln.flnClass(), "");
     EXPECT_TRUE(ln.List_DataSet().empty());
     EXPECT_EQ(ln.Find_DO(""), nullptr);

@@ -11,7 +11,7 @@ inline std::string fixture(const std::string& name) {
 }
 
 // Everything the model holds, one line per object, so two loads can be compared whole.
-inline void dumpAttribute(const TIEC_DA& attribute, std::string& out) {
+inline void dumpAttribute(const SclDataAttribute& attribute, std::string& out) {
     out += "DA " + attribute.fName() + " " + attribute.fFC() + " " + attribute.fbType() + " " +
            attribute.fReference() + "\n";
     for (const auto& sub : attribute.List_DA()) {
@@ -20,7 +20,7 @@ inline void dumpAttribute(const TIEC_DA& attribute, std::string& out) {
     out += "end\n";
 }
 
-inline void dumpObject(const TIEC_DO& object, std::string& out) {
+inline void dumpObject(const SclDataObject& object, std::string& out) {
     out += "DO " + object.fName() + "\n";
     for (const auto& sub : object.List_DO()) {
         dumpObject(*sub, out);
@@ -31,7 +31,7 @@ inline void dumpObject(const TIEC_DO& object, std::string& out) {
     out += "end\n";
 }
 
-inline std::string dump(const TIEC_Device& device) {
+inline std::string dump(const SclIed& device) {
     std::string out = "IED " + device.fName() + "\n";
     for (const auto& ld : device.List_LDevice()) {
         out += "LD " + ld->fName() + "\n";
@@ -44,7 +44,7 @@ inline std::string dump(const TIEC_Device& device) {
             for (const auto& dataSet : ln->List_DataSet()) {
                 out += "DS " + dataSet->fName() + " " + dataSet->fReference() + " " + dataSet->fGooseName() +
                        "\n";
-                for (const TIEC_DA* member : dataSet->List_DA()) {
+                for (const SclDataAttribute* member : dataSet->List_DA()) {
                     out += "member " + member->fReference() + "\n";
                 }
             }

@@ -1,4 +1,4 @@
-#include "core/shell/project_paths.h"
+#include "core/project/project_paths.h"
 #include "core/shell/projects.h"
 #include "core/shell/settings.h"
 #include "core/shell/startup.h"

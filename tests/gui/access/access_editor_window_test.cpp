@@ -369,7 +369,7 @@ private slots:
     }
 
     void treeModelPassesTheModelTesterOverAWholeDevice() {
-        const sw::TIEC_Device device(kBay1);
+        const sw::SclIed device(kBay1);
         sw::gui::SclTreeModel model;
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         model.setDevice(&device);

@@ -1,6 +1,6 @@
 #include "core/access/access_file.h"
 #include "core/language/builtin_texts.h"
-#include "core/shell/project_paths.h"
+#include "core/project/project_paths.h"
 #include "gui/access/access_editor_window.h"
 #include "gui/access/access_table_models.h"
 #include "gui/access/data_array_map_view.h"

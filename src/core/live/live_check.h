@@ -18,24 +18,25 @@ struct AccessFile;
 // looked up on the server its row names, over one MMS association per distinct address and port. Only
 // the addresses of the rows are ever contacted. The check runs on any thread; it reports progress and
 // ends early when its stop token fires.
-namespace sw::mms {
+namespace sw::live {
 
 // --- From the access list's references to MMS names (IEC 61850-8-1).
 
 // "IED1LD0/GGIO1.Ind1.stVal" with fc "ST" -> domain "IED1LD0", item "GGIO1$ST$Ind1$stVal". Nothing when
 // the reference has no logical device, no logical node, or the fc is empty.
-std::optional<ObjectName> variableName(std::string_view reference, std::string_view fc);
+std::optional<mms::ObjectName> variableName(std::string_view reference, std::string_view fc);
 // "IED1LD0/LLN0.DataSet1" -> domain "IED1LD0", item "LLN0$DataSet1".
-std::optional<ObjectName> dataSetName(std::string_view reference);
+std::optional<mms::ObjectName> dataSetName(std::string_view reference);
 // The GOOSE control block `gooseName` of the logical device of a data set's reference, in LLN0.
-std::optional<ObjectName> gooseControlName(std::string_view dataSetReference, std::string_view gooseName);
+std::optional<mms::ObjectName> gooseControlName(std::string_view dataSetReference,
+                                                std::string_view gooseName);
 // A data set member as its reference: "LD/GGIO1$ST$Ind1$stVal" -> "LD/GGIO1.Ind1.stVal" (the fc, the
 // second part of the item, dropped).
-std::string memberReference(const ObjectName& member);
+std::string memberReference(const mms::ObjectName& member);
 
 // The MMS type a basic type reads as; nothing for a basic type the check does not know, whose type is
 // then not compared.
-std::optional<DataType> expectedType(std::string_view bType);
+std::optional<mms::DataType> expectedType(std::string_view bType);
 
 // --- The check.
 
@@ -80,7 +81,7 @@ struct LiveResult {
 std::vector<LiveRow> liveRows(const access::AccessFile& access);
 
 struct LiveCheckOptions {
-    Timeouts timeouts;
+    mms::Timeouts timeouts;
 };
 
 // Called after each server with the number of rows done and the total.
@@ -93,4 +94,4 @@ std::vector<LiveResult> runLiveCheck(const std::vector<LiveRow>& rows, const Liv
 // "var 3 ok true", "ds 1 differs member LD/GGIO1.Ind2.stVal", "goose 1 missing".
 std::string resultLine(const LiveResult& result);
 
-} // namespace sw::mms
+} // namespace sw::live

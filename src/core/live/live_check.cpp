@@ -1,4 +1,4 @@
-#include "core/mms/live_check.h"
+#include "core/live/live_check.h"
 
 #include "core/access/access_file.h"
 #include "core/common/ip_address.h"
@@ -8,7 +8,16 @@
 #include <map>
 #include <utility>
 
-namespace sw::mms {
+namespace sw::live {
+
+using mms::AccessResult;
+using mms::DataType;
+using mms::MmsClient;
+using mms::MmsStopped;
+using mms::NamedVariableList;
+using mms::ObjectName;
+using mms::Outcome;
+using mms::VariableAttributes;
 
 namespace {
 
@@ -443,4 +452,4 @@ std::string resultLine(const LiveResult& result) {
     return line;
 }
 
-} // namespace sw::mms
+} // namespace sw::live

@@ -1,6 +1,6 @@
 #include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
-#include "core/internal/xml.h"
+#include "core/xml/xml.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "core/common/xml_writer.h"
-#include "core/internal/xml.h"
+#include "core/xml/xml.h"
+#include "core/xml/xml_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/internal/scl_templates.h"
 #include "core/scl/scl_model.h"
+#include "core/scl/scl_templates.h"
 
 #include <pugixml.hpp>
 
@@ -49,11 +49,11 @@ struct SclDocument {
     std::vector<SclAddress> addresses(std::string_view iedName) const;
 };
 
-// Builds a TIEC_Device from an SCL document: one IED, in two passes (objects and types first, data
+// Builds a SclIed from an SCL document: one IED, in two passes (objects and types first, data
 // sets after the whole IED exists, so a member may name a later logical device).
 class SclLoader {
 public:
-    SclLoader(TIEC_Device& device, const SclLoadLimits& limits);
+    SclLoader(SclIed& device, const SclLoadLimits& limits);
     ~SclLoader();
 
     void Decode_Device(const std::filesystem::path& file);
@@ -63,19 +63,19 @@ public:
 
 private:
     void decodeServer(pugi::xml_node scl, pugi::xml_node ied);
-    void Decode_LDevice(TIEC_LDevice& ld, pugi::xml_node element, bool DataSetSearch);
-    void Decode_LN(TIEC_LN& ln, pugi::xml_node element);
-    void Decode_LN_DataSet(TIEC_LN& ln, pugi::xml_node element);
-    void Decode_LN_Goose(TIEC_LN& ln, pugi::xml_node element);
-    void Decode_DO(TIEC_DO& object, ObjectTemplate& element, std::size_t depth);
-    void Decode_DA(TIEC_DA& attribute, AttributeTemplate& element, const std::string* FC_Father,
+    void Decode_LDevice(SclLogicalDevice& ld, pugi::xml_node element, bool DataSetSearch);
+    void Decode_LN(SclLogicalNode& ln, pugi::xml_node element);
+    void Decode_LN_DataSet(SclLogicalNode& ln, pugi::xml_node element);
+    void Decode_LN_Goose(SclLogicalNode& ln, pugi::xml_node element);
+    void Decode_DO(SclDataObject& object, ObjectTemplate& element, std::size_t depth);
+    void Decode_DA(SclDataAttribute& attribute, AttributeTemplate& element, const std::string* FC_Father,
                    std::size_t depth);
-    void Decode_DataSet(TIEC_DataSet& dataSet, pugi::xml_node element);
+    void Decode_DataSet(SclDataSet& dataSet, pugi::xml_node element);
     SclDataSetMember resolveMember(pugi::xml_node fcda);
     // The attribute an FCDA names, or null; a dotted doName or daName is a path from the first part.
-    const TIEC_DA* findMember(pugi::xml_node fcda, bool& wholeObject);
+    const SclDataAttribute* findMember(pugi::xml_node fcda, bool& wholeObject);
     // The node with the FCDA's prefix, class and instance; for LLN0 the class alone.
-    const TIEC_LN* findMemberNode(const TIEC_LDevice& ld, pugi::xml_node fcda);
+    const SclLogicalNode* findMemberNode(const SclLogicalDevice& ld, pugi::xml_node fcda);
     static std::string nodeKey(std::string_view prefix, std::string_view lnClass, std::string_view inst);
 
     // Counts what the IED's logical nodes expand into and refuses the file before anything is built
@@ -89,14 +89,15 @@ private:
     template <class T> std::span<T*> reserveList(std::size_t capacity);
     const std::string* pooled(pugi::xml_node element, const char* attribute);
 
-    TIEC_Device& m_device;
+    SclIed& m_device;
     StringPool& m_pool;
     SclLoadLimits m_limits;
     SclSource m_source;
     std::unique_ptr<TemplateIndex> m_templates;
     FirstMatchIndex m_firstMatch;
     FirstMatchIndex m_dataSetByName; // scoped by node, like data objects, so kept apart
-    std::unordered_map<const TIEC_LDevice*, std::unordered_map<std::string, const TIEC_LN*>> m_nodeByName;
+    std::unordered_map<const SclLogicalDevice*, std::unordered_map<std::string, const SclLogicalNode*>>
+        m_nodeByName;
 };
 
 } // namespace sw

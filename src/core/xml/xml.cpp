@@ -1,4 +1,4 @@
-#include "core/internal/xml.h"
+#include "core/xml/xml.h"
 
 #include "core/common/atomic_file.h"
 #include "core/common/build_config.h"

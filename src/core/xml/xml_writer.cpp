@@ -1,4 +1,4 @@
-#include "core/common/xml_writer.h"
+#include "core/xml/xml_writer.h"
 
 #include "core/common/build_config.h"
 

@@ -1,7 +1,7 @@
-#include "core/common/xml_baseline.h"
+#include "core/xml/xml_baseline.h"
 #include "core/common/atomic_file.h"
 
-#include "core/internal/xml.h"
+#include "core/xml/xml.h"
 
 #include <cstring>
 #include <string>

@@ -2,7 +2,7 @@
 #ifndef _WIN32
 
 #include "core/access/access_file.h"
-#include "core/mms/live_check.h"
+#include "core/live/live_check.h"
 #include "core/mms/mms_client.h"
 #include "core/mms/osi_stack.h"
 
@@ -17,8 +17,9 @@
 namespace {
 
 namespace mms = sw::mms;
-using mms::LiveRow;
-using mms::RowKind;
+namespace live = sw::live;
+using live::LiveRow;
+using live::RowKind;
 using sw::test::MmsServerDouble;
 
 // One logical device "IED1LD0" with a GGIO node, an LLN0 with a data set and its GOOSE control block.
@@ -68,16 +69,16 @@ LiveRow goose(std::size_t row, unsigned short port, std::string reference, std::
     return r;
 }
 
-std::vector<std::string> lines(const std::vector<mms::LiveResult>& results) {
+std::vector<std::string> lines(const std::vector<live::LiveResult>& results) {
     std::vector<std::string> out;
     for (const auto& result : results) {
-        out.push_back(mms::resultLine(result));
+        out.push_back(live::resultLine(result));
     }
     return out;
 }
 
-mms::LiveCheckOptions quick() {
-    mms::LiveCheckOptions options;
+live::LiveCheckOptions quick() {
+    live::LiveCheckOptions options;
     options.timeouts.connect = std::chrono::milliseconds(1000);
     options.timeouts.request = std::chrono::milliseconds(1000);
     options.timeouts.total = std::chrono::milliseconds(10000);
@@ -106,7 +107,7 @@ TEST(LiveCheck, ReportsEachRowAgainstTheServerItNames) {
         dataSet(4, nobody, "IED1LD0/LLN0.DataSet1", {}),
     };
     std::vector<std::pair<std::size_t, std::size_t>> progress;
-    const auto results = mms::runLiveCheck(
+    const auto results = live::runLiveCheck(
         rows, quick(), [&](std::size_t done, std::size_t total) { progress.emplace_back(done, total); });
     const std::string refused = "unreachable connecting to 127.0.0.1:" + std::to_string(nobody) + " failed: ";
     const std::vector<std::string> got = lines(results);
@@ -149,7 +150,7 @@ TEST(LiveCheck, RowsWithoutAUsableAddressContactNobody) {
     badAddress.address = "127.0.0";
     LiveRow badPort = variable(2, server.port(), "IED1LD0/GGIO1.Ind1.stVal", "ST", "BOOLEAN");
     badPort.port = "70000";
-    const auto got = lines(mms::runLiveCheck({badAddress, badPort}, quick()));
+    const auto got = lines(live::runLiveCheck({badAddress, badPort}, quick()));
     EXPECT_EQ(got,
               (std::vector<std::string>{"var 1 unreachable \"127.0.0\" is not an IPv4 address",
                                         "var 2 unreachable port \"70000\" is not a number from 1 to 65535"}));
@@ -160,14 +161,14 @@ TEST(LiveCheck, EndsWithinTheTimeOutWhenTheServerNeverAnswers) {
     MmsServerDouble::Options options;
     options.behaviour = MmsServerDouble::Behaviour::Silent;
     MmsServerDouble server(smallModel(), options);
-    mms::LiveCheckOptions check = quick();
+    live::LiveCheckOptions check = quick();
     check.timeouts.request = std::chrono::milliseconds(300);
     const auto start = std::chrono::steady_clock::now();
     const auto results =
-        mms::runLiveCheck({variable(1, server.port(), "IED1LD0/GGIO1.Ind1.stVal", "ST", "BOOLEAN")}, check);
+        live::runLiveCheck({variable(1, server.port(), "IED1LD0/GGIO1.Ind1.stVal", "ST", "BOOLEAN")}, check);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-    EXPECT_EQ(mms::resultLine(results[0]), "var 1 unreachable no answer from 127.0.0.1:" +
-                                               std::to_string(server.port()) + " within 0.3 s");
+    EXPECT_EQ(live::resultLine(results[0]), "var 1 unreachable no answer from 127.0.0.1:" +
+                                                std::to_string(server.port()) + " within 0.3 s");
 }
 
 TEST(LiveCheck, StopsWhenAsked) {
@@ -175,9 +176,9 @@ TEST(LiveCheck, StopsWhenAsked) {
     std::stop_source stop;
     stop.request_stop();
     const auto results =
-        mms::runLiveCheck({variable(1, server.port(), "IED1LD0/GGIO1.Ind1.stVal", "ST", "BOOLEAN")}, quick(),
-                          {}, stop.get_token());
-    EXPECT_EQ(mms::resultLine(results[0]), "var 1 stopped");
+        live::runLiveCheck({variable(1, server.port(), "IED1LD0/GGIO1.Ind1.stVal", "ST", "BOOLEAN")}, quick(),
+                           {}, stop.get_token());
+    EXPECT_EQ(live::resultLine(results[0]), "var 1 stopped");
     EXPECT_EQ(server.associations(), 0u);
 }
 
@@ -197,9 +198,9 @@ TEST(LiveCheck, BatchesReadsWithinTheAgreedSizeAndSplitsRefusedOnes) {
     for (LiveRow& row : rows) {
         row.port = std::to_string(server.port());
     }
-    const auto results = mms::runLiveCheck(rows, quick());
+    const auto results = live::runLiveCheck(rows, quick());
     for (const auto& result : results) {
-        ASSERT_EQ(result.status, mms::LiveStatus::Ok) << mms::resultLine(result);
+        ASSERT_EQ(result.status, live::LiveStatus::Ok) << live::resultLine(result);
     }
     EXPECT_EQ(server.associations(), 1u);
     // About 45 variables fit a 2000-byte request, but their answers need three times the room.
@@ -309,7 +310,7 @@ TEST(LiveCheckMapping, TakesTheRowsOfTheAccessFileInOutputOrder) {
     file.dataSets[0].members.resize(1);
     file.dataSets[0].members[0].cells[sw::access::MemberColumn::Reference] = "LD/GGIO1.Ind1.stVal";
 
-    const std::vector<LiveRow> rows = mms::liveRows(file);
+    const std::vector<LiveRow> rows = live::liveRows(file);
     ASSERT_EQ(rows.size(), 5u);
     const std::pair<RowKind, std::size_t> order[] = {{RowKind::Variable, 1},
                                                      {RowKind::Variable, 2},
@@ -329,13 +330,13 @@ TEST(LiveCheckMapping, TakesTheRowsOfTheAccessFileInOutputOrder) {
     sw::access::AccessFile empty;
     empty.variables.resize(1);
     empty.dataSets.resize(1);
-    EXPECT_TRUE(mms::liveRows(empty).empty());
+    EXPECT_TRUE(live::liveRows(empty).empty());
 }
 
 TEST(LiveCheckMapping, NamesTheMmsObjectsOfTheAccessList) {
-    EXPECT_EQ(mms::variableName("IED1LD0/GGIO1.Ind1.stVal", "ST"),
+    EXPECT_EQ(live::variableName("IED1LD0/GGIO1.Ind1.stVal", "ST"),
               (mms::ObjectName{"IED1LD0", "GGIO1$ST$Ind1$stVal"}));
-    EXPECT_EQ(mms::variableName("IED1LD0/MMXU1.PhV.phsA.cVal.mag.f", "MX"),
+    EXPECT_EQ(live::variableName("IED1LD0/MMXU1.PhV.phsA.cVal.mag.f", "MX"),
               (mms::ObjectName{"IED1LD0", "MMXU1$MX$PhV$phsA$cVal$mag$f"}));
     for (const auto& [reference, fc] :
          std::vector<std::pair<std::string, std::string>>{{"GGIO1.Ind1.stVal", "ST"},
@@ -345,15 +346,15 @@ TEST(LiveCheckMapping, NamesTheMmsObjectsOfTheAccessList) {
                                                           {"LD/GGIO1.Ind1", ""},
                                                           {"LD/GGIO$1.Ind1", "ST"},
                                                           {"LD/a/b.c", "ST"}}) {
-        EXPECT_FALSE(mms::variableName(reference, fc)) << reference << " " << fc;
+        EXPECT_FALSE(live::variableName(reference, fc)) << reference << " " << fc;
     }
-    EXPECT_EQ(mms::dataSetName("IED1LD0/LLN0.DataSet1"), (mms::ObjectName{"IED1LD0", "LLN0$DataSet1"}));
-    EXPECT_FALSE(mms::dataSetName("IED1LD0/LLN0.DataSet1.x"));
-    EXPECT_EQ(mms::gooseControlName("IED1LD0/LLN0.DataSet1", "gcb01"),
+    EXPECT_EQ(live::dataSetName("IED1LD0/LLN0.DataSet1"), (mms::ObjectName{"IED1LD0", "LLN0$DataSet1"}));
+    EXPECT_FALSE(live::dataSetName("IED1LD0/LLN0.DataSet1.x"));
+    EXPECT_EQ(live::gooseControlName("IED1LD0/LLN0.DataSet1", "gcb01"),
               (mms::ObjectName{"IED1LD0", "LLN0$GO$gcb01"}));
-    EXPECT_FALSE(mms::gooseControlName("IED1LD0/LLN0.DataSet1", ""));
-    EXPECT_EQ(mms::memberReference({"LD", "GGIO1$ST$Ind1$stVal"}), "LD/GGIO1.Ind1.stVal");
-    EXPECT_EQ(mms::memberReference({"LD", "GGIO1$ST"}), "LD/GGIO1");
+    EXPECT_FALSE(live::gooseControlName("IED1LD0/LLN0.DataSet1", ""));
+    EXPECT_EQ(live::memberReference({"LD", "GGIO1$ST$Ind1$stVal"}), "LD/GGIO1.Ind1.stVal");
+    EXPECT_EQ(live::memberReference({"LD", "GGIO1$ST"}), "LD/GGIO1");
 
     // The pairs a slip would get wrong: Enum is signed, the U types are not, the two time types differ,
     // bit strings hide behind their own names, and whole families are found by their name's start.
@@ -370,9 +371,9 @@ TEST(LiveCheckMapping, NamesTheMmsObjectsOfTheAccessList) {
         {"Struct", mms::DataType::Structure},
     };
     for (const auto& [bType, type] : types) {
-        EXPECT_EQ(mms::expectedType(bType), type) << bType;
+        EXPECT_EQ(live::expectedType(bType), type) << bType;
     }
-    EXPECT_FALSE(mms::expectedType("SomethingElse"));
+    EXPECT_FALSE(live::expectedType("SomethingElse"));
 }
 
 } // namespace

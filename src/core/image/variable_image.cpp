@@ -1,4 +1,4 @@
-#include "core/image/iec61850_client.h"
+#include "core/image/variable_image.h"
 
 #include "core/common/config_error.h"
 #include "core/common/numbers.h"
@@ -92,7 +92,7 @@ private:
 
 // Fills `v`, a fresh entry of the list: the record is built where it stays.
 void takeVariable(const ImageValues& values, const access::RowView<VariableColumn::Count>& a, std::size_t row,
-                  TextArea& strings, TIEC61850_Variable& v) {
+                  TextArea& strings, VariableRecord& v) {
     using C = VariableColumn;
     const auto& names = access::kVariableAttributes;
     const Where where{access::kVariableList, row};
@@ -139,7 +139,7 @@ void takeVariable(const ImageValues& values, const access::RowView<VariableColum
 }
 
 void takeMember(const ImageValues& values, const access::RowView<MemberColumn::Count>& a, std::size_t row,
-                std::size_t member, TextArea& strings, TIEC61850_Variable_DS& m) {
+                std::size_t member, TextArea& strings, MemberRecord& m) {
     using C = MemberColumn;
     const auto& names = access::kMemberAttributes;
     const Where where{access::kDataSetList, row, member};
@@ -183,7 +183,7 @@ void takeDataSet(const ImageValues& values, const access::RowView<DataSetColumn:
 // Builds the client's lists while the access file is read, so that its texts are never copied.
 class ImageIntake final : public access::AccessFileVisitor {
 public:
-    ImageIntake(TIEC61850_Client& client, const ImageValues& values) : m_client(client), m_values(values) {}
+    ImageIntake(VariableImage& client, const ImageValues& values) : m_client(client), m_values(values) {}
 
     void outline(const access::AccessFileOutline& outline) override {
         if (!outline.hasRoot) {
@@ -211,7 +211,7 @@ public:
     }
 
 private:
-    TIEC61850_Client& m_client;
+    VariableImage& m_client;
     const ImageValues& m_values;
 };
 
@@ -251,7 +251,7 @@ private:
 
 } // namespace
 
-void TIEC61850_Client::Clear_Client() {
+void VariableImage::Clear_Client() {
     nVariable = 0;
     nDataSet = 0;
     vLan = 0;
@@ -266,8 +266,8 @@ void TIEC61850_Client::Clear_Client() {
     m_imageSize = kHeaderSize;
 }
 
-void TIEC61850_Client::Load_Access_List(const std::filesystem::path& accessFile, std::uint32_t imageBase,
-                                        char decimalSeparator) {
+void VariableImage::Load_Access_List(const std::filesystem::path& accessFile, std::uint32_t imageBase,
+                                     char decimalSeparator) {
     std::error_code error;
     const bool present = std::filesystem::exists(accessFile, error);
     if (error) {
@@ -290,7 +290,7 @@ void TIEC61850_Client::Load_Access_List(const std::filesystem::path& accessFile,
     layOut(imageBase);
 }
 
-void TIEC61850_Client::layOut(std::uint32_t imageBase) {
+void VariableImage::layOut(std::uint32_t imageBase) {
     // Kept in 64 bits so that an oversized list is measured, not wrapped, and refused on writing.
     std::uint64_t address = std::uint64_t{imageBase} + kHeaderSize;
     Variable_Add = static_cast<std::uint32_t>(address);
@@ -309,7 +309,7 @@ void TIEC61850_Client::layOut(std::uint32_t imageBase) {
     auto at = [](std::uint64_t section, const ImageString& text) {
         return static_cast<std::uint32_t>(section + text.offset);
     };
-    for (TIEC61850_Variable& v : VariableList) {
+    for (VariableRecord& v : VariableList) {
         v.bType_Add = at(variableTexts, v.bType);
         v.hostname_Add = at(variableTexts, v.hostname);
         v.reference_Add = at(variableTexts, v.reference);
@@ -318,7 +318,7 @@ void TIEC61850_Client::layOut(std::uint32_t imageBase) {
         d.goose_name_Add = at(dataSetTexts, d.goose_name);
         d.reference_Add = at(dataSetTexts, d.reference);
         d.hostname_Add = at(dataSetTexts, d.hostname);
-        for (TIEC61850_Variable_DS& m : d.VariableList) {
+        for (MemberRecord& m : d.VariableList) {
             m.bType_Add = at(memberTexts, m.bType);
             m.reference_Add = at(memberTexts, m.reference);
         }
@@ -326,8 +326,8 @@ void TIEC61850_Client::layOut(std::uint32_t imageBase) {
     m_imageSize = memberTexts + memberStrings.size() - imageBase;
 }
 
-std::size_t TIEC61850_Client::Write_Variable_Image(std::size_t position, std::vector<std::uint8_t>& buffer,
-                                                   std::size_t limit) const {
+std::size_t VariableImage::Write_Variable_Image(std::size_t position, std::vector<std::uint8_t>& buffer,
+                                                std::size_t limit) const {
     if (m_imageSize > limit) {
         throw ConfigError(
             ErrorCode::VariableImageTooLarge,
@@ -346,7 +346,7 @@ std::size_t TIEC61850_Client::Write_Variable_Image(std::size_t position, std::ve
     out.u32(Variable_Add);
     out.u32(DataSet_Add);
 
-    for (const TIEC61850_Variable& v : VariableList) {
+    for (const VariableRecord& v : VariableList) {
         out.u8(v.fc[0]);
         out.u8(v.fc[1]);
         out.u8(v.rw);
@@ -375,7 +375,7 @@ std::size_t TIEC61850_Client::Write_Variable_Image(std::size_t position, std::ve
         out.u32(d.VariableList_Add);
     }
     for (const DataSetRecord& d : DataSetList) {
-        for (const TIEC61850_Variable_DS& m : d.VariableList) {
+        for (const MemberRecord& m : d.VariableList) {
             out.u16(m.position);
             out.u8(m.bitAddress);
             out.u8(m.conversion);

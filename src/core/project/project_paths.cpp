@@ -1,4 +1,4 @@
-#include "core/shell/project_paths.h"
+#include "core/project/project_paths.h"
 
 #include "core/common/path_text.h"
 

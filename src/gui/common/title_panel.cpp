@@ -1,4 +1,4 @@
-#include "gui/shell/title_panel.h"
+#include "gui/common/title_panel.h"
 
 #include "gui/common/text_conversion.h"
 

@@ -21,7 +21,7 @@ inline constexpr std::size_t kVariableImageLimit = 0x7FFFF;
 inline constexpr std::size_t kMaxDataSetMembers = 255;
 inline constexpr std::uint8_t kDataSetOptions = 0x04;
 
-struct TIEC61850_Variable {
+struct VariableRecord {
     std::array<std::uint8_t, 2> fc{};
     std::uint8_t rw = 0;
     std::uint8_t bit_address = 0;
@@ -39,7 +39,7 @@ struct TIEC61850_Variable {
     std::uint32_t reference_Add = 0;
 };
 
-struct TIEC61850_Variable_DS {
+struct MemberRecord {
     std::uint16_t position = 0;
     std::uint8_t bitAddress = 0;
     std::uint8_t conversion = 0;
@@ -60,19 +60,19 @@ struct DataSetRecord {
     ImageString goose_name;
     ImageString reference;
     ImageString hostname;
-    std::vector<TIEC61850_Variable_DS> VariableList;
+    std::vector<MemberRecord> VariableList;
     std::uint32_t goose_name_Add = 0;
     std::uint32_t reference_Add = 0;
     std::uint32_t hostname_Add = 0;
     std::uint32_t VariableList_Add = 0;
 };
 
-struct TIEC61850_Client {
+struct VariableImage {
     std::int32_t nVariable = 0;
     std::int32_t nDataSet = 0;
     std::int32_t vLan = 0;
     std::int32_t appID = 0;
-    std::vector<TIEC61850_Variable> VariableList;
+    std::vector<VariableRecord> VariableList;
     std::uint32_t Variable_Add = 0;
     std::vector<DataSetRecord> DataSetList;
     std::uint32_t DataSet_Add = 0;
