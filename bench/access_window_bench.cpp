@@ -162,8 +162,8 @@ int main(int argc, char** argv) {
     const std::string icd = sw::bench::generateIcd(sw::bench::IcdShape{});
     const std::filesystem::path file = makeProject(dir / "big", icd);
     sw::ProgramState state;
-    sw::fillBuiltinTexts(state.LangTable);
-    state.ActiveProjectFolder = dir / "big";
+    sw::fillBuiltinTexts(state.texts);
+    state.session.activeProjectFolder = dir / "big";
     std::printf("ICD: %.1f MB\n", static_cast<double>(icd.size()) / (1024.0 * 1024.0));
 
     constexpr int kRuns = 3;

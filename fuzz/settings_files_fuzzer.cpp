@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
     sw::ProgramState state;
-    state.ProgramFolder = folder;
+    state.session.programFolder = folder;
     sw::readSettings(state);
     try {
         sw::readParameterBytes(std::string_view(reinterpret_cast<const char*>(data), size), "fuzz");

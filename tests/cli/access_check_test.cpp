@@ -1,6 +1,7 @@
 #include "core/access/access_editor.h"
 #include "core/project/project_paths.h"
 #include "core/scl/scl_model.h"
+#include "test_project.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -18,15 +19,8 @@ using sw::test::writeFile;
 const std::filesystem::path kFixtures = SW_FIXTURES_DIR;
 
 // A project with the fixture parameter file and bay1.icd in its catalog.
-struct Project {
-    sw::test::TempDir dir;
-    sw::ProjectPaths paths{dir.path()};
-
-    Project() {
-        std::filesystem::copy_file(kFixtures / "image" / "ParGen.xml", paths.parGenFile());
-        std::filesystem::create_directories(paths.icdCatalog());
-        std::filesystem::copy_file(kFixtures / "scl" / "bay1.icd", paths.icdCatalog() / "bay1.icd");
-    }
+struct Project : sw::test::TestProject {
+    Project() { addFixtureFiles(); }
     sw::test::ProcessResult run(const std::string& command, const char* separator = ",") const {
         return runProcess({SW_CLI_PATH, command, dir.path().string(), "--decimal-separator", separator});
     }

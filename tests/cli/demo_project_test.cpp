@@ -85,9 +85,9 @@ TEST(DemoProject, FilesAreWhatTheProgramItselfWrites) {
               readFile(demo.paths.parGenFile()));
 
     sw::ProgramState state;
-    state.ProgramFolder = kDemoSource;
+    state.session.programFolder = kDemoSource;
     ASSERT_EQ(sw::readSettings(state), sw::SettingsSource::Read);
-    EXPECT_EQ(state.ActiveProjectName, "Demo");
+    EXPECT_EQ(state.session.activeProjectName, "Demo");
     EXPECT_EQ(sw::settingsBytes(state), readFile(kDemoSource / "Mendral.xml"));
 }
 

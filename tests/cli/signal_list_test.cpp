@@ -1,5 +1,6 @@
 #include "core/access/access_file.h"
 #include "core/project/project_paths.h"
+#include "test_project.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -25,15 +26,11 @@ VariableRow variable(const std::string& reference, const std::string& position, 
 }
 
 // A project with bay1.icd in its catalog and an access file of eight clean variables and one data set.
-struct Project {
-    sw::test::TempDir dir;
-    sw::ProjectPaths paths{dir.path()};
+struct Project : sw::test::TestProject {
     AccessFile access;
 
     Project() {
-        std::filesystem::copy_file(kFixtures / "image" / "ParGen.xml", paths.parGenFile());
-        std::filesystem::create_directories(paths.icdCatalog());
-        std::filesystem::copy_file(kFixtures / "scl" / "bay1.icd", paths.icdCatalog() / "bay1.icd");
+        addFixtureFiles();
         access.catalog.resize(1);
         access.catalog[0].cells = {"Bay1", "bay1.icd"};
         access.catalog[0].present.set();

@@ -12,33 +12,47 @@ namespace sw {
 // The address the update sends to until the user gives another one.
 inline constexpr const char* kDefaultDeviceAddress = "192.168.2.205";
 
-// The program-wide state: folders, the active project, its file paths, the settings and the product
-// texts. One instance for the whole run.
-struct ProgramState {
-    std::filesystem::path ProgramFolder;
-    std::filesystem::path MasterFolder;
-    std::filesystem::path ProjectsFolder;
-    std::filesystem::path LanguageFolder;
-    std::string ActiveProjectName;
-    std::filesystem::path ActiveProjectFolder;
-    std::filesystem::path ParGenFile;
-    std::filesystem::path AccessFile;
-    std::string LastIpAddress = kDefaultDeviceAddress;
-    std::string LanguageName = "English";
-    bool EnableInternet = false;
-    bool EnableUpdateCheck = false;
-    bool EnableJumpFieldTables = false;
-    bool DoubleClickAutoSize = false;
-    std::string WindowTitle;
-    std::string SoftwareCode;
-    std::string SoftwareDescription;
-    ::sw::LangTable LangTable;
-    int UpdateOptionIndex = 0;
-    bool UpdateReadBack = true;
+// What the settings file stores; each value has its fallback here.
+struct Settings {
+    std::string lastIpAddress = kDefaultDeviceAddress;
+    std::string languageName = "English";
+    bool enableInternet = false;
+    bool enableUpdateCheck = false;
+    bool enableJumpFieldTables = false;
+    bool doubleClickAutoSize = false;
+    int updateOptionIndex = 0;
+    bool updateReadBack = true;
+};
 
-    bool projectActive() const { return !ActiveProjectFolder.empty(); }
+// The folders of this run and the active project. The project's files are derived from its folder,
+// never kept beside it.
+struct Session {
+    std::filesystem::path programFolder;
+    std::filesystem::path masterFolder;
+    std::filesystem::path projectsFolder;
+    std::filesystem::path languageFolder;
+    std::string activeProjectName;
+    std::filesystem::path activeProjectFolder;
+
+    bool projectActive() const { return !activeProjectFolder.empty(); }
     // The files of the active project.
-    ProjectPaths project() const { return ProjectPaths(ActiveProjectFolder); }
+    ProjectPaths project() const { return ProjectPaths(activeProjectFolder); }
+};
+
+// The product as the windows name it.
+struct Product {
+    std::string windowTitle;
+    std::string softwareCode;
+    std::string softwareDescription;
+};
+
+// The state of one run: the session, the settings, the product and the texts of the chosen language.
+// One instance for the whole run; each window takes the parts it uses.
+struct ProgramState {
+    Session session;
+    Settings settings;
+    Product product;
+    LangTable texts;
 };
 
 inline constexpr const char* kWindowTitle = "Brantis - Configurator SW40512 - IEC61850 Client / Serial ";

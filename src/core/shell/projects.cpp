@@ -24,7 +24,7 @@ std::optional<int> createNewProject(ProgramState& state, const std::string& name
     if (!isProjectFolderName(name)) {
         return kTextNameNotCreatable;
     }
-    const auto folder = state.ProjectsFolder / pathFromUtf8(name);
+    const auto folder = state.session.projectsFolder / pathFromUtf8(name);
     std::error_code error;
     if (std::filesystem::exists(folder, error)) {
         return kTextNameExists;
@@ -39,9 +39,8 @@ std::optional<int> createNewProject(ProgramState& state, const std::string& name
     }
 #endif
     std::filesystem::create_directories(ProjectPaths(folder).binFolder(), error);
-    state.ActiveProjectName = name;
-    state.ActiveProjectFolder = folder;
-    deriveProjectFiles(state);
+    state.session.activeProjectName = name;
+    state.session.activeProjectFolder = folder;
     return std::nullopt;
 }
 
@@ -78,20 +77,19 @@ int Search_Open_Conf(const std::vector<std::string>& names, const std::string& w
 }
 
 std::string activeProjectFolderName(const ProgramState& state) {
-    if (!state.projectActive()) {
+    if (!state.session.projectActive()) {
         return {};
     }
-    return utf8Of(state.ActiveProjectFolder.lexically_relative(state.ProjectsFolder));
+    return utf8Of(state.session.activeProjectFolder.lexically_relative(state.session.projectsFolder));
 }
 
 void openProject(ProgramState& state, const std::string& name) {
-    state.ActiveProjectName = name;
+    state.session.activeProjectName = name;
     if (!isProjectFolderName(name)) {
-        state.ActiveProjectFolder.clear();
+        state.session.activeProjectFolder.clear();
     } else {
-        state.ActiveProjectFolder = state.ProjectsFolder / pathFromUtf8(name);
+        state.session.activeProjectFolder = state.session.projectsFolder / pathFromUtf8(name);
     }
-    deriveProjectFiles(state);
 }
 
 } // namespace sw

@@ -26,7 +26,7 @@ int Search_Open_Conf(const std::vector<std::string>& names, const std::string& w
 // The active project's folder name below the projects folder, '' without a project.
 std::string activeProjectFolderName(const ProgramState& state);
 
-// Makes the chosen name the active project ('' leaves no project active) and sets the file paths.
+// Makes the chosen name the active project ('' leaves no project active).
 void openProject(ProgramState& state, const std::string& name);
 
 } // namespace sw

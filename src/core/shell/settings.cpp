@@ -26,16 +26,16 @@ const char* flag(bool value) {
 } // namespace
 
 std::filesystem::path settingsFile(const ProgramState& state) {
-    return state.ProgramFolder / "Mendral.xml";
+    return state.session.programFolder / "Mendral.xml";
 }
 
 SettingsSource readSettings(ProgramState& state) {
-    state.ActiveProjectName.clear();
-    state.ActiveProjectFolder.clear();
-    state.LastIpAddress = kDefaultDeviceAddress;
-    state.LanguageName = "English";
-    state.EnableInternet = state.EnableUpdateCheck = state.EnableJumpFieldTables = state.DoubleClickAutoSize =
-        false;
+    state.session.activeProjectName.clear();
+    state.session.activeProjectFolder.clear();
+    state.settings.lastIpAddress = kDefaultDeviceAddress;
+    state.settings.languageName = "English";
+    state.settings.enableInternet = state.settings.enableUpdateCheck = state.settings.enableJumpFieldTables =
+        state.settings.doubleClickAutoSize = false;
 
     const auto file = settingsFile(state);
     std::error_code error;
@@ -53,28 +53,28 @@ SettingsSource readSettings(ProgramState& state) {
         return SettingsSource::Unreadable;
     }
     const pugi::xml_node root = xml::firstElement(document);
-    state.ActiveProjectName = readText(root, "lastproj", "projectname", "");
-    state.LastIpAddress = readText(root, "lastipadd", "ipaddress", kDefaultDeviceAddress);
-    state.LanguageName = readText(root, "lastlang", "language", "English");
+    state.session.activeProjectName = readText(root, "lastproj", "projectname", "");
+    state.settings.lastIpAddress = readText(root, "lastipadd", "ipaddress", kDefaultDeviceAddress);
+    state.settings.languageName = readText(root, "lastlang", "language", "English");
     const pugi::xml_node options = xml::findChild(root, "lastinternet");
-    state.EnableInternet = readFlag(options, "enable_internet");
-    state.EnableUpdateCheck = readFlag(options, "enable_update");
-    state.EnableJumpFieldTables = readFlag(options, "enable_jump_field_tables");
-    state.DoubleClickAutoSize = readFlag(options, "Double_Click_Auto_Size");
+    state.settings.enableInternet = readFlag(options, "enable_internet");
+    state.settings.enableUpdateCheck = readFlag(options, "enable_update");
+    state.settings.enableJumpFieldTables = readFlag(options, "enable_jump_field_tables");
+    state.settings.doubleClickAutoSize = readFlag(options, "Double_Click_Auto_Size");
     return SettingsSource::Read;
 }
 
 std::string settingsBytes(const ProgramState& state) {
     pugi::xml_document document;
     pugi::xml_node root = xml::appendElement(document, "Conf_Settings");
-    xml::appendElement(xml::appendElement(root, "lastproj"), "projectname", state.ActiveProjectName);
-    xml::appendElement(xml::appendElement(root, "lastipadd"), "ipaddress", state.LastIpAddress);
-    xml::appendElement(xml::appendElement(root, "lastlang"), "language", state.LanguageName);
+    xml::appendElement(xml::appendElement(root, "lastproj"), "projectname", state.session.activeProjectName);
+    xml::appendElement(xml::appendElement(root, "lastipadd"), "ipaddress", state.settings.lastIpAddress);
+    xml::appendElement(xml::appendElement(root, "lastlang"), "language", state.settings.languageName);
     pugi::xml_node options = xml::appendElement(root, "lastinternet");
-    xml::appendElement(options, "enable_internet", flag(state.EnableInternet));
-    xml::appendElement(options, "enable_update", flag(state.EnableUpdateCheck));
-    xml::appendElement(options, "enable_jump_field_tables", flag(state.EnableJumpFieldTables));
-    xml::appendElement(options, "Double_Click_Auto_Size", flag(state.DoubleClickAutoSize));
+    xml::appendElement(options, "enable_internet", flag(state.settings.enableInternet));
+    xml::appendElement(options, "enable_update", flag(state.settings.enableUpdateCheck));
+    xml::appendElement(options, "enable_jump_field_tables", flag(state.settings.enableJumpFieldTables));
+    xml::appendElement(options, "Double_Click_Auto_Size", flag(state.settings.doubleClickAutoSize));
     return xml::toBytes(document);
 }
 

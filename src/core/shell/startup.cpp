@@ -40,12 +40,6 @@ void copyDefault(const std::filesystem::path& from, const std::filesystem::path&
 
 } // namespace
 
-void deriveProjectFiles(ProgramState& state) {
-    const ProjectPaths paths = state.project();
-    state.ParGenFile = paths.parGenFile();
-    state.AccessFile = paths.accessFile();
-}
-
 std::filesystem::path executableFolder() {
 #ifdef _WIN32
     // The module name may be longer than MAX_PATH: grow the buffer until it fits.
@@ -130,37 +124,38 @@ SettingsSource startProgramState(ProgramState& state, const std::filesystem::pat
 
 SettingsSource startProgramState(ProgramState& state, const std::filesystem::path& programFolder,
                                  const std::filesystem::path& workFolder) {
-    state.LangTable.clear();
+    state.texts.clear();
     // The settings file, the projects and the update job are all found through ProgramFolder.
-    state.ProgramFolder = workFolder;
-    state.MasterFolder = programFolder / "MASTER";
-    createFolder(state.MasterFolder);
-    state.ProjectsFolder = workFolder / "PROJECTS";
-    createFolder(state.ProjectsFolder);
-    state.LanguageFolder = workFolder / "LANGUAGE";
-    createFolder(state.LanguageFolder);
-    state.ActiveProjectName.clear();
-    state.UpdateReadBack = true;
-    state.UpdateOptionIndex = 0;
+    state.session.programFolder = workFolder;
+    state.session.masterFolder = programFolder / "MASTER";
+    createFolder(state.session.masterFolder);
+    state.session.projectsFolder = workFolder / "PROJECTS";
+    createFolder(state.session.projectsFolder);
+    state.session.languageFolder = workFolder / "LANGUAGE";
+    createFolder(state.session.languageFolder);
+    state.session.activeProjectName.clear();
+    state.settings.updateReadBack = true;
+    state.settings.updateOptionIndex = 0;
 
     const SettingsSource source = readSettings(state);
 
-    state.WindowTitle = kWindowTitle;
-    state.SoftwareCode = kSoftwareCode;
-    state.SoftwareDescription = kSoftwareDescription;
+    state.product.windowTitle = kWindowTitle;
+    state.product.softwareCode = kSoftwareCode;
+    state.product.softwareDescription = kSoftwareDescription;
 
-    LoadLanguage(state.LangTable, state.LanguageFolder, state.LanguageName);
+    LoadLanguage(state.texts, state.session.languageFolder, state.settings.languageName);
 
     // A stored name that is not one folder below the projects folder (a hand-edited absolute path, "..")
     // is treated like a project that no longer exists, so no other folder is ever opened as the project.
     std::error_code error;
-    if (isProjectFolderName(state.ActiveProjectName) &&
-        std::filesystem::is_directory(state.ProjectsFolder / pathFromUtf8(state.ActiveProjectName), error)) {
-        state.ActiveProjectFolder = state.ProjectsFolder / pathFromUtf8(state.ActiveProjectName);
+    if (isProjectFolderName(state.session.activeProjectName) &&
+        std::filesystem::is_directory(
+            state.session.projectsFolder / pathFromUtf8(state.session.activeProjectName), error)) {
+        state.session.activeProjectFolder =
+            state.session.projectsFolder / pathFromUtf8(state.session.activeProjectName);
     } else {
-        state.ActiveProjectFolder.clear();
+        state.session.activeProjectFolder.clear();
     }
-    deriveProjectFiles(state);
     return source;
 }
 

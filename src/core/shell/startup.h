@@ -34,9 +34,6 @@ std::filesystem::path prepareWorkFolder(const std::filesystem::path& programFold
 // Whether the user running the program may create files in the folder.
 bool folderWritable(const std::filesystem::path& folder);
 
-// The project files' paths follow the active project folder.
-void deriveProjectFiles(ProgramState& state);
-
 // The folder of the running executable.
 std::filesystem::path executableFolder();
 

@@ -88,7 +88,7 @@ AccessEditorWindow::AccessEditorWindow(ProgramState& state, QWidget* parent)
     });
 
     m_treeModel = new SclTreeModel(this);
-    m_variables = new VariablesTableModel(m_editor, m_state.LangTable, this);
+    m_variables = new VariablesTableModel(m_editor, m_state.texts, this);
     m_dataSets = new DataSetTableModel(m_editor, this);
     m_members = new MembersTableModel(m_editor, this);
 
@@ -294,13 +294,13 @@ QTableView* AccessEditorWindow::makeTable(const char* name, AccessTableModel* mo
     view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
     view->installEventFilter(this);
     connect(view->horizontalHeader(), &QHeaderView::sectionDoubleClicked, this, [this, view](int section) {
-        Grid_AutoSize_Column(view, -1, section, m_state.DoubleClickAutoSize);
+        Grid_AutoSize_Column(view, -1, section, m_state.settings.doubleClickAutoSize);
     });
     return view;
 }
 
 void AccessEditorWindow::Set_Lang() {
-    const LangTable& t = m_state.LangTable;
+    const LangTable& t = m_state.texts;
     setWindowTitle(toQString(t.Get(kTextAccessCaption)));
     L_SW_Desc->setText(toQString(t.Get(kTextAccessDescription)));
     const struct {
@@ -359,7 +359,7 @@ void AccessEditorWindow::FormShow() {
     access::OpenReport report;
     QString failure;
     try {
-        report = m_editor.open(m_state.project());
+        report = m_editor.open(m_state.session.project());
     } catch (const std::exception& error) {
         // The list is empty now: an OK would overwrite the file that could not be read.
         m_openFailed = true;
@@ -482,7 +482,8 @@ void AccessEditorWindow::onAddIecDeviceClicked() {
             return openDialog(&picker) == QDialog::Accepted ? picker.pickedNames()
                                                             : std::vector<std::string>();
         };
-        if (m_editor.addDevice(m_state.project(), std::filesystem::path(chosen.toStdWString()), ask, pick)) {
+        if (m_editor.addDevice(m_state.session.project(), std::filesystem::path(chosen.toStdWString()), ask,
+                               pick)) {
             Show_IEC_Devices();
             showTree();
             showStaleRows();
@@ -665,12 +666,12 @@ void AccessEditorWindow::onOkClicked() {
         return;
     }
     if (const auto failure = access::checkAccessList(m_editor.list(), Get_Decimal_Separator())) {
-        messages().showError(this, toQString(access::accessCheckMessage(m_state.LangTable, *failure)));
+        messages().showError(this, toQString(access::accessCheckMessage(m_state.texts, *failure)));
         return;
     }
     bool saved = false;
     runGuarded(this, [&] {
-        m_editor.save(m_state.project().accessFile());
+        m_editor.save(m_state.session.project().accessFile());
         saved = true;
     });
     if (saved) {
@@ -717,7 +718,7 @@ bool AccessEditorWindow::eventFilter(QObject* watched, QEvent* event) {
             if (watched != view) {
                 continue;
             }
-            if (Grid_Enter_Next_Cell(view, key, m_state.EnableJumpFieldTables)) {
+            if (Grid_Enter_Next_Cell(view, key, m_state.settings.enableJumpFieldTables)) {
                 return true;
             }
             // Enter stays with the table, where it opens the cell, and never reaches a button of the

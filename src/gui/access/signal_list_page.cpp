@@ -53,7 +53,7 @@ QWidget* legend(QWidget* parent) {
 
 } // namespace
 
-SignalListPage::SignalListPage(access::AccessEditor& editor, ProgramState& state, QWidget* parent)
+SignalListPage::SignalListPage(access::AccessEditor& editor, const ProgramState& state, QWidget* parent)
     : QWidget(parent), m_editor(editor), m_state(state) {
     setObjectName(QStringLiteral("TS_Map"));
     m_map = new DataArrayMapView;
@@ -168,7 +168,7 @@ void SignalListPage::importCsv() {
         const std::filesystem::path file(chosen.toStdWString());
         const std::size_t catalogSize = m_editor.list().devices().size();
         const char separator = Get_Decimal_Separator();
-        const LangTable& texts = m_state.LangTable;
+        const LangTable& texts = m_state.texts;
         const std::vector<access::VariableRow> rows = runOffThread<std::vector<access::VariableRow>>(
             [&] { return access::readVariablesCsvFile(file, catalogSize, separator, texts); });
         access::replaceVariables(m_editor.list(), rows);

@@ -28,7 +28,7 @@ class DataArrayMapView;
 class SignalListPage : public QWidget {
     Q_OBJECT
 public:
-    SignalListPage(access::AccessEditor& editor, ProgramState& state, QWidget* parent = nullptr);
+    SignalListPage(access::AccessEditor& editor, const ProgramState& state, QWidget* parent = nullptr);
 
     // Edits through `model` redraw the map while the page is shown, and when it is shown next.
     void watch(QAbstractItemModel* model);
@@ -62,7 +62,7 @@ protected:
 
 private:
     access::AccessEditor& m_editor;
-    ProgramState& m_state;
+    const ProgramState& m_state;
     DataArrayMapView* m_map;
     QTimer* m_redraw;
     bool m_stale = true;

@@ -13,7 +13,7 @@ QWidget* makeTitlePanel(QWidget* parent, const ProgramState& state, QLabel*& cod
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(4, 2, 4, 2);
     layout->setSpacing(0);
-    code = new QLabel(toQString(state.SoftwareCode), panel);
+    code = new QLabel(toQString(state.product.softwareCode), panel);
     code->setObjectName(QStringLiteral("L_SW_Code"));
     QFont codeFont = code->font();
     codeFont.setPointSize(codeFont.pointSize() + 4);

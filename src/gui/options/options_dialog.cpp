@@ -170,7 +170,7 @@ QWidget* OptionsDialog::buildSettingsTab() {
 }
 
 void OptionsDialog::Set_Lang() {
-    const auto text = [this](int index) { return toQString(m_state.LangTable.Get(index)); };
+    const auto text = [this](int index) { return toQString(m_state.texts.Get(index)); };
     setWindowTitle(text(kTextCaption));
     L_SW_Desc->setText(text(kTextDescription));
     PC_Options->setTabText(PC_Options->indexOf(TS_Language), text(kTextLanguageTab));
@@ -190,27 +190,27 @@ void OptionsDialog::Set_Lang() {
 }
 
 void OptionsDialog::FormShow() {
-    Language_In_Use = m_state.LanguageName;
+    Language_In_Use = m_state.settings.languageName;
     Create_Lang_List();
     Update_CheckBox();
     LL_Check_Update->hide();
     PC_Options->setCurrentWidget(TS_Language);
-    CB_En_Con->setChecked(m_state.EnableInternet);
-    CB_Update->setChecked(m_state.EnableUpdateCheck);
-    CB_Soft_Set_Jump_Table->setChecked(m_state.EnableJumpFieldTables);
-    CB_DoubleClick_Auto_Size->setChecked(m_state.DoubleClickAutoSize);
+    CB_En_Con->setChecked(m_state.settings.enableInternet);
+    CB_Update->setChecked(m_state.settings.enableUpdateCheck);
+    CB_Soft_Set_Jump_Table->setChecked(m_state.settings.enableJumpFieldTables);
+    CB_DoubleClick_Auto_Size->setChecked(m_state.settings.doubleClickAutoSize);
     // A box whose state did not change sends no signal.
     Update_CheckBox();
 }
 
 void OptionsDialog::Create_Lang_List() {
-    SL_Languages = languageFiles(m_state.LanguageFolder);
+    SL_Languages = languageFiles(m_state.session.languageFolder);
     Show_Page = 1;
     Update_Lang_Page(Show_Page);
 }
 
 void OptionsDialog::Update_Lang_Page(int Num_Page) {
-    const auto& t = m_state.LangTable;
+    const auto& t = m_state.texts;
     const LanguagePage page = languagePage(SL_Languages, Num_Page);
     L_Sel_Lang->setText(toQString(t.Get(kTextSelectedLanguage) + Language_In_Use));
     L_Page_Lang->setText(toQString(t.Get(kTextPage) + std::to_string(Num_Page) + t.Get(kTextPageOf) +
@@ -226,7 +226,7 @@ void OptionsDialog::Update_Lang_Page(int Num_Page) {
         }
         const std::string name = languageNameOf(file);
         L_L[k]->setText(toQString(name));
-        const auto flag = flagPicture(m_state.LanguageFolder, name);
+        const auto flag = flagPicture(m_state.session.languageFolder, name);
         const QPixmap picture = flag ? QPixmap(toQString(utf8Of(*flag))) : QPixmap();
         // A picture that cannot be read counts as a missing one; the name can still be clicked.
         I_L[k]->setPixmap(picture);
@@ -254,7 +254,7 @@ void OptionsDialog::LangClick(int slot) {
         return;
     }
     const std::string name = languageNameOf(SL_Languages[*index]);
-    const auto& t = m_state.LangTable;
+    const auto& t = m_state.texts;
     const std::string question = t.Get(kTextChangeLanguageFrom) + Language_In_Use +
                                  t.Get(kTextChangeLanguageTo) + name + t.Get(kTextChangeLanguageEnd);
     if (!messages().askYesNo(this, toQString(question))) {
@@ -263,7 +263,7 @@ void OptionsDialog::LangClick(int slot) {
     // The table takes the new language now; the stored setting changes only with OK. A file that went
     // away since the list was made falls back to English, and the dialog then says so.
     std::string loaded = name;
-    LoadLanguage(m_state.LangTable, m_state.LanguageFolder, loaded);
+    LoadLanguage(m_state.texts, m_state.session.languageFolder, loaded);
     Language_In_Use = loaded;
     if (m_changeLanguage) {
         m_changeLanguage();
@@ -283,7 +283,7 @@ void OptionsDialog::onCheckForUpdateClicked() {
 }
 
 void OptionsDialog::showCheckResult(bool newer) {
-    const auto& t = m_state.LangTable;
+    const auto& t = m_state.texts;
     if (newer) {
         LL_Check_Update->setText(
             QStringLiteral("<a href=\"%1\">%2</a>")
@@ -299,11 +299,11 @@ void OptionsDialog::LL_Check_UpdateLinkClick(const QString& address) {
 }
 
 void OptionsDialog::onOkClicked() {
-    m_state.LanguageName = Language_In_Use;
-    m_state.EnableInternet = CB_En_Con->isChecked();
-    m_state.EnableUpdateCheck = CB_Update->isChecked();
-    m_state.EnableJumpFieldTables = CB_Soft_Set_Jump_Table->isChecked();
-    m_state.DoubleClickAutoSize = CB_DoubleClick_Auto_Size->isChecked();
+    m_state.settings.languageName = Language_In_Use;
+    m_state.settings.enableInternet = CB_En_Con->isChecked();
+    m_state.settings.enableUpdateCheck = CB_Update->isChecked();
+    m_state.settings.enableJumpFieldTables = CB_Soft_Set_Jump_Table->isChecked();
+    m_state.settings.doubleClickAutoSize = CB_DoubleClick_Auto_Size->isChecked();
     accept();
 }
 

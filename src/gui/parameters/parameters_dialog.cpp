@@ -115,7 +115,7 @@ void addByteRow(QGridLayout* grid, int row, const std::array<QLineEdit*, 4>& edi
 }
 
 QString text(const ProgramState& state, int index) {
-    return toQString(state.LangTable.Get(index));
+    return toQString(state.texts.Get(index));
 }
 
 template <class... Handlers> struct Overloaded : Handlers... { using Handlers::operator()...; };
@@ -123,7 +123,8 @@ template <class... Handlers> Overloaded(Handlers...) -> Overloaded<Handlers...>;
 
 } // namespace
 
-ParametersDialog::ParametersDialog(ProgramState& state, QWidget* parent) : QDialog(parent), m_state(state) {
+ParametersDialog::ParametersDialog(const ProgramState& state, QWidget* parent)
+    : QDialog(parent), m_state(state) {
     setObjectName(QStringLiteral("ParametersDialog"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     QFont dialogFont(QStringLiteral("Verdana"));
@@ -380,7 +381,7 @@ void ParametersDialog::setValues(const ParameterSet& set) {
 }
 
 void ParametersDialog::FormShow() {
-    runGuarded(this, [this] { setValues(readParameterFile(m_state.ParGenFile)); });
+    runGuarded(this, [this] { setValues(readParameterFile(m_state.session.project().parGenFile())); });
 }
 
 void ParametersDialog::onOkClicked() {
@@ -391,7 +392,7 @@ void ParametersDialog::onOkClicked() {
     }
     bool saved = false;
     runGuarded(this, [&] {
-        writeParameterFile(m_state.ParGenFile, set);
+        writeParameterFile(m_state.session.project().parGenFile(), set);
         saved = true;
     });
     if (saved) {

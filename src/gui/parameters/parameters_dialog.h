@@ -25,7 +25,7 @@ class CollapsibleGroup;
 class ParametersDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit ParametersDialog(ProgramState& state, QWidget* parent = nullptr);
+    explicit ParametersDialog(const ProgramState& state, QWidget* parent = nullptr);
 
     // Captions and hints from the language table; the two group titles keep the language of creation.
     void Set_Lang();
@@ -101,7 +101,7 @@ private:
     QWidget* buildSerialGroup();
     void setTabOrderOfFields();
 
-    ProgramState& m_state;
+    const ProgramState& m_state;
     std::array<FieldControl, 19> m_fields;
     // The twelve byte fields in the order "." moves through them.
     std::array<QLineEdit*, 12> m_byteEdits{};

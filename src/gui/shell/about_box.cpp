@@ -66,8 +66,8 @@ AboutDialog::AboutDialog(const ProgramState& state, QWidget* parent) : QDialog(p
 }
 
 void AboutDialog::showEvent(QShowEvent* event) {
-    Label2->setText(toQString(m_state.SoftwareDescription));
-    Label9->setText(toQString(m_state.SoftwareCode));
+    Label2->setText(toQString(m_state.product.softwareDescription));
+    Label9->setText(toQString(m_state.product.softwareCode));
     Label10->setText(QString::fromUtf8(sw::kSoftwareVersion));
     Label12->setText(QStringLiteral("MN40512"));
     QDialog::showEvent(event);

@@ -110,11 +110,11 @@ MainWindow::MainWindow(const std::filesystem::path& programFolder, QWidget* pare
     setObjectName(QStringLiteral("MainWindow"));
     layOut();
     const SettingsSource source = startProgramState(m_state, programFolder);
-    setErrorTexts(&m_state.LangTable);
+    setErrorTexts(&m_state.texts);
     followUpdateOptions();
-    setWindowTitle(toQString(m_state.WindowTitle));
-    L_SW_Code->setText(toQString(m_state.SoftwareCode));
-    L_SW_Desc->setText(toQString(m_state.SoftwareDescription));
+    setWindowTitle(toQString(m_state.product.windowTitle));
+    L_SW_Code->setText(toQString(m_state.product.softwareCode));
+    L_SW_Desc->setText(toQString(m_state.product.softwareDescription));
     Set_Lang();
 
     m_newProject = new NewProjectDialog(m_state, this);
@@ -219,10 +219,10 @@ void MainWindow::layOut() {
 }
 
 void MainWindow::showProjectLabels() {
-    const auto& t = m_state.LangTable;
-    if (m_state.projectActive()) {
+    const auto& t = m_state.texts;
+    if (m_state.session.projectActive()) {
         L_Name_Conf->setText(toQString(t.Get(kTextProjectOpened)));
-        L_Name_Conf_L2->setText(toQString(m_state.ActiveProjectName));
+        L_Name_Conf_L2->setText(toQString(m_state.session.activeProjectName));
     } else {
         L_Name_Conf->setText(toQString(t.Get(kTextNoProject)));
         L_Name_Conf_L2->setText(toQString(t.Get(kTextNoProjectHint)));
@@ -238,7 +238,7 @@ void MainWindow::showProjectLabels() {
 }
 
 void MainWindow::Set_Lang() {
-    const auto& t = m_state.LangTable;
+    const auto& t = m_state.texts;
     L_Begin->setText(toQString(t.Get(kTextBegin)));
     QLabel* steps[] = {L_Step_1, L_Step_2, L_Step_3, L_Step_4};
     for (int i = 0; i < 4; ++i) {
@@ -316,10 +316,10 @@ void MainWindow::connectButtons() {
 }
 
 bool MainWindow::projectReady() {
-    if (m_state.projectActive()) {
+    if (m_state.session.projectActive()) {
         return true;
     }
-    messages().showError(this, toQString(m_state.LangTable.Get(kTextProjectNotValid)));
+    messages().showError(this, toQString(m_state.texts.Get(kTextProjectNotValid)));
     return false;
 }
 
@@ -348,7 +348,7 @@ void MainWindow::onOptionsClicked() {
 }
 
 void MainWindow::followUpdateOptions() {
-    if (!m_state.EnableInternet || !m_state.EnableUpdateCheck) {
+    if (!m_state.settings.enableInternet || !m_state.settings.enableUpdateCheck) {
         Timer_Update->stop();
     } else if (!Timer_Update->isActive() && !m_updateChecker->running()) {
         // A running check restarts the timer itself once its answer is in.
@@ -376,7 +376,7 @@ void MainWindow::showUpdateCheck(bool newer) {
     if (newer) {
         LL_Update->setText(
             QStringLiteral("<a href=\"%1\">%2</a>")
-                .arg(toQString(downloadPageAddress()), toQString(m_state.LangTable.Get(kTextNewVersion))));
+                .arg(toQString(downloadPageAddress()), toQString(m_state.texts.Get(kTextNewVersion))));
         LL_Update->adjustSize();
         LL_Update->show();
     } else {
@@ -424,7 +424,7 @@ void MainWindow::Open_Project() {
 }
 
 void MainWindow::Update_Device() {
-    const ProjectPaths paths = m_state.project();
+    const ProjectPaths paths = m_state.session.project();
     {
         // Building a large access list takes a moment; nothing is written unless both images are whole.
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -432,7 +432,8 @@ void MainWindow::Update_Device() {
             ~RestoreCursor() { QApplication::restoreOverrideCursor(); }
         } restore;
         const BuildResult images =
-            Build_Images(m_state.ParGenFile, m_state.AccessFile, Get_Decimal_Separator());
+            Build_Images(m_state.session.project().parGenFile(), m_state.session.project().accessFile(),
+                         Get_Decimal_Separator());
         Save_Bin_Files(images, paths.binFolder());
     }
     m_boot->Form_Type = 1;
@@ -444,7 +445,7 @@ void MainWindow::onReportClicked() {
         return;
     }
     runGuarded(this, [this] {
-        const ProjectPaths project = m_state.project();
+        const ProjectPaths project = m_state.session.project();
         const std::filesystem::path file = report::reportFile(project);
         // The report loads the catalog and builds the images: seconds for a big project.
         runOffThread<int>([&project, &file] {

@@ -73,7 +73,7 @@ NewProjectDialog::NewProjectDialog(ProgramState& state, QWidget* parent) : QDial
 }
 
 void NewProjectDialog::Set_Lang() {
-    const auto& t = m_state.LangTable;
+    const auto& t = m_state.texts;
     setWindowTitle(toQString(t.Get(kTextNewCaption)));
     L_SW_Desc->setText(toQString(t.Get(kTextNewDescription)));
     Label1->setText(toQString(t.Get(kTextNewPrompt)));
@@ -99,7 +99,7 @@ void NewProjectDialog::showEvent(QShowEvent* event) {
 void NewProjectDialog::onOkClicked() {
     runGuarded(this, [this] {
         if (const auto refused = createNewProject(m_state, toUtf8String(E_New_Proj->text()))) {
-            messages().showError(this, toQString(m_state.LangTable.Get(*refused)));
+            messages().showError(this, toQString(m_state.texts.Get(*refused)));
             return;
         }
         accept();
@@ -132,7 +132,7 @@ OpenProjectDialog::OpenProjectDialog(ProgramState& state, QWidget* parent) : QDi
 }
 
 void OpenProjectDialog::Set_Lang() {
-    const auto& t = m_state.LangTable;
+    const auto& t = m_state.texts;
     setWindowTitle(toQString(t.Get(kTextOpenCaption)));
     L_SW_Desc->setText(toQString(t.Get(kTextOpenDescription)));
     Label1->setText(toQString(t.Get(kTextOpenListCaption)));
@@ -144,7 +144,7 @@ void OpenProjectDialog::Set_Lang() {
 }
 
 void OpenProjectDialog::FormShow() {
-    const std::vector<std::string> names = Load_Existing_Configuration(m_state.ProjectsFolder);
+    const std::vector<std::string> names = Load_Existing_Configuration(m_state.session.projectsFolder);
     const QSignalBlocker blocker(ListBox1);
     ListBox1->clear();
     for (const auto& name : names) {

@@ -179,7 +179,7 @@ void UpdateDialog::setAddressChecker(AddressChecker checker) {
 }
 
 void UpdateDialog::Set_Lang() {
-    const auto text = [this](int index) { return toQString(m_state.LangTable.Get(index)); };
+    const auto text = [this](int index) { return toQString(m_state.texts.Get(index)); };
     // Updating over Ethernet is the only mode the dialog is opened in.
     setWindowTitle(text(kTextCaption));
     L_SW_Desc->setText(text(kTextDescription));
@@ -204,15 +204,15 @@ void UpdateDialog::Set_Lang() {
 
 void UpdateDialog::FormShow() {
     Set_Lang();
-    L_SW_Code->setText(toQString(m_state.SoftwareCode));
+    L_SW_Code->setText(toQString(m_state.product.softwareCode));
     std::array<std::string, 4> parts;
-    if (!m_state.LastIpAddress.empty() && Check_IP_Address(m_state.LastIpAddress, parts)) {
+    if (!m_state.settings.lastIpAddress.empty() && Check_IP_Address(m_state.settings.lastIpAddress, parts)) {
         for (std::size_t i = 0; i < parts.size(); ++i) {
             m_addressEdits[i]->setText(toQString(parts[i]));
         }
     }
-    CB_Update_Options->setCurrentIndex(std::clamp(m_state.UpdateOptionIndex, 0, kOptionCount - 1));
-    CB_Update_Option_Read_Back->setChecked(m_state.UpdateReadBack);
+    CB_Update_Options->setCurrentIndex(std::clamp(m_state.settings.updateOptionIndex, 0, kOptionCount - 1));
+    CB_Update_Option_Read_Back->setChecked(m_state.settings.updateReadBack);
     showBusy();
     E_IP1->setFocus(Qt::OtherFocusReason);
 }
@@ -251,19 +251,19 @@ void UpdateDialog::PingEnded(int outcome, int pingRes) {
     ping_res = pingRes;
     switch (static_cast<AddressCheck>(outcome)) {
     case AddressCheck::Answered:
-        m_state.LastIpAddress = joinAddress(m_request.address);
-        m_state.UpdateOptionIndex = m_request.option;
-        m_state.UpdateReadBack = m_request.readBack;
+        m_state.settings.lastIpAddress = joinAddress(m_request.address);
+        m_state.settings.updateOptionIndex = m_request.option;
+        m_state.settings.updateReadBack = m_request.readBack;
         startUpdater();
         break;
     case AddressCheck::NotFound:
         messages().show(this, MessageService::Icon::Warning, {},
-                        toQString(m_state.LangTable.Get(addressCheckMessage(AddressCheck::NotFound))),
+                        toQString(m_state.texts.Get(addressCheckMessage(AddressCheck::NotFound))),
                         MessageService::Buttons::Ok);
         break;
     case AddressCheck::AddressError:
-        messages().showError(
-            this, toQString(m_state.LangTable.Get(addressCheckMessage(AddressCheck::AddressError))));
+        messages().showError(this,
+                             toQString(m_state.texts.Get(addressCheckMessage(AddressCheck::AddressError))));
         break;
     case AddressCheck::Stopped:
         break;
@@ -276,11 +276,11 @@ void UpdateDialog::startUpdater() {
     job.address = m_request.address;
     job.option = static_cast<UpdateOption>(std::clamp(m_request.option, 0, kOptionCount - 1));
     job.readBack = m_request.readBack;
-    job.masterFolder = m_state.MasterFolder;
-    job.projectFolder = m_state.ActiveProjectFolder;
+    job.masterFolder = m_state.session.masterFolder;
+    job.projectFolder = m_state.session.activeProjectFolder;
     bool written = false;
     runGuarded(this, [&] {
-        Compile_XML_Parameter_New_Boot(job, m_state.ProgramFolder);
+        Compile_XML_Parameter_New_Boot(job, m_state.session.programFolder);
         written = true;
     });
     if (!written || !m_startProgram) {
@@ -288,10 +288,11 @@ void UpdateDialog::startUpdater() {
     }
     // The updater works on the job file and the images: no second update until it has ended.
     m_updaterRunning = true;
-    m_startProgram(utf8Of(updaterProgram(m_state.ProgramFolder)), "", 0, [this](const StartProgramResult&) {
-        m_updaterRunning = false;
-        showBusy();
-    });
+    m_startProgram(utf8Of(updaterProgram(m_state.session.programFolder)), "", 0,
+                   [this](const StartProgramResult&) {
+                       m_updaterRunning = false;
+                       showBusy();
+                   });
 }
 
 void UpdateDialog::onCancelClicked() {

@@ -2,6 +2,7 @@
 #include "core/common/config_error.h"
 #include "core/project/project_paths.h"
 #include "core/scl/scl_model.h"
+#include "test_project.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -39,9 +40,7 @@ std::string deviceWithDataSet(const std::vector<std::string>& members) {
 
 constexpr const char* kFour = "DevLD/LLN0.Four";
 
-struct Project {
-    sw::test::TempDir dir;
-    sw::ProjectPaths paths{dir.path()};
+struct Project : sw::test::TestProject {
     AccessEditor editor;
 
     Project() { std::filesystem::create_directories(paths.icdCatalog()); }

@@ -3,6 +3,7 @@
 #include "core/image/image_builder.h"
 #include "core/project/project_paths.h"
 #include "core/scl/scl_model.h"
+#include "test_project.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -19,9 +20,7 @@ using sw::test::writeFile;
 
 const std::filesystem::path kThree = std::filesystem::path(SW_FIXTURES_DIR) / "scl" / "three_ieds.scd";
 
-struct Project {
-    sw::test::TempDir dir;
-    sw::ProjectPaths paths{dir.path()};
+struct Project : sw::test::TestProject {
     AccessEditor editor;
 
     Project() { std::filesystem::create_directories(paths.icdCatalog()); }

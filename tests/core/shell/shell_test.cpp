@@ -21,11 +21,11 @@ TEST(StartUp, FirstStartInAnEmptyFolderCreatesFoldersAndWritesDefaults) {
     for (const char* folder : {"MASTER", "PROJECTS", "LANGUAGE"}) {
         EXPECT_TRUE(std::filesystem::is_directory(dir / folder)) << folder;
     }
-    EXPECT_FALSE(state.projectActive());
-    EXPECT_EQ(state.LanguageName, "English");
-    EXPECT_EQ(state.LangTable.size(), static_cast<std::size_t>(sw::LangTableSize));
-    EXPECT_EQ(state.LangTable.Get(18), "Error! Project not Valid");
-    EXPECT_EQ(state.SoftwareCode, "SW40512");
+    EXPECT_FALSE(state.session.projectActive());
+    EXPECT_EQ(state.settings.languageName, "English");
+    EXPECT_EQ(state.texts.size(), static_cast<std::size_t>(sw::LangTableSize));
+    EXPECT_EQ(state.texts.Get(18), "Error! Project not Valid");
+    EXPECT_EQ(state.product.softwareCode, "SW40512");
     sw::Save_Setting(state);
     EXPECT_EQ(sw::test::readFile(dir / "Mendral.xml"),
               settingsXml("<lastproj><projectname/></lastproj><lastipadd><ipaddress>192.168.2.205</ipaddress>"
@@ -69,15 +69,15 @@ TEST(Settings, EachValueFallsBackOnItsOwn) {
         TempDir dir;
         sw::test::writeFile(dir / "Mendral.xml", c.file);
         sw::ProgramState state;
-        state.ProgramFolder = dir.path();
+        state.session.programFolder = dir.path();
         EXPECT_EQ(sw::readSettings(state), sw::SettingsSource::Read) << c.name;
-        EXPECT_EQ(state.ActiveProjectName, c.project) << c.name;
-        EXPECT_EQ(state.LastIpAddress, c.ip) << c.name;
-        EXPECT_EQ(state.LanguageName, c.language) << c.name;
-        EXPECT_EQ(state.EnableInternet, c.internet) << c.name;
-        EXPECT_EQ(state.EnableUpdateCheck, c.update) << c.name;
-        EXPECT_EQ(state.EnableJumpFieldTables, c.jump) << c.name;
-        EXPECT_EQ(state.DoubleClickAutoSize, c.autosize) << c.name;
+        EXPECT_EQ(state.session.activeProjectName, c.project) << c.name;
+        EXPECT_EQ(state.settings.lastIpAddress, c.ip) << c.name;
+        EXPECT_EQ(state.settings.languageName, c.language) << c.name;
+        EXPECT_EQ(state.settings.enableInternet, c.internet) << c.name;
+        EXPECT_EQ(state.settings.enableUpdateCheck, c.update) << c.name;
+        EXPECT_EQ(state.settings.enableJumpFieldTables, c.jump) << c.name;
+        EXPECT_EQ(state.settings.doubleClickAutoSize, c.autosize) << c.name;
     }
 }
 
@@ -87,8 +87,8 @@ TEST(Settings, MalformedFileGivesFallbacksAndIsKeptAside) {
     sw::test::writeFile(dir / "Mendral.xml", broken);
     sw::ProgramState state;
     EXPECT_EQ(sw::startProgramState(state, dir.path()), sw::SettingsSource::Unreadable);
-    EXPECT_EQ(state.ActiveProjectName, "");
-    EXPECT_EQ(state.LastIpAddress, "192.168.2.205");
+    EXPECT_EQ(state.session.activeProjectName, "");
+    EXPECT_EQ(state.settings.lastIpAddress, "192.168.2.205");
     EXPECT_EQ(sw::test::readFile(dir / "Mendral.xml.bad"), broken);
 }
 
@@ -99,18 +99,18 @@ TEST(StartUp, MissingProjectFolderLeavesNoProjectButKeepsTheName) {
                                     "<lastlang><language>Klingon</language></lastlang>"));
     sw::ProgramState state;
     sw::startProgramState(state, dir.path());
-    EXPECT_FALSE(state.projectActive());
-    EXPECT_EQ(state.ActiveProjectName, "Gone");
-    EXPECT_EQ(state.LanguageName, "English"); // the language file is missing
+    EXPECT_FALSE(state.session.projectActive());
+    EXPECT_EQ(state.session.activeProjectName, "Gone");
+    EXPECT_EQ(state.settings.languageName, "English"); // the language file is missing
     sw::Save_Setting(state);
     EXPECT_NE(sw::test::readFile(dir / "Mendral.xml").find("<projectname>Gone</projectname>"),
               std::string::npos);
 
     std::filesystem::create_directories(dir / "PROJECTS" / "Gone");
     sw::startProgramState(state, dir.path());
-    EXPECT_TRUE(state.projectActive());
-    EXPECT_EQ(state.ParGenFile, dir / "PROJECTS" / "Gone" / "ParGen.xml");
-    EXPECT_EQ(state.AccessFile, dir / "PROJECTS" / "Gone" / "IEC_61850_Client.xml");
+    EXPECT_TRUE(state.session.projectActive());
+    EXPECT_EQ(state.session.project().parGenFile(), dir / "PROJECTS" / "Gone" / "ParGen.xml");
+    EXPECT_EQ(state.session.project().accessFile(), dir / "PROJECTS" / "Gone" / "IEC_61850_Client.xml");
 }
 
 TEST(StartUp, StoredProjectNameOutsideTheProjectsFolderOpensNoProject) {
@@ -124,9 +124,10 @@ TEST(StartUp, StoredProjectNameOutsideTheProjectsFolderOpensNoProject) {
                             settingsXml("<lastproj><projectname>" + name + "</projectname></lastproj>"));
         sw::ProgramState state;
         sw::startProgramState(state, dir.path());
-        EXPECT_FALSE(state.projectActive()) << name;
-        EXPECT_EQ(state.ActiveProjectName, name) << name; // written back as it was, like a missing project
-        EXPECT_EQ(state.ParGenFile, std::filesystem::path("ParGen.xml")) << name;
+        EXPECT_FALSE(state.session.projectActive()) << name;
+        EXPECT_EQ(state.session.activeProjectName, name)
+            << name; // written back as it was, like a missing project
+        EXPECT_EQ(state.session.project().parGenFile(), std::filesystem::path("ParGen.xml")) << name;
     }
 }
 
@@ -144,7 +145,7 @@ TEST(Projects, ProjectPathsNameEveryFileBelowTheFolder) {
 TEST(Settings, UnwritableSettingsFileIsAnErrorNamingThePath) {
     TempDir dir;
     sw::ProgramState state;
-    state.ProgramFolder = dir / "no-such-folder";
+    state.session.programFolder = dir / "no-such-folder";
     try {
         sw::Save_Setting(state);
         FAIL() << "no error";
@@ -167,7 +168,7 @@ TEST(Projects, NewProjectRefusesBadNamesAndCreatesBinFolder) {
                           {"a/b", 105}, {"a\\b", 105},     {".", 105},     {"..", 105}};
     for (const auto& c : cases) {
         EXPECT_EQ(sw::createNewProject(state, c.name), c.refusal) << c.name;
-        EXPECT_FALSE(state.projectActive()) << c.name;
+        EXPECT_FALSE(state.session.projectActive()) << c.name;
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "outside"));
 #ifdef _WIN32
@@ -183,8 +184,8 @@ TEST(Projects, NewProjectRefusesBadNamesAndCreatesBinFolder) {
 
     EXPECT_EQ(sw::createNewProject(state, typed), std::nullopt); // names are taken as typed
     EXPECT_TRUE(std::filesystem::is_directory(dir / "PROJECTS" / typed / "bin"));
-    EXPECT_EQ(state.ActiveProjectName, typed);
-    EXPECT_EQ(state.ParGenFile, dir / "PROJECTS" / typed / "ParGen.xml");
+    EXPECT_EQ(state.session.activeProjectName, typed);
+    EXPECT_EQ(state.session.project().parGenFile(), dir / "PROJECTS" / typed / "ParGen.xml");
 }
 
 // On Windows the narrow file-name conversions could not even hold the Greek letters.
@@ -203,9 +204,9 @@ TEST(Projects, ProjectNamedWithLettersBeyondAsciiIsCreatedListedAndReopened) {
     sw::Save_Setting(state);
     sw::ProgramState again;
     sw::startProgramState(again, dir.path());
-    EXPECT_TRUE(again.projectActive());
-    EXPECT_EQ(again.ActiveProjectName, name);
-    EXPECT_EQ(again.ParGenFile, folder / "ParGen.xml");
+    EXPECT_TRUE(again.session.projectActive());
+    EXPECT_EQ(again.session.activeProjectName, name);
+    EXPECT_EQ(again.session.project().parGenFile(), folder / "ParGen.xml");
 }
 
 TEST(Projects, ListingSkipsFilesAndHiddenFoldersAndSearchIgnoresLetterCase) {

@@ -84,10 +84,10 @@ TEST(WorkFolder, FirstStartFromReadOnlyInstallOpensTheDemoInTheUserFolder) {
 
     sw::ProgramState state;
     EXPECT_EQ(sw::startProgramState(state, installed.program.path(), work), sw::SettingsSource::Read);
-    EXPECT_EQ(state.ActiveProjectFolder, work / "PROJECTS" / "Demo");
-    EXPECT_EQ(state.ParGenFile, work / "PROJECTS" / "Demo" / "ParGen.xml");
-    EXPECT_EQ(state.LanguageFolder, work / "LANGUAGE");
-    EXPECT_EQ(state.MasterFolder, installed.program / "MASTER");
+    EXPECT_EQ(state.session.activeProjectFolder, work / "PROJECTS" / "Demo");
+    EXPECT_EQ(state.session.project().parGenFile(), work / "PROJECTS" / "Demo" / "ParGen.xml");
+    EXPECT_EQ(state.session.languageFolder, work / "LANGUAGE");
+    EXPECT_EQ(state.session.masterFolder, installed.program / "MASTER");
     EXPECT_EQ(sw::settingsFile(state), work / "Mendral.xml");
 }
 

@@ -10,6 +10,7 @@
 #include "support/gui/fake_file_chooser.h"
 #include "support/gui/fake_message_service.h"
 #include "support/gui/scripted_dialogs.h"
+#include "test_project.h"
 #include "test_support.h"
 
 #include <QAbstractItemModelTester>
@@ -37,19 +38,8 @@ namespace {
 const std::filesystem::path kBay1 = std::filesystem::path(SW_FIXTURES_DIR) / "scl" / "bay1.icd";
 
 // A program state with the English texts and an active project folder of its own.
-struct Project {
-    Project() {
-        sw::fillBuiltinTexts(state.LangTable);
-        state.SoftwareCode = "SW40512";
-        state.ActiveProjectFolder = dir.path();
-        state.ParGenFile = paths().parGenFile();
-        state.AccessFile = paths().accessFile();
-    }
-    sw::ProjectPaths paths() const { return state.project(); }
-    bool hasAccessFile() const { return std::filesystem::exists(paths().accessFile()); }
-
-    sw::test::TempDir dir;
-    sw::ProgramState state;
+struct Project : sw::test::TestProject {
+    bool hasAccessFile() const { return std::filesystem::exists(paths.accessFile()); }
 };
 
 // Shows the dialog and waits until its access file and catalog are loaded.
@@ -114,18 +104,18 @@ private slots:
         });
         sw::gui::MainWindow window(programDir.path());
         window.Btn_IEC61850_Client->click();
-        QCOMPARE(messages.texts(), QStringList{QString::fromStdString(window.state().LangTable.Get(18))});
+        QCOMPARE(messages.texts(), QStringList{QString::fromStdString(window.state().texts.Get(18))});
         QVERIFY(dialogs.opened.empty());
 
         std::filesystem::create_directories(programDir / "PROJECTS" / "P");
-        window.state().ActiveProjectFolder = programDir / "PROJECTS" / "P";
+        window.state().session.activeProjectFolder = programDir / "PROJECTS" / "P";
         window.Btn_IEC61850_Client->click();
         QCOMPARE(opened, window.accessDialog());
         QCOMPARE(opened->result(), int(QDialog::Rejected));
-        QVERIFY(!std::filesystem::exists(window.state().project().accessFile()));
+        QVERIFY(!std::filesystem::exists(window.state().session.project().accessFile()));
 
         // A language change reaches the open editor's headers.
-        window.state().LangTable.Put(1222, "Riferimento");
+        window.state().texts.Put(1222, "Riferimento");
         window.Change_Language();
         QCOMPARE(opened->ACG_DA->model()->headerData(3, Qt::Horizontal).toString(),
                  QStringLiteral("Riferimento"));
@@ -144,7 +134,7 @@ private slots:
         }
         addAndChooseBay1(dialog);
         QCOMPARE(dialog.LB_IEC_Devices->item(0)->text(), QStringLiteral("Bay1"));
-        QVERIFY(std::filesystem::is_regular_file(project.paths().icdCatalog() / "bay1.icd"));
+        QVERIFY(std::filesystem::is_regular_file(project.paths.icdCatalog() / "bay1.icd"));
         QTreeView* tree = dialog.TV_IEC_Device;
         const QModelIndex root = tree->model()->index(0, 0);
         QCOMPARE(root.data().toString(), QStringLiteral("Bay1"));
@@ -247,7 +237,7 @@ private slots:
 
     void okChecksTheVariablesAndWritesAFileTheBuildAccepts() {
         Project project;
-        sw::writeParameterFile(project.paths().parGenFile(), sw::ParameterSet{});
+        sw::writeParameterFile(project.paths.parGenFile(), sw::ParameterSet{});
         FakeMessageService messages;
         AccessEditorWindow dialog(project.state);
         showLoaded(dialog);
@@ -278,7 +268,7 @@ private slots:
         dialog.Btn_OK->click();
         QCOMPARE(messages.shown.size(), size_t(1));
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        const sw::access::AccessFile written = sw::access::readAccessFile(project.paths().accessFile());
+        const sw::access::AccessFile written = sw::access::readAccessFile(project.paths.accessFile());
         QCOMPARE(written.variables.size(), size_t(1));
         QCOMPARE(written.variables[0][VC::VariableColumn::OnChange], std::string("Y"));
         QCOMPARE(written.catalog[0][VC::CatalogColumn::FileName], std::string("bay1.icd"));
@@ -286,7 +276,7 @@ private slots:
         const auto build = sw::test::runProcess(
             {SW_CLI_PATH, "build", project.dir.path().string(), "--decimal-separator", "."});
         QVERIFY2(build.exitCode == 0, build.stderrText.c_str());
-        QVERIFY(std::filesystem::is_regular_file(project.paths().variableImage()));
+        QVERIFY(std::filesystem::is_regular_file(project.paths.variableImage()));
 
         // The next showing reads the file back.
         dialog.hide();
@@ -310,9 +300,9 @@ private slots:
         };
         for (const auto& c : cases) {
             Project project;
-            std::filesystem::create_directories(project.paths().icdCatalog());
-            std::filesystem::copy_file(kBay1, project.paths().icdCatalog() / "bay1.icd");
-            sw::test::writeFile(project.paths().accessFile(), c.access);
+            std::filesystem::create_directories(project.paths.icdCatalog());
+            std::filesystem::copy_file(kBay1, project.paths.icdCatalog() / "bay1.icd");
+            sw::test::writeFile(project.paths.accessFile(), c.access);
             FakeMessageService messages;
             AccessEditorWindow dialog(project.state);
             showLoaded(dialog);
@@ -321,7 +311,7 @@ private slots:
             QCOMPARE(dialog.Btn_OK->isEnabled(), c.okEnabled);
             if (!c.okEnabled) {
                 dialog.onOkClicked();
-                QCOMPARE(sw::test::readFile(project.paths().accessFile()), std::string(c.access));
+                QCOMPARE(sw::test::readFile(project.paths.accessFile()), std::string(c.access));
             } else {
                 QVERIFY(messages.shown[0].text.contains(QStringLiteral("gone")));
             }
@@ -333,8 +323,8 @@ private slots:
         FakeMessageService messages;
         AccessEditorWindow dialog(project.state);
         showLoaded(dialog);
-        std::filesystem::create_directories(project.paths().icdCatalog());
-        sw::test::writeFile(project.paths().icdCatalog() / "bay1.icd",
+        std::filesystem::create_directories(project.paths.icdCatalog());
+        sw::test::writeFile(project.paths.icdCatalog() / "bay1.icd",
                             R"(<SCL><IED name="Old"/><DataTypeTemplates/></SCL>)");
         FakeFileChooser chooser;
         for (int i = 0; i < 3; ++i) {
@@ -357,7 +347,7 @@ private slots:
         FakeMessageService messages;
         for (const bool jump : {false, true}) {
             Project project;
-            project.state.EnableJumpFieldTables = jump;
+            project.state.settings.enableJumpFieldTables = jump;
             AccessEditorWindow dialog(project.state);
             showLoaded(dialog);
             QTableView* variables = dialog.ACG_DA;

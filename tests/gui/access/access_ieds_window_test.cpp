@@ -8,6 +8,7 @@
 #include "support/gui/fake_message_service.h"
 #include "support/gui/layout_checks.h"
 #include "support/gui/scripted_dialogs.h"
+#include "test_project.h"
 #include "test_support.h"
 
 #include <QAbstractItemModelTester>
@@ -31,16 +32,7 @@ namespace {
 
 const std::filesystem::path kThree = std::filesystem::path(SW_FIXTURES_DIR) / "scl" / "three_ieds.scd";
 
-struct Project {
-    Project() {
-        sw::fillBuiltinTexts(state.LangTable);
-        state.ActiveProjectFolder = dir.path();
-        state.ParGenFile = state.project().parGenFile();
-        state.AccessFile = state.project().accessFile();
-    }
-    sw::test::TempDir dir;
-    sw::ProgramState state;
-};
+using Project = sw::test::TestProject;
 
 void showLoaded(AccessEditorWindow& dialog) {
     dialog.show();
@@ -160,10 +152,10 @@ private slots:
     void rowsWhoseReferenceIsGoneAreMarkedWithWhatIsMissing() {
         Project project;
         sw::test::FakeMessageService messages;
-        std::filesystem::create_directories(project.state.project().icdCatalog());
-        std::filesystem::copy_file(kThree, project.state.project().icdCatalog() / "three.scd");
+        std::filesystem::create_directories(project.state.session.project().icdCatalog());
+        std::filesystem::copy_file(kThree, project.state.session.project().icdCatalog() / "three.scd");
         sw::test::writeFile(
-            project.state.project().accessFile(),
+            project.state.session.project().accessFile(),
             R"(<IEC_68850_Client><List_ICD_Files><ICD_File Name="F" FileName="three.scd" IEDName="Feeder2"/>)"
             R"(</List_ICD_Files><List_DA_Selected><DA_Item Index="0" Reference="Feeder2CTRL/Q0XCBR1.Pos.stVal"/>)"
             R"(<DA_Item Index="0" Reference="Feeder2CTRL/Q0XCBR1.Gone.stVal"/></List_DA_Selected>)"

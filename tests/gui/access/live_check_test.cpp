@@ -8,6 +8,7 @@
 #include "gui/access/row_status.h"
 #include "gui/access/signal_list_page.h"
 #include "mms_server_double.h"
+#include "test_project.h"
 #include "test_support.h"
 
 #include <QElapsedTimer>
@@ -36,22 +37,13 @@ VC::VariableRow variable(const std::string& reference, unsigned short port, cons
 
 // An active project whose variables name one attribute the server holds (row 1, position 10) and one it
 // lacks (row 2, position 11), both on the server at `port` of 127.0.0.1.
-struct Project {
+struct Project : sw::test::TestProject {
     explicit Project(unsigned short port) {
-        sw::fillBuiltinTexts(state.LangTable);
-        state.SoftwareCode = "SW40512";
-        state.ActiveProjectFolder = dir.path();
-        state.ParGenFile = paths().parGenFile();
-        state.AccessFile = paths().accessFile();
         VC::AccessFile access;
         access.variables = {variable("IED1LD0/GGIO1.Ind1.stVal", port, "10"),
                             variable("IED1LD0/GGIO1.Ind2.stVal", port, "11")};
-        sw::test::writeFile(paths().accessFile(), VC::accessFileBytes(access));
+        sw::test::writeFile(paths.accessFile(), VC::accessFileBytes(access));
     }
-    sw::ProjectPaths paths() const { return state.project(); }
-
-    sw::test::TempDir dir;
-    sw::ProgramState state;
 };
 
 MmsServerDouble::Model oneAttribute() {

@@ -7,6 +7,7 @@
 #include "gui/access/signal_list_page.h"
 #include "support/gui/fake_file_chooser.h"
 #include "support/gui/fake_message_service.h"
+#include "test_project.h"
 #include "test_support.h"
 
 #include <QLabel>
@@ -37,15 +38,10 @@ VC::VariableRow variable(const char* reference, const char* position, const char
 }
 
 // An active project with bay1.icd in its catalog and three read variables on positions 10, 11 and 12.
-struct Project {
+struct Project : sw::test::TestProject {
     Project() {
-        sw::fillBuiltinTexts(state.LangTable);
-        state.SoftwareCode = "SW40512";
-        state.ActiveProjectFolder = dir.path();
-        state.ParGenFile = paths().parGenFile();
-        state.AccessFile = paths().accessFile();
-        std::filesystem::create_directories(paths().icdCatalog());
-        std::filesystem::copy_file(kFixtures / "scl" / "bay1.icd", paths().icdCatalog() / "bay1.icd");
+        std::filesystem::create_directories(paths.icdCatalog());
+        std::filesystem::copy_file(kFixtures / "scl" / "bay1.icd", paths.icdCatalog() / "bay1.icd");
         VC::AccessFile access;
         access.catalog.resize(1);
         access.catalog[0].cells = {"Bay1", "bay1.icd"};
@@ -53,12 +49,8 @@ struct Project {
         access.variables = {variable("Bay1CTRL/MMXU1.TotW.mag.f", "10", "a"),
                             variable("Bay1CTRL/MMXU1.A.cVal.mag.f", "11", "b"),
                             variable("Bay1CTRL/MMXU1.Hz.mag.f", "12", "c")};
-        sw::test::writeFile(paths().accessFile(), VC::accessFileBytes(access));
+        sw::test::writeFile(paths.accessFile(), VC::accessFileBytes(access));
     }
-    sw::ProjectPaths paths() const { return state.project(); }
-
-    sw::test::TempDir dir;
-    sw::ProgramState state;
 };
 
 void showLoaded(AccessEditorWindow& dialog) {
@@ -119,7 +111,7 @@ private slots:
         dialog.Btn_OK->click();
         QVERIFY(messages.shown.empty());
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QVERIFY(VC::readAccessFile(project.paths().accessFile()).variables[1][VC::VariableColumn::Position] ==
+        QVERIFY(VC::readAccessFile(project.paths.accessFile()).variables[1][VC::VariableColumn::Position] ==
                 "10");
     }
 

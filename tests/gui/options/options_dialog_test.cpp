@@ -35,8 +35,8 @@ namespace {
 // The program state of a program folder whose LANGUAGE folder holds the named language files.
 struct OptionsFixture {
     explicit OptionsFixture(std::initializer_list<std::string> languages) {
-        state.LanguageFolder = dir.path();
-        sw::fillBuiltinTexts(state.LangTable);
+        state.session.languageFolder = dir.path();
+        sw::fillBuiltinTexts(state.texts);
         for (const std::string& name : languages) {
             sw::test::writeFile(dir / (name + ".lng"), "STR0000 = " + name + "\n");
         }
@@ -169,14 +169,14 @@ private slots:
                  QStringList{QStringLiteral("Do you want to change the Language from English to Other?")});
         QVERIFY(messages.shown[0].buttons == MessageService::Buttons::YesNo);
         QCOMPARE(dialog.Language_In_Use, std::string("English"));
-        QCOMPARE(fixture.state.LangTable.Get(0), std::string("Begin"));
+        QCOMPARE(fixture.state.texts.Get(0), std::string("Begin"));
     }
 
     void checkButtonShowsTheAnswerWithoutHoldingTheWindow() {
         OptionsFixture fixture({});
         sw::test::RecordingLinkOpener links;
-        fixture.state.EnableInternet = true;
-        fixture.state.EnableUpdateCheck = true;
+        fixture.state.settings.enableInternet = true;
+        fixture.state.settings.enableUpdateCheck = true;
         OptionsDialog dialog(fixture.state);
         std::atomic<bool> release{false};
         std::atomic<bool> newer{true};
@@ -233,8 +233,8 @@ private slots:
         QCOMPARE(std::chrono::milliseconds(window.Timer_Update->interval()), MainWindow::kFirstUpdateCheck);
         window.Btn_Opz->click();
         QCOMPARE(dialogs.opened.size(), size_t(1));
-        QVERIFY(!window.state().EnableInternet);
-        QVERIFY(window.state().EnableUpdateCheck);
+        QVERIFY(!window.state().settings.enableInternet);
+        QVERIFY(window.state().settings.enableUpdateCheck);
         QVERIFY(!window.Timer_Update->isActive());
         const std::string saved = sw::test::readFile(dir / "Mendral.xml");
         QVERIFY(saved.find("<enable_internet>0</enable_internet><enable_update>1</enable_update>") !=
@@ -307,7 +307,7 @@ private slots:
         QCOMPARE(window.parametersDialog()->windowTitle(), QStringLiteral("Imposta comunicazione"));
         QCOMPARE(window.optionsDialog()->windowTitle(), QStringLiteral("Opzioni del software"));
         // Cancel stored nothing: the next start is English again.
-        QCOMPARE(window.state().LanguageName, std::string("English"));
+        QCOMPARE(window.state().settings.languageName, std::string("English"));
         QVERIFY(!std::filesystem::exists(dir / "Mendral.xml"));
         window.close();
         QVERIFY(sw::test::readFile(dir / "Mendral.xml").find("<language>English</language>") !=
@@ -326,7 +326,7 @@ private slots:
         });
         MainWindow window(dir.path());
         window.Btn_Opz->click();
-        QCOMPARE(window.state().LanguageName, std::string("Italiano"));
+        QCOMPARE(window.state().settings.languageName, std::string("Italiano"));
         QVERIFY(sw::test::readFile(dir / "Mendral.xml").find("<language>Italiano</language>") !=
                 std::string::npos);
         // The next start comes up in the stored language.

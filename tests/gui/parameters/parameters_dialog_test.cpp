@@ -5,6 +5,7 @@
 #include "gui/parameters/parameters_dialog.h"
 #include "support/gui/fake_message_service.h"
 #include "support/gui/layout_checks.h"
+#include "test_project.h"
 #include "test_support.h"
 
 #include <QApplication>
@@ -29,18 +30,9 @@ using sw::test::FakeMessageService;
 namespace {
 
 // A program state with the English texts and a project folder of its own.
-struct Project {
-    Project() {
-        sw::fillBuiltinTexts(state.LangTable);
-        state.SoftwareCode = "SW40512";
-        state.ActiveProjectFolder = dir.path();
-        state.ParGenFile = dir.path() / "ParGen.xml";
-    }
-    std::string file() const { return sw::test::readFile(state.ParGenFile); }
-    bool hasFile() const { return std::filesystem::exists(state.ParGenFile); }
-
-    sw::test::TempDir dir;
-    sw::ProgramState state;
+struct Project : sw::test::TestProject {
+    std::string file() const { return sw::test::readFile(paths.parGenFile()); }
+    bool hasFile() const { return std::filesystem::exists(paths.parGenFile()); }
 };
 
 // Shows the dialog as the active window, so typed keys reach the focused field.
@@ -117,7 +109,7 @@ private slots:
             shown.push_back({gateway[i], 419 + offset, true});
         }
         for (const Shown& s : shown) {
-            project.state.LangTable.Put(s.index, "changed " + std::to_string(s.index));
+            project.state.texts.Put(s.index, "changed " + std::to_string(s.index));
         }
         dialog.Set_Lang();
         for (const Shown& s : shown) {
@@ -134,7 +126,7 @@ private slots:
             }
             QVERIFY2(actual == expected, qPrintable(s.control->objectName() + QStringLiteral(": ") + actual));
         }
-        QCOMPARE(dialog.L_SW_Code->text(), QString::fromStdString(project.state.SoftwareCode));
+        QCOMPARE(dialog.L_SW_Code->text(), QString::fromStdString(project.state.product.softwareCode));
     }
 
     void listsOfferTheCoreChoicesAndOnlyTheHeightChanges() {
@@ -225,9 +217,9 @@ private slots:
     void languageSwitchKeepsTheGroupTitles() {
         Project project;
         ParametersDialog dialog(project.state);
-        project.state.LangTable.Put(406, "Client IEC61850");
-        project.state.LangTable.Put(407, "Indirizzo IP");
-        project.state.LangTable.Put(400, "Comunicazione");
+        project.state.texts.Put(406, "Client IEC61850");
+        project.state.texts.Put(407, "Indirizzo IP");
+        project.state.texts.Put(400, "Comunicazione");
         dialog.Set_Lang();
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Comunicazione"));
         QCOMPARE(dialog.L_IEC61850_Client_IP->text(), QStringLiteral("Indirizzo IP"));
@@ -262,7 +254,7 @@ private slots:
         Project project;
         sw::ParameterSet set;
         set.IEC61850_Client_VLAN = "ab";
-        sw::writeParameterFile(project.state.ParGenFile, set);
+        sw::writeParameterFile(project.state.session.project().parGenFile(), set);
         ParametersDialog dialog(project.state);
         showActive(dialog);
         QLineEdit* vlan = dialog.E_IEC61850_Client_VLAN;
@@ -307,7 +299,7 @@ private slots:
             Project project;
             // The message is the table's text at the rule's index, whatever the language.
             for (int index = 600; index < 800; ++index) {
-                project.state.LangTable.Put(index, "message " + std::to_string(index));
+                project.state.texts.Put(index, "message " + std::to_string(index));
             }
             FakeMessageService messages;
             ParametersDialog dialog(project.state);
@@ -348,7 +340,7 @@ private slots:
 
     void serialIndexesFromTheFileSelectOrLeaveUnselected() {
         Project project;
-        sw::test::writeFile(project.state.ParGenFile,
+        sw::test::writeFile(project.state.session.project().parGenFile(),
                             "<Par_Gen><SERIAL_SERIAL>abc</SERIAL_SERIAL><SERIAL_BAUDRATE>9</SERIAL_BAUDRATE>"
                             "<IEC61850_Client_En_GAT>1</IEC61850_Client_En_GAT><Extra>1</Extra></Par_Gen>");
         FakeMessageService messages;
@@ -369,11 +361,11 @@ private slots:
         FakeMessageService messages;
         sw::ParameterSet set;
         set.IEC61850_Client_IP4 = "77";
-        sw::writeParameterFile(project.state.ParGenFile, set);
+        sw::writeParameterFile(project.state.session.project().parGenFile(), set);
         ParametersDialog dialog(project.state);
         dialog.show();
         dialog.hide();
-        sw::test::writeFile(project.state.ParGenFile, "<Par_Gen><IEC61850_Client_IP1>");
+        sw::test::writeFile(project.state.session.project().parGenFile(), "<Par_Gen><IEC61850_Client_IP1>");
         dialog.show();
         QCOMPARE(messages.shown.size(), size_t(1));
         QVERIFY(messages.texts().front().contains(QStringLiteral("ParGen.xml")));
@@ -386,7 +378,7 @@ private slots:
     void failedSaveShowsTheReasonAndKeepsTheDialogAsTyped() {
         Project project;
         FakeMessageService messages;
-        project.state.ParGenFile = project.dir.path() / "gone" / "ParGen.xml";
+        project.state.session.activeProjectFolder = project.dir.path() / "gone";
         ParametersDialog dialog(project.state);
         dialog.show();
         dialog.E_IEC61850_Client_IP3->setText(QStringLiteral("5"));

@@ -30,7 +30,7 @@ using sw::test::ScriptedDialogs;
 namespace {
 
 QString tableText(MainWindow& window, int index) {
-    return QString::fromStdString(window.state().LangTable.Get(index));
+    return QString::fromStdString(window.state().texts.Get(index));
 }
 
 // Starts a copy of the program in its own folder (the program folder is the folder of the executable),
@@ -75,7 +75,7 @@ private slots:
             dir / "Mendral.xml",
             "<Conf_Settings><lastproj><projectname>P</projectname></lastproj></Conf_Settings>");
         MainWindow window(dir.path());
-        QVERIFY(window.state().projectActive());
+        QVERIFY(window.state().session.projectActive());
         for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{
                  window.Btn_Info, window.Btn_Opz, window.Btn_Close, window.Btn_New, window.Btn_Open,
                  window.Btn_Prm_Gen, window.Btn_IEC61850_Client, window.Btn_CreateBin}) {
@@ -109,7 +109,7 @@ private slots:
         window.Btn_Prm_Gen->click();
         QCOMPARE(dialogs.opened.size(), size_t(3));
         QVERIFY(qobject_cast<sw::gui::ParametersDialog*>(dialogs.opened.back()) != nullptr);
-        QCOMPARE(QString::fromStdString(window.state().ActiveProjectName), QStringLiteral("plant"));
+        QCOMPARE(QString::fromStdString(window.state().session.activeProjectName), QStringLiteral("plant"));
     }
 
     void refusedNameKeepsTheDialogOpenWithTheTypedName() {
@@ -128,7 +128,7 @@ private slots:
         QCOMPARE(messages.texts(), QStringList{tableText(window, 105)});
         QCOMPARE(seen->E_New_Proj->text(), QStringLiteral("../evil"));
         QVERIFY(!std::filesystem::exists(dir / "evil"));
-        QVERIFY(!window.state().projectActive());
+        QVERIFY(!window.state().session.projectActive());
     }
 
     void openWithoutProjectFoldersLeavesNoProject() {
@@ -136,7 +136,7 @@ private slots:
         ScriptedDialogs dialogs([](QDialog* dialog) { dialog->accept(); });
         MainWindow window(dir.path());
         window.Btn_Open->click();
-        QVERIFY(!window.state().projectActive());
+        QVERIFY(!window.state().session.projectActive());
         QCOMPARE(window.L_Name_Conf_L2->text(), tableText(window, 10));
     }
 
@@ -170,9 +170,9 @@ private slots:
             {window.Btn_CreateBin, 26, true},
         };
         for (const Shown& s : shown) {
-            window.state().LangTable.Put(s.index, "changed " + std::to_string(s.index));
+            window.state().texts.Put(s.index, "changed " + std::to_string(s.index));
         }
-        window.state().LangTable.Put(100, "changed 100");
+        window.state().texts.Put(100, "changed 100");
         window.Change_Language();
         for (const Shown& s : shown) {
             const QString expected = QStringLiteral("changed %1").arg(s.index);
@@ -212,8 +212,8 @@ private slots:
         sw::test::TempDir dir;
         ScriptedDialogs dialogs([](QDialog* dialog) { dialog->reject(); });
         MainWindow window(dir.path());
-        window.state().SoftwareCode = "CODE";
-        window.state().SoftwareDescription = "DESCRIPTION";
+        window.state().product.softwareCode = "CODE";
+        window.state().product.softwareDescription = "DESCRIPTION";
         window.Btn_Info->click();
         auto* about = window.aboutBox();
         QCOMPARE(about->Label9->text(), QStringLiteral("CODE"));
@@ -251,7 +251,7 @@ private slots:
         FakeMessageService messages;
         ScriptedDialogs dialogs;
         MainWindow window(dir.path());
-        const sw::ProjectPaths paths = window.state().project();
+        const sw::ProjectPaths paths = window.state().session.project();
 
         sw::test::writeFile(paths.parGenFile(), "<Par_Gen><IEC61850_Client_IP1>");
         window.Btn_CreateBin->click();
@@ -313,7 +313,7 @@ private slots:
         window.Btn_CreateBin->click();
         QVERIFY(ticked);
         QVERIFY(messages.shown.empty());
-        QCOMPARE(window.state().LastIpAddress, std::string("127.0.0.1"));
+        QCOMPARE(window.state().settings.lastIpAddress, std::string("127.0.0.1"));
         const std::string said = sw::test::readFile(dir / "verdict");
         QVERIFY2(said.find("Nothing was sent") != std::string::npos && said.ends_with("\n0\n"), said.c_str());
     }
@@ -333,7 +333,7 @@ private slots:
         int status = -1;
         {
             MainWindow window(dir.path());
-            window.state().LastIpAddress = "10.1.2.3";
+            window.state().settings.lastIpAddress = "10.1.2.3";
             window.show();
             window.Btn_Close->click();
             status = window.exitStatus();

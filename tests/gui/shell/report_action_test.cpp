@@ -29,7 +29,7 @@ private slots:
 
         const std::filesystem::path project = dir / "PROJECTS" / "P";
         std::filesystem::create_directories(project);
-        window.state().ActiveProjectFolder = project;
+        window.state().session.activeProjectFolder = project;
         window.Btn_Report->click();
         QCOMPARE(messages.shown.size(), std::size_t{1});
         const std::filesystem::path report = project / "Commissioning_Report.html";

@@ -27,11 +27,11 @@ namespace {
 // them when told), and a dialog over both.
 struct Update {
     Update() {
-        sw::fillBuiltinTexts(state.LangTable);
-        state.SoftwareCode = "SW40512";
-        state.ProgramFolder = dir.path();
-        state.MasterFolder = dir / "MASTER";
-        state.ActiveProjectFolder = dir / "PROJECTS" / "P";
+        sw::fillBuiltinTexts(state.texts);
+        state.product.softwareCode = "SW40512";
+        state.session.programFolder = dir.path();
+        state.session.masterFolder = dir / "MASTER";
+        state.session.activeProjectFolder = dir / "PROJECTS" / "P";
         dialog = std::make_unique<UpdateDialog>(
             state, [this](const std::string& program, const std::string& parameter, std::uint8_t hidden,
                           std::function<void(const sw::StartProgramResult&)> ended) {
@@ -55,7 +55,7 @@ struct Update {
             edits[i]->setText(QString::fromUtf8(bytes[i]));
         }
     }
-    QString text(int index) const { return QString::fromStdString(state.LangTable.Get(index)); }
+    QString text(int index) const { return QString::fromStdString(state.texts.Get(index)); }
     // The four fields, joined with "|".
     QString fields() const {
         return QStringList{dialog->E_IP1->text(), dialog->E_IP2->text(), dialog->E_IP3->text(),
@@ -90,15 +90,15 @@ private slots:
         QCOMPARE(update.checkedHosts, std::vector<std::string>{"192.168.002.205"});
         QVERIFY(messages.shown.empty());
         QCOMPARE(update.started[0], (update.dir / "Ethernet_Update").string() + "||0");
-        QCOMPARE(update.state.LastIpAddress, std::string("192.168.002.205"));
-        QCOMPARE(update.state.UpdateOptionIndex, 2);
-        QVERIFY(!update.state.UpdateReadBack);
+        QCOMPARE(update.state.settings.lastIpAddress, std::string("192.168.002.205"));
+        QCOMPARE(update.state.settings.updateOptionIndex, 2);
+        QVERIFY(!update.state.settings.updateReadBack);
         sw::UpdateJob expected;
         expected.address = {"192", "168", "002", "205"};
         expected.option = sw::UpdateOption::Configuration;
         expected.readBack = false;
-        expected.masterFolder = update.state.MasterFolder;
-        expected.projectFolder = update.state.ActiveProjectFolder;
+        expected.masterFolder = update.state.session.masterFolder;
+        expected.projectFolder = update.state.session.activeProjectFolder;
         QCOMPARE(sw::test::readFile(sw::jobFile(update.dir.path())), sw::jobFileBytes(expected));
 
         // While the updater runs no second update starts; the dialog stays open throughout.
@@ -140,8 +140,8 @@ private slots:
             QCOMPARE(messages.shown[0].text, update.text(c.text));
             QVERIFY(messages.shown[0].icon == c.icon);
             QCOMPARE(update.dialog->ping_res, c.pingRes);
-            QCOMPARE(update.state.LastIpAddress, std::string(sw::kDefaultDeviceAddress));
-            QCOMPARE(update.state.UpdateOptionIndex, 0);
+            QCOMPARE(update.state.settings.lastIpAddress, std::string(sw::kDefaultDeviceAddress));
+            QCOMPARE(update.state.settings.updateOptionIndex, 0);
             QVERIFY(!update.jobWritten());
             QVERIFY(update.started.empty());
             QVERIFY(update.dialog->isVisible());
@@ -178,14 +178,14 @@ private slots:
 
         // Closing the dialog during a check gives it up: no message, nothing remembered or written.
         std::filesystem::remove(sw::jobFile(update.dir.path()));
-        update.state.LastIpAddress = "10.0.0.1";
+        update.state.settings.lastIpAddress = "10.0.0.1";
         release = false;
         update.dialog->Btn_Update->click();
         QTRY_COMPARE(calls.load(), 2);
         update.dialog->Btn_Cancel->click();
         QTRY_VERIFY(update.dialog->Btn_Update->isEnabled());
         QVERIFY(messages.shown.empty());
-        QCOMPARE(update.state.LastIpAddress, std::string("10.0.0.1"));
+        QCOMPARE(update.state.settings.lastIpAddress, std::string("10.0.0.1"));
         QVERIFY(!update.jobWritten());
         QCOMPARE(update.started.size(), size_t(1));
     }
@@ -202,7 +202,7 @@ private slots:
         };
         for (const auto& c : cases) {
             Update update;
-            update.state.LastIpAddress = c.stored;
+            update.state.settings.lastIpAddress = c.stored;
             update.dialog->show();
             QCOMPARE(update.fields(), QString::fromUtf8(c.fields));
             QCOMPARE(update.dialog->CB_Update_Options->currentIndex(), 0);
@@ -210,7 +210,7 @@ private slots:
         }
         // Fields typed in this run stay when the stored address does not split.
         Update update;
-        update.state.LastIpAddress = "300.1.1.1";
+        update.state.settings.lastIpAddress = "300.1.1.1";
         update.dialog->show();
         update.typeAddress({"1", "2", "3", "4"});
         update.dialog->hide();
@@ -236,7 +236,7 @@ private slots:
     void textsFollowTheLanguageTableAndTheLayoutIsFixed() {
         Update update;
         for (int index = 1002; index <= 1035; ++index) {
-            update.state.LangTable.Put(index, "changed " + std::to_string(index));
+            update.state.texts.Put(index, "changed " + std::to_string(index));
         }
         update.dialog->show();
         QVERIFY(QTest::qWaitForWindowExposed(update.dialog.get()));

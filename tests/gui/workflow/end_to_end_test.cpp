@@ -242,11 +242,11 @@ private slots:
         {
             MainWindow window(dir.path());
             window.show();
-            QVERIFY(!window.state().projectActive());
+            QVERIFY(!window.state().session.projectActive());
 
             window.Btn_New->click();
             QVERIFY2(messages.shown.empty(), qPrintable(shownMessages()));
-            QVERIFY(window.state().projectActive());
+            QVERIFY(window.state().session.projectActive());
             QCOMPARE(window.L_Name_Conf_L2->text(), QStringLiteral("Plant"));
 
             window.Btn_Prm_Gen->click();
@@ -260,7 +260,8 @@ private slots:
             window.Btn_CreateBin->click();
             QVERIFY2(messages.shown.empty(), qPrintable(shownMessages()));
             QCOMPARE(dialogs.opened.size(), std::size_t(4));
-            QCOMPARE(QString::fromStdString(window.state().LastIpAddress), QStringLiteral("127.0.0.1"));
+            QCOMPARE(QString::fromStdString(window.state().settings.lastIpAddress),
+                     QStringLiteral("127.0.0.1"));
 
             window.Btn_Close->click();
             QCOMPARE(window.exitStatus(), 0);

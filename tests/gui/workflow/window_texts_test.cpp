@@ -79,8 +79,8 @@ private slots:
         layOutDemoFolder(dir.path(), language.toStdString());
         sw::test::FakeMessageService messages;
         MainWindow window(dir.path());
-        QCOMPARE(QString::fromStdString(window.state().ActiveProjectName), QStringLiteral("Demo"));
-        QCOMPARE(QString::fromStdString(window.state().LanguageName), language);
+        QCOMPARE(QString::fromStdString(window.state().session.activeProjectName), QStringLiteral("Demo"));
+        QCOMPARE(QString::fromStdString(window.state().settings.languageName), language);
         window.show();
         checkWindow(&window, QStringLiteral("main_window"));
 
@@ -134,7 +134,7 @@ private slots:
         const QSize classicOptions = options->size();
 
         // The texts change while the windows are open, as a language picked in the Options dialog does.
-        auto& texts = window.state().LangTable;
+        auto& texts = window.state().texts;
         texts.Put(1, "First of four");                                     // L_Step_1
         texts.Put(15, "Create a new configuration");                       // Btn_New
         texts.Put(17, "Build the images and update the device");           // Btn_CreateBin
