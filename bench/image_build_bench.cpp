@@ -79,14 +79,14 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 sw::BuildResult buildWithoutSizeLimit(const TempProject& project) {
     sw::image::ParameterBlock block;
     sw::image::VariableImage client;
-    block.Set_Default_Parameters();
-    client.Clear_Client();
-    block.Load_ParGen(project.absentParGen(), client);
+    block.setDefaultParameters();
+    client.clear();
+    block.loadParameterFile(project.absentParGen(), client);
     block.storeImageAddress(sw::Image_Base);
-    client.Load_Access_List(project.accessFile(), sw::Image_Base, ',');
+    client.loadAccessList(project.accessFile(), sw::Image_Base, ',');
     sw::BuildResult result;
-    result.bank2.resize(client.Write_Variable_Image(0, result.bank2, SIZE_MAX));
-    result.bank1.resize(block.Write_Parameter_Block(0, result.bank1));
+    result.bank2.resize(client.writeImage(0, result.bank2, SIZE_MAX));
+    result.bank1.resize(block.writeParameterBlock(0, result.bank1));
     return result;
 }
 

@@ -90,8 +90,8 @@ std::string searchText(const sw::SclIed& device, const char* text) {
     if (text != nullptr) {
         return text;
     }
-    const auto* ld = device.List_LDevice()[device.List_LDevice().size() / 2];
-    const sw::SclObject* at = ld->List_LN()[ld->List_LN().size() / 2];
+    const auto* ld = device.logicalDevices()[device.logicalDevices().size() / 2];
+    const sw::SclObject* at = ld->logicalNodes()[ld->logicalNodes().size() / 2];
     while (at->treeChildCount() > 0) {
         at = at->treeChild(at->treeChildCount() - 1 -
                            (at->kind() == sw::SclKind::LN ? at->treeChildCount() / 2 : 0));

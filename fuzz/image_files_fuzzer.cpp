@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     sw::BuildResult images;
     try {
-        images = sw::Build_Images(folder / "ParGen.xml", accessFile, ',');
+        images = sw::buildImages(folder / "ParGen.xml", accessFile, ',');
     } catch (const sw::ConfigError&) {
         return 0;
     }

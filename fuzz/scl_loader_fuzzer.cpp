@@ -34,25 +34,25 @@ void check(const sw::SclIed& device, const sw::SclObject& object) {
     switch (object.kind()) {
     case sw::SclKind::LN: {
         const auto& ln = static_cast<const sw::SclLogicalNode&>(object);
-        for (const auto& dataObject : ln.List_DO()) {
-            const sw::SclDataObject* found = ln.Find_DO(dataObject->fName());
+        for (const auto& dataObject : ln.dataObjects()) {
+            const sw::SclDataObject* found = ln.findDataObject(dataObject->fName());
             require(found != nullptr && found->fName() == dataObject->fName());
         }
-        for (const auto& dataSet : ln.List_DataSet()) {
+        for (const auto& dataSet : ln.dataSets()) {
             require(!dataSet->fReference().empty());
-            for (const sw::SclDataAttribute* member : dataSet->List_DA()) {
+            for (const sw::SclDataAttribute* member : dataSet->dataAttributes()) {
                 require(deviceOf(member) == &device && !member->fReference().empty());
             }
             for (const sw::SclDataSetMember& member : dataSet->members()) {
                 require((member.attribute == nullptr) == (member.written != nullptr));
             }
-            require(dataSet->members().size() >= dataSet->List_DA().size());
+            require(dataSet->members().size() >= dataSet->dataAttributes().size());
         }
         break;
     }
     case sw::SclKind::DO: {
         const auto& dataObject = static_cast<const sw::SclDataObject&>(object);
-        const sw::SclDataAttribute* first = dataObject.Find_First_DA();
+        const sw::SclDataAttribute* first = dataObject.firstAttribute();
         require(first == nullptr || first->isLeaf());
         break;
     }

@@ -7,7 +7,7 @@
 // Any bytes as the version service's answer: reading it must never fail, and a version is four digits.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view answer(reinterpret_cast<const char*>(data), size);
-    const int version = sw::Conv_Version(answer);
+    const int version = sw::versionNumber(answer);
     if (version < -1 || version > 9999) {
         __builtin_trap();
     }

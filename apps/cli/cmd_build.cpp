@@ -29,14 +29,14 @@ int runBuild(const std::vector<std::string>& args) {
     const auto& [folder, separator] = std::get<ProjectArguments>(arguments);
     const ProjectPaths paths(folder);
     const BuildResult images =
-        Build_Images(paths.parGenFile(), paths.accessFile(), separator.value_or(Get_Decimal_Separator()));
+        buildImages(paths.parGenFile(), paths.accessFile(), separator.value_or(Get_Decimal_Separator()));
     const std::filesystem::path bin = paths.binFolder();
     std::error_code error;
     std::filesystem::create_directories(bin, error);
     if (error) {
         throw ConfigError("Cannot create the folder \"" + utf8Of(bin) + "\": " + error.message());
     }
-    Save_Bin_Files(images, bin);
+    saveImageFiles(images, bin);
     std::cout << utf8Of(paths.parameterImage()) << ": " << images.bank1.size() << " bytes\n"
               << utf8Of(paths.variableImage()) << ": " << images.bank2.size() << " bytes\n";
     return 0;

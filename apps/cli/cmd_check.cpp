@@ -50,7 +50,7 @@ int runCheck(const std::vector<std::string>& args) {
     const auto& [folder, separator] = std::get<ProjectArguments>(arguments);
     const ProjectPaths paths(folder);
     const std::optional<int> parameterFailure =
-        Controllo_Dati(asShownInDialog(readParameterFile(paths.parGenFile())));
+        checkParameters(asShownInDialog(readParameterFile(paths.parGenFile())));
 
     access::AccessEditor editor;
     const access::OpenReport opened = editor.open(paths);

@@ -22,7 +22,7 @@ int runCheckVersion(const std::vector<std::string>& args) {
         return 1;
     }
     // Any failure to reach the service counts as no newer version, as in the program.
-    std::cout << (Check_Version(service) ? "newer" : "not newer") << "\n";
+    std::cout << (checkVersion(service) ? "newer" : "not newer") << "\n";
     return 0;
 }
 

@@ -110,7 +110,7 @@ int runParameters(const std::vector<std::string>& args) {
         }
     }
 
-    if (const std::optional<int> failed = Controllo_Dati(set)) {
+    if (const std::optional<int> failed = checkParameters(set)) {
         LangTable texts;
         fillBuiltinTexts(texts);
         std::cerr << texts.Get(*failed) << '\n';

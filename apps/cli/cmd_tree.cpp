@@ -60,7 +60,7 @@ void printAttribute(Printer& out, const SclDataAttribute& attribute, int level) 
     out.line(level);
     out.word("DA ").quoted(attribute.fName()).word(" fc ").quoted(attribute.fFC());
     out.word(" bType ").quoted(attribute.fbType()).word(" ref ").quoted(attribute.fReference());
-    for (const auto& sub : attribute.List_DA()) {
+    for (const auto& sub : attribute.dataAttributes()) {
         printAttribute(out, *sub, level + 1);
     }
 }
@@ -68,10 +68,10 @@ void printAttribute(Printer& out, const SclDataAttribute& attribute, int level) 
 void printObject(Printer& out, const SclDataObject& object, int level) {
     out.line(level);
     out.word("DO ").quoted(object.fName());
-    for (const auto& sub : object.List_DO()) {
+    for (const auto& sub : object.dataObjects()) {
         printObject(out, *sub, level + 1);
     }
-    for (const auto& attribute : object.List_DA()) {
+    for (const auto& attribute : object.dataAttributes()) {
         printAttribute(out, *attribute, level + 1);
     }
 }
@@ -80,17 +80,17 @@ void printDevice(const SclIed& device) {
     Printer out;
     out.line(0);
     out.word("IED ").quoted(device.fName()).word(" file ").quoted(device.fFileName());
-    for (const auto& ld : device.List_LDevice()) {
+    for (const auto& ld : device.logicalDevices()) {
         out.line(1);
         out.word("LD ").quoted(ld->fName());
-        for (const auto& ln : ld->List_LN()) {
+        for (const auto& ln : ld->logicalNodes()) {
             out.line(2);
             out.word("LN ").quoted(ln->fPrefix()).word(" ").quoted(ln->flnClass()).word(" ");
             out.quoted(ln->fInst()).word(" type ").quoted(ln->flnType());
-            for (const auto& object : ln->List_DO()) {
+            for (const auto& object : ln->dataObjects()) {
                 printObject(out, *object, 3);
             }
-            for (const auto& dataSet : ln->List_DataSet()) {
+            for (const auto& dataSet : ln->dataSets()) {
                 out.line(3);
                 out.word("DS ").quoted(dataSet->fName()).word(" ref ").quoted(dataSet->fReference());
                 out.word(" goose ").quoted(dataSet->fGooseName());
@@ -118,29 +118,29 @@ struct Counts {
 void countAttributes(SclList<SclDataAttribute> list, Counts& counts) {
     counts.das += list.size();
     for (const SclDataAttribute* attribute : list) {
-        countAttributes(attribute->List_DA(), counts);
+        countAttributes(attribute->dataAttributes(), counts);
     }
 }
 
 void countObjects(SclList<SclDataObject> list, Counts& counts) {
     counts.dos += list.size();
     for (const SclDataObject* object : list) {
-        countObjects(object->List_DO(), counts);
-        countAttributes(object->List_DA(), counts);
+        countObjects(object->dataObjects(), counts);
+        countAttributes(object->dataAttributes(), counts);
     }
 }
 
 void printCounts(const SclIed& device) {
     Counts counts;
-    counts.lds = device.List_LDevice().size();
-    for (const auto& ld : device.List_LDevice()) {
-        counts.lns += ld->List_LN().size();
-        for (const auto& ln : ld->List_LN()) {
-            countObjects(ln->List_DO(), counts);
-            counts.dataSets += ln->List_DataSet().size();
-            for (const auto& dataSet : ln->List_DataSet()) {
-                counts.members += dataSet->List_DA().size();
-                counts.unresolved += dataSet->members().size() - dataSet->List_DA().size();
+    counts.lds = device.logicalDevices().size();
+    for (const auto& ld : device.logicalDevices()) {
+        counts.lns += ld->logicalNodes().size();
+        for (const auto& ln : ld->logicalNodes()) {
+            countObjects(ln->dataObjects(), counts);
+            counts.dataSets += ln->dataSets().size();
+            for (const auto& dataSet : ln->dataSets()) {
+                counts.members += dataSet->dataAttributes().size();
+                counts.unresolved += dataSet->members().size() - dataSet->dataAttributes().size();
             }
         }
     }

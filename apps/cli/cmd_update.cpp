@@ -119,13 +119,13 @@ int runUpdate(const std::vector<std::string>& args) {
     }
 
     const ProjectPaths paths(*parsed->project);
-    const BuildResult images = Build_Images(paths.parGenFile(), paths.accessFile(), Get_Decimal_Separator());
+    const BuildResult images = buildImages(paths.parGenFile(), paths.accessFile(), Get_Decimal_Separator());
     std::filesystem::create_directories(paths.binFolder(), error);
     if (error) {
         throw ConfigError("Cannot create the folder \"" + utf8Of(paths.binFolder()) +
                           "\": " + error.message());
     }
-    Save_Bin_Files(images, paths.binFolder());
+    saveImageFiles(images, paths.binFolder());
     std::cout << "build: " << utf8Of(paths.parameterImage()) << " (" << images.bank1.size() << " bytes), "
               << utf8Of(paths.variableImage()) << " (" << images.bank2.size() << " bytes)" << std::endl;
 
@@ -146,12 +146,12 @@ int runUpdate(const std::vector<std::string>& args) {
               << " echo requests" << std::endl;
 
     UpdateJob job;
-    Check_IP_Address(host, job.address);
+    checkIpAddress(host, job.address);
     job.option = parsed->option;
     job.readBack = parsed->readBack;
     job.masterFolder = parsed->programFolder / "MASTER";
     job.projectFolder = *parsed->project;
-    Compile_XML_Parameter_New_Boot(job, parsed->programFolder);
+    compileParameters(job, parsed->programFolder);
     std::cout << "job file: " << utf8Of(jobFile(parsed->programFolder)) << std::endl;
 
     const std::filesystem::path updater = updaterProgram(parsed->programFolder);

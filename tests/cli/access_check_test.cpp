@@ -89,8 +89,8 @@ void openAndSave(const sw::ProjectPaths& paths, bool addRows) {
     if (addRows) {
         editor.addDevice(paths, paths.icdCatalog() / "bay1.icd", [] { return OverwriteAnswer::No; });
         editor.chooseDevice(0);
-        const sw::SclLogicalDevice* ld = editor.chosenModel()->Find_LDevice("CTRL");
-        editor.selectTreeNode(ld->Find_LN("XCBR")->Find_DO("Pos")->Find_DA("stVal"));
+        const sw::SclLogicalDevice* ld = editor.chosenModel()->findLogicalDevice("CTRL");
+        editor.selectTreeNode(ld->findLogicalNode("XCBR")->findDataObject("Pos")->findAttribute("stVal"));
         editor.addVar();
         const struct {
             std::size_t attribute;
@@ -102,7 +102,7 @@ void openAndSave(const sw::ProjectPaths& paths, bool addRows) {
         for (const auto& c : cells) {
             editor.list().setVariableCell(1, tableColumn(c.attribute), c.text);
         }
-        editor.selectTreeNode(editor.list().Get_DataSet(0, "Bay1CTRL/LLN0.DS1"));
+        editor.selectTreeNode(editor.list().findDataSet(0, "Bay1CTRL/LLN0.DS1"));
         editor.addVar();
         editor.list().setDataSetCell(1, tableColumn(DataSetColumn::IPAddress), "10.0.0.3");
         editor.showDataSetMembers(1);

@@ -71,7 +71,7 @@ TEST(DemoProject, FilesAreWhatTheProgramItselfWrites) {
     ASSERT_EQ(editor.list().devices().size(), 1U);
     const sw::SclIed* device = editor.list().devices()[0].device.get();
     ASSERT_NE(device, nullptr) << editor.list().devices()[0].problem;
-    EXPECT_EQ(device->List_LDevice().size(), 2U);
+    EXPECT_EQ(device->logicalDevices().size(), 2U);
     ASSERT_EQ(editor.list().dataSets().size(), 1U);
     ASSERT_NE(editor.list().dataSets()[0].Select_DataSet, nullptr);
     EXPECT_EQ(editor.list().dataSets()[0].Select_DataSet->fGooseName(), "GoCB_Status");

@@ -38,7 +38,7 @@ std::optional<int> failedRule(const VariableCells& row, char decimalSeparator) {
         return row[tableColumn(attribute)];
     };
     std::array<std::string, 4> parts;
-    if (!Check_IP_Address(cell(VariableColumn::IPAddress), parts)) {
+    if (!checkIpAddress(cell(VariableColumn::IPAddress), parts)) {
         return kTextAccessBadIPAddress;
     }
     if (!integerWithin(cell(VariableColumn::Port), 0, 65535)) {
@@ -52,7 +52,7 @@ std::optional<int> failedRule(const VariableCells& row, char decimalSeparator) {
     }
     float factor = 0;
     if (!isNone(cell(VariableColumn::MoltFact)) &&
-        !Check_Float(cell(VariableColumn::MoltFact), decimalSeparator, factor)) {
+        !checkFloat(cell(VariableColumn::MoltFact), decimalSeparator, factor)) {
         return kTextAccessBadFactor;
     }
     return std::nullopt;

@@ -280,7 +280,7 @@ OpenReport AccessEditor::open(const ProjectPaths& project) {
                 parseInteger(cells[tableColumn(DataSetColumn::Index)]).value_or(std::int32_t{-1});
             SelectedDataSet& dataSet = m_list.m_dataSets[i];
             std::string& reference = cells[tableColumn(DataSetColumn::Reference)];
-            dataSet.Select_DataSet = m_list.Get_DataSet(device, reference);
+            dataSet.Select_DataSet = m_list.findDataSet(device, reference);
             if (dataSet.Select_DataSet != nullptr) {
                 if (std::string own = dataSet.Select_DataSet->fReference(); own != reference) {
                     report.renamedDataSets.push_back({i + 1, reference, own});

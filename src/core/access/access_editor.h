@@ -121,12 +121,12 @@ public:
     // The device the tree shows, or null (no choice, or a placeholder).
     const SclIed* chosenModel() const;
 
-    // --- Tree selection (Selected_IEC_DA / Selected_IEC_DS). A click on `node` of the chosen device's
+    // --- Tree selection (selectedAttribute / selectedDataSet). A click on `node` of the chosen device's
     // tree: a leaf attribute or a data set becomes the selection; anything else, or an object of another
     // device, clears it.
     void selectTreeNode(const SclObject* node);
-    const SclDataAttribute* Selected_IEC_DA() const { return m_selectedDA; }
-    const SclDataSet* Selected_IEC_DS() const { return m_selectedDS; }
+    const SclDataAttribute* selectedAttribute() const { return m_selectedDA; }
+    const SclDataSet* selectedDataSet() const { return m_selectedDS; }
 
     // --- Rows.
     // Add Var: the selected attribute as a new variables row, or the selected data set as a new data-set

@@ -175,7 +175,7 @@ const std::unordered_map<std::string, const SclDataSet*>& AccessList::dataSetInd
     return *index;
 }
 
-const SclDataSet* AccessList::Get_DataSet(std::int64_t deviceIndex, std::string_view reference) const {
+const SclDataSet* AccessList::findDataSet(std::int64_t deviceIndex, std::string_view reference) const {
     if (deviceIndex < 0 || static_cast<std::uint64_t>(deviceIndex) >= m_devices.size()) {
         return nullptr;
     }
@@ -333,7 +333,7 @@ std::size_t AccessList::fillAddressesFromScl(Page page, const std::vector<std::s
             const SclIed* device = rowDevice(cells[kIndexColumn]);
             // Only an address the converter can use: the OK check would refuse any other.
             std::array<std::string, 4> parts;
-            if (device == nullptr || !Check_IP_Address(device->ipAddress(), parts)) {
+            if (device == nullptr || !checkIpAddress(device->ipAddress(), parts)) {
                 continue;
             }
             bool rowChanged = false;
@@ -454,7 +454,7 @@ std::vector<StaleRow> staleRows(const AccessList& list) {
             std::string problem = deviceProblem(cells[kIndexColumn]);
             const std::string& reference = cells[tableColumn(DataSetColumn::Reference)];
             if (problem.empty()) {
-                const SclDataSet* dataSet = list.Get_DataSet(indexValue(cells[kIndexColumn]), reference);
+                const SclDataSet* dataSet = list.findDataSet(indexValue(cells[kIndexColumn]), reference);
                 if (dataSet == nullptr) {
                     problem = "\"" + reference + "\" is not a data set of " + where(cells[kIndexColumn]);
                 } else {

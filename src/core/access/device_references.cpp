@@ -23,14 +23,14 @@ namespace {
 void gatherAttributes(SclList<SclDataAttribute> list, std::unordered_set<std::string>& out) {
     for (const SclDataAttribute* da : list) {
         out.insert(da->fReference());
-        gatherAttributes(da->List_DA(), out);
+        gatherAttributes(da->dataAttributes(), out);
     }
 }
 
 void gatherObjects(SclList<SclDataObject> list, std::unordered_set<std::string>& out) {
     for (const SclDataObject* object : list) {
-        gatherAttributes(object->List_DA(), out);
-        gatherObjects(object->List_DO(), out);
+        gatherAttributes(object->dataAttributes(), out);
+        gatherObjects(object->dataObjects(), out);
     }
 }
 
@@ -39,19 +39,19 @@ void gatherObjects(SclList<SclDataObject> list, std::unordered_set<std::string>&
 const DeviceReferences::Index& DeviceReferences::index() const {
     if (!m_index) {
         m_index = std::make_unique<Index>();
-        for (const SclLogicalDevice* ld : m_device->List_LDevice()) {
-            for (const SclLogicalNode* ln : ld->List_LN()) {
-                gatherObjects(ln->List_DO(), m_index->attributes);
-                for (const SclDataSet* dataSet : ln->List_DataSet()) {
+        for (const SclLogicalDevice* ld : m_device->logicalDevices()) {
+            for (const SclLogicalNode* ln : ld->logicalNodes()) {
+                gatherObjects(ln->dataObjects(), m_index->attributes);
+                for (const SclDataSet* dataSet : ln->dataSets()) {
                     m_index->dataSets.try_emplace(dataSet->fReference(), dataSet);
                 }
             }
         }
         // Older access files name a data set by its node's class alone; such a name still finds it when
         // no data set has it as its own.
-        for (const SclLogicalDevice* ld : m_device->List_LDevice()) {
-            for (const SclLogicalNode* ln : ld->List_LN()) {
-                for (const SclDataSet* dataSet : ln->List_DataSet()) {
+        for (const SclLogicalDevice* ld : m_device->logicalDevices()) {
+            for (const SclLogicalNode* ln : ld->logicalNodes()) {
+                for (const SclDataSet* dataSet : ln->dataSets()) {
                     m_index->dataSets.try_emplace(dataSet->classOnlyReference(), dataSet);
                 }
             }
@@ -78,7 +78,7 @@ bool DeviceReferences::dataSetHasMember(std::string_view dataSet, std::string_vi
     if (found == m_index->dataSets.end()) {
         return false;
     }
-    for (const SclDataAttribute* member : found->second->List_DA()) {
+    for (const SclDataAttribute* member : found->second->dataAttributes()) {
         if (member->fReference() == memberReference) {
             return true;
         }

@@ -31,9 +31,9 @@ inline const SclObject* deviceOf(const SclObject& object) {
 
 // Every data set of the device: logical devices, their nodes, the nodes' data sets, in list order.
 template <class Visit> void forEachDataSet(const SclIed& device, Visit&& visit) {
-    for (const auto& ld : device.List_LDevice()) {
-        for (const auto& ln : object(ld).List_LN()) {
-            for (const auto& dataSet : object(ln).List_DataSet()) {
+    for (const auto& ld : device.logicalDevices()) {
+        for (const auto& ln : object(ld).logicalNodes()) {
+            for (const auto& dataSet : object(ln).dataSets()) {
                 visit(object(dataSet));
             }
         }
@@ -43,7 +43,7 @@ template <class Visit> void forEachDataSet(const SclIed& device, Visit&& visit) 
 // The members of a data set in member order.
 inline std::vector<const SclDataAttribute*> membersOf(const SclDataSet& dataSet) {
     std::vector<const SclDataAttribute*> members;
-    for (const auto& member : dataSet.List_DA()) {
+    for (const auto& member : dataSet.dataAttributes()) {
         members.push_back(&object(member));
     }
     return members;

@@ -20,7 +20,7 @@ int numberOrInvalid(const std::string& text) {
 
 } // namespace
 
-bool Check_IP_Address(std::string_view text, std::array<std::string, 4>& parts) {
+bool checkIpAddress(std::string_view text, std::array<std::string, 4>& parts) {
     std::string rest(trimmedOfControls(text));
     for (int i = 0; i < 3; ++i) {
         const auto dot = rest.find('.');
@@ -42,7 +42,7 @@ bool Check_IP_Address(std::string_view text, std::array<std::string, 4>& parts) 
 
 std::uint32_t ipv4Address(std::string_view text) {
     std::array<std::string, 4> parts;
-    if (!Check_IP_Address(text, parts)) {
+    if (!checkIpAddress(text, parts)) {
         throw ConfigError(ErrorCode::NotAnIpv4Address, {std::string(text)});
     }
     std::uint32_t address = 0;

@@ -9,10 +9,10 @@ namespace sw {
 
 // Splits a dotted IPv4 address into its four number texts; true when all four are whole numbers
 // from 0 to 255. The parts hold whatever was split so far when the result is false.
-bool Check_IP_Address(std::string_view text, std::array<std::string, 4>& parts);
+bool checkIpAddress(std::string_view text, std::array<std::string, 4>& parts);
 
 // The address as a 32-bit number in host byte order, for a socket; only the four decimal numbers that
-// Check_IP_Address accepts, never a name to look up. Throws ConfigError naming the text otherwise.
+// checkIpAddress accepts, never a name to look up. Throws ConfigError naming the text otherwise.
 std::uint32_t ipv4Address(std::string_view text);
 
 } // namespace sw

@@ -88,7 +88,7 @@ std::optional<double> parseFloat(std::string_view text, char decimalSeparator) {
     return value;
 }
 
-bool Check_Float(std::string_view text, char decimalSeparator, float& value) {
+bool checkFloat(std::string_view text, char decimalSeparator, float& value) {
     std::string unified(text);
     const char other = decimalSeparator == '.' ? ',' : '.';
     for (char& c : unified) {

@@ -23,7 +23,7 @@ std::optional<double> parseTerminatedFloat(const char* text, char decimalSeparat
 
 // Accepts either decimal mark: the other one is replaced by the separator first. On failure the
 // output is 1.0.
-bool Check_Float(std::string_view text, char decimalSeparator, float& value);
+bool checkFloat(std::string_view text, char decimalSeparator, float& value);
 
 // The user's regional decimal separator, "," or "."; "," when it cannot be read or is anything else.
 char Get_Decimal_Separator();

@@ -20,12 +20,12 @@ struct BuildResult {
 // file is not an error and gives the defaults. `decimalSeparator` is the one mark accepted in the
 // multiplication factors. Throws ConfigError, saying what is wrong and where, when a file does not parse,
 // lacks what the image needs, or the image would not fit the device.
-BuildResult Build_Images(const std::filesystem::path& parGenFile, const std::filesystem::path& accessFile,
-                         char decimalSeparator);
+BuildResult buildImages(const std::filesystem::path& parGenFile, const std::filesystem::path& accessFile,
+                        char decimalSeparator);
 
 // Replaces bank1.bin and bank2.bin in `binFolder` as a pair: afterwards both are new, or, when one
 // cannot be written, both are as they were. Throws ConfigError naming the file and the system's reason;
 // the folder is not created here.
-void Save_Bin_Files(const BuildResult& images, const std::filesystem::path& binFolder);
+void saveImageFiles(const BuildResult& images, const std::filesystem::path& binFolder);
 
 } // namespace sw

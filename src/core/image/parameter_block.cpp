@@ -79,11 +79,11 @@ std::uint32_t parameterChecksum(const std::uint8_t* block) {
     return sum;
 }
 
-void ParameterBlock::Set_Default_Parameters() {
+void ParameterBlock::setDefaultParameters() {
     m_bytes = defaultParameterBlock();
 }
 
-void ParameterBlock::Load_ParGen(const std::filesystem::path& parGenFile, VariableImage& client) {
+void ParameterBlock::loadParameterFile(const std::filesystem::path& parGenFile, VariableImage& client) {
     // Only a file that is not there means "defaults"; one that cannot be looked at must not silently
     // give a default image.
     std::error_code error;
@@ -155,7 +155,7 @@ void ParameterBlock::storeImageAddress(std::uint32_t address) {
     putU32(&m_bytes[kImageAddressOffset], address);
 }
 
-std::size_t ParameterBlock::Write_Parameter_Block(std::size_t position, std::vector<std::uint8_t>& buffer) {
+std::size_t ParameterBlock::writeParameterBlock(std::size_t position, std::vector<std::uint8_t>& buffer) {
     putU32(&m_bytes[kChecksumOffset], parameterChecksum(m_bytes.data()));
     if (buffer.size() < position + kParameterBlockSize) {
         buffer.resize(position + kParameterBlockSize);

@@ -51,20 +51,20 @@ std::uint32_t parameterChecksum(const std::uint8_t* block);
 
 class ParameterBlock {
 public:
-    ParameterBlock() { Set_Default_Parameters(); }
+    ParameterBlock() { setDefaultParameters(); }
 
-    void Set_Default_Parameters();
+    void setDefaultParameters();
 
     // Fills the block's fields and the client header's vLan and appID from the parameter file; a
     // missing file changes nothing, a missing or unreadable key takes its own fallback. Throws
     // ConfigError when the file exists but is not well-formed XML.
-    void Load_ParGen(const std::filesystem::path& parGenFile, VariableImage& client);
+    void loadParameterFile(const std::filesystem::path& parGenFile, VariableImage& client);
 
     void storeImageAddress(std::uint32_t address);
 
     // Stores the checksum, copies the block into `buffer` at `position` (growing it as needed) and
     // returns the position after it.
-    std::size_t Write_Parameter_Block(std::size_t position, std::vector<std::uint8_t>& buffer);
+    std::size_t writeParameterBlock(std::size_t position, std::vector<std::uint8_t>& buffer);
 
     const ParameterBytes& bytes() const { return m_bytes; }
 

@@ -251,7 +251,7 @@ private:
 
 } // namespace
 
-void VariableImage::Clear_Client() {
+void VariableImage::clear() {
     nVariable = 0;
     nDataSet = 0;
     vLan = 0;
@@ -266,8 +266,8 @@ void VariableImage::Clear_Client() {
     m_imageSize = kHeaderSize;
 }
 
-void VariableImage::Load_Access_List(const std::filesystem::path& accessFile, std::uint32_t imageBase,
-                                     char decimalSeparator) {
+void VariableImage::loadAccessList(const std::filesystem::path& accessFile, std::uint32_t imageBase,
+                                   char decimalSeparator) {
     std::error_code error;
     const bool present = std::filesystem::exists(accessFile, error);
     if (error) {
@@ -326,8 +326,8 @@ void VariableImage::layOut(std::uint32_t imageBase) {
     m_imageSize = memberTexts + memberStrings.size() - imageBase;
 }
 
-std::size_t VariableImage::Write_Variable_Image(std::size_t position, std::vector<std::uint8_t>& buffer,
-                                                std::size_t limit) const {
+std::size_t VariableImage::writeImage(std::size_t position, std::vector<std::uint8_t>& buffer,
+                                      std::size_t limit) const {
     if (m_imageSize > limit) {
         throw ConfigError(
             ErrorCode::VariableImageTooLarge,

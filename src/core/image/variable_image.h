@@ -77,22 +77,21 @@ struct VariableImage {
     std::vector<DataSetRecord> DataSetList;
     std::uint32_t DataSet_Add = 0;
 
-    void Clear_Client();
+    void clear();
 
     // Reads the access file and lays out every table and string for an image placed at `imageBase`.
     // A missing file leaves both lists empty. `decimalSeparator` is the one mark accepted in MoltFact.
     // Throws ConfigError, naming the file and the row, when the file does not parse, lacks an element
     // or attribute the image needs, or holds a data set of more than 255 members.
-    void Load_Access_List(const std::filesystem::path& accessFile, std::uint32_t imageBase,
-                          char decimalSeparator);
+    void loadAccessList(const std::filesystem::path& accessFile, std::uint32_t imageBase,
+                        char decimalSeparator);
 
-    // Writes the image laid out by Load_Access_List from `position` on, growing `buffer` as needed, and
+    // Writes the image laid out by loadAccessList from `position` on, growing `buffer` as needed, and
     // returns the position after its last byte. Throws ConfigError, writing nothing, when the image
     // would be longer than `limit` bytes.
-    std::size_t Write_Variable_Image(std::size_t position, std::vector<std::uint8_t>& buffer,
-                                     std::size_t limit) const;
+    std::size_t writeImage(std::size_t position, std::vector<std::uint8_t>& buffer, std::size_t limit) const;
 
-    // Length in bytes of the image as laid out; valid after Load_Access_List.
+    // Length in bytes of the image as laid out; valid after loadAccessList.
     std::uint64_t imageSize() const { return m_imageSize; }
 
     // The string area's three sections, each in layout order: the variables' texts, the data sets'

@@ -115,7 +115,7 @@ struct Server {
 
 std::optional<Server> serverOf(const LiveRow& row, std::string& reason) {
     std::array<std::string, 4> parts;
-    if (!Check_IP_Address(row.address, parts)) {
+    if (!checkIpAddress(row.address, parts)) {
         reason = "\"" + row.address + "\" is not an IPv4 address";
         return std::nullopt;
     }

@@ -59,7 +59,7 @@ struct ListDeleter {
 
 } // namespace
 
-int Conv_Version(std::string_view Ver_str) {
+int versionNumber(std::string_view Ver_str) {
     const std::size_t blank = Ver_str.find(' ');
     const std::string_view t =
         trimmedOfControls(blank == std::string_view::npos ? Ver_str : Ver_str.substr(blank + 1));
@@ -82,8 +82,8 @@ bool isNewerVersion(std::string_view answer, std::string_view ownVersion) {
     if (upper.empty() || upper == "VER. 0.000") {
         return false;
     }
-    const int own = Conv_Version(ownVersion);
-    const int offered = Conv_Version(answerText);
+    const int own = versionNumber(ownVersion);
+    const int offered = versionNumber(answerText);
     return own != -1 && offered != -1 && offered > own;
 }
 
@@ -160,7 +160,7 @@ std::optional<std::string> fetchVersionAnswer(const VersionService&, std::stop_t
 
 #endif
 
-bool Check_Version(const VersionService& service, std::stop_token stop) {
+bool checkVersion(const VersionService& service, std::stop_token stop) {
     try {
         const std::optional<std::string> answer = fetchVersionAnswer(service, std::move(stop));
         return answer && isNewerVersion(*answer, kSoftwareVersion);

@@ -11,7 +11,7 @@ namespace sw {
 // The version number of a version text d.ddd (the part after the first blank, or the whole text):
 // its 1st, 3rd, 4th and 5th characters as one decimal number, so "VER. 1.002" is 1002; -1 when
 // those four characters are missing or not all digits.
-int Conv_Version(std::string_view Ver_str);
+int versionNumber(std::string_view Ver_str);
 
 // Whether the service's answer names a version newer than ours. An empty answer, "VER. 0.000" (the
 // service knows no version) and an answer without a valid version are not newer.
@@ -45,6 +45,6 @@ std::optional<std::string> fetchVersionAnswer(const VersionService& service, std
 
 // Asks the service whether a newer version than this program's exists. Never throws: every failure
 // counts as no newer version.
-bool Check_Version(const VersionService& service = makerVersionService(), std::stop_token stop = {});
+bool checkVersion(const VersionService& service = makerVersionService(), std::stop_token stop = {});
 
 } // namespace sw

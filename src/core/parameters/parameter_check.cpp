@@ -33,7 +33,7 @@ bool isByteText(std::string_view text) {
     return value && *value >= 0 && *value <= 255;
 }
 
-std::optional<int> Controllo_Dati(const ParameterSet& set) {
+std::optional<int> checkParameters(const ParameterSet& set) {
     if (auto failed = firstNonByte({&set.IEC61850_Client_IP1, &set.IEC61850_Client_IP2,
                                     &set.IEC61850_Client_IP3, &set.IEC61850_Client_IP4},
                                    kTextFirstAddressByteError)) {

@@ -14,6 +14,6 @@ bool isByteText(std::string_view text);
 // The confirmation check: the string-table index of the message of the first failing rule, none when the
 // set may be written. Rules in order: IP1..IP4 (649..652), SM1..SM4 (653..656), GAT1..GAT4 only when the
 // gateway is used (657..660), two stop bits only without parity (763).
-std::optional<int> Controllo_Dati(const ParameterSet& set);
+std::optional<int> checkParameters(const ParameterSet& set);
 
 } // namespace sw

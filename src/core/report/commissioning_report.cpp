@@ -257,7 +257,7 @@ void imageSection(std::string& out, const ProjectPaths& project, char decimalSep
     out += "<h2>Images</h2>\n";
     BuildResult images;
     try {
-        images = Build_Images(project.parGenFile(), project.accessFile(), decimalSeparator);
+        images = buildImages(project.parGenFile(), project.accessFile(), decimalSeparator);
     } catch (const ConfigError& error) {
         out += "<p class=\"error\">The images cannot be built: " + escapeHtml(error.what()) + "</p>\n";
         return;

@@ -60,7 +60,7 @@ bool isLogicalNode(pugi::xml_node node) {
 
 template <class Visit> bool eachDoPreOrder(SclList<SclDataObject> list, Visit& visit) {
     for (const SclDataObject* object : list) {
-        if (!visit(*object) || !eachDoPreOrder(object->List_DO(), visit)) {
+        if (!visit(*object) || !eachDoPreOrder(object->dataObjects(), visit)) {
             return false;
         }
     }
@@ -69,7 +69,7 @@ template <class Visit> bool eachDoPreOrder(SclList<SclDataObject> list, Visit& v
 
 template <class Visit> bool eachDaPreOrder(SclList<SclDataAttribute> list, Visit& visit) {
     for (const SclDataAttribute* attribute : list) {
-        if (!visit(*attribute) || !eachDaPreOrder(attribute->List_DA(), visit)) {
+        if (!visit(*attribute) || !eachDaPreOrder(attribute->dataAttributes(), visit)) {
             return false;
         }
     }
@@ -179,7 +179,7 @@ SclLoader::SclLoader(SclIed& device, const SclLoadLimits& limits)
 
 SclLoader::~SclLoader() = default;
 
-void SclLoader::Decode_Device(const std::filesystem::path& file) {
+void SclLoader::decodeDevice(const std::filesystem::path& file) {
     SclDocument document;
     document.parseFile(file);
     if (!document.missing) {
@@ -187,7 +187,7 @@ void SclLoader::Decode_Device(const std::filesystem::path& file) {
     }
 }
 
-void SclLoader::Decode_Buffer(std::string_view bytes, const std::string& displayName) {
+void SclLoader::decodeBuffer(std::string_view bytes, const std::string& displayName) {
     SclDocument document;
     document.parseBuffer(bytes, displayName);
     decodeIed(document, document.ied({}));
@@ -233,13 +233,13 @@ void SclLoader::decodeServer(pugi::xml_node scl, pugi::xml_node ied) {
     std::size_t count = 0;
     forEachChild(server, "LDevice", [&](pugi::xml_node element) {
         SclLogicalDevice* ld = create<SclLogicalDevice>(m_device, count, 0);
-        Decode_LDevice(*ld, element, false);
+        decodeLogicalDevice(*ld, element, false);
         lDevices[count++] = ld;
     });
     std::size_t k = 0;
     forEachChild(server, "LDevice", [&](pugi::xml_node element) {
         if (k < lDevices.size()) {
-            Decode_LDevice(*lDevices[k], element, true);
+            decodeLogicalDevice(*lDevices[k], element, true);
         }
         ++k;
     });
@@ -302,7 +302,7 @@ void SclLoader::tooManyObjects() const {
                       {m_source.displayName, std::to_string(m_limits.maxObjects)});
 }
 
-void SclLoader::Decode_LDevice(SclLogicalDevice& ld, pugi::xml_node element, bool DataSetSearch) {
+void SclLoader::decodeLogicalDevice(SclLogicalDevice& ld, pugi::xml_node element, bool DataSetSearch) {
     ld.m_name = pooled(element, "inst");
     auto& nodes = ld.m_listLN;
     if (!DataSetSearch) {
@@ -321,16 +321,16 @@ void SclLoader::Decode_LDevice(SclLogicalDevice& ld, pugi::xml_node element, boo
         }
         if (!DataSetSearch) {
             SclLogicalNode* ln = create<SclLogicalNode>(ld, k, 0);
-            Decode_LN(*ln, child);
+            decodeLogicalNode(*ln, child);
             nodes[k] = ln;
         } else if (k < nodes.size()) {
-            Decode_LN_DataSet(*nodes[k], child);
+            decodeDataSets(*nodes[k], child);
         }
         ++k;
     }
 }
 
-void SclLoader::Decode_LN(SclLogicalNode& ln, pugi::xml_node element) {
+void SclLoader::decodeLogicalNode(SclLogicalNode& ln, pugi::xml_node element) {
     ln.m_lnClass = pooled(element, "lnClass");
     ln.m_lnType = pooled(element, "lnType");
     ln.m_prefix = pooled(element, "prefix");
@@ -346,12 +346,12 @@ void SclLoader::Decode_LN(SclLogicalNode& ln, pugi::xml_node element) {
     std::size_t count = 0;
     for (ObjectTemplate& dataObject : type->dataObjects) {
         SclDataObject* object = create<SclDataObject>(ln, count, 1);
-        Decode_DO(*object, dataObject, 1);
+        decodeDataObject(*object, dataObject, 1);
         ln.m_listDO[count++] = object;
     }
 }
 
-void SclLoader::Decode_DO(SclDataObject& object, ObjectTemplate& element, std::size_t depth) {
+void SclLoader::decodeDataObject(SclDataObject& object, ObjectTemplate& element, std::size_t depth) {
     object.m_name = element.name;
     DoTypeTemplate* type = m_templates->resolve(element);
     if (type == nullptr) {
@@ -367,7 +367,7 @@ void SclLoader::Decode_DO(SclDataObject& object, ObjectTemplate& element, std::s
             continue;
         }
         SclDataObject* child = create<SclDataObject>(object, count, depth + 1);
-        Decode_DO(*child, sub, depth + 1);
+        decodeDataObject(*child, sub, depth + 1);
         subObjects[count++] = child;
     }
     object.m_listDO = subObjects.first(count);
@@ -375,14 +375,14 @@ void SclLoader::Decode_DO(SclDataObject& object, ObjectTemplate& element, std::s
     count = 0;
     for (AttributeTemplate& attributeElement : type->attributes) {
         SclDataAttribute* child = create<SclDataAttribute>(object, count, depth + 1);
-        Decode_DA(*child, attributeElement, StringPool::empty(), depth + 1);
+        decodeAttribute(*child, attributeElement, StringPool::empty(), depth + 1);
         object.m_listDA[count++] = child;
     }
     type->memo.onPath = false;
 }
 
-void SclLoader::Decode_DA(SclDataAttribute& attribute, AttributeTemplate& element,
-                          const std::string* FC_Father, std::size_t depth) {
+void SclLoader::decodeAttribute(SclDataAttribute& attribute, AttributeTemplate& element,
+                                const std::string* FC_Father, std::size_t depth) {
     attribute.m_name = element.name;
     attribute.m_bType = element.bType;
     attribute.m_fc = element.fc != nullptr ? element.fc : FC_Father;
@@ -399,14 +399,14 @@ void SclLoader::Decode_DA(SclDataAttribute& attribute, AttributeTemplate& elemen
             continue;
         }
         SclDataAttribute* child = create<SclDataAttribute>(attribute, count, depth + 1);
-        Decode_DA(*child, sub, attribute.m_fc, depth + 1);
+        decodeAttribute(*child, sub, attribute.m_fc, depth + 1);
         subAttributes[count++] = child;
     }
     attribute.m_listDA = subAttributes.first(count);
     type->memo.onPath = false;
 }
 
-void SclLoader::Decode_LN_DataSet(SclLogicalNode& ln, pugi::xml_node element) {
+void SclLoader::decodeDataSets(SclLogicalNode& ln, pugi::xml_node element) {
     ln.m_lnClass = pooled(element, "lnClass");
     if (*element.attribute("lnType").value() == '\0') {
         return;
@@ -415,13 +415,13 @@ void SclLoader::Decode_LN_DataSet(SclLogicalNode& ln, pugi::xml_node element) {
     std::size_t count = 0;
     forEachChild(element, "DataSet", [&](pugi::xml_node dataSetElement) {
         SclDataSet* dataSet = create<SclDataSet>(ln, count, 0);
-        Decode_DataSet(*dataSet, dataSetElement);
+        decodeDataSet(*dataSet, dataSetElement);
         ln.m_listDataSet[count++] = dataSet;
     });
-    forEachChild(element, "GSEControl", [&](pugi::xml_node control) { Decode_LN_Goose(ln, control); });
+    forEachChild(element, "GSEControl", [&](pugi::xml_node control) { decodeGooseControls(ln, control); });
 }
 
-void SclLoader::Decode_LN_Goose(SclLogicalNode& ln, pugi::xml_node element) {
+void SclLoader::decodeGooseControls(SclLogicalNode& ln, pugi::xml_node element) {
     const std::string_view name = m_source.name(element, "name");
     const std::string_view dataSetName = m_source.name(element, "datSet");
     if (name.empty() || dataSetName.empty()) {
@@ -448,7 +448,7 @@ void SclLoader::Decode_LN_Goose(SclLogicalNode& ln, pugi::xml_node element) {
     }
 }
 
-void SclLoader::Decode_DataSet(SclDataSet& dataSet, pugi::xml_node element) {
+void SclLoader::decodeDataSet(SclDataSet& dataSet, pugi::xml_node element) {
     dataSet.m_name = pooled(element, "name");
     const std::size_t capacity = countChildren(element, "FCDA");
     std::span<const SclDataAttribute*> found = reserveList<const SclDataAttribute>(capacity);
@@ -523,7 +523,7 @@ const SclLogicalNode* SclLoader::findMemberNode(const SclLogicalDevice& ld, pugi
                               : m_firstMatch.find<SclLogicalNode>(
                                     &ld, key,
                                     [&ld](auto visit) {
-                                        for (const SclLogicalNode* each : ld.List_LN()) {
+                                        for (const SclLogicalNode* each : ld.logicalNodes()) {
                                             if (!visit(*each)) {
                                                 return false;
                                             }
@@ -535,7 +535,7 @@ const SclLogicalNode* SclLoader::findMemberNode(const SclLogicalDevice& ld, pugi
     // Indexed by the whole node name once per logical device; the first node of each name counts.
     auto& nodes = m_nodeByName[&ld];
     if (nodes.empty()) {
-        for (const SclLogicalNode* ln : ld.List_LN()) {
+        for (const SclLogicalNode* ln : ld.logicalNodes()) {
             nodes.try_emplace(nodeKey(ln->fPrefix(), ln->flnClass(), ln->fInst()), ln);
         }
     }
@@ -588,10 +588,10 @@ const SclDataAttribute* SclLoader::findMember(pugi::xml_node fcda, bool& wholeOb
     // The first part of a path anywhere in the node, as a plain name is found; each further part among
     // the sub-data objects of the one before.
     const SclDataObject* object = m_firstMatch.find<SclDataObject>(
-        ln, doName, [ln](auto visit) { return eachDoPreOrder(ln->List_DO(), visit); },
+        ln, doName, [ln](auto visit) { return eachDoPreOrder(ln->dataObjects(), visit); },
         [](const SclDataObject& each) { return &each.fName(); });
     while (object != nullptr && !doPath.empty()) {
-        object = childNamed(object->List_DO(), nextPart(doPath));
+        object = childNamed(object->dataObjects(), nextPart(doPath));
     }
     if (object == nullptr) {
         return nullptr;
@@ -599,17 +599,17 @@ const SclDataAttribute* SclLoader::findMember(pugi::xml_node fcda, bool& wholeOb
     std::string_view daPath = m_source.name(fcda, "daName");
     if (daPath.empty()) {
         wholeObject = true;
-        return object->Find_First_DA();
+        return object->firstAttribute();
     }
     const std::string* daKey = key(nextPart(daPath));
     if (daKey == nullptr) {
         return nullptr;
     }
     const SclDataAttribute* attribute = m_firstMatch.find<SclDataAttribute>(
-        object, daKey, [object](auto visit) { return eachDaPreOrder(object->List_DA(), visit); },
+        object, daKey, [object](auto visit) { return eachDaPreOrder(object->dataAttributes(), visit); },
         [](const SclDataAttribute& each) { return &each.fName(); });
     while (attribute != nullptr && !daPath.empty()) {
-        attribute = childNamed(attribute->List_DA(), nextPart(daPath));
+        attribute = childNamed(attribute->dataAttributes(), nextPart(daPath));
     }
     return attribute;
 }

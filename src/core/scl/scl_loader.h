@@ -56,21 +56,21 @@ public:
     SclLoader(SclIed& device, const SclLoadLimits& limits);
     ~SclLoader();
 
-    void Decode_Device(const std::filesystem::path& file);
-    void Decode_Buffer(std::string_view bytes, const std::string& displayName);
+    void decodeDevice(const std::filesystem::path& file);
+    void decodeBuffer(std::string_view bytes, const std::string& displayName);
     // Builds the device from `ied` of a parsed document; the document outlives the call.
     void decodeIed(const SclDocument& document, pugi::xml_node ied);
 
 private:
     void decodeServer(pugi::xml_node scl, pugi::xml_node ied);
-    void Decode_LDevice(SclLogicalDevice& ld, pugi::xml_node element, bool DataSetSearch);
-    void Decode_LN(SclLogicalNode& ln, pugi::xml_node element);
-    void Decode_LN_DataSet(SclLogicalNode& ln, pugi::xml_node element);
-    void Decode_LN_Goose(SclLogicalNode& ln, pugi::xml_node element);
-    void Decode_DO(SclDataObject& object, ObjectTemplate& element, std::size_t depth);
-    void Decode_DA(SclDataAttribute& attribute, AttributeTemplate& element, const std::string* FC_Father,
-                   std::size_t depth);
-    void Decode_DataSet(SclDataSet& dataSet, pugi::xml_node element);
+    void decodeLogicalDevice(SclLogicalDevice& ld, pugi::xml_node element, bool DataSetSearch);
+    void decodeLogicalNode(SclLogicalNode& ln, pugi::xml_node element);
+    void decodeDataSets(SclLogicalNode& ln, pugi::xml_node element);
+    void decodeGooseControls(SclLogicalNode& ln, pugi::xml_node element);
+    void decodeDataObject(SclDataObject& object, ObjectTemplate& element, std::size_t depth);
+    void decodeAttribute(SclDataAttribute& attribute, AttributeTemplate& element,
+                         const std::string* FC_Father, std::size_t depth);
+    void decodeDataSet(SclDataSet& dataSet, pugi::xml_node element);
     SclDataSetMember resolveMember(pugi::xml_node fcda);
     // The attribute an FCDA names, or null; a dotted doName or daName is a path from the first part.
     const SclDataAttribute* findMember(pugi::xml_node fcda, bool& wholeObject);

@@ -71,7 +71,7 @@ const SclDataAttribute* findDa(SclList<SclDataAttribute> list, std::string_view 
         if (da->fName() == name) {
             return da;
         }
-        if (const SclDataAttribute* found = findDa(da->List_DA(), name)) {
+        if (const SclDataAttribute* found = findDa(da->dataAttributes(), name)) {
             return found;
         }
     }
@@ -83,7 +83,7 @@ const SclDataObject* findDo(SclList<SclDataObject> list, std::string_view name) 
         if (object->fName() == name) {
             return object;
         }
-        if (const SclDataObject* found = findDo(object->List_DO(), name)) {
+        if (const SclDataObject* found = findDo(object->dataObjects(), name)) {
             return found;
         }
     }
@@ -96,7 +96,7 @@ const SclDataAttribute* firstLeaf(SclList<SclDataAttribute> list) {
         if (first.isLeaf()) {
             return &first;
         }
-        list = first.List_DA();
+        list = first.dataAttributes();
     }
     return nullptr;
 }
@@ -108,15 +108,15 @@ const SclDataAttribute* firstLeaf(SclList<SclDataAttribute> list) {
 std::size_t SclObject::treeChildCount() const {
     switch (m_kind) {
     case SclKind::Device:
-        return as<SclIed>(this).List_LDevice().size();
+        return as<SclIed>(this).logicalDevices().size();
     case SclKind::LDevice:
-        return as<SclLogicalDevice>(this).List_LN().size();
+        return as<SclLogicalDevice>(this).logicalNodes().size();
     case SclKind::LN:
-        return as<SclLogicalNode>(this).List_DO().size() + as<SclLogicalNode>(this).List_DataSet().size();
+        return as<SclLogicalNode>(this).dataObjects().size() + as<SclLogicalNode>(this).dataSets().size();
     case SclKind::DO:
-        return as<SclDataObject>(this).List_DO().size() + as<SclDataObject>(this).List_DA().size();
+        return as<SclDataObject>(this).dataObjects().size() + as<SclDataObject>(this).dataAttributes().size();
     case SclKind::DA:
-        return as<SclDataAttribute>(this).List_DA().size();
+        return as<SclDataAttribute>(this).dataAttributes().size();
     case SclKind::DataSet:
         return 0;
     }
@@ -129,25 +129,25 @@ const SclObject* SclObject::treeChild(std::size_t row) const {
     }
     switch (m_kind) {
     case SclKind::Device:
-        return as<SclIed>(this).List_LDevice()[row];
+        return as<SclIed>(this).logicalDevices()[row];
     case SclKind::LDevice:
-        return as<SclLogicalDevice>(this).List_LN()[row];
+        return as<SclLogicalDevice>(this).logicalNodes()[row];
     case SclKind::LN: {
         const auto& ln = as<SclLogicalNode>(this);
-        if (row < ln.List_DO().size()) {
-            return ln.List_DO()[row];
+        if (row < ln.dataObjects().size()) {
+            return ln.dataObjects()[row];
         }
-        return ln.List_DataSet()[row - ln.List_DO().size()];
+        return ln.dataSets()[row - ln.dataObjects().size()];
     }
     case SclKind::DO: {
         const auto& object = as<SclDataObject>(this);
-        if (row < object.List_DO().size()) {
-            return object.List_DO()[row];
+        if (row < object.dataObjects().size()) {
+            return object.dataObjects()[row];
         }
-        return object.List_DA()[row - object.List_DO().size()];
+        return object.dataAttributes()[row - object.dataObjects().size()];
     }
     case SclKind::DA:
-        return as<SclDataAttribute>(this).List_DA()[row];
+        return as<SclDataAttribute>(this).dataAttributes()[row];
     case SclKind::DataSet:
         break;
     }
@@ -159,10 +159,10 @@ std::size_t SclObject::treeRow() const {
         return 0;
     }
     if (m_kind == SclKind::DataSet) {
-        return as<SclLogicalNode>(m_parent).List_DO().size() + m_index;
+        return as<SclLogicalNode>(m_parent).dataObjects().size() + m_index;
     }
     if (m_kind == SclKind::DA && m_parent->kind() == SclKind::DO) {
-        return as<SclDataObject>(m_parent).List_DO().size() + m_index;
+        return as<SclDataObject>(m_parent).dataObjects().size() + m_index;
     }
     return m_index;
 }
@@ -177,12 +177,12 @@ std::string SclDataAttribute::fReference() const {
     return referenceOf(*this);
 }
 
-const SclDataAttribute* SclDataAttribute::Find_DA(std::string_view DA_Name) const {
-    return findDa(List_DA(), DA_Name);
+const SclDataAttribute* SclDataAttribute::findAttribute(std::string_view DA_Name) const {
+    return findDa(dataAttributes(), DA_Name);
 }
 
-const SclDataAttribute* SclDataAttribute::Find_First_DA() const {
-    return firstLeaf(List_DA());
+const SclDataAttribute* SclDataAttribute::firstAttribute() const {
+    return firstLeaf(dataAttributes());
 }
 
 // --- SclDataObject ---
@@ -193,16 +193,16 @@ std::string SclDataObject::reference() const {
     return referenceOf(*this);
 }
 
-const SclDataObject* SclDataObject::Find_DO(std::string_view DO_Name) const {
-    return findDo(List_DO(), DO_Name);
+const SclDataObject* SclDataObject::findDataObject(std::string_view DO_Name) const {
+    return findDo(dataObjects(), DO_Name);
 }
 
-const SclDataAttribute* SclDataObject::Find_DA(std::string_view DA_Name) const {
-    return findDa(List_DA(), DA_Name);
+const SclDataAttribute* SclDataObject::findAttribute(std::string_view DA_Name) const {
+    return findDa(dataAttributes(), DA_Name);
 }
 
-const SclDataAttribute* SclDataObject::Find_First_DA() const {
-    return firstLeaf(List_DA());
+const SclDataAttribute* SclDataObject::firstAttribute() const {
+    return firstLeaf(dataAttributes());
 }
 
 // --- SclDataSet ---
@@ -245,8 +245,8 @@ std::string SclLogicalNode::reference() const {
     return referenceOf(*this);
 }
 
-const SclDataObject* SclLogicalNode::Find_DO(std::string_view DO_Name) const {
-    return findDo(List_DO(), DO_Name);
+const SclDataObject* SclLogicalNode::findDataObject(std::string_view DO_Name) const {
+    return findDo(dataObjects(), DO_Name);
 }
 
 // --- SclLogicalDevice ---
@@ -257,7 +257,7 @@ std::string SclLogicalDevice::reference() const {
     return referenceOf(*this);
 }
 
-const SclLogicalNode* SclLogicalDevice::Find_LN(std::string_view LN_Class) const {
+const SclLogicalNode* SclLogicalDevice::findLogicalNode(std::string_view LN_Class) const {
     for (const SclLogicalNode* ln : m_listLN) {
         if (ln->flnClass() == LN_Class) {
             return ln;
@@ -281,13 +281,13 @@ const SclLogicalNode* SclLogicalDevice::findNode(std::string_view prefix, std::s
 SclIed::SclIed(const std::filesystem::path& FileName_icd, const SclLoadLimits& limits)
     : SclObject(SclKind::Device), m_pool(std::make_unique<StringPool>()),
       m_fileName(utf8Of(FileName_icd.filename())), m_name(StringPool::empty()) {
-    SclLoader(*this, limits).Decode_Device(FileName_icd);
+    SclLoader(*this, limits).decodeDevice(FileName_icd);
 }
 
 SclIed::SclIed(std::string_view bytes, const std::string& fileName, const SclLoadLimits& limits)
     : SclObject(SclKind::Device), m_pool(std::make_unique<StringPool>()),
       m_fileName(utf8Of(pathFromUtf8(fileName).filename())), m_name(StringPool::empty()) {
-    SclLoader(*this, limits).Decode_Buffer(bytes, fileName);
+    SclLoader(*this, limits).decodeBuffer(bytes, fileName);
 }
 
 SclIed::SclIed(Unloaded, const std::string& fileName)
@@ -376,7 +376,7 @@ std::vector<SclIedSummary> listIeds(std::string_view bytes, const std::string& f
     return summaries(document);
 }
 
-const SclLogicalDevice* SclIed::Find_LDevice(std::string_view LD_Name) const {
+const SclLogicalDevice* SclIed::findLogicalDevice(std::string_view LD_Name) const {
     for (const SclLogicalDevice* ld : m_listLDevice) {
         if (ld->fName() == LD_Name) {
             return ld;

@@ -45,7 +45,8 @@ public:
     SclKind kind() const { return m_kind; }
     // The owning object; null for a device.
     const SclObject* parent() const { return m_parent; }
-    // Position in the owning list of the parent (List_LDevice, List_LN, List_DO, List_DA, List_DataSet).
+    // Position in the owning list of the parent (logicalDevices, logicalNodes, dataObjects, dataAttributes,
+    // dataSets).
     std::size_t indexInList() const { return m_index; }
 
     // The children a tree view shows, in its order: logical devices; logical nodes; a node's data
@@ -79,13 +80,13 @@ public:
     const std::string& fFC() const { return *m_fc; }
     const std::string& fbType() const { return *m_bType; }
     const std::string& fName() const { return *m_name; }
-    SclList<SclDataAttribute> List_DA() const { return {m_listDA.data(), m_listDA.size()}; }
+    SclList<SclDataAttribute> dataAttributes() const { return {m_listDA.data(), m_listDA.size()}; }
 
     bool isLeaf() const { return m_listDA.empty(); }
     // Depth-first, pre-order over the sub-attributes (this one not compared); whole names only.
-    const SclDataAttribute* Find_DA(std::string_view DA_Name) const;
+    const SclDataAttribute* findAttribute(std::string_view DA_Name) const;
     // The first leaf on the path of first children; null for a leaf.
-    const SclDataAttribute* Find_First_DA() const;
+    const SclDataAttribute* firstAttribute() const;
 
 private:
     friend class SclLoader;
@@ -103,15 +104,15 @@ public:
     const std::string& fName() const { return *m_name; }
     // Reference of the enclosing logical node or data object + "." + fName.
     std::string reference() const;
-    SclList<SclDataObject> List_DO() const { return {m_listDO.data(), m_listDO.size()}; }
-    SclList<SclDataAttribute> List_DA() const { return {m_listDA.data(), m_listDA.size()}; }
+    SclList<SclDataObject> dataObjects() const { return {m_listDO.data(), m_listDO.size()}; }
+    SclList<SclDataAttribute> dataAttributes() const { return {m_listDA.data(), m_listDA.size()}; }
 
     // Depth-first, pre-order over the sub-data objects (this one not compared).
-    const SclDataObject* Find_DO(std::string_view DO_Name) const;
+    const SclDataObject* findDataObject(std::string_view DO_Name) const;
     // Depth-first, pre-order over the attributes and their sub-attributes; sub-data objects are not searched.
-    const SclDataAttribute* Find_DA(std::string_view DA_Name) const;
+    const SclDataAttribute* findAttribute(std::string_view DA_Name) const;
     // The first leaf on the path of first children; null when the object has no attributes.
-    const SclDataAttribute* Find_First_DA() const;
+    const SclDataAttribute* firstAttribute() const;
 
 private:
     friend class SclLoader;
@@ -148,7 +149,7 @@ public:
     const std::string& fGooseName() const { return *m_gooseName; }
     // The attributes of the members that could be found, in member order; one attribute may appear more
     // than once.
-    SclList<SclDataAttribute> List_DA() const { return m_listDA; }
+    SclList<SclDataAttribute> dataAttributes() const { return m_listDA; }
     // Every member, found or not, in member order.
     std::span<const SclDataSetMember> members() const { return m_members; }
     // Place (from 1) of the first member that could not be found; 0 when every member was found.
@@ -173,11 +174,11 @@ public:
     const std::string& fInst() const { return *m_inst; }
     // Logical device reference + "/" + prefix + class + instance.
     std::string reference() const;
-    SclList<SclDataObject> List_DO() const { return {m_listDO.data(), m_listDO.size()}; }
-    SclList<SclDataSet> List_DataSet() const { return {m_listDataSet.data(), m_listDataSet.size()}; }
+    SclList<SclDataObject> dataObjects() const { return {m_listDO.data(), m_listDO.size()}; }
+    SclList<SclDataSet> dataSets() const { return {m_listDataSet.data(), m_listDataSet.size()}; }
 
     // Depth-first, pre-order over the data objects and their sub-data objects.
-    const SclDataObject* Find_DO(std::string_view DO_Name) const;
+    const SclDataObject* findDataObject(std::string_view DO_Name) const;
 
 private:
     friend class SclLoader;
@@ -198,10 +199,10 @@ public:
     const std::string& fName() const { return *m_name; }
     // IED name immediately followed by fName.
     std::string reference() const;
-    SclList<SclLogicalNode> List_LN() const { return {m_listLN.data(), m_listLN.size()}; }
+    SclList<SclLogicalNode> logicalNodes() const { return {m_listLN.data(), m_listLN.size()}; }
 
     // The first node of that class, whatever its prefix and instance.
-    const SclLogicalNode* Find_LN(std::string_view LN_Class) const;
+    const SclLogicalNode* findLogicalNode(std::string_view LN_Class) const;
     // The first node with that prefix, class and instance.
     const SclLogicalNode* findNode(std::string_view prefix, std::string_view lnClass,
                                    std::string_view inst) const;
@@ -267,9 +268,9 @@ public:
     const std::string& fName() const { return *m_name; }
     // The file's name without its folder.
     const std::string& fFileName() const { return m_fileName; }
-    SclList<SclLogicalDevice> List_LDevice() const { return {m_listLDevice.data(), m_listLDevice.size()}; }
+    SclList<SclLogicalDevice> logicalDevices() const { return {m_listLDevice.data(), m_listLDevice.size()}; }
 
-    const SclLogicalDevice* Find_LDevice(std::string_view LD_Name) const;
+    const SclLogicalDevice* findLogicalDevice(std::string_view LD_Name) const;
 
     // Every object of the model (logical devices, nodes, data objects, attributes, data sets).
     std::size_t objectCount() const { return m_objectCount; }

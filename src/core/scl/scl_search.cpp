@@ -167,16 +167,16 @@ const SclObject* findByReference(const SclIed& device, std::string_view referenc
     }
     std::string_view rest = reference.substr(device.fName().size());
     const std::size_t slash = rest.find('/');
-    const SclLogicalDevice* ld = device.Find_LDevice(rest.substr(0, slash));
+    const SclLogicalDevice* ld = device.findLogicalDevice(rest.substr(0, slash));
     if (ld == nullptr || slash == std::string_view::npos) {
         return ld;
     }
     rest = rest.substr(slash + 1);
     std::size_t dot = rest.find('.');
     const std::string_view lnName = rest.substr(0, dot);
-    const auto ln = std::find_if(ld->List_LN().begin(), ld->List_LN().end(),
+    const auto ln = std::find_if(ld->logicalNodes().begin(), ld->logicalNodes().end(),
                                  [lnName](const SclLogicalNode* each) { return lnNameIs(*each, lnName); });
-    if (ln == ld->List_LN().end()) {
+    if (ln == ld->logicalNodes().end()) {
         return nullptr;
     }
     const SclObject* at = *ln;

@@ -44,7 +44,7 @@ std::optional<int> createNewProject(ProgramState& state, const std::string& name
     return std::nullopt;
 }
 
-std::vector<std::string> Load_Existing_Configuration(const std::filesystem::path& projectsFolder) {
+std::vector<std::string> projectNames(const std::filesystem::path& projectsFolder) {
     std::vector<std::string> names;
     std::error_code error;
     for (std::filesystem::directory_iterator it(projectsFolder, error), end; !error && it != end;
@@ -59,7 +59,7 @@ std::vector<std::string> Load_Existing_Configuration(const std::filesystem::path
     return names;
 }
 
-int Search_Open_Conf(const std::vector<std::string>& names, const std::string& wanted) {
+int findProjectName(const std::vector<std::string>& names, const std::string& wanted) {
     for (std::size_t i = 0; i < names.size(); ++i) {
         const std::string& name = names[i];
         if (name.size() != wanted.size()) {

@@ -18,10 +18,10 @@ std::optional<int> createNewProject(ProgramState& state, const std::string& name
 
 // The project folder names, in the order the file system gives them; files and hidden folders are
 // left out.
-std::vector<std::string> Load_Existing_Configuration(const std::filesystem::path& projectsFolder);
+std::vector<std::string> projectNames(const std::filesystem::path& projectsFolder);
 
 // Position of the first name equal to the wanted one, letters a to z compared without case; -1 if none.
-int Search_Open_Conf(const std::vector<std::string>& names, const std::string& wanted);
+int findProjectName(const std::vector<std::string>& names, const std::string& wanted);
 
 // The active project's folder name below the projects folder, '' without a project.
 std::string activeProjectFolderName(const ProgramState& state);

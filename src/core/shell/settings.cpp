@@ -78,7 +78,7 @@ std::string settingsBytes(const ProgramState& state) {
     return xml::toBytes(document);
 }
 
-void Save_Setting(const ProgramState& state) {
+void saveSettings(const ProgramState& state) {
     const auto file = settingsFile(state);
     try {
         writeFileAtomically(file, settingsBytes(state));

@@ -22,6 +22,6 @@ SettingsSource readSettings(ProgramState& state);
 std::string settingsBytes(const ProgramState& state);
 
 // Writes the settings file, replacing it atomically; throws ConfigError with the path and the reason.
-void Save_Setting(const ProgramState& state);
+void saveSettings(const ProgramState& state);
 
 } // namespace sw

@@ -43,7 +43,7 @@ constexpr std::size_t kStatusBlockRoom = 2 * sizeof(void*);
 // The address in network byte order, as the echo functions take it.
 IPAddr hostAddress(const std::string& host) {
     std::array<std::string, 4> parts;
-    if (!Check_IP_Address(host, parts)) {
+    if (!checkIpAddress(host, parts)) {
         throw ConfigError("\"" + host + "\" is not an IPv4 address of four numbers from 0 to 255.");
     }
     std::array<std::uint8_t, 4> bytes{};

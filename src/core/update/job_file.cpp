@@ -158,7 +158,7 @@ std::string jobFileBytes(const UpdateJob& job) {
     return xml::toBytes(document);
 }
 
-void Compile_XML_Parameter_New_Boot(const UpdateJob& job, const std::filesystem::path& programFolder) {
+void compileParameters(const UpdateJob& job, const std::filesystem::path& programFolder) {
     writeFileAtomically(jobFile(programFolder), jobFileBytes(job));
 }
 

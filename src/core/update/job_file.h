@@ -39,7 +39,7 @@ std::string jobFileBytes(const UpdateJob& job);
 
 // Writes the job file into the program folder, replacing any earlier one atomically. Throws ConfigError
 // naming the file and the system's reason.
-void Compile_XML_Parameter_New_Boot(const UpdateJob& job, const std::filesystem::path& programFolder);
+void compileParameters(const UpdateJob& job, const std::filesystem::path& programFolder);
 
 // One operation of a job file as the updater reads it: the element texts by name.
 struct JobOperation {

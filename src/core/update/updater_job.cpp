@@ -71,7 +71,7 @@ bool isByteList(std::string_view text) {
 
 bool isAddress(std::string_view text) {
     std::array<std::string, 4> parts;
-    return Check_IP_Address(text, parts);
+    return checkIpAddress(text, parts);
 }
 
 std::string inQuotes(std::string_view text) {

@@ -194,7 +194,7 @@ AccessEditorWindow::AccessEditorWindow(ProgramState& state, QWidget* parent)
             });
 
     resize(kClientWidth, kClientHeight);
-    Set_Lang();
+    applyTexts();
 }
 
 AccessEditorWindow::~AccessEditorWindow() = default;
@@ -294,12 +294,12 @@ QTableView* AccessEditorWindow::makeTable(const char* name, AccessTableModel* mo
     view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
     view->installEventFilter(this);
     connect(view->horizontalHeader(), &QHeaderView::sectionDoubleClicked, this, [this, view](int section) {
-        Grid_AutoSize_Column(view, -1, section, m_state.settings.doubleClickAutoSize);
+        fitColumnToContents(view, -1, section, m_state.settings.doubleClickAutoSize);
     });
     return view;
 }
 
-void AccessEditorWindow::Set_Lang() {
+void AccessEditorWindow::applyTexts() {
     const LangTable& t = m_state.texts;
     setWindowTitle(toQString(t.Get(kTextAccessCaption)));
     L_SW_Desc->setText(toQString(t.Get(kTextAccessDescription)));
@@ -369,7 +369,7 @@ void AccessEditorWindow::FormShow() {
     for (AccessTableModel* model : {m_variables, m_dataSets, m_members}) {
         model->setHidden(false);
     }
-    Show_IEC_Devices();
+    showDevices();
     showTree();
     showStaleRows();
     SP_Main->setEnabled(true);
@@ -415,7 +415,7 @@ Result AccessEditorWindow::runShowingProgress(const std::filesystem::path& file,
 
 // --- Catalog and tree
 
-void AccessEditorWindow::Show_IEC_Devices() {
+void AccessEditorWindow::showDevices() {
     const QSignalBlocker quiet(LB_IEC_Devices);
     LB_IEC_Devices->clear();
     for (const access::CatalogDevice& device : m_editor.list().devices()) {
@@ -484,7 +484,7 @@ void AccessEditorWindow::onAddIecDeviceClicked() {
         };
         if (m_editor.addDevice(m_state.session.project(), std::filesystem::path(chosen.toStdWString()), ask,
                                pick)) {
-            Show_IEC_Devices();
+            showDevices();
             showTree();
             showStaleRows();
         }
@@ -495,7 +495,7 @@ void AccessEditorWindow::onRemoveIecDeviceClicked() {
     if (!m_editor.removeChosenDevice()) {
         return;
     }
-    Show_IEC_Devices();
+    showDevices();
     showTree();
     refreshTables();
 }
@@ -625,10 +625,10 @@ void AccessEditorWindow::onAddVarClicked() {
         PC_DA_DataSet->setCurrentWidget(TS_DataSet);
         m_dataSets->refresh();
         selectRow(ACG_DataSet, m_editor.list().dataSetRows().size());
-        if (const std::string incomplete = access::incompleteDataSetText(*m_editor.Selected_IEC_DS());
+        if (const std::string incomplete = access::incompleteDataSetText(*m_editor.selectedDataSet());
             !incomplete.empty()) {
             messages().show(this, MessageService::Icon::Warning, {},
-                            toQString(m_editor.Selected_IEC_DS()->fReference() + ": " + incomplete),
+                            toQString(m_editor.selectedDataSet()->fReference() + ": " + incomplete),
                             MessageService::Buttons::Ok);
         }
         break;
@@ -718,7 +718,7 @@ bool AccessEditorWindow::eventFilter(QObject* watched, QEvent* event) {
             if (watched != view) {
                 continue;
             }
-            if (Grid_Enter_Next_Cell(view, key, m_state.settings.enableJumpFieldTables)) {
+            if (moveToNextCellOnEnter(view, key, m_state.settings.enableJumpFieldTables)) {
                 return true;
             }
             // Enter stays with the table, where it opens the cell, and never reaches a button of the

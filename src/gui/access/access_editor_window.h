@@ -34,7 +34,7 @@ public:
     explicit AccessEditorWindow(ProgramState& state, QWidget* parent = nullptr);
     ~AccessEditorWindow() override;
 
-    void Set_Lang();
+    void applyTexts();
 
     access::AccessEditor& editor() { return m_editor; }
     SclTreeModel* treeModel() const { return m_treeModel; }
@@ -110,7 +110,7 @@ private:
     template <class Result>
     Result runShowingProgress(const std::filesystem::path& file, std::function<Result()> work);
     void showStaleRows();
-    void Show_IEC_Devices();
+    void showDevices();
     void showTree();
     void refreshTables();
     void selectRow(QTableView* view, std::size_t row);

@@ -6,7 +6,7 @@
 
 namespace sw::gui {
 
-void Grid_AutoSize_Column(QTableView* view, int row, int column, bool doubleClickAutoSize) {
+void fitColumnToContents(QTableView* view, int row, int column, bool doubleClickAutoSize) {
     if (!doubleClickAutoSize || view == nullptr || view->model() == nullptr || row != -1) {
         return;
     }
@@ -16,7 +16,7 @@ void Grid_AutoSize_Column(QTableView* view, int row, int column, bool doubleClic
     view->resizeColumnToContents(column);
 }
 
-bool Grid_Enter_Next_Cell(QTableView* view, int key, bool enableJumpFieldTables) {
+bool moveToNextCellOnEnter(QTableView* view, int key, bool enableJumpFieldTables) {
     if (!enableJumpFieldTables || (key != Qt::Key_Return && key != Qt::Key_Enter)) {
         return false;
     }

@@ -84,14 +84,14 @@ OptionsDialog::OptionsDialog(ProgramState& state, QWidget* parent)
     connect(Btn_Next, &QPushButton::clicked, this, &OptionsDialog::onNextClicked);
     connect(Btn_Prev, &QPushButton::clicked, this, &OptionsDialog::onPrevClicked);
     for (QCheckBox* box : {CB_En_Con, CB_Update, CB_Soft_Set_Jump_Table, CB_DoubleClick_Auto_Size}) {
-        connect(box, &QCheckBox::toggled, this, &OptionsDialog::Update_CheckBox);
+        connect(box, &QCheckBox::toggled, this, &OptionsDialog::updateCheckBox);
     }
     connect(Btn_Check_Update, &QPushButton::clicked, this, &OptionsDialog::onCheckForUpdateClicked);
     connect(LL_Check_Update, &QLabel::linkActivated, this, &OptionsDialog::LL_Check_UpdateLinkClick);
     connect(m_checker, &VersionChecker::checked, this, &OptionsDialog::showCheckResult);
     connect(Btn_OK, &QPushButton::clicked, this, &OptionsDialog::onOkClicked);
     connect(Btn_Cancel, &QPushButton::clicked, this, &OptionsDialog::onCancelClicked);
-    Set_Lang();
+    applyTexts();
 }
 
 QWidget* OptionsDialog::buildLanguageTab() {
@@ -169,7 +169,7 @@ QWidget* OptionsDialog::buildSettingsTab() {
     return TS_Soft_Settings;
 }
 
-void OptionsDialog::Set_Lang() {
+void OptionsDialog::applyTexts() {
     const auto text = [this](int index) { return toQString(m_state.texts.Get(index)); };
     setWindowTitle(text(kTextCaption));
     L_SW_Desc->setText(text(kTextDescription));
@@ -191,8 +191,8 @@ void OptionsDialog::Set_Lang() {
 
 void OptionsDialog::FormShow() {
     Language_In_Use = m_state.settings.languageName;
-    Create_Lang_List();
-    Update_CheckBox();
+    languageNames();
+    updateCheckBox();
     LL_Check_Update->hide();
     PC_Options->setCurrentWidget(TS_Language);
     CB_En_Con->setChecked(m_state.settings.enableInternet);
@@ -200,16 +200,16 @@ void OptionsDialog::FormShow() {
     CB_Soft_Set_Jump_Table->setChecked(m_state.settings.enableJumpFieldTables);
     CB_DoubleClick_Auto_Size->setChecked(m_state.settings.doubleClickAutoSize);
     // A box whose state did not change sends no signal.
-    Update_CheckBox();
+    updateCheckBox();
 }
 
-void OptionsDialog::Create_Lang_List() {
+void OptionsDialog::languageNames() {
     SL_Languages = languageFiles(m_state.session.languageFolder);
-    Show_Page = 1;
-    Update_Lang_Page(Show_Page);
+    showPage = 1;
+    updateLanguagePage(showPage);
 }
 
-void OptionsDialog::Update_Lang_Page(int Num_Page) {
+void OptionsDialog::updateLanguagePage(int Num_Page) {
     const auto& t = m_state.texts;
     const LanguagePage page = languagePage(SL_Languages, Num_Page);
     L_Sel_Lang->setText(toQString(t.Get(kTextSelectedLanguage) + Language_In_Use));
@@ -235,21 +235,21 @@ void OptionsDialog::Update_Lang_Page(int Num_Page) {
 }
 
 void OptionsDialog::onNextClicked() {
-    if (languagePageCount(SL_Languages.size()) >= Show_Page + 1) {
-        ++Show_Page;
+    if (languagePageCount(SL_Languages.size()) >= showPage + 1) {
+        ++showPage;
     }
-    Update_Lang_Page(Show_Page);
+    updateLanguagePage(showPage);
 }
 
 void OptionsDialog::onPrevClicked() {
-    if (Show_Page - 1 > 0) {
-        --Show_Page;
+    if (showPage - 1 > 0) {
+        --showPage;
     }
-    Update_Lang_Page(Show_Page);
+    updateLanguagePage(showPage);
 }
 
 void OptionsDialog::LangClick(int slot) {
-    const auto index = languageIndexOfSlot(SL_Languages, Show_Page, slot);
+    const auto index = languageIndexOfSlot(SL_Languages, showPage, slot);
     if (!index) {
         return;
     }
@@ -268,12 +268,12 @@ void OptionsDialog::LangClick(int slot) {
     if (m_changeLanguage) {
         m_changeLanguage();
     } else {
-        Set_Lang();
+        applyTexts();
     }
-    Update_Lang_Page(Show_Page);
+    updateLanguagePage(showPage);
 }
 
-void OptionsDialog::Update_CheckBox() {
+void OptionsDialog::updateCheckBox() {
     CB_Update->setEnabled(CB_En_Con->isChecked());
     Btn_Check_Update->setEnabled(CB_Update->isEnabled() && CB_Update->isChecked());
 }

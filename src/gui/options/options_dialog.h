@@ -27,23 +27,23 @@ class OptionsDialog : public QDialog {
 public:
     explicit OptionsDialog(ProgramState& state, QWidget* parent = nullptr);
 
-    void Set_Lang();
+    void applyTexts();
     // What re-applies the texts of every window after a language was picked (the main window's
-    // Change_Language); without one only this dialog follows.
+    // changeLanguage); without one only this dialog follows.
     void setChangeLanguage(std::function<void()> changeLanguage) {
         m_changeLanguage = std::move(changeLanguage);
     }
     VersionChecker* versionChecker() const { return m_checker; }
 
-    void Create_Lang_List();
-    void Update_Lang_Page(int Num_Page);
-    void Update_CheckBox();
+    void languageNames();
+    void updateLanguagePage(int Num_Page);
+    void updateCheckBox();
     // Picks the language of slot 1 to 6 of the page shown, after the user confirms.
     void LangClick(int slot);
 
     // The language files found at the last showing, and the page shown.
     std::vector<std::string> SL_Languages;
-    int Show_Page = 1;
+    int showPage = 1;
     // The language chosen in this showing; the stored one until another is picked.
     std::string Language_In_Use;
 

@@ -6,7 +6,7 @@ namespace sw::gui {
 
 VersionChecker::VersionChecker(QObject* parent)
     : QObject(parent),
-      m_check([](std::stop_token stop) { return Check_Version(makerVersionService(), stop); }) {}
+      m_check([](std::stop_token stop) { return checkVersion(makerVersionService(), stop); }) {}
 
 VersionChecker::~VersionChecker() {
     // Stops and joins here, while the object can still take (and drop) an answer posted meanwhile.

@@ -209,7 +209,7 @@ ParametersDialog::ParametersDialog(const ProgramState& state, QWidget* parent)
     setFixedWidth(kClientWidth);
     resize(kClientWidth, kClientHeight);
     setValues(ParameterSet{});
-    Set_Lang();
+    applyTexts();
 }
 
 QWidget* ParametersDialog::buildClientGroup() {
@@ -323,7 +323,7 @@ void ParametersDialog::setTabOrderOfFields() {
     }
 }
 
-void ParametersDialog::Set_Lang() {
+void ParametersDialog::applyTexts() {
     setWindowTitle(text(m_state, kTextCaption));
     L_SW_Desc->setText(text(m_state, kTextDescription));
     Btn_OK->setText(text(m_state, kTextOk));
@@ -386,7 +386,7 @@ void ParametersDialog::FormShow() {
 
 void ParametersDialog::onOkClicked() {
     const ParameterSet set = values();
-    if (const std::optional<int> failed = Controllo_Dati(set)) {
+    if (const std::optional<int> failed = checkParameters(set)) {
         messages().showError(this, text(m_state, *failed));
         return;
     }

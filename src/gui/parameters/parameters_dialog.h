@@ -28,7 +28,7 @@ public:
     explicit ParametersDialog(const ProgramState& state, QWidget* parent = nullptr);
 
     // Captions and hints from the language table; the two group titles keep the language of creation.
-    void Set_Lang();
+    void applyTexts();
 
     // The parameter set the fields hold now, and filling the fields from one.
     ParameterSet values() const;

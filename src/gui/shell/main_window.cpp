@@ -115,7 +115,7 @@ MainWindow::MainWindow(const std::filesystem::path& programFolder, QWidget* pare
     setWindowTitle(toQString(m_state.product.windowTitle));
     L_SW_Code->setText(toQString(m_state.product.softwareCode));
     L_SW_Desc->setText(toQString(m_state.product.softwareDescription));
-    Set_Lang();
+    applyTexts();
 
     m_newProject = new NewProjectDialog(m_state, this);
     m_openConf = new OpenProjectDialog(m_state, this);
@@ -127,7 +127,7 @@ MainWindow::MainWindow(const std::filesystem::path& programFolder, QWidget* pare
                ProgramEnded ended) { Start_Program(program, parameter, hidden, std::move(ended)); },
         this);
     m_options = new OptionsDialog(m_state, this);
-    m_options->setChangeLanguage([this] { Change_Language(); });
+    m_options->setChangeLanguage([this] { changeLanguage(); });
     m_access = new AccessEditorWindow(m_state, this);
 
     if (source == SettingsSource::Unreadable) {
@@ -207,7 +207,7 @@ void MainWindow::layOut() {
     Timer_Update = new QTimer(this);
     Timer_Update->setObjectName(QStringLiteral("Timer_Update"));
     Timer_Update->setInterval(kFirstUpdateCheck);
-    connect(Timer_Update, &QTimer::timeout, this, &MainWindow::Timer_UpdateTimer);
+    connect(Timer_Update, &QTimer::timeout, this, &MainWindow::onUpdateTimer);
     m_updateChecker = new VersionChecker(this);
     connect(m_updateChecker, &VersionChecker::checked, this, &MainWindow::showUpdateCheck);
 
@@ -237,7 +237,7 @@ void MainWindow::showProjectLabels() {
     L_Name_Conf_L2->move(L_Name_Conf_L2->x(), top + L_Name_Conf->height());
 }
 
-void MainWindow::Set_Lang() {
+void MainWindow::applyTexts() {
     const auto& t = m_state.texts;
     L_Begin->setText(toQString(t.Get(kTextBegin)));
     QLabel* steps[] = {L_Step_1, L_Step_2, L_Step_3, L_Step_4};
@@ -293,14 +293,14 @@ void MainWindow::placeStepColumn() {
     L_Name_Conf_L2->move(column + kProjectTextIndent, L_Name_Conf_L2->y());
 }
 
-void MainWindow::Change_Language() {
-    Set_Lang();
-    m_newProject->Set_Lang();
-    m_openConf->Set_Lang();
-    m_options->Set_Lang();
-    m_parGen->Set_Lang();
-    m_boot->Set_Lang();
-    m_access->Set_Lang();
+void MainWindow::changeLanguage() {
+    applyTexts();
+    m_newProject->applyTexts();
+    m_openConf->applyTexts();
+    m_options->applyTexts();
+    m_parGen->applyTexts();
+    m_boot->applyTexts();
+    m_access->applyTexts();
 }
 
 void MainWindow::connectButtons() {
@@ -324,7 +324,7 @@ bool MainWindow::projectReady() {
 }
 
 void MainWindow::onNewClicked() {
-    runGuarded(this, [this] { Create_New_Project(); });
+    runGuarded(this, [this] { createProject(); });
 }
 
 void MainWindow::onOpenClicked() {
@@ -343,7 +343,7 @@ void MainWindow::onOptionsClicked() {
     if (gui::openDialog(m_options) != QDialog::Accepted) {
         return;
     }
-    runGuarded(this, [this] { Save_Setting(m_state); });
+    runGuarded(this, [this] { saveSettings(m_state); });
     followUpdateOptions();
 }
 
@@ -367,7 +367,7 @@ void MainWindow::setVersionCheck(const VersionChecker::Check& check) {
     m_options->versionChecker()->setCheck(check);
 }
 
-void MainWindow::Timer_UpdateTimer() {
+void MainWindow::onUpdateTimer() {
     Timer_Update->stop();
     m_updateChecker->start();
 }
@@ -406,11 +406,11 @@ void MainWindow::onAccessEditorClicked() {
 
 void MainWindow::onCreateBinClicked() {
     if (projectReady()) {
-        runGuarded(this, [this] { Update_Device(); });
+        runGuarded(this, [this] { runDeviceUpdate(); });
     }
 }
 
-void MainWindow::Create_New_Project() {
+void MainWindow::createProject() {
     if (gui::openDialog(m_newProject) == QDialog::Accepted) {
         showProjectLabels();
     }
@@ -423,7 +423,7 @@ void MainWindow::Open_Project() {
     }
 }
 
-void MainWindow::Update_Device() {
+void MainWindow::runDeviceUpdate() {
     const ProjectPaths paths = m_state.session.project();
     {
         // Building a large access list takes a moment; nothing is written unless both images are whole.
@@ -432,9 +432,9 @@ void MainWindow::Update_Device() {
             ~RestoreCursor() { QApplication::restoreOverrideCursor(); }
         } restore;
         const BuildResult images =
-            Build_Images(m_state.session.project().parGenFile(), m_state.session.project().accessFile(),
-                         Get_Decimal_Separator());
-        Save_Bin_Files(images, paths.binFolder());
+            buildImages(m_state.session.project().parGenFile(), m_state.session.project().accessFile(),
+                        Get_Decimal_Separator());
+        saveImageFiles(images, paths.binFolder());
     }
     m_boot->Form_Type = 1;
     gui::openDialog(m_boot);
@@ -505,7 +505,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     try {
-        Save_Setting(m_state);
+        saveSettings(m_state);
     } catch (const std::exception& error) {
         m_exitStatus = 1;
         if (m_closeAskedBySignal) {

@@ -38,11 +38,11 @@ public:
 
     ProgramState& state() { return m_state; }
 
-    void Set_Lang();
-    void Change_Language();
-    void Create_New_Project();
+    void applyTexts();
+    void changeLanguage();
+    void createProject();
     void Open_Project();
-    void Update_Device();
+    void runDeviceUpdate();
     void L_BrantisClick();
 
     // Starts an external program and waits for it (at most 150 s) on a thread of its own, so the windows
@@ -111,7 +111,7 @@ public slots:
     void onCreateBinClicked();
     // Writes the active project's commissioning report into its folder and opens it in the browser.
     void onReportClicked();
-    void Timer_UpdateTimer();
+    void onUpdateTimer();
     void LL_UpdateLinkClick(const QString& address);
 
 protected:

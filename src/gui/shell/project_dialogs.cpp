@@ -69,10 +69,10 @@ NewProjectDialog::NewProjectDialog(ProgramState& state, QWidget* parent) : QDial
     connect(Btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
     // Enter in the name field confirms exactly as the OK button does.
     connect(E_New_Proj, &QLineEdit::returnPressed, this, &NewProjectDialog::onOkClicked);
-    Set_Lang();
+    applyTexts();
 }
 
-void NewProjectDialog::Set_Lang() {
+void NewProjectDialog::applyTexts() {
     const auto& t = m_state.texts;
     setWindowTitle(toQString(t.Get(kTextNewCaption)));
     L_SW_Desc->setText(toQString(t.Get(kTextNewDescription)));
@@ -128,10 +128,10 @@ OpenProjectDialog::OpenProjectDialog(ProgramState& state, QWidget* parent) : QDi
     connect(ListBox1, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
     connect(Btn_OK, &QPushButton::clicked, this, &QDialog::accept);
     connect(Btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
-    Set_Lang();
+    applyTexts();
 }
 
-void OpenProjectDialog::Set_Lang() {
+void OpenProjectDialog::applyTexts() {
     const auto& t = m_state.texts;
     setWindowTitle(toQString(t.Get(kTextOpenCaption)));
     L_SW_Desc->setText(toQString(t.Get(kTextOpenDescription)));
@@ -144,13 +144,13 @@ void OpenProjectDialog::Set_Lang() {
 }
 
 void OpenProjectDialog::FormShow() {
-    const std::vector<std::string> names = Load_Existing_Configuration(m_state.session.projectsFolder);
+    const std::vector<std::string> names = projectNames(m_state.session.projectsFolder);
     const QSignalBlocker blocker(ListBox1);
     ListBox1->clear();
     for (const auto& name : names) {
         ListBox1->addItem(toQString(name));
     }
-    int row = Search_Open_Conf(names, activeProjectFolderName(m_state));
+    int row = findProjectName(names, activeProjectFolderName(m_state));
     if (row < 0 && !names.empty()) {
         row = 0;
     }

@@ -17,7 +17,7 @@ class NewProjectDialog : public QDialog {
     Q_OBJECT
 public:
     explicit NewProjectDialog(ProgramState& state, QWidget* parent = nullptr);
-    void Set_Lang();
+    void applyTexts();
     void FormShow();
 
     QLabel* L_SW_Code;
@@ -42,7 +42,7 @@ class OpenProjectDialog : public QDialog {
     Q_OBJECT
 public:
     explicit OpenProjectDialog(ProgramState& state, QWidget* parent = nullptr);
-    void Set_Lang();
+    void applyTexts();
     void FormShow();
 
     QLabel* L_SW_Code;

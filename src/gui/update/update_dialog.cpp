@@ -95,7 +95,7 @@ UpdateDialog::UpdateDialog(ProgramState& state, ProgramStarter startProgram, QWi
         edit->setText(QStringLiteral("0"));
         edit->installEventFilter(this);
     }
-    Set_Lang();
+    applyTexts();
 }
 
 UpdateDialog::~UpdateDialog() {
@@ -178,7 +178,7 @@ void UpdateDialog::setAddressChecker(AddressChecker checker) {
     m_checkAddress = std::move(checker);
 }
 
-void UpdateDialog::Set_Lang() {
+void UpdateDialog::applyTexts() {
     const auto text = [this](int index) { return toQString(m_state.texts.Get(index)); };
     // Updating over Ethernet is the only mode the dialog is opened in.
     setWindowTitle(text(kTextCaption));
@@ -203,10 +203,10 @@ void UpdateDialog::Set_Lang() {
 }
 
 void UpdateDialog::FormShow() {
-    Set_Lang();
+    applyTexts();
     L_SW_Code->setText(toQString(m_state.product.softwareCode));
     std::array<std::string, 4> parts;
-    if (!m_state.settings.lastIpAddress.empty() && Check_IP_Address(m_state.settings.lastIpAddress, parts)) {
+    if (!m_state.settings.lastIpAddress.empty() && checkIpAddress(m_state.settings.lastIpAddress, parts)) {
         for (std::size_t i = 0; i < parts.size(); ++i) {
             m_addressEdits[i]->setText(toQString(parts[i]));
         }
@@ -280,7 +280,7 @@ void UpdateDialog::startUpdater() {
     job.projectFolder = m_state.session.activeProjectFolder;
     bool written = false;
     runGuarded(this, [&] {
-        Compile_XML_Parameter_New_Boot(job, m_state.session.programFolder);
+        compileParameters(job, m_state.session.programFolder);
         written = true;
     });
     if (!written || !m_startProgram) {

@@ -39,7 +39,7 @@ public:
     void setAddressChecker(AddressChecker checker);
 
     // Captions, hints and the option list from the language table; selects the first option.
-    void Set_Lang();
+    void applyTexts();
 
     // An address check or the updater is running: no second update may start.
     bool busy() const { return m_checking || m_updaterRunning; }

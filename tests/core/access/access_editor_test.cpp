@@ -58,12 +58,12 @@ struct Project : sw::test::TestProject {
                          const char* attribute) {
         editor.chooseDevice(index);
         const sw::SclDataObject* object =
-            editor.chosenModel()->Find_LDevice(ld)->Find_LN(ln)->Find_DO(dataObject);
-        editor.selectTreeNode(object->Find_DA(attribute));
+            editor.chosenModel()->findLogicalDevice(ld)->findLogicalNode(ln)->findDataObject(dataObject);
+        editor.selectTreeNode(object->findAttribute(attribute));
     }
     void selectDataSet(std::size_t index, const std::string& reference) {
         editor.chooseDevice(index);
-        editor.selectTreeNode(editor.list().Get_DataSet(static_cast<std::int64_t>(index), reference));
+        editor.selectTreeNode(editor.list().findDataSet(static_cast<std::int64_t>(index), reference));
     }
 };
 
@@ -115,7 +115,7 @@ TEST(AccessEditor, AddVarFillsTheBlankRowThenAppendsAndRemoveVarRenumbers) {
               (VariableCells{"1", "0", "FLOAT32", "MX", "Bay1CTRL/MMXU1.TotW.mag.f", "", "", "N", "N", "N"}));
 
     p.selectAttribute(0, "CTRL", "MMXU", "TotW", "mag");
-    EXPECT_EQ(p.editor.Selected_IEC_DA(), nullptr) << "a structured attribute is not selectable";
+    EXPECT_EQ(p.editor.selectedAttribute(), nullptr) << "a structured attribute is not selectable";
     EXPECT_EQ(p.editor.addVar(), AddVarResult::Nothing);
 
     p.selectAttribute(0, "CTRL", "XCBR", "Pos", "stVal");
@@ -218,7 +218,7 @@ TEST(AccessEditor, RemovingADeviceShiftsLaterIndexesAndIsRefusedWhileARowNamesIt
     EXPECT_EQ(cell(list, 2, VariableColumn::Index), "1");
     EXPECT_EQ(list.dataSetRows()[0][tableColumn(DataSetColumn::Index)], "1");
     EXPECT_FALSE(p.editor.chosenDevice());
-    EXPECT_EQ(p.editor.Selected_IEC_DA(), nullptr);
+    EXPECT_EQ(p.editor.selectedAttribute(), nullptr);
     EXPECT_EQ(p.editor.addVar(), AddVarResult::Nothing) << "the removed device is out of reach";
 }
 
@@ -248,7 +248,7 @@ TEST(AccessEditor, AddingADeviceAsksBeforeOverwritingAndClearsTheSelection) {
         EXPECT_EQ(sw::SclIed(p.paths.icdCatalog() / "bay1.icd").fName(), c.catalogName);
         if (c.added) {
             EXPECT_EQ(p.editor.list().devices().at(1).name, c.catalogName);
-            EXPECT_EQ(p.editor.Selected_IEC_DA(), nullptr);
+            EXPECT_EQ(p.editor.selectedAttribute(), nullptr);
             EXPECT_FALSE(p.editor.chosenDevice());
         }
     }
@@ -393,19 +393,20 @@ TEST(AccessEditor, ClickOnAnObjectOfAnotherDeviceOrAnInnerNodeSelectsNothing) {
     p.editor.addDevice(p.paths, p.paths.icdCatalog() / "bay1.icd", [] { return OverwriteAnswer::No; });
     p.editor.addDevice(p.paths, p.paths.icdCatalog() / "bay1.icd", [] { return OverwriteAnswer::No; });
     p.editor.chooseDevice(0);
-    const sw::SclLogicalDevice* ld = p.editor.chosenModel()->Find_LDevice("CTRL");
-    const sw::SclDataAttribute* leaf = ld->Find_LN("XCBR")->Find_DO("Pos")->Find_DA("stVal");
-    const sw::SclObject* inner[] = {p.editor.chosenModel(), ld, ld->Find_LN("XCBR"),
-                                    ld->Find_LN("XCBR")->Find_DO("Pos")};
+    const sw::SclLogicalDevice* ld = p.editor.chosenModel()->findLogicalDevice("CTRL");
+    const sw::SclDataAttribute* leaf =
+        ld->findLogicalNode("XCBR")->findDataObject("Pos")->findAttribute("stVal");
+    const sw::SclObject* inner[] = {p.editor.chosenModel(), ld, ld->findLogicalNode("XCBR"),
+                                    ld->findLogicalNode("XCBR")->findDataObject("Pos")};
     for (const sw::SclObject* node : inner) {
         p.editor.selectTreeNode(leaf);
         p.editor.selectTreeNode(node);
-        EXPECT_EQ(p.editor.Selected_IEC_DA(), nullptr);
-        EXPECT_EQ(p.editor.Selected_IEC_DS(), nullptr);
+        EXPECT_EQ(p.editor.selectedAttribute(), nullptr);
+        EXPECT_EQ(p.editor.selectedDataSet(), nullptr);
     }
     p.editor.chooseDevice(1);
     p.editor.selectTreeNode(leaf);
-    EXPECT_EQ(p.editor.Selected_IEC_DA(), nullptr) << "device 0's attribute while device 1 is shown";
+    EXPECT_EQ(p.editor.selectedAttribute(), nullptr) << "device 0's attribute while device 1 is shown";
 }
 
 TEST(AccessEditor, EveryCatalogFileIsReadThroughTheDeviceLoaderWhoseErrorsCountAsTheConstructors) {

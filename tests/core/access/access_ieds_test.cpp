@@ -50,10 +50,10 @@ struct Project : sw::test::TestProject {
     }
     void addFirstDataSet(std::size_t index) {
         editor.chooseDevice(index);
-        for (const auto* ld : editor.chosenModel()->List_LDevice()) {
-            for (const auto* ln : ld->List_LN()) {
-                if (!ln->List_DataSet().empty()) {
-                    editor.selectTreeNode(ln->List_DataSet()[0]);
+        for (const auto* ld : editor.chosenModel()->logicalDevices()) {
+            for (const auto* ln : ld->logicalNodes()) {
+                if (!ln->dataSets().empty()) {
+                    editor.selectTreeNode(ln->dataSets()[0]);
                     ASSERT_EQ(editor.addVar(), AddVarResult::DataSet);
                     return;
                 }
@@ -120,7 +120,7 @@ TEST(AccessIeds, PickedIedsBecomeDevicesOfTheirOwnThatBuildReopenAndFallBackToTh
                          R"(<ICD_File Name="Trafo" FileName="three_ieds.scd" IEDName="Trafo"/>)"),
               std::string::npos)
         << saved;
-    const auto built = sw::Build_Images(p.dir.path() / "absent.xml", p.paths.accessFile(), '.');
+    const auto built = sw::buildImages(p.dir.path() / "absent.xml", p.paths.accessFile(), '.');
     EXPECT_GT(built.bank2.size(), 24u);
 
     p.editor.open(p.paths);

@@ -89,17 +89,17 @@ TEST(Lint, ReferencesAreCheckedAgainstLoadedDevices) {
 
     // A real attribute and data set of the device, found by walking it.
     const sw::SclLogicalNode* node = nullptr;
-    for (const auto* ld : devices[0].device->List_LDevice()) {
-        for (const auto* ln : ld->List_LN()) {
-            if (!ln->List_DataSet().empty() && node == nullptr) {
+    for (const auto* ld : devices[0].device->logicalDevices()) {
+        for (const auto* ln : ld->logicalNodes()) {
+            if (!ln->dataSets().empty() && node == nullptr) {
                 node = ln;
             }
         }
     }
     ASSERT_NE(node, nullptr);
-    const sw::SclDataSet* real = node->List_DataSet()[0];
-    ASSERT_FALSE(real->List_DA().empty());
-    const std::string member = real->List_DA()[0]->fReference();
+    const sw::SclDataSet* real = node->dataSets()[0];
+    ASSERT_FALSE(real->dataAttributes().empty());
+    const std::string member = real->dataAttributes()[0]->fReference();
 
     AccessFile access;
     access.variables = {variable("0", member.c_str(), "1"), variable("0", "LD0/GONE.x", "2")};

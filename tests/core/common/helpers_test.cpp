@@ -45,7 +45,7 @@ TEST(CheckIpAddress, SplitsAndValidates) {
     };
     for (const auto& c : cases) {
         std::array<std::string, 4> parts;
-        EXPECT_EQ(sw::Check_IP_Address(c.text, parts), c.valid) << c.text;
+        EXPECT_EQ(sw::checkIpAddress(c.text, parts), c.valid) << c.text;
         if (c.valid) {
             EXPECT_EQ(parts, c.parts) << c.text;
         }
@@ -91,7 +91,7 @@ TEST(CheckFloat, AcceptsEitherDecimalMark) {
                           {"inf", '.', false, 1.0F},   {"1e39", '.', false, 1.0F}};
     for (const auto& c : cases) {
         float value = 0;
-        EXPECT_EQ(sw::Check_Float(c.text, c.separator, value), c.ok) << c.text;
+        EXPECT_EQ(sw::checkFloat(c.text, c.separator, value), c.ok) << c.text;
         EXPECT_FLOAT_EQ(value, c.value) << c.text;
     }
     // Without the mark substitution only the given separator counts.

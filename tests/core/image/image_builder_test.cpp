@@ -25,12 +25,12 @@ std::string text(const Bytes& bytes) {
 TEST(ImageBuilder, SavedFilesAreReplacedWholeSoAShorterImageLeavesNoTail) {
     sw::test::TempDir dir;
     std::filesystem::create_directory(dir / "bin");
-    const sw::BuildResult big = sw::Build_Images(fixture("ParGen.xml"), fixture("access_data_set.xml"), ',');
-    sw::Save_Bin_Files(big, dir / "bin");
+    const sw::BuildResult big = sw::buildImages(fixture("ParGen.xml"), fixture("access_data_set.xml"), ',');
+    sw::saveImageFiles(big, dir / "bin");
     EXPECT_EQ(sw::test::readFile(dir / "bin" / "bank2.bin"), text(big.bank2));
 
-    const sw::BuildResult small = sw::Build_Images(absentFile(), absentFile(), ',');
-    sw::Save_Bin_Files(small, dir / "bin");
+    const sw::BuildResult small = sw::buildImages(absentFile(), absentFile(), ',');
+    sw::saveImageFiles(small, dir / "bin");
     EXPECT_EQ(sw::test::readFile(dir / "bin" / "bank1.bin"), text(small.bank1));
     EXPECT_EQ(sw::test::readFile(dir / "bin" / "bank2.bin"), text(small.bank2));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "bin"), {}), 2)
@@ -38,22 +38,21 @@ TEST(ImageBuilder, SavedFilesAreReplacedWholeSoAShorterImageLeavesNoTail) {
 }
 
 TEST(ImageBuilder, UnchangedFilesBuildIdenticalImagesWhateverWasBuiltBefore) {
-    const sw::BuildResult first =
-        sw::Build_Images(fixture("ParGen.xml"), fixture("access_data_set.xml"), ',');
-    const sw::BuildResult defaults = sw::Build_Images(absentFile(), absentFile(), ',');
+    const sw::BuildResult first = sw::buildImages(fixture("ParGen.xml"), fixture("access_data_set.xml"), ',');
+    const sw::BuildResult defaults = sw::buildImages(absentFile(), absentFile(), ',');
     const sw::BuildResult second =
-        sw::Build_Images(fixture("ParGen.xml"), fixture("access_data_set.xml"), ',');
+        sw::buildImages(fixture("ParGen.xml"), fixture("access_data_set.xml"), ',');
     EXPECT_EQ(first.bank1, second.bank1);
     EXPECT_EQ(first.bank2, second.bank2);
-    EXPECT_EQ(sw::Build_Images(absentFile(), absentFile(), ',').bank1, defaults.bank1);
+    EXPECT_EQ(sw::buildImages(absentFile(), absentFile(), ',').bank1, defaults.bank1);
     EXPECT_EQ(u32At(defaults.bank1, 0x7FC), 3466u);
 }
 
 TEST(ImageBuilder, FileThatCannotBeWrittenIsAnErrorNamingItAndTheReason) {
     sw::test::TempDir dir;
-    const sw::BuildResult images = sw::Build_Images(absentFile(), absentFile(), ',');
+    const sw::BuildResult images = sw::buildImages(absentFile(), absentFile(), ',');
     try {
-        sw::Save_Bin_Files(images, dir / "no-bin-folder");
+        sw::saveImageFiles(images, dir / "no-bin-folder");
         FAIL() << "no error";
     } catch (const sw::ConfigError& error) {
         const std::string message = error.what();
@@ -74,8 +73,8 @@ TEST(ImageBuilder, FailedBuildLeavesTheOldImagesAlone) {
     sw::test::writeFile(dir / "IEC_61850_Client.xml", "<IEC_68850_Client/>");
     EXPECT_THROW(
         {
-            const auto images = sw::Build_Images(absentFile(), dir / "IEC_61850_Client.xml", ',');
-            sw::Save_Bin_Files(images, dir / "bin");
+            const auto images = sw::buildImages(absentFile(), dir / "IEC_61850_Client.xml", ',');
+            sw::saveImageFiles(images, dir / "bin");
         },
         sw::ConfigError);
     EXPECT_EQ(sw::test::readFile(dir / "bin" / "bank2.bin"), "old");
@@ -85,17 +84,16 @@ TEST(ImageBuilder, FailedBuildLeavesTheOldImagesAlone) {
 TEST(ImageBuilder, PairIsReplacedAsAUnitSoAFailedSecondFileLeavesTheOldPair) {
     sw::test::TempDir dir;
     std::filesystem::create_directory(dir / "bin");
-    const sw::BuildResult old = sw::Build_Images(absentFile(), absentFile(), ',');
-    sw::Save_Bin_Files(old, dir / "bin");
-    const sw::BuildResult fresh =
-        sw::Build_Images(fixture("ParGen.xml"), fixture("access_data_set.xml"), ',');
+    const sw::BuildResult old = sw::buildImages(absentFile(), absentFile(), ',');
+    sw::saveImageFiles(old, dir / "bin");
+    const sw::BuildResult fresh = sw::buildImages(fixture("ParGen.xml"), fixture("access_data_set.xml"), ',');
 
     // bank2.bin cannot be replaced: a folder of that name holding a file stands in its way.
     std::filesystem::remove(dir / "bin" / "bank2.bin");
     std::filesystem::create_directory(dir / "bin" / "bank2.bin");
     sw::test::writeFile(dir / "bin" / "bank2.bin" / "keep", "x");
     try {
-        sw::Save_Bin_Files(fresh, dir / "bin");
+        sw::saveImageFiles(fresh, dir / "bin");
         FAIL() << "no error";
     } catch (const sw::ConfigError& error) {
         EXPECT_NE(std::string(error.what()).find("bank2.bin"), std::string::npos) << error.what();
@@ -107,7 +105,7 @@ TEST(ImageBuilder, PairIsReplacedAsAUnitSoAFailedSecondFileLeavesTheOldPair) {
     // With the obstacle gone and an old pair on disk, both are replaced.
     std::filesystem::remove_all(dir / "bin" / "bank2.bin");
     sw::test::writeFile(dir / "bin" / "bank2.bin", text(old.bank2));
-    sw::Save_Bin_Files(fresh, dir / "bin");
+    sw::saveImageFiles(fresh, dir / "bin");
     EXPECT_EQ(sw::test::readFile(dir / "bin" / "bank1.bin"), text(fresh.bank1));
     EXPECT_EQ(sw::test::readFile(dir / "bin" / "bank2.bin"), text(fresh.bank2));
 }

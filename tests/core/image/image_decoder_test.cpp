@@ -45,7 +45,7 @@ TEST(ImageDecoder, AcceptsEveryImageTheBuilderMakes) {
     };
     for (const auto& [parGen, access] : projects) {
         SCOPED_TRACE(access);
-        const sw::BuildResult images = sw::Build_Images(fixture(parGen), fixture(access), ',');
+        const sw::BuildResult images = sw::buildImages(fixture(parGen), fixture(access), ',');
         const auto bank1 = decodeParameterImage(images.bank1);
         const auto bank2 = decodeVariableImage(images.bank2);
         EXPECT_TRUE(bank1.consistent()) << problems(bank1);
@@ -55,7 +55,7 @@ TEST(ImageDecoder, AcceptsEveryImageTheBuilderMakes) {
 
 TEST(ImageDecoder, DumpShowsTheDecodedFields) {
     const sw::BuildResult images =
-        sw::Build_Images(fixture("ParGen.xml"), fixture("access_data_set.xml"), ',');
+        sw::buildImages(fixture("ParGen.xml"), fixture("access_data_set.xml"), ',');
     const std::string bank1 = decodeParameterImage(images.bank1).dump;
     EXPECT_NE(bank1.find("192.168.0.10"), std::string::npos) << bank1;
     EXPECT_NE(bank1.find("115200"), std::string::npos) << bank1;
@@ -67,7 +67,7 @@ TEST(ImageDecoder, DumpShowsTheDecodedFields) {
 }
 
 TEST(ImageDecoder, ReportsParameterBlockFaults) {
-    const Bytes good = sw::Build_Images(fixture("ParGen.xml"), absentFile(), ',').bank1;
+    const Bytes good = sw::buildImages(fixture("ParGen.xml"), absentFile(), ',').bank1;
     struct Fault {
         const char* name;
         std::function<void(Bytes&)> apply;
@@ -112,7 +112,7 @@ TEST(ImageDecoder, ReportsParameterBlockFaults) {
 }
 
 TEST(ImageDecoder, ReportsVariableImageFaults) {
-    const Bytes good = sw::Build_Images(absentFile(), fixture("access_data_set.xml"), ',').bank2;
+    const Bytes good = sw::buildImages(absentFile(), fixture("access_data_set.xml"), ',').bank2;
     struct Fault {
         const char* name;
         std::function<void(Bytes&)> apply;
@@ -153,7 +153,7 @@ TEST(ImageDecoder, ReportsVariableImageFaults) {
 TEST(ImageDecoder, FileIsDecodedByItsNameElseByItsSize) {
     sw::test::TempDir dir;
     const sw::BuildResult images =
-        sw::Build_Images(fixture("ParGen.xml"), fixture("access_data_set.xml"), ',');
+        sw::buildImages(fixture("ParGen.xml"), fixture("access_data_set.xml"), ',');
     const std::string block(images.bank1.begin(), images.bank1.end());
     const std::string variables(images.bank2.begin(), images.bank2.end());
     struct Case {
@@ -176,7 +176,7 @@ TEST(ImageDecoder, FileIsDecodedByItsNameElseByItsSize) {
 
 TEST(ImageDecoder, PairMustAgreeOnTheImageAddress) {
     const sw::BuildResult images =
-        sw::Build_Images(fixture("ParGen.xml"), fixture("access_data_set.xml"), ',');
+        sw::buildImages(fixture("ParGen.xml"), fixture("access_data_set.xml"), ',');
     EXPECT_TRUE(sw::image::checkImagePair(images.bank1, images.bank2).empty());
 
     Bytes moved = images.bank1;

@@ -48,7 +48,7 @@ std::string parGenWith(const std::map<std::string, std::optional<std::string>>& 
 sw::BuildResult buildParGen(const std::string& xml) {
     sw::test::TempDir dir;
     sw::test::writeFile(dir / "ParGen.xml", xml);
-    return sw::Build_Images(dir / "ParGen.xml", absentFile(), '.');
+    return sw::buildImages(dir / "ParGen.xml", absentFile(), '.');
 }
 
 std::uint32_t sumBeforeChecksum(const Bytes& bank1) {
@@ -60,7 +60,7 @@ std::uint32_t sumBeforeChecksum(const Bytes& bank1) {
 }
 
 TEST(ParameterBlock, ProjectWithoutFilesGivesDefaultBlockAndEmptyVariableImage) {
-    const sw::BuildResult images = sw::Build_Images(absentFile(), absentFile(), ',');
+    const sw::BuildResult images = sw::buildImages(absentFile(), absentFile(), ',');
     ASSERT_EQ(images.bank1.size(), 2048u);
     EXPECT_EQ(slice(images.bank1, 0x7FC, 4), (Bytes{0x8A, 0x0D, 0x00, 0x00}));
     EXPECT_EQ(slice(images.bank1, 0x5EC, 4), (Bytes{0x00, 0x00, 0x08, 0x00}));
@@ -75,7 +75,7 @@ TEST(ParameterBlock, ProjectWithoutFilesGivesDefaultBlockAndEmptyVariableImage) 
 }
 
 TEST(ParameterBlock, ExampleParameterFileGivesItsBaudRateAndChecksum) {
-    const sw::BuildResult images = sw::Build_Images(fixture("ParGen.xml"), absentFile(), ',');
+    const sw::BuildResult images = sw::buildImages(fixture("ParGen.xml"), absentFile(), ',');
     ASSERT_EQ(images.bank1.size(), 2048u);
     EXPECT_EQ(slice(images.bank1, 0x028, 12),
               (Bytes{192, 168, 0, 10, 255, 255, 255, 0, 0xFF, 0xFF, 0xFF, 0xFF}));
@@ -103,7 +103,7 @@ TEST(ParameterBlock, MalformedParameterFileStopsTheBuildNamingTheFile) {
     sw::test::TempDir dir;
     sw::test::writeFile(dir / "ParGen.xml", "<Par_Gen><IEC61850_Client_IP1>1</Par_Gen>");
     try {
-        sw::Build_Images(dir / "ParGen.xml", absentFile(), '.');
+        sw::buildImages(dir / "ParGen.xml", absentFile(), '.');
         FAIL() << "no error";
     } catch (const sw::ConfigError& error) {
         EXPECT_NE(std::string(error.what()).find("ParGen.xml"), std::string::npos) << error.what();
@@ -118,8 +118,8 @@ TEST(ParameterBlock, ProjectFileThatCannotBeLookedAtIsAnErrorNotADefault) {
 #endif
     sw::test::TempDir dir;
     std::filesystem::create_symlink("ParGen.xml", dir / "ParGen.xml"); // a loop: stat fails
-    EXPECT_THROW(sw::Build_Images(dir / "ParGen.xml", absentFile(), '.'), sw::ConfigError);
-    EXPECT_THROW(sw::Build_Images(absentFile(), dir / "ParGen.xml", '.'), sw::ConfigError);
+    EXPECT_THROW(sw::buildImages(dir / "ParGen.xml", absentFile(), '.'), sw::ConfigError);
+    EXPECT_THROW(sw::buildImages(absentFile(), dir / "ParGen.xml", '.'), sw::ConfigError);
 }
 
 struct KeyCase {

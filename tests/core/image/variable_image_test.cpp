@@ -98,7 +98,7 @@ std::string dataSetItem(const std::string& members, const Changes& changes = {})
 sw::BuildResult buildAccess(const std::string& xml, char separator = ',') {
     sw::test::TempDir dir;
     sw::test::writeFile(dir / "IEC_61850_Client.xml", xml);
-    return sw::Build_Images(absentFile(), dir / "IEC_61850_Client.xml", separator);
+    return sw::buildImages(absentFile(), dir / "IEC_61850_Client.xml", separator);
 }
 
 std::string buildError(const std::string& xml) {
@@ -126,7 +126,7 @@ const Bytes kOneVariableImage = concat({
 });
 
 TEST(VariableImage, OneVariableGivesTheExactImage) {
-    const sw::BuildResult images = sw::Build_Images(absentFile(), fixture("access_one_variable.xml"), ',');
+    const sw::BuildResult images = sw::buildImages(absentFile(), fixture("access_one_variable.xml"), ',');
     EXPECT_EQ(images.bank2.size(), 102u);
     EXPECT_EQ(images.bank2, kOneVariableImage);
 }
@@ -142,7 +142,7 @@ TEST(VariableImage, IndentedFileWithCommentsReadsLikeTheRawOne) {
 }
 
 TEST(VariableImage, DataSetWithTwoMembersGivesTheListedLayout) {
-    const sw::BuildResult images = sw::Build_Images(absentFile(), fixture("access_data_set.xml"), ',');
+    const sw::BuildResult images = sw::buildImages(absentFile(), fixture("access_data_set.xml"), ',');
     const Bytes& b = images.bank2;
     ASSERT_EQ(b.size(), 267u);
     EXPECT_EQ(slice(b, 0, 8), (Bytes{1, 0, 0, 0, 1, 0, 0, 0}));

@@ -36,7 +36,7 @@ TEST(VersionCheck, ConvVersionReadsDigitsAroundThePoint) {
         {"VER. 0.000", 0},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(sw::Conv_Version(c.text), c.number) << c.text;
+        EXPECT_EQ(sw::versionNumber(c.text), c.number) << c.text;
     }
 }
 
@@ -46,7 +46,7 @@ TEST(VersionCheck, ConvVersionReadsDigitsAroundThePoint) {
 TEST(VersionCheck, BuildWithoutAnHttpClientAsksNoServiceAndFindsNothingNewer) {
     EXPECT_FALSE(sw::versionCheckAvailable());
     EXPECT_EQ(sw::fetchVersionAnswer(serviceAt("http://127.0.0.1:9")), std::nullopt);
-    EXPECT_FALSE(sw::Check_Version(serviceAt("http://127.0.0.1:9")));
+    EXPECT_FALSE(sw::checkVersion(serviceAt("http://127.0.0.1:9")));
 }
 
 #else
@@ -55,7 +55,7 @@ using sw::test::LocalHttpServer;
 
 TEST(VersionCheck, SendsOnePlainGetWithTheTwoHeaders) {
     LocalHttpServer server(LocalHttpServer::response("200 OK", "VER. 1.001"));
-    EXPECT_TRUE(sw::Check_Version(serviceAt(server.base())));
+    EXPECT_TRUE(sw::checkVersion(serviceAt(server.base())));
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 1u);
     const std::string& head = requests[0];
@@ -96,7 +96,7 @@ TEST(VersionCheck, AnswersOfTheServiceDecideNewer) {
     };
     for (const auto& c : cases) {
         LocalHttpServer server(c.response);
-        EXPECT_EQ(sw::Check_Version(serviceAt(server.base())), c.newer) << c.response.substr(0, 60);
+        EXPECT_EQ(sw::checkVersion(serviceAt(server.base())), c.newer) << c.response.substr(0, 60);
         // A redirect is never followed.
         EXPECT_EQ(server.requests().size(), 1u);
     }
@@ -105,7 +105,7 @@ TEST(VersionCheck, AnswersOfTheServiceDecideNewer) {
 TEST(VersionCheck, ServiceThatNeverAnswersEndsWithinTheTimeOut) {
     LocalHttpServer silent("");
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(sw::Check_Version(serviceAt(silent.base(), 400ms)));
+    EXPECT_FALSE(sw::checkVersion(serviceAt(silent.base(), 400ms)));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
 }
 
@@ -117,7 +117,7 @@ TEST(VersionCheck, StopEndsAWaitingCheckEarly) {
         stop.request_stop();
     });
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(sw::Check_Version(serviceAt(silent.base(), 20000ms), stop.get_token()));
+    EXPECT_FALSE(sw::checkVersion(serviceAt(silent.base(), 20000ms), stop.get_token()));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
     stopper.join();
 }
@@ -128,9 +128,9 @@ TEST(VersionCheck, NoServiceListeningIsNotNewer) {
         LocalHttpServer gone(LocalHttpServer::response("200 OK", "VER. 9.000"));
         base = gone.base();
     }
-    EXPECT_FALSE(sw::Check_Version(serviceAt(base)));
+    EXPECT_FALSE(sw::checkVersion(serviceAt(base)));
     // Only plain HTTP is spoken.
-    EXPECT_FALSE(sw::Check_Version(serviceAt("file:///etc")));
+    EXPECT_FALSE(sw::checkVersion(serviceAt("file:///etc")));
 }
 
 #endif

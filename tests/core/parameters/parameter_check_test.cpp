@@ -22,7 +22,7 @@ TEST(ParameterCheck, ByteFieldsAcceptOnlyWholeNumbersFrom0To255) {
 }
 
 TEST(ParameterCheck, DefaultsPass) {
-    EXPECT_EQ(sw::Controllo_Dati(sw::ParameterSet{}), std::nullopt);
+    EXPECT_EQ(sw::checkParameters(sw::ParameterSet{}), std::nullopt);
 }
 
 TEST(ParameterCheck, FirstFailingRuleGivesItsMessage) {
@@ -62,7 +62,7 @@ TEST(ParameterCheck, FirstFailingRuleGivesItsMessage) {
     for (const Case& c : cases) {
         sw::ParameterSet set;
         c.change(set);
-        EXPECT_EQ(sw::Controllo_Dati(set), c.message) << c.what;
+        EXPECT_EQ(sw::checkParameters(set), c.message) << c.what;
     }
 }
 

@@ -70,14 +70,24 @@ TEST(SclIeds, LoadsTheNamedIedsFromOneParseAndNullForNamesTheFileLacks) {
     EXPECT_EQ(devices[0]->fName(), "Trafo");
     EXPECT_EQ(devices[2]->fName(), "Feeder2");
     EXPECT_EQ(devices[2]->fFileName(), "three_ieds.scd");
-    EXPECT_EQ(
-        devices[2]->Find_LDevice("CTRL")->Find_LN("XCBR")->Find_DO("Pos")->Find_DA("ctlVal")->fReference(),
-        "Feeder2CTRL/Q0XCBR1.Pos.ctlVal");
+    EXPECT_EQ(devices[2]
+                  ->findLogicalDevice("CTRL")
+                  ->findLogicalNode("XCBR")
+                  ->findDataObject("Pos")
+                  ->findAttribute("ctlVal")
+                  ->fReference(),
+              "Feeder2CTRL/Q0XCBR1.Pos.ctlVal");
     EXPECT_EQ(test::dump(*devices[3]), test::dump(SclIed(test::fixture("three_ieds.scd"))))
         << "an empty name is the first IED, as the constructor loads it";
     EXPECT_EQ(test::dump(*devices[0]), test::dump(*devices[4]));
     // Each IED's data sets resolve in its own logical devices.
-    ASSERT_EQ(devices[2]->Find_LDevice("CTRL")->Find_LN("LLN0")->List_DataSet()[0]->List_DA().size(), 1u);
+    ASSERT_EQ(devices[2]
+                  ->findLogicalDevice("CTRL")
+                  ->findLogicalNode("LLN0")
+                  ->dataSets()[0]
+                  ->dataAttributes()
+                  .size(),
+              1u);
 }
 
 TEST(SclIeds, KeepsTheAddressesOfTheIedsAccessPointsAndPrefersTheLoadedServers) {
@@ -95,17 +105,18 @@ TEST(SclIeds, KeepsTheAddressesOfTheIedsAccessPointsAndPrefersTheLoadedServers) 
 
 TEST(SclSearch, FindsByReferenceEveryKindOfObjectAndNothingForAWrongPart) {
     const SclIed device(test::fixture("bay1.icd"));
-    const SclLogicalNode& xcbr = *device.Find_LDevice("CTRL")->Find_LN("XCBR");
+    const SclLogicalNode& xcbr = *device.findLogicalDevice("CTRL")->findLogicalNode("XCBR");
     const struct {
         const char* reference;
         const SclObject* expected;
     } cases[] = {
-        {"Bay1CTRL", device.Find_LDevice("CTRL")},
+        {"Bay1CTRL", device.findLogicalDevice("CTRL")},
         {"Bay1CTRL/Q0XCBR1", &xcbr},
-        {"Bay1CTRL/Q0XCBR1.Pos", xcbr.Find_DO("Pos")},
-        {"Bay1CTRL/Q0XCBR1.Pos.stVal", xcbr.Find_DO("Pos")->Find_DA("stVal")},
+        {"Bay1CTRL/Q0XCBR1.Pos", xcbr.findDataObject("Pos")},
+        {"Bay1CTRL/Q0XCBR1.Pos.stVal", xcbr.findDataObject("Pos")->findAttribute("stVal")},
         {"Bay1CTRL/MMXU1.TotW.mag.f",
-         device.Find_LDevice("CTRL")->Find_LN("MMXU")->Find_DO("TotW")->Find_DA("f")},
+         device.findLogicalDevice("CTRL")->findLogicalNode("MMXU")->findDataObject("TotW")->findAttribute(
+             "f")},
         {"Bay1CTRL/XCBR1.Pos.stVal", nullptr},
         {"Bay2CTRL/Q0XCBR1.Pos.stVal", nullptr},
         {"Bay1CTRL/Q0XCBR1.Pos.nope", nullptr},

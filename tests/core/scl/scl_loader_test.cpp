@@ -16,7 +16,7 @@ namespace {
 
 std::vector<std::string> memberReferences(const SclDataSet& dataSet) {
     std::vector<std::string> references;
-    for (const SclDataAttribute* member : dataSet.List_DA()) {
+    for (const SclDataAttribute* member : dataSet.dataAttributes()) {
         references.push_back(member->fReference());
     }
     return references;
@@ -32,8 +32,8 @@ std::vector<std::string> names(SclList<SclDataObject> list) {
 
 TEST(SclLoader, ResolvesDataSetMembersAfterTheWholeIedIsBuilt) {
     const SclIed device(test::fixture("bay1.icd"));
-    const SclLogicalNode& lln0 = *device.Find_LDevice("CTRL")->Find_LN("LLN0");
-    const SclDataSet& dataSet = *lln0.List_DataSet()[0];
+    const SclLogicalNode& lln0 = *device.findLogicalDevice("CTRL")->findLogicalNode("LLN0");
+    const SclDataSet& dataSet = *lln0.dataSets()[0];
     // Found: a dotted daName, the second unit of a class by its instance, a member in a later logical
     // device, a duplicate, and a whole data object (its first leaf).
     EXPECT_EQ(memberReferences(dataSet),
@@ -55,8 +55,9 @@ TEST(SclLoader, ResolvesDataSetMembersAfterTheWholeIedIsBuilt) {
     EXPECT_TRUE(dataSet.members()[3].wholeObject);
     EXPECT_FALSE(dataSet.members()[1].wholeObject);
     // Members are the model's own attributes, not copies.
-    EXPECT_EQ(dataSet.List_DA()[0],
-              device.Find_LDevice("CTRL")->Find_LN("XCBR")->Find_DO("Pos")->Find_DA("stVal"));
+    EXPECT_EQ(dataSet.dataAttributes()[0],
+              device.findLogicalDevice("CTRL")->findLogicalNode("XCBR")->findDataObject("Pos")->findAttribute(
+                  "stVal"));
 }
 
 // Each FCDA names one attribute by the whole name of its node and by paths below it.
@@ -87,12 +88,12 @@ TEST(SclLoader, DataSetMembersResolveByTheWholeNodeNameAndByPaths) {
         <DAType id="V"><BDA name="mag" bType="Struct" type="AV"/></DAType>
       </DataTypeTemplates></SCL>)";
     const SclIed device(scl, "members.icd");
-    const SclLogicalDevice& ld = *device.Find_LDevice("LD");
-    const SclDataSet& lln0Set = *ld.Find_LN("LLN0")->List_DataSet()[0];
+    const SclLogicalDevice& ld = *device.findLogicalDevice("LD");
+    const SclDataSet& lln0Set = *ld.findLogicalNode("LLN0")->dataSets()[0];
     EXPECT_EQ(lln0Set.fReference(), "ILD/LLN0.Z");
     EXPECT_EQ(memberReferences(lln0Set), (std::vector<std::string>{"ILD/LLN0.Mod.stVal"}));
 
-    const SclDataSet& dataSet = *ld.findNode("PPRE_", "MMXU", "1")->List_DataSet()[0];
+    const SclDataSet& dataSet = *ld.findNode("PPRE_", "MMXU", "1")->dataSets()[0];
     EXPECT_EQ(dataSet.fReference(), "ILD/PPRE_MMXU1.DS");
     EXPECT_EQ(dataSet.classOnlyReference(), "ILD/MMXU.DS");
     const struct {
@@ -114,51 +115,54 @@ TEST(SclLoader, DataSetMembersResolveByTheWholeNodeNameAndByPaths) {
         EXPECT_EQ(got, expected[k].found) << k;
         EXPECT_EQ(member.wholeObject, expected[k].wholeObject) << k;
     }
-    EXPECT_EQ(dataSet.List_DA().size(), 4u);
+    EXPECT_EQ(dataSet.dataAttributes().size(), 4u);
     EXPECT_EQ(dataSet.firstUnresolvedMember(), 3u);
 }
 
 TEST(SclLoader, GooseNamesComeFromControlBlocksOfTheSameNode) {
     const SclIed device(test::fixture("bay1.icd"));
-    const SclLogicalDevice& ctrl = *device.Find_LDevice("CTRL");
-    const auto& lln0Sets = ctrl.Find_LN("LLN0")->List_DataSet();
+    const SclLogicalDevice& ctrl = *device.findLogicalDevice("CTRL");
+    const auto& lln0Sets = ctrl.findLogicalNode("LLN0")->dataSets();
     EXPECT_EQ(lln0Sets[0]->fGooseName(), "GoCB1");
     // Named only by a block of another node.
     EXPECT_EQ(lln0Sets[1]->fName(), "DS3");
     EXPECT_EQ(lln0Sets[1]->fGooseName(), "");
     // Two blocks naming one data set: the later one.
-    EXPECT_EQ(ctrl.Find_LN("MMXU")->List_DataSet()[0]->fGooseName(), "GoB");
+    EXPECT_EQ(ctrl.findLogicalNode("MMXU")->dataSets()[0]->fGooseName(), "GoB");
 }
 
 TEST(SclLoader, ReadsAttributesFunctionalConstraintsAndTypes) {
     const SclIed device(test::fixture("bay1.icd"));
-    const SclLogicalDevice& ctrl = *device.Find_LDevice("CTRL");
-    const SclDataObject& totW = *ctrl.Find_LN("MMXU")->Find_DO("TotW");
-    EXPECT_EQ(totW.Find_DA("f")->fFC(), "MX"); // a BDA inherits the fc of its attribute
-    EXPECT_EQ(totW.Find_DA("i")->fFC(), "CF"); // unless it has its own
-    EXPECT_EQ(totW.Find_DA("mag")->fbType(), "Struct");
+    const SclLogicalDevice& ctrl = *device.findLogicalDevice("CTRL");
+    const SclDataObject& totW = *ctrl.findLogicalNode("MMXU")->findDataObject("TotW");
+    EXPECT_EQ(totW.findAttribute("f")->fFC(), "MX"); // a BDA inherits the fc of its attribute
+    EXPECT_EQ(totW.findAttribute("i")->fFC(), "CF"); // unless it has its own
+    EXPECT_EQ(totW.findAttribute("mag")->fbType(), "Struct");
 
-    const SclDataObject& pos = *ctrl.Find_LN("XCBR")->Find_DO("Pos");
-    EXPECT_EQ(pos.Find_DA("noFc")->fFC(), "");
-    const SclDataAttribute& ctlModel = *pos.Find_DA("ctlModel");
+    const SclDataObject& pos = *ctrl.findLogicalNode("XCBR")->findDataObject("Pos");
+    EXPECT_EQ(pos.findAttribute("noFc")->fFC(), "");
+    const SclDataAttribute& ctlModel = *pos.findAttribute("ctlModel");
     EXPECT_EQ(ctlModel.fbType(), "Enum");
     EXPECT_TRUE(ctlModel.isLeaf()) << "an enumeration's type must not be followed";
 
     // Every LNodeType with the node's type id contributes, in template order, to every such node.
-    EXPECT_EQ(names(ctrl.Find_LN("MMXU")->List_DO()), (std::vector<std::string>{"TotW", "A", "Hz"}));
-    EXPECT_EQ(names(ctrl.List_LN()[3]->List_DO()), (std::vector<std::string>{"TotW", "A", "Hz"}));
+    EXPECT_EQ(names(ctrl.findLogicalNode("MMXU")->dataObjects()),
+              (std::vector<std::string>{"TotW", "A", "Hz"}));
+    EXPECT_EQ(names(ctrl.logicalNodes()[3]->dataObjects()), (std::vector<std::string>{"TotW", "A", "Hz"}));
 
     // A node without lnType has neither data objects nor data sets; unknown or missing DO types give no
     // children.
-    const SclLogicalNode& lphd = *ctrl.Find_LN("LPHD");
-    EXPECT_TRUE(lphd.List_DO().empty());
-    EXPECT_TRUE(lphd.List_DataSet().empty());
-    const SclLogicalNode& ggio = *device.Find_LDevice("MEAS")->Find_LN("GGIO");
-    EXPECT_EQ(ggio.Find_DO("Untyped")->List_DA().size() + ggio.Find_DO("Unknown")->List_DA().size(), 0u);
+    const SclLogicalNode& lphd = *ctrl.findLogicalNode("LPHD");
+    EXPECT_TRUE(lphd.dataObjects().empty());
+    EXPECT_TRUE(lphd.dataSets().empty());
+    const SclLogicalNode& ggio = *device.findLogicalDevice("MEAS")->findLogicalNode("GGIO");
+    EXPECT_EQ(ggio.findDataObject("Untyped")->dataAttributes().size() +
+                  ggio.findDataObject("Unknown")->dataAttributes().size(),
+              0u);
 
     // Only the first access point's server.
-    EXPECT_EQ(device.List_LDevice().size(), 2u);
-    EXPECT_EQ(device.Find_LDevice("IGNORED"), nullptr);
+    EXPECT_EQ(device.logicalDevices().size(), 2u);
+    EXPECT_EQ(device.findLogicalDevice("IGNORED"), nullptr);
     EXPECT_EQ(device.fFileName(), "bay1.icd");
     EXPECT_EQ(device.objectCount(), 77u);
 }
@@ -180,22 +184,22 @@ TEST(SclLoader, CommentsAndNamespacePrefixesChangeNothing) {
 
 TEST(SclLoader, RecursiveTypesStopAtTheRepeatedChild) {
     const SclIed device(test::fixture("recursive.icd"));
-    const SclLogicalNode& ln = *device.Find_LDevice("LD0")->Find_LN("GGIO");
-    const SclDataObject& loop = *ln.Find_DO("Loop");
+    const SclLogicalNode& ln = *device.findLogicalDevice("LD0")->findLogicalNode("GGIO");
+    const SclDataObject& loop = *ln.findDataObject("Loop");
     // The SDO of its own type is left out; two siblings of one type both stay.
-    EXPECT_EQ(names(loop.List_DO()), (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(loop.List_DA().size(), 1u);
+    EXPECT_EQ(names(loop.dataObjects()), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(loop.dataAttributes().size(), 1u);
     // PING_T -> PONG_T -> PING_T: the second PING_T is left out, the rest of PONG_T stays.
-    const SclDataObject& pong = *ln.Find_DO("Ping")->Find_DO("pong");
-    EXPECT_TRUE(pong.List_DO().empty());
-    EXPECT_EQ(pong.List_DA().size(), 1u);
+    const SclDataObject& pong = *ln.findDataObject("Ping")->findDataObject("pong");
+    EXPECT_TRUE(pong.dataObjects().empty());
+    EXPECT_EQ(pong.dataAttributes().size(), 1u);
     // NODE_T -> next (NODE_T) left out; an Enum of the same id stays as a leaf; PAIR_T -> back (NODE_T) left
     // out.
-    const SclDataAttribute& head = *ln.Find_DO("Chain")->Find_DA("head");
-    ASSERT_EQ(head.List_DA().size(), 3u);
-    EXPECT_EQ(head.List_DA()[1]->fName(), "kind");
-    EXPECT_EQ(head.Find_DA("back"), nullptr);
-    EXPECT_EQ(head.Find_DA("x")->fReference(), "RecLD0/GGIO1.Chain.head.pair.x");
+    const SclDataAttribute& head = *ln.findDataObject("Chain")->findAttribute("head");
+    ASSERT_EQ(head.dataAttributes().size(), 3u);
+    EXPECT_EQ(head.dataAttributes()[1]->fName(), "kind");
+    EXPECT_EQ(head.findAttribute("back"), nullptr);
+    EXPECT_EQ(head.findAttribute("x")->fReference(), "RecLD0/GGIO1.Chain.head.pair.x");
 }
 
 TEST(SclLoader, ModelsOnlyTheFirstIed) {
@@ -206,8 +210,8 @@ TEST(SclLoader, ModelsOnlyTheFirstIed) {
         </SCL>)";
     const SclIed device(scd, "two.scd");
     EXPECT_EQ(device.fName(), "First");
-    ASSERT_EQ(device.List_LDevice().size(), 1u);
-    EXPECT_EQ(device.List_LDevice()[0]->List_LN()[0]->List_DO().size(), 1u);
+    ASSERT_EQ(device.logicalDevices().size(), 1u);
+    EXPECT_EQ(device.logicalDevices()[0]->logicalNodes()[0]->dataObjects().size(), 1u);
 }
 
 TEST(SclLoader, MissingSectionsGiveAnEmptyOrPartialDevice) {
@@ -229,13 +233,13 @@ TEST(SclLoader, MissingSectionsGiveAnEmptyOrPartialDevice) {
     for (const auto& c : cases) {
         const SclIed device(std::string_view(c.text), "case.icd");
         EXPECT_EQ(device.fName(), c.name) << c.text;
-        EXPECT_EQ(device.List_LDevice().size(), c.lDevices) << c.text;
+        EXPECT_EQ(device.logicalDevices().size(), c.lDevices) << c.text;
     }
 
     test::TempDir folder;
     const SclIed missing(folder / "absent.icd");
     EXPECT_EQ(missing.fName(), "");
-    EXPECT_TRUE(missing.List_LDevice().empty());
+    EXPECT_TRUE(missing.logicalDevices().empty());
     EXPECT_EQ(missing.fFileName(), "absent.icd");
 }
 
@@ -416,26 +420,28 @@ TEST(SclLoader, LargeScopesResolveMembersAndGooseNamesLikeTheLinearLookups) {
         attributes +
         "</DOType><DAType id='S'><BDA name='a35' bType='BOOLEAN'/></DAType></DataTypeTemplates></SCL>";
     const SclIed device(scl, "large.icd");
-    const SclLogicalNode& lln0 = *device.Find_LDevice("L")->Find_LN("LLN0");
-    ASSERT_EQ(lln0.List_DataSet().size(), 40u);
+    const SclLogicalNode& lln0 = *device.findLogicalDevice("L")->findLogicalNode("LLN0");
+    ASSERT_EQ(lln0.dataSets().size(), 40u);
 
     const SclDataAttribute* shadowed =
-        device.Find_LDevice("L")->Find_LN("DUP")->Find_DO("D30")->Find_DA("a35");
+        device.findLogicalDevice("L")->findLogicalNode("DUP")->findDataObject("D30")->findAttribute("a35");
     ASSERT_NE(shadowed, nullptr);
     EXPECT_EQ(shadowed->fReference(), "IL/DUP40.D5.D30.a0.a35");
     for (int k = 0; k < 40; ++k) {
-        const auto& members = lln0.List_DataSet()[static_cast<std::size_t>(k)]->List_DA();
+        const auto& members = lln0.dataSets()[static_cast<std::size_t>(k)]->dataAttributes();
         ASSERT_EQ(members.size(), 2u) << k;
         EXPECT_EQ(members[0], shadowed);
-        const SclLogicalNode& c3 = *device.Find_LDevice("L")->Find_LN("C3");
-        EXPECT_EQ(members[1], c3.Find_DO("D" + std::to_string(k))->Find_DA("a" + std::to_string(k))) << k;
+        const SclLogicalNode& c3 = *device.findLogicalDevice("L")->findLogicalNode("C3");
+        EXPECT_EQ(members[1],
+                  c3.findDataObject("D" + std::to_string(k))->findAttribute("a" + std::to_string(k)))
+            << k;
     }
-    EXPECT_EQ(lln0.List_DataSet()[30]->List_DA()[1]->fReference(), "IL/C33.D5.D30.a30");
-    EXPECT_EQ(lln0.List_DataSet()[35]->List_DA()[1]->fReference(), "IL/C33.D35.a0.a35");
+    EXPECT_EQ(lln0.dataSets()[30]->dataAttributes()[1]->fReference(), "IL/C33.D5.D30.a30");
+    EXPECT_EQ(lln0.dataSets()[35]->dataAttributes()[1]->fReference(), "IL/C33.D35.a0.a35");
     // Duplicate data-set names: the first of each name gets the control block.
-    EXPECT_EQ(lln0.List_DataSet()[35]->fGooseName(), "G");
-    EXPECT_EQ(lln0.List_DataSet()[1]->fGooseName(), "H");
-    EXPECT_EQ(lln0.List_DataSet()[39]->fGooseName(), "");
+    EXPECT_EQ(lln0.dataSets()[35]->fGooseName(), "G");
+    EXPECT_EQ(lln0.dataSets()[1]->fGooseName(), "H");
+    EXPECT_EQ(lln0.dataSets()[39]->fGooseName(), "");
 }
 
 } // namespace

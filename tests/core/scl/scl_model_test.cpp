@@ -15,9 +15,9 @@ protected:
     static void TearDownTestSuite() { s_device.reset(); }
 
     static const SclLogicalNode& node(const char* ld, const char* lnClass) {
-        const SclLogicalDevice* logicalDevice = s_device->Find_LDevice(ld);
+        const SclLogicalDevice* logicalDevice = s_device->findLogicalDevice(ld);
         EXPECT_NE(logicalDevice, nullptr) << ld;
-        const SclLogicalNode* ln = logicalDevice->Find_LN(lnClass);
+        const SclLogicalNode* ln = logicalDevice->findLogicalNode(lnClass);
         EXPECT_NE(ln, nullptr) << lnClass;
         return *ln;
     }
@@ -28,70 +28,70 @@ protected:
 std::unique_ptr<SclIed> SclModel::s_device;
 
 TEST_F(SclModel, ReferencesJoinTheLevelsWithTheirSeparators) {
-    const SclDataAttribute* stVal = node("CTRL", "XCBR").Find_DO("Pos")->Find_DA("stVal");
+    const SclDataAttribute* stVal = node("CTRL", "XCBR").findDataObject("Pos")->findAttribute("stVal");
     ASSERT_NE(stVal, nullptr);
     EXPECT_EQ(stVal->fReference(), "Bay1CTRL/Q0XCBR1.Pos.stVal");
     EXPECT_EQ(stVal->fFC(), "ST");
 
-    const SclDataAttribute* f = node("CTRL", "MMXU").Find_DO("TotW")->Find_DA("f");
+    const SclDataAttribute* f = node("CTRL", "MMXU").findDataObject("TotW")->findAttribute("f");
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(f->fReference(), "Bay1CTRL/MMXU1.TotW.mag.f");
 
     const SclLogicalNode& lln0 = node("CTRL", "LLN0");
-    ASSERT_EQ(lln0.List_DataSet().size(), 2u);
-    EXPECT_EQ(lln0.List_DataSet()[0]->fReference(), "Bay1CTRL/LLN0.DS1");
+    ASSERT_EQ(lln0.dataSets().size(), 2u);
+    EXPECT_EQ(lln0.dataSets()[0]->fReference(), "Bay1CTRL/LLN0.DS1");
     // A data set's reference names its node whole; older files named it by the class alone.
-    EXPECT_EQ(node("CTRL", "MMXU").List_DataSet()[0]->fReference(), "Bay1CTRL/MMXU1.DS2");
-    EXPECT_EQ(node("CTRL", "MMXU").List_DataSet()[0]->classOnlyReference(), "Bay1CTRL/MMXU.DS2");
-    EXPECT_EQ(lln0.List_DataSet()[0]->classOnlyReference(), "Bay1CTRL/LLN0.DS1");
+    EXPECT_EQ(node("CTRL", "MMXU").dataSets()[0]->fReference(), "Bay1CTRL/MMXU1.DS2");
+    EXPECT_EQ(node("CTRL", "MMXU").dataSets()[0]->classOnlyReference(), "Bay1CTRL/MMXU.DS2");
+    EXPECT_EQ(lln0.dataSets()[0]->classOnlyReference(), "Bay1CTRL/LLN0.DS1");
 
     EXPECT_EQ(node("CTRL", "XCBR").reference(), "Bay1CTRL/Q0XCBR1");
-    EXPECT_EQ(s_device->Find_LDevice("MEAS")->reference(), "Bay1MEAS");
-    EXPECT_EQ(node("MEAS", "GGIO").Find_DO("Sub")->reference(), "Bay1MEAS/GGIO1.Ind.Sub");
+    EXPECT_EQ(s_device->findLogicalDevice("MEAS")->reference(), "Bay1MEAS");
+    EXPECT_EQ(node("MEAS", "GGIO").findDataObject("Sub")->reference(), "Bay1MEAS/GGIO1.Ind.Sub");
 }
 
 TEST_F(SclModel, LookupsCompareWholeNamesAndReturnTheFirstMatch) {
-    const SclDataObject* totW = node("CTRL", "MMXU").Find_DO("TotW");
+    const SclDataObject* totW = node("CTRL", "MMXU").findDataObject("TotW");
     ASSERT_NE(totW, nullptr);
-    EXPECT_EQ(totW->Find_DA("mag.f"), nullptr);
-    EXPECT_EQ(totW->Find_DA("MAG"), nullptr);
-    EXPECT_EQ(node("CTRL", "MMXU").Find_DO("TotW.mag"), nullptr);
-    EXPECT_EQ(s_device->Find_LDevice("Bay1CTRL"), nullptr);
+    EXPECT_EQ(totW->findAttribute("mag.f"), nullptr);
+    EXPECT_EQ(totW->findAttribute("MAG"), nullptr);
+    EXPECT_EQ(node("CTRL", "MMXU").findDataObject("TotW.mag"), nullptr);
+    EXPECT_EQ(s_device->findLogicalDevice("Bay1CTRL"), nullptr);
 
     // The first node of a class, whatever instance was meant.
     EXPECT_EQ(node("CTRL", "MMXU").fInst(), "1");
-    EXPECT_EQ(s_device->Find_LDevice("CTRL")->Find_LN("XCBR")->fPrefix(), "Q0");
-    EXPECT_EQ(s_device->Find_LDevice("CTRL")->Find_LN("Q0XCBR"), nullptr);
+    EXPECT_EQ(s_device->findLogicalDevice("CTRL")->findLogicalNode("XCBR")->fPrefix(), "Q0");
+    EXPECT_EQ(s_device->findLogicalDevice("CTRL")->findLogicalNode("Q0XCBR"), nullptr);
 
     // Pre-order: a sub-data object shadows a later data object of the same name.
     const SclLogicalNode& ggio = node("MEAS", "GGIO");
-    ASSERT_NE(ggio.Find_DO("Alm"), nullptr);
-    EXPECT_EQ(ggio.Find_DO("Alm")->reference(), "Bay1MEAS/GGIO1.Grp.Alm");
+    ASSERT_NE(ggio.findDataObject("Alm"), nullptr);
+    EXPECT_EQ(ggio.findDataObject("Alm")->reference(), "Bay1MEAS/GGIO1.Grp.Alm");
     // A data object does not compare itself, and its attributes are not searched in its sub-data objects.
-    EXPECT_EQ(ggio.Find_DO("Grp")->Find_DO("Grp"), nullptr);
-    EXPECT_EQ(ggio.Find_DO("Grp")->Find_DA("stVal"), nullptr);
-    EXPECT_EQ(ggio.Find_DO("Ind")->Find_DA("stVal")->fReference(), "Bay1MEAS/GGIO1.Ind.stVal");
+    EXPECT_EQ(ggio.findDataObject("Grp")->findDataObject("Grp"), nullptr);
+    EXPECT_EQ(ggio.findDataObject("Grp")->findAttribute("stVal"), nullptr);
+    EXPECT_EQ(ggio.findDataObject("Ind")->findAttribute("stVal")->fReference(), "Bay1MEAS/GGIO1.Ind.stVal");
 }
 
 TEST_F(SclModel, FirstLeafFollowsFirstChildrenOnly) {
     const SclLogicalNode& mmxu = node("CTRL", "MMXU");
     // cVal is a structure and q a later leaf: the first leaf inside cVal wins.
-    const SclDataAttribute* first = mmxu.Find_DO("A")->Find_First_DA();
+    const SclDataAttribute* first = mmxu.findDataObject("A")->firstAttribute();
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->fReference(), "Bay1CTRL/MMXU1.A.cVal.mag.f");
-    EXPECT_EQ(first->Find_First_DA(), nullptr);
-    EXPECT_EQ(mmxu.Find_DO("A")->Find_DA("cVal")->Find_First_DA(), first);
-    EXPECT_EQ(node("MEAS", "GGIO").Find_DO("Grp")->Find_First_DA(), nullptr);
+    EXPECT_EQ(first->firstAttribute(), nullptr);
+    EXPECT_EQ(mmxu.findDataObject("A")->findAttribute("cVal")->firstAttribute(), first);
+    EXPECT_EQ(node("MEAS", "GGIO").findDataObject("Grp")->firstAttribute(), nullptr);
 }
 
 TEST_F(SclModel, SubDataObjectsComeBeforeAttributesWhateverTheFileOrder) {
-    const SclDataObject* ind = node("MEAS", "GGIO").Find_DO("Ind");
+    const SclDataObject* ind = node("MEAS", "GGIO").findDataObject("Ind");
     ASSERT_NE(ind, nullptr);
-    ASSERT_EQ(ind->List_DO().size(), 1u);
-    EXPECT_EQ(ind->List_DO()[0]->fName(), "Sub");
-    ASSERT_EQ(ind->List_DA().size(), 2u);
-    EXPECT_EQ(ind->treeChild(0), ind->List_DO()[0]);
-    EXPECT_EQ(ind->treeChild(1), ind->List_DA()[0]);
+    ASSERT_EQ(ind->dataObjects().size(), 1u);
+    EXPECT_EQ(ind->dataObjects()[0]->fName(), "Sub");
+    ASSERT_EQ(ind->dataAttributes().size(), 2u);
+    EXPECT_EQ(ind->treeChild(0), ind->dataObjects()[0]);
+    EXPECT_EQ(ind->treeChild(1), ind->dataAttributes()[0]);
 }
 
 // Every object is found again from its parent at the row it reports, as a tree view needs.
@@ -113,10 +113,10 @@ TEST_F(SclModel, TreeLinksLeadFromEveryObjectToItsParentAndRow) {
     EXPECT_EQ(visited, s_device->objectCount() + 1);
 
     const SclLogicalNode& lln0 = node("CTRL", "LLN0");
-    const SclObject* dataSet = lln0.List_DataSet()[1];
+    const SclObject* dataSet = lln0.dataSets()[1];
     EXPECT_EQ(dataSet->kind(), SclKind::DataSet);
     EXPECT_EQ(dataSet->indexInList(), 1u);
-    EXPECT_EQ(dataSet->treeRow(), lln0.List_DO().size() + 1);
+    EXPECT_EQ(dataSet->treeRow(), lln0.dataObjects().size() + 1);
     EXPECT_EQ(s_device->parent(), nullptr);
     EXPECT_EQ(s_device->treeRow(), 0u);
 }
@@ -126,11 +126,11 @@ TEST(SclModelOwnership, NewObjectsAreEmpty) {
     EXPECT_EQ(attribute.fName(), "");
     EXPECT_EQ(attribute.fFC(), "");
     EXPECT_TRUE(attribute.isLeaf());
-    EXPECT_EQ(attribute.Find_First_DA(), nullptr);
+    EXPECT_EQ(attribute.firstAttribute(), nullptr);
     const SclLogicalNode ln;
     EXPECT_EQ(ln.flnClass(), "");
-    EXPECT_TRUE(ln.List_DataSet().empty());
-    EXPECT_EQ(ln.Find_DO(""), nullptr);
+    EXPECT_TRUE(ln.dataSets().empty());
+    EXPECT_EQ(ln.findDataObject(""), nullptr);
 }
 
 } // namespace

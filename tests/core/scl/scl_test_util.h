@@ -14,7 +14,7 @@ inline std::string fixture(const std::string& name) {
 inline void dumpAttribute(const SclDataAttribute& attribute, std::string& out) {
     out += "DA " + attribute.fName() + " " + attribute.fFC() + " " + attribute.fbType() + " " +
            attribute.fReference() + "\n";
-    for (const auto& sub : attribute.List_DA()) {
+    for (const auto& sub : attribute.dataAttributes()) {
         dumpAttribute(*sub, out);
     }
     out += "end\n";
@@ -22,10 +22,10 @@ inline void dumpAttribute(const SclDataAttribute& attribute, std::string& out) {
 
 inline void dumpObject(const SclDataObject& object, std::string& out) {
     out += "DO " + object.fName() + "\n";
-    for (const auto& sub : object.List_DO()) {
+    for (const auto& sub : object.dataObjects()) {
         dumpObject(*sub, out);
     }
-    for (const auto& attribute : object.List_DA()) {
+    for (const auto& attribute : object.dataAttributes()) {
         dumpAttribute(*attribute, out);
     }
     out += "end\n";
@@ -33,18 +33,18 @@ inline void dumpObject(const SclDataObject& object, std::string& out) {
 
 inline std::string dump(const SclIed& device) {
     std::string out = "IED " + device.fName() + "\n";
-    for (const auto& ld : device.List_LDevice()) {
+    for (const auto& ld : device.logicalDevices()) {
         out += "LD " + ld->fName() + "\n";
-        for (const auto& ln : ld->List_LN()) {
+        for (const auto& ln : ld->logicalNodes()) {
             out +=
                 "LN " + ln->fPrefix() + "|" + ln->flnClass() + "|" + ln->fInst() + "|" + ln->flnType() + "\n";
-            for (const auto& object : ln->List_DO()) {
+            for (const auto& object : ln->dataObjects()) {
                 dumpObject(*object, out);
             }
-            for (const auto& dataSet : ln->List_DataSet()) {
+            for (const auto& dataSet : ln->dataSets()) {
                 out += "DS " + dataSet->fName() + " " + dataSet->fReference() + " " + dataSet->fGooseName() +
                        "\n";
-                for (const SclDataAttribute* member : dataSet->List_DA()) {
+                for (const SclDataAttribute* member : dataSet->dataAttributes()) {
                     out += "member " + member->fReference() + "\n";
                 }
             }

@@ -26,7 +26,7 @@ TEST(StartUp, FirstStartInAnEmptyFolderCreatesFoldersAndWritesDefaults) {
     EXPECT_EQ(state.texts.size(), static_cast<std::size_t>(sw::LangTableSize));
     EXPECT_EQ(state.texts.Get(18), "Error! Project not Valid");
     EXPECT_EQ(state.product.softwareCode, "SW40512");
-    sw::Save_Setting(state);
+    sw::saveSettings(state);
     EXPECT_EQ(sw::test::readFile(dir / "Mendral.xml"),
               settingsXml("<lastproj><projectname/></lastproj><lastipadd><ipaddress>192.168.2.205</ipaddress>"
                           "</lastipadd><lastlang><language>English</language></lastlang><lastinternet>"
@@ -102,7 +102,7 @@ TEST(StartUp, MissingProjectFolderLeavesNoProjectButKeepsTheName) {
     EXPECT_FALSE(state.session.projectActive());
     EXPECT_EQ(state.session.activeProjectName, "Gone");
     EXPECT_EQ(state.settings.languageName, "English"); // the language file is missing
-    sw::Save_Setting(state);
+    sw::saveSettings(state);
     EXPECT_NE(sw::test::readFile(dir / "Mendral.xml").find("<projectname>Gone</projectname>"),
               std::string::npos);
 
@@ -147,7 +147,7 @@ TEST(Settings, UnwritableSettingsFileIsAnErrorNamingThePath) {
     sw::ProgramState state;
     state.session.programFolder = dir / "no-such-folder";
     try {
-        sw::Save_Setting(state);
+        sw::saveSettings(state);
         FAIL() << "no error";
     } catch (const std::exception& error) {
         EXPECT_NE(std::string(error.what()).find("Mendral.xml"), std::string::npos) << error.what();
@@ -197,11 +197,11 @@ TEST(Projects, ProjectNamedWithLettersBeyondAsciiIsCreatedListedAndReopened) {
     ASSERT_EQ(sw::createNewProject(state, name), std::nullopt);
     const auto folder = dir / "PROJECTS" / sw::pathFromUtf8(name);
     EXPECT_TRUE(std::filesystem::is_directory(folder / "bin"));
-    EXPECT_EQ(sw::Load_Existing_Configuration(dir / "PROJECTS"), std::vector<std::string>{name});
+    EXPECT_EQ(sw::projectNames(dir / "PROJECTS"), std::vector<std::string>{name});
     EXPECT_EQ(sw::activeProjectFolderName(state), name);
     EXPECT_EQ(sw::createNewProject(state, name), 106);
 
-    sw::Save_Setting(state);
+    sw::saveSettings(state);
     sw::ProgramState again;
     sw::startProgramState(again, dir.path());
     EXPECT_TRUE(again.session.projectActive());
@@ -214,14 +214,14 @@ TEST(Projects, ListingSkipsFilesAndHiddenFoldersAndSearchIgnoresLetterCase) {
     std::filesystem::create_directories(dir / "Beta");
     std::filesystem::create_directories(dir / ".hidden");
     sw::test::writeFile(dir / "file.txt", "x");
-    EXPECT_EQ(sw::Load_Existing_Configuration(dir.path()), std::vector<std::string>{"Beta"});
-    EXPECT_TRUE(sw::Load_Existing_Configuration(dir / "missing").empty());
+    EXPECT_EQ(sw::projectNames(dir.path()), std::vector<std::string>{"Beta"});
+    EXPECT_TRUE(sw::projectNames(dir / "missing").empty());
 
     const std::vector<std::string> names{"Alpha", "Ärger", "beta"};
-    EXPECT_EQ(sw::Search_Open_Conf(names, "BETA"), 2);
-    EXPECT_EQ(sw::Search_Open_Conf(names, "alpha"), 0);
-    EXPECT_EQ(sw::Search_Open_Conf(names, "ärger"), -1); // only a to z ignore case
-    EXPECT_EQ(sw::Search_Open_Conf(names, ""), -1);
+    EXPECT_EQ(sw::findProjectName(names, "BETA"), 2);
+    EXPECT_EQ(sw::findProjectName(names, "alpha"), 0);
+    EXPECT_EQ(sw::findProjectName(names, "ärger"), -1); // only a to z ignore case
+    EXPECT_EQ(sw::findProjectName(names, ""), -1);
 }
 
 } // namespace

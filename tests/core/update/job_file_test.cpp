@@ -92,14 +92,14 @@ TEST(JobFile, IsReplacedWholeInTheProgramFolderAndNeverHalfWritten) {
     sw::test::TempDir dir;
     sw::test::writeFile(sw::jobFile(dir.path()), std::string(100000, 'x'));
     const sw::UpdateJob firmware = job(UpdateOption::Firmware, true);
-    sw::Compile_XML_Parameter_New_Boot(firmware, dir.path());
+    sw::compileParameters(firmware, dir.path());
     EXPECT_EQ(sw::test::readFile(dir / "Ethernet_Update.xml"), sw::jobFileBytes(firmware));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 
     // A program folder that cannot take the file (here a file stands where the folder should be).
     const auto notAFolder = dir / "Ethernet_Update.xml";
     try {
-        sw::Compile_XML_Parameter_New_Boot(firmware, notAFolder);
+        sw::compileParameters(firmware, notAFolder);
         FAIL() << "a job file was written where no folder is";
     } catch (const sw::ConfigError& error) {
         EXPECT_NE(std::string(error.what()).find("Ethernet_Update.xml"), std::string::npos) << error.what();

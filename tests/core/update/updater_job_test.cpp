@@ -16,7 +16,7 @@ struct UpdateFolder {
         std::filesystem::create_directories(dir / "MASTER");
         std::filesystem::create_directories(dir / "PROJECTS" / "P" / "bin");
         sw::test::writeFile(dir / "MASTER" / "Sim40512.sim", "firmware placeholder");
-        sw::Save_Bin_Files(sw::Build_Images(dir / "none.xml", dir / "none.xml", ','),
+        sw::saveImageFiles(sw::buildImages(dir / "none.xml", dir / "none.xml", ','),
                            dir / "PROJECTS" / "P" / "bin");
         job.address = {"127", "0", "0", "1"};
         job.masterFolder = dir / "MASTER";
@@ -44,7 +44,7 @@ TEST(StandInUpdater, AcceptsTheJobTheConfiguratorWritesForEveryOption) {
     for (const sw::UpdateOption option : {sw::UpdateOption::FirmwareAndConfiguration,
                                           sw::UpdateOption::Firmware, sw::UpdateOption::Configuration}) {
         folder.job.option = option;
-        sw::Compile_XML_Parameter_New_Boot(folder.job, folder.dir.path());
+        sw::compileParameters(folder.job, folder.dir.path());
         const sw::UpdaterRun run = sw::runUpdaterJob(folder.dir.path());
         EXPECT_TRUE(run.sound()) << joined(run.problems);
         const std::size_t operations = option == sw::UpdateOption::FirmwareAndConfiguration ? 3

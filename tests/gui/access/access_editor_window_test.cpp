@@ -116,7 +116,7 @@ private slots:
 
         // A language change reaches the open editor's headers.
         window.state().texts.Put(1222, "Riferimento");
-        window.Change_Language();
+        window.changeLanguage();
         QCOMPARE(opened->ACG_DA->model()->headerData(3, Qt::Horizontal).toString(),
                  QStringLiteral("Riferimento"));
     }

@@ -63,7 +63,7 @@ private slots:
         QFETCH(int, expectedColumn);
 
         setCurrent(row, column);
-        QCOMPARE(sw::gui::Grid_Enter_Next_Cell(&m_view, key, enabled), consumed);
+        QCOMPARE(sw::gui::moveToNextCellOnEnter(&m_view, key, enabled), consumed);
         QCOMPARE(m_view.currentIndex().row(), expectedRow);
         QCOMPARE(m_view.currentIndex().column(), expectedColumn);
     }
@@ -72,21 +72,26 @@ private slots:
         const int narrow = 30;
         m_view.setColumnWidth(2, narrow);
 
-        sw::gui::Grid_AutoSize_Column(&m_view, 1, 2, true);
+        sw::gui::fitColumnToContents(&m_view, 1, 2, true);
         QCOMPARE(m_view.columnWidth(2), narrow);
 
-        sw::gui::Grid_AutoSize_Column(&m_view, -1, 2, false);
+        sw::gui::fitColumnToContents(&m_view, -1, 2, false);
         QCOMPARE(m_view.columnWidth(2), narrow);
 
-        sw::gui::Grid_AutoSize_Column(&m_view, -1, 2, true);
+        sw::gui::fitColumnToContents(&m_view, -1, 2, true);
         QVERIFY(m_view.columnWidth(2) > narrow);
         // Qt's own fit, with nothing added on either side.
         const QAbstractItemView& asItemView = m_view;
         QCOMPARE(m_view.columnWidth(2),
                  qMax(asItemView.sizeHintForColumn(2), m_view.horizontalHeader()->sectionSizeHint(2)));
 
-        // A column that does not exist is ignored rather than passed on to the view.
-        sw::gui::Grid_AutoSize_Column(&m_view, -1, 7, true);
+        // A column that does not exist is ignored rather than passed on to the view: no column changes
+        // and none is added.
+        const int fitted = m_view.columnWidth(2);
+        sw::gui::fitColumnToContents(&m_view, -1, 7, true);
+        QCOMPARE(m_view.model()->columnCount(), 3);
+        QCOMPARE(m_view.columnWidth(2), fitted);
+        QCOMPARE(m_view.columnWidth(7), 0);
     }
 };
 

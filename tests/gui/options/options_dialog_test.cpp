@@ -98,7 +98,7 @@ private slots:
         QVERIFY(dialog.Btn_Prev->isVisible());
         QVERIFY(!dialog.Btn_Next->isVisible());
         dialog.Btn_Prev->click();
-        QCOMPARE(dialog.Show_Page, 1);
+        QCOMPARE(dialog.showPage, 1);
         QCOMPARE(dialog.L_L[0]->text(), QStringLiteral("A"));
     }
 

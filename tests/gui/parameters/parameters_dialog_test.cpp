@@ -111,7 +111,7 @@ private slots:
         for (const Shown& s : shown) {
             project.state.texts.Put(s.index, "changed " + std::to_string(s.index));
         }
-        dialog.Set_Lang();
+        dialog.applyTexts();
         for (const Shown& s : shown) {
             const QString expected = QStringLiteral("changed %1").arg(s.index);
             QString actual = s.control->toolTip();
@@ -220,7 +220,7 @@ private slots:
         project.state.texts.Put(406, "Client IEC61850");
         project.state.texts.Put(407, "Indirizzo IP");
         project.state.texts.Put(400, "Comunicazione");
-        dialog.Set_Lang();
+        dialog.applyTexts();
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Comunicazione"));
         QCOMPARE(dialog.L_IEC61850_Client_IP->text(), QStringLiteral("Indirizzo IP"));
         QCOMPARE(dialog.CP_IEC61850_Client->title(), QStringLiteral("1. IEC61850 Client"));

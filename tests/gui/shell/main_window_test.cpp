@@ -173,7 +173,7 @@ private slots:
             window.state().texts.Put(s.index, "changed " + std::to_string(s.index));
         }
         window.state().texts.Put(100, "changed 100");
-        window.Change_Language();
+        window.changeLanguage();
         for (const Shown& s : shown) {
             const QString expected = QStringLiteral("changed %1").arg(s.index);
             QString actual = s.control->toolTip();

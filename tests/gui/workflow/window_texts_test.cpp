@@ -139,7 +139,7 @@ private slots:
         texts.Put(15, "Create a new configuration");                       // Btn_New
         texts.Put(17, "Build the images and update the device");           // Btn_CreateBin
         texts.Put(321, std::string(3, ' ').append(std::string(120, 'W'))); // CB_DoubleClick_Auto_Size
-        window.Change_Language();
+        window.changeLanguage();
 
         QTRY_COMPARE(sw::test::cutTexts(options), QStringList());
         QVERIFY(options->width() > classicOptions.width());
@@ -153,7 +153,7 @@ private slots:
         // Back in the shipped texts, everything is in its classic place again.
         texts.clear();
         sw::fillBuiltinTexts(texts);
-        window.Change_Language();
+        window.changeLanguage();
         QCOMPARE(window.Btn_Open->geometry(), classicOpen);
         QTRY_COMPARE(options->size(), classicOptions);
         options->hide();
