@@ -288,10 +288,11 @@ void UpdateDialog::startUpdater() {
     }
     // The updater works on the job file and the images: no second update until it has ended.
     m_updaterRunning = true;
-    m_startProgram(utf8Of(updaterProgram(m_state.ProgramFolder)), "", 0, [this](const StartProgramResult&) {
-        m_updaterRunning = false;
-        showBusy();
-    });
+    m_startProgram(utf8Of(updaterProgram(m_state.ProgramFolder)), "", 0,
+                   [this](const platform::StartProgramResult&) {
+                       m_updaterRunning = false;
+                       showBusy();
+                   });
 }
 
 void UpdateDialog::onCancelClicked() {
