@@ -4,9 +4,9 @@
 #include "core/common/ip_address.h"
 #include "core/common/numbers.h"
 #include "core/common/path_text.h"
-#include "core/common/process.h"
 #include "core/image/image_builder.h"
 #include "core/language/builtin_texts.h"
+#include "core/platform/process.h"
 #include "core/project/project_paths.h"
 #include "core/shell/startup.h"
 #include "core/update/address_check.h"
@@ -156,13 +156,13 @@ int runUpdate(const std::vector<std::string>& args) {
 
     const std::filesystem::path updater = updaterProgram(parsed->programFolder);
     std::cout << "updater: starting " << utf8Of(updater) << std::endl;
-    const StartProgramResult run = Start_Program(utf8Of(updater), "", 0);
+    const platform::StartProgramResult run = platform::Start_Program(utf8Of(updater), "", 0);
     if (!run.started) {
         std::cerr << "updater: \"" << utf8Of(updater) << "\" could not be started.\n";
         return 1;
     }
     if (!run.ended) {
-        std::cerr << "updater: still running after " << kStartProgramLimit.count() / 1000
+        std::cerr << "updater: still running after " << platform::kStartProgramLimit.count() / 1000
                   << " s; it was left running.\n";
         return 1;
     }

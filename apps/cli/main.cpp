@@ -100,7 +100,7 @@ std::vector<std::string> utf8Arguments(int argc, char** argv) {
     if (wide != nullptr) {
         std::vector<std::string> arguments;
         for (int i = 0; i < count; ++i) {
-            arguments.push_back(sw::utf8FromWide(wide[i]));
+            arguments.push_back(sw::platform::utf8FromWide(wide[i]));
         }
         LocalFree(wide);
         return arguments;

@@ -7,7 +7,7 @@
 
 #ifdef _WIN32
 #include "core/common/path_text.h"
-#include "core/common/process.h"
+#include "core/platform/process.h"
 
 #include <random>
 #include <thread>
@@ -92,7 +92,7 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
     std::wstring commandLine =
-        sw::windowsCommandLine(argv.at(0), std::vector<std::string>(argv.begin() + 1, argv.end()));
+        sw::platform::windowsCommandLine(argv.at(0), std::vector<std::string>(argv.begin() + 1, argv.end()));
     const std::filesystem::path program = sw::pathFromUtf8(argv.at(0));
     PROCESS_INFORMATION process{};
     const bool started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,

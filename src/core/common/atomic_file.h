@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/platform/files.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -52,11 +54,6 @@ struct FileContent {
 void replaceFilesAtomically(std::span<const FileContent> files);
 
 // The system's description of errno, for messages.
-std::string systemReason(int errorNumber);
-
-#ifdef _WIN32
-// The system's description of a Windows error code, for messages.
-std::string windowsReason(unsigned long code);
-#endif
+using platform::systemReason;
 
 } // namespace sw

@@ -1,21 +1,13 @@
 #include "core/common/numbers.h"
 
 #include "core/common/trim.h"
+#include "core/platform/locale.h"
 
 #include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <string>
-
-#ifdef _WIN32
-#include "core/common/path_text.h"
-
-#include <windows.h>
-#else
-#include <langinfo.h>
-#include <locale.h>
-#endif
 
 namespace sw {
 
@@ -112,41 +104,8 @@ char decimalSeparatorFrom(std::string_view regionalSetting) {
     return ',';
 }
 
-#ifdef _WIN32
-
 char Get_Decimal_Separator() {
-    // The decimal symbol of the user's regional settings.
-    wchar_t separator[8] = {};
-    if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8) == 0) {
-        return decimalSeparatorFrom({});
-    }
-    return decimalSeparatorFrom(utf8FromWide(separator));
+    return decimalSeparatorFrom(platform::userDecimalSymbol());
 }
-
-#else
-
-char Get_Decimal_Separator() {
-    // The user's numeric locale, read without touching the process-wide C locale.
-    const char* name = std::getenv("LC_ALL");
-    if (name == nullptr || *name == 0) {
-        name = std::getenv("LC_NUMERIC");
-    }
-    if (name == nullptr || *name == 0) {
-        name = std::getenv("LANG");
-    }
-    if (name == nullptr || *name == 0) {
-        return decimalSeparatorFrom({});
-    }
-    locale_t locale = newlocale(LC_NUMERIC_MASK, name, static_cast<locale_t>(nullptr));
-    if (locale == static_cast<locale_t>(nullptr)) {
-        return decimalSeparatorFrom({});
-    }
-    const char* separator = nl_langinfo_l(RADIXCHAR, locale);
-    const char result = decimalSeparatorFrom(separator != nullptr ? separator : "");
-    freelocale(locale);
-    return result;
-}
-
-#endif
 
 } // namespace sw

@@ -8,16 +8,13 @@
 #include "core/common/path_text.h"
 #include "core/common/utf8.h"
 #include "core/language/builtin_texts.h"
+#include "core/platform/locale.h"
 
 #include <array>
 #include <climits>
 #include <cstdint>
 #include <optional>
 #include <system_error>
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace sw {
 namespace {
@@ -54,7 +51,6 @@ std::string decodeUtf16(std::string_view bytes, bool bigEndian) {
     return out;
 }
 
-#ifndef _WIN32
 // 0x80 to 0x9F of Windows-1252; the five unassigned bytes map to the C1 control of the same value,
 // as the system conversion does.
 constexpr std::array<char16_t, 32> kWindows1252High = {
@@ -75,7 +71,6 @@ std::string decodeWindows1252(std::string_view bytes) {
     }
     return out;
 }
-#endif
 
 // Blanks and control characters are the bytes a trim removes; every one of them is a whole UTF-8
 // character, so trimming never splits a sequence.
@@ -120,22 +115,15 @@ std::string decodeLanguageText(std::string_view bytes) {
     if (bytes.starts_with("\xFE\xFF")) {
         return decodeUtf16(bytes.substr(2), true);
     }
-#ifdef _WIN32
-    // As every Windows program reads a text without a byte-order mark: in the system's ANSI code page.
-    if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT_MAX)) {
-        return {};
+    // As every program of the system reads a text without a byte-order mark: in the system's ANSI code
+    // page where there is one; elsewhere as UTF-8 when it is, and in Windows-1252 otherwise.
+    if (std::optional<std::string> decoded = platform::decodeAnsiCodePage(bytes)) {
+        return std::move(*decoded);
     }
-    const auto size = static_cast<int>(bytes.size());
-    const int length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, wide.data(), length);
-    return utf8FromWide(wide);
-#else
     if (utf8::isValid(bytes)) {
         return std::string(bytes);
     }
     return decodeWindows1252(bytes);
-#endif
 }
 
 void applyLanguageLine(LangTable& table, std::string_view rawLine) {

@@ -4,19 +4,6 @@
 #include "core/common/numbers.h"
 #include "core/mms/osi_stack.h"
 
-#include <cerrno>
-#include <cstring>
-
-#ifndef _WIN32
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
-
 namespace sw::mms {
 
 namespace {
@@ -30,18 +17,10 @@ constexpr std::chrono::milliseconds kReleaseWait{1000};
 // A name list is read page by page; a server that never ends it is cut off.
 constexpr std::size_t kMaxNamePages = 1000;
 
-#ifndef _WIN32
 std::string seconds(std::chrono::milliseconds time) {
     const auto tenths = (time.count() + 50) / 100;
     return std::to_string(tenths / 10) + (tenths % 10 != 0 ? "." + std::to_string(tenths % 10) : "") + " s";
 }
-
-in_addr parseAddress(const std::string& text) {
-    in_addr result{};
-    result.s_addr = htonl(ipv4Address(text));
-    return result;
-}
-#endif
 
 } // namespace
 
@@ -53,16 +32,11 @@ Clock::time_point MmsClient::requestDeadline() const {
     return std::min(Clock::now() + m_timeouts.request, m_totalDeadline);
 }
 
-#ifndef _WIN32
-
 void MmsClient::close() {
-    if (m_socket >= 0) {
-        ::close(m_socket);
-        m_socket = -1;
-    }
+    m_socket.close();
 }
 
-void MmsClient::waitFor(short events, Clock::time_point deadline) {
+void MmsClient::waitFor(platform::TcpSocket::Wait event, Clock::time_point deadline) {
     for (;;) {
         if (m_stop.stop_requested()) {
             throw MmsStopped();
@@ -75,13 +49,12 @@ void MmsClient::waitFor(short events, Clock::time_point deadline) {
         const auto slice = std::min(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
                                         std::chrono::milliseconds(1),
                                     kPollSlice);
-        pollfd watched{m_socket, events, 0};
-        const int ready = ::poll(&watched, 1, static_cast<int>(slice.count()));
-        if (ready > 0) {
+        std::string reason;
+        if (m_socket.wait(event, slice, reason)) {
             return;
         }
-        if (ready < 0 && errno != EINTR) {
-            throw ConfigError("waiting for " + m_peer + " failed: " + std::strerror(errno));
+        if (!reason.empty()) {
+            throw ConfigError("waiting for " + m_peer + " failed: " + reason);
         }
     }
 }
@@ -89,6 +62,10 @@ void MmsClient::waitFor(short events, Clock::time_point deadline) {
 void MmsClient::connect(const std::string& address, std::uint16_t port, const Timeouts& timeouts,
                         std::stop_token stop) {
     close();
+    if constexpr (!platform::kHasTcp) {
+        m_peer = address + ":" + std::to_string(port);
+        throw ConfigError("the live check is not available in this build");
+    }
     m_timeouts = timeouts;
     m_stop = std::move(stop);
     m_peer = address + ":" + std::to_string(port);
@@ -96,26 +73,18 @@ void MmsClient::connect(const std::string& address, std::uint16_t port, const Ti
     m_invokeId = 1;
     m_maxPduSize = kProposedMaxPduSize;
 
-    sockaddr_in target{};
-    target.sin_family = AF_INET;
-    target.sin_addr = parseAddress(address);
-    target.sin_port = htons(port);
-    m_socket = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (m_socket < 0) {
-        throw ConfigError(std::string("no TCP socket could be opened: ") + std::strerror(errno));
-    }
-    // Requests and answers alternate: waiting to fill segments would only add delay.
-    const int on = 1;
-    ::setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    if (::connect(m_socket, reinterpret_cast<const sockaddr*>(&target), sizeof target) != 0) {
-        if (errno != EINPROGRESS) {
-            const int error = errno;
-            close();
-            throw ConfigError("connecting to " + m_peer + " failed: " + std::strerror(error));
+    const std::uint32_t target = ipv4Address(address);
+    bool pending = false;
+    if (const std::string reason = m_socket.connect(target, port, pending); !reason.empty()) {
+        if (m_socket.failedToOpen()) {
+            throw ConfigError("no TCP socket could be opened: " + reason);
         }
+        throw ConfigError("connecting to " + m_peer + " failed: " + reason);
+    }
+    if (pending) {
         const auto deadline = std::min(Clock::now() + timeouts.connect, m_totalDeadline);
         try {
-            waitFor(POLLOUT, deadline);
+            waitFor(platform::TcpSocket::Wait::Writable, deadline);
         } catch (const MmsStopped&) {
             close();
             throw;
@@ -123,12 +92,9 @@ void MmsClient::connect(const std::string& address, std::uint16_t port, const Ti
             close();
             throw ConfigError("no connection to " + m_peer + " within " + seconds(timeouts.connect));
         }
-        int error = 0;
-        socklen_t length = sizeof error;
-        ::getsockopt(m_socket, SOL_SOCKET, SO_ERROR, &error, &length);
-        if (error != 0) {
+        if (const std::string reason = m_socket.connectResult(); !reason.empty()) {
             close();
-            throw ConfigError("connecting to " + m_peer + " failed: " + std::strerror(error));
+            throw ConfigError("connecting to " + m_peer + " failed: " + reason);
         }
     }
 
@@ -156,62 +122,32 @@ void MmsClient::connect(const std::string& address, std::uint16_t port, const Ti
 void MmsClient::sendAll(const Bytes& bytes, Clock::time_point deadline) {
     std::size_t sent = 0;
     while (sent < bytes.size()) {
-        waitFor(POLLOUT, deadline);
-        const ssize_t put = ::send(m_socket, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (put < 0) {
-            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
-                continue;
-            }
-            throw ConfigError("sending to " + m_peer + " failed: " + std::strerror(errno));
+        waitFor(platform::TcpSocket::Wait::Writable, deadline);
+        const auto put = m_socket.send(bytes.data() + sent, bytes.size() - sent);
+        if (!put.reason.empty()) {
+            throw ConfigError("sending to " + m_peer + " failed: " + put.reason);
         }
-        sent += static_cast<std::size_t>(put);
+        sent += put.count;
     }
 }
 
 void MmsClient::receiveExact(std::uint8_t* into, std::size_t size, Clock::time_point deadline) {
     std::size_t got = 0;
     while (got < size) {
-        waitFor(POLLIN, deadline);
-        const ssize_t read = ::recv(m_socket, into + got, size - got, 0);
-        if (read == 0) {
+        waitFor(platform::TcpSocket::Wait::Readable, deadline);
+        const auto read = m_socket.receive(into + got, size - got);
+        if (read.retry) {
+            continue;
+        }
+        if (!read.reason.empty()) {
+            throw ConfigError("receiving from " + m_peer + " failed: " + read.reason);
+        }
+        if (read.count == 0) {
             throw ConfigError(m_peer + " closed the connection");
         }
-        if (read < 0) {
-            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
-                continue;
-            }
-            throw ConfigError("receiving from " + m_peer + " failed: " + std::strerror(errno));
-        }
-        got += static_cast<std::size_t>(read);
+        got += read.count;
     }
 }
-
-#else
-
-// The network part is written for POSIX sockets; a Windows build says so instead of connecting.
-void MmsClient::close() {
-    m_socket = -1;
-}
-
-void MmsClient::waitFor(short, Clock::time_point) {
-    throw ConfigError("no network in this build");
-}
-
-void MmsClient::connect(const std::string& address, std::uint16_t port, const Timeouts&, std::stop_token) {
-    close();
-    m_peer = address + ":" + std::to_string(port);
-    throw ConfigError("the live check is not available in this build");
-}
-
-void MmsClient::sendAll(const Bytes&, Clock::time_point) {
-    throw ConfigError("no network in this build");
-}
-
-void MmsClient::receiveExact(std::uint8_t*, std::size_t, Clock::time_point) {
-    throw ConfigError("no network in this build");
-}
-
-#endif
 
 void MmsClient::sendData(const Bytes& spdu) {
     // One TSDU in data TPDUs of the granted size, all packets in one buffer.
@@ -252,7 +188,7 @@ Bytes MmsClient::receiveTsdu(Clock::time_point deadline) {
 }
 
 MmsPdu MmsClient::request(const Bytes& pdu, Bytes& answer) {
-    if (m_socket < 0) {
+    if (!m_socket.open()) {
         throw ConfigError("no association with the server");
     }
     if (pdu.size() > m_maxPduSize) {
@@ -395,7 +331,7 @@ Outcome<NamedVariableList> MmsClient::getNamedVariableListAttributes(const Objec
 }
 
 void MmsClient::conclude() {
-    if (m_socket < 0) {
+    if (!m_socket.open()) {
         return;
     }
     try {

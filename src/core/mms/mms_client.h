@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/mms/mms_pdu.h"
+#include "core/platform/socket.h"
 
 #include <chrono>
 #include <cstdint>
@@ -42,7 +43,7 @@ public:
     // Connects to `address` (dotted IPv4) and `port` and opens the association. Throws ConfigError.
     void connect(const std::string& address, std::uint16_t port, const Timeouts& timeouts,
                  std::stop_token stop = {});
-    bool connected() const { return m_socket >= 0; }
+    bool connected() const { return m_socket.open(); }
     // The largest MMS message either side sends, as the initiate negotiated it.
     std::uint32_t maxPduSize() const { return m_maxPduSize; }
 
@@ -68,13 +69,13 @@ private:
     Bytes receiveTsdu(std::chrono::steady_clock::time_point deadline);
     void receiveExact(std::uint8_t* into, std::size_t size, std::chrono::steady_clock::time_point deadline);
     void sendAll(const Bytes& bytes, std::chrono::steady_clock::time_point deadline);
-    void waitFor(short events, std::chrono::steady_clock::time_point deadline);
+    void waitFor(platform::TcpSocket::Wait event, std::chrono::steady_clock::time_point deadline);
     std::chrono::steady_clock::time_point requestDeadline() const;
     std::uint32_t nextInvokeId() { return m_invokeId++; }
     void readSplitting(const std::vector<ObjectName>& variables, std::size_t begin, std::size_t end,
                        std::vector<AccessResult>& results);
 
-    int m_socket = -1;
+    platform::TcpSocket m_socket;
     std::string m_peer; // "address:port" for messages
     Timeouts m_timeouts;
     std::stop_token m_stop;

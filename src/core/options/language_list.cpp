@@ -1,13 +1,10 @@
 #include "core/options/language_list.h"
 
 #include "core/common/path_text.h"
+#include "core/platform/paths.h"
 
 #include <algorithm>
 #include <system_error>
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace sw {
 
@@ -28,14 +25,13 @@ bool hasLanguageExtension(const std::string& name) {
         return false;
     }
     const std::string_view tail = std::string_view(name).substr(name.size() - kExtension.size());
-#ifdef _WIN32
-    return std::equal(tail.begin(), tail.end(), kExtension.begin(),
-                      [](char x, char y) { return lowerAscii(x) == y; });
-#else
+    if constexpr (platform::kNamesIgnoreCase) {
+        return std::equal(tail.begin(), tail.end(), kExtension.begin(),
+                          [](char x, char y) { return lowerAscii(x) == y; });
+    }
     // The name without ".lng" must find the file again when the language is loaded, and names here
     // are case-sensitive.
     return tail == kExtension;
-#endif
 }
 
 bool listable(const std::filesystem::directory_entry& entry) {
@@ -44,15 +40,7 @@ bool listable(const std::filesystem::directory_entry& entry) {
     if (!entry.is_regular_file(error) || entry.is_symlink(error)) {
         return false;
     }
-#ifdef _WIN32
-    constexpr DWORD kAllowed = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_HIDDEN |
-                               FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_SPARSE_FILE |
-                               FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-    const DWORD attributes = GetFileAttributesW(entry.path().c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & ~kAllowed) == 0;
-#else
-    return utf8Of(entry.path().filename()).front() != '.';
-#endif
+    return platform::listableFile(entry.path());
 }
 
 } // namespace

@@ -1,10 +1,9 @@
 #include "core/shell/projects.h"
 
 #include "core/common/path_text.h"
+#include "core/platform/paths.h"
 #include "core/shell/startup.h"
 
-#include <cerrno>
-#include <sys/stat.h>
 #include <system_error>
 
 namespace sw {
@@ -29,15 +28,14 @@ std::optional<int> createNewProject(ProgramState& state, const std::string& name
     if (std::filesystem::exists(folder, error)) {
         return kTextNameExists;
     }
-#ifdef _WIN32
-    if (!std::filesystem::create_directory(folder, error)) {
-        return !error || error == std::errc::file_exists ? kTextNameExists : kTextNameNotCreatable;
+    switch (platform::createFolderExclusively(folder)) {
+    case platform::FolderCreation::Created:
+        break;
+    case platform::FolderCreation::Exists:
+        return kTextNameExists;
+    case platform::FolderCreation::Failed:
+        return kTextNameNotCreatable;
     }
-#else
-    if (::mkdir(folder.c_str(), 0755) != 0) {
-        return errno == EEXIST ? kTextNameExists : kTextNameNotCreatable;
-    }
-#endif
     std::filesystem::create_directories(ProjectPaths(folder).binFolder(), error);
     state.session.activeProjectName = name;
     state.session.activeProjectFolder = folder;

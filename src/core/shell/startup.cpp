@@ -2,17 +2,11 @@
 
 #include "core/common/path_text.h"
 #include "core/language/language_file.h"
+#include "core/platform/paths.h"
 #include "core/update/job_file.h"
 
 #include <cstdlib>
 #include <system_error>
-
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace sw {
 
@@ -41,28 +35,7 @@ void copyDefault(const std::filesystem::path& from, const std::filesystem::path&
 } // namespace
 
 std::filesystem::path executableFolder() {
-#ifdef _WIN32
-    // The module name may be longer than MAX_PATH: grow the buffer until it fits.
-    std::wstring name(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
-        if (length == 0) {
-            return std::filesystem::current_path();
-        }
-        if (length < name.size()) {
-            name.resize(length);
-            return std::filesystem::path(name).parent_path();
-        }
-        name.resize(name.size() * 2);
-    }
-#else
-    std::error_code error;
-    const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) {
-        return std::filesystem::current_path();
-    }
-    return executable.parent_path();
-#endif
+    return platform::executableFolder();
 }
 
 std::filesystem::path userDataFolder(const char* xdgDataHome, const char* home) {
@@ -77,11 +50,7 @@ std::filesystem::path userDataFolder(const char* xdgDataHome, const char* home) 
 }
 
 bool folderWritable(const std::filesystem::path& folder) {
-#ifdef _WIN32
-    return ::_waccess(folder.c_str(), 2) == 0;
-#else
-    return ::access(folder.c_str(), W_OK) == 0;
-#endif
+    return platform::folderWritable(folder);
 }
 
 std::filesystem::path prepareWorkFolder(const std::filesystem::path& programFolder,
@@ -111,13 +80,8 @@ std::filesystem::path prepareWorkFolder(const std::filesystem::path& programFold
 }
 
 SettingsSource startProgramState(ProgramState& state, const std::filesystem::path& programFolder) {
-#ifdef _WIN32
-    // Windows keeps a user's program data in the local application data folder.
-    const std::filesystem::path userFolder = userDataFolder(std::getenv("LOCALAPPDATA"), nullptr);
-#else
-    const std::filesystem::path userFolder =
-        userDataFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
-#endif
+    const platform::UserDataRoots roots = platform::userDataRoots();
+    const std::filesystem::path userFolder = userDataFolder(roots.dataHome, roots.home);
     const auto workFolder = prepareWorkFolder(programFolder, folderWritable(programFolder), userFolder);
     return startProgramState(state, programFolder, workFolder);
 }

@@ -3,6 +3,7 @@
 #include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
 #include "core/common/path_text.h"
+#include "core/platform/paths.h"
 #include "core/xml/xml.h"
 
 #include <algorithm>
@@ -124,11 +125,7 @@ std::filesystem::path jobFile(const std::filesystem::path& programFolder) {
 }
 
 std::filesystem::path updaterProgram(const std::filesystem::path& programFolder) {
-#ifdef _WIN32
-    return programFolder / "Ethernet_Update.exe";
-#else
-    return programFolder / "Ethernet_Update";
-#endif
+    return programFolder / ("Ethernet_Update" + std::string(platform::kProgramSuffix));
 }
 
 std::string jobFileBytes(const UpdateJob& job) {

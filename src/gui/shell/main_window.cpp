@@ -467,8 +467,8 @@ void MainWindow::Start_Program(const std::string& program, const std::string& Pa
     // before that post can be delivered, since delivery needs this thread's event loop.
     m_programWaits.emplace(wait, std::jthread([this, wait, program, Parameter, hidden,
                                                ended = std::move(ended)](std::stop_token stop) {
-                               const StartProgramResult result =
-                                   sw::Start_Program(program, Parameter, hidden, kStartProgramLimit, stop);
+                               const platform::StartProgramResult result = platform::Start_Program(
+                                   program, Parameter, hidden, platform::kStartProgramLimit, stop);
                                if (stop.stop_requested()) {
                                    return;
                                }

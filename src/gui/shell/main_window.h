@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/common/process.h"
+#include "core/platform/process.h"
 #include "core/shell/program_state.h"
 #include "gui/options/version_checker.h"
 
@@ -48,7 +48,7 @@ public:
     // Starts an external program and waits for it (at most 150 s) on a thread of its own, so the windows
     // stay painted meanwhile; `ended` then runs on the interface thread with the outcome. A wait still
     // running when the window goes is given up and the program left running.
-    using ProgramEnded = std::function<void(const StartProgramResult&)>;
+    using ProgramEnded = std::function<void(const platform::StartProgramResult&)>;
     void Start_Program(const std::string& program, const std::string& Parameter, std::uint8_t hidden,
                        ProgramEnded ended = {});
 

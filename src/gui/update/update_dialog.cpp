@@ -289,7 +289,7 @@ void UpdateDialog::startUpdater() {
     // The updater works on the job file and the images: no second update until it has ended.
     m_updaterRunning = true;
     m_startProgram(utf8Of(updaterProgram(m_state.session.programFolder)), "", 0,
-                   [this](const StartProgramResult&) {
+                   [this](const platform::StartProgramResult&) {
                        m_updaterRunning = false;
                        showBusy();
                    });

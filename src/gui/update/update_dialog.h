@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/common/process.h"
+#include "core/platform/process.h"
 #include "core/shell/program_state.h"
 #include "core/update/address_check.h"
 
@@ -28,7 +28,7 @@ public:
     // Starts a program and calls `ended` on the interface thread once it has ended or was given up.
     using ProgramStarter =
         std::function<void(const std::string& program, const std::string& Parameter, std::uint8_t hidden,
-                           std::function<void(const StartProgramResult&)> ended)>;
+                           std::function<void(const platform::StartProgramResult&)> ended)>;
     // The address check; runs on a thread of its own and gives up when `stop` is requested.
     using AddressChecker = std::function<AddressCheckResult(const std::string& host, std::stop_token stop)>;
 

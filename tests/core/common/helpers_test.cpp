@@ -336,7 +336,7 @@ TEST(FileReading, RefusesWhatIsNotARegularFileWithinItsLimitWithoutBlocking) {
             EXPECT_NE(text.find(c.name), std::string::npos) << text;
 #ifdef _WIN32
             const std::string reason =
-                c.reason != nullptr ? c.reason : sw::windowsReason(ERROR_FILE_NOT_FOUND);
+                c.reason != nullptr ? c.reason : sw::platform::windowsReason(ERROR_FILE_NOT_FOUND);
 #else
             const std::string reason = c.reason;
 #endif

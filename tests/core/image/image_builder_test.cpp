@@ -58,7 +58,8 @@ TEST(ImageBuilder, FileThatCannotBeWrittenIsAnErrorNamingItAndTheReason) {
         const std::string message = error.what();
         EXPECT_NE(message.find("bank1.bin"), std::string::npos) << message;
 #ifdef _WIN32
-        EXPECT_NE(message.find(sw::windowsReason(ERROR_PATH_NOT_FOUND)), std::string::npos) << message;
+        EXPECT_NE(message.find(sw::platform::windowsReason(ERROR_PATH_NOT_FOUND)), std::string::npos)
+            << message;
 #else
         EXPECT_NE(message.find("No such file or directory"), std::string::npos) << message;
 #endif

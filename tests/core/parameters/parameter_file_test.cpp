@@ -162,7 +162,7 @@ TEST(ParameterFile, FailedSaveIsReportedAndLeavesNoFile) {
         const std::string text = error.what();
         EXPECT_NE(text.find("ParGen.xml"), std::string::npos) << text;
 #ifdef _WIN32
-        EXPECT_NE(text.find(sw::windowsReason(ERROR_PATH_NOT_FOUND)), std::string::npos) << text;
+        EXPECT_NE(text.find(sw::platform::windowsReason(ERROR_PATH_NOT_FOUND)), std::string::npos) << text;
 #else
         EXPECT_NE(text.find(std::make_error_code(std::errc::no_such_file_or_directory).message()),
                   std::string::npos)

@@ -376,7 +376,7 @@ private slots:
         QTimer::singleShot(20, &window, [&] { ticked = true; });
         QElapsedTimer clock;
         clock.start();
-        window.Start_Program("/bin/sleep", "0.5", 1, [&](const sw::StartProgramResult& result) {
+        window.Start_Program("/bin/sleep", "0.5", 1, [&](const sw::platform::StartProgramResult& result) {
             ended = result.started && result.ended;
             onInterfaceThread = QThread::currentThread() == window.thread();
             tickedBeforeEnd = ticked;
@@ -394,7 +394,7 @@ private slots:
         {
             MainWindow window(dir.path());
             window.Start_Program("/bin/sleep", "2", 1,
-                                 [&called](const sw::StartProgramResult&) { called = true; });
+                                 [&called](const sw::platform::StartProgramResult&) { called = true; });
             QTest::qWait(50);
             clock.start();
         }

@@ -34,7 +34,7 @@ struct Update {
         state.session.activeProjectFolder = dir / "PROJECTS" / "P";
         dialog = std::make_unique<UpdateDialog>(
             state, [this](const std::string& program, const std::string& parameter, std::uint8_t hidden,
-                          std::function<void(const sw::StartProgramResult&)> ended) {
+                          std::function<void(const sw::platform::StartProgramResult&)> ended) {
                 started.push_back(program + "|" + parameter + "|" + std::to_string(hidden));
                 endProgram = std::move(ended);
             });
@@ -69,7 +69,7 @@ struct Update {
     std::unique_ptr<UpdateDialog> dialog;
     std::vector<std::string> started;
     std::vector<std::string> checkedHosts;
-    std::function<void(const sw::StartProgramResult&)> endProgram;
+    std::function<void(const sw::platform::StartProgramResult&)> endProgram;
 };
 
 } // namespace

@@ -1,5 +1,5 @@
 #include "core/common/path_text.h"
-#include "core/common/process.h"
+#include "core/platform/process.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -17,8 +17,9 @@ namespace {
 using namespace std::chrono_literals;
 
 TEST(StartProgram, SplitsParametersWithoutAShell) {
-    EXPECT_EQ(sw::splitCommandLine(""), std::vector<std::string>{});
-    EXPECT_EQ(sw::splitCommandLine(R"(-c "a b" x  "")"), (std::vector<std::string>{"-c", "a b", "x", ""}));
+    EXPECT_EQ(sw::platform::splitCommandLine(""), std::vector<std::string>{});
+    EXPECT_EQ(sw::platform::splitCommandLine(R"(-c "a b" x  "")"),
+              (std::vector<std::string>{"-c", "a b", "x", ""}));
 }
 
 // A program in a folder with blanks gets an argument with blanks and letters beyond ASCII in one
@@ -35,17 +36,18 @@ TEST(StartProgram, StartsAProgramWithBlanksInItsPathAndArguments) {
                                project / "ParGen.xml");
 
     const auto quoted =
-        sw::Start_Program(sw::utf8Of(program), "parameters \"" + sw::utf8Of(project) + "\"", 1);
+        sw::platform::Start_Program(sw::utf8Of(program), "parameters \"" + sw::utf8Of(project) + "\"", 1);
     EXPECT_TRUE(quoted.started);
     EXPECT_EQ(quoted.exitCode, 0);
-    const auto split = sw::Start_Program(sw::utf8Of(program), "parameters " + sw::utf8Of(project), 1);
+    const auto split =
+        sw::platform::Start_Program(sw::utf8Of(program), "parameters " + sw::utf8Of(project), 1);
     EXPECT_TRUE(split.started);
     EXPECT_EQ(split.exitCode, 2) << "the folder name must fall apart without the quotes";
 }
 
 TEST(StartProgram, MissingProgramReportsNothingAndDoesNotWait) {
     sw::test::TempDir dir;
-    const auto result = sw::Start_Program(sw::utf8Of(dir / "missing program.exe"), "", 0);
+    const auto result = sw::platform::Start_Program(sw::utf8Of(dir / "missing program.exe"), "", 0);
     EXPECT_FALSE(result.started);
     EXPECT_EQ(result.waited, 0ms);
 }
@@ -63,13 +65,13 @@ TEST(StartProgram, CommandLineHandsEveryArgumentOverUnchanged) {
                                                 "\\\"",
                                                 "tab\there",
                                                 "S\u00fcd \u03a9\u03bc\u03ad\u03b3\u03b1"};
-    const std::wstring commandLine = sw::windowsCommandLine(program, arguments);
+    const std::wstring commandLine = sw::platform::windowsCommandLine(program, arguments);
     int count = 0;
     wchar_t** parsed = CommandLineToArgvW(commandLine.c_str(), &count);
     ASSERT_NE(parsed, nullptr);
     std::vector<std::string> back;
     for (int i = 0; i < count; ++i) {
-        back.push_back(sw::utf8FromWide(parsed[i]));
+        back.push_back(sw::platform::utf8FromWide(parsed[i]));
     }
     LocalFree(parsed);
     std::vector<std::string> expected{program};
@@ -78,22 +80,22 @@ TEST(StartProgram, CommandLineHandsEveryArgumentOverUnchanged) {
 }
 
 TEST(StartProgram, ReturnsTheExitCodeOfAProgramThatEndsAtOnce) {
-    const auto result = sw::Start_Program(SW_CLI_PATH, "--version", 1);
+    const auto result = sw::platform::Start_Program(SW_CLI_PATH, "--version", 1);
     EXPECT_TRUE(result.started);
     EXPECT_TRUE(result.ended);
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(sw::Start_Program(SW_CLI_PATH, "no-such-command", 1).exitCode, 2);
+    EXPECT_EQ(sw::platform::Start_Program(SW_CLI_PATH, "no-such-command", 1).exitCode, 2);
 }
 
 // No program gets as far as its end between its start and the first look at it.
 TEST(StartProgram, LeavesAProgramRunningPastTheLimitOrOnAStop) {
-    const auto limited = sw::Start_Program(SW_CLI_PATH, "--version", 1, 0ms);
+    const auto limited = sw::platform::Start_Program(SW_CLI_PATH, "--version", 1, 0ms);
     EXPECT_TRUE(limited.started);
     EXPECT_FALSE(limited.ended);
     std::stop_source stop;
     stop.request_stop();
-    const auto stopped =
-        sw::Start_Program(SW_CLI_PATH, "--version", 1, sw::kStartProgramLimit, stop.get_token());
+    const auto stopped = sw::platform::Start_Program(SW_CLI_PATH, "--version", 1,
+                                                     sw::platform::kStartProgramLimit, stop.get_token());
     EXPECT_TRUE(stopped.started);
     EXPECT_FALSE(stopped.ended);
     EXPECT_LT(stopped.waited, 800ms);
@@ -102,19 +104,19 @@ TEST(StartProgram, LeavesAProgramRunningPastTheLimitOrOnAStop) {
 #else
 
 TEST(StartProgram, ReturnsSoonAfterAProgramThatEndsAtOnce) {
-    const auto result = sw::Start_Program("/bin/true", "", 0);
+    const auto result = sw::platform::Start_Program("/bin/true", "", 0);
     EXPECT_TRUE(result.started);
     EXPECT_TRUE(result.ended);
     EXPECT_LT(result.waited, 2000ms);
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(sw::Start_Program("/bin/sh", "-c \"exit 3\"", 1).exitCode, 3);
+    EXPECT_EQ(sw::platform::Start_Program("/bin/sh", "-c \"exit 3\"", 1).exitCode, 3);
 }
 
 TEST(StartProgram, LeavesAProgramRunningPastTheLimit) {
     sw::test::TempDir dir;
     const auto marker = dir / "done";
     const auto result =
-        sw::Start_Program("/bin/sh", "-c \"sleep 0.6; touch '" + marker.string() + "'\"", 1, 150ms);
+        sw::platform::Start_Program("/bin/sh", "-c \"sleep 0.6; touch '" + marker.string() + "'\"", 1, 150ms);
     EXPECT_TRUE(result.started);
     EXPECT_FALSE(result.ended);
     EXPECT_GE(result.waited, 150ms);
@@ -131,7 +133,8 @@ TEST(StartProgram, StopRequestEndsTheWaitAndLeavesTheProgramRunning) {
         std::this_thread::sleep_for(50ms);
         stop.request_stop();
     });
-    const auto result = sw::Start_Program("/bin/sleep", "1", 1, sw::kStartProgramLimit, stop.get_token());
+    const auto result =
+        sw::platform::Start_Program("/bin/sleep", "1", 1, sw::platform::kStartProgramLimit, stop.get_token());
     EXPECT_TRUE(result.started);
     EXPECT_FALSE(result.ended);
     EXPECT_LT(result.waited, 800ms);

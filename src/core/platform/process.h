@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace sw {
+namespace sw::platform {
 
 // Splits a command line into arguments at blanks; double quotes group blanks into one argument.
 std::vector<std::string> splitCommandLine(const std::string& commandLine);
@@ -38,4 +38,4 @@ std::wstring windowsCommandLine(const std::string& program, const std::vector<st
 // Signals the named event, as another program may do to shorten a 10 ms wait.
 void signalHandleCed();
 
-} // namespace sw
+} // namespace sw::platform

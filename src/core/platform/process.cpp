@@ -1,9 +1,11 @@
-#include "core/common/process.h"
+#include "core/platform/process.h"
+
+#include "core/platform/handle.h"
 
 #include <thread>
 
 #ifdef _WIN32
-#include "core/common/path_text.h"
+#include "core/platform/paths.h"
 
 #include <windows.h>
 #else
@@ -18,7 +20,7 @@
 extern char** environ;
 #endif
 
-namespace sw {
+namespace sw::platform {
 
 std::vector<std::string> splitCommandLine(const std::string& commandLine) {
     std::vector<std::string> args;
@@ -56,30 +58,23 @@ constexpr const wchar_t* kEventName = L"HandleCed";
 class NamedEvent {
 public:
     NamedEvent() : m_handle(CreateEventW(nullptr, FALSE, FALSE, kEventName)) {}
-    ~NamedEvent() {
-        if (m_handle != nullptr) {
-            CloseHandle(m_handle);
-        }
-    }
-    NamedEvent(const NamedEvent&) = delete;
-    NamedEvent& operator=(const NamedEvent&) = delete;
 
     void reset() {
-        if (m_handle != nullptr) {
-            ResetEvent(m_handle);
+        if (m_handle.valid()) {
+            ResetEvent(m_handle.get());
         }
     }
 
     void wait(std::chrono::milliseconds timeout) {
-        if (m_handle == nullptr) {
+        if (!m_handle.valid()) {
             std::this_thread::sleep_for(timeout);
             return;
         }
-        WaitForSingleObject(m_handle, static_cast<DWORD>(timeout.count()));
+        WaitForSingleObject(m_handle.get(), static_cast<DWORD>(timeout.count()));
     }
 
 private:
-    HANDLE m_handle;
+    FileHandle m_handle;
 };
 
 // One argument as the C runtime's command-line parser reads it back: quoted when it holds blanks or
@@ -118,10 +113,9 @@ std::wstring windowsCommandLine(const std::string& program, const std::vector<st
 }
 
 void signalHandleCed() {
-    HANDLE handle = CreateEventW(nullptr, FALSE, FALSE, kEventName);
-    if (handle != nullptr) {
-        SetEvent(handle);
-        CloseHandle(handle);
+    const FileHandle event(CreateEventW(nullptr, FALSE, FALSE, kEventName));
+    if (event.valid()) {
+        SetEvent(event.get());
     }
 }
 
@@ -136,44 +130,43 @@ StartProgramResult Start_Program(const std::string& program, const std::string& 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     DWORD flags = 0;
-    HANDLE nowhere = INVALID_HANDLE_VALUE;
+    FileHandle nowhere;
     if (hidden != 0) {
         // Hidden: no window, no console, and its output goes nowhere.
         startup.dwFlags = STARTF_USESHOWWINDOW;
         startup.wShowWindow = SW_HIDE;
         flags |= CREATE_NO_WINDOW;
         SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-        nowhere = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                              OPEN_EXISTING, 0, nullptr);
-        if (nowhere != INVALID_HANDLE_VALUE) {
+        nowhere.reset(CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                  OPEN_EXISTING, 0, nullptr));
+        if (nowhere.valid()) {
             startup.dwFlags |= STARTF_USESTDHANDLES;
             startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-            startup.hStdOutput = nowhere;
-            startup.hStdError = nowhere;
+            startup.hStdOutput = nowhere.get();
+            startup.hStdError = nowhere.get();
         }
     }
     PROCESS_INFORMATION process{};
     // The program's name is given on its own, so nothing is searched for along the path.
     result.started = CreateProcessW(wideProgram.c_str(), commandLine.data(), nullptr, nullptr, TRUE, flags,
                                     nullptr, nullptr, &startup, &process) != 0;
-    if (nowhere != INVALID_HANDLE_VALUE) {
-        CloseHandle(nowhere);
-    }
+    nowhere.reset();
     event.reset();
     if (!result.started) {
         return result;
     }
     CloseHandle(process.hThread);
+    const FileHandle running(process.hProcess);
 
     const auto start = std::chrono::steady_clock::now();
     for (;;) {
-        const DWORD state = WaitForSingleObject(process.hProcess, 0);
+        const DWORD state = WaitForSingleObject(running.get(), 0);
         result.waited =
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
         if (state != WAIT_TIMEOUT) {
             result.ended = true;
             DWORD exitCode = 0;
-            if (state == WAIT_OBJECT_0 && GetExitCodeProcess(process.hProcess, &exitCode)) {
+            if (state == WAIT_OBJECT_0 && GetExitCodeProcess(running.get(), &exitCode)) {
                 result.exitCode = static_cast<int>(exitCode);
             }
             event.wait(std::chrono::milliseconds(10));
@@ -184,7 +177,6 @@ StartProgramResult Start_Program(const std::string& program, const std::string& 
         }
         event.wait(std::chrono::milliseconds(10));
     }
-    CloseHandle(process.hProcess);
     return result;
 }
 
@@ -194,27 +186,29 @@ namespace {
 
 constexpr const char* kEventName = "/HandleCed";
 
+// A named semaphore, closed (not removed) on every way out.
+struct SemaphoreTraits {
+    using Native = sem_t*;
+    static Native invalid() { return SEM_FAILED; }
+    static bool valid(Native native) { return native != SEM_FAILED; }
+    static bool close(Native native) { return sem_close(native) == 0; }
+};
+using Semaphore = UniqueHandle<SemaphoreTraits>;
+
 // An auto-reset event: a named semaphore drained on reset and consumed by each successful wait.
 class NamedEvent {
 public:
     NamedEvent() : m_handle(sem_open(kEventName, O_CREAT, 0600, 0)) {}
-    ~NamedEvent() {
-        if (m_handle != SEM_FAILED) {
-            sem_close(m_handle);
-        }
-    }
-    NamedEvent(const NamedEvent&) = delete;
-    NamedEvent& operator=(const NamedEvent&) = delete;
 
     void reset() {
-        if (m_handle != SEM_FAILED) {
-            while (sem_trywait(m_handle) == 0) {
+        if (m_handle.valid()) {
+            while (sem_trywait(m_handle.get()) == 0) {
             }
         }
     }
 
     void wait(std::chrono::milliseconds timeout) {
-        if (m_handle == SEM_FAILED) {
+        if (!m_handle.valid()) {
             std::this_thread::sleep_for(timeout);
             return;
         }
@@ -223,21 +217,20 @@ public:
         deadline.tv_nsec += static_cast<long>(timeout.count()) * 1000000L;
         deadline.tv_sec += deadline.tv_nsec / 1000000000L;
         deadline.tv_nsec %= 1000000000L;
-        while (sem_timedwait(m_handle, &deadline) != 0 && errno == EINTR) {
+        while (sem_timedwait(m_handle.get(), &deadline) != 0 && errno == EINTR) {
         }
     }
 
 private:
-    sem_t* m_handle;
+    Semaphore m_handle;
 };
 
 } // namespace
 
 void signalHandleCed() {
-    sem_t* handle = sem_open(kEventName, O_CREAT, 0600, 0);
-    if (handle != SEM_FAILED) {
-        sem_post(handle);
-        sem_close(handle);
+    const Semaphore event(sem_open(kEventName, O_CREAT, 0600, 0));
+    if (event.valid()) {
+        sem_post(event.get());
     }
 }
 
@@ -299,4 +292,4 @@ StartProgramResult Start_Program(const std::string& program, const std::string& 
 
 #endif
 
-} // namespace sw
+} // namespace sw::platform

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "core/platform/handle.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+// The system's side of reading and atomically replacing files. Failures are thrown as FileFailure with
+// the system's reason, or NotRegularFile, for the caller to report under the name the user knows.
+namespace sw::platform {
+
+struct FileFailure {
+    std::string reason;
+};
+
+// The file is a folder, a FIFO, a device or anything else but a regular file.
+struct NotRegularFile {};
+
+// The system's description of errno, for messages.
+std::string systemReason(int errorNumber);
+
+#ifdef _WIN32
+// The system's description of a Windows error code, for messages.
+std::string windowsReason(unsigned long code);
+#endif
+
+// A name beside `target` that no file has yet, as far as chance goes: the target's name, `mark` and six
+// random letters or digits.
+std::filesystem::path temporaryBeside(const std::filesystem::path& target, std::string_view mark);
+
+// Writes and flushes a new file of a temporaryBeside name and returns its name; removes it again on
+// failure. On POSIX it gets the mode of the regular file `target`, or the usual mode under the umask
+// when there is none.
+std::filesystem::path writeTemporaryFile(const std::filesystem::path& target, std::string_view mark,
+                                         std::string_view bytes);
+
+// Puts `from` in the place of `to`, waiting a while for programs that briefly hold `to` open (Windows).
+// Returns the reason of the failure, empty on success.
+std::string renameOver(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Has the renames in the target's folder reach the disk.
+void syncFolderOf(const std::filesystem::path& target);
+
+// Removes a file, ignoring failure.
+void removeFile(const std::filesystem::path& file);
+
+// Whether the name itself (not what a link points to) is a regular file.
+bool isPlainRegularFile(const std::filesystem::path& file);
+
+// A second name beside a regular file for the same content, made as a hard link; empty when the file
+// system has none.
+std::filesystem::path hardLinkBeside(const std::filesystem::path& target, std::string_view mark);
+
+// The size of a regular file, following links.
+std::uint64_t regularFileSize(const std::filesystem::path& file);
+
+// Opens a regular file for reading, so that others may still read, write, rename and replace it, and
+// without waiting, so that a FIFO swapped in after a check cannot block the reader.
+FileHandle openForReading(const std::filesystem::path& file);
+
+// Reads up to `size` bytes; fewer only at the end of the file.
+std::size_t readSome(const FileHandle& in, char* buffer, std::size_t size);
+
+} // namespace sw::platform

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "core/platform/handle.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace sw::platform {
+
+// Whether this build reaches servers over TCP: the sockets are written for POSIX; a Windows build says
+// so instead of connecting.
+#ifdef _WIN32
+inline constexpr bool kHasTcp = false;
+#else
+inline constexpr bool kHasTcp = true;
+#endif
+
+// A non-blocking TCP connection to an IPv4 server, closed with the object. The calls return the
+// system's reason of a failure; an empty reason is success.
+class TcpSocket {
+public:
+    enum class Wait { Readable, Writable };
+    // What a send or receive did: `count` bytes, or nothing yet (`retry`), or the `reason` it failed.
+    struct Transfer {
+        std::size_t count = 0;
+        bool retry = false;
+        std::string reason;
+    };
+
+    bool open() const { return m_handle.valid(); }
+    void close() { m_handle.reset(); }
+
+    // Opens the socket, without delay for small segments, and starts connecting to the address (in
+    // host byte order). `pending` tells whether the connection is still being made: wait until it is
+    // writable, then ask connectResult().
+    std::string connect(std::uint32_t address, std::uint16_t port, bool& pending);
+    std::string connectResult() const;
+    // Waits at most `limit`: true when ready; false when the time passed or a signal came.
+    bool wait(Wait event, std::chrono::milliseconds limit, std::string& reason) const;
+    Transfer send(const std::uint8_t* bytes, std::size_t size) const;
+    // A count of 0 with no reason and no retry: the peer closed the connection.
+    Transfer receive(std::uint8_t* into, std::size_t size) const;
+
+    // "no TCP socket could be opened" rather than a failed connect: the reason came from opening.
+    bool failedToOpen() const { return m_failedToOpen; }
+
+private:
+    FileHandle m_handle;
+    bool m_failedToOpen = false;
+};
+
+} // namespace sw::platform
