@@ -29,7 +29,7 @@ int runBuild(const std::vector<std::string>& args) {
     const auto& [folder, separator] = std::get<ProjectArguments>(arguments);
     const ProjectPaths paths(folder);
     const BuildResult images =
-        buildImages(paths.parGenFile(), paths.accessFile(), separator.value_or(Get_Decimal_Separator()));
+        buildImages(paths.parGenFile(), paths.accessFile(), separator.value_or(userDecimalSeparator()));
     const std::filesystem::path bin = paths.binFolder();
     std::error_code error;
     std::filesystem::create_directories(bin, error);

@@ -69,7 +69,7 @@ int runCheck(const std::vector<std::string>& args) {
         return 1;
     }
     if (const auto failure =
-            access::checkAccessList(editor.list(), separator.value_or(Get_Decimal_Separator()))) {
+            access::checkAccessList(editor.list(), separator.value_or(userDecimalSeparator()))) {
         std::cout << access::accessCheckMessage(texts, *failure) << '\n';
         return 1;
     }

@@ -143,7 +143,7 @@ int runImport(const std::vector<std::string>& args) {
     fillBuiltinTexts(texts);
     // Every row is read and checked before the access file is touched.
     access.variables = access::readVariablesCsvFile(
-        *csv, access.catalog.size(), project.separator.value_or(Get_Decimal_Separator()), texts);
+        *csv, access.catalog.size(), project.separator.value_or(userDecimalSeparator()), texts);
     access::writeAccessFile(paths.accessFile(), access);
     std::cout << utf8Of(paths.accessFile()) << ": " << access.variables.size() << " variables\n";
     return 0;
@@ -158,7 +158,7 @@ int runReport(const std::vector<std::string>& args) {
     const ProjectPaths paths(project.folder);
     const std::filesystem::path file = output ? std::filesystem::path(*output) : report::reportFile(paths);
     writeFileAtomically(
-        file, report::commissioningReport(paths, project.separator.value_or(Get_Decimal_Separator())));
+        file, report::commissioningReport(paths, project.separator.value_or(userDecimalSeparator())));
     std::cout << utf8Of(file) << '\n';
     return 0;
 }

@@ -119,7 +119,7 @@ int runUpdate(const std::vector<std::string>& args) {
     }
 
     const ProjectPaths paths(*parsed->project);
-    const BuildResult images = buildImages(paths.parGenFile(), paths.accessFile(), Get_Decimal_Separator());
+    const BuildResult images = buildImages(paths.parGenFile(), paths.accessFile(), userDecimalSeparator());
     std::filesystem::create_directories(paths.binFolder(), error);
     if (error) {
         throw ConfigError("Cannot create the folder \"" + utf8Of(paths.binFolder()) +
@@ -131,7 +131,7 @@ int runUpdate(const std::vector<std::string>& args) {
 
     const std::string& host = *parsed->address;
     const auto echo = makeIcmpEchoService();
-    const AddressCheckResult check = Send_Ping(host, *echo, systemTickClock());
+    const AddressCheckResult check = checkByEchoes(host, *echo, systemTickClock());
     if (check.outcome != AddressCheck::Answered) {
         LangTable texts;
         fillBuiltinTexts(texts);
@@ -156,7 +156,7 @@ int runUpdate(const std::vector<std::string>& args) {
 
     const std::filesystem::path updater = updaterProgram(parsed->programFolder);
     std::cout << "updater: starting " << utf8Of(updater) << std::endl;
-    const platform::StartProgramResult run = platform::Start_Program(utf8Of(updater), "", 0);
+    const platform::StartProgramResult run = platform::startProgram(utf8Of(updater), "", 0);
     if (!run.started) {
         std::cerr << "updater: \"" << utf8Of(updater) << "\" could not be started.\n";
         return 1;

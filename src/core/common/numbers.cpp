@@ -104,7 +104,7 @@ char decimalSeparatorFrom(std::string_view regionalSetting) {
     return ',';
 }
 
-char Get_Decimal_Separator() {
+char userDecimalSeparator() {
     return decimalSeparatorFrom(platform::userDecimalSymbol());
 }
 

@@ -26,7 +26,7 @@ std::optional<double> parseTerminatedFloat(const char* text, char decimalSeparat
 bool checkFloat(std::string_view text, char decimalSeparator, float& value);
 
 // The user's regional decimal separator, "," or "."; "," when it cannot be read or is anything else.
-char Get_Decimal_Separator();
+char userDecimalSeparator();
 
 // The rule applied to a raw regional setting, apart so that it can be checked on its own.
 char decimalSeparatorFrom(std::string_view regionalSetting);

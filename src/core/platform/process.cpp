@@ -119,13 +119,13 @@ void signalHandleCed() {
     }
 }
 
-StartProgramResult Start_Program(const std::string& program, const std::string& Parameter,
-                                 std::uint8_t hidden, std::chrono::milliseconds limit, std::stop_token stop) {
+StartProgramResult startProgram(const std::string& program, const std::string& parameter, std::uint8_t hidden,
+                                std::chrono::milliseconds limit, std::stop_token stop) {
     StartProgramResult result;
     NamedEvent event;
 
     const std::wstring wideProgram = wideFromUtf8(program);
-    std::wstring commandLine = windowsCommandLine(program, splitCommandLine(Parameter));
+    std::wstring commandLine = windowsCommandLine(program, splitCommandLine(parameter));
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -234,13 +234,13 @@ void signalHandleCed() {
     }
 }
 
-StartProgramResult Start_Program(const std::string& program, const std::string& Parameter,
-                                 std::uint8_t hidden, std::chrono::milliseconds limit, std::stop_token stop) {
+StartProgramResult startProgram(const std::string& program, const std::string& parameter, std::uint8_t hidden,
+                                std::chrono::milliseconds limit, std::stop_token stop) {
     StartProgramResult result;
     NamedEvent event;
 
     std::vector<std::string> args{program};
-    for (auto& arg : splitCommandLine(Parameter)) {
+    for (auto& arg : splitCommandLine(parameter)) {
         args.push_back(std::move(arg));
     }
     std::vector<char*> argv;

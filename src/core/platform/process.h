@@ -25,9 +25,9 @@ inline constexpr std::chrono::milliseconds kStartProgramLimit{150000};
 // shows the program normally, any other value starts it hidden (its output is discarded). A stop
 // requested through `stop` ends the wait within one poll and leaves the program running, so a caller
 // waiting on another thread can be shut down without waiting out the limit.
-StartProgramResult Start_Program(const std::string& program, const std::string& Parameter,
-                                 std::uint8_t hidden, std::chrono::milliseconds limit = kStartProgramLimit,
-                                 std::stop_token stop = {});
+StartProgramResult startProgram(const std::string& program, const std::string& parameter, std::uint8_t hidden,
+                                std::chrono::milliseconds limit = kStartProgramLimit,
+                                std::stop_token stop = {});
 
 #ifdef _WIN32
 // The command line that hands the program exactly these arguments, quoted as the C runtime and

@@ -4,8 +4,8 @@
 
 namespace sw {
 
-AddressCheckResult Send_Ping(const std::string& host, EchoService& echo, TickClock& clock,
-                             std::stop_token stop) {
+AddressCheckResult checkByEchoes(const std::string& host, EchoService& echo, TickClock& clock,
+                                 std::stop_token stop) {
     AddressCheckResult result;
     const std::uint32_t start = clock.ticks();
     try {

@@ -37,8 +37,8 @@ struct AddressCheckResult {
 // waiting up to 400 ms, until two have been answered or more than five seconds have passed; the check
 // succeeds when the last request was answered. An error ends it at once. A stop request ends it
 // after the request under way.
-AddressCheckResult Send_Ping(const std::string& host, EchoService& echo, TickClock& clock,
-                             std::stop_token stop = {});
+AddressCheckResult checkByEchoes(const std::string& host, EchoService& echo, TickClock& clock,
+                                 std::stop_token stop = {});
 
 // The language-table index of the message for a failed check: 1036 for a device that did not answer,
 // 1037 otherwise; 0 for a check that needs no message.

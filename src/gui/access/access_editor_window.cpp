@@ -665,7 +665,7 @@ void AccessEditorWindow::onOkClicked() {
     if (m_loading || m_openFailed) {
         return;
     }
-    if (const auto failure = access::checkAccessList(m_editor.list(), Get_Decimal_Separator())) {
+    if (const auto failure = access::checkAccessList(m_editor.list(), userDecimalSeparator())) {
         messages().showError(this, toQString(access::accessCheckMessage(m_state.texts, *failure)));
         return;
     }

@@ -41,6 +41,8 @@ public:
     ~LiveCheckPanel() override;
 
     bool isRunning() const { return m_running; }
+    // Checks stopped by the user or a close whose threads have not yet reported their end.
+    std::size_t stoppedChecks() const { return m_stopped.size(); }
     void setOptions(const live::LiveCheckOptions& options) { m_options = options; }
 
     QPushButton* Btn_LiveCheck;

@@ -167,7 +167,7 @@ void SignalListPage::importCsv() {
     runGuarded(this, [&] {
         const std::filesystem::path file(chosen.toStdWString());
         const std::size_t catalogSize = m_editor.list().devices().size();
-        const char separator = Get_Decimal_Separator();
+        const char separator = userDecimalSeparator();
         const LangTable& texts = m_state.texts;
         const std::vector<access::VariableRow> rows = runOffThread<std::vector<access::VariableRow>>(
             [&] { return access::readVariablesCsvFile(file, catalogSize, separator, texts); });

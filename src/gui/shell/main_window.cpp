@@ -124,7 +124,7 @@ MainWindow::MainWindow(const std::filesystem::path& programFolder, QWidget* pare
     m_boot = new UpdateDialog(
         m_state,
         [this](const std::string& program, const std::string& parameter, std::uint8_t hidden,
-               ProgramEnded ended) { Start_Program(program, parameter, hidden, std::move(ended)); },
+               ProgramEnded ended) { startProgram(program, parameter, hidden, std::move(ended)); },
         this);
     m_options = new OptionsDialog(m_state, this);
     m_options->setChangeLanguage([this] { changeLanguage(); });
@@ -433,7 +433,7 @@ void MainWindow::runDeviceUpdate() {
         } restore;
         const BuildResult images =
             buildImages(m_state.session.project().parGenFile(), m_state.session.project().accessFile(),
-                        Get_Decimal_Separator());
+                        userDecimalSeparator());
         saveImageFiles(images, paths.binFolder());
     }
     m_boot->Form_Type = 1;
@@ -449,7 +449,7 @@ void MainWindow::onReportClicked() {
         const std::filesystem::path file = report::reportFile(project);
         // The report loads the catalog and builds the images: seconds for a big project.
         runOffThread<int>([&project, &file] {
-            writeFileAtomically(file, report::commissioningReport(project, Get_Decimal_Separator()));
+            writeFileAtomically(file, report::commissioningReport(project, userDecimalSeparator()));
             return 0;
         });
         openLink(QUrl::fromLocalFile(QString::fromStdWString(file.wstring())).toString());
@@ -460,15 +460,15 @@ void MainWindow::L_BrantisClick() {
     openLink(makerHomePage());
 }
 
-void MainWindow::Start_Program(const std::string& program, const std::string& Parameter, std::uint8_t hidden,
-                               ProgramEnded ended) {
+void MainWindow::startProgram(const std::string& program, const std::string& parameter, std::uint8_t hidden,
+                              ProgramEnded ended) {
     const int wait = m_nextProgramWait++;
     // The result is posted back, so `ended` always runs on the interface thread; the entry is added
     // before that post can be delivered, since delivery needs this thread's event loop.
-    m_programWaits.emplace(wait, std::jthread([this, wait, program, Parameter, hidden,
+    m_programWaits.emplace(wait, std::jthread([this, wait, program, parameter, hidden,
                                                ended = std::move(ended)](std::stop_token stop) {
-                               const platform::StartProgramResult result = platform::Start_Program(
-                                   program, Parameter, hidden, platform::kStartProgramLimit, stop);
+                               const platform::StartProgramResult result = platform::startProgram(
+                                   program, parameter, hidden, platform::kStartProgramLimit, stop);
                                if (stop.stop_requested()) {
                                    return;
                                }

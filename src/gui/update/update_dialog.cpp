@@ -64,7 +64,7 @@ template <class Widget> Widget* make(QWidget* parent, const char* name) {
 AddressCheckResult checkByEcho(const std::string& host, std::stop_token stop) {
     try {
         const auto echo = makeIcmpEchoService();
-        return Send_Ping(host, *echo, systemTickClock(), stop);
+        return checkByEchoes(host, *echo, systemTickClock(), stop);
     } catch (const std::exception& error) {
         AddressCheckResult failed;
         failed.error = errorText(error).toStdString();

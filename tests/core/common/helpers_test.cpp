@@ -160,7 +160,7 @@ TEST(DecimalSeparator, LcAllThenLcNumericThenLangDecide) {
         LocaleEnvironment::set("LC_ALL", t.lcAll);
         LocaleEnvironment::set("LC_NUMERIC", t.lcNumeric);
         LocaleEnvironment::set("LANG", t.lang);
-        EXPECT_EQ(sw::Get_Decimal_Separator(), t.expected)
+        EXPECT_EQ(sw::userDecimalSeparator(), t.expected)
             << t.lcAll.value_or("(unset)") << " / " << t.lcNumeric.value_or("(unset)") << " / "
             << t.lang.value_or("(unset)");
     }

@@ -36,18 +36,18 @@ TEST(StartProgram, StartsAProgramWithBlanksInItsPathAndArguments) {
                                project / "ParGen.xml");
 
     const auto quoted =
-        sw::platform::Start_Program(sw::utf8Of(program), "parameters \"" + sw::utf8Of(project) + "\"", 1);
+        sw::platform::startProgram(sw::utf8Of(program), "parameters \"" + sw::utf8Of(project) + "\"", 1);
     EXPECT_TRUE(quoted.started);
     EXPECT_EQ(quoted.exitCode, 0);
     const auto split =
-        sw::platform::Start_Program(sw::utf8Of(program), "parameters " + sw::utf8Of(project), 1);
+        sw::platform::startProgram(sw::utf8Of(program), "parameters " + sw::utf8Of(project), 1);
     EXPECT_TRUE(split.started);
     EXPECT_EQ(split.exitCode, 2) << "the folder name must fall apart without the quotes";
 }
 
 TEST(StartProgram, MissingProgramReportsNothingAndDoesNotWait) {
     sw::test::TempDir dir;
-    const auto result = sw::platform::Start_Program(sw::utf8Of(dir / "missing program.exe"), "", 0);
+    const auto result = sw::platform::startProgram(sw::utf8Of(dir / "missing program.exe"), "", 0);
     EXPECT_FALSE(result.started);
     EXPECT_EQ(result.waited, 0ms);
 }
@@ -80,22 +80,22 @@ TEST(StartProgram, CommandLineHandsEveryArgumentOverUnchanged) {
 }
 
 TEST(StartProgram, ReturnsTheExitCodeOfAProgramThatEndsAtOnce) {
-    const auto result = sw::platform::Start_Program(SW_CLI_PATH, "--version", 1);
+    const auto result = sw::platform::startProgram(SW_CLI_PATH, "--version", 1);
     EXPECT_TRUE(result.started);
     EXPECT_TRUE(result.ended);
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(sw::platform::Start_Program(SW_CLI_PATH, "no-such-command", 1).exitCode, 2);
+    EXPECT_EQ(sw::platform::startProgram(SW_CLI_PATH, "no-such-command", 1).exitCode, 2);
 }
 
 // No program gets as far as its end between its start and the first look at it.
 TEST(StartProgram, LeavesAProgramRunningPastTheLimitOrOnAStop) {
-    const auto limited = sw::platform::Start_Program(SW_CLI_PATH, "--version", 1, 0ms);
+    const auto limited = sw::platform::startProgram(SW_CLI_PATH, "--version", 1, 0ms);
     EXPECT_TRUE(limited.started);
     EXPECT_FALSE(limited.ended);
     std::stop_source stop;
     stop.request_stop();
-    const auto stopped = sw::platform::Start_Program(SW_CLI_PATH, "--version", 1,
-                                                     sw::platform::kStartProgramLimit, stop.get_token());
+    const auto stopped = sw::platform::startProgram(SW_CLI_PATH, "--version", 1,
+                                                    sw::platform::kStartProgramLimit, stop.get_token());
     EXPECT_TRUE(stopped.started);
     EXPECT_FALSE(stopped.ended);
     EXPECT_LT(stopped.waited, 800ms);
@@ -104,19 +104,19 @@ TEST(StartProgram, LeavesAProgramRunningPastTheLimitOrOnAStop) {
 #else
 
 TEST(StartProgram, ReturnsSoonAfterAProgramThatEndsAtOnce) {
-    const auto result = sw::platform::Start_Program("/bin/true", "", 0);
+    const auto result = sw::platform::startProgram("/bin/true", "", 0);
     EXPECT_TRUE(result.started);
     EXPECT_TRUE(result.ended);
     EXPECT_LT(result.waited, 2000ms);
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(sw::platform::Start_Program("/bin/sh", "-c \"exit 3\"", 1).exitCode, 3);
+    EXPECT_EQ(sw::platform::startProgram("/bin/sh", "-c \"exit 3\"", 1).exitCode, 3);
 }
 
 TEST(StartProgram, LeavesAProgramRunningPastTheLimit) {
     sw::test::TempDir dir;
     const auto marker = dir / "done";
     const auto result =
-        sw::platform::Start_Program("/bin/sh", "-c \"sleep 0.6; touch '" + marker.string() + "'\"", 1, 150ms);
+        sw::platform::startProgram("/bin/sh", "-c \"sleep 0.6; touch '" + marker.string() + "'\"", 1, 150ms);
     EXPECT_TRUE(result.started);
     EXPECT_FALSE(result.ended);
     EXPECT_GE(result.waited, 150ms);
@@ -134,7 +134,7 @@ TEST(StartProgram, StopRequestEndsTheWaitAndLeavesTheProgramRunning) {
         stop.request_stop();
     });
     const auto result =
-        sw::platform::Start_Program("/bin/sleep", "1", 1, sw::platform::kStartProgramLimit, stop.get_token());
+        sw::platform::startProgram("/bin/sleep", "1", 1, sw::platform::kStartProgramLimit, stop.get_token());
     EXPECT_TRUE(result.started);
     EXPECT_FALSE(result.ended);
     EXPECT_LT(result.waited, 800ms);

@@ -62,7 +62,7 @@ TEST(AddressCheck, OutcomeFollowsTheRepliesWithinFiveSeconds) {
         SCOPED_TRACE(c.name);
         sw::test::FakeTickClock clock;
         sw::test::FakeEchoService echo(clock, c.script);
-        const auto result = sw::Send_Ping("192.168.2.205", echo, clock);
+        const auto result = sw::checkByEchoes("192.168.2.205", echo, clock);
         EXPECT_EQ(result.outcome, c.outcome);
         EXPECT_EQ(result.ping_res, c.ping_res);
         EXPECT_EQ(result.requests, c.requests);
@@ -86,7 +86,7 @@ TEST(AddressCheck, OutcomeFollowsTheRepliesWithinFiveSeconds) {
 TEST(AddressCheck, KeepsItsFiveSecondsWhenTheTickCounterWraps) {
     sw::test::FakeTickClock clock(0xFFFFFFFFu - 100);
     sw::test::FakeEchoService echo(clock, {Step::Silent});
-    const auto result = sw::Send_Ping("10.0.0.1", echo, clock);
+    const auto result = sw::checkByEchoes("10.0.0.1", echo, clock);
     EXPECT_EQ(result.outcome, AddressCheck::NotFound);
     EXPECT_EQ(result.requests, 13);
 }
@@ -96,7 +96,7 @@ TEST(AddressCheck, StopRequestEndsTheCheckWithoutAVerdict) {
     sw::test::FakeEchoService echo(clock, {Step::Silent});
     std::stop_source stop;
     stop.request_stop();
-    const auto result = sw::Send_Ping("10.0.0.1", echo, clock, stop.get_token());
+    const auto result = sw::checkByEchoes("10.0.0.1", echo, clock, stop.get_token());
     EXPECT_EQ(result.outcome, AddressCheck::Stopped);
     EXPECT_TRUE(echo.hosts.empty());
     EXPECT_EQ(sw::addressCheckMessage(result.outcome), 0);
@@ -115,7 +115,7 @@ TEST(IcmpEcho, LoopbackAnswersAndTheCheckSucceeds) {
         throw;
     }
     EXPECT_GE(received, 8u + 9u);
-    const auto result = sw::Send_Ping("127.0.0.1", *echo, sw::systemTickClock());
+    const auto result = sw::checkByEchoes("127.0.0.1", *echo, sw::systemTickClock());
     EXPECT_EQ(result.outcome, AddressCheck::Answered) << result.error;
     EXPECT_EQ(result.requests, 2);
 }
