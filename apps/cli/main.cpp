@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "core/common/config_error.h"
+#include "core/platform/console.h"
 #include "core/shell/program_state.h"
 
 #include <cstring>
@@ -9,17 +10,6 @@
 #include <new>
 #include <string>
 #include <vector>
-
-#ifdef _WIN32
-#include "core/common/path_text.h"
-
-#include <cstdio>
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-
-#include <shellapi.h>
-#endif
 
 namespace {
 
@@ -91,35 +81,11 @@ void printHelp(std::ostream& out) {
     out << "\n  --help      show this text\n  --version   show the version\n";
 }
 
-// The arguments as UTF-8, the core's text. A Windows program's narrow arguments are in the ANSI code
-// page, which cannot hold every folder name, so they are taken from the wide command line there.
-std::vector<std::string> utf8Arguments(int argc, char** argv) {
-#ifdef _WIN32
-    int count = 0;
-    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (wide != nullptr) {
-        std::vector<std::string> arguments;
-        for (int i = 0; i < count; ++i) {
-            arguments.push_back(sw::platform::utf8FromWide(wide[i]));
-        }
-        LocalFree(wide);
-        return arguments;
-    }
-#endif
-    return std::vector<std::string>(argv, argv + argc);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-#ifdef _WIN32
-    // What the companion prints is UTF-8; a console shows it as such.
-    SetConsoleOutputCP(CP_UTF8);
-    // Lines end in "\n" as everywhere else, so that what the companion prints compares byte for byte.
-    _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stderr), _O_BINARY);
-#endif
-    const std::vector<std::string> arguments = utf8Arguments(argc, argv);
+    sw::platform::prepareConsoleOutput();
+    const std::vector<std::string> arguments = sw::platform::utf8Arguments(argc, argv);
     argc = static_cast<int>(arguments.size());
     if (argc < 2) {
         printHelp(std::cerr);

@@ -1,3 +1,4 @@
+#include "core/platform/console.h"
 #include "core/shell/program_state.h"
 #include "core/shell/startup.h"
 #include "core/update/updater_job.h"
@@ -5,20 +6,10 @@
 #include <iostream>
 #include <string>
 
-#ifdef _WIN32
-#include <cstdio>
-#include <fcntl.h>
-#include <io.h>
-#endif
-
 // Stand-in for the maker's updater: started without arguments beside the configurator, it reads the
 // job file there, checks it and the images it names, and tells what a transfer would do.
 int main(int argc, char** argv) {
-#ifdef _WIN32
-    // Lines end in "\n" as everywhere else.
-    _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stderr), _O_BINARY);
-#endif
+    sw::platform::prepareConsoleOutput();
     if (argc > 1) {
         const std::string option = argv[1];
         if (option == "--help" || option == "-h") {

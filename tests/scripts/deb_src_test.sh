@@ -9,31 +9,31 @@ mkdir -p "$apt/sources.list.d"
 cat >"$apt/sources.list.d/main.sources" <<'SOURCES'
 Types: deb
 # a comment
-URIs: http://archive.example.org/debian
+URIs: file:/srv/mirror/debian
 Suites: stable stable-updates
 Components: main
 Signed-By: /usr/share/keyrings/example.gpg
 
 Types: deb-src
-URIs: http://archive.example.org/already-sources
+URIs: file:/srv/mirror/already-sources
 Suites: stable
 Components: main
 SOURCES
-printf 'Types: deb\nURIs: http://other.example.org/x\nSuites: s\nComponents: c\n' >"$apt/sources.list.d/off.sources.disabled"
-printf 'deb [signed-by=/k.gpg] http://lines.example.org/debian stable main\n# deb http://commented.example.org s c\ndeb-src http://lines.example.org/debian stable main\n' \
+printf 'Types: deb\nURIs: file:/srv/other/x\nSuites: s\nComponents: c\n' >"$apt/sources.list.d/off.sources.disabled"
+printf 'deb [signed-by=/k.gpg] file:/srv/lines/debian stable main\n# deb file:/srv/commented s c\ndeb-src file:/srv/lines/debian stable main\n' \
     >"$apt/sources.list"
-printf 'deb http://more.example.org/debian stable contrib\n' >"$apt/sources.list.d/more.list"
+printf 'deb file:/srv/more/debian stable contrib\n' >"$apt/sources.list.d/more.list"
 
 expected=$(cat <<'EXPECTED'
 Types: deb-src
-URIs: http://archive.example.org/debian
+URIs: file:/srv/mirror/debian
 Suites: stable stable-updates
 Components: main
 Signed-By: /usr/share/keyrings/example.gpg
 
 --
-deb-src [signed-by=/k.gpg] http://lines.example.org/debian stable main
-deb-src http://more.example.org/debian stable contrib
+deb-src [signed-by=/k.gpg] file:/srv/lines/debian stable main
+deb-src file:/srv/more/debian stable contrib
 EXPECTED
 )
 actual=$(SW_APT_DIR=$apt bash "$script" --print-source-entries)
