@@ -6,6 +6,7 @@
 #include "core/common/path_text.h"
 #include "core/image/image_builder.h"
 #include "core/language/builtin_texts.h"
+#include "core/platform/paths.h"
 #include "core/platform/process.h"
 #include "core/project/project_paths.h"
 #include "core/shell/startup.h"
@@ -48,7 +49,7 @@ struct Arguments {
 // Parses the arguments; a message and nothing when they are wrong.
 std::optional<Arguments> parse(const std::vector<std::string>& args) {
     Arguments parsed;
-    parsed.programFolder = executableFolder();
+    parsed.programFolder = platform::executableFolder();
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         auto value = [&]() -> std::optional<std::string> {

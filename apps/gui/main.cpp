@@ -1,4 +1,5 @@
 #include "core/platform/console.h"
+#include "core/platform/paths.h"
 #include "core/shell/startup.h"
 #include "gui/shell/main_window.h"
 
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("sw40512"));
     QApplication::setApplicationDisplayName(QStringLiteral("SW40512"));
 
-    sw::gui::MainWindow window(sw::executableFolder());
+    sw::gui::MainWindow window(sw::platform::executableFolder());
 
     // SIGTERM and SIGINT close the main window as its close button does, so the settings are saved; nobody
     // is there to answer a window then, so a failure goes to standard error and to the exit status.

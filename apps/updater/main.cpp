@@ -1,4 +1,5 @@
 #include "core/platform/console.h"
+#include "core/platform/paths.h"
 #include "core/shell/program_state.h"
 #include "core/shell/startup.h"
 #include "core/update/updater_job.h"
@@ -26,7 +27,7 @@ int main(int argc, char** argv) {
         std::cerr << "Ethernet_Update takes no arguments. Try --help.\n";
         return 2;
     }
-    const sw::UpdaterRun run = sw::runUpdaterJob(sw::executableFolder());
+    const sw::UpdaterRun run = sw::runUpdaterJob(sw::platform::executableFolder());
     for (const std::string& line : run.transfer) {
         std::cout << line << "\n";
     }

@@ -34,10 +34,6 @@ void copyDefault(const std::filesystem::path& from, const std::filesystem::path&
 
 } // namespace
 
-std::filesystem::path executableFolder() {
-    return platform::executableFolder();
-}
-
 std::filesystem::path userDataFolder(const char* xdgDataHome, const char* home) {
     // A relative XDG_DATA_HOME is invalid and to be ignored.
     if (xdgDataHome != nullptr && std::filesystem::path(xdgDataHome).is_absolute()) {
@@ -47,10 +43,6 @@ std::filesystem::path userDataFolder(const char* xdgDataHome, const char* home) 
         return std::filesystem::path(home) / ".local" / "share" / "sw40512";
     }
     return {};
-}
-
-bool folderWritable(const std::filesystem::path& folder) {
-    return platform::folderWritable(folder);
 }
 
 std::filesystem::path prepareWorkFolder(const std::filesystem::path& programFolder,
@@ -82,7 +74,8 @@ std::filesystem::path prepareWorkFolder(const std::filesystem::path& programFold
 SettingsSource startProgramState(ProgramState& state, const std::filesystem::path& programFolder) {
     const platform::UserDataRoots roots = platform::userDataRoots();
     const std::filesystem::path userFolder = userDataFolder(roots.dataHome, roots.home);
-    const auto workFolder = prepareWorkFolder(programFolder, folderWritable(programFolder), userFolder);
+    const auto workFolder =
+        prepareWorkFolder(programFolder, platform::folderWritable(programFolder), userFolder);
     return startProgramState(state, programFolder, workFolder);
 }
 

@@ -31,10 +31,4 @@ std::filesystem::path userDataFolder(const char* xdgDataHome, const char* home);
 std::filesystem::path prepareWorkFolder(const std::filesystem::path& programFolder,
                                         bool programFolderWritable, const std::filesystem::path& userData);
 
-// Whether the user running the program may create files in the folder.
-bool folderWritable(const std::filesystem::path& folder);
-
-// The folder of the running executable.
-std::filesystem::path executableFolder();
-
 } // namespace sw
