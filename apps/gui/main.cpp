@@ -1,6 +1,7 @@
 #include "core/platform/console.h"
 #include "core/platform/paths.h"
 #include "core/shell/startup.h"
+#include "gui/common/background_job.h"
 #include "gui/shell/main_window.h"
 
 #include <QApplication>
@@ -20,19 +21,28 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("sw40512"));
     QApplication::setApplicationDisplayName(QStringLiteral("SW40512"));
 
-    sw::gui::MainWindow window(sw::platform::executableFolder());
+    int status = 0;
+    {
+        sw::gui::MainWindow window(sw::platform::executableFolder());
 
-    // SIGTERM and SIGINT close the main window as its close button does, so the settings are saved; nobody
-    // is there to answer a window then, so a failure goes to standard error and to the exit status.
-    if (const int termination = sw::platform::terminationDescriptor(); termination >= 0) {
-        auto* notifier = new QSocketNotifier(termination, QSocketNotifier::Read, &window);
-        QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window, termination] {
-            sw::platform::takeTermination(termination);
-            window.closeOnSignal();
-        });
+        // SIGTERM and SIGINT close the main window as its close button does, so the settings are saved;
+        // nobody is there to answer a window then, so a failure goes to standard error and to the exit
+        // status.
+        if (const int termination = sw::platform::terminationDescriptor(); termination >= 0) {
+            auto* notifier = new QSocketNotifier(termination, QSocketNotifier::Read, &window);
+            QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window, termination] {
+                sw::platform::takeTermination(termination);
+                window.closeOnSignal();
+            });
+        }
+
+        window.show();
+        status = QApplication::exec();
+        if (status == 0) {
+            status = window.exitStatus();
+        }
     }
-
-    window.show();
-    const int status = QApplication::exec();
-    return status != 0 ? status : window.exitStatus();
+    // Work the closed windows gave up ends within moments; the program ends after it.
+    sw::gui::waitForBackgroundWork();
+    return status;
 }

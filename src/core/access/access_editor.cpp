@@ -230,12 +230,7 @@ void AccessEditor::setIedLister(IedLister lister) {
 
 std::vector<std::unique_ptr<SclIed>>
 AccessEditor::loadDevices(const std::filesystem::path& file, const std::vector<std::string>& iedNames) const {
-    std::vector<std::unique_ptr<SclIed>> devices =
-        m_loader ? m_loader(file, iedNames) : SclIed::loadIeds(file, iedNames);
-    if (devices.size() != iedNames.size()) {
-        throw ConfigError(ErrorCode::FileCannotBeLoaded, {utf8Of(file)});
-    }
-    return devices;
+    return m_loader ? m_loader(file, iedNames) : SclIed::loadIeds(file, iedNames);
 }
 
 void AccessEditor::clearSelection() {
@@ -243,24 +238,44 @@ void AccessEditor::clearSelection() {
     m_selectedDS = nullptr;
 }
 
+StoredAccess readStoredAccess(const ProjectPaths& project, const DeviceLoader& load) {
+    StoredAccess stored;
+    const std::filesystem::path file = project.accessFile();
+    std::error_code error;
+    if (!std::filesystem::exists(file, error) && !error) {
+        return stored;
+    }
+    stored.file = readAccessFile(file);
+    const DeviceLoader loader = [&load](const std::filesystem::path& f, const std::vector<std::string>& names) {
+        std::vector<std::unique_ptr<SclIed>> devices = load ? load(f, names) : SclIed::loadIeds(f, names);
+        if (devices.size() != names.size()) {
+            throw ConfigError(ErrorCode::FileCannotBeLoaded, {utf8Of(f)});
+        }
+        return devices;
+    };
+    stored.catalog = loadCatalog(project.icdCatalog(), stored.file->catalog, loader);
+    return stored;
+}
+
 OpenReport AccessEditor::open(const ProjectPaths& project) {
+    open(StoredAccess{}); // a file that cannot be read leaves the editor empty
+    return open(readStoredAccess(project, m_loader));
+}
+
+OpenReport AccessEditor::open(StoredAccess read) {
     clearSelection();
     m_chosenDevice.reset();
     m_dataSetRowSelect = 0;
     m_list.clear();
 
     OpenReport report;
-    const std::filesystem::path file = project.accessFile();
-    std::error_code error;
-    if (!std::filesystem::exists(file, error) && !error) {
-        return report;
-    }
-    AccessFile access = readAccessFile(file);
-
-    const DeviceLoader load = [this](const auto& f, const auto& names) { return loadDevices(f, names); };
-    for (CatalogDevice& entry : loadCatalog(project.icdCatalog(), access.catalog, load)) {
+    for (CatalogDevice& entry : read.catalog) {
         m_list.appendDevice(std::move(entry));
     }
+    if (!read.file) {
+        return report;
+    }
+    AccessFile& access = *read.file;
 
     if (!access.variables.empty()) {
         m_list.m_variables.resize(access.variables.size());
@@ -306,10 +321,9 @@ void AccessEditor::save(const std::filesystem::path& accessFile) const {
 
 // --- Catalog
 
-std::optional<std::size_t> AccessEditor::addDevice(const ProjectPaths& project,
-                                                   const std::filesystem::path& chosenFile,
-                                                   const std::function<OverwriteAnswer()>& ask,
-                                                   const IedPicker& pick) {
+std::optional<std::filesystem::path> copyIntoCatalog(const ProjectPaths& project,
+                                                     const std::filesystem::path& chosenFile,
+                                                     const std::function<OverwriteAnswer()>& ask) {
     const std::filesystem::path name = chosenFile.filename();
     if (name.empty() || name == "." || name == "..") {
         throw ConfigError(ErrorCode::NotACatalogFile, {utf8Of(chosenFile)});
@@ -336,11 +350,21 @@ std::optional<std::size_t> AccessEditor::addDevice(const ProjectPaths& project,
     if (copy) {
         writeFileAtomically(target, readFileBytes(chosenFile, limits::kSclFile));
     }
+    return target;
+}
 
+std::optional<std::size_t> AccessEditor::addDevice(const ProjectPaths& project,
+                                                   const std::filesystem::path& chosenFile,
+                                                   const std::function<OverwriteAnswer()>& ask,
+                                                   const IedPicker& pick) {
+    const std::optional<std::filesystem::path> target = copyIntoCatalog(project, chosenFile, ask);
+    if (!target) {
+        return std::nullopt;
+    }
     std::vector<std::string> picked{std::string()};
     bool named = false;
     if (pick) {
-        const std::vector<SclIedSummary> ieds = m_lister ? m_lister(target) : listIeds(target);
+        const std::vector<SclIedSummary> ieds = m_lister ? m_lister(*target) : listIeds(*target);
         if (ieds.size() > 1) {
             picked = pick(ieds);
             named = true;
@@ -349,10 +373,18 @@ std::optional<std::size_t> AccessEditor::addDevice(const ProjectPaths& project,
             }
         }
     }
-    std::vector<std::unique_ptr<SclIed>> devices = loadDevices(target, picked);
+    return appendDevices(*target, picked, named, loadDevices(*target, picked));
+}
+
+std::optional<std::size_t> AccessEditor::appendDevices(const std::filesystem::path& catalogFile,
+                                                       const std::vector<std::string>& iedNames, bool named,
+                                                       std::vector<std::unique_ptr<SclIed>> devices) {
+    if (devices.size() != iedNames.size()) {
+        throw ConfigError(ErrorCode::FileCannotBeLoaded, {utf8Of(catalogFile)});
+    }
     for (std::size_t k = 0; k < devices.size(); ++k) {
         if (devices[k] == nullptr) {
-            throw ConfigError(ErrorCode::NoIedOfThatName, {utf8Of(target), picked[k]});
+            throw ConfigError(ErrorCode::NoIedOfThatName, {utf8Of(catalogFile), iedNames[k]});
         }
     }
     std::optional<std::size_t> first;
@@ -360,8 +392,8 @@ std::optional<std::size_t> AccessEditor::addDevice(const ProjectPaths& project,
         CatalogDevice entry;
         entry.device = std::move(devices[k]);
         entry.name = entry.device->fName();
-        entry.fileName = utf8Of(name);
-        entry.iedName = named ? picked[k] : std::string();
+        entry.fileName = utf8Of(catalogFile.filename());
+        entry.iedName = named ? iedNames[k] : std::string();
         const std::size_t index = m_list.appendDevice(std::move(entry));
         first = first.value_or(index);
     }

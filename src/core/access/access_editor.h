@@ -71,6 +71,24 @@ using IedLister = std::function<std::vector<SclIedSummary>(const std::filesystem
 // Given the IEDs of a file that holds more than one, the names of those to add (none: add nothing).
 using IedPicker = std::function<std::vector<std::string>(const std::vector<SclIedSummary>&)>;
 
+// What opening reads from the disk: the access file (none when it does not exist) and the devices of its
+// catalog. Reading it changes no editor, so a window reads it off its own thread and opens it afterwards.
+struct StoredAccess {
+    std::optional<AccessFile> file;
+    std::vector<CatalogDevice> catalog;
+};
+
+// Reads the project's access file and loads its catalog as open() describes, through `load` (empty:
+// SclIed::loadIeds). Throws ConfigError when the access file exists but cannot be read.
+StoredAccess readStoredAccess(const ProjectPaths& project, const DeviceLoader& load = {});
+
+// The first step of Add IEC Device: copies `chosenFile` into the project's catalog folder (created when
+// missing); when a file of that name is already there, `ask` decides: Yes copies over it, No keeps it,
+// Cancel stops. Returns the catalog file, or nothing when cancelled. Throws ConfigError.
+std::optional<std::filesystem::path> copyIntoCatalog(const ProjectPaths& project,
+                                                     const std::filesystem::path& chosenFile,
+                                                     const std::function<OverwriteAnswer()>& ask);
+
 class AccessEditor {
 public:
     AccessEditor();
@@ -94,6 +112,8 @@ public:
     // matched; the ones that match nothing are returned. Throws ConfigError when the access file exists but
     // cannot be read; the editor is then empty and must not be saved over the file.
     OpenReport open(const ProjectPaths& project);
+    // The same with what readStoredAccess() read; an empty StoredAccess leaves an empty editor.
+    OpenReport open(StoredAccess read);
 
     // Writes the access list to `accessFile` atomically (root, catalog, variables, data sets, then the
     // version comment). Does not validate: the caller runs checkAccessList first. Throws ConfigError.
@@ -111,6 +131,12 @@ public:
     std::optional<std::size_t> addDevice(const ProjectPaths& project, const std::filesystem::path& chosenFile,
                                          const std::function<OverwriteAnswer()>& ask,
                                          const IedPicker& pick = {});
+    // The last step of Add IEC Device: appends `devices`, loaded from `catalogFile` for `iedNames` (the
+    // names picked when `named`, else one empty name). Returns the index of the first new device, or
+    // nothing when none was given. Throws ConfigError, adding nothing, when a name found no IED.
+    std::optional<std::size_t> appendDevices(const std::filesystem::path& catalogFile,
+                                             const std::vector<std::string>& iedNames, bool named,
+                                             std::vector<std::unique_ptr<SclIed>> devices);
     // Remove IEC Device on the chosen device: refused (false) when none is chosen or a row names it;
     // otherwise removes it, shifts the later indexes down and clears the choice and the tree selection.
     bool removeChosenDevice();

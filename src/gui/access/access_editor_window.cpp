@@ -3,6 +3,7 @@
 #include "core/access/access_check.h"
 #include "core/access/device_references.h"
 #include "core/common/numbers.h"
+#include "core/common/path_text.h"
 #include "core/scl/scl_model.h"
 #include "core/scl/scl_search.h"
 #include "gui/access/access_table_models.h"
@@ -12,7 +13,6 @@
 #include "gui/access/ied_picker_dialog.h"
 #include "gui/access/list_cell_delegate.h"
 #include "gui/access/live_check_panel.h"
-#include "gui/access/run_off_thread.h"
 #include "gui/access/scl_tree_model.h"
 #include "gui/access/signal_list_page.h"
 #include "gui/common/dialog_runner.h"
@@ -22,7 +22,6 @@
 #include "gui/common/text_conversion.h"
 #include "gui/common/title_panel.h"
 
-#include <QCloseEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -78,15 +77,6 @@ AccessEditorWindow::AccessEditorWindow(ProgramState& state, QWidget* parent)
     setObjectName(QStringLiteral("AccessEditorWindow"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMaximizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    m_editor.setDeviceLoader(
-        [this](const std::filesystem::path& file, const std::vector<std::string>& names) {
-            return runShowingProgress<std::vector<std::unique_ptr<SclIed>>>(
-                file, [file, names] { return SclIed::loadIeds(file, names); });
-        });
-    m_editor.setIedLister([this](const std::filesystem::path& file) {
-        return runShowingProgress<std::vector<SclIedSummary>>(file, [file] { return listIeds(file); });
-    });
-
     m_treeModel = new SclTreeModel(this);
     m_variables = new VariablesTableModel(m_editor, m_state.texts, this);
     m_dataSets = new DataSetTableModel(m_editor, this);
@@ -127,7 +117,7 @@ AccessEditorWindow::AccessEditorWindow(ProgramState& state, QWidget* parent)
     Btn_Export->setText(QStringLiteral("Export CSV"));
     Btn_Import->setText(QStringLiteral("Import CSV"));
     P_LiveCheck = new LiveCheckPanel(
-        m_editor, m_variables, m_dataSets, TS_Map->mapView(), [this] { return m_loading; }, buttonStrip);
+        m_editor, m_variables, m_dataSets, TS_Map->mapView(), [this] { return busy(); }, buttonStrip);
     L_Progress = new QLabel(buttonStrip);
     L_Progress->setObjectName(QStringLiteral("L_Progress"));
     PB_Progress = new QProgressBar(buttonStrip);
@@ -172,6 +162,8 @@ AccessEditorWindow::AccessEditorWindow(ProgramState& state, QWidget* parent)
     connect(Btn_Export, &QPushButton::clicked, TS_Map, &SignalListPage::exportCsv);
     connect(Btn_Import, &QPushButton::clicked, TS_Map, &SignalListPage::importCsv);
     connect(TS_Map, &SignalListPage::rowChosen, this, &AccessEditorWindow::showChosenRow);
+    connect(TS_Map, &SignalListPage::workStarted, this, &AccessEditorWindow::showWorking);
+    connect(TS_Map, &SignalListPage::workEnded, this, [this] { showWorking({}); });
     connect(TS_Map, &SignalListPage::variablesReplaced, this, [this] {
         m_variables->refresh();
         PC_DA_DataSet->setCurrentWidget(TS_DA);
@@ -343,74 +335,91 @@ void AccessEditorWindow::showEvent(QShowEvent* event) {
 }
 
 void AccessEditorWindow::FormShow() {
+    if (!isVisible()) {
+        m_loading = false; // closed before its loading began
+        return;
+    }
     m_loading = true;
     m_openFailed = false;
-    SP_Main->setEnabled(false);
-    for (QPushButton* button :
-         {Btn_OK, Btn_Cancel, Btn_AddVar, Btn_RemoveVar, Btn_Check, Btn_Export, Btn_Import}) {
-        button->setEnabled(false);
-    }
     for (AccessTableModel* model : {m_variables, m_dataSets, m_members}) {
         model->setHidden(true);
     }
     m_treeModel->setDevice(nullptr);
     LB_IEC_Devices->clear();
+    m_editor.open(access::StoredAccess{});
 
-    access::OpenReport report;
-    QString failure;
-    try {
-        report = m_editor.open(m_state.session.project());
-    } catch (const std::exception& error) {
-        // The list is empty now: an OK would overwrite the file that could not be read.
-        m_openFailed = true;
-        failure = errorText(error);
-    }
+    const ProjectPaths project = m_state.session.project();
+    startWork<access::StoredAccess>(
+        loadingText(project.accessFile()),
+        [project](const JobContext&) { return access::readStoredAccess(project); },
+        [this](access::StoredAccess read) {
+            const access::OpenReport report = m_editor.open(std::move(read));
+            showOpened();
+            if (const std::string dropped = report.message(); !dropped.empty()) {
+                messages().show(this, MessageService::Icon::Warning, {}, toQString(dropped),
+                                MessageService::Buttons::Ok);
+            }
+            emit opened();
+        },
+        [this](const std::exception_ptr& error) {
+            // The list is empty now: an OK would overwrite the file that could not be read.
+            m_openFailed = true;
+            showOpened();
+            messages().showError(this, errorText(error));
+            emit opened();
+        });
+}
 
+void AccessEditorWindow::showOpened() {
+    m_loading = false;
     for (AccessTableModel* model : {m_variables, m_dataSets, m_members}) {
         model->setHidden(false);
     }
     showDevices();
     showTree();
     showStaleRows();
-    SP_Main->setEnabled(true);
-    for (QPushButton* button : {Btn_Cancel, Btn_AddVar, Btn_RemoveVar, Btn_Check, Btn_Export, Btn_Import}) {
-        button->setEnabled(true);
-    }
-    Btn_OK->setEnabled(!m_openFailed);
+    showWorking({});
     PC_DA_DataSet->setCurrentWidget(TS_DA);
-    m_loading = false;
+}
 
-    if (m_openFailed) {
-        messages().showError(this, failure);
-    } else if (const std::string dropped = report.message(); !dropped.empty()) {
-        messages().show(this, MessageService::Icon::Warning, {}, toQString(dropped),
-                        MessageService::Buttons::Ok);
+QString AccessEditorWindow::loadingText(const std::filesystem::path& file) const {
+    return QStringLiteral("Loading %1 ...").arg(toQString(utf8Of(file.filename())));
+}
+
+void AccessEditorWindow::showWorking(const QString& what) {
+    const bool working = !what.isEmpty();
+    L_Progress->setText(what);
+    L_Progress->setVisible(working);
+    PB_Progress->setVisible(working);
+    SP_Main->setEnabled(!working);
+    // Cancel stays: it gives up the work and closes the window.
+    for (QPushButton* button : {Btn_AddVar, Btn_RemoveVar, Btn_FillAddresses, Btn_Check, Btn_Export, Btn_Import}) {
+        button->setEnabled(!working);
     }
-    emit opened();
+    Btn_OK->setEnabled(!working && !m_openFailed);
+}
+
+bool AccessEditorWindow::busy() const {
+    return m_loading || m_job.running() || TS_Map->busy();
 }
 
 template <class Result>
-Result AccessEditorWindow::runShowingProgress(const std::filesystem::path& file,
-                                              std::function<Result()> work) {
-    const bool contentEnabled = SP_Main->isEnabled();
-    const bool wasLoading = m_loading;
-    m_loading = true;
-    SP_Main->setEnabled(false);
-    L_Progress->setText(QStringLiteral("Loading %1 ...").arg(toQString(file.filename().string())));
-    L_Progress->show();
-    PB_Progress->show();
-    struct Restore {
-        AccessEditorWindow* dialog;
-        bool enabled;
-        bool loading;
-        ~Restore() {
-            dialog->L_Progress->hide();
-            dialog->PB_Progress->hide();
-            dialog->SP_Main->setEnabled(enabled);
-            dialog->m_loading = loading;
-        }
-    } restore{this, contentEnabled, wasLoading};
-    return runOffThread<Result>(std::move(work));
+void AccessEditorWindow::startWork(const QString& what, std::function<Result(const JobContext&)> work,
+                                   std::function<void(Result)> done, BackgroundJob::Failed failed) {
+    showWorking(what);
+    if (!failed) {
+        failed = [this](const std::exception_ptr& error) { messages().showError(this, errorText(error)); };
+    }
+    m_job.start<Result>(
+        std::move(work),
+        [this, done = std::move(done)](Result result) {
+            showWorking({});
+            done(std::move(result));
+        },
+        [this, failed = std::move(failed)](const std::exception_ptr& error) {
+            showWorking({});
+            failed(error);
+        });
 }
 
 // --- Catalog and tree
@@ -464,6 +473,7 @@ void AccessEditorWindow::onAddIecDeviceClicked() {
     if (chosen.isEmpty()) {
         return;
     }
+    std::optional<std::filesystem::path> copied;
     runGuarded(this, [&] {
         const auto ask = [this] {
             switch (messages().show(this, MessageService::Icon::Question, {},
@@ -477,18 +487,41 @@ void AccessEditorWindow::onAddIecDeviceClicked() {
                 return access::OverwriteAnswer::Cancel;
             }
         };
-        const auto pick = [this, &chosen](const std::vector<SclIedSummary>& ieds) {
-            IedPickerDialog picker(ieds, QFileInfo(chosen).fileName(), this);
-            return openDialog(&picker) == QDialog::Accepted ? picker.pickedNames()
-                                                            : std::vector<std::string>();
-        };
-        if (m_editor.addDevice(m_state.session.project(), std::filesystem::path(chosen.toStdWString()), ask,
-                               pick)) {
-            showDevices();
-            showTree();
-            showStaleRows();
-        }
+        copied = access::copyIntoCatalog(m_state.session.project(), pathFromUtf8(toUtf8String(chosen)), ask);
     });
+    if (!copied) {
+        return;
+    }
+    const std::filesystem::path file = *copied;
+    startWork<std::vector<SclIedSummary>>(
+        loadingText(file), [file](const JobContext&) { return listIeds(file); },
+        [this, file](const std::vector<SclIedSummary>& ieds) {
+            std::vector<std::string> picked{std::string()};
+            const bool named = ieds.size() > 1;
+            if (named) {
+                IedPickerDialog picker(ieds, toQString(utf8Of(file.filename())), this);
+                if (openDialog(&picker) != QDialog::Accepted || picker.pickedNames().empty()) {
+                    return;
+                }
+                picked = picker.pickedNames();
+            }
+            addLoadedDevices(file, picked, named);
+        });
+}
+
+void AccessEditorWindow::addLoadedDevices(const std::filesystem::path& file, const std::vector<std::string>& names,
+                                          bool named) {
+    startWork<std::vector<std::unique_ptr<SclIed>>>(
+        loadingText(file), [file, names](const JobContext&) { return SclIed::loadIeds(file, names); },
+        [this, file, names, named](std::vector<std::unique_ptr<SclIed>> devices) {
+            runGuarded(this, [&] {
+                if (m_editor.appendDevices(file, names, named, std::move(devices))) {
+                    showDevices();
+                    showTree();
+                    showStaleRows();
+                }
+            });
+        });
 }
 
 void AccessEditorWindow::onRemoveIecDeviceClicked() {
@@ -662,7 +695,7 @@ void AccessEditorWindow::onRemoveVarClicked() {
 // --- Closing
 
 void AccessEditorWindow::onOkClicked() {
-    if (m_loading || m_openFailed) {
+    if (busy() || m_openFailed) {
         return;
     }
     if (const auto failure = access::checkAccessList(m_editor.list(), userDecimalSeparator())) {
@@ -684,18 +717,12 @@ void AccessEditorWindow::onCancelClicked() {
 }
 
 void AccessEditorWindow::reject() {
-    // A load in progress finishes first; the user's own close waits for it.
-    if (!m_loading) {
-        QDialog::reject();
-    }
-}
-
-void AccessEditorWindow::closeEvent(QCloseEvent* event) {
-    if (m_loading) {
-        event->ignore();
-        return;
-    }
-    QDialog::closeEvent(event);
+    // Work under way is given up: what it would bring is of no use to a closed window.
+    m_job.cancel();
+    TS_Map->cancelWork();
+    m_loading = false;
+    showWorking({});
+    QDialog::reject();
 }
 
 bool AccessEditorWindow::eventFilter(QObject* watched, QEvent* event) {

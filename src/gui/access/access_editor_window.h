@@ -2,6 +2,7 @@
 
 #include "core/access/access_editor.h"
 #include "core/shell/program_state.h"
+#include "gui/common/background_job.h"
 
 #include <QDialog>
 
@@ -40,6 +41,8 @@ public:
     SclTreeModel* treeModel() const { return m_treeModel; }
     // True from the showing until the access file and its catalog are loaded.
     bool isLoading() const { return m_loading; }
+    // Loading, adding a device or importing: the list must not change under the work.
+    bool busy() const;
 
     QLabel* L_SW_Code;
     QLabel* L_SW_Desc;
@@ -78,7 +81,7 @@ signals:
     void opened();
 
 public slots:
-    // Reads the access file and its catalog; shown by a progress line while the files load.
+    // Reads the access file and its catalog off the interface thread; a progress line shows it meanwhile.
     void FormShow();
     void onOkClicked();
     void onCancelClicked();
@@ -99,7 +102,6 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -107,8 +109,15 @@ private:
     QWidget* buildTreeColumn();
     QWidget* buildPages();
     QTableView* makeTable(const char* name, AccessTableModel* model);
+    // Runs `work` off the interface thread with `what` shown in the progress line and the content
+    // disabled; `done` or `failed` (default: an error message) follows on the interface thread.
     template <class Result>
-    Result runShowingProgress(const std::filesystem::path& file, std::function<Result()> work);
+    void startWork(const QString& what, std::function<Result(const JobContext&)> work,
+                   std::function<void(Result)> done, BackgroundJob::Failed failed = {});
+    void showWorking(const QString& what);
+    QString loadingText(const std::filesystem::path& file) const;
+    void showOpened();
+    void addLoadedDevices(const std::filesystem::path& file, const std::vector<std::string>& names, bool named);
     void showStaleRows();
     void showDevices();
     void showTree();
@@ -126,6 +135,7 @@ private:
     QWidget* m_content = nullptr;
     QTimer* m_searchTimer;
     std::size_t m_treeMatch = 0; // the current match + 1; 0 before the first
+    BackgroundJob m_job;
     bool m_loading = false;
     bool m_openFailed = false;
     bool m_placed = false;

@@ -140,7 +140,7 @@ LiveCheckPanel::LiveCheckPanel(access::AccessEditor& editor, AccessTableModel* v
         }
     });
     connect(Btn_LiveCheck, &QPushButton::clicked, this, [this] {
-        if (m_running) {
+        if (m_check.running()) {
             CB_LiveRepeat->setChecked(false);
             stop();
         } else {
@@ -150,25 +150,12 @@ LiveCheckPanel::LiveCheckPanel(access::AccessEditor& editor, AccessTableModel* v
     connect(CB_LiveRepeat, &QCheckBox::toggled, this, [this](bool on) {
         if (!on) {
             m_repeat->stop();
-        } else if (!m_running) {
+        } else if (!m_check.running()) {
             start();
         }
     });
     watch(m_variables);
     watch(m_dataSets);
-}
-
-LiveCheckPanel::~LiveCheckPanel() {
-    // The threads post to this object until they end: they must end before it goes. A stopped check
-    // ends within a poll of its socket.
-    m_worker.request_stop();
-    for (auto& [run, thread] : m_stopped) {
-        thread.request_stop();
-    }
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
-    m_stopped.clear();
 }
 
 void LiveCheckPanel::watch(AccessTableModel* model) {
@@ -179,7 +166,7 @@ void LiveCheckPanel::watch(AccessTableModel* model) {
 }
 
 void LiveCheckPanel::start() {
-    if (m_running || (m_busy && m_busy())) {
+    if (m_check.running() || (m_busy && m_busy())) {
         return;
     }
     m_repeat->stop();
@@ -195,48 +182,34 @@ void LiveCheckPanel::start() {
         m_dataSetKeys.push_back(rowKey(list, live::RowKind::DataSet, row));
     }
 
-    const unsigned run = ++m_run;
-    m_running = true;
     Btn_LiveCheck->setText(QStringLiteral("Stop check"));
     PB_LiveCheck->setRange(0, static_cast<int>(std::min<std::size_t>(rows.size(), 1'000'000)));
     PB_LiveCheck->setValue(0);
     PB_LiveCheck->show();
     L_LiveCheck->setText(QStringLiteral("Checking %1 rows …").arg(rows.size()));
 
-    m_worker = std::jthread([this, run, rows = std::move(rows), options = m_options](std::stop_token stop) {
-        std::vector<live::LiveResult> results;
-        QString failure;
-        try {
-            results = live::runLiveCheck(
-                rows, options,
-                [this, run](std::size_t done, std::size_t total) {
-                    QMetaObject::invokeMethod(
-                        this, [this, run, done, total] { progress(run, done, total); }, Qt::QueuedConnection);
-                },
-                stop);
-        } catch (const std::exception& error) {
-            failure = errorText(error);
-        }
-        QMetaObject::invokeMethod(
-            this,
-            [this, run, results = std::move(results), failure]() mutable {
-                deliver(run, std::move(results), failure);
-                join(run);
-            },
-            Qt::QueuedConnection);
-    });
+    m_check.setProgress([this](std::size_t done, std::size_t total) { progress(done, total); });
+    m_check.start<std::vector<live::LiveResult>>(
+        [rows = std::move(rows), options = m_options](const JobContext& context) {
+            return live::runLiveCheck(
+                rows, options, [&context](std::size_t done, std::size_t total) { context.progress(done, total); },
+                context.stopToken());
+        },
+        [this](std::vector<live::LiveResult> results) { deliver(std::move(results)); },
+        [this](const std::exception_ptr& error) {
+            showIdle();
+            L_LiveCheck->setText(QStringLiteral("Live check failed: %1").arg(errorText(error)));
+            emit finished();
+        });
 }
 
 void LiveCheckPanel::stop() {
     m_repeat->stop();
-    if (!m_running) {
+    if (!m_check.running()) {
         return;
     }
-    // Not joined here: the window goes on while the thread leaves its socket; join() collects it.
-    m_worker.request_stop();
-    m_stopped.emplace_back(m_run, std::move(m_worker));
-    m_running = false;
-    ++m_run; // its findings, should they still come, are of no use now
+    // Not waited for: the window goes on while the check's thread leaves its socket.
+    m_check.cancel();
     L_LiveCheck->setText(QStringLiteral("Live check stopped"));
     showIdle();
 }
@@ -261,39 +234,13 @@ void LiveCheckPanel::showIdle() {
     PB_LiveCheck->hide();
 }
 
-void LiveCheckPanel::progress(unsigned run, std::size_t done, std::size_t total) {
-    if (run != m_run || !m_running) {
-        return;
-    }
+void LiveCheckPanel::progress(std::size_t done, std::size_t total) {
     PB_LiveCheck->setValue(static_cast<int>(std::min({done, total, std::size_t{1'000'000}})));
     L_LiveCheck->setText(QStringLiteral("Checking: %1 of %2 rows done …").arg(done).arg(total));
 }
 
-void LiveCheckPanel::join(unsigned run) {
-    if (m_worker.joinable() && !m_running) {
-        // The current run was delivered (m_running is down): its thread is returning now.
-        m_worker.join();
-    }
-    const auto ended = std::find_if(m_stopped.begin(), m_stopped.end(),
-                                    [run](const auto& stopped) { return stopped.first == run; });
-    if (ended != m_stopped.end()) {
-        ended->second.join();
-        m_stopped.erase(ended);
-    }
-}
-
-void LiveCheckPanel::deliver(unsigned run, std::vector<live::LiveResult> results, QString failure) {
-    if (run != m_run || !m_running) {
-        return;
-    }
-    m_running = false;
+void LiveCheckPanel::deliver(std::vector<live::LiveResult> results) {
     showIdle();
-    if (!failure.isEmpty()) {
-        L_LiveCheck->setText(QStringLiteral("Live check failed: %1").arg(failure));
-        emit finished();
-        return;
-    }
-
     const access::AccessList& list = m_editor.list();
     m_variableMarks.clear();
     m_dataSetMarks.clear();

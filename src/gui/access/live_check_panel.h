@@ -2,13 +2,13 @@
 
 #include "core/live/live_check.h"
 #include "gui/access/row_status.h"
+#include "gui/common/background_job.h"
 
 #include <QWidget>
 
 #include <cstddef>
 #include <functional>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -38,11 +38,8 @@ public:
     // `busy` says when the list must not be read (the dialog is loading): a repeated check then waits.
     LiveCheckPanel(access::AccessEditor& editor, AccessTableModel* variables, AccessTableModel* dataSets,
                    DataArrayMapView* map, std::function<bool()> busy, QWidget* parent = nullptr);
-    ~LiveCheckPanel() override;
 
-    bool isRunning() const { return m_running; }
-    // Checks stopped by the user or a close whose threads have not yet reported their end.
-    std::size_t stoppedChecks() const { return m_stopped.size(); }
+    bool isRunning() const { return m_check.running(); }
     void setOptions(const live::LiveCheckOptions& options) { m_options = options; }
 
     QPushButton* Btn_LiveCheck;
@@ -71,9 +68,8 @@ private:
         QString text;
     };
 
-    void progress(unsigned run, std::size_t done, std::size_t total);
-    void deliver(unsigned run, std::vector<live::LiveResult> results, QString failure);
-    void join(unsigned run);
+    void progress(std::size_t done, std::size_t total);
+    void deliver(std::vector<live::LiveResult> results);
     void showIdle();
     // Drops the marks of rows that no longer name what was checked, then shows the others.
     void revalidate();
@@ -88,10 +84,7 @@ private:
     live::LiveCheckOptions m_options;
     QTimer* m_repeat;
 
-    unsigned m_run = 0;
-    bool m_running = false;
-    std::jthread m_worker;                                    // of run m_run while m_running
-    std::vector<std::pair<unsigned, std::jthread>> m_stopped; // stopped runs not yet ended
+    BackgroundJob m_check;
     std::vector<std::string> m_variableKeys;                  // of every row when the running check started
     std::vector<std::string> m_dataSetKeys;
     std::vector<Mark> m_variableMarks;

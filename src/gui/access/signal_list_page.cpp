@@ -4,10 +4,11 @@
 #include "core/access/lint.h"
 #include "core/access/signal_csv.h"
 #include "core/common/numbers.h"
+#include "core/common/path_text.h"
 #include "core/shell/program_state.h"
 #include "gui/access/data_array_map_view.h"
 #include "gui/access/file_chooser.h"
-#include "gui/access/run_off_thread.h"
+#include "gui/common/error_text.h"
 #include "gui/common/message_service.h"
 #include "gui/common/text_conversion.h"
 
@@ -129,9 +130,8 @@ void SignalListPage::refresh() {
 void SignalListPage::check() {
     runGuarded(this, [this] {
         const access::AccessFile list = m_editor.list().toAccessFile();
-        const auto& devices = m_editor.list().devices();
-        const std::vector<access::LintWarning> found = runOffThread<std::vector<access::LintWarning>>(
-            [&list, &devices] { return access::lintAccessList(list, devices); });
+        // Quick even for long lists, and it reads the catalog the user may change: on this thread.
+        const std::vector<access::LintWarning> found = access::lintAccessList(list, m_editor.list().devices());
         LB_Warnings->clear();
         if (found.empty()) {
             LB_Warnings->addItem(QStringLiteral("No warnings."));
@@ -151,11 +151,11 @@ void SignalListPage::exportCsv() {
         return;
     }
     runGuarded(this, [&] {
-        const std::filesystem::path file(chosen.toStdWString());
+        const std::filesystem::path file = pathFromUtf8(toUtf8String(chosen));
         access::writeSignalListCsv(m_editor.list().toAccessFile(), file);
         messages().showInformation(this,
                                    QStringLiteral("The variables were written to %1 and the data sets to %2.")
-                                       .arg(chosen, toQString(access::dataSetsCsvPath(file).string())));
+                                       .arg(chosen, toQString(utf8Of(access::dataSetsCsvPath(file)))));
     });
 }
 
@@ -164,16 +164,35 @@ void SignalListPage::importCsv() {
     if (chosen.isEmpty()) {
         return;
     }
-    runGuarded(this, [&] {
-        const std::filesystem::path file(chosen.toStdWString());
-        const std::size_t catalogSize = m_editor.list().devices().size();
-        const char separator = userDecimalSeparator();
-        const LangTable& texts = m_state.texts;
-        const std::vector<access::VariableRow> rows = runOffThread<std::vector<access::VariableRow>>(
-            [&] { return access::readVariablesCsvFile(file, catalogSize, separator, texts); });
-        access::replaceVariables(m_editor.list(), rows);
-        emit variablesReplaced();
-    });
+    const std::filesystem::path file = pathFromUtf8(toUtf8String(chosen));
+    emit workStarted(QStringLiteral("Importing %1 ...").arg(toQString(utf8Of(file.filename()))));
+    m_import.start<std::vector<access::VariableRow>>(
+        [file, catalogSize = m_editor.list().devices().size(), separator = userDecimalSeparator(),
+         texts = m_state.texts](const JobContext&) {
+            return access::readVariablesCsvFile(file, catalogSize, separator, texts);
+        },
+        [this](const std::vector<access::VariableRow>& rows) {
+            emit workEnded();
+            runGuarded(this, [&] {
+                access::replaceVariables(m_editor.list(), rows);
+                emit variablesReplaced();
+            });
+        },
+        [this](const std::exception_ptr& error) {
+            emit workEnded();
+            messages().showError(this, errorText(error));
+        });
+}
+
+bool SignalListPage::busy() const {
+    return m_import.running();
+}
+
+void SignalListPage::cancelWork() {
+    if (m_import.running()) {
+        m_import.cancel();
+        emit workEnded();
+    }
 }
 
 } // namespace sw::gui

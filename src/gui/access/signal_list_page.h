@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/access/data_array_map.h"
+#include "gui/common/background_job.h"
 
 #include <QWidget>
 
@@ -36,6 +37,11 @@ public:
     DataArrayMapView* mapView() const { return m_map; }
     QListWidget* warnings() const { return LB_Warnings; }
 
+    // An import is reading its file.
+    bool busy() const;
+    // Gives up an import under way; the table stays as it was.
+    void cancelWork();
+
     QListWidget* LB_Warnings;
     QLabel* L_MapSummary;
 
@@ -47,7 +53,7 @@ public slots:
     // Writes the variables and the data sets to two CSV files chosen by the user.
     void exportCsv();
     // Replaces the variables table with a CSV file's rows when every row passes; otherwise says which
-    // cell fails and changes nothing.
+    // cell fails and changes nothing. The file is read off the interface thread.
     void importCsv();
 
 signals:
@@ -56,6 +62,9 @@ signals:
     void rowChosen(std::size_t dataSet, std::size_t row);
     // The variables table was replaced by an import.
     void variablesReplaced();
+    // Work that the list must not change under has started (`what` says which) or ended.
+    void workStarted(const QString& what);
+    void workEnded();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -66,6 +75,7 @@ private:
     DataArrayMapView* m_map;
     QTimer* m_redraw;
     bool m_stale = true;
+    BackgroundJob m_import;
 };
 
 } // namespace sw::gui

@@ -28,4 +28,14 @@ QString errorText(const std::exception& error) {
     return QString::fromStdString(fillPlaces(text, configError->arguments()));
 }
 
+QString errorText(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& thrown) {
+        return errorText(thrown);
+    } catch (...) {
+        return QStringLiteral("Unknown error");
+    }
+}
+
 } // namespace sw::gui

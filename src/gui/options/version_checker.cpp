@@ -8,29 +8,13 @@ VersionChecker::VersionChecker(QObject* parent)
     : QObject(parent),
       m_check([](std::stop_token stop) { return checkVersion(makerVersionService(), stop); }) {}
 
-VersionChecker::~VersionChecker() {
-    // Stops and joins here, while the object can still take (and drop) an answer posted meanwhile.
-    m_thread = {};
-}
-
 void VersionChecker::start() {
-    if (m_running) {
+    if (m_job.running()) {
         return;
     }
-    m_running = true;
-    m_thread = std::jthread([this, check = m_check](std::stop_token stop) {
-        const bool newer = check(stop);
-        if (stop.stop_requested()) {
-            return;
-        }
-        QMetaObject::invokeMethod(
-            this,
-            [this, newer] {
-                m_running = false;
-                emit checked(newer);
-            },
-            Qt::QueuedConnection);
-    });
+    // A check that fails says nothing, as one that finds no newer version.
+    m_job.start<bool>([check = m_check](const JobContext& context) { return check(context.stopToken()); },
+                      [this](bool newer) { emit checked(newer); });
 }
 
 } // namespace sw::gui

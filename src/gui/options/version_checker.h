@@ -1,10 +1,11 @@
 #pragma once
 
+#include "gui/common/background_job.h"
+
 #include <QObject>
 
 #include <functional>
 #include <stop_token>
-#include <thread>
 
 namespace sw::gui {
 
@@ -18,11 +19,10 @@ public:
     using Check = std::function<bool(std::stop_token)>;
 
     explicit VersionChecker(QObject* parent = nullptr);
-    ~VersionChecker() override;
 
     // Replaces the maker's service, for a test or another service.
     void setCheck(Check check) { m_check = std::move(check); }
-    bool running() const { return m_running; }
+    bool running() const { return m_job.running(); }
     // Starts a check unless one is running already; that one's answer then serves both requests.
     void start();
 
@@ -31,8 +31,7 @@ signals:
 
 private:
     Check m_check;
-    bool m_running = false;
-    std::jthread m_thread;
+    BackgroundJob m_job;
 };
 
 } // namespace sw::gui

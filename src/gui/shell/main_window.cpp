@@ -10,7 +10,6 @@
 #include "core/shell/settings.h"
 #include "core/shell/startup.h"
 #include "gui/access/access_editor_window.h"
-#include "gui/access/run_off_thread.h"
 #include "gui/common/dialog_layout.h"
 #include "gui/common/dialog_runner.h"
 #include "gui/common/error_text.h"
@@ -153,9 +152,6 @@ MainWindow::MainWindow(const std::filesystem::path& programFolder, QWidget* pare
 }
 
 MainWindow::~MainWindow() {
-    // Gives up the waits still running (each ends within one poll) while the window can still take
-    // their posted results, which then go with it.
-    m_programWaits.clear();
     setErrorTexts(nullptr);
 }
 
@@ -444,16 +440,26 @@ void MainWindow::onReportClicked() {
     if (!projectReady()) {
         return;
     }
-    runGuarded(this, [this] {
-        const ProjectPaths project = m_state.session.project();
-        const std::filesystem::path file = report::reportFile(project);
-        // The report loads the catalog and builds the images: seconds for a big project.
-        runOffThread<int>([&project, &file] {
-            writeFileAtomically(file, report::commissioningReport(project, userDecimalSeparator()));
-            return 0;
+    if (m_report.running()) {
+        return;
+    }
+    // The report loads the catalog and builds the images: seconds for a big project.
+    const ProjectPaths project = m_state.session.project();
+    const std::filesystem::path file = report::reportFile(project);
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    m_report.start<bool>(
+        [project, file, separator = userDecimalSeparator()](const JobContext&) {
+            writeFileAtomically(file, report::commissioningReport(project, separator));
+            return true;
+        },
+        [this, file](bool) {
+            QApplication::restoreOverrideCursor();
+            openLink(QUrl::fromLocalFile(toQString(utf8Of(file))).toString());
+        },
+        [this](const std::exception_ptr& error) {
+            QApplication::restoreOverrideCursor();
+            messages().showError(this, errorText(error));
         });
-        openLink(QUrl::fromLocalFile(QString::fromStdWString(file.wstring())).toString());
-    });
 }
 
 void MainWindow::L_BrantisClick() {
@@ -465,23 +471,18 @@ void MainWindow::startProgram(const std::string& program, const std::string& par
     const int wait = m_nextProgramWait++;
     // The result is posted back, so `ended` always runs on the interface thread; the entry is added
     // before that post can be delivered, since delivery needs this thread's event loop.
-    m_programWaits.emplace(wait, std::jthread([this, wait, program, parameter, hidden,
-                                               ended = std::move(ended)](std::stop_token stop) {
-                               const platform::StartProgramResult result = platform::startProgram(
-                                   program, parameter, hidden, platform::kStartProgramLimit, stop);
-                               if (stop.stop_requested()) {
-                                   return;
-                               }
-                               QMetaObject::invokeMethod(
-                                   this,
-                                   [this, wait, result, ended] {
-                                       m_programWaits.erase(wait);
-                                       if (ended) {
-                                           ended(result);
-                                       }
-                                   },
-                                   Qt::QueuedConnection);
-                           }));
+    BackgroundJob& job = *m_programWaits.emplace(wait, std::make_unique<BackgroundJob>()).first->second;
+    job.start<platform::StartProgramResult>(
+        [program, parameter, hidden](const JobContext& context) {
+            return platform::startProgram(program, parameter, hidden, platform::kStartProgramLimit,
+                                          context.stopToken());
+        },
+        [this, wait, ended = std::move(ended)](const platform::StartProgramResult& result) {
+            m_programWaits.erase(wait);
+            if (ended) {
+                ended(result);
+            }
+        });
 }
 
 void MainWindow::closeOnSignal() {

@@ -2,6 +2,7 @@
 
 #include "core/platform/process.h"
 #include "core/shell/program_state.h"
+#include "gui/common/background_job.h"
 #include "gui/options/version_checker.h"
 
 #include <QMainWindow>
@@ -10,7 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <thread>
+#include <memory>
 
 class QFrame;
 class QLabel;
@@ -130,7 +131,8 @@ private:
     ProgramState m_state;
     bool m_closeAskedBySignal = false;
     int m_exitStatus = 0;
-    std::map<int, std::jthread> m_programWaits;
+    std::map<int, std::unique_ptr<BackgroundJob>> m_programWaits;
+    BackgroundJob m_report;
     int m_nextProgramWait = 0;
     NewProjectDialog* m_newProject = nullptr;
     OpenProjectDialog* m_openConf = nullptr;

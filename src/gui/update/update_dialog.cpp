@@ -90,21 +90,11 @@ UpdateDialog::UpdateDialog(ProgramState& state, ProgramStarter startProgram, QWi
 
     connect(Btn_Update, &QPushButton::clicked, this, &UpdateDialog::onUpdateClicked);
     connect(Btn_Cancel, &QPushButton::clicked, this, &UpdateDialog::onCancelClicked);
-    connect(this, &UpdateDialog::addressChecked, this, &UpdateDialog::PingEnded, Qt::QueuedConnection);
     for (QLineEdit* edit : m_addressEdits) {
         edit->setText(QStringLiteral("0"));
         edit->installEventFilter(this);
     }
     applyTexts();
-}
-
-UpdateDialog::~UpdateDialog() {
-    // A check still running is given up; its result has nobody left to go to.
-    disconnect(this, &UpdateDialog::addressChecked, nullptr, nullptr);
-    m_check.request_stop();
-    if (m_check.joinable()) {
-        m_check.join();
-    }
 }
 
 void UpdateDialog::layOut() {
@@ -230,26 +220,22 @@ void UpdateDialog::onUpdateClicked() {
     }
     m_request.option = CB_Update_Options->currentIndex();
     m_request.readBack = CB_Update_Option_Read_Back->isChecked();
-    m_checking = true;
-    showBusy();
-    if (m_check.joinable()) {
-        m_check.join(); // the last check has sent its result already
-    }
     ping_res = 0;
-    m_check = std::jthread(
-        [this, host = joinAddress(m_request.address), check = m_checkAddress](std::stop_token stop) {
-            AddressCheckResult result = check(host, stop);
-            if (stop.stop_requested()) {
-                result.outcome = AddressCheck::Stopped;
-            }
-            emit addressChecked(static_cast<int>(result.outcome), result.ping_res);
+    m_check.start<AddressCheckResult>(
+        [host = joinAddress(m_request.address), check = m_checkAddress](const JobContext& context) {
+            return check(host, context.stopToken());
+        },
+        [this](const AddressCheckResult& result) { addressChecked(result); },
+        [this](const std::exception_ptr& error) {
+            showBusy();
+            messages().showError(this, errorText(error));
         });
+    showBusy();
 }
 
-void UpdateDialog::PingEnded(int outcome, int pingRes) {
-    m_checking = false;
-    ping_res = pingRes;
-    switch (static_cast<AddressCheck>(outcome)) {
+void UpdateDialog::addressChecked(const AddressCheckResult& result) {
+    ping_res = result.ping_res;
+    switch (result.outcome) {
     case AddressCheck::Answered:
         m_state.settings.lastIpAddress = joinAddress(m_request.address);
         m_state.settings.updateOptionIndex = m_request.option;
@@ -307,7 +293,8 @@ void UpdateDialog::showEvent(QShowEvent* event) {
 
 void UpdateDialog::hideEvent(QHideEvent* event) {
     // Closing the dialog abandons a check under way: nothing is remembered or written then.
-    m_check.request_stop();
+    m_check.cancel();
+    showBusy();
     QDialog::hideEvent(event);
 }
 

@@ -3,6 +3,7 @@
 #include "core/platform/process.h"
 #include "core/shell/program_state.h"
 #include "core/update/address_check.h"
+#include "gui/common/background_job.h"
 
 #include <QDialog>
 
@@ -10,7 +11,6 @@
 #include <functional>
 #include <stop_token>
 #include <string>
-#include <thread>
 
 class QCheckBox;
 class QComboBox;
@@ -33,7 +33,6 @@ public:
     using AddressChecker = std::function<AddressCheckResult(const std::string& host, std::stop_token stop)>;
 
     UpdateDialog(ProgramState& state, ProgramStarter startProgram, QWidget* parent = nullptr);
-    ~UpdateDialog() override;
 
     // Replaces the real echo check, for tests.
     void setAddressChecker(AddressChecker checker);
@@ -42,7 +41,7 @@ public:
     void applyTexts();
 
     // An address check or the updater is running: no second update may start.
-    bool busy() const { return m_checking || m_updaterRunning; }
+    bool busy() const { return m_check.running() || m_updaterRunning; }
 
     int Form_Type = 1;
     int ping_res = 0;
@@ -64,17 +63,10 @@ public:
     QPushButton* Btn_Cancel;
     QPushButton* Btn_Update;
 
-signals:
-    // Sent from the checking thread; delivered queued on the interface thread.
-    void addressChecked(int outcome, int pingRes);
-
 public slots:
     void FormShow();
     void onUpdateClicked();
     void onCancelClicked();
-
-private slots:
-    void PingEnded(int outcome, int pingRes);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -92,6 +84,7 @@ private:
 
     void layOut();
     void showBusy();
+    void addressChecked(const AddressCheckResult& result);
     void startUpdater();
 
     ProgramState& m_state;
@@ -99,9 +92,8 @@ private:
     AddressChecker m_checkAddress;
     std::array<QLineEdit*, 4> m_addressEdits{};
     Request m_request;
-    bool m_checking = false;
     bool m_updaterRunning = false;
-    std::jthread m_check;
+    BackgroundJob m_check;
 };
 
 } // namespace sw::gui

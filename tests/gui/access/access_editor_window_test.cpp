@@ -82,6 +82,7 @@ void addAndChooseBay1(AccessEditorWindow& dialog) {
     FakeFileChooser chooser;
     chooser.files.push_back(QString::fromStdString(kBay1.string()));
     dialog.Btn_Add_IEC_Device->click();
+    QTRY_VERIFY(!dialog.busy()); // loaded off the interface thread
     QCOMPARE(dialog.LB_IEC_Devices->count(), 1);
     dialog.LB_IEC_Devices->setCurrentRow(0);
 }
@@ -333,6 +334,7 @@ private slots:
         messages.answers = {Answer::Cancel, Answer::No, Answer::Yes};
         for (int i = 0; i < 3; ++i) {
             dialog.Btn_Add_IEC_Device->click();
+            QTRY_VERIFY(!dialog.busy());
         }
         QCOMPARE(messages.shown.size(), size_t(3));
         QVERIFY(messages.shown[0].buttons == sw::gui::MessageService::Buttons::YesNoCancel);

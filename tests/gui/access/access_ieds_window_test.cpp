@@ -57,6 +57,9 @@ void addPicking(AccessEditorWindow& dialog, const QList<int>& rows) {
         picker->Btn_OK->click();
     });
     dialog.Btn_Add_IEC_Device->click();
+    // The file is listed and loaded off the interface thread, the picker shown in between.
+    QTRY_VERIFY(!dialog.busy());
+    QCOMPARE(dialogs.opened.size(), std::size_t{1});
 }
 
 QString cell(const QTableView* view, int row, int column, int role = Qt::DisplayRole) {

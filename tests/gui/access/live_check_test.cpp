@@ -120,9 +120,9 @@ private slots:
         dialog.Btn_Cancel->click();
         QVERIFY(!dialog.isVisible());
         QVERIFY(!dialog.P_LiveCheck->isRunning());
-        QCOMPARE(dialog.P_LiveCheck->stoppedChecks(), std::size_t{1});
+        QCOMPARE(sw::gui::backgroundWorkRunning(), std::size_t{1});
         // The stopped check's thread ends on its own and leaves no mark behind.
-        QTRY_COMPARE_WITH_TIMEOUT(dialog.P_LiveCheck->stoppedChecks(), std::size_t{0}, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(sw::gui::backgroundWorkRunning(), std::size_t{0}, 30000);
         QCOMPARE(status(dialog.ACG_DA, 0), RowStatus::None);
     }
 };

@@ -136,6 +136,7 @@ private slots:
         dialog.editor().list().setVariableCell(1, VC::tableColumn(VC::VariableColumn::Mnemonic), "changed");
         chooser.files.push_back(QString::fromStdString(csv.string()));
         dialog.Btn_Import->click();
+        QTRY_VERIFY(!dialog.busy()); // read off the interface thread
         QCOMPARE(messages.shown.size(), std::size_t{2});
         QVERIFY(messages.shown[1].text.contains(
             QStringLiteral("Error row 2!! Port must be between 0 and 65535")));
@@ -147,6 +148,7 @@ private slots:
         sw::test::writeFile(csv, bytes);
         chooser.files.push_back(QString::fromStdString(csv.string()));
         dialog.Btn_Import->click();
+        QTRY_VERIFY(!dialog.busy());
         QCOMPARE(messages.shown.size(), std::size_t{2});
         QCOMPARE(cell(dialog.ACG_DA, 0, VC::VariableColumn::Mnemonic), QStringLiteral("a"));
         QCOMPARE(dialog.ACG_DA->model()->rowCount(), 3);

@@ -147,6 +147,7 @@ void selectAccess(sw::gui::AccessEditorWindow* dialog) {
         sw::test::FakeFileChooser chooser;
         chooser.files.push_back(QString::fromStdString(kBay1.string()));
         dialog->Btn_Add_IEC_Device->click();
+        QTRY_VERIFY(!dialog->busy());
     }
     QCOMPARE(dialog->LB_IEC_Devices->count(), 1);
     dialog->LB_IEC_Devices->setCurrentRow(0);
