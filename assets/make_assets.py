@@ -32,6 +32,13 @@ def english_file():
         text = "".join(re.findall(r'"((?:[^"\\]|\\.)*)"', literals))
         text = text.encode("utf-8").decode("unicode_escape").encode("latin-1").decode("utf-8")
         lines.append(f"STR{first + offset:04d} = {text}")
+    # The windows' own texts, likewise.
+    windows = (ROOT / "src/core/language/window_texts.cpp").read_text(encoding="utf-8")
+    first = int(re.search(r"(\w+) = (\d+),", (ROOT / "src/core/language/window_texts.h").read_text()).group(2))
+    for offset, literals in enumerate(re.findall(r'\{WindowText::\w+,\s*((?:"(?:[^"\\]|\\.)*"\s*)+)\},', windows)):
+        text = "".join(re.findall(r'"((?:[^"\\]|\\.)*)"', literals))
+        text = text.encode("utf-8").decode("unicode_escape").encode("latin-1").decode("utf-8")
+        lines.append(f"STR{first + offset:04d} = {text}")
     (OUT / "English.lng").write_bytes(b"\xef\xbb\xbf" + ("\n".join(lines) + "\n").encode("utf-8"))
 
 

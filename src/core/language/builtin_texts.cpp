@@ -1,6 +1,7 @@
 #include "core/language/builtin_texts.h"
 
 #include "core/common/error_texts.h"
+#include "core/language/window_texts.h"
 
 #include <iterator>
 #include <string_view>
@@ -646,8 +647,9 @@ constexpr bool strictlyAscendingWithinTable() {
 static_assert(strictlyAscendingWithinTable(),
               "built-in texts must be unique, ordered, non-empty and in range");
 
-static_assert(kFirstErrorText >= kOwnTextsFirst && kLastErrorText < LangTableSize,
-              "the errors' texts must lie in the range of the program's own texts");
+static_assert(kFirstErrorText >= kOwnTextsFirst && kLastErrorText < kFirstWindowText &&
+                  kLastWindowText < LangTableSize,
+              "the errors' and the windows' texts must lie apart in the range of the program's own texts");
 
 } // namespace
 
@@ -660,6 +662,8 @@ void fillBuiltinTexts(LangTable& table) {
             ++next;
         } else if (index >= kFirstErrorText && index <= kLastErrorText) {
             table.append(std::string(englishErrorText(static_cast<ErrorCode>(index))));
+        } else if (index >= kFirstWindowText && index <= kLastWindowText) {
+            table.append(std::string(englishWindowText(static_cast<WindowText>(index))));
         } else {
             table.append(" ");
         }

@@ -10,7 +10,7 @@ namespace sw {
 // the two ranges hold nothing.
 inline constexpr int kSeedTextCount = 1500;
 inline constexpr int kOwnTextsFirst = 2000;
-inline constexpr int LangTableSize = 2100;
+inline constexpr int LangTableSize = 2200;
 
 // Whether a language file may set the text of that index.
 constexpr bool isTextIndex(int index) {

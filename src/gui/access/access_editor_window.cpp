@@ -19,6 +19,7 @@
 #include "gui/common/error_text.h"
 #include "gui/common/grid_helpers.h"
 #include "gui/common/message_service.h"
+#include "gui/common/shown_text.h"
 #include "gui/common/text_conversion.h"
 #include "gui/common/title_panel.h"
 
@@ -50,9 +51,6 @@ namespace {
 constexpr int kClientWidth = 1200;
 constexpr int kClientHeight = 550;
 constexpr int kTitleHeight = 60;
-
-const QStringList kSclFileFilters = {QStringLiteral("SCL Files (*.scd *.ssd *.sed *.icd *.iid *.cid)"),
-                                     QStringLiteral("Any File (*)")};
 
 QPushButton* makeButton(QWidget* parent, const char* name) {
     auto* button = new QPushButton(parent);
@@ -106,16 +104,9 @@ AccessEditorWindow::AccessEditorWindow(ProgramState& state, QWidget* parent)
     Btn_AddVar = makeButton(buttonStrip, "Btn_AddVar");
     Btn_RemoveVar = makeButton(buttonStrip, "Btn_RemoveVar");
     Btn_FillAddresses = makeButton(buttonStrip, "Btn_FillAddresses");
-    Btn_FillAddresses->setText(QStringLiteral("Fill addresses from SCL"));
-    Btn_FillAddresses->setToolTip(QStringLiteral(
-        "Sets the empty IP Address cells of the selected rows to their device's address in its SCL file, "
-        "and empty Port cells to 102"));
     Btn_Check = makeButton(buttonStrip, "Btn_Check");
     Btn_Export = makeButton(buttonStrip, "Btn_Export");
     Btn_Import = makeButton(buttonStrip, "Btn_Import");
-    Btn_Check->setText(QStringLiteral("Check"));
-    Btn_Export->setText(QStringLiteral("Export CSV"));
-    Btn_Import->setText(QStringLiteral("Import CSV"));
     P_LiveCheck = new LiveCheckPanel(
         m_editor, m_variables, m_dataSets, TS_Map->mapView(), [this] { return busy(); }, buttonStrip);
     L_Progress = new QLabel(buttonStrip);
@@ -211,10 +202,6 @@ QWidget* AccessEditorWindow::buildTreeColumn() {
     column->setObjectName(QStringLiteral("P_Tree"));
     E_TreeSearch = new QLineEdit(column);
     E_TreeSearch->setObjectName(QStringLiteral("E_TreeSearch"));
-    E_TreeSearch->setPlaceholderText(QStringLiteral("Search name or reference"));
-    E_TreeSearch->setToolTip(
-        QStringLiteral("Shows the nodes whose name or reference holds the text; Enter: next match, "
-                       "Shift+Enter: previous, Escape: clear"));
     E_TreeSearch->installEventFilter(this);
     L_TreeSearchCount = new QLabel(column);
     L_TreeSearchCount->setObjectName(QStringLiteral("L_TreeSearchCount"));
@@ -268,7 +255,7 @@ QWidget* AccessEditorWindow::buildPages() {
     for (AccessTableModel* model : {m_variables, m_dataSets, m_members}) {
         TS_Map->watch(model);
     }
-    PC_DA_DataSet->addTab(TS_Map, QStringLiteral("Map"));
+    PC_DA_DataSet->addTab(TS_Map, QString());
     return PC_DA_DataSet;
 }
 
@@ -313,6 +300,16 @@ void AccessEditorWindow::applyTexts() {
         // product's list.
         b.button->setStatusTip(toQString(t.Get(b.hint)));
     }
+    Btn_FillAddresses->setText(shownText(t, WindowText::FillAddresses));
+    Btn_FillAddresses->setToolTip(shownText(t, WindowText::FillAddressesHint));
+    Btn_Check->setText(shownText(t, WindowText::Check));
+    Btn_Export->setText(shownText(t, WindowText::ExportCsv));
+    Btn_Import->setText(shownText(t, WindowText::ImportCsv));
+    E_TreeSearch->setPlaceholderText(shownText(t, WindowText::TreeSearchPlaceholder));
+    E_TreeSearch->setToolTip(shownText(t, WindowText::TreeSearchHint));
+    PC_DA_DataSet->setTabText(PC_DA_DataSet->indexOf(TS_Map), shownText(t, WindowText::MapPage));
+    TS_Map->applyTexts();
+    P_LiveCheck->applyTexts();
     m_variables->headersChanged();
 }
 
@@ -383,7 +380,7 @@ void AccessEditorWindow::showOpened() {
 }
 
 QString AccessEditorWindow::loadingText(const std::filesystem::path& file) const {
-    return QStringLiteral("Loading %1 ...").arg(toQString(utf8Of(file.filename())));
+    return shownText(m_state.texts, WindowText::Loading).arg(toQString(utf8Of(file.filename())));
 }
 
 void AccessEditorWindow::showWorking(const QString& what) {
@@ -393,7 +390,8 @@ void AccessEditorWindow::showWorking(const QString& what) {
     PB_Progress->setVisible(working);
     SP_Main->setEnabled(!working);
     // Cancel stays: it gives up the work and closes the window.
-    for (QPushButton* button : {Btn_AddVar, Btn_RemoveVar, Btn_FillAddresses, Btn_Check, Btn_Export, Btn_Import}) {
+    for (QPushButton* button :
+         {Btn_AddVar, Btn_RemoveVar, Btn_FillAddresses, Btn_Check, Btn_Export, Btn_Import}) {
         button->setEnabled(!working);
     }
     Btn_OK->setEnabled(!working && !m_openFailed);
@@ -469,7 +467,9 @@ void AccessEditorWindow::LB_IEC_DevicesClick() {
 }
 
 void AccessEditorWindow::onAddIecDeviceClicked() {
-    const QString chosen = fileChooser().chooseFileToOpen(this, Btn_Add_IEC_Device->text(), kSclFileFilters);
+    const QString chosen = fileChooser().chooseFileToOpen(
+        this, Btn_Add_IEC_Device->text(),
+        {shownText(m_state.texts, WindowText::SclFiles), shownText(m_state.texts, WindowText::AnyFile)});
     if (chosen.isEmpty()) {
         return;
     }
@@ -499,7 +499,7 @@ void AccessEditorWindow::onAddIecDeviceClicked() {
             std::vector<std::string> picked{std::string()};
             const bool named = ieds.size() > 1;
             if (named) {
-                IedPickerDialog picker(ieds, toQString(utf8Of(file.filename())), this);
+                IedPickerDialog picker(ieds, toQString(utf8Of(file.filename())), m_state.texts, this);
                 if (openDialog(&picker) != QDialog::Accepted || picker.pickedNames().empty()) {
                     return;
                 }
@@ -509,8 +509,8 @@ void AccessEditorWindow::onAddIecDeviceClicked() {
         });
 }
 
-void AccessEditorWindow::addLoadedDevices(const std::filesystem::path& file, const std::vector<std::string>& names,
-                                          bool named) {
+void AccessEditorWindow::addLoadedDevices(const std::filesystem::path& file,
+                                          const std::vector<std::string>& names, bool named) {
     startWork<std::vector<std::unique_ptr<SclIed>>>(
         loadingText(file), [file, names](const JobContext&) { return SclIed::loadIeds(file, names); },
         [this, file, names, named](std::vector<std::unique_ptr<SclIed>> devices) {
@@ -548,8 +548,8 @@ void AccessEditorWindow::applyTreeSearch() {
     auto search = std::make_shared<const SclSearch>(*device, text.toStdString());
     const std::size_t matches = search->matches().size();
     m_treeModel->setSearch(search);
-    L_TreeSearchCount->setText(matches == 1 ? QStringLiteral("1 match")
-                                            : QStringLiteral("%1 matches").arg(matches));
+    L_TreeSearchCount->setText(matches == 1 ? shownText(m_state.texts, WindowText::OneMatch)
+                                            : shownText(m_state.texts, WindowText::Matches).arg(matches));
     // The matches are shown open; past a few thousand only the first ones, and the rest as Enter reaches
     // them.
     constexpr std::size_t kOpenedMatches = 2000;
@@ -588,7 +588,7 @@ void AccessEditorWindow::goToTreeMatch(bool backwards) {
     const QModelIndex index = m_treeModel->indexOf(match);
     TV_IEC_Device->setCurrentIndex(index);
     TV_IEC_Device->scrollTo(index);
-    L_TreeSearchCount->setText(QStringLiteral("%1 of %2").arg(m_treeMatch).arg(count));
+    L_TreeSearchCount->setText(shownText(m_state.texts, WindowText::MatchOf).arg(m_treeMatch).arg(count));
 }
 
 void AccessEditorWindow::showStaleRows() {

@@ -1,5 +1,6 @@
 #include "gui/access/data_array_map_view.h"
 
+#include "gui/common/shown_text.h"
 #include "gui/common/text_conversion.h"
 
 #include <QHelpEvent>
@@ -50,7 +51,8 @@ QString DataArrayMapView::hoverText(std::size_t position) const {
         }
     }
     if (!found.isEmpty()) {
-        text += QStringLiteral("\nLive check:\n") + found.join(QLatin1Char('\n'));
+        text += QLatin1Char('\n') + shownText(WindowText::LiveCheckHover) + QLatin1Char('\n') +
+                found.join(QLatin1Char('\n'));
     }
     return text;
 }

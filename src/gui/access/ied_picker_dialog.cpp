@@ -1,5 +1,8 @@
 #include "gui/access/ied_picker_dialog.h"
 
+#include "core/language/lang_table.h"
+#include "gui/access/access_texts.h"
+#include "gui/common/shown_text.h"
 #include "gui/common/text_conversion.h"
 
 #include <QHBoxLayout>
@@ -15,19 +18,18 @@
 namespace sw::gui {
 
 IedPickerDialog::IedPickerDialog(const std::vector<SclIedSummary>& ieds, const QString& fileName,
-                                 QWidget* parent)
+                                 const LangTable& texts, QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("IedPickerDialog"));
-    setWindowTitle(QStringLiteral("IEDs of %1").arg(fileName));
-    auto* hint =
-        new QLabel(QStringLiteral("The file holds %1 IEDs. Pick those to add; each becomes a device.")
-                       .arg(static_cast<qsizetype>(ieds.size())),
-                   this);
+    setWindowTitle(shownText(texts, WindowText::IedPickerTitle).arg(fileName));
+    auto* hint = new QLabel(
+        shownText(texts, WindowText::IedPickerHint).arg(static_cast<qsizetype>(ieds.size())), this);
     TW_IEDs = new QTableWidget(static_cast<int>(ieds.size()), 5, this);
     TW_IEDs->setObjectName(QStringLiteral("TW_IEDs"));
-    TW_IEDs->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Description"),
-                                        QStringLiteral("Manufacturer"), QStringLiteral("Type"),
-                                        QStringLiteral("IP Address")});
+    TW_IEDs->setHorizontalHeaderLabels(
+        {shownText(texts, WindowText::IedName), shownText(texts, WindowText::IedDescription),
+         shownText(texts, WindowText::IedManufacturer), shownText(texts, WindowText::IedType),
+         shownText(texts, WindowText::IedAddress)});
     TW_IEDs->setSelectionBehavior(QAbstractItemView::SelectRows);
     TW_IEDs->setSelectionMode(QAbstractItemView::ExtendedSelection);
     TW_IEDs->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -46,9 +48,9 @@ IedPickerDialog::IedPickerDialog(const std::vector<SclIedSummary>& ieds, const Q
         TW_IEDs->selectRow(0);
     }
 
-    Btn_OK = new QPushButton(QStringLiteral("OK"), this);
+    Btn_OK = new QPushButton(toQString(texts.Get(kTextAccessOk)), this);
     Btn_OK->setObjectName(QStringLiteral("Btn_OK"));
-    Btn_Cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    Btn_Cancel = new QPushButton(toQString(texts.Get(kTextAccessCancel)), this);
     Btn_Cancel->setObjectName(QStringLiteral("Btn_Cancel"));
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);

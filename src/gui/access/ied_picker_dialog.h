@@ -10,6 +10,10 @@
 class QPushButton;
 class QTableWidget;
 
+namespace sw {
+class LangTable;
+}
+
 namespace sw::gui {
 
 // The IEDs of an SCL file that holds more than one: the user picks those to add, each of which becomes
@@ -17,7 +21,7 @@ namespace sw::gui {
 class IedPickerDialog : public QDialog {
     Q_OBJECT
 public:
-    IedPickerDialog(const std::vector<SclIedSummary>& ieds, const QString& fileName,
+    IedPickerDialog(const std::vector<SclIedSummary>& ieds, const QString& fileName, const LangTable& texts,
                     QWidget* parent = nullptr);
 
     // The names of the picked IEDs in list order.

@@ -4,6 +4,7 @@
 #include "gui/access/access_table_models.h"
 #include "gui/access/data_array_map_view.h"
 #include "gui/common/error_text.h"
+#include "gui/common/shown_text.h"
 #include "gui/common/text_conversion.h"
 
 #include <QCheckBox>
@@ -107,17 +108,14 @@ LiveCheckPanel::LiveCheckPanel(access::AccessEditor& editor, AccessTableModel* v
     m_options.timeouts.request = std::chrono::milliseconds(3000);
     m_options.timeouts.total = std::chrono::milliseconds(30000);
 
-    Btn_LiveCheck = new QPushButton(QStringLiteral("Live check"), this);
+    Btn_LiveCheck = new QPushButton(this);
     Btn_LiveCheck->setObjectName(QStringLiteral("Btn_LiveCheck"));
     Btn_LiveCheck->setAutoDefault(false);
-    Btn_LiveCheck->setToolTip(
-        QStringLiteral("Looks up every row on the server it names; the row numbers show what was found"));
-    CB_LiveRepeat = new QCheckBox(QStringLiteral("Repeat every 5 s"), this);
+    CB_LiveRepeat = new QCheckBox(this);
     CB_LiveRepeat->setObjectName(QStringLiteral("CB_LiveRepeat"));
     PB_LiveCheck = new QProgressBar(this);
     PB_LiveCheck->setObjectName(QStringLiteral("PB_LiveCheck"));
     PB_LiveCheck->setFixedWidth(120);
-    PB_LiveCheck->setFormat(QStringLiteral("%v of %m rows"));
     PB_LiveCheck->hide();
     L_LiveCheck = new QLabel(this);
     L_LiveCheck->setObjectName(QStringLiteral("L_LiveCheck"));
@@ -182,23 +180,24 @@ void LiveCheckPanel::start() {
         m_dataSetKeys.push_back(rowKey(list, live::RowKind::DataSet, row));
     }
 
-    Btn_LiveCheck->setText(QStringLiteral("Stop check"));
+    Btn_LiveCheck->setText(shownText(WindowText::StopCheck));
     PB_LiveCheck->setRange(0, static_cast<int>(std::min<std::size_t>(rows.size(), 1'000'000)));
     PB_LiveCheck->setValue(0);
     PB_LiveCheck->show();
-    L_LiveCheck->setText(QStringLiteral("Checking %1 rows …").arg(rows.size()));
+    L_LiveCheck->setText(shownText(WindowText::CheckingRows).arg(rows.size()));
 
     m_check.setProgress([this](std::size_t done, std::size_t total) { progress(done, total); });
     m_check.start<std::vector<live::LiveResult>>(
         [rows = std::move(rows), options = m_options](const JobContext& context) {
             return live::runLiveCheck(
-                rows, options, [&context](std::size_t done, std::size_t total) { context.progress(done, total); },
+                rows, options,
+                [&context](std::size_t done, std::size_t total) { context.progress(done, total); },
                 context.stopToken());
         },
         [this](std::vector<live::LiveResult> results) { deliver(std::move(results)); },
         [this](const std::exception_ptr& error) {
             showIdle();
-            L_LiveCheck->setText(QStringLiteral("Live check failed: %1").arg(errorText(error)));
+            L_LiveCheck->setText(shownText(WindowText::LiveCheckFailed).arg(errorText(error)));
             emit finished();
         });
 }
@@ -210,7 +209,7 @@ void LiveCheckPanel::stop() {
     }
     // Not waited for: the window goes on while the check's thread leaves its socket.
     m_check.cancel();
-    L_LiveCheck->setText(QStringLiteral("Live check stopped"));
+    L_LiveCheck->setText(shownText(WindowText::LiveCheckStopped));
     showIdle();
 }
 
@@ -229,14 +228,21 @@ void LiveCheckPanel::hideEvent(QHideEvent* event) {
     }
 }
 
+void LiveCheckPanel::applyTexts() {
+    Btn_LiveCheck->setText(shownText(isRunning() ? WindowText::StopCheck : WindowText::LiveCheck));
+    Btn_LiveCheck->setToolTip(shownText(WindowText::LiveCheckHint));
+    CB_LiveRepeat->setText(shownText(WindowText::LiveRepeat));
+    PB_LiveCheck->setFormat(shownText(WindowText::LiveProgress));
+}
+
 void LiveCheckPanel::showIdle() {
-    Btn_LiveCheck->setText(QStringLiteral("Live check"));
+    Btn_LiveCheck->setText(shownText(WindowText::LiveCheck));
     PB_LiveCheck->hide();
 }
 
 void LiveCheckPanel::progress(std::size_t done, std::size_t total) {
     PB_LiveCheck->setValue(static_cast<int>(std::min({done, total, std::size_t{1'000'000}})));
-    L_LiveCheck->setText(QStringLiteral("Checking: %1 of %2 rows done …").arg(done).arg(total));
+    L_LiveCheck->setText(shownText(WindowText::CheckingProgress).arg(done).arg(total));
 }
 
 void LiveCheckPanel::deliver(std::vector<live::LiveResult> results) {
@@ -274,7 +280,7 @@ void LiveCheckPanel::deliver(std::vector<live::LiveResult> results) {
             ++counts[static_cast<std::size_t>(mark.status)];
         }
     }
-    L_LiveCheck->setText(QStringLiteral("Live check %1: %2 ok, %3 missing or different, %4 unreachable")
+    L_LiveCheck->setText(shownText(WindowText::LiveCheckSummary)
                              .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")))
                              .arg(counts[static_cast<std::size_t>(RowStatus::Ok)])
                              .arg(counts[static_cast<std::size_t>(RowStatus::Failed)])

@@ -40,6 +40,8 @@ public:
                    DataArrayMapView* map, std::function<bool()> busy, QWidget* parent = nullptr);
 
     bool isRunning() const { return m_check.running(); }
+    // The captions in the chosen language.
+    void applyTexts();
     void setOptions(const live::LiveCheckOptions& options) { m_options = options; }
 
     QPushButton* Btn_LiveCheck;
@@ -85,7 +87,7 @@ private:
     QTimer* m_repeat;
 
     BackgroundJob m_check;
-    std::vector<std::string> m_variableKeys;                  // of every row when the running check started
+    std::vector<std::string> m_variableKeys; // of every row when the running check started
     std::vector<std::string> m_dataSetKeys;
     std::vector<Mark> m_variableMarks;
     std::vector<Mark> m_dataSetMarks;

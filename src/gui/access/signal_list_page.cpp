@@ -10,6 +10,7 @@
 #include "gui/access/file_chooser.h"
 #include "gui/common/error_text.h"
 #include "gui/common/message_service.h"
+#include "gui/common/shown_text.h"
 #include "gui/common/text_conversion.h"
 
 #include <QAbstractItemModel>
@@ -25,27 +26,34 @@ namespace sw::gui {
 
 namespace {
 
-const QStringList kCsvFilters = {QStringLiteral("CSV Files (*.csv)"), QStringLiteral("Any File (*)")};
+QStringList csvFilters() {
+    return {shownText(WindowText::CsvFiles), shownText(WindowText::AnyFile)};
+}
 constexpr int kDataSetRole = Qt::UserRole;
 constexpr int kRowRole = Qt::UserRole + 1;
 
-QWidget* legend(QWidget* parent) {
+struct LegendEntry {
+    access::CellUse use;
+    WindowText name;
+};
+constexpr LegendEntry kLegend[] = {
+    {access::CellUse::Free, WindowText::MapFree},   {access::CellUse::Read, WindowText::MapRead},
+    {access::CellUse::Write, WindowText::MapWrite}, {access::CellUse::Member, WindowText::MapMember},
+    {access::CellUse::Mixed, WindowText::MapMixed}, {access::CellUse::Conflict, WindowText::MapConflict}};
+
+// The colours of the map and what they mean; the names are set by applyTexts().
+QWidget* legend(QWidget* parent, std::vector<QLabel*>& names) {
     auto* strip = new QWidget(parent);
     auto* layout = new QHBoxLayout(strip);
     layout->setContentsMargins(0, 0, 0, 0);
-    const struct {
-        access::CellUse use;
-        const char* name;
-    } uses[] = {{access::CellUse::Free, "free"},   {access::CellUse::Read, "read"},
-                {access::CellUse::Write, "write"}, {access::CellUse::Member, "data-set member"},
-                {access::CellUse::Mixed, "mixed"}, {access::CellUse::Conflict, "conflict"}};
-    for (const auto& u : uses) {
+    for (const LegendEntry& u : kLegend) {
         auto* swatch = new QLabel(strip);
         swatch->setFixedSize(12, 12);
         swatch->setStyleSheet(QStringLiteral("background: %1; border: 1px solid grey;")
                                   .arg(DataArrayMapView::colourOf(u.use).name()));
         layout->addWidget(swatch);
-        layout->addWidget(new QLabel(QLatin1String(u.name), strip));
+        names.push_back(new QLabel(strip));
+        layout->addWidget(names.back());
         layout->addSpacing(8);
     }
     layout->addStretch(1);
@@ -74,7 +82,7 @@ SignalListPage::SignalListPage(access::AccessEditor& editor, const ProgramState&
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
-    layout->addWidget(legend(this));
+    layout->addWidget(legend(this, m_legendNames));
     layout->addWidget(L_MapSummary);
     layout->addWidget(splitter, 1);
 
@@ -119,22 +127,21 @@ void SignalListPage::refresh() {
     for (std::size_t p = 0; p < access::kDataArraySize; ++p) {
         used += m_map->map().at(p).empty() ? 0U : 1U;
     }
-    L_MapSummary->setText(
-        QStringLiteral("%1 of %2 positions used, %3 with a conflict. Hover a cell to see its "
-                       "rows, click it to show the row.")
-            .arg(used)
-            .arg(access::kDataArraySize)
-            .arg(m_map->map().conflictCount()));
+    L_MapSummary->setText(shownText(WindowText::MapSummary)
+                              .arg(used)
+                              .arg(access::kDataArraySize)
+                              .arg(m_map->map().conflictCount()));
 }
 
 void SignalListPage::check() {
     runGuarded(this, [this] {
         const access::AccessFile list = m_editor.list().toAccessFile();
         // Quick even for long lists, and it reads the catalog the user may change: on this thread.
-        const std::vector<access::LintWarning> found = access::lintAccessList(list, m_editor.list().devices());
+        const std::vector<access::LintWarning> found =
+            access::lintAccessList(list, m_editor.list().devices());
         LB_Warnings->clear();
         if (found.empty()) {
-            LB_Warnings->addItem(QStringLiteral("No warnings."));
+            LB_Warnings->addItem(shownText(WindowText::NoWarnings));
         }
         for (const access::LintWarning& warning : found) {
             auto* item = new QListWidgetItem(toQString(warning.line()), LB_Warnings);
@@ -146,26 +153,28 @@ void SignalListPage::check() {
 }
 
 void SignalListPage::exportCsv() {
-    const QString chosen = fileChooser().chooseFileToSave(this, QStringLiteral("Export CSV"), kCsvFilters);
+    const QString chosen =
+        fileChooser().chooseFileToSave(this, shownText(WindowText::ExportCsv), csvFilters());
     if (chosen.isEmpty()) {
         return;
     }
     runGuarded(this, [&] {
         const std::filesystem::path file = pathFromUtf8(toUtf8String(chosen));
         access::writeSignalListCsv(m_editor.list().toAccessFile(), file);
-        messages().showInformation(this,
-                                   QStringLiteral("The variables were written to %1 and the data sets to %2.")
-                                       .arg(chosen, toQString(utf8Of(access::dataSetsCsvPath(file)))));
+        messages().showInformation(
+            this,
+            shownText(WindowText::CsvWritten).arg(chosen, toQString(utf8Of(access::dataSetsCsvPath(file)))));
     });
 }
 
 void SignalListPage::importCsv() {
-    const QString chosen = fileChooser().chooseFileToOpen(this, QStringLiteral("Import CSV"), kCsvFilters);
+    const QString chosen =
+        fileChooser().chooseFileToOpen(this, shownText(WindowText::ImportCsv), csvFilters());
     if (chosen.isEmpty()) {
         return;
     }
     const std::filesystem::path file = pathFromUtf8(toUtf8String(chosen));
-    emit workStarted(QStringLiteral("Importing %1 ...").arg(toQString(utf8Of(file.filename()))));
+    emit workStarted(shownText(WindowText::Importing).arg(toQString(utf8Of(file.filename()))));
     m_import.start<std::vector<access::VariableRow>>(
         [file, catalogSize = m_editor.list().devices().size(), separator = userDecimalSeparator(),
          texts = m_state.texts](const JobContext&) {
@@ -182,6 +191,15 @@ void SignalListPage::importCsv() {
             emit workEnded();
             messages().showError(this, errorText(error));
         });
+}
+
+void SignalListPage::applyTexts() {
+    for (std::size_t k = 0; k < m_legendNames.size(); ++k) {
+        m_legendNames[k]->setText(shownText(kLegend[k].name));
+    }
+    if (!m_stale) {
+        refresh();
+    }
 }
 
 bool SignalListPage::busy() const {

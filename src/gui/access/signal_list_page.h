@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+#include <vector>
+
 class QAbstractItemModel;
 class QLabel;
 class QListWidget;
@@ -37,6 +39,8 @@ public:
     DataArrayMapView* mapView() const { return m_map; }
     QListWidget* warnings() const { return LB_Warnings; }
 
+    // The captions in the chosen language.
+    void applyTexts();
     // An import is reading its file.
     bool busy() const;
     // Gives up an import under way; the table stays as it was.
@@ -74,6 +78,7 @@ private:
     const ProgramState& m_state;
     DataArrayMapView* m_map;
     QTimer* m_redraw;
+    std::vector<QLabel*> m_legendNames;
     bool m_stale = true;
     BackgroundJob m_import;
 };

@@ -15,6 +15,7 @@
 #include "gui/common/error_text.h"
 #include "gui/common/link_opener.h"
 #include "gui/common/message_service.h"
+#include "gui/common/shown_text.h"
 #include "gui/common/text_conversion.h"
 #include "gui/options/options_dialog.h"
 #include "gui/parameters/parameters_dialog.h"
@@ -109,7 +110,7 @@ MainWindow::MainWindow(const std::filesystem::path& programFolder, QWidget* pare
     setObjectName(QStringLiteral("MainWindow"));
     layOut();
     const SettingsSource source = startProgramState(m_state, programFolder);
-    setErrorTexts(&m_state.texts);
+    setShownTexts(&m_state.texts);
     followUpdateOptions();
     setWindowTitle(toQString(m_state.product.windowTitle));
     L_SW_Code->setText(toQString(m_state.product.softwareCode));
@@ -137,13 +138,11 @@ MainWindow::MainWindow(const std::filesystem::path& programFolder, QWidget* pare
                 auto kept = settingsFile(m_state);
                 kept += ".bad";
                 std::error_code error;
-                QString text =
-                    QStringLiteral("The settings file \"%1\" could not be read. The program started "
-                                   "with its default settings.")
-                        .arg(toQString(utf8Of(settingsFile(m_state))));
+                QString text = shownText(m_state.texts, WindowText::SettingsUnreadable)
+                                   .arg(toQString(utf8Of(settingsFile(m_state))));
                 if (std::filesystem::is_regular_file(kept, error)) {
-                    text += QStringLiteral(" The unreadable file was kept as \"%1\".")
-                                .arg(toQString(utf8Of(kept)));
+                    text += QLatin1Char(' ') +
+                            shownText(m_state.texts, WindowText::SettingsKept).arg(toQString(utf8Of(kept)));
                 }
                 messages().show(this, MessageService::Icon::Warning, {}, text, MessageService::Buttons::Ok);
             },
@@ -152,7 +151,7 @@ MainWindow::MainWindow(const std::filesystem::path& programFolder, QWidget* pare
 }
 
 MainWindow::~MainWindow() {
-    setErrorTexts(nullptr);
+    setShownTexts(nullptr);
 }
 
 void MainWindow::layOut() {
@@ -190,7 +189,6 @@ void MainWindow::layOut() {
     L_Step_4 = boldLabel(client, "L_Step_4", 16, 260);
     Btn_CreateBin = stepButton(client, "Btn_CreateBin", 80, 244);
     Btn_Report = stepButton(client, "Btn_Report", 258, 244);
-    Btn_Report->setText(QStringLiteral("Commissioning report"));
     L_Brantis = place<QLabel>(client, "L_Brantis", kMakerAddressLeft, L_Step_4->y());
     L_Brantis->setText(QString::fromUtf8(sw::kMakerHost));
     L_Brantis->setCursor(Qt::PointingHandCursor);
@@ -235,6 +233,7 @@ void MainWindow::showProjectLabels() {
 
 void MainWindow::applyTexts() {
     const auto& t = m_state.texts;
+    Btn_Report->setText(shownText(t, WindowText::CommissioningReport));
     L_Begin->setText(toQString(t.Get(kTextBegin)));
     QLabel* steps[] = {L_Step_1, L_Step_2, L_Step_3, L_Step_4};
     for (int i = 0; i < 4; ++i) {

@@ -1,6 +1,7 @@
 #include "core/common/error_texts.h"
 #include "core/language/builtin_texts.h"
 #include "core/language/language_file.h"
+#include "core/language/window_texts.h"
 
 #include "test_support.h"
 
@@ -36,9 +37,10 @@ TEST(BuiltinTexts, FillsEveryIndexWithBlanksOutsideTheBlocks) {
             ++blanks;
         }
     }
-    // The seed's unused indexes, and the gap between the seed's texts and the program's own.
+    // The seed's unused indexes, and the gaps between the seed's texts and the program's own.
     EXPECT_EQ(blanks, 888 + (sw::LangTableSize - sw::kSeedTextCount) -
-                          (sw::kLastErrorText - sw::kFirstErrorText + 1));
+                          (sw::kLastErrorText - sw::kFirstErrorText + 1) -
+                          (sw::kLastWindowText - sw::kFirstWindowText + 1));
 
     const std::vector<std::pair<int, int>> blocks = {{0, 30},
                                                      {100, 110},
@@ -126,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"IndexTooLarge", "STR1500 = x", 1499, " "},
         LineCase{"ProgramsOwnText", "STR2000 = Impossibile leggere \"%1\": %2", 2000,
                  "Impossibile leggere \"%1\": %2"},
-        LineCase{"BeyondTheProgramsOwnTexts", "STR2100 = x", 2099, " "},
+        LineCase{"BeyondTheProgramsOwnTexts", "STR2200 = x", 2199, " "},
         LineCase{"NegativeIndex", "STR-1 = x", 0, "Begin"},
         LineCase{"IndexNotANumber", "STR1a = x", 1, "Step 1"}, LineCase{"NoIndex", "STR = x", 0, "Begin"},
         LineCase{"NoEquals", "STR13 Opzioni", 13, "Options"},

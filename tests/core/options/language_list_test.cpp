@@ -1,6 +1,7 @@
 #include "core/common/error_texts.h"
 #include "core/language/builtin_texts.h"
 #include "core/language/language_file.h"
+#include "core/language/window_texts.h"
 #include "core/options/language_list.h"
 #include "test_support.h"
 
@@ -106,7 +107,8 @@ const std::pair<int, int> kShownTexts[] = {{0, 4},
                                            {754, 763},
                                            {1000, 1037},
                                            {1200, 1257},
-                                           {sw::kFirstErrorText, sw::kLastErrorText}};
+                                           {sw::kFirstErrorText, sw::kLastErrorText},
+                                           {sw::kFirstWindowText, sw::kLastWindowText}};
 
 // The places %1, %2, ... a text fills.
 std::string placesOf(const std::string& text) {
@@ -139,6 +141,11 @@ TEST(ShippedLanguages, ItalianTranslatesEveryShownText) {
     for (int index = sw::kFirstErrorText; index <= sw::kLastErrorText; ++index) {
         EXPECT_EQ(placesOf(table.Get(index)),
                   placesOf(std::string(sw::englishErrorText(static_cast<sw::ErrorCode>(index)))))
+            << "entry " << index << ": " << table.Get(index);
+    }
+    for (int index = sw::kFirstWindowText; index <= sw::kLastWindowText; ++index) {
+        EXPECT_EQ(placesOf(table.Get(index)),
+                  placesOf(std::string(sw::englishWindowText(static_cast<sw::WindowText>(index)))))
             << "entry " << index << ": " << table.Get(index);
     }
 }

@@ -1,4 +1,5 @@
 #include "gui/common/error_text.h"
+#include "gui/common/shown_text.h"
 
 #include "core/common/config_error.h"
 #include "core/language/builtin_texts.h"
@@ -26,7 +27,7 @@ private slots:
         sw::LangTable texts;
         sw::fillBuiltinTexts(texts);
         sw::LoadLanguageFile(texts, kItalian);
-        sw::gui::setErrorTexts(&texts);
+        sw::gui::setShownTexts(&texts);
         sw::test::FakeMessageService messages;
 
         sw::gui::runGuarded(nullptr,
@@ -40,7 +41,7 @@ private slots:
                  QStringLiteral("Cannot read the file \"f\": it is not a regular file"));
         QCOMPARE(sw::gui::errorText(sw::ConfigError("Said as it is.")), QStringLiteral("Said as it is."));
         QCOMPARE(sw::gui::errorText(std::runtime_error("raw")), QStringLiteral("raw"));
-        sw::gui::setErrorTexts(nullptr);
+        sw::gui::setShownTexts(nullptr);
         QCOMPARE(sw::gui::errorText(sw::ConfigError(sw::ErrorCode::NotRegularFile, {"f"})),
                  QStringLiteral("Cannot read the file \"f\": it is not a regular file"));
     }

@@ -64,71 +64,11 @@ private slots:
         QCOMPARE(dialog.E_IEC61850_Client_IP1->text(), QStringLiteral("192"));
     }
 
-    void captionsAndHintsFollowTheLanguageTable() {
+    void theTitlePanelShowsTheProductCode() {
         Project project;
         ParametersDialog dialog(project.state);
-        struct Shown {
-            QWidget* control;
-            int index;
-            bool hint;
-        };
-        std::vector<Shown> shown = {
-            {&dialog, 400, false},
-            {dialog.L_SW_Desc, 401, false},
-            {dialog.Btn_OK, 402, false},
-            {dialog.Btn_Cancel, 403, false},
-            {dialog.Btn_OK, 404, true},
-            {dialog.Btn_Cancel, 405, true},
-            {dialog.L_IEC61850_Client_IP, 407, false},
-            {dialog.L_IEC61850_Client_SM, 412, false},
-            {dialog.CB_IEC61850_Client_En_GAT, 417, false},
-            {dialog.CB_IEC61850_Client_En_GAT, 418, true},
-            {dialog.L_IEC61850_Client_VLAN, 423, false},
-            {dialog.E_IEC61850_Client_VLAN, 424, true},
-            {dialog.L_IEC61850_Client_AppID, 425, false},
-            {dialog.E_IEC61850_Client_AppID, 426, true},
-            {dialog.L_Serial_Serial, 755, false},
-            {dialog.CB_Serial_Serial, 756, true},
-            {dialog.L_Serial_Baudrate, 757, false},
-            {dialog.CB_Serial_Baudrate, 758, true},
-            {dialog.L_Serial_Parity, 759, false},
-            {dialog.Cb_Serial_Parity, 760, true},
-            {dialog.L_Serial_StopBits, 761, false},
-            {dialog.CB_Serial_StopBits, 762, true},
-        };
-        const std::array<QLineEdit*, 4> address{dialog.E_IEC61850_Client_IP1, dialog.E_IEC61850_Client_IP2,
-                                                dialog.E_IEC61850_Client_IP3, dialog.E_IEC61850_Client_IP4};
-        const std::array<QLineEdit*, 4> mask{dialog.E_IEC61850_Client_SM1, dialog.E_IEC61850_Client_SM2,
-                                             dialog.E_IEC61850_Client_SM3, dialog.E_IEC61850_Client_SM4};
-        const std::array<QLineEdit*, 4> gateway{dialog.E_IEC61850_Client_GAT1, dialog.E_IEC61850_Client_GAT2,
-                                                dialog.E_IEC61850_Client_GAT3, dialog.E_IEC61850_Client_GAT4};
-        for (std::size_t i = 0; i < 4; ++i) {
-            const int offset = static_cast<int>(i);
-            shown.push_back({address[i], 408 + offset, true});
-            shown.push_back({mask[i], 413 + offset, true});
-            shown.push_back({gateway[i], 419 + offset, true});
-        }
-        for (const Shown& s : shown) {
-            project.state.texts.Put(s.index, "changed " + std::to_string(s.index));
-        }
-        dialog.applyTexts();
-        for (const Shown& s : shown) {
-            const QString expected = QStringLiteral("changed %1").arg(s.index);
-            QString actual = s.control->toolTip();
-            if (!s.hint) {
-                if (auto* label = qobject_cast<QLabel*>(s.control)) {
-                    actual = label->text();
-                } else if (auto* button = qobject_cast<QAbstractButton*>(s.control)) {
-                    actual = button->text();
-                } else {
-                    actual = s.control->windowTitle();
-                }
-            }
-            QVERIFY2(actual == expected, qPrintable(s.control->objectName() + QStringLiteral(": ") + actual));
-        }
         QCOMPARE(dialog.L_SW_Code->text(), QString::fromStdString(project.state.product.softwareCode));
     }
-
     void listsOfferTheCoreChoicesAndOnlyTheHeightChanges() {
         Project project;
         ParametersDialog dialog(project.state);

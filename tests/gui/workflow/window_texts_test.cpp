@@ -1,5 +1,7 @@
 #include "core/language/builtin_texts.h"
 #include "gui/access/access_editor_window.h"
+#include "gui/access/ied_picker_dialog.h"
+#include "gui/access/signal_list_page.h"
 #include "gui/options/options_dialog.h"
 #include "gui/parameters/parameters_dialog.h"
 #include "gui/shell/about_box.h"
@@ -7,6 +9,7 @@
 #include "gui/shell/project_dialogs.h"
 #include "gui/update/update_dialog.h"
 #include "support/gui/fake_message_service.h"
+#include "support/gui/language_checks.h"
 #include "support/gui/text_checks.h"
 #include "test_support.h"
 
@@ -51,9 +54,40 @@ QString screenshotFolder() {
 }
 
 // Checks that every text of the shown window is whole, and keeps its picture when asked to.
+// What a window may show beside its language's texts: the product's own names, the project's and the
+// languages' names, and the captions, column titles and list entries that are the windows' own in every
+// language (the device and the files know the list entries by these words).
+QSet<QString> textsOfNoLanguage(const sw::ProgramState& state) {
+    QSet<QString> data = {QString::fromStdString(state.product.softwareCode),
+                          QString::fromStdString(state.product.softwareDescription),
+                          QString::fromStdString(state.product.windowTitle),
+                          QString::fromUtf8(sw::kMakerHost),
+                          QString::fromStdString(state.session.activeProjectName),
+                          QStringLiteral("English"),
+                          QStringLiteral("Italiano")};
+    for (const char* own :
+         {"Variables", "DataSet",    "N",          "Index",       "Reference",  "Goose Name",
+          "En. Goose", "IP Address", "Port",       "Time (ms)",   "Mnemonic",   "bType",
+          "Position",  "Start Bit",  "Convertion", "Mult Fact",   "RS232",      "RS485",
+          "NONE",      "ODD",        "EVEN",       "1 Stop Bits", "2 Stop Bits"}) {
+        data.insert(QString::fromUtf8(own));
+    }
+    return data;
+}
+
+// Set while the windows are shown in a language other than English: each window must then show that
+// language's texts only.
+const sw::test::LanguageTexts* g_language = nullptr;
+
 void checkWindow(QWidget* window, const QString& name) {
     QVERIFY(QTest::qWaitForWindowExposed(window));
     QTest::qWait(50);
+    if (g_language != nullptr) {
+        const QStringList foreign = sw::test::textsNotFromLanguage(window, *g_language);
+        QVERIFY2(foreign.isEmpty(),
+                 qPrintable(name + QStringLiteral(" shows texts not from the language:\n  ") +
+                            foreign.join(QStringLiteral("\n  "))));
+    }
     const QStringList cut = sw::test::cutTexts(window);
     if (const QString folder = screenshotFolder(); !folder.isEmpty()) {
         QVERIFY(window->grab().save(QDir(folder).filePath(name + QStringLiteral(".png"))));
@@ -82,6 +116,11 @@ private slots:
         QCOMPARE(QString::fromStdString(window.state().session.activeProjectName), QStringLiteral("Demo"));
         QCOMPARE(QString::fromStdString(window.state().settings.languageName), language);
         window.show();
+        const sw::test::LanguageTexts shipped(window.state().texts, textsOfNoLanguage(window.state()));
+        g_language = language == QStringLiteral("English") ? nullptr : &shipped;
+        struct Forget {
+            ~Forget() { g_language = nullptr; }
+        } forget;
         checkWindow(&window, QStringLiteral("main_window"));
 
         const auto checkDialog = [](QDialog* dialog, const QString& name,
@@ -106,7 +145,15 @@ private slots:
         access->PC_DA_DataSet->setCurrentWidget(access->TS_DataSet);
         access->ACG_DataSet->setCurrentIndex(access->ACG_DataSet->model()->index(0, 0));
         checkWindow(access, QStringLiteral("access_data_sets"));
+        access->PC_DA_DataSet->setCurrentWidget(access->TS_Map);
+        checkWindow(access, QStringLiteral("access_map"));
         access->hide();
+
+        std::vector<sw::SclIedSummary> ieds(2);
+        ieds[0].name = "Feeder1";
+        ieds[1].name = "Feeder2";
+        sw::gui::IedPickerDialog picker(ieds, QStringLiteral("bay.scd"), window.state().texts, &window);
+        checkDialog(&picker, QStringLiteral("ied_picker"));
 
         checkDialog(window.updateDialog(), QStringLiteral("update"));
         sw::gui::OptionsDialog* options = window.optionsDialog();
@@ -116,6 +163,7 @@ private slots:
             checkDialog(options, pages[page],
                         [options, page] { options->PC_Options->setCurrentIndex(page); });
         }
+        g_language = nullptr; // the About box carries no language's texts
         checkDialog(window.aboutBox(), QStringLiteral("about"));
         QVERIFY2(messages.shown.empty(), qPrintable(messages.texts().join(QLatin1Char('\n'))));
     }

@@ -1,0 +1,92 @@
+#include "core/language/window_texts.h"
+
+#include <iterator>
+
+namespace sw {
+
+namespace {
+
+struct Entry {
+    WindowText text;
+    std::string_view english;
+};
+
+// In index order; the static_assert below keeps every text in its place.
+constexpr Entry kWindowTexts[] = {
+    {WindowText::FillAddresses, "Fill addresses from SCL"},
+    {WindowText::FillAddressesHint, "Sets the empty IP Address cells of the selected rows to their device's "
+                                    "address in its SCL file, and empty Port cells to 102"},
+    {WindowText::Check, "Check"},
+    {WindowText::ExportCsv, "Export CSV"},
+    {WindowText::ImportCsv, "Import CSV"},
+    {WindowText::TreeSearchPlaceholder, "Search name or reference"},
+    {WindowText::TreeSearchHint, "Shows the nodes whose name or reference holds the text; Enter: next match, "
+                                 "Shift+Enter: previous, Escape: clear"},
+    {WindowText::Loading, "Loading %1 ..."},
+    {WindowText::OneMatch, "1 match"},
+    {WindowText::Matches, "%1 matches"},
+    {WindowText::MatchOf, "%1 of %2"},
+    {WindowText::MapPage, "Map"},
+    {WindowText::LiveCheckHover, "Live check:"},
+    {WindowText::IedPickerTitle, "IEDs of %1"},
+    {WindowText::IedPickerHint, "The file holds %1 IEDs. Pick those to add; each becomes a device."},
+    {WindowText::IedName, "Name"},
+    {WindowText::IedDescription, "Description"},
+    {WindowText::IedManufacturer, "Manufacturer"},
+    {WindowText::IedType, "Type"},
+    {WindowText::IedAddress, "IP Address"},
+    {WindowText::LiveCheck, "Live check"},
+    {WindowText::LiveCheckHint,
+     "Looks up every row on the server it names; the row numbers show what was found"},
+    {WindowText::LiveRepeat, "Repeat every 5 s"},
+    {WindowText::LiveProgress, "%v of %m rows"},
+    {WindowText::StopCheck, "Stop check"},
+    {WindowText::CheckingRows, "Checking %1 rows …"},
+    {WindowText::LiveCheckFailed, "Live check failed: %1"},
+    {WindowText::LiveCheckStopped, "Live check stopped"},
+    {WindowText::CheckingProgress, "Checking: %1 of %2 rows done …"},
+    {WindowText::LiveCheckSummary, "Live check %1: %2 ok, %3 missing or different, %4 unreachable"},
+    {WindowText::CsvFiles, "CSV Files (*.csv)"},
+    {WindowText::AnyFile, "Any File (*)"},
+    {WindowText::SclFiles, "SCL Files (*.scd *.ssd *.sed *.icd *.iid *.cid)"},
+    {WindowText::NoWarnings, "No warnings."},
+    {WindowText::CsvWritten, "The variables were written to %1 and the data sets to %2."},
+    {WindowText::Importing, "Importing %1 ..."},
+    {WindowText::UnknownError, "Unknown error"},
+    {WindowText::SettingsUnreadable,
+     "The settings file \"%1\" could not be read. The program started with its default settings."},
+    {WindowText::SettingsKept, "The unreadable file was kept as \"%1\"."},
+    {WindowText::CommissioningReport, "Commissioning report"},
+    {WindowText::MapSummary,
+     "%1 of %2 positions used, %3 with a conflict. Hover a cell to see its rows, click "
+     "it to show the row."},
+    {WindowText::MapFree, "free"},
+    {WindowText::MapRead, "read"},
+    {WindowText::MapWrite, "write"},
+    {WindowText::MapMember, "data-set member"},
+    {WindowText::MapMixed, "mixed"},
+    {WindowText::MapConflict, "conflict"},
+};
+
+constexpr bool inIndexOrder() {
+    int expected = kFirstWindowText;
+    for (const Entry& entry : kWindowTexts) {
+        if (static_cast<int>(entry.text) != expected++ || entry.english.empty()) {
+            return false;
+        }
+    }
+    return expected == kLastWindowText + 1;
+}
+static_assert(inIndexOrder(), "every window text has one English text, in index order");
+
+} // namespace
+
+std::string_view englishWindowText(WindowText text) {
+    const int offset = static_cast<int>(text) - kFirstWindowText;
+    if (offset < 0 || offset >= static_cast<int>(std::size(kWindowTexts))) {
+        return {};
+    }
+    return kWindowTexts[offset].english;
+}
+
+} // namespace sw

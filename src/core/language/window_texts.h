@@ -1,0 +1,66 @@
+#pragma once
+
+#include <string_view>
+
+namespace sw {
+
+// The windows' own texts beyond the seed's: captions, hints and messages of what this program added to
+// its windows. Each is a text of the string table, so a language file translates it like any caption.
+// %1, %2, ... in a text are the places a name or a number fills.
+enum class WindowText : int {
+    FillAddresses = 2100,
+    FillAddressesHint,
+    Check,
+    ExportCsv,
+    ImportCsv,
+    TreeSearchPlaceholder,
+    TreeSearchHint,
+    Loading,
+    OneMatch,
+    Matches,
+    MatchOf,
+    MapPage,
+    LiveCheckHover,
+    IedPickerTitle,
+    IedPickerHint,
+    IedName,
+    IedDescription,
+    IedManufacturer,
+    IedType,
+    IedAddress,
+    LiveCheck,
+    LiveCheckHint,
+    LiveRepeat,
+    LiveProgress,
+    StopCheck,
+    CheckingRows,
+    LiveCheckFailed,
+    LiveCheckStopped,
+    CheckingProgress,
+    LiveCheckSummary,
+    CsvFiles,
+    AnyFile,
+    SclFiles,
+    NoWarnings,
+    CsvWritten,
+    Importing,
+    UnknownError,
+    SettingsUnreadable,
+    SettingsKept,
+    CommissioningReport,
+    MapSummary,
+    MapFree,
+    MapRead,
+    MapWrite,
+    MapMember,
+    MapMixed,
+    MapConflict,
+};
+
+inline constexpr int kFirstWindowText = static_cast<int>(WindowText::FillAddresses);
+inline constexpr int kLastWindowText = static_cast<int>(WindowText::MapConflict);
+
+// The English text, as the built-in table holds it.
+std::string_view englishWindowText(WindowText text);
+
+} // namespace sw
