@@ -71,8 +71,8 @@ double showTree(sw::ProgramState& state) {
     while (dialog.isLoading()) {
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     }
-    dialog.LB_IEC_Devices->setCurrentRow(0);
-    dialog.TV_IEC_Device->viewport()->repaint();
+    dialog.deviceList->setCurrentRow(0);
+    dialog.deviceTree->viewport()->repaint();
     const double seconds = secondsSince(start);
     if (dialog.treeModel()->rowCount() != 1) {
         std::fprintf(stderr, "the tree shows no device\n");

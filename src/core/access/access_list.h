@@ -119,7 +119,7 @@ public:
     // is out of range, names a placeholder, or nothing matches.
     const SclDataSet* findDataSet(std::int64_t deviceIndex, std::string_view reference) const;
 
-    // --- Variables table (ACG_DA): at least one row; row r (from 1) is variables()[r - 1].
+    // --- Variables table: at least one row; row r (from 1) is variables()[r - 1].
     const std::vector<VariableCells>& variables() const { return m_variables; }
     bool variablesEmpty() const;
     // Sets one cell of a data row; column 0 ("N") and rows or columns out of range are ignored.
@@ -132,7 +132,7 @@ public:
     // Replaces every row at once ("N" is set here); no rows leave the one blank row.
     void setVariables(std::vector<VariableCells> rows);
 
-    // --- Data-set table (ACG_DataSet) and dataSets: row r belongs to dataSets()[r - 1] whenever
+    // --- Data-set table and dataSets: row r belongs to dataSets()[r - 1] whenever
     // the table is not empty.
     const std::vector<DataSetCells>& dataSetRows() const { return m_dataSetRows; }
     const std::vector<SelectedDataSet>& dataSets() const { return m_dataSets; }

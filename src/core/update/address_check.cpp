@@ -17,10 +17,10 @@ AddressCheckResult checkByEchoes(const std::string& host, EchoService& echo, Tic
             const std::size_t received = echo.echo(host, host, kEchoTimeout);
             ++result.requests;
             // Every reply report overwrites the state; a time-out reports nothing received.
-            result.ping_res = received > 0 ? 1 : 2;
+            result.replyState = received > 0 ? 1 : 2;
             // The reply is reported before the echo returns, so one pause is all the wait for it needs.
             clock.sleep(kEchoPoll);
-            if (result.ping_res == 1) {
+            if (result.replyState == 1) {
                 ++result.answered;
             }
             // Unsigned differences keep the limit right when the tick counter wraps.
@@ -28,15 +28,15 @@ AddressCheckResult checkByEchoes(const std::string& host, EchoService& echo, Tic
                  static_cast<std::uint32_t>(clock.ticks() - start) <= kAddressCheckLimitMs);
     } catch (const std::exception& error) {
         result.error = error.what();
-        result.outcome = result.ping_res == 2 ? AddressCheck::NotFound : AddressCheck::AddressError;
+        result.outcome = result.replyState == 2 ? AddressCheck::NotFound : AddressCheck::AddressError;
         return result;
     }
     if (stop.stop_requested()) {
         result.outcome = AddressCheck::Stopped;
-    } else if (result.ping_res == 1) {
+    } else if (result.replyState == 1) {
         result.outcome = AddressCheck::Answered;
     } else {
-        result.outcome = result.ping_res == 2 ? AddressCheck::NotFound : AddressCheck::AddressError;
+        result.outcome = result.replyState == 2 ? AddressCheck::NotFound : AddressCheck::AddressError;
     }
     return result;
 }

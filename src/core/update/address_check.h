@@ -27,7 +27,7 @@ enum class AddressCheck {
 
 struct AddressCheckResult {
     AddressCheck outcome = AddressCheck::AddressError;
-    int ping_res = 0; // 0 no reply report yet, 1 the latest request answered, 2 the latest unanswered
+    int replyState = 0; // 0 no reply report yet, 1 the latest request answered, 2 the latest unanswered
     int requests = 0;
     int answered = 0;
     std::string error; // the echo service's reason when it raised one

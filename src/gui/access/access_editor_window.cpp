@@ -80,94 +80,94 @@ AccessEditorWindow::AccessEditorWindow(ProgramState& state, QWidget* parent)
     m_dataSets = new DataSetTableModel(m_editor, this);
     m_members = new MembersTableModel(m_editor, this);
 
-    QWidget* title = makeTitlePanel(this, state, L_SW_Code, L_SW_Desc);
+    QWidget* title = makeTitlePanel(this, state, softwareCodeLabel, softwareDescriptionLabel);
     title->setFixedHeight(kTitleHeight);
 
-    SP_Main = new QSplitter(Qt::Horizontal, this);
-    SP_Main->setObjectName(QStringLiteral("SP_Main"));
-    SP_Left = new QSplitter(Qt::Horizontal, SP_Main);
-    SP_Left->setObjectName(QStringLiteral("SP_Left"));
-    SP_Left->addWidget(buildCatalogColumn());
-    SP_Left->addWidget(buildTreeColumn());
-    SP_Main->addWidget(SP_Left);
-    SP_Main->addWidget(buildPages());
-    for (QSplitter* splitter : {SP_Main, SP_Left, SP_DataSet}) {
+    mainSplitter = new QSplitter(Qt::Horizontal, this);
+    mainSplitter->setObjectName(QStringLiteral("SP_Main"));
+    leftSplitter = new QSplitter(Qt::Horizontal, mainSplitter);
+    leftSplitter->setObjectName(QStringLiteral("SP_Left"));
+    leftSplitter->addWidget(buildCatalogColumn());
+    leftSplitter->addWidget(buildTreeColumn());
+    mainSplitter->addWidget(leftSplitter);
+    mainSplitter->addWidget(buildPages());
+    for (QSplitter* splitter : {mainSplitter, leftSplitter, dataSetSplitter}) {
         splitter->setChildrenCollapsible(false);
     }
-    SP_Left->setSizes({170, 290});
-    SP_Main->setSizes({460, kClientWidth - 460});
-    SP_DataSet->setSizes({260, 200});
+    leftSplitter->setSizes({170, 290});
+    mainSplitter->setSizes({460, kClientWidth - 460});
+    dataSetSplitter->setSizes({260, 200});
 
     auto* buttonStrip = new QWidget(this);
-    Btn_OK = makeButton(buttonStrip, "Btn_OK");
-    Btn_Cancel = makeButton(buttonStrip, "Btn_Cancel");
-    Btn_AddVar = makeButton(buttonStrip, "Btn_AddVar");
-    Btn_RemoveVar = makeButton(buttonStrip, "Btn_RemoveVar");
-    Btn_FillAddresses = makeButton(buttonStrip, "Btn_FillAddresses");
-    Btn_Check = makeButton(buttonStrip, "Btn_Check");
-    Btn_Export = makeButton(buttonStrip, "Btn_Export");
-    Btn_Import = makeButton(buttonStrip, "Btn_Import");
-    P_LiveCheck = new LiveCheckPanel(
-        m_editor, m_variables, m_dataSets, TS_Map->mapView(), [this] { return busy(); }, buttonStrip);
-    L_Progress = new QLabel(buttonStrip);
-    L_Progress->setObjectName(QStringLiteral("L_Progress"));
-    PB_Progress = new QProgressBar(buttonStrip);
-    PB_Progress->setObjectName(QStringLiteral("PB_Progress"));
-    PB_Progress->setRange(0, 0); // how far a load has gone is not known: a busy bar
-    PB_Progress->setFixedWidth(160);
-    L_Progress->hide();
-    PB_Progress->hide();
+    okButton = makeButton(buttonStrip, "Btn_OK");
+    cancelButton = makeButton(buttonStrip, "Btn_Cancel");
+    addVarButton = makeButton(buttonStrip, "Btn_AddVar");
+    removeVarButton = makeButton(buttonStrip, "Btn_RemoveVar");
+    fillAddressesButton = makeButton(buttonStrip, "Btn_FillAddresses");
+    checkButton = makeButton(buttonStrip, "Btn_Check");
+    exportButton = makeButton(buttonStrip, "Btn_Export");
+    importButton = makeButton(buttonStrip, "Btn_Import");
+    liveCheckPanel = new LiveCheckPanel(
+        m_editor, m_variables, m_dataSets, mapPage->mapView(), [this] { return busy(); }, buttonStrip);
+    progressLabel = new QLabel(buttonStrip);
+    progressLabel->setObjectName(QStringLiteral("L_Progress"));
+    progressBar = new QProgressBar(buttonStrip);
+    progressBar->setObjectName(QStringLiteral("PB_Progress"));
+    progressBar->setRange(0, 0); // how far a load has gone is not known: a busy bar
+    progressBar->setFixedWidth(160);
+    progressLabel->hide();
+    progressBar->hide();
     auto* buttons = new QHBoxLayout(buttonStrip);
     buttons->setContentsMargins(4, 4, 8, 4);
-    for (QWidget* widget :
-         {static_cast<QWidget*>(Btn_OK), static_cast<QWidget*>(Btn_Cancel), static_cast<QWidget*>(Btn_AddVar),
-          static_cast<QWidget*>(Btn_RemoveVar), static_cast<QWidget*>(Btn_FillAddresses)}) {
+    for (QWidget* widget : {static_cast<QWidget*>(okButton), static_cast<QWidget*>(cancelButton),
+                            static_cast<QWidget*>(addVarButton), static_cast<QWidget*>(removeVarButton),
+                            static_cast<QWidget*>(fillAddressesButton)}) {
         buttons->addWidget(widget);
     }
     buttons->addSpacing(16);
-    for (QPushButton* button : {Btn_Check, Btn_Export, Btn_Import}) {
+    for (QPushButton* button : {checkButton, exportButton, importButton}) {
         buttons->addWidget(button);
     }
     buttons->addSpacing(16);
-    buttons->addWidget(P_LiveCheck);
+    buttons->addWidget(liveCheckPanel);
     buttons->addStretch(1);
-    buttons->addWidget(L_Progress);
-    buttons->addWidget(PB_Progress);
+    buttons->addWidget(progressLabel);
+    buttons->addWidget(progressBar);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(title);
-    layout->addWidget(SP_Main, 1);
+    layout->addWidget(mainSplitter, 1);
     layout->addWidget(buttonStrip);
 
-    connect(Btn_OK, &QPushButton::clicked, this, &AccessEditorWindow::onOkClicked);
-    connect(Btn_Cancel, &QPushButton::clicked, this, &AccessEditorWindow::onCancelClicked);
-    connect(Btn_AddVar, &QPushButton::clicked, this, &AccessEditorWindow::onAddVarClicked);
-    connect(Btn_RemoveVar, &QPushButton::clicked, this, &AccessEditorWindow::onRemoveVarClicked);
-    connect(Btn_FillAddresses, &QPushButton::clicked, this, &AccessEditorWindow::onFillAddressesClicked);
-    connect(Btn_Check, &QPushButton::clicked, this, [this] {
-        PC_DA_DataSet->setCurrentWidget(TS_Map);
-        TS_Map->check();
+    connect(okButton, &QPushButton::clicked, this, &AccessEditorWindow::onOkClicked);
+    connect(cancelButton, &QPushButton::clicked, this, &AccessEditorWindow::onCancelClicked);
+    connect(addVarButton, &QPushButton::clicked, this, &AccessEditorWindow::onAddVarClicked);
+    connect(removeVarButton, &QPushButton::clicked, this, &AccessEditorWindow::onRemoveVarClicked);
+    connect(fillAddressesButton, &QPushButton::clicked, this, &AccessEditorWindow::onFillAddressesClicked);
+    connect(checkButton, &QPushButton::clicked, this, [this] {
+        pages->setCurrentWidget(mapPage);
+        mapPage->check();
     });
-    connect(Btn_Export, &QPushButton::clicked, TS_Map, &SignalListPage::exportCsv);
-    connect(Btn_Import, &QPushButton::clicked, TS_Map, &SignalListPage::importCsv);
-    connect(TS_Map, &SignalListPage::rowChosen, this, &AccessEditorWindow::showChosenRow);
-    connect(TS_Map, &SignalListPage::workStarted, this, &AccessEditorWindow::showWorking);
-    connect(TS_Map, &SignalListPage::workEnded, this, [this] { showWorking({}); });
-    connect(TS_Map, &SignalListPage::variablesReplaced, this, [this] {
+    connect(exportButton, &QPushButton::clicked, mapPage, &SignalListPage::exportCsv);
+    connect(importButton, &QPushButton::clicked, mapPage, &SignalListPage::importCsv);
+    connect(mapPage, &SignalListPage::rowChosen, this, &AccessEditorWindow::showChosenRow);
+    connect(mapPage, &SignalListPage::workStarted, this, &AccessEditorWindow::showWorking);
+    connect(mapPage, &SignalListPage::workEnded, this, [this] { showWorking({}); });
+    connect(mapPage, &SignalListPage::variablesReplaced, this, [this] {
         m_variables->refresh();
-        PC_DA_DataSet->setCurrentWidget(TS_DA);
+        pages->setCurrentWidget(variablesPage);
     });
-    connect(Btn_Add_IEC_Device, &QPushButton::clicked, this, &AccessEditorWindow::onAddIecDeviceClicked);
-    connect(Btn_Remove_IEC_Device, &QPushButton::clicked, this,
+    connect(addIecDeviceButton, &QPushButton::clicked, this, &AccessEditorWindow::onAddIecDeviceClicked);
+    connect(removeIecDeviceButton, &QPushButton::clicked, this,
             &AccessEditorWindow::onRemoveIecDeviceClicked);
-    connect(LB_IEC_Devices, &QListWidget::currentRowChanged, this, &AccessEditorWindow::LB_IEC_DevicesClick);
+    connect(deviceList, &QListWidget::currentRowChanged, this, &AccessEditorWindow::onDeviceChosen);
     // Only a click makes a tree node the candidate for Add Var; moving through the tree with the keys
     // only looks.
-    connect(TV_IEC_Device, &QTreeView::clicked, this,
+    connect(deviceTree, &QTreeView::clicked, this,
             [this](const QModelIndex& index) { m_editor.selectTreeNode(SclTreeModel::object(index)); });
-    connect(ACG_DataSet->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+    connect(dataSetsTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 m_editor.showDataSetMembers(
                     current.isValid()
@@ -185,78 +185,78 @@ AccessEditorWindow::~AccessEditorWindow() = default;
 QWidget* AccessEditorWindow::buildCatalogColumn() {
     auto* column = new QWidget;
     column->setObjectName(QStringLiteral("P_Catalog"));
-    Btn_Add_IEC_Device = makeButton(column, "Btn_Add_IEC_Device");
-    LB_IEC_Devices = new QListWidget(column);
-    LB_IEC_Devices->setObjectName(QStringLiteral("LB_IEC_Devices"));
-    Btn_Remove_IEC_Device = makeButton(column, "Btn_Remove_IEC_Device");
+    addIecDeviceButton = makeButton(column, "Btn_Add_IEC_Device");
+    deviceList = new QListWidget(column);
+    deviceList->setObjectName(QStringLiteral("LB_IEC_Devices"));
+    removeIecDeviceButton = makeButton(column, "Btn_Remove_IEC_Device");
     auto* layout = new QVBoxLayout(column);
     layout->setContentsMargins(2, 2, 2, 2);
-    layout->addWidget(Btn_Add_IEC_Device);
-    layout->addWidget(LB_IEC_Devices, 1);
-    layout->addWidget(Btn_Remove_IEC_Device);
+    layout->addWidget(addIecDeviceButton);
+    layout->addWidget(deviceList, 1);
+    layout->addWidget(removeIecDeviceButton);
     return column;
 }
 
 QWidget* AccessEditorWindow::buildTreeColumn() {
     auto* column = new QWidget;
     column->setObjectName(QStringLiteral("P_Tree"));
-    E_TreeSearch = new QLineEdit(column);
-    E_TreeSearch->setObjectName(QStringLiteral("E_TreeSearch"));
-    E_TreeSearch->installEventFilter(this);
-    L_TreeSearchCount = new QLabel(column);
-    L_TreeSearchCount->setObjectName(QStringLiteral("L_TreeSearchCount"));
-    TV_IEC_Device = new QTreeView(column);
-    TV_IEC_Device->setObjectName(QStringLiteral("TV_IEC_Device"));
-    TV_IEC_Device->setModel(m_treeModel);
-    TV_IEC_Device->setHeaderHidden(true);
-    TV_IEC_Device->setUniformRowHeights(true);
-    TV_IEC_Device->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    treeSearchEdit = new QLineEdit(column);
+    treeSearchEdit->setObjectName(QStringLiteral("E_TreeSearch"));
+    treeSearchEdit->installEventFilter(this);
+    treeSearchCountLabel = new QLabel(column);
+    treeSearchCountLabel->setObjectName(QStringLiteral("L_TreeSearchCount"));
+    deviceTree = new QTreeView(column);
+    deviceTree->setObjectName(QStringLiteral("TV_IEC_Device"));
+    deviceTree->setModel(m_treeModel);
+    deviceTree->setHeaderHidden(true);
+    deviceTree->setUniformRowHeights(true);
+    deviceTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_searchTimer = new QTimer(this);
     m_searchTimer->setSingleShot(true);
     m_searchTimer->setInterval(200);
     connect(m_searchTimer, &QTimer::timeout, this, &AccessEditorWindow::applyTreeSearch);
-    connect(E_TreeSearch, &QLineEdit::textChanged, m_searchTimer, qOverload<>(&QTimer::start));
+    connect(treeSearchEdit, &QLineEdit::textChanged, m_searchTimer, qOverload<>(&QTimer::start));
 
     auto* searchRow = new QHBoxLayout;
-    searchRow->addWidget(E_TreeSearch, 1);
-    searchRow->addWidget(L_TreeSearchCount);
+    searchRow->addWidget(treeSearchEdit, 1);
+    searchRow->addWidget(treeSearchCountLabel);
     auto* layout = new QVBoxLayout(column);
     layout->setContentsMargins(2, 2, 2, 2);
     layout->addLayout(searchRow);
-    layout->addWidget(TV_IEC_Device, 1);
+    layout->addWidget(deviceTree, 1);
     return column;
 }
 
 QWidget* AccessEditorWindow::buildPages() {
-    PC_DA_DataSet = new QTabWidget;
-    PC_DA_DataSet->setObjectName(QStringLiteral("PC_DA_DataSet"));
-    TS_DA = new QWidget;
-    TS_DA->setObjectName(QStringLiteral("TS_DA"));
-    ACG_DA = makeTable("ACG_DA", m_variables);
-    auto* variablesLayout = new QVBoxLayout(TS_DA);
+    pages = new QTabWidget;
+    pages->setObjectName(QStringLiteral("PC_DA_DataSet"));
+    variablesPage = new QWidget;
+    variablesPage->setObjectName(QStringLiteral("TS_DA"));
+    variablesTable = makeTable("ACG_DA", m_variables);
+    auto* variablesLayout = new QVBoxLayout(variablesPage);
     variablesLayout->setContentsMargins(2, 2, 2, 2);
-    variablesLayout->addWidget(ACG_DA);
+    variablesLayout->addWidget(variablesTable);
 
-    TS_DataSet = new QWidget;
-    TS_DataSet->setObjectName(QStringLiteral("TS_DataSet"));
-    SP_DataSet = new QSplitter(Qt::Vertical, TS_DataSet);
-    SP_DataSet->setObjectName(QStringLiteral("SP_DataSet"));
-    ACG_DataSet = makeTable("ACG_DataSet", m_dataSets);
-    ACG_DS_Vars = makeTable("ACG_DS_Vars", m_members);
-    SP_DataSet->addWidget(ACG_DataSet);
-    SP_DataSet->addWidget(ACG_DS_Vars);
-    auto* dataSetLayout = new QVBoxLayout(TS_DataSet);
+    dataSetsPage = new QWidget;
+    dataSetsPage->setObjectName(QStringLiteral("TS_DataSet"));
+    dataSetSplitter = new QSplitter(Qt::Vertical, dataSetsPage);
+    dataSetSplitter->setObjectName(QStringLiteral("SP_DataSet"));
+    dataSetsTable = makeTable("ACG_DataSet", m_dataSets);
+    membersTable = makeTable("ACG_DS_Vars", m_members);
+    dataSetSplitter->addWidget(dataSetsTable);
+    dataSetSplitter->addWidget(membersTable);
+    auto* dataSetLayout = new QVBoxLayout(dataSetsPage);
     dataSetLayout->setContentsMargins(2, 2, 2, 2);
-    dataSetLayout->addWidget(SP_DataSet);
+    dataSetLayout->addWidget(dataSetSplitter);
 
-    PC_DA_DataSet->addTab(TS_DA, QStringLiteral("Variables"));
-    PC_DA_DataSet->addTab(TS_DataSet, QStringLiteral("DataSet"));
-    TS_Map = new SignalListPage(m_editor, m_state);
+    pages->addTab(variablesPage, QStringLiteral("Variables"));
+    pages->addTab(dataSetsPage, QStringLiteral("DataSet"));
+    mapPage = new SignalListPage(m_editor, m_state);
     for (AccessTableModel* model : {m_variables, m_dataSets, m_members}) {
-        TS_Map->watch(model);
+        mapPage->watch(model);
     }
-    PC_DA_DataSet->addTab(TS_Map, QString());
-    return PC_DA_DataSet;
+    pages->addTab(mapPage, QString());
+    return pages;
 }
 
 QTableView* AccessEditorWindow::makeTable(const char* name, AccessTableModel* model) {
@@ -281,18 +281,18 @@ QTableView* AccessEditorWindow::makeTable(const char* name, AccessTableModel* mo
 void AccessEditorWindow::applyTexts() {
     const LangTable& t = m_state.texts;
     setWindowTitle(toQString(t.Get(kTextAccessCaption)));
-    L_SW_Desc->setText(toQString(t.Get(kTextAccessDescription)));
+    softwareDescriptionLabel->setText(toQString(t.Get(kTextAccessDescription)));
     const struct {
         QPushButton* button;
         int caption;
         int hint;
     } buttons[] = {
-        {Btn_OK, kTextAccessOk, kTextAccessOkHint},
-        {Btn_Cancel, kTextAccessCancel, kTextAccessCancelHint},
-        {Btn_AddVar, kTextAccessAddVar, kTextAccessAddVarHint},
-        {Btn_RemoveVar, kTextAccessRemoveVar, kTextAccessRemoveVarHint},
-        {Btn_Add_IEC_Device, kTextAccessAddDevice, kTextAccessAddDeviceHint},
-        {Btn_Remove_IEC_Device, kTextAccessRemoveDevice, kTextAccessRemoveDeviceHint},
+        {okButton, kTextAccessOk, kTextAccessOkHint},
+        {cancelButton, kTextAccessCancel, kTextAccessCancelHint},
+        {addVarButton, kTextAccessAddVar, kTextAccessAddVarHint},
+        {removeVarButton, kTextAccessRemoveVar, kTextAccessRemoveVarHint},
+        {addIecDeviceButton, kTextAccessAddDevice, kTextAccessAddDeviceHint},
+        {removeIecDeviceButton, kTextAccessRemoveDevice, kTextAccessRemoveDeviceHint},
     };
     for (const auto& b : buttons) {
         b.button->setText(toQString(t.Get(b.caption)));
@@ -300,16 +300,16 @@ void AccessEditorWindow::applyTexts() {
         // product's list.
         b.button->setStatusTip(toQString(t.Get(b.hint)));
     }
-    Btn_FillAddresses->setText(shownText(t, WindowText::FillAddresses));
-    Btn_FillAddresses->setToolTip(shownText(t, WindowText::FillAddressesHint));
-    Btn_Check->setText(shownText(t, WindowText::Check));
-    Btn_Export->setText(shownText(t, WindowText::ExportCsv));
-    Btn_Import->setText(shownText(t, WindowText::ImportCsv));
-    E_TreeSearch->setPlaceholderText(shownText(t, WindowText::TreeSearchPlaceholder));
-    E_TreeSearch->setToolTip(shownText(t, WindowText::TreeSearchHint));
-    PC_DA_DataSet->setTabText(PC_DA_DataSet->indexOf(TS_Map), shownText(t, WindowText::MapPage));
-    TS_Map->applyTexts();
-    P_LiveCheck->applyTexts();
+    fillAddressesButton->setText(shownText(t, WindowText::FillAddresses));
+    fillAddressesButton->setToolTip(shownText(t, WindowText::FillAddressesHint));
+    checkButton->setText(shownText(t, WindowText::Check));
+    exportButton->setText(shownText(t, WindowText::ExportCsv));
+    importButton->setText(shownText(t, WindowText::ImportCsv));
+    treeSearchEdit->setPlaceholderText(shownText(t, WindowText::TreeSearchPlaceholder));
+    treeSearchEdit->setToolTip(shownText(t, WindowText::TreeSearchHint));
+    pages->setTabText(pages->indexOf(mapPage), shownText(t, WindowText::MapPage));
+    mapPage->applyTexts();
+    liveCheckPanel->applyTexts();
     m_variables->headersChanged();
 }
 
@@ -327,11 +327,11 @@ void AccessEditorWindow::showEvent(QShowEvent* event) {
     if (!event->spontaneous() && !m_loading) {
         m_loading = true;
         // The loading starts once the dialog is on the screen, so that its progress can be seen.
-        QMetaObject::invokeMethod(this, &AccessEditorWindow::FormShow, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &AccessEditorWindow::prepareShowing, Qt::QueuedConnection);
     }
 }
 
-void AccessEditorWindow::FormShow() {
+void AccessEditorWindow::prepareShowing() {
     if (!isVisible()) {
         m_loading = false; // closed before its loading began
         return;
@@ -342,7 +342,7 @@ void AccessEditorWindow::FormShow() {
         model->setHidden(true);
     }
     m_treeModel->setDevice(nullptr);
-    LB_IEC_Devices->clear();
+    deviceList->clear();
     m_editor.open(access::StoredAccess{});
 
     const ProjectPaths project = m_state.session.project();
@@ -376,7 +376,7 @@ void AccessEditorWindow::showOpened() {
     showTree();
     showStaleRows();
     showWorking({});
-    PC_DA_DataSet->setCurrentWidget(TS_DA);
+    pages->setCurrentWidget(variablesPage);
 }
 
 QString AccessEditorWindow::loadingText(const std::filesystem::path& file) const {
@@ -385,20 +385,20 @@ QString AccessEditorWindow::loadingText(const std::filesystem::path& file) const
 
 void AccessEditorWindow::showWorking(const QString& what) {
     const bool working = !what.isEmpty();
-    L_Progress->setText(what);
-    L_Progress->setVisible(working);
-    PB_Progress->setVisible(working);
-    SP_Main->setEnabled(!working);
+    progressLabel->setText(what);
+    progressLabel->setVisible(working);
+    progressBar->setVisible(working);
+    mainSplitter->setEnabled(!working);
     // Cancel stays: it gives up the work and closes the window.
     for (QPushButton* button :
-         {Btn_AddVar, Btn_RemoveVar, Btn_FillAddresses, Btn_Check, Btn_Export, Btn_Import}) {
+         {addVarButton, removeVarButton, fillAddressesButton, checkButton, exportButton, importButton}) {
         button->setEnabled(!working);
     }
-    Btn_OK->setEnabled(!working && !m_openFailed);
+    okButton->setEnabled(!working && !m_openFailed);
 }
 
 bool AccessEditorWindow::busy() const {
-    return m_loading || m_job.running() || TS_Map->busy();
+    return m_loading || m_job.running() || mapPage->busy();
 }
 
 template <class Result>
@@ -423,13 +423,13 @@ void AccessEditorWindow::startWork(const QString& what, std::function<Result(con
 // --- Catalog and tree
 
 void AccessEditorWindow::showDevices() {
-    const QSignalBlocker quiet(LB_IEC_Devices);
-    LB_IEC_Devices->clear();
+    const QSignalBlocker quiet(deviceList);
+    deviceList->clear();
     for (const access::CatalogDevice& device : m_editor.list().devices()) {
-        LB_IEC_Devices->addItem(toQString(device.listText()));
+        deviceList->addItem(toQString(device.listText()));
     }
     if (const std::optional<std::size_t> chosen = m_editor.chosenDevice()) {
-        LB_IEC_Devices->setCurrentRow(static_cast<int>(*chosen));
+        deviceList->setCurrentRow(static_cast<int>(*chosen));
     }
 }
 
@@ -437,28 +437,28 @@ void AccessEditorWindow::showTree() {
     const SclIed* device = m_editor.chosenModel();
     m_treeModel->setDevice(device);
     m_treeMatch = 0;
-    L_TreeSearchCount->clear();
+    treeSearchCountLabel->clear();
     if (device == nullptr) {
         return;
     }
-    if (!E_TreeSearch->text().isEmpty()) {
+    if (!treeSearchEdit->text().isEmpty()) {
         applyTreeSearch();
         return;
     }
     // The device, its logical devices and their nodes open; everything below opens on demand.
     const QModelIndex root = m_treeModel->index(0, 0);
-    TV_IEC_Device->expand(root);
+    deviceTree->expand(root);
     for (int ld = 0; ld < m_treeModel->rowCount(root); ++ld) {
         const QModelIndex ldIndex = m_treeModel->index(ld, 0, root);
-        TV_IEC_Device->expand(ldIndex);
+        deviceTree->expand(ldIndex);
         for (int ln = 0; ln < m_treeModel->rowCount(ldIndex); ++ln) {
-            TV_IEC_Device->expand(m_treeModel->index(ln, 0, ldIndex));
+            deviceTree->expand(m_treeModel->index(ln, 0, ldIndex));
         }
     }
 }
 
-void AccessEditorWindow::LB_IEC_DevicesClick() {
-    const int row = LB_IEC_Devices->currentRow();
+void AccessEditorWindow::onDeviceChosen() {
+    const int row = deviceList->currentRow();
     if (row < 0) {
         return;
     }
@@ -468,7 +468,7 @@ void AccessEditorWindow::LB_IEC_DevicesClick() {
 
 void AccessEditorWindow::onAddIecDeviceClicked() {
     const QString chosen = fileChooser().chooseFileToOpen(
-        this, Btn_Add_IEC_Device->text(),
+        this, addIecDeviceButton->text(),
         {shownText(m_state.texts, WindowText::SclFiles), shownText(m_state.texts, WindowText::AnyFile)});
     if (chosen.isEmpty()) {
         return;
@@ -537,9 +537,9 @@ void AccessEditorWindow::applyTreeSearch() {
     m_searchTimer->stop();
     m_treeMatch = 0;
     const SclIed* device = m_treeModel->device();
-    const QString text = E_TreeSearch->text();
+    const QString text = treeSearchEdit->text();
     if (device == nullptr || text.isEmpty()) {
-        L_TreeSearchCount->clear();
+        treeSearchCountLabel->clear();
         if (m_treeModel->search() != nullptr) {
             showTree();
         }
@@ -548,8 +548,8 @@ void AccessEditorWindow::applyTreeSearch() {
     auto search = std::make_shared<const SclSearch>(*device, text.toStdString());
     const std::size_t matches = search->matches().size();
     m_treeModel->setSearch(search);
-    L_TreeSearchCount->setText(matches == 1 ? shownText(m_state.texts, WindowText::OneMatch)
-                                            : shownText(m_state.texts, WindowText::Matches).arg(matches));
+    treeSearchCountLabel->setText(matches == 1 ? shownText(m_state.texts, WindowText::OneMatch)
+                                               : shownText(m_state.texts, WindowText::Matches).arg(matches));
     // The matches are shown open; past a few thousand only the first ones, and the rest as Enter reaches
     // them.
     constexpr std::size_t kOpenedMatches = 2000;
@@ -557,10 +557,10 @@ void AccessEditorWindow::applyTreeSearch() {
         for (const SclObject* above = search->matches()[k]->parent(); above != nullptr;
              above = above->parent()) {
             const QModelIndex index = m_treeModel->indexOf(above);
-            if (TV_IEC_Device->isExpanded(index)) {
+            if (deviceTree->isExpanded(index)) {
                 break;
             }
-            TV_IEC_Device->expand(index);
+            deviceTree->expand(index);
         }
     }
 }
@@ -583,12 +583,12 @@ void AccessEditorWindow::goToTreeMatch(bool backwards) {
     }
     const SclObject* match = search->matches()[m_treeMatch - 1];
     for (const SclObject* above = match->parent(); above != nullptr; above = above->parent()) {
-        TV_IEC_Device->expand(m_treeModel->indexOf(above));
+        deviceTree->expand(m_treeModel->indexOf(above));
     }
     const QModelIndex index = m_treeModel->indexOf(match);
-    TV_IEC_Device->setCurrentIndex(index);
-    TV_IEC_Device->scrollTo(index);
-    L_TreeSearchCount->setText(shownText(m_state.texts, WindowText::MatchOf).arg(m_treeMatch).arg(count));
+    deviceTree->setCurrentIndex(index);
+    deviceTree->scrollTo(index);
+    treeSearchCountLabel->setText(shownText(m_state.texts, WindowText::MatchOf).arg(m_treeMatch).arg(count));
 }
 
 void AccessEditorWindow::showStaleRows() {
@@ -602,8 +602,8 @@ void AccessEditorWindow::showStaleRows() {
 }
 
 void AccessEditorWindow::onFillAddressesClicked() {
-    for (const auto& [view, page] :
-         {std::pair{ACG_DA, access::Page::Variables}, std::pair{ACG_DataSet, access::Page::DataSet}}) {
+    for (const auto& [view, page] : {std::pair{variablesTable, access::Page::Variables},
+                                     std::pair{dataSetsTable, access::Page::DataSet}}) {
         std::set<std::size_t> rows;
         for (const QModelIndex& index : view->selectionModel()->selectedIndexes()) {
             rows.insert(static_cast<std::size_t>(index.row()) + 1);
@@ -636,28 +636,28 @@ void AccessEditorWindow::selectRow(QTableView* view, std::size_t row) {
 
 void AccessEditorWindow::showChosenRow(std::size_t dataSet, std::size_t row) {
     if (dataSet == 0) {
-        PC_DA_DataSet->setCurrentWidget(TS_DA);
-        selectRow(ACG_DA, row);
+        pages->setCurrentWidget(variablesPage);
+        selectRow(variablesTable, row);
         return;
     }
-    PC_DA_DataSet->setCurrentWidget(TS_DataSet);
-    selectRow(ACG_DataSet, dataSet);
+    pages->setCurrentWidget(dataSetsPage);
+    selectRow(dataSetsTable, dataSet);
     if (row > 0) {
-        selectRow(ACG_DS_Vars, row);
+        selectRow(membersTable, row);
     }
 }
 
 void AccessEditorWindow::onAddVarClicked() {
     switch (m_editor.addVar()) {
     case access::AddVarResult::Variable:
-        PC_DA_DataSet->setCurrentWidget(TS_DA);
+        pages->setCurrentWidget(variablesPage);
         m_variables->refresh();
-        selectRow(ACG_DA, m_editor.list().variables().size());
+        selectRow(variablesTable, m_editor.list().variables().size());
         break;
     case access::AddVarResult::DataSet:
-        PC_DA_DataSet->setCurrentWidget(TS_DataSet);
+        pages->setCurrentWidget(dataSetsPage);
         m_dataSets->refresh();
-        selectRow(ACG_DataSet, m_editor.list().dataSetRows().size());
+        selectRow(dataSetsTable, m_editor.list().dataSetRows().size());
         if (const std::string incomplete = access::incompleteDataSetText(*m_editor.selectedDataSet());
             !incomplete.empty()) {
             messages().show(this, MessageService::Icon::Warning, {},
@@ -672,22 +672,22 @@ void AccessEditorWindow::onAddVarClicked() {
 }
 
 void AccessEditorWindow::onRemoveVarClicked() {
-    if (PC_DA_DataSet->currentWidget() == TS_DataSet) {
-        const std::optional<std::size_t> row = currentRow(ACG_DataSet);
+    if (pages->currentWidget() == dataSetsPage) {
+        const std::optional<std::size_t> row = currentRow(dataSetsTable);
         m_editor.removeVar(access::Page::DataSet, row);
         m_dataSets->refresh();
         m_members->refresh();
         if (row) {
-            selectRow(ACG_DataSet, *row);
+            selectRow(dataSetsTable, *row);
         }
         showStaleRows();
         return;
     }
-    const std::optional<std::size_t> row = currentRow(ACG_DA);
+    const std::optional<std::size_t> row = currentRow(variablesTable);
     m_editor.removeVar(access::Page::Variables, row);
     m_variables->refresh();
     if (row) {
-        selectRow(ACG_DA, *row);
+        selectRow(variablesTable, *row);
     }
     showStaleRows();
 }
@@ -719,14 +719,14 @@ void AccessEditorWindow::onCancelClicked() {
 void AccessEditorWindow::reject() {
     // Work under way is given up: what it would bring is of no use to a closed window.
     m_job.cancel();
-    TS_Map->cancelWork();
+    mapPage->cancelWork();
     m_loading = false;
     showWorking({});
     QDialog::reject();
 }
 
 bool AccessEditorWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && watched == E_TreeSearch) {
+    if (event->type() == QEvent::KeyPress && watched == treeSearchEdit) {
         const auto* keyEvent = static_cast<QKeyEvent*>(event);
         // Enter moves between matches and Escape clears the search; neither reaches the dialog.
         if (keyEvent->key() == Qt::Key_Return || keyEvent->key() == Qt::Key_Enter) {
@@ -734,14 +734,14 @@ bool AccessEditorWindow::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
         if (keyEvent->key() == Qt::Key_Escape) {
-            E_TreeSearch->clear();
+            treeSearchEdit->clear();
             applyTreeSearch();
             return true;
         }
     }
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
-        for (QTableView* view : {ACG_DA, ACG_DataSet, ACG_DS_Vars}) {
+        for (QTableView* view : {variablesTable, dataSetsTable, membersTable}) {
             if (watched != view) {
                 continue;
             }

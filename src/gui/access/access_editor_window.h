@@ -44,37 +44,37 @@ public:
     // Loading, adding a device or importing: the list must not change under the work.
     bool busy() const;
 
-    QLabel* L_SW_Code;
-    QLabel* L_SW_Desc;
-    QPushButton* Btn_Add_IEC_Device;
-    QListWidget* LB_IEC_Devices;
-    QPushButton* Btn_Remove_IEC_Device;
-    QLineEdit* E_TreeSearch;
-    QLabel* L_TreeSearchCount;
-    QTreeView* TV_IEC_Device;
-    QTabWidget* PC_DA_DataSet;
-    QWidget* TS_DA;
-    QWidget* TS_DataSet;
-    QTableView* ACG_DA;
-    QTableView* ACG_DataSet;
-    QTableView* ACG_DS_Vars;
-    QSplitter* SP_Main;
-    QSplitter* SP_Left;
-    QSplitter* SP_DataSet;
-    QLabel* L_Progress;
-    QProgressBar* PB_Progress;
-    QPushButton* Btn_OK;
-    QPushButton* Btn_Cancel;
-    QPushButton* Btn_AddVar;
-    QPushButton* Btn_RemoveVar;
-    QPushButton* Btn_FillAddresses;
+    QLabel* softwareCodeLabel;
+    QLabel* softwareDescriptionLabel;
+    QPushButton* addIecDeviceButton;
+    QListWidget* deviceList;
+    QPushButton* removeIecDeviceButton;
+    QLineEdit* treeSearchEdit;
+    QLabel* treeSearchCountLabel;
+    QTreeView* deviceTree;
+    QTabWidget* pages;
+    QWidget* variablesPage;
+    QWidget* dataSetsPage;
+    QTableView* variablesTable;
+    QTableView* dataSetsTable;
+    QTableView* membersTable;
+    QSplitter* mainSplitter;
+    QSplitter* leftSplitter;
+    QSplitter* dataSetSplitter;
+    QLabel* progressLabel;
+    QProgressBar* progressBar;
+    QPushButton* okButton;
+    QPushButton* cancelButton;
+    QPushButton* addVarButton;
+    QPushButton* removeVarButton;
+    QPushButton* fillAddressesButton;
     // The signal list's own page and commands: the data-array map, Check, Export and Import.
-    SignalListPage* TS_Map;
-    QPushButton* Btn_Check;
-    QPushButton* Btn_Export;
-    QPushButton* Btn_Import;
+    SignalListPage* mapPage;
+    QPushButton* checkButton;
+    QPushButton* exportButton;
+    QPushButton* importButton;
     // Looks the rows up on their servers and marks them.
-    LiveCheckPanel* P_LiveCheck;
+    LiveCheckPanel* liveCheckPanel;
 
 signals:
     // The access file of this showing has been read (or failed to be).
@@ -82,7 +82,7 @@ signals:
 
 public slots:
     // Reads the access file and its catalog off the interface thread; a progress line shows it meanwhile.
-    void FormShow();
+    void prepareShowing();
     void onOkClicked();
     void onCancelClicked();
     void onAddVarClicked();
@@ -90,7 +90,7 @@ public slots:
     void onAddIecDeviceClicked();
     void onRemoveIecDeviceClicked();
     // The chosen line of the device list: its device is shown in the tree.
-    void LB_IEC_DevicesClick();
+    void onDeviceChosen();
     // Fill addresses from SCL on the selected rows of both tables.
     void onFillAddressesClicked();
     // Filters the tree by the search text now (typing does so after a short pause).
@@ -117,7 +117,8 @@ private:
     void showWorking(const QString& what);
     QString loadingText(const std::filesystem::path& file) const;
     void showOpened();
-    void addLoadedDevices(const std::filesystem::path& file, const std::vector<std::string>& names, bool named);
+    void addLoadedDevices(const std::filesystem::path& file, const std::vector<std::string>& names,
+                          bool named);
     void showStaleRows();
     void showDevices();
     void showTree();

@@ -74,7 +74,7 @@ private:
     std::vector<std::pair<RowStatus, QString>> m_rowStatus; // by table row - 1
 };
 
-// ACG_DA: the variables table; its headers and their hints come from the language table.
+// variablesTable: the variables table; its headers and their hints come from the language table.
 class VariablesTableModel : public AccessTableModel {
     Q_OBJECT
 public:
@@ -93,7 +93,7 @@ private:
     const LangTable& m_texts;
 };
 
-// ACG_DataSet: the selected data sets.
+// dataSetsTable: the selected data sets.
 class DataSetTableModel : public AccessTableModel {
     Q_OBJECT
 public:
@@ -107,7 +107,7 @@ protected:
     QString header(int column) const override;
 };
 
-// ACG_DS_Vars: the member settings of the data set the editor shows (one blank row when none).
+// membersTable: the member settings of the data set the editor shows (one blank row when none).
 class MembersTableModel : public AccessTableModel {
     Q_OBJECT
 public:

@@ -27,9 +27,9 @@ public:
     // The names of the picked IEDs in list order.
     std::vector<std::string> pickedNames() const;
 
-    QTableWidget* TW_IEDs;
-    QPushButton* Btn_OK;
-    QPushButton* Btn_Cancel;
+    QTableWidget* iedTable;
+    QPushButton* okButton;
+    QPushButton* cancelButton;
 
 private:
     std::vector<std::string> m_names;

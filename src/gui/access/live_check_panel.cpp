@@ -108,24 +108,24 @@ LiveCheckPanel::LiveCheckPanel(access::AccessEditor& editor, AccessTableModel* v
     m_options.timeouts.request = std::chrono::milliseconds(3000);
     m_options.timeouts.total = std::chrono::milliseconds(30000);
 
-    Btn_LiveCheck = new QPushButton(this);
-    Btn_LiveCheck->setObjectName(QStringLiteral("Btn_LiveCheck"));
-    Btn_LiveCheck->setAutoDefault(false);
-    CB_LiveRepeat = new QCheckBox(this);
-    CB_LiveRepeat->setObjectName(QStringLiteral("CB_LiveRepeat"));
-    PB_LiveCheck = new QProgressBar(this);
-    PB_LiveCheck->setObjectName(QStringLiteral("PB_LiveCheck"));
-    PB_LiveCheck->setFixedWidth(120);
-    PB_LiveCheck->hide();
-    L_LiveCheck = new QLabel(this);
-    L_LiveCheck->setObjectName(QStringLiteral("L_LiveCheck"));
+    liveCheckButton = new QPushButton(this);
+    liveCheckButton->setObjectName(QStringLiteral("Btn_LiveCheck"));
+    liveCheckButton->setAutoDefault(false);
+    liveRepeatBox = new QCheckBox(this);
+    liveRepeatBox->setObjectName(QStringLiteral("CB_LiveRepeat"));
+    liveCheckProgress = new QProgressBar(this);
+    liveCheckProgress->setObjectName(QStringLiteral("PB_LiveCheck"));
+    liveCheckProgress->setFixedWidth(120);
+    liveCheckProgress->hide();
+    liveCheckLabel = new QLabel(this);
+    liveCheckLabel->setObjectName(QStringLiteral("L_LiveCheck"));
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(Btn_LiveCheck);
-    layout->addWidget(CB_LiveRepeat);
-    layout->addWidget(PB_LiveCheck);
-    layout->addWidget(L_LiveCheck);
+    layout->addWidget(liveCheckButton);
+    layout->addWidget(liveRepeatBox);
+    layout->addWidget(liveCheckProgress);
+    layout->addWidget(liveCheckLabel);
 
     m_repeat = new QTimer(this);
     m_repeat->setSingleShot(true);
@@ -137,15 +137,15 @@ LiveCheckPanel::LiveCheckPanel(access::AccessEditor& editor, AccessTableModel* v
             start();
         }
     });
-    connect(Btn_LiveCheck, &QPushButton::clicked, this, [this] {
+    connect(liveCheckButton, &QPushButton::clicked, this, [this] {
         if (m_check.running()) {
-            CB_LiveRepeat->setChecked(false);
+            liveRepeatBox->setChecked(false);
             stop();
         } else {
             start();
         }
     });
-    connect(CB_LiveRepeat, &QCheckBox::toggled, this, [this](bool on) {
+    connect(liveRepeatBox, &QCheckBox::toggled, this, [this](bool on) {
         if (!on) {
             m_repeat->stop();
         } else if (!m_check.running()) {
@@ -180,11 +180,11 @@ void LiveCheckPanel::start() {
         m_dataSetKeys.push_back(rowKey(list, live::RowKind::DataSet, row));
     }
 
-    Btn_LiveCheck->setText(shownText(WindowText::StopCheck));
-    PB_LiveCheck->setRange(0, static_cast<int>(std::min<std::size_t>(rows.size(), 1'000'000)));
-    PB_LiveCheck->setValue(0);
-    PB_LiveCheck->show();
-    L_LiveCheck->setText(shownText(WindowText::CheckingRows).arg(rows.size()));
+    liveCheckButton->setText(shownText(WindowText::StopCheck));
+    liveCheckProgress->setRange(0, static_cast<int>(std::min<std::size_t>(rows.size(), 1'000'000)));
+    liveCheckProgress->setValue(0);
+    liveCheckProgress->show();
+    liveCheckLabel->setText(shownText(WindowText::CheckingRows).arg(rows.size()));
 
     m_check.setProgress([this](std::size_t done, std::size_t total) { progress(done, total); });
     m_check.start<std::vector<live::LiveResult>>(
@@ -197,7 +197,7 @@ void LiveCheckPanel::start() {
         [this](std::vector<live::LiveResult> results) { deliver(std::move(results)); },
         [this](const std::exception_ptr& error) {
             showIdle();
-            L_LiveCheck->setText(shownText(WindowText::LiveCheckFailed).arg(errorText(error)));
+            liveCheckLabel->setText(shownText(WindowText::LiveCheckFailed).arg(errorText(error)));
             emit finished();
         });
 }
@@ -209,7 +209,7 @@ void LiveCheckPanel::stop() {
     }
     // Not waited for: the window goes on while the check's thread leaves its socket.
     m_check.cancel();
-    L_LiveCheck->setText(shownText(WindowText::LiveCheckStopped));
+    liveCheckLabel->setText(shownText(WindowText::LiveCheckStopped));
     showIdle();
 }
 
@@ -217,32 +217,32 @@ void LiveCheckPanel::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     if (!event->spontaneous()) {
         // A closed dialog checks nothing: neither now nor when it opens again until asked.
-        const QSignalBlocker quiet(CB_LiveRepeat);
-        CB_LiveRepeat->setChecked(false);
+        const QSignalBlocker quiet(liveRepeatBox);
+        liveRepeatBox->setChecked(false);
         stop();
         // Findings of an earlier showing would pass for the server's state now.
         m_variableMarks.clear();
         m_dataSetMarks.clear();
         showMarks();
-        L_LiveCheck->clear();
+        liveCheckLabel->clear();
     }
 }
 
 void LiveCheckPanel::applyTexts() {
-    Btn_LiveCheck->setText(shownText(isRunning() ? WindowText::StopCheck : WindowText::LiveCheck));
-    Btn_LiveCheck->setToolTip(shownText(WindowText::LiveCheckHint));
-    CB_LiveRepeat->setText(shownText(WindowText::LiveRepeat));
-    PB_LiveCheck->setFormat(shownText(WindowText::LiveProgress));
+    liveCheckButton->setText(shownText(isRunning() ? WindowText::StopCheck : WindowText::LiveCheck));
+    liveCheckButton->setToolTip(shownText(WindowText::LiveCheckHint));
+    liveRepeatBox->setText(shownText(WindowText::LiveRepeat));
+    liveCheckProgress->setFormat(shownText(WindowText::LiveProgress));
 }
 
 void LiveCheckPanel::showIdle() {
-    Btn_LiveCheck->setText(shownText(WindowText::LiveCheck));
-    PB_LiveCheck->hide();
+    liveCheckButton->setText(shownText(WindowText::LiveCheck));
+    liveCheckProgress->hide();
 }
 
 void LiveCheckPanel::progress(std::size_t done, std::size_t total) {
-    PB_LiveCheck->setValue(static_cast<int>(std::min({done, total, std::size_t{1'000'000}})));
-    L_LiveCheck->setText(shownText(WindowText::CheckingProgress).arg(done).arg(total));
+    liveCheckProgress->setValue(static_cast<int>(std::min({done, total, std::size_t{1'000'000}})));
+    liveCheckLabel->setText(shownText(WindowText::CheckingProgress).arg(done).arg(total));
 }
 
 void LiveCheckPanel::deliver(std::vector<live::LiveResult> results) {
@@ -280,12 +280,12 @@ void LiveCheckPanel::deliver(std::vector<live::LiveResult> results) {
             ++counts[static_cast<std::size_t>(mark.status)];
         }
     }
-    L_LiveCheck->setText(shownText(WindowText::LiveCheckSummary)
-                             .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")))
-                             .arg(counts[static_cast<std::size_t>(RowStatus::Ok)])
-                             .arg(counts[static_cast<std::size_t>(RowStatus::Failed)])
-                             .arg(counts[static_cast<std::size_t>(RowStatus::Unreachable)]));
-    if (CB_LiveRepeat->isChecked() && isVisible()) {
+    liveCheckLabel->setText(shownText(WindowText::LiveCheckSummary)
+                                .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")))
+                                .arg(counts[static_cast<std::size_t>(RowStatus::Ok)])
+                                .arg(counts[static_cast<std::size_t>(RowStatus::Failed)])
+                                .arg(counts[static_cast<std::size_t>(RowStatus::Unreachable)]));
+    if (liveRepeatBox->isChecked() && isVisible()) {
         m_repeat->start();
     }
     emit finished();

@@ -44,10 +44,10 @@ public:
     void applyTexts();
     void setOptions(const live::LiveCheckOptions& options) { m_options = options; }
 
-    QPushButton* Btn_LiveCheck;
-    QCheckBox* CB_LiveRepeat;
-    QProgressBar* PB_LiveCheck;
-    QLabel* L_LiveCheck;
+    QPushButton* liveCheckButton;
+    QCheckBox* liveRepeatBox;
+    QProgressBar* liveCheckProgress;
+    QLabel* liveCheckLabel;
 
 public slots:
     // Checks the list as it is now; nothing while a check runs or the list must not be read.

@@ -66,24 +66,24 @@ SignalListPage::SignalListPage(access::AccessEditor& editor, const ProgramState&
     : QWidget(parent), m_editor(editor), m_state(state) {
     setObjectName(QStringLiteral("TS_Map"));
     m_map = new DataArrayMapView;
-    L_MapSummary = new QLabel(this);
-    L_MapSummary->setObjectName(QStringLiteral("L_MapSummary"));
-    LB_Warnings = new QListWidget;
-    LB_Warnings->setObjectName(QStringLiteral("LB_Warnings"));
+    mapSummaryLabel = new QLabel(this);
+    mapSummaryLabel->setObjectName(QStringLiteral("L_MapSummary"));
+    warningsList = new QListWidget;
+    warningsList->setObjectName(QStringLiteral("LB_Warnings"));
 
     auto* scroll = new QScrollArea;
     scroll->setWidget(m_map);
     scroll->setWidgetResizable(true);
     auto* splitter = new QSplitter(Qt::Vertical, this);
     splitter->addWidget(scroll);
-    splitter->addWidget(LB_Warnings);
+    splitter->addWidget(warningsList);
     splitter->setChildrenCollapsible(false);
     splitter->setSizes({330, 120});
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
     layout->addWidget(legend(this, m_legendNames));
-    layout->addWidget(L_MapSummary);
+    layout->addWidget(mapSummaryLabel);
     layout->addWidget(splitter, 1);
 
     // Several edits in a row redraw once.
@@ -93,11 +93,11 @@ SignalListPage::SignalListPage(access::AccessEditor& editor, const ProgramState&
     connect(m_redraw, &QTimer::timeout, this, &SignalListPage::refresh);
     connect(m_map, &DataArrayMapView::entryChosen, this,
             [this](const access::MapEntry& entry) { emit rowChosen(entry.dataSet, entry.row); });
-    connect(LB_Warnings, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+    connect(warningsList, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
         emit rowChosen(item->data(kDataSetRole).value<std::size_t>(),
                        item->data(kRowRole).value<std::size_t>());
     });
-    connect(LB_Warnings, &QListWidget::itemClicked, LB_Warnings, &QListWidget::itemActivated);
+    connect(warningsList, &QListWidget::itemClicked, warningsList, &QListWidget::itemActivated);
 }
 
 void SignalListPage::watch(QAbstractItemModel* model) {
@@ -127,10 +127,10 @@ void SignalListPage::refresh() {
     for (std::size_t p = 0; p < access::kDataArraySize; ++p) {
         used += m_map->map().at(p).empty() ? 0U : 1U;
     }
-    L_MapSummary->setText(shownText(WindowText::MapSummary)
-                              .arg(used)
-                              .arg(access::kDataArraySize)
-                              .arg(m_map->map().conflictCount()));
+    mapSummaryLabel->setText(shownText(WindowText::MapSummary)
+                                 .arg(used)
+                                 .arg(access::kDataArraySize)
+                                 .arg(m_map->map().conflictCount()));
 }
 
 void SignalListPage::check() {
@@ -139,12 +139,12 @@ void SignalListPage::check() {
         // Quick even for long lists, and it reads the catalog the user may change: on this thread.
         const std::vector<access::LintWarning> found =
             access::lintAccessList(list, m_editor.list().devices());
-        LB_Warnings->clear();
+        warningsList->clear();
         if (found.empty()) {
-            LB_Warnings->addItem(shownText(WindowText::NoWarnings));
+            warningsList->addItem(shownText(WindowText::NoWarnings));
         }
         for (const access::LintWarning& warning : found) {
-            auto* item = new QListWidgetItem(toQString(warning.line()), LB_Warnings);
+            auto* item = new QListWidgetItem(toQString(warning.line()), warningsList);
             item->setData(kDataSetRole, QVariant::fromValue(warning.dataSet));
             item->setData(kRowRole, QVariant::fromValue(warning.row));
         }

@@ -37,7 +37,7 @@ public:
     void watch(QAbstractItemModel* model);
 
     DataArrayMapView* mapView() const { return m_map; }
-    QListWidget* warnings() const { return LB_Warnings; }
+    QListWidget* warnings() const { return warningsList; }
 
     // The captions in the chosen language.
     void applyTexts();
@@ -46,8 +46,8 @@ public:
     // Gives up an import under way; the table stays as it was.
     void cancelWork();
 
-    QListWidget* LB_Warnings;
-    QLabel* L_MapSummary;
+    QListWidget* warningsList;
+    QLabel* mapSummaryLabel;
 
 public slots:
     // Draws the map from the list as it is now.

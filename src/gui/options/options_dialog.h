@@ -36,44 +36,44 @@ public:
     VersionChecker* versionChecker() const { return m_checker; }
 
     void languageNames();
-    void updateLanguagePage(int Num_Page);
+    void updateLanguagePage(int pageNumber);
     void updateCheckBox();
     // Picks the language of slot 1 to 6 of the page shown, after the user confirms.
-    void LangClick(int slot);
+    void onLanguageClicked(int slot);
 
     // The language files found at the last showing, and the page shown.
-    std::vector<std::string> SL_Languages;
-    int showPage = 1;
+    std::vector<std::string> shownLanguageFiles;
+    int shownPage = 1;
     // The language chosen in this showing; the stored one until another is picked.
-    std::string Language_In_Use;
+    std::string chosenLanguage;
 
-    QLabel* L_SW_Code;
-    QLabel* L_SW_Desc;
-    QTabWidget* PC_Options;
-    QWidget* TS_Language;
-    QLabel* L_Sel_Lang;
-    std::array<QLabel*, 6> I_L{};
-    std::array<QLabel*, 6> L_L{};
-    QLabel* L_Page_Lang;
-    QPushButton* Btn_Prev;
-    QPushButton* Btn_Next;
-    QWidget* TS_Con_Options;
-    QCheckBox* CB_En_Con;
-    QCheckBox* CB_Update;
-    QPushButton* Btn_Check_Update;
-    QLabel* LL_Check_Update;
-    QWidget* TS_Soft_Settings;
-    QCheckBox* CB_Soft_Set_Jump_Table;
-    QCheckBox* CB_DoubleClick_Auto_Size;
-    QPushButton* Btn_OK;
-    QPushButton* Btn_Cancel;
+    QLabel* softwareCodeLabel;
+    QLabel* softwareDescriptionLabel;
+    QTabWidget* pages;
+    QWidget* languageTab;
+    QLabel* selectedLanguageLabel;
+    std::array<QLabel*, 6> flagLabels{};
+    std::array<QLabel*, 6> languageLabels{};
+    QLabel* languagePageLabel;
+    QPushButton* prevButton;
+    QPushButton* nextButton;
+    QWidget* connectionTab;
+    QCheckBox* enableConnectionBox;
+    QCheckBox* updateBox;
+    QPushButton* checkUpdateButton;
+    QLabel* checkUpdateLink;
+    QWidget* settingsTab;
+    QCheckBox* jumpTableBox;
+    QCheckBox* doubleClickAutoSizeBox;
+    QPushButton* okButton;
+    QPushButton* cancelButton;
 
 public slots:
-    void FormShow();
+    void prepareShowing();
     void onNextClicked();
     void onPrevClicked();
     void onCheckForUpdateClicked();
-    void LL_Check_UpdateLinkClick(const QString& address);
+    void onCheckUpdateLinkClicked(const QString& address);
     void onOkClicked();
     void onCancelClicked();
 

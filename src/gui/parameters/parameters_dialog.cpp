@@ -135,7 +135,7 @@ ParametersDialog::ParametersDialog(const ProgramState& state, QWidget* parent)
     setPalette(background);
     setAutoFillBackground(true);
 
-    QWidget* title = makeTitlePanel(this, state, L_SW_Code, L_SW_Desc);
+    QWidget* title = makeTitlePanel(this, state, softwareCodeLabel, softwareDescriptionLabel);
     title->setFixedHeight(kTitleHeight);
 
     CPG = new QScrollArea(this);
@@ -156,53 +156,53 @@ ParametersDialog::ParametersDialog(const ProgramState& state, QWidget* parent)
 
     auto* buttonStrip = new QWidget(this);
     buttonStrip->setFixedHeight(kButtonStripHeight);
-    Btn_OK = new QPushButton(buttonStrip);
-    Btn_OK->setObjectName(QStringLiteral("Btn_OK"));
-    Btn_Cancel = new QPushButton(buttonStrip);
-    Btn_Cancel->setObjectName(QStringLiteral("Btn_Cancel"));
-    alignButtonsRight(buttonStrip, {Btn_OK, Btn_Cancel});
+    okButton = new QPushButton(buttonStrip);
+    okButton->setObjectName(QStringLiteral("Btn_OK"));
+    cancelButton = new QPushButton(buttonStrip);
+    cancelButton->setObjectName(QStringLiteral("Btn_Cancel"));
+    alignButtonsRight(buttonStrip, {okButton, cancelButton});
     stackDialogPanels(this, title, CPG, buttonStrip);
 
     // The group titles are composed once: a later language switch leaves them as they are.
-    CP_IEC61850_Client->setTitle(QStringLiteral("1. ") + text(m_state, kTextClientGroup));
-    CP_Serial->setTitle(QStringLiteral("2. ") + text(m_state, kTextSerialGroup));
+    clientGroup->setTitle(QStringLiteral("1. ") + text(m_state, kTextClientGroup));
+    serialGroup->setTitle(QStringLiteral("2. ") + text(m_state, kTextSerialGroup));
     setTabOrderOfFields();
 
     scrollAreaUnderWheel(CPG);
 
     m_fields = {
-        TextControl{E_IEC61850_Client_IP1, &ParameterSet::IEC61850_Client_IP1},
-        TextControl{E_IEC61850_Client_IP2, &ParameterSet::IEC61850_Client_IP2},
-        TextControl{E_IEC61850_Client_IP3, &ParameterSet::IEC61850_Client_IP3},
-        TextControl{E_IEC61850_Client_IP4, &ParameterSet::IEC61850_Client_IP4},
-        TextControl{E_IEC61850_Client_SM1, &ParameterSet::IEC61850_Client_SM1},
-        TextControl{E_IEC61850_Client_SM2, &ParameterSet::IEC61850_Client_SM2},
-        TextControl{E_IEC61850_Client_SM3, &ParameterSet::IEC61850_Client_SM3},
-        TextControl{E_IEC61850_Client_SM4, &ParameterSet::IEC61850_Client_SM4},
-        TextControl{E_IEC61850_Client_GAT1, &ParameterSet::IEC61850_Client_GAT1},
-        TextControl{E_IEC61850_Client_GAT2, &ParameterSet::IEC61850_Client_GAT2},
-        TextControl{E_IEC61850_Client_GAT3, &ParameterSet::IEC61850_Client_GAT3},
-        TextControl{E_IEC61850_Client_GAT4, &ParameterSet::IEC61850_Client_GAT4},
-        FlagControl{CB_IEC61850_Client_En_GAT, &ParameterSet::IEC61850_Client_En_GAT},
-        TextControl{E_IEC61850_Client_VLAN, &ParameterSet::IEC61850_Client_VLAN},
-        TextControl{E_IEC61850_Client_AppID, &ParameterSet::IEC61850_Client_Application_ID},
-        ListControl{CB_Serial_Serial, &ParameterSet::SERIAL_SERIAL},
-        ListControl{CB_Serial_Baudrate, &ParameterSet::SERIAL_BAUDRATE},
-        ListControl{Cb_Serial_Parity, &ParameterSet::SERIAL_PARITY},
-        ListControl{CB_Serial_StopBits, &ParameterSet::SERIAL_STOPBITS},
+        TextControl{clientIp1Edit, &ParameterSet::IEC61850_Client_IP1},
+        TextControl{clientIp2Edit, &ParameterSet::IEC61850_Client_IP2},
+        TextControl{clientIp3Edit, &ParameterSet::IEC61850_Client_IP3},
+        TextControl{clientIp4Edit, &ParameterSet::IEC61850_Client_IP4},
+        TextControl{clientMask1Edit, &ParameterSet::IEC61850_Client_SM1},
+        TextControl{clientMask2Edit, &ParameterSet::IEC61850_Client_SM2},
+        TextControl{clientMask3Edit, &ParameterSet::IEC61850_Client_SM3},
+        TextControl{clientMask4Edit, &ParameterSet::IEC61850_Client_SM4},
+        TextControl{clientGateway1Edit, &ParameterSet::IEC61850_Client_GAT1},
+        TextControl{clientGateway2Edit, &ParameterSet::IEC61850_Client_GAT2},
+        TextControl{clientGateway3Edit, &ParameterSet::IEC61850_Client_GAT3},
+        TextControl{clientGateway4Edit, &ParameterSet::IEC61850_Client_GAT4},
+        FlagControl{gatewayEnabledBox, &ParameterSet::IEC61850_Client_En_GAT},
+        TextControl{vlanEdit, &ParameterSet::IEC61850_Client_VLAN},
+        TextControl{appIdEdit, &ParameterSet::IEC61850_Client_Application_ID},
+        ListControl{serialInterfaceList, &ParameterSet::SERIAL_SERIAL},
+        ListControl{serialBaudrateList, &ParameterSet::SERIAL_BAUDRATE},
+        ListControl{serialParityList, &ParameterSet::SERIAL_PARITY},
+        ListControl{serialStopBitsList, &ParameterSet::SERIAL_STOPBITS},
     };
 
-    connect(Btn_OK, &QPushButton::clicked, this, &ParametersDialog::onOkClicked);
-    connect(Btn_Cancel, &QPushButton::clicked, this, &ParametersDialog::onCancelClicked);
-    connect(E_IEC61850_Client_VLAN, &QLineEdit::textEdited, this, [this](const QString& edited) {
+    connect(okButton, &QPushButton::clicked, this, &ParametersDialog::onOkClicked);
+    connect(cancelButton, &QPushButton::clicked, this, &ParametersDialog::onCancelClicked);
+    connect(vlanEdit, &QLineEdit::textEdited, this, [this](const QString& edited) {
         if (acceptsVlanEdit(toUtf8String(m_acceptedVlan), toUtf8String(edited))) {
             m_acceptedVlan = edited;
             return;
         }
-        const int cursor = E_IEC61850_Client_VLAN->cursorPosition() -
-                           static_cast<int>(edited.size() - m_acceptedVlan.size());
-        E_IEC61850_Client_VLAN->setText(m_acceptedVlan);
-        E_IEC61850_Client_VLAN->setCursorPosition(std::max(0, cursor));
+        const int cursor =
+            vlanEdit->cursorPosition() - static_cast<int>(edited.size() - m_acceptedVlan.size());
+        vlanEdit->setText(m_acceptedVlan);
+        vlanEdit->setCursorPosition(std::max(0, cursor));
     });
 
     // Only the height may change.
@@ -213,110 +213,90 @@ ParametersDialog::ParametersDialog(const ProgramState& state, QWidget* parent)
 }
 
 QWidget* ParametersDialog::buildClientGroup() {
-    CP_IEC61850_Client = new CollapsibleGroup;
-    CP_IEC61850_Client->setObjectName(QStringLiteral("CP_IEC61850_Client"));
-    QWidget* body = CP_IEC61850_Client->body();
+    clientGroup = new CollapsibleGroup;
+    clientGroup->setObjectName(QStringLiteral("CP_IEC61850_Client"));
+    QWidget* body = clientGroup->body();
     QGridLayout* grid = makeGroupGrid(body);
 
-    L_IEC61850_Client_IP = makeLabel(body, "L_IEC61850_Client_IP");
-    E_IEC61850_Client_IP1 = makeEdit(body, "E_IEC61850_Client_IP1");
-    E_IEC61850_Client_IP2 = makeEdit(body, "E_IEC61850_Client_IP2");
-    E_IEC61850_Client_IP3 = makeEdit(body, "E_IEC61850_Client_IP3");
-    E_IEC61850_Client_IP4 = makeEdit(body, "E_IEC61850_Client_IP4");
-    L_IEC61850_Client_SM = makeLabel(body, "L_IEC61850_Client_SM");
-    E_IEC61850_Client_SM1 = makeEdit(body, "E_IEC61850_Client_SM1");
-    E_IEC61850_Client_SM2 = makeEdit(body, "E_IEC61850_Client_SM2");
-    E_IEC61850_Client_SM3 = makeEdit(body, "E_IEC61850_Client_SM3");
-    E_IEC61850_Client_SM4 = makeEdit(body, "E_IEC61850_Client_SM4");
-    CB_IEC61850_Client_En_GAT = new QCheckBox(body);
-    CB_IEC61850_Client_En_GAT->setObjectName(QStringLiteral("CB_IEC61850_Client_En_GAT"));
-    E_IEC61850_Client_GAT1 = makeEdit(body, "E_IEC61850_Client_GAT1");
-    E_IEC61850_Client_GAT2 = makeEdit(body, "E_IEC61850_Client_GAT2");
-    E_IEC61850_Client_GAT3 = makeEdit(body, "E_IEC61850_Client_GAT3");
-    E_IEC61850_Client_GAT4 = makeEdit(body, "E_IEC61850_Client_GAT4");
-    L_IEC61850_Client_VLAN = makeLabel(body, "L_IEC61850_Client_VLAN");
-    E_IEC61850_Client_VLAN = makeEdit(body, "E_IEC61850_Client_VLAN");
-    L_IEC61850_Client_AppID = makeLabel(body, "L_IEC61850_Client_AppID");
-    E_IEC61850_Client_AppID = makeEdit(body, "E_IEC61850_Client_AppID");
+    clientIpLabel = makeLabel(body, "L_IEC61850_Client_IP");
+    clientIp1Edit = makeEdit(body, "E_IEC61850_Client_IP1");
+    clientIp2Edit = makeEdit(body, "E_IEC61850_Client_IP2");
+    clientIp3Edit = makeEdit(body, "E_IEC61850_Client_IP3");
+    clientIp4Edit = makeEdit(body, "E_IEC61850_Client_IP4");
+    clientMaskLabel = makeLabel(body, "L_IEC61850_Client_SM");
+    clientMask1Edit = makeEdit(body, "E_IEC61850_Client_SM1");
+    clientMask2Edit = makeEdit(body, "E_IEC61850_Client_SM2");
+    clientMask3Edit = makeEdit(body, "E_IEC61850_Client_SM3");
+    clientMask4Edit = makeEdit(body, "E_IEC61850_Client_SM4");
+    gatewayEnabledBox = new QCheckBox(body);
+    gatewayEnabledBox->setObjectName(QStringLiteral("CB_IEC61850_Client_En_GAT"));
+    clientGateway1Edit = makeEdit(body, "E_IEC61850_Client_GAT1");
+    clientGateway2Edit = makeEdit(body, "E_IEC61850_Client_GAT2");
+    clientGateway3Edit = makeEdit(body, "E_IEC61850_Client_GAT3");
+    clientGateway4Edit = makeEdit(body, "E_IEC61850_Client_GAT4");
+    vlanLabel = makeLabel(body, "L_IEC61850_Client_VLAN");
+    vlanEdit = makeEdit(body, "E_IEC61850_Client_VLAN");
+    appIdLabel = makeLabel(body, "L_IEC61850_Client_AppID");
+    appIdEdit = makeEdit(body, "E_IEC61850_Client_AppID");
 
-    m_byteEdits = {E_IEC61850_Client_IP1,  E_IEC61850_Client_IP2,  E_IEC61850_Client_IP3,
-                   E_IEC61850_Client_IP4,  E_IEC61850_Client_SM1,  E_IEC61850_Client_SM2,
-                   E_IEC61850_Client_SM3,  E_IEC61850_Client_SM4,  E_IEC61850_Client_GAT1,
-                   E_IEC61850_Client_GAT2, E_IEC61850_Client_GAT3, E_IEC61850_Client_GAT4};
+    m_byteEdits = {clientIp1Edit,      clientIp2Edit,      clientIp3Edit,      clientIp4Edit,
+                   clientMask1Edit,    clientMask2Edit,    clientMask3Edit,    clientMask4Edit,
+                   clientGateway1Edit, clientGateway2Edit, clientGateway3Edit, clientGateway4Edit};
     static_assert(std::tuple_size_v<decltype(m_byteEdits)> == kByteFieldCount);
 
-    grid->addWidget(L_IEC61850_Client_IP, 0, 0);
-    addByteRow(grid, 0,
-               {E_IEC61850_Client_IP1, E_IEC61850_Client_IP2, E_IEC61850_Client_IP3, E_IEC61850_Client_IP4});
-    grid->addWidget(L_IEC61850_Client_SM, 1, 0);
-    addByteRow(grid, 1,
-               {E_IEC61850_Client_SM1, E_IEC61850_Client_SM2, E_IEC61850_Client_SM3, E_IEC61850_Client_SM4});
-    grid->addWidget(CB_IEC61850_Client_En_GAT, 2, 0);
-    addByteRow(
-        grid, 2,
-        {E_IEC61850_Client_GAT1, E_IEC61850_Client_GAT2, E_IEC61850_Client_GAT3, E_IEC61850_Client_GAT4});
-    grid->addWidget(L_IEC61850_Client_VLAN, 3, 0);
-    grid->addWidget(E_IEC61850_Client_VLAN, 3, 1, 1, 7);
-    grid->addWidget(L_IEC61850_Client_AppID, 4, 0);
-    grid->addWidget(E_IEC61850_Client_AppID, 4, 1, 1, 7);
+    grid->addWidget(clientIpLabel, 0, 0);
+    addByteRow(grid, 0, {clientIp1Edit, clientIp2Edit, clientIp3Edit, clientIp4Edit});
+    grid->addWidget(clientMaskLabel, 1, 0);
+    addByteRow(grid, 1, {clientMask1Edit, clientMask2Edit, clientMask3Edit, clientMask4Edit});
+    grid->addWidget(gatewayEnabledBox, 2, 0);
+    addByteRow(grid, 2, {clientGateway1Edit, clientGateway2Edit, clientGateway3Edit, clientGateway4Edit});
+    grid->addWidget(vlanLabel, 3, 0);
+    grid->addWidget(vlanEdit, 3, 1, 1, 7);
+    grid->addWidget(appIdLabel, 4, 0);
+    grid->addWidget(appIdEdit, 4, 1, 1, 7);
     grid->setColumnStretch(8, 1);
 
     for (QLineEdit* edit : m_byteEdits) {
         edit->installEventFilter(this);
     }
-    return CP_IEC61850_Client;
+    return clientGroup;
 }
 
 QWidget* ParametersDialog::buildSerialGroup() {
-    CP_Serial = new CollapsibleGroup;
-    CP_Serial->setObjectName(QStringLiteral("CP_Serial"));
-    QWidget* body = CP_Serial->body();
+    serialGroup = new CollapsibleGroup;
+    serialGroup->setObjectName(QStringLiteral("CP_Serial"));
+    QWidget* body = serialGroup->body();
     QGridLayout* grid = makeGroupGrid(body);
 
-    L_Serial_Serial = makeLabel(body, "L_Serial_Serial");
-    CB_Serial_Serial = makeList(body, "CB_Serial_Serial", kSerialInterfaceNames);
-    L_Serial_Baudrate = makeLabel(body, "L_Serial_Baudrate");
-    CB_Serial_Baudrate = makeList(body, "CB_Serial_Baudrate", kSerialBaudrateNames);
-    L_Serial_Parity = makeLabel(body, "L_Serial_Parity");
-    Cb_Serial_Parity = makeList(body, "Cb_Serial_Parity", kSerialParityNames);
-    L_Serial_StopBits = makeLabel(body, "L_Serial_StopBits");
-    CB_Serial_StopBits = makeList(body, "CB_Serial_StopBits", kSerialStopBitsNames);
+    serialInterfaceLabel = makeLabel(body, "L_Serial_Serial");
+    serialInterfaceList = makeList(body, "CB_Serial_Serial", kSerialInterfaceNames);
+    serialBaudrateLabel = makeLabel(body, "L_Serial_Baudrate");
+    serialBaudrateList = makeList(body, "CB_Serial_Baudrate", kSerialBaudrateNames);
+    serialParityLabel = makeLabel(body, "L_Serial_Parity");
+    serialParityList = makeList(body, "Cb_Serial_Parity", kSerialParityNames);
+    serialStopBitsLabel = makeLabel(body, "L_Serial_StopBits");
+    serialStopBitsList = makeList(body, "CB_Serial_StopBits", kSerialStopBitsNames);
 
     int row = 0;
     for (auto [label, list] :
-         {std::pair{L_Serial_Serial, CB_Serial_Serial}, std::pair{L_Serial_Baudrate, CB_Serial_Baudrate},
-          std::pair{L_Serial_Parity, Cb_Serial_Parity}, std::pair{L_Serial_StopBits, CB_Serial_StopBits}}) {
+         {std::pair{serialInterfaceLabel, serialInterfaceList},
+          std::pair{serialBaudrateLabel, serialBaudrateList}, std::pair{serialParityLabel, serialParityList},
+          std::pair{serialStopBitsLabel, serialStopBitsList}}) {
         grid->addWidget(label, row, 0);
         grid->addWidget(list, row, 1);
         ++row;
     }
     grid->setColumnStretch(2, 1);
-    return CP_Serial;
+    return serialGroup;
 }
 
 void ParametersDialog::setTabOrderOfFields() {
     const QWidget* order[] = {
-        Btn_OK,
-        Btn_Cancel,
-        E_IEC61850_Client_IP1,
-        E_IEC61850_Client_IP2,
-        E_IEC61850_Client_IP3,
-        E_IEC61850_Client_IP4,
-        E_IEC61850_Client_SM1,
-        E_IEC61850_Client_SM2,
-        E_IEC61850_Client_SM3,
-        E_IEC61850_Client_SM4,
-        CB_IEC61850_Client_En_GAT,
-        E_IEC61850_Client_GAT1,
-        E_IEC61850_Client_GAT2,
-        E_IEC61850_Client_GAT3,
-        E_IEC61850_Client_GAT4,
-        E_IEC61850_Client_VLAN,
-        E_IEC61850_Client_AppID,
-        CB_Serial_Serial,
-        CB_Serial_Baudrate,
-        Cb_Serial_Parity,
-        CB_Serial_StopBits,
+        okButton,           cancelButton,       clientIp1Edit,       clientIp2Edit,      clientIp3Edit,
+        clientIp4Edit,      clientMask1Edit,    clientMask2Edit,     clientMask3Edit,    clientMask4Edit,
+        gatewayEnabledBox,  clientGateway1Edit, clientGateway2Edit,  clientGateway3Edit, clientGateway4Edit,
+        vlanEdit,           appIdEdit,          serialInterfaceList, serialBaudrateList, serialParityList,
+        serialStopBitsList,
     };
     for (std::size_t i = 1; i < std::size(order); ++i) {
         setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
@@ -325,33 +305,33 @@ void ParametersDialog::setTabOrderOfFields() {
 
 void ParametersDialog::applyTexts() {
     setWindowTitle(text(m_state, kTextCaption));
-    L_SW_Desc->setText(text(m_state, kTextDescription));
-    Btn_OK->setText(text(m_state, kTextOk));
-    Btn_Cancel->setText(text(m_state, kTextCancel));
-    Btn_OK->setToolTip(text(m_state, kTextOkHint));
-    Btn_Cancel->setToolTip(text(m_state, kTextCancelHint));
-    L_IEC61850_Client_IP->setText(text(m_state, kTextIpAddress));
-    L_IEC61850_Client_SM->setText(text(m_state, kTextSubnetMask));
-    CB_IEC61850_Client_En_GAT->setText(text(m_state, kTextGateway));
-    CB_IEC61850_Client_En_GAT->setToolTip(text(m_state, kTextGatewayHint));
+    softwareDescriptionLabel->setText(text(m_state, kTextDescription));
+    okButton->setText(text(m_state, kTextOk));
+    cancelButton->setText(text(m_state, kTextCancel));
+    okButton->setToolTip(text(m_state, kTextOkHint));
+    cancelButton->setToolTip(text(m_state, kTextCancelHint));
+    clientIpLabel->setText(text(m_state, kTextIpAddress));
+    clientMaskLabel->setText(text(m_state, kTextSubnetMask));
+    gatewayEnabledBox->setText(text(m_state, kTextGateway));
+    gatewayEnabledBox->setToolTip(text(m_state, kTextGatewayHint));
     for (int i = 0; i < 4; ++i) {
         const auto at = static_cast<std::size_t>(i);
         m_byteEdits[at]->setToolTip(text(m_state, kTextFirstIpByteHint + i));
         m_byteEdits[4 + at]->setToolTip(text(m_state, kTextFirstMaskByteHint + i));
         m_byteEdits[8 + at]->setToolTip(text(m_state, kTextFirstGatewayByteHint + i));
     }
-    L_IEC61850_Client_VLAN->setText(text(m_state, kTextVlan));
-    E_IEC61850_Client_VLAN->setToolTip(text(m_state, kTextVlanHint));
-    L_IEC61850_Client_AppID->setText(text(m_state, kTextApplicationId));
-    E_IEC61850_Client_AppID->setToolTip(text(m_state, kTextApplicationIdHint));
-    L_Serial_Serial->setText(text(m_state, kTextSerial));
-    CB_Serial_Serial->setToolTip(text(m_state, kTextSerialHint));
-    L_Serial_Baudrate->setText(text(m_state, kTextBaudrate));
-    CB_Serial_Baudrate->setToolTip(text(m_state, kTextBaudrateHint));
-    L_Serial_Parity->setText(text(m_state, kTextParity));
-    Cb_Serial_Parity->setToolTip(text(m_state, kTextParityHint));
-    L_Serial_StopBits->setText(text(m_state, kTextStopBits));
-    CB_Serial_StopBits->setToolTip(text(m_state, kTextStopBitsHint));
+    vlanLabel->setText(text(m_state, kTextVlan));
+    vlanEdit->setToolTip(text(m_state, kTextVlanHint));
+    appIdLabel->setText(text(m_state, kTextApplicationId));
+    appIdEdit->setToolTip(text(m_state, kTextApplicationIdHint));
+    serialInterfaceLabel->setText(text(m_state, kTextSerial));
+    serialInterfaceList->setToolTip(text(m_state, kTextSerialHint));
+    serialBaudrateLabel->setText(text(m_state, kTextBaudrate));
+    serialBaudrateList->setToolTip(text(m_state, kTextBaudrateHint));
+    serialParityLabel->setText(text(m_state, kTextParity));
+    serialParityList->setToolTip(text(m_state, kTextParityHint));
+    serialStopBitsLabel->setText(text(m_state, kTextStopBits));
+    serialStopBitsList->setToolTip(text(m_state, kTextStopBitsHint));
 }
 
 ParameterSet ParametersDialog::values() const {
@@ -377,10 +357,10 @@ void ParametersDialog::setValues(const ParameterSet& set) {
                    },
                    field);
     }
-    m_acceptedVlan = E_IEC61850_Client_VLAN->text();
+    m_acceptedVlan = vlanEdit->text();
 }
 
-void ParametersDialog::FormShow() {
+void ParametersDialog::prepareShowing() {
     runGuarded(this, [this] { setValues(readParameterFile(m_state.session.project().parGenFile())); });
 }
 
@@ -405,7 +385,7 @@ void ParametersDialog::onCancelClicked() {
 }
 
 void ParametersDialog::showEvent(QShowEvent* event) {
-    FormShow();
+    prepareShowing();
     centerOnScreen(this);
     QDialog::showEvent(event);
 }

@@ -15,17 +15,17 @@ class AboutDialog : public QDialog {
 public:
     explicit AboutDialog(const ProgramState& state, QWidget* parent = nullptr);
 
-    QLabel* Image2;
-    QLabel* Label1;
-    QLabel* Label2;
-    QLabel* Label6;
-    QLabel* Label9;
-    QLabel* Label3;
-    QLabel* Label10;
-    QLabel* Label8;
-    QLabel* Label12;
-    QLabel* Label4;
-    QPushButton* LbButton1;
+    QLabel* iconLabel;
+    QLabel* productLabel;
+    QLabel* descriptionLabel;
+    QLabel* softwareCodeCaption;
+    QLabel* softwareCodeLabel;
+    QLabel* versionCaption;
+    QLabel* versionLabel;
+    QLabel* documentCodeCaption;
+    QLabel* documentCodeLabel;
+    QLabel* makerLink;
+    QPushButton* okButton;
 
 protected:
     void showEvent(QShowEvent* event) override;

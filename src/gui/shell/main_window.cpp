@@ -113,8 +113,8 @@ MainWindow::MainWindow(const std::filesystem::path& programFolder, QWidget* pare
     setShownTexts(&m_state.texts);
     followUpdateOptions();
     setWindowTitle(toQString(m_state.product.windowTitle));
-    L_SW_Code->setText(toQString(m_state.product.softwareCode));
-    L_SW_Desc->setText(toQString(m_state.product.softwareDescription));
+    softwareCodeLabel->setText(toQString(m_state.product.softwareCode));
+    softwareDescriptionLabel->setText(toQString(m_state.product.softwareDescription));
     applyTexts();
 
     m_newProject = new NewProjectDialog(m_state, this);
@@ -157,56 +157,56 @@ MainWindow::~MainWindow() {
 void MainWindow::layOut() {
     auto* client = new QWidget(this);
     setCentralWidget(client);
-    L_SW_Code = place<QLabel>(client, "L_SW_Code", 16, 8);
-    QFont codeFont = L_SW_Code->font();
+    softwareCodeLabel = place<QLabel>(client, "L_SW_Code", 16, 8);
+    QFont codeFont = softwareCodeLabel->font();
     codeFont.setPointSize(20);
     codeFont.setBold(true);
-    L_SW_Code->setFont(codeFont);
-    L_SW_Code->setStyleSheet(QStringLiteral("color: grey;"));
-    L_SW_Desc = boldLabel(client, "L_SW_Desc", 16, 42);
-    L_SW_Desc->setStyleSheet(QStringLiteral("color: grey;"));
-    LL_Update = place<QLabel>(client, "LL_Update", 208, 19);
-    LL_Update->setTextFormat(Qt::RichText);
-    LL_Update->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
-    LL_Update->hide();
-    connect(LL_Update, &QLabel::linkActivated, this, &MainWindow::LL_UpdateLinkClick);
-    Btn_Info = iconButton(client, "Btn_Info", 516, QStyle::SP_MessageBoxInformation);
-    Btn_Opz = iconButton(client, "Btn_Opz", 574, QStyle::SP_FileDialogDetailedView);
-    Btn_Close = iconButton(client, "Btn_Close", 632, QStyle::SP_DialogCloseButton);
-    L_Begin = boldLabel(client, "L_Begin", 16, 84);
-    Shape2 = place<QFrame>(client, "Shape2", 80, 70);
-    Shape2->setFrameShape(QFrame::Box);
-    Shape2->resize(348, 36);
-    L_Name_Conf = place<QLabel>(client, "L_Name_Conf", 87, 75);
-    L_Name_Conf_L2 = place<QLabel>(client, "L_Name_Conf_L2", 87, 88);
-    L_Step_1 = boldLabel(client, "L_Step_1", 16, 128);
-    Btn_New = stepButton(client, "Btn_New", 80, 112);
-    Btn_Open = stepButton(client, "Btn_Open", 258, 112);
-    L_Step_2 = boldLabel(client, "L_Step_2", 16, 172);
-    Btn_Prm_Gen = stepButton(client, "Btn_Prm_Gen", 80, 156);
-    L_Step_3 = boldLabel(client, "L_Step_3", 16, 216);
-    Btn_IEC61850_Client = stepButton(client, "Btn_IEC61850_Client", 80, 200);
-    L_Step_4 = boldLabel(client, "L_Step_4", 16, 260);
-    Btn_CreateBin = stepButton(client, "Btn_CreateBin", 80, 244);
-    Btn_Report = stepButton(client, "Btn_Report", 258, 244);
-    L_Brantis = place<QLabel>(client, "L_Brantis", kMakerAddressLeft, L_Step_4->y());
-    L_Brantis->setText(QString::fromUtf8(sw::kMakerHost));
-    L_Brantis->setCursor(Qt::PointingHandCursor);
-    L_Brantis->setStyleSheet(QStringLiteral("color: blue;"));
-    L_Brantis->installEventFilter(this);
-    Shape1 = place<QFrame>(client, "Shape1", 10, Btn_CreateBin->y() + 51);
-    Shape1->setFrameShape(QFrame::HLine);
-    Shape1->resize(674, 1);
+    softwareCodeLabel->setFont(codeFont);
+    softwareCodeLabel->setStyleSheet(QStringLiteral("color: grey;"));
+    softwareDescriptionLabel = boldLabel(client, "L_SW_Desc", 16, 42);
+    softwareDescriptionLabel->setStyleSheet(QStringLiteral("color: grey;"));
+    updateLink = place<QLabel>(client, "LL_Update", 208, 19);
+    updateLink->setTextFormat(Qt::RichText);
+    updateLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+    updateLink->hide();
+    connect(updateLink, &QLabel::linkActivated, this, &MainWindow::onUpdateLinkClicked);
+    aboutButton = iconButton(client, "Btn_Info", 516, QStyle::SP_MessageBoxInformation);
+    optionsButton = iconButton(client, "Btn_Opz", 574, QStyle::SP_FileDialogDetailedView);
+    closeButton = iconButton(client, "Btn_Close", 632, QStyle::SP_DialogCloseButton);
+    beginLabel = boldLabel(client, "L_Begin", 16, 84);
+    projectFrame = place<QFrame>(client, "Shape2", 80, 70);
+    projectFrame->setFrameShape(QFrame::Box);
+    projectFrame->resize(348, 36);
+    projectCaptionLabel = place<QLabel>(client, "L_Name_Conf", 87, 75);
+    projectNameLabel = place<QLabel>(client, "L_Name_Conf_L2", 87, 88);
+    step1Label = boldLabel(client, "L_Step_1", 16, 128);
+    newProjectButton = stepButton(client, "Btn_New", 80, 112);
+    openProjectButton = stepButton(client, "Btn_Open", 258, 112);
+    step2Label = boldLabel(client, "L_Step_2", 16, 172);
+    parametersButton = stepButton(client, "Btn_Prm_Gen", 80, 156);
+    step3Label = boldLabel(client, "L_Step_3", 16, 216);
+    accessButton = stepButton(client, "Btn_IEC61850_Client", 80, 200);
+    step4Label = boldLabel(client, "L_Step_4", 16, 260);
+    updateDeviceButton = stepButton(client, "Btn_CreateBin", 80, 244);
+    reportButton = stepButton(client, "Btn_Report", 258, 244);
+    makerLink = place<QLabel>(client, "L_Brantis", kMakerAddressLeft, step4Label->y());
+    makerLink->setText(QString::fromUtf8(sw::kMakerHost));
+    makerLink->setCursor(Qt::PointingHandCursor);
+    makerLink->setStyleSheet(QStringLiteral("color: blue;"));
+    makerLink->installEventFilter(this);
+    stepsRule = place<QFrame>(client, "Shape1", 10, updateDeviceButton->y() + 51);
+    stepsRule->setFrameShape(QFrame::HLine);
+    stepsRule->resize(674, 1);
 
-    Timer_Update = new QTimer(this);
-    Timer_Update->setObjectName(QStringLiteral("Timer_Update"));
-    Timer_Update->setInterval(kFirstUpdateCheck);
-    connect(Timer_Update, &QTimer::timeout, this, &MainWindow::onUpdateTimer);
+    updateTimer = new QTimer(this);
+    updateTimer->setObjectName(QStringLiteral("Timer_Update"));
+    updateTimer->setInterval(kFirstUpdateCheck);
+    connect(updateTimer, &QTimer::timeout, this, &MainWindow::onUpdateTimer);
     m_updateChecker = new VersionChecker(this);
     connect(m_updateChecker, &VersionChecker::checked, this, &MainWindow::showUpdateCheck);
 
     connectButtons();
-    setFixedSize(694, Btn_CreateBin->y() + 152);
+    setFixedSize(694, updateDeviceButton->y() + 152);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     centerOnScreen(this);
@@ -215,52 +215,52 @@ void MainWindow::layOut() {
 void MainWindow::showProjectLabels() {
     const auto& t = m_state.texts;
     if (m_state.session.projectActive()) {
-        L_Name_Conf->setText(toQString(t.Get(kTextProjectOpened)));
-        L_Name_Conf_L2->setText(toQString(m_state.session.activeProjectName));
+        projectCaptionLabel->setText(toQString(t.Get(kTextProjectOpened)));
+        projectNameLabel->setText(toQString(m_state.session.activeProjectName));
     } else {
-        L_Name_Conf->setText(toQString(t.Get(kTextNoProject)));
-        L_Name_Conf_L2->setText(toQString(t.Get(kTextNoProjectHint)));
+        projectCaptionLabel->setText(toQString(t.Get(kTextNoProject)));
+        projectNameLabel->setText(toQString(t.Get(kTextNoProjectHint)));
     }
-    L_Name_Conf->adjustSize();
-    L_Name_Conf_L2->adjustSize();
+    projectCaptionLabel->adjustSize();
+    projectNameLabel->adjustSize();
     // The two lines are stacked in the middle of their frame, so that a font taller than the frame's
     // classic one never lets them run into each other.
-    const int lines = L_Name_Conf->height() + L_Name_Conf_L2->height();
-    const int top = Shape2->y() + std::max(0, (Shape2->height() - lines) / 2);
-    L_Name_Conf->move(L_Name_Conf->x(), top);
-    L_Name_Conf_L2->move(L_Name_Conf_L2->x(), top + L_Name_Conf->height());
+    const int lines = projectCaptionLabel->height() + projectNameLabel->height();
+    const int top = projectFrame->y() + std::max(0, (projectFrame->height() - lines) / 2);
+    projectCaptionLabel->move(projectCaptionLabel->x(), top);
+    projectNameLabel->move(projectNameLabel->x(), top + projectCaptionLabel->height());
 }
 
 void MainWindow::applyTexts() {
     const auto& t = m_state.texts;
-    Btn_Report->setText(shownText(t, WindowText::CommissioningReport));
-    L_Begin->setText(toQString(t.Get(kTextBegin)));
-    QLabel* steps[] = {L_Step_1, L_Step_2, L_Step_3, L_Step_4};
+    reportButton->setText(shownText(t, WindowText::CommissioningReport));
+    beginLabel->setText(toQString(t.Get(kTextBegin)));
+    QLabel* steps[] = {step1Label, step2Label, step3Label, step4Label};
     for (int i = 0; i < 4; ++i) {
         steps[i]->setText(toQString(t.Get(kTextStep1 + i)));
         steps[i]->adjustSize();
     }
-    L_Begin->adjustSize();
-    Btn_Info->setToolTip(toQString(t.Get(kTextInfoHint)));
-    Btn_Opz->setToolTip(toQString(t.Get(kTextOptionsHint)));
-    Btn_Close->setToolTip(toQString(t.Get(kTextCloseHint)));
-    Btn_New->setText(toQString(t.Get(kTextNewProject)));
-    Btn_New->setToolTip(toQString(t.Get(kTextNewProjectHint)));
-    Btn_Open->setText(toQString(t.Get(kTextOpenProject)));
-    Btn_Open->setToolTip(toQString(t.Get(kTextOpenProjectHint)));
-    Btn_Prm_Gen->setText(toQString(t.Get(kTextSetCommunication)));
-    Btn_Prm_Gen->setToolTip(toQString(t.Get(kTextSetCommunicationHint)));
-    Btn_IEC61850_Client->setText(toQString(t.Get(kTextAccess)));
-    Btn_IEC61850_Client->setToolTip(toQString(t.Get(kTextAccessHint)));
-    Btn_CreateBin->setText(toQString(t.Get(kTextUpdateDevice)));
-    Btn_CreateBin->setToolTip(toQString(t.Get(kTextUpdateDeviceHint)));
+    beginLabel->adjustSize();
+    aboutButton->setToolTip(toQString(t.Get(kTextInfoHint)));
+    optionsButton->setToolTip(toQString(t.Get(kTextOptionsHint)));
+    closeButton->setToolTip(toQString(t.Get(kTextCloseHint)));
+    newProjectButton->setText(toQString(t.Get(kTextNewProject)));
+    newProjectButton->setToolTip(toQString(t.Get(kTextNewProjectHint)));
+    openProjectButton->setText(toQString(t.Get(kTextOpenProject)));
+    openProjectButton->setToolTip(toQString(t.Get(kTextOpenProjectHint)));
+    parametersButton->setText(toQString(t.Get(kTextSetCommunication)));
+    parametersButton->setToolTip(toQString(t.Get(kTextSetCommunicationHint)));
+    accessButton->setText(toQString(t.Get(kTextAccess)));
+    accessButton->setToolTip(toQString(t.Get(kTextAccessHint)));
+    updateDeviceButton->setText(toQString(t.Get(kTextUpdateDevice)));
+    updateDeviceButton->setToolTip(toQString(t.Get(kTextUpdateDeviceHint)));
     placeStepColumn();
-    L_SW_Code->adjustSize();
-    L_SW_Desc->adjustSize();
-    L_Brantis->adjustSize();
+    softwareCodeLabel->adjustSize();
+    softwareDescriptionLabel->adjustSize();
+    makerLink->adjustSize();
     // A long web address moves left rather than running past the fixed window's edge.
-    L_Brantis->move(std::min(kMakerAddressLeft, width() - kMakerAddressRightMargin - L_Brantis->width()),
-                    L_Brantis->y());
+    makerLink->move(std::min(kMakerAddressLeft, width() - kMakerAddressRightMargin - makerLink->width()),
+                    makerLink->y());
     showProjectLabels();
 }
 
@@ -269,23 +269,26 @@ void MainWindow::placeStepColumn() {
     // more: the column then starts right of the widest caption, each button grows to its text, Open stays
     // right of New and the project frame spans the two.
     int captionsRight = 0;
-    for (const QLabel* caption : {L_Begin, L_Step_1, L_Step_2, L_Step_3, L_Step_4}) {
+    for (const QLabel* caption : {beginLabel, step1Label, step2Label, step3Label, step4Label}) {
         captionsRight = std::max(captionsRight, caption->x() + caption->width());
     }
     const int column = std::max(kStepColumnLeft, captionsRight + kStepButtonGap);
-    for (QPushButton* button :
-         {Btn_New, Btn_Prm_Gen, Btn_IEC61850_Client, Btn_CreateBin, Btn_Open, Btn_Report}) {
+    for (QPushButton* button : {newProjectButton, parametersButton, accessButton, updateDeviceButton,
+                                openProjectButton, reportButton}) {
         // Open stays right of New, and the report right of the step it belongs to.
-        const QPushButton* leftNeighbour =
-            button == Btn_Open ? Btn_New : (button == Btn_Report ? Btn_CreateBin : nullptr);
+        const QPushButton* leftNeighbour = button == openProjectButton
+                                               ? newProjectButton
+                                               : (button == reportButton ? updateDeviceButton : nullptr);
         const int left =
             leftNeighbour != nullptr ? leftNeighbour->x() + leftNeighbour->width() + kStepButtonGap : column;
         button->setGeometry(left, button->y(), std::max(kStepButtonWidth, button->sizeHint().width()),
                             button->height());
     }
-    Shape2->setGeometry(column, Shape2->y(), Btn_Open->x() + Btn_Open->width() - column, Shape2->height());
-    L_Name_Conf->move(column + kProjectTextIndent, L_Name_Conf->y());
-    L_Name_Conf_L2->move(column + kProjectTextIndent, L_Name_Conf_L2->y());
+    projectFrame->setGeometry(column, projectFrame->y(),
+                              openProjectButton->x() + openProjectButton->width() - column,
+                              projectFrame->height());
+    projectCaptionLabel->move(column + kProjectTextIndent, projectCaptionLabel->y());
+    projectNameLabel->move(column + kProjectTextIndent, projectNameLabel->y());
 }
 
 void MainWindow::changeLanguage() {
@@ -299,15 +302,15 @@ void MainWindow::changeLanguage() {
 }
 
 void MainWindow::connectButtons() {
-    connect(Btn_New, &QPushButton::clicked, this, &MainWindow::onNewClicked);
-    connect(Btn_Open, &QPushButton::clicked, this, &MainWindow::onOpenClicked);
-    connect(Btn_Close, &QToolButton::clicked, this, &MainWindow::onCloseClicked);
-    connect(Btn_Info, &QToolButton::clicked, this, &MainWindow::onAboutClicked);
-    connect(Btn_Opz, &QToolButton::clicked, this, &MainWindow::onOptionsClicked);
-    connect(Btn_Prm_Gen, &QPushButton::clicked, this, &MainWindow::onParametersClicked);
-    connect(Btn_IEC61850_Client, &QPushButton::clicked, this, &MainWindow::onAccessEditorClicked);
-    connect(Btn_CreateBin, &QPushButton::clicked, this, &MainWindow::onCreateBinClicked);
-    connect(Btn_Report, &QPushButton::clicked, this, &MainWindow::onReportClicked);
+    connect(newProjectButton, &QPushButton::clicked, this, &MainWindow::onNewClicked);
+    connect(openProjectButton, &QPushButton::clicked, this, &MainWindow::onOpenClicked);
+    connect(closeButton, &QToolButton::clicked, this, &MainWindow::onCloseClicked);
+    connect(aboutButton, &QToolButton::clicked, this, &MainWindow::onAboutClicked);
+    connect(optionsButton, &QToolButton::clicked, this, &MainWindow::onOptionsClicked);
+    connect(parametersButton, &QPushButton::clicked, this, &MainWindow::onParametersClicked);
+    connect(accessButton, &QPushButton::clicked, this, &MainWindow::onAccessEditorClicked);
+    connect(updateDeviceButton, &QPushButton::clicked, this, &MainWindow::onCreateBinClicked);
+    connect(reportButton, &QPushButton::clicked, this, &MainWindow::onReportClicked);
 }
 
 bool MainWindow::projectReady() {
@@ -323,7 +326,7 @@ void MainWindow::onNewClicked() {
 }
 
 void MainWindow::onOpenClicked() {
-    runGuarded(this, [this] { Open_Project(); });
+    runGuarded(this, [this] { chooseAndOpenProject(); });
 }
 
 void MainWindow::onCloseClicked() {
@@ -344,17 +347,17 @@ void MainWindow::onOptionsClicked() {
 
 void MainWindow::followUpdateOptions() {
     if (!m_state.settings.enableInternet || !m_state.settings.enableUpdateCheck) {
-        Timer_Update->stop();
-    } else if (!Timer_Update->isActive() && !m_updateChecker->running()) {
+        updateTimer->stop();
+    } else if (!updateTimer->isActive() && !m_updateChecker->running()) {
         // A running check restarts the timer itself once its answer is in.
-        Timer_Update->start();
+        updateTimer->start();
     }
 }
 
 void MainWindow::setUpdateIntervals(std::chrono::milliseconds first, std::chrono::milliseconds later) {
     m_laterUpdateChecks = later;
     // A running timer restarts with the new interval, a stopped one stays stopped.
-    Timer_Update->setInterval(m_updateChecked ? later : first);
+    updateTimer->setInterval(m_updateChecked ? later : first);
 }
 
 void MainWindow::setVersionCheck(const VersionChecker::Check& check) {
@@ -363,27 +366,27 @@ void MainWindow::setVersionCheck(const VersionChecker::Check& check) {
 }
 
 void MainWindow::onUpdateTimer() {
-    Timer_Update->stop();
+    updateTimer->stop();
     m_updateChecker->start();
 }
 
 void MainWindow::showUpdateCheck(bool newer) {
     if (newer) {
-        LL_Update->setText(
+        updateLink->setText(
             QStringLiteral("<a href=\"%1\">%2</a>")
                 .arg(toQString(downloadPageAddress()), toQString(m_state.texts.Get(kTextNewVersion))));
-        LL_Update->adjustSize();
-        LL_Update->show();
+        updateLink->adjustSize();
+        updateLink->show();
     } else {
-        LL_Update->hide();
+        updateLink->hide();
     }
     m_updateChecked = true;
-    Timer_Update->setInterval(m_laterUpdateChecks);
+    updateTimer->setInterval(m_laterUpdateChecks);
     // The options may have been turned off while the answer was on its way.
     followUpdateOptions();
 }
 
-void MainWindow::LL_UpdateLinkClick(const QString& address) {
+void MainWindow::onUpdateLinkClicked(const QString& address) {
     openLink(address);
 }
 
@@ -411,9 +414,9 @@ void MainWindow::createProject() {
     }
 }
 
-void MainWindow::Open_Project() {
+void MainWindow::chooseAndOpenProject() {
     if (gui::openDialog(m_openConf) == QDialog::Accepted) {
-        openProject(m_state, m_openConf->Name_Conf);
+        sw::openProject(m_state, m_openConf->chosenName);
         showProjectLabels();
     }
 }
@@ -431,7 +434,7 @@ void MainWindow::runDeviceUpdate() {
                         userDecimalSeparator());
         saveImageFiles(images, paths.binFolder());
     }
-    m_boot->Form_Type = 1;
+    m_boot->connectionMode = 1;
     gui::openDialog(m_boot);
 }
 
@@ -461,7 +464,7 @@ void MainWindow::onReportClicked() {
         });
 }
 
-void MainWindow::L_BrantisClick() {
+void MainWindow::onMakerLinkClicked() {
     openLink(makerHomePage());
 }
 
@@ -496,8 +499,8 @@ void MainWindow::closeOnSignal() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == L_Brantis && event->type() == QEvent::MouseButtonRelease) {
-        L_BrantisClick();
+    if (watched == makerLink && event->type() == QEvent::MouseButtonRelease) {
+        onMakerLinkClicked();
         return true;
     }
     return QMainWindow::eventFilter(watched, event);

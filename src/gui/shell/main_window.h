@@ -42,9 +42,9 @@ public:
     void applyTexts();
     void changeLanguage();
     void createProject();
-    void Open_Project();
+    void chooseAndOpenProject();
     void runDeviceUpdate();
-    void L_BrantisClick();
+    void onMakerLinkClicked();
 
     // Starts an external program and waits for it (at most 150 s) on a thread of its own, so the windows
     // stay painted meanwhile; `ended` then runs on the interface thread with the outcome. A wait still
@@ -77,29 +77,29 @@ public:
     void followUpdateOptions();
     AccessEditorWindow* accessDialog() const { return m_access; }
 
-    QLabel* L_SW_Code;
-    QLabel* L_SW_Desc;
-    QLabel* LL_Update;
-    QToolButton* Btn_Info;
-    QToolButton* Btn_Opz;
-    QToolButton* Btn_Close;
-    QLabel* L_Begin;
-    QFrame* Shape2;
-    QLabel* L_Name_Conf;
-    QLabel* L_Name_Conf_L2;
-    QLabel* L_Step_1;
-    QPushButton* Btn_New;
-    QPushButton* Btn_Open;
-    QLabel* L_Step_2;
-    QPushButton* Btn_Prm_Gen;
-    QLabel* L_Step_3;
-    QPushButton* Btn_IEC61850_Client;
-    QLabel* L_Step_4;
-    QPushButton* Btn_CreateBin;
-    QPushButton* Btn_Report;
-    QLabel* L_Brantis;
-    QFrame* Shape1;
-    QTimer* Timer_Update;
+    QLabel* softwareCodeLabel;
+    QLabel* softwareDescriptionLabel;
+    QLabel* updateLink;
+    QToolButton* aboutButton;
+    QToolButton* optionsButton;
+    QToolButton* closeButton;
+    QLabel* beginLabel;
+    QFrame* projectFrame;
+    QLabel* projectCaptionLabel;
+    QLabel* projectNameLabel;
+    QLabel* step1Label;
+    QPushButton* newProjectButton;
+    QPushButton* openProjectButton;
+    QLabel* step2Label;
+    QPushButton* parametersButton;
+    QLabel* step3Label;
+    QPushButton* accessButton;
+    QLabel* step4Label;
+    QPushButton* updateDeviceButton;
+    QPushButton* reportButton;
+    QLabel* makerLink;
+    QFrame* stepsRule;
+    QTimer* updateTimer;
 
 public slots:
     void onNewClicked();
@@ -113,7 +113,7 @@ public slots:
     // Writes the active project's commissioning report into its folder and opens it in the browser.
     void onReportClicked();
     void onUpdateTimer();
-    void LL_UpdateLinkClick(const QString& address);
+    void onUpdateLinkClicked(const QString& address);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -49,56 +49,56 @@ QHBoxLayout* buttonRow(QPushButton* ok, QPushButton* cancel) {
 NewProjectDialog::NewProjectDialog(ProgramState& state, QWidget* parent) : QDialog(parent), m_state(state) {
     setObjectName(QStringLiteral("NewProjectDialog"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(makeTitlePanel(this, state, L_SW_Code, L_SW_Desc));
-    Label1 = new QLabel(this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    E_New_Proj = new QLineEdit(this);
-    E_New_Proj->setObjectName(QStringLiteral("E_New_Proj"));
-    Btn_OK = new QPushButton(this);
-    Btn_OK->setObjectName(QStringLiteral("Btn_OK"));
-    Btn_OK->setAutoDefault(false);
-    Btn_Cancel = new QPushButton(this);
-    Btn_Cancel->setObjectName(QStringLiteral("Btn_Cancel"));
-    Btn_Cancel->setAutoDefault(false);
-    layout->addWidget(Label1);
-    layout->addWidget(E_New_Proj);
+    layout->addWidget(makeTitlePanel(this, state, softwareCodeLabel, softwareDescriptionLabel));
+    productLabel = new QLabel(this);
+    productLabel->setObjectName(QStringLiteral("Label1"));
+    projectNameEdit = new QLineEdit(this);
+    projectNameEdit->setObjectName(QStringLiteral("E_New_Proj"));
+    okButton = new QPushButton(this);
+    okButton->setObjectName(QStringLiteral("Btn_OK"));
+    okButton->setAutoDefault(false);
+    cancelButton = new QPushButton(this);
+    cancelButton->setObjectName(QStringLiteral("Btn_Cancel"));
+    cancelButton->setAutoDefault(false);
+    layout->addWidget(productLabel);
+    layout->addWidget(projectNameEdit);
     layout->addStretch();
-    layout->addLayout(buttonRow(Btn_OK, Btn_Cancel));
+    layout->addLayout(buttonRow(okButton, cancelButton));
     fixSizeGrowingToFit(this, QSize(331, 162));
-    connect(Btn_OK, &QPushButton::clicked, this, &NewProjectDialog::onOkClicked);
-    connect(Btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(okButton, &QPushButton::clicked, this, &NewProjectDialog::onOkClicked);
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     // Enter in the name field confirms exactly as the OK button does.
-    connect(E_New_Proj, &QLineEdit::returnPressed, this, &NewProjectDialog::onOkClicked);
+    connect(projectNameEdit, &QLineEdit::returnPressed, this, &NewProjectDialog::onOkClicked);
     applyTexts();
 }
 
 void NewProjectDialog::applyTexts() {
     const auto& t = m_state.texts;
     setWindowTitle(toQString(t.Get(kTextNewCaption)));
-    L_SW_Desc->setText(toQString(t.Get(kTextNewDescription)));
-    Label1->setText(toQString(t.Get(kTextNewPrompt)));
-    Btn_OK->setText(toQString(t.Get(kTextNewOk)));
-    Btn_Cancel->setText(toQString(t.Get(kTextNewCancel)));
-    E_New_Proj->setToolTip(toQString(t.Get(kTextNewNameHint)));
-    Btn_OK->setToolTip(toQString(t.Get(kTextNewOkHint)));
-    Btn_Cancel->setToolTip(toQString(t.Get(kTextNewCancelHint)));
+    softwareDescriptionLabel->setText(toQString(t.Get(kTextNewDescription)));
+    productLabel->setText(toQString(t.Get(kTextNewPrompt)));
+    okButton->setText(toQString(t.Get(kTextNewOk)));
+    cancelButton->setText(toQString(t.Get(kTextNewCancel)));
+    projectNameEdit->setToolTip(toQString(t.Get(kTextNewNameHint)));
+    okButton->setToolTip(toQString(t.Get(kTextNewOkHint)));
+    cancelButton->setToolTip(toQString(t.Get(kTextNewCancelHint)));
 }
 
-void NewProjectDialog::FormShow() {
-    E_New_Proj->clear();
-    E_New_Proj->setFocus();
+void NewProjectDialog::prepareShowing() {
+    projectNameEdit->clear();
+    projectNameEdit->setFocus();
 }
 
 void NewProjectDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
-        FormShow();
+        prepareShowing();
     }
 }
 
 void NewProjectDialog::onOkClicked() {
     runGuarded(this, [this] {
-        if (const auto refused = createNewProject(m_state, toUtf8String(E_New_Proj->text()))) {
+        if (const auto refused = createNewProject(m_state, toUtf8String(projectNameEdit->text()))) {
             messages().showError(this, toQString(m_state.texts.Get(*refused)));
             return;
         }
@@ -109,41 +109,41 @@ void NewProjectDialog::onOkClicked() {
 OpenProjectDialog::OpenProjectDialog(ProgramState& state, QWidget* parent) : QDialog(parent), m_state(state) {
     setObjectName(QStringLiteral("OpenProjectDialog"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(makeTitlePanel(this, state, L_SW_Code, L_SW_Desc));
-    Label1 = new QLabel(this);
-    Label1->setObjectName(QStringLiteral("Label1"));
+    layout->addWidget(makeTitlePanel(this, state, softwareCodeLabel, softwareDescriptionLabel));
+    productLabel = new QLabel(this);
+    productLabel->setObjectName(QStringLiteral("Label1"));
     ListBox1 = new QListWidget(this);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox1->setSortingEnabled(false);
-    Btn_OK = new QPushButton(this);
-    Btn_OK->setObjectName(QStringLiteral("Btn_OK"));
-    Btn_Cancel = new QPushButton(this);
-    Btn_Cancel->setObjectName(QStringLiteral("Btn_Cancel"));
-    layout->addWidget(Label1);
+    okButton = new QPushButton(this);
+    okButton->setObjectName(QStringLiteral("Btn_OK"));
+    cancelButton = new QPushButton(this);
+    cancelButton->setObjectName(QStringLiteral("Btn_Cancel"));
+    layout->addWidget(productLabel);
     layout->addWidget(ListBox1, 1);
-    layout->addLayout(buttonRow(Btn_OK, Btn_Cancel));
+    layout->addLayout(buttonRow(okButton, cancelButton));
     resize(377, 351);
     connect(ListBox1, &QListWidget::currentRowChanged, this, &OpenProjectDialog::ListBox1Click);
     connect(ListBox1, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
-    connect(Btn_OK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(Btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     applyTexts();
 }
 
 void OpenProjectDialog::applyTexts() {
     const auto& t = m_state.texts;
     setWindowTitle(toQString(t.Get(kTextOpenCaption)));
-    L_SW_Desc->setText(toQString(t.Get(kTextOpenDescription)));
-    Label1->setText(toQString(t.Get(kTextOpenListCaption)));
-    Btn_OK->setText(toQString(t.Get(kTextOpenOk)));
-    Btn_Cancel->setText(toQString(t.Get(kTextOpenCancel)));
+    softwareDescriptionLabel->setText(toQString(t.Get(kTextOpenDescription)));
+    productLabel->setText(toQString(t.Get(kTextOpenListCaption)));
+    okButton->setText(toQString(t.Get(kTextOpenOk)));
+    cancelButton->setText(toQString(t.Get(kTextOpenCancel)));
     ListBox1->setToolTip(toQString(t.Get(kTextOpenListHint)));
-    Btn_OK->setToolTip(toQString(t.Get(kTextOpenOkHint)));
-    Btn_Cancel->setToolTip(toQString(t.Get(kTextOpenCancelHint)));
+    okButton->setToolTip(toQString(t.Get(kTextOpenOkHint)));
+    cancelButton->setToolTip(toQString(t.Get(kTextOpenCancelHint)));
 }
 
-void OpenProjectDialog::FormShow() {
+void OpenProjectDialog::prepareShowing() {
     const std::vector<std::string> names = projectNames(m_state.session.projectsFolder);
     const QSignalBlocker blocker(ListBox1);
     ListBox1->clear();
@@ -156,20 +156,20 @@ void OpenProjectDialog::FormShow() {
     }
     if (row >= 0) {
         ListBox1->setCurrentRow(row);
-        Name_Conf = names[static_cast<std::size_t>(row)];
+        chosenName = names[static_cast<std::size_t>(row)];
     }
 }
 
 void OpenProjectDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
-        FormShow();
+        prepareShowing();
     }
 }
 
 void OpenProjectDialog::ListBox1Click() {
     if (QListWidgetItem* item = ListBox1->currentItem()) {
-        Name_Conf = toUtf8String(item->text());
+        chosenName = toUtf8String(item->text());
     }
 }
 

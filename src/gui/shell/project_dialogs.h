@@ -18,14 +18,14 @@ class NewProjectDialog : public QDialog {
 public:
     explicit NewProjectDialog(ProgramState& state, QWidget* parent = nullptr);
     void applyTexts();
-    void FormShow();
+    void prepareShowing();
 
-    QLabel* L_SW_Code;
-    QLabel* L_SW_Desc;
-    QLabel* Label1;
-    QLineEdit* E_New_Proj;
-    QPushButton* Btn_OK;
-    QPushButton* Btn_Cancel;
+    QLabel* softwareCodeLabel;
+    QLabel* softwareDescriptionLabel;
+    QLabel* productLabel;
+    QLineEdit* projectNameEdit;
+    QPushButton* okButton;
+    QPushButton* cancelButton;
 
 public slots:
     void onOkClicked();
@@ -43,17 +43,17 @@ class OpenProjectDialog : public QDialog {
 public:
     explicit OpenProjectDialog(ProgramState& state, QWidget* parent = nullptr);
     void applyTexts();
-    void FormShow();
+    void prepareShowing();
 
-    QLabel* L_SW_Code;
-    QLabel* L_SW_Desc;
-    QLabel* Label1;
+    QLabel* softwareCodeLabel;
+    QLabel* softwareDescriptionLabel;
+    QLabel* productLabel;
     QListWidget* ListBox1;
-    QPushButton* Btn_OK;
-    QPushButton* Btn_Cancel;
+    QPushButton* okButton;
+    QPushButton* cancelButton;
 
     // The chosen project name that the main window reads after OK; kept between showings.
-    std::string Name_Conf;
+    std::string chosenName;
 
 public slots:
     void ListBox1Click();

@@ -88,8 +88,8 @@ UpdateDialog::UpdateDialog(ProgramState& state, ProgramStarter startProgram, QWi
     setAutoFillBackground(true);
     layOut();
 
-    connect(Btn_Update, &QPushButton::clicked, this, &UpdateDialog::onUpdateClicked);
-    connect(Btn_Cancel, &QPushButton::clicked, this, &UpdateDialog::onCancelClicked);
+    connect(updateButton, &QPushButton::clicked, this, &UpdateDialog::onUpdateClicked);
+    connect(cancelButton, &QPushButton::clicked, this, &UpdateDialog::onCancelClicked);
     for (QLineEdit* edit : m_addressEdits) {
         edit->setText(QStringLiteral("0"));
         edit->installEventFilter(this);
@@ -98,67 +98,67 @@ UpdateDialog::UpdateDialog(ProgramState& state, ProgramStarter startProgram, QWi
 }
 
 void UpdateDialog::layOut() {
-    P_Title = makeTitlePanel(this, m_state, L_SW_Code, L_SW_Desc);
-    P_Title->setFixedHeight(kTitleHeight);
+    titlePanel = makeTitlePanel(this, m_state, softwareCodeLabel, softwareDescriptionLabel);
+    titlePanel->setFixedHeight(kTitleHeight);
 
-    P_IP_Address = makePanel(this, "P_IP_Address", kAddressHeight);
-    L_IP_Address = make<QLabel>(P_IP_Address, "L_IP_Address");
-    E_IP1 = make<QLineEdit>(P_IP_Address, "E_IP1");
-    E_IP2 = make<QLineEdit>(P_IP_Address, "E_IP2");
-    E_IP3 = make<QLineEdit>(P_IP_Address, "E_IP3");
-    E_IP4 = make<QLineEdit>(P_IP_Address, "E_IP4");
-    m_addressEdits = {E_IP1, E_IP2, E_IP3, E_IP4};
-    auto* address = new QVBoxLayout(P_IP_Address);
+    ipAddressPanel = makePanel(this, "P_IP_Address", kAddressHeight);
+    ipAddressLabel = make<QLabel>(ipAddressPanel, "L_IP_Address");
+    ip1Edit = make<QLineEdit>(ipAddressPanel, "E_IP1");
+    ip2Edit = make<QLineEdit>(ipAddressPanel, "E_IP2");
+    ip3Edit = make<QLineEdit>(ipAddressPanel, "E_IP3");
+    ip4Edit = make<QLineEdit>(ipAddressPanel, "E_IP4");
+    m_addressEdits = {ip1Edit, ip2Edit, ip3Edit, ip4Edit};
+    auto* address = new QVBoxLayout(ipAddressPanel);
     address->setContentsMargins(8, 2, 8, 2);
     address->setSpacing(2);
-    address->addWidget(L_IP_Address);
+    address->addWidget(ipAddressLabel);
     auto* bytes = new QHBoxLayout;
     bytes->setSpacing(2);
     for (std::size_t i = 0; i < m_addressEdits.size(); ++i) {
         m_addressEdits[i]->setFixedWidth(kByteWidth);
         bytes->addWidget(m_addressEdits[i]);
         if (i + 1 < m_addressEdits.size()) {
-            bytes->addWidget(new QLabel(QStringLiteral("."), P_IP_Address));
+            bytes->addWidget(new QLabel(QStringLiteral("."), ipAddressPanel));
         }
     }
     bytes->addStretch(1);
     address->addLayout(bytes);
 
-    P_Options = makePanel(this, "P_Options", kOptionsHeight);
-    L_Update_Option = make<QLabel>(P_Options, "L_Update_Option");
-    CB_Update_Options = make<QComboBox>(P_Options, "CB_Update_Options");
-    CB_Update_Options->setEditable(false);
-    CB_Update_Option_Read_Back = make<QCheckBox>(P_Options, "CB_Update_Option_Read_Back");
-    auto* options = new QGridLayout(P_Options);
+    optionsPanel = makePanel(this, "P_Options", kOptionsHeight);
+    updateOptionLabel = make<QLabel>(optionsPanel, "L_Update_Option");
+    updateOptionsList = make<QComboBox>(optionsPanel, "CB_Update_Options");
+    updateOptionsList->setEditable(false);
+    readBackBox = make<QCheckBox>(optionsPanel, "CB_Update_Option_Read_Back");
+    auto* options = new QGridLayout(optionsPanel);
     options->setContentsMargins(8, 4, 8, 4);
     options->setVerticalSpacing(4);
-    options->addWidget(L_Update_Option, 0, 0, 1, 2);
-    options->addWidget(CB_Update_Options, 1, 0);
-    options->addWidget(CB_Update_Option_Read_Back, 1, 1);
+    options->addWidget(updateOptionLabel, 0, 0, 1, 2);
+    options->addWidget(updateOptionsList, 1, 0);
+    options->addWidget(readBackBox, 1, 1);
     options->setColumnStretch(2, 1);
 
-    P_Button = makePanel(this, "P_Button", kButtonStripHeight);
-    Btn_Cancel = make<QPushButton>(P_Button, "Btn_Cancel");
-    Btn_Update = make<QPushButton>(P_Button, "Btn_Update");
-    Btn_Update->setAutoDefault(false);
-    Btn_Cancel->setAutoDefault(false);
-    auto* buttons = new QHBoxLayout(P_Button);
+    buttonPanel = makePanel(this, "P_Button", kButtonStripHeight);
+    cancelButton = make<QPushButton>(buttonPanel, "Btn_Cancel");
+    updateButton = make<QPushButton>(buttonPanel, "Btn_Update");
+    updateButton->setAutoDefault(false);
+    cancelButton->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout(buttonPanel);
     buttons->setContentsMargins(8, 4, 8, 4);
-    buttons->addWidget(Btn_Cancel, 1);
-    buttons->addWidget(Btn_Update, 2);
+    buttons->addWidget(cancelButton, 1);
+    buttons->addWidget(updateButton, 2);
     buttons->addStretch(1);
 
     auto* panels = new QVBoxLayout(this);
     panels->setContentsMargins(0, 0, 0, 0);
     panels->setSpacing(0);
     panels->setSizeConstraint(QLayout::SetFixedSize);
-    for (QWidget* panel : {P_Title, P_IP_Address, P_Options, P_Button}) {
+    for (QWidget* panel : {titlePanel, ipAddressPanel, optionsPanel, buttonPanel}) {
         panel->setFixedWidth(kClientWidth);
         panels->addWidget(panel);
     }
 
-    const QWidget* order[] = {
-        E_IP1, E_IP2, E_IP3, E_IP4, CB_Update_Options, CB_Update_Option_Read_Back, Btn_Cancel, Btn_Update};
+    const QWidget* order[] = {ip1Edit,           ip2Edit,     ip3Edit,      ip4Edit,
+                              updateOptionsList, readBackBox, cancelButton, updateButton};
     for (std::size_t i = 1; i < std::size(order); ++i) {
         setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
     }
@@ -172,43 +172,43 @@ void UpdateDialog::applyTexts() {
     const auto text = [this](int index) { return toQString(m_state.texts.Get(index)); };
     // Updating over Ethernet is the only mode the dialog is opened in.
     setWindowTitle(text(kTextCaption));
-    L_SW_Desc->setText(text(kTextDescription));
-    L_IP_Address->setText(text(kTextIpAddress));
-    L_Update_Option->setText(text(kTextUpdateOption));
-    CB_Update_Options->clear();
+    softwareDescriptionLabel->setText(text(kTextDescription));
+    ipAddressLabel->setText(text(kTextIpAddress));
+    updateOptionLabel->setText(text(kTextUpdateOption));
+    updateOptionsList->clear();
     for (int i = 0; i < kOptionCount; ++i) {
-        CB_Update_Options->addItem(text(kTextFirstOption + i));
+        updateOptionsList->addItem(text(kTextFirstOption + i));
     }
-    CB_Update_Options->setCurrentIndex(0);
-    CB_Update_Options->setToolTip(text(kTextUpdateOptionHint));
-    CB_Update_Option_Read_Back->setText(text(kTextReadBack));
-    CB_Update_Option_Read_Back->setToolTip(text(kTextReadBackHint));
-    Btn_Cancel->setText(text(kTextCancel));
-    Btn_Cancel->setToolTip(text(kTextCancelHint));
-    Btn_Update->setText(text(kTextUpdate));
-    Btn_Update->setToolTip(text(kTextUpdateHint));
+    updateOptionsList->setCurrentIndex(0);
+    updateOptionsList->setToolTip(text(kTextUpdateOptionHint));
+    readBackBox->setText(text(kTextReadBack));
+    readBackBox->setToolTip(text(kTextReadBackHint));
+    cancelButton->setText(text(kTextCancel));
+    cancelButton->setToolTip(text(kTextCancelHint));
+    updateButton->setText(text(kTextUpdate));
+    updateButton->setToolTip(text(kTextUpdateHint));
     for (int i = 0; i < 4; ++i) {
         m_addressEdits[static_cast<std::size_t>(i)]->setToolTip(text(kTextFirstByteHint + i));
     }
 }
 
-void UpdateDialog::FormShow() {
+void UpdateDialog::prepareShowing() {
     applyTexts();
-    L_SW_Code->setText(toQString(m_state.product.softwareCode));
+    softwareCodeLabel->setText(toQString(m_state.product.softwareCode));
     std::array<std::string, 4> parts;
     if (!m_state.settings.lastIpAddress.empty() && checkIpAddress(m_state.settings.lastIpAddress, parts)) {
         for (std::size_t i = 0; i < parts.size(); ++i) {
             m_addressEdits[i]->setText(toQString(parts[i]));
         }
     }
-    CB_Update_Options->setCurrentIndex(std::clamp(m_state.settings.updateOptionIndex, 0, kOptionCount - 1));
-    CB_Update_Option_Read_Back->setChecked(m_state.settings.updateReadBack);
+    updateOptionsList->setCurrentIndex(std::clamp(m_state.settings.updateOptionIndex, 0, kOptionCount - 1));
+    readBackBox->setChecked(m_state.settings.updateReadBack);
     showBusy();
-    E_IP1->setFocus(Qt::OtherFocusReason);
+    ip1Edit->setFocus(Qt::OtherFocusReason);
 }
 
 void UpdateDialog::showBusy() {
-    Btn_Update->setEnabled(!busy());
+    updateButton->setEnabled(!busy());
 }
 
 void UpdateDialog::onUpdateClicked() {
@@ -218,9 +218,9 @@ void UpdateDialog::onUpdateClicked() {
     for (std::size_t i = 0; i < m_request.address.size(); ++i) {
         m_request.address[i] = toUtf8String(m_addressEdits[i]->text());
     }
-    m_request.option = CB_Update_Options->currentIndex();
-    m_request.readBack = CB_Update_Option_Read_Back->isChecked();
-    ping_res = 0;
+    m_request.option = updateOptionsList->currentIndex();
+    m_request.readBack = readBackBox->isChecked();
+    replyState = 0;
     m_check.start<AddressCheckResult>(
         [host = joinAddress(m_request.address), check = m_checkAddress](const JobContext& context) {
             return check(host, context.stopToken());
@@ -234,7 +234,7 @@ void UpdateDialog::onUpdateClicked() {
 }
 
 void UpdateDialog::addressChecked(const AddressCheckResult& result) {
-    ping_res = result.ping_res;
+    replyState = result.replyState;
     switch (result.outcome) {
     case AddressCheck::Answered:
         m_state.settings.lastIpAddress = joinAddress(m_request.address);
@@ -286,7 +286,7 @@ void UpdateDialog::onCancelClicked() {
 }
 
 void UpdateDialog::showEvent(QShowEvent* event) {
-    FormShow();
+    prepareShowing();
     centerOnScreen(this);
     QDialog::showEvent(event);
 }

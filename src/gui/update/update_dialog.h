@@ -43,28 +43,28 @@ public:
     // An address check or the updater is running: no second update may start.
     bool busy() const { return m_check.running() || m_updaterRunning; }
 
-    int Form_Type = 1;
-    int ping_res = 0;
+    int connectionMode = 1;
+    int replyState = 0;
 
-    QWidget* P_Title;
-    QLabel* L_SW_Code;
-    QLabel* L_SW_Desc;
-    QWidget* P_IP_Address;
-    QLabel* L_IP_Address;
-    QLineEdit* E_IP1;
-    QLineEdit* E_IP2;
-    QLineEdit* E_IP3;
-    QLineEdit* E_IP4;
-    QWidget* P_Options;
-    QLabel* L_Update_Option;
-    QComboBox* CB_Update_Options;
-    QCheckBox* CB_Update_Option_Read_Back;
-    QWidget* P_Button;
-    QPushButton* Btn_Cancel;
-    QPushButton* Btn_Update;
+    QWidget* titlePanel;
+    QLabel* softwareCodeLabel;
+    QLabel* softwareDescriptionLabel;
+    QWidget* ipAddressPanel;
+    QLabel* ipAddressLabel;
+    QLineEdit* ip1Edit;
+    QLineEdit* ip2Edit;
+    QLineEdit* ip3Edit;
+    QLineEdit* ip4Edit;
+    QWidget* optionsPanel;
+    QLabel* updateOptionLabel;
+    QComboBox* updateOptionsList;
+    QCheckBox* readBackBox;
+    QWidget* buttonPanel;
+    QPushButton* cancelButton;
+    QPushButton* updateButton;
 
 public slots:
-    void FormShow();
+    void prepareShowing();
     void onUpdateClicked();
     void onCancelClicked();
 

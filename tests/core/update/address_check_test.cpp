@@ -17,7 +17,7 @@ TEST(AddressCheck, OutcomeFollowsTheRepliesWithinFiveSeconds) {
         const char* name;
         std::vector<Step> script;
         AddressCheck outcome;
-        int ping_res;
+        int replyState;
         int requests;
         int message;
         bool runsFullTime; // ends only once more than five seconds have passed
@@ -64,7 +64,7 @@ TEST(AddressCheck, OutcomeFollowsTheRepliesWithinFiveSeconds) {
         sw::test::FakeEchoService echo(clock, c.script);
         const auto result = sw::checkByEchoes("192.168.2.205", echo, clock);
         EXPECT_EQ(result.outcome, c.outcome);
-        EXPECT_EQ(result.ping_res, c.ping_res);
+        EXPECT_EQ(result.replyState, c.replyState);
         EXPECT_EQ(result.requests, c.requests);
         EXPECT_EQ(sw::addressCheckMessage(result.outcome), c.message);
         const bool failed = std::find(c.script.begin(), c.script.end(), Step::Fail) != c.script.end();

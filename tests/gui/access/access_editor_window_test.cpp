@@ -81,10 +81,10 @@ void clickNode(QTreeView* tree, const QStringList& path) {
 void addAndChooseBay1(AccessEditorWindow& dialog) {
     FakeFileChooser chooser;
     chooser.files.push_back(QString::fromStdString(kBay1.string()));
-    dialog.Btn_Add_IEC_Device->click();
+    dialog.addIecDeviceButton->click();
     QTRY_VERIFY(!dialog.busy()); // loaded off the interface thread
-    QCOMPARE(dialog.LB_IEC_Devices->count(), 1);
-    dialog.LB_IEC_Devices->setCurrentRow(0);
+    QCOMPARE(dialog.deviceList->count(), 1);
+    dialog.deviceList->setCurrentRow(0);
 }
 
 } // namespace
@@ -101,16 +101,16 @@ private slots:
             QVERIFY(opened != nullptr);
             QTRY_VERIFY(!opened->isLoading());
             opened->editor().list().setVariableCell(1, 1, "0");
-            opened->Btn_Cancel->click();
+            opened->cancelButton->click();
         });
         sw::gui::MainWindow window(programDir.path());
-        window.Btn_IEC61850_Client->click();
+        window.accessButton->click();
         QCOMPARE(messages.texts(), QStringList{QString::fromStdString(window.state().texts.Get(18))});
         QVERIFY(dialogs.opened.empty());
 
         std::filesystem::create_directories(programDir / "PROJECTS" / "P");
         window.state().session.activeProjectFolder = programDir / "PROJECTS" / "P";
-        window.Btn_IEC61850_Client->click();
+        window.accessButton->click();
         QCOMPARE(opened, window.accessDialog());
         QCOMPARE(opened->result(), int(QDialog::Rejected));
         QVERIFY(!std::filesystem::exists(window.state().session.project().accessFile()));
@@ -118,7 +118,7 @@ private slots:
         // A language change reaches the open editor's headers.
         window.state().texts.Put(1222, "Riferimento");
         window.changeLanguage();
-        QCOMPARE(opened->ACG_DA->model()->headerData(3, Qt::Horizontal).toString(),
+        QCOMPARE(opened->variablesTable->model()->headerData(3, Qt::Horizontal).toString(),
                  QStringLiteral("Riferimento"));
     }
 
@@ -129,14 +129,14 @@ private slots:
         showLoaded(dialog);
         {
             FakeFileChooser chooser;
-            dialog.Btn_Add_IEC_Device->click(); // cancelled
+            dialog.addIecDeviceButton->click(); // cancelled
             QCOMPARE(chooser.offeredFilters.size(), 2);
             QVERIFY(chooser.offeredFilters[0].contains(QStringLiteral("*.icd")));
         }
         addAndChooseBay1(dialog);
-        QCOMPARE(dialog.LB_IEC_Devices->item(0)->text(), QStringLiteral("Bay1"));
+        QCOMPARE(dialog.deviceList->item(0)->text(), QStringLiteral("Bay1"));
         QVERIFY(std::filesystem::is_regular_file(project.paths.icdCatalog() / "bay1.icd"));
-        QTreeView* tree = dialog.TV_IEC_Device;
+        QTreeView* tree = dialog.deviceTree;
         const QModelIndex root = tree->model()->index(0, 0);
         QCOMPARE(root.data().toString(), QStringLiteral("Bay1"));
         QVERIFY(
@@ -144,27 +144,29 @@ private slots:
 
         // A data object, and a leaf reached with the keys only, add nothing.
         clickNode(tree, {QStringLiteral("CTRL"), QStringLiteral("Q0XCBR1"), QStringLiteral("Pos")});
-        dialog.Btn_AddVar->click();
+        dialog.addVarButton->click();
         tree->setCurrentIndex(treeNode(*tree->model(), {QStringLiteral("CTRL"), QStringLiteral("Q0XCBR1"),
                                                         QStringLiteral("Pos"), QStringLiteral("stVal")}));
-        dialog.Btn_AddVar->click();
-        QCOMPARE(dialog.ACG_DA->model()->rowCount(), 1);
-        QCOMPARE(cell(dialog.ACG_DA, 0, VC::VariableColumn::Index), QString());
+        dialog.addVarButton->click();
+        QCOMPARE(dialog.variablesTable->model()->rowCount(), 1);
+        QCOMPARE(cell(dialog.variablesTable, 0, VC::VariableColumn::Index), QString());
 
         clickNode(tree, {QStringLiteral("CTRL"), QStringLiteral("Q0XCBR1"), QStringLiteral("Pos"),
                          QStringLiteral("stVal")});
-        dialog.Btn_AddVar->click();
-        QCOMPARE(dialog.ACG_DA->model()->rowCount(), 1);
-        QCOMPARE(cell(dialog.ACG_DA, 0, VC::VariableColumn::Index), QStringLiteral("0"));
-        QCOMPARE(cell(dialog.ACG_DA, 0, VC::VariableColumn::bType), QStringLiteral("Dbpos"));
-        QCOMPARE(cell(dialog.ACG_DA, 0, VC::VariableColumn::Reference),
+        dialog.addVarButton->click();
+        QCOMPARE(dialog.variablesTable->model()->rowCount(), 1);
+        QCOMPARE(cell(dialog.variablesTable, 0, VC::VariableColumn::Index), QStringLiteral("0"));
+        QCOMPARE(cell(dialog.variablesTable, 0, VC::VariableColumn::bType), QStringLiteral("Dbpos"));
+        QCOMPARE(cell(dialog.variablesTable, 0, VC::VariableColumn::Reference),
                  QStringLiteral("Bay1CTRL/Q0XCBR1.Pos.stVal"));
-        QCOMPARE(
-            dialog.ACG_DA->model()->index(0, VC::VariableColumn::OnChange).data(Qt::CheckStateRole).toInt(),
-            int(Qt::Unchecked));
-        QVERIFY(
-            !(dialog.ACG_DA->model()->flags(dialog.ACG_DA->model()->index(0, VC::VariableColumn::Reference)) &
-              Qt::ItemIsEditable));
+        QCOMPARE(dialog.variablesTable->model()
+                     ->index(0, VC::VariableColumn::OnChange)
+                     .data(Qt::CheckStateRole)
+                     .toInt(),
+                 int(Qt::Unchecked));
+        QVERIFY(!(dialog.variablesTable->model()->flags(
+                      dialog.variablesTable->model()->index(0, VC::VariableColumn::Reference)) &
+                  Qt::ItemIsEditable));
         QVERIFY(messages.shown.empty());
     }
 
@@ -175,13 +177,13 @@ private slots:
         showLoaded(dialog);
         addAndChooseBay1(dialog);
         for (const char* dataSet : {"DS1", "DS3"}) {
-            clickNode(dialog.TV_IEC_Device,
+            clickNode(dialog.deviceTree,
                       {QStringLiteral("CTRL"), QStringLiteral("LLN0"), QLatin1String(dataSet)});
-            dialog.Btn_AddVar->click();
+            dialog.addVarButton->click();
         }
-        QCOMPARE(dialog.PC_DA_DataSet->currentWidget(), dialog.TS_DataSet);
-        QTableView* sets = dialog.ACG_DataSet;
-        QTableView* members = dialog.ACG_DS_Vars;
+        QCOMPARE(dialog.pages->currentWidget(), dialog.dataSetsPage);
+        QTableView* sets = dialog.dataSetsTable;
+        QTableView* members = dialog.membersTable;
         QCOMPARE(sets->model()->rowCount(), 2);
         // DS1 names members its SCL file does not hold: Add Var says so, and its row stays marked.
         QCOMPARE(messages.shown.size(), size_t(1));
@@ -229,7 +231,7 @@ private slots:
         QCOMPARE(cell(members, 1, VC::MemberColumn::StartBit), QStringLiteral("3"));
 
         // Removing the shown data set leaves no members of another set on view.
-        dialog.Btn_RemoveVar->click();
+        dialog.removeVarButton->click();
         QCOMPARE(sets->model()->rowCount(), 1);
         QCOMPARE(cell(sets, 0, VC::DataSetColumn::Reference), QStringLiteral("Bay1CTRL/LLN0.DS3"));
         QCOMPARE(members->model()->rowCount(), 1);
@@ -243,12 +245,12 @@ private slots:
         AccessEditorWindow dialog(project.state);
         showLoaded(dialog);
         addAndChooseBay1(dialog);
-        clickNode(dialog.TV_IEC_Device, {QStringLiteral("CTRL"), QStringLiteral("MMXU1"),
-                                         QStringLiteral("TotW"), QStringLiteral("mag"), QStringLiteral("f")});
-        dialog.Btn_AddVar->click();
+        clickNode(dialog.deviceTree, {QStringLiteral("CTRL"), QStringLiteral("MMXU1"), QStringLiteral("TotW"),
+                                      QStringLiteral("mag"), QStringLiteral("f")});
+        dialog.addVarButton->click();
         dialog.setResult(QDialog::Rejected);
 
-        dialog.Btn_OK->click();
+        dialog.okButton->click();
         QCOMPARE(messages.texts(),
                  QStringList{QStringLiteral(
                      "Error row 1!! IP Address must be a valid TCP IP Address (Ex. 192.168.1.125)")});
@@ -256,7 +258,7 @@ private slots:
         QVERIFY(!project.hasAccessFile());
         QVERIFY(dialog.isVisible());
 
-        QTableView* variables = dialog.ACG_DA;
+        QTableView* variables = dialog.variablesTable;
         setCell(variables, 0, VC::VariableColumn::IPAddress, QStringLiteral("192.168.1.10"));
         setCell(variables, 0, VC::VariableColumn::Port, QStringLiteral("102"));
         setCell(variables, 0, VC::VariableColumn::Position, QStringLiteral("5"));
@@ -266,7 +268,7 @@ private slots:
         QVERIFY(!variables->model()->setData(variables->model()->index(0, VC::VariableColumn::ReadWrite),
                                              QStringLiteral("Sometimes")));
         setCell(variables, 0, VC::VariableColumn::ReadWrite, QStringLiteral("Read"));
-        dialog.Btn_OK->click();
+        dialog.okButton->click();
         QCOMPARE(messages.shown.size(), size_t(1));
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         const sw::access::AccessFile written = sw::access::readAccessFile(project.paths.accessFile());
@@ -282,7 +284,7 @@ private slots:
         // The next showing reads the file back.
         dialog.hide();
         showLoaded(dialog);
-        QCOMPARE(dialog.LB_IEC_Devices->count(), 1);
+        QCOMPARE(dialog.deviceList->count(), 1);
         QCOMPARE(cell(variables, 0, VC::VariableColumn::IPAddress), QStringLiteral("192.168.1.10"));
     }
 
@@ -309,7 +311,7 @@ private slots:
             showLoaded(dialog);
             QCOMPARE(messages.shown.size(), size_t(1));
             QVERIFY(messages.shown[0].icon == c.icon);
-            QCOMPARE(dialog.Btn_OK->isEnabled(), c.okEnabled);
+            QCOMPARE(dialog.okButton->isEnabled(), c.okEnabled);
             if (!c.okEnabled) {
                 dialog.onOkClicked();
                 QCOMPARE(sw::test::readFile(project.paths.accessFile()), std::string(c.access));
@@ -333,15 +335,15 @@ private slots:
         }
         messages.answers = {Answer::Cancel, Answer::No, Answer::Yes};
         for (int i = 0; i < 3; ++i) {
-            dialog.Btn_Add_IEC_Device->click();
+            dialog.addIecDeviceButton->click();
             QTRY_VERIFY(!dialog.busy());
         }
         QCOMPARE(messages.shown.size(), size_t(3));
         QVERIFY(messages.shown[0].buttons == sw::gui::MessageService::Buttons::YesNoCancel);
         QCOMPARE(messages.shown[0].text, QString::fromUtf8(sw::access::kOverwriteQuestion));
-        QCOMPARE(dialog.LB_IEC_Devices->count(), 2);
-        QCOMPARE(dialog.LB_IEC_Devices->item(0)->text(), QStringLiteral("Old"));
-        QCOMPARE(dialog.LB_IEC_Devices->item(1)->text(), QStringLiteral("Bay1"));
+        QCOMPARE(dialog.deviceList->count(), 2);
+        QCOMPARE(dialog.deviceList->item(0)->text(), QStringLiteral("Old"));
+        QCOMPARE(dialog.deviceList->item(1)->text(), QStringLiteral("Bay1"));
     }
 
     void enterMovesToTheNextCellOnlyWhenTheOptionIsOnAndNeverPressesAButton() {
@@ -352,7 +354,7 @@ private slots:
             project.state.settings.enableJumpFieldTables = jump;
             AccessEditorWindow dialog(project.state);
             showLoaded(dialog);
-            QTableView* variables = dialog.ACG_DA;
+            QTableView* variables = dialog.variablesTable;
             variables->setCurrentIndex(variables->model()->index(0, VC::VariableColumn::Mnemonic));
             QTest::keyClick(variables, Qt::Key_Return);
             QCOMPARE(variables->currentIndex().column(),

@@ -46,17 +46,17 @@ void addPicking(AccessEditorWindow& dialog, const QList<int>& rows) {
     sw::test::ScriptedDialogs dialogs([&](QDialog* opened) {
         auto* picker = qobject_cast<sw::gui::IedPickerDialog*>(opened);
         QVERIFY(picker != nullptr);
-        QCOMPARE(picker->TW_IEDs->rowCount(), 3);
-        QCOMPARE(picker->TW_IEDs->item(1, 4)->text(), QStringLiteral("10.0.0.22"));
-        picker->TW_IEDs->clearSelection();
+        QCOMPARE(picker->iedTable->rowCount(), 3);
+        QCOMPARE(picker->iedTable->item(1, 4)->text(), QStringLiteral("10.0.0.22"));
+        picker->iedTable->clearSelection();
         for (const int row : rows) {
-            picker->TW_IEDs->selectionModel()->select(picker->TW_IEDs->model()->index(row, 0),
-                                                      QItemSelectionModel::Select |
-                                                          QItemSelectionModel::Rows);
+            picker->iedTable->selectionModel()->select(picker->iedTable->model()->index(row, 0),
+                                                       QItemSelectionModel::Select |
+                                                           QItemSelectionModel::Rows);
         }
-        picker->Btn_OK->click();
+        picker->okButton->click();
     });
-    dialog.Btn_Add_IEC_Device->click();
+    dialog.addIecDeviceButton->click();
     // The file is listed and loaded off the interface thread, the picker shown in between.
     QTRY_VERIFY(!dialog.busy());
     QCOMPARE(dialogs.opened.size(), std::size_t{1});
@@ -77,9 +77,9 @@ private slots:
         AccessEditorWindow dialog(project.state);
         showLoaded(dialog);
         addPicking(dialog, {1, 2});
-        QCOMPARE(dialog.LB_IEC_Devices->count(), 2);
-        QCOMPARE(dialog.LB_IEC_Devices->item(0)->text(), QStringLiteral("Feeder2"));
-        QCOMPARE(dialog.LB_IEC_Devices->item(1)->text(), QStringLiteral("Trafo"));
+        QCOMPARE(dialog.deviceList->count(), 2);
+        QCOMPARE(dialog.deviceList->item(0)->text(), QStringLiteral("Feeder2"));
+        QCOMPARE(dialog.deviceList->item(1)->text(), QStringLiteral("Trafo"));
 
         auto& editor = dialog.editor();
         for (std::size_t device : {0u, 1u, 1u}) {
@@ -89,14 +89,14 @@ private slots:
                 leaf = leaf->treeChild(0);
             }
             editor.selectTreeNode(leaf);
-            dialog.Btn_AddVar->click();
+            dialog.addVarButton->click();
         }
-        QTableView* table = dialog.ACG_DA;
+        QTableView* table = dialog.variablesTable;
         QCOMPARE(table->model()->rowCount(), 3);
         table->clearSelection();
         table->selectionModel()->select(table->model()->index(0, 2), QItemSelectionModel::Select);
         table->selectionModel()->select(table->model()->index(1, 5), QItemSelectionModel::Select);
-        dialog.Btn_FillAddresses->click();
+        dialog.fillAddressesButton->click();
         QCOMPARE(cell(table, 0, VC::VariableColumn::IPAddress), QStringLiteral("10.0.0.22"));
         QCOMPARE(cell(table, 0, VC::VariableColumn::Port), QStringLiteral("102"));
         QCOMPARE(cell(table, 1, VC::VariableColumn::IPAddress), QStringLiteral("10.0.1.33"));
@@ -110,45 +110,45 @@ private slots:
         AccessEditorWindow dialog(project.state);
         showLoaded(dialog);
         addPicking(dialog, {1});
-        dialog.LB_IEC_Devices->setCurrentRow(0);
+        dialog.deviceList->setCurrentRow(0);
         sw::gui::SclTreeModel* model = dialog.treeModel();
         QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
 
-        QTest::keyClicks(dialog.E_TreeSearch, QStringLiteral("STVAL"));
-        QTRY_COMPARE(dialog.L_TreeSearchCount->text(), QStringLiteral("2 matches"));
-        QCOMPARE(sw::test::layoutProblem({dialog.E_TreeSearch, dialog.L_TreeSearchCount, dialog.TV_IEC_Device,
-                                          dialog.Btn_OK, dialog.Btn_Cancel, dialog.Btn_AddVar,
-                                          dialog.Btn_RemoveVar, dialog.Btn_FillAddresses, dialog.Btn_Check,
-                                          dialog.Btn_Export, dialog.Btn_Import}),
-                 QString());
+        QTest::keyClicks(dialog.treeSearchEdit, QStringLiteral("STVAL"));
+        QTRY_COMPARE(dialog.treeSearchCountLabel->text(), QStringLiteral("2 matches"));
+        QCOMPARE(
+            sw::test::layoutProblem({dialog.treeSearchEdit, dialog.treeSearchCountLabel, dialog.deviceTree,
+                                     dialog.okButton, dialog.cancelButton, dialog.addVarButton,
+                                     dialog.removeVarButton, dialog.fillAddressesButton, dialog.checkButton,
+                                     dialog.exportButton, dialog.importButton}),
+            QString());
         // Feeder2 > CTRL > Q0XCBR1 > Pos > stVal and LLN0 > Mod > stVal: nothing else is shown.
         const QModelIndex ld = model->index(0, 0, model->index(0, 0));
         QCOMPARE(model->rowCount(ld), 2);
         const QModelIndex pos = model->index(0, 0, model->index(1, 0, ld));
         QCOMPARE(pos.data().toString(), QStringLiteral("Pos"));
         QCOMPARE(model->rowCount(pos), 1);
-        QVERIFY(dialog.TV_IEC_Device->isExpanded(pos));
+        QVERIFY(dialog.deviceTree->isExpanded(pos));
 
-        dialog.E_TreeSearch->setFocus();
-        QTest::keyClick(dialog.E_TreeSearch, Qt::Key_Return);
-        QCOMPARE(sw::gui::SclTreeModel::object(dialog.TV_IEC_Device->currentIndex())->kind(),
-                 sw::SclKind::DA);
-        const QModelIndex first = dialog.TV_IEC_Device->currentIndex();
-        QTest::keyClick(dialog.E_TreeSearch, Qt::Key_Return);
-        QVERIFY(dialog.TV_IEC_Device->currentIndex() != first);
-        QCOMPARE(dialog.L_TreeSearchCount->text(), QStringLiteral("2 of 2"));
-        QTest::keyClick(dialog.E_TreeSearch, Qt::Key_Return, Qt::ShiftModifier);
-        QCOMPARE(dialog.TV_IEC_Device->currentIndex(), first);
+        dialog.treeSearchEdit->setFocus();
+        QTest::keyClick(dialog.treeSearchEdit, Qt::Key_Return);
+        QCOMPARE(sw::gui::SclTreeModel::object(dialog.deviceTree->currentIndex())->kind(), sw::SclKind::DA);
+        const QModelIndex first = dialog.deviceTree->currentIndex();
+        QTest::keyClick(dialog.treeSearchEdit, Qt::Key_Return);
+        QVERIFY(dialog.deviceTree->currentIndex() != first);
+        QCOMPARE(dialog.treeSearchCountLabel->text(), QStringLiteral("2 of 2"));
+        QTest::keyClick(dialog.treeSearchEdit, Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(dialog.deviceTree->currentIndex(), first);
 
-        QTest::keyClick(dialog.E_TreeSearch, Qt::Key_Escape);
+        QTest::keyClick(dialog.treeSearchEdit, Qt::Key_Escape);
         QVERIFY2(dialog.isVisible(), "Escape clears the search, not the dialog");
-        QCOMPARE(dialog.E_TreeSearch->text(), QString());
+        QCOMPARE(dialog.treeSearchEdit->text(), QString());
         QCOMPARE(model->search(), nullptr);
         QCOMPARE(model->rowCount(ld), 2);
         QCOMPARE(model->rowCount(model->index(1, 0, ld)), 1); // the whole node again
 
-        QTest::keyClicks(dialog.E_TreeSearch, QStringLiteral("nothing"));
-        QTRY_COMPARE(dialog.L_TreeSearchCount->text(), QStringLiteral("0 matches"));
+        QTest::keyClicks(dialog.treeSearchEdit, QStringLiteral("nothing"));
+        QTRY_COMPARE(dialog.treeSearchCountLabel->text(), QStringLiteral("0 matches"));
         QCOMPARE(model->rowCount(), 0);
     }
 
@@ -166,11 +166,11 @@ private slots:
             R"(</IEC_68850_Client>)");
         AccessEditorWindow dialog(project.state);
         showLoaded(dialog);
-        QCOMPARE(cell(dialog.ACG_DA, 0, 2, Qt::ToolTipRole), QString());
-        QVERIFY(cell(dialog.ACG_DA, 1, 2, Qt::ToolTipRole).contains(QStringLiteral("Gone.stVal")));
-        QVERIFY(dialog.ACG_DA->model()->index(1, 0).data(Qt::BackgroundRole).isValid());
-        QVERIFY(cell(dialog.ACG_DataSet, 0, 0, Qt::ToolTipRole).contains(QStringLiteral("no device")));
-        QCOMPARE(cell(dialog.ACG_DA, 1, VC::VariableColumn::Reference),
+        QCOMPARE(cell(dialog.variablesTable, 0, 2, Qt::ToolTipRole), QString());
+        QVERIFY(cell(dialog.variablesTable, 1, 2, Qt::ToolTipRole).contains(QStringLiteral("Gone.stVal")));
+        QVERIFY(dialog.variablesTable->model()->index(1, 0).data(Qt::BackgroundRole).isValid());
+        QVERIFY(cell(dialog.dataSetsTable, 0, 0, Qt::ToolTipRole).contains(QStringLiteral("no device")));
+        QCOMPARE(cell(dialog.variablesTable, 1, VC::VariableColumn::Reference),
                  QStringLiteral("Feeder2CTRL/Q0XCBR1.Gone.stVal"));
     }
 };

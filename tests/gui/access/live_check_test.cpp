@@ -75,21 +75,21 @@ private slots:
         Project project(server.port());
         AccessEditorWindow dialog(project.state);
         showLoaded(dialog);
-        QCOMPARE(dialog.ACG_DA->model()->rowCount(), 2);
-        QCOMPARE(status(dialog.ACG_DA, 0), RowStatus::None);
+        QCOMPARE(dialog.variablesTable->model()->rowCount(), 2);
+        QCOMPARE(status(dialog.variablesTable, 0), RowStatus::None);
 
-        dialog.P_LiveCheck->Btn_LiveCheck->click();
-        QVERIFY(dialog.P_LiveCheck->isRunning());
-        QTRY_VERIFY_WITH_TIMEOUT(!dialog.P_LiveCheck->isRunning(), 10000);
-        QCOMPARE(status(dialog.ACG_DA, 0), RowStatus::Ok);
-        QCOMPARE(hover(dialog.ACG_DA, 0), QStringLiteral("var 1 ok true"));
-        QCOMPARE(status(dialog.ACG_DA, 1), RowStatus::Failed);
-        QCOMPARE(hover(dialog.ACG_DA, 1), QStringLiteral("var 2 missing"));
-        QVERIFY(dialog.P_LiveCheck->PB_LiveCheck->isHidden());
+        dialog.liveCheckPanel->liveCheckButton->click();
+        QVERIFY(dialog.liveCheckPanel->isRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.liveCheckPanel->isRunning(), 10000);
+        QCOMPARE(status(dialog.variablesTable, 0), RowStatus::Ok);
+        QCOMPARE(hover(dialog.variablesTable, 0), QStringLiteral("var 1 ok true"));
+        QCOMPARE(status(dialog.variablesTable, 1), RowStatus::Failed);
+        QCOMPARE(hover(dialog.variablesTable, 1), QStringLiteral("var 2 missing"));
+        QVERIFY(dialog.liveCheckPanel->liveCheckProgress->isHidden());
 
         // The map's hover text carries the finding of each row on the position.
-        dialog.TS_Map->refresh();
-        const sw::gui::DataArrayMapView* map = dialog.TS_Map->mapView();
+        dialog.mapPage->refresh();
+        const sw::gui::DataArrayMapView* map = dialog.mapPage->mapView();
         QVERIFY2(map->hoverText(10).endsWith(QStringLiteral("Live check:\nvar 1 ok true")),
                  qPrintable(map->hoverText(10)));
         QVERIFY(map->hoverText(11).endsWith(QStringLiteral("var 2 missing")));
@@ -97,10 +97,11 @@ private slots:
 
         // A row that names another server now no longer shows what the old one held; the other keeps its
         // mark.
-        const QModelIndex port = dialog.ACG_DA->model()->index(1, static_cast<int>(VC::VariableColumn::Port));
-        QVERIFY(dialog.ACG_DA->model()->setData(port, QStringLiteral("1")));
-        QCOMPARE(status(dialog.ACG_DA, 1), RowStatus::None);
-        QCOMPARE(status(dialog.ACG_DA, 0), RowStatus::Ok);
+        const QModelIndex port =
+            dialog.variablesTable->model()->index(1, static_cast<int>(VC::VariableColumn::Port));
+        QVERIFY(dialog.variablesTable->model()->setData(port, QStringLiteral("1")));
+        QCOMPARE(status(dialog.variablesTable, 1), RowStatus::None);
+        QCOMPARE(status(dialog.variablesTable, 0), RowStatus::Ok);
         QVERIFY(!map->hoverText(11).contains(QStringLiteral("Live check")));
         QCOMPARE(server.associations(), 1u);
     }
@@ -113,17 +114,17 @@ private slots:
         AccessEditorWindow dialog(project.state);
         showLoaded(dialog);
 
-        dialog.P_LiveCheck->Btn_LiveCheck->click();
-        QVERIFY(dialog.P_LiveCheck->isRunning());
+        dialog.liveCheckPanel->liveCheckButton->click();
+        QVERIFY(dialog.liveCheckPanel->isRunning());
         // The silent server holds the check for its three-second request time-out. The close returns
         // without waiting for the check's thread: that thread is still to report its end.
-        dialog.Btn_Cancel->click();
+        dialog.cancelButton->click();
         QVERIFY(!dialog.isVisible());
-        QVERIFY(!dialog.P_LiveCheck->isRunning());
+        QVERIFY(!dialog.liveCheckPanel->isRunning());
         QCOMPARE(sw::gui::backgroundWorkRunning(), std::size_t{1});
         // The stopped check's thread ends on its own and leaves no mark behind.
         QTRY_COMPARE_WITH_TIMEOUT(sw::gui::backgroundWorkRunning(), std::size_t{0}, 30000);
-        QCOMPARE(status(dialog.ACG_DA, 0), RowStatus::None);
+        QCOMPARE(status(dialog.variablesTable, 0), RowStatus::None);
     }
 };
 

@@ -71,24 +71,24 @@ private slots:
         Project project;
         AccessEditorWindow dialog(project.state);
         showLoaded(dialog);
-        dialog.PC_DA_DataSet->setCurrentWidget(dialog.TS_Map);
-        sw::gui::DataArrayMapView* map = dialog.TS_Map->mapView();
+        dialog.pages->setCurrentWidget(dialog.mapPage);
+        sw::gui::DataArrayMapView* map = dialog.mapPage->mapView();
         QCOMPARE(map->map().use(10), VC::CellUse::Read);
         QCOMPARE(map->map().use(13), VC::CellUse::Free);
 
         // Row 3 moves onto position 10: both rows read into one place.
         // The view leaves out "N": its column of an attribute is the attribute's enumerator.
         const QModelIndex position =
-            dialog.ACG_DA->model()->index(2, static_cast<int>(VC::VariableColumn::Position));
-        QVERIFY(dialog.ACG_DA->model()->setData(position, QStringLiteral("10")));
+            dialog.variablesTable->model()->index(2, static_cast<int>(VC::VariableColumn::Position));
+        QVERIFY(dialog.variablesTable->model()->setData(position, QStringLiteral("10")));
         QTRY_COMPARE(map->map().use(10), VC::CellUse::Conflict);
         QCOMPARE(map->map().use(12), VC::CellUse::Free);
-        QVERIFY(dialog.TS_Map->L_MapSummary->text().contains(QStringLiteral("1 with a conflict")));
+        QVERIFY(dialog.mapPage->mapSummaryLabel->text().contains(QStringLiteral("1 with a conflict")));
         QCOMPARE(map->positionAt(map->cellRect(10).center()), std::optional<std::size_t>(10));
 
         QTest::mouseClick(map, Qt::LeftButton, {}, map->cellRect(10).center());
-        QCOMPARE(dialog.PC_DA_DataSet->currentWidget(), dialog.TS_DA);
-        QCOMPARE(dialog.ACG_DA->currentIndex().row(), 0);
+        QCOMPARE(dialog.pages->currentWidget(), dialog.variablesPage);
+        QCOMPARE(dialog.variablesTable->currentIndex().row(), 0);
     }
 
     void checkListsWarningsAndOkStillSaves() {
@@ -99,16 +99,16 @@ private slots:
         dialog.editor().list().setVariableCell(2, VC::tableColumn(VC::VariableColumn::Position), "10");
         dialog.editor().list().setVariableCell(3, VC::tableColumn(VC::VariableColumn::Index), "4");
 
-        dialog.Btn_Check->click();
-        QCOMPARE(dialog.PC_DA_DataSet->currentWidget(), dialog.TS_Map);
-        QListWidget* warnings = dialog.TS_Map->warnings();
+        dialog.checkButton->click();
+        QCOMPARE(dialog.pages->currentWidget(), dialog.mapPage);
+        QListWidget* warnings = dialog.mapPage->warnings();
         QCOMPARE(warnings->count(), 3);
         QCOMPARE(warnings->item(2)->text(),
                  QStringLiteral("Variables row 3: device index \"4\" is not in the catalog (0 to 0)"));
         emit warnings->itemActivated(warnings->item(1));
-        QCOMPARE(dialog.ACG_DA->currentIndex().row(), 1);
+        QCOMPARE(dialog.variablesTable->currentIndex().row(), 1);
 
-        dialog.Btn_OK->click();
+        dialog.okButton->click();
         QVERIFY(messages.shown.empty());
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QVERIFY(VC::readAccessFile(project.paths.accessFile()).variables[1][VC::VariableColumn::Position] ==
@@ -123,7 +123,7 @@ private slots:
         showLoaded(dialog);
         const std::filesystem::path csv = project.dir / "signals.csv";
         chooser.files.push_back(QString::fromStdString(csv.string()));
-        dialog.Btn_Export->click();
+        dialog.exportButton->click();
         QVERIFY(std::filesystem::exists(csv));
         QVERIFY(std::filesystem::exists(project.dir / "signals.datasets.csv"));
         QCOMPARE(messages.shown.size(), std::size_t{1});
@@ -135,23 +135,23 @@ private slots:
         sw::test::writeFile(csv, bytes);
         dialog.editor().list().setVariableCell(1, VC::tableColumn(VC::VariableColumn::Mnemonic), "changed");
         chooser.files.push_back(QString::fromStdString(csv.string()));
-        dialog.Btn_Import->click();
+        dialog.importButton->click();
         QTRY_VERIFY(!dialog.busy()); // read off the interface thread
         QCOMPARE(messages.shown.size(), std::size_t{2});
         QVERIFY(messages.shown[1].text.contains(
             QStringLiteral("Error row 2!! Port must be between 0 and 65535")));
         QVERIFY(messages.shown[1].text.contains(QStringLiteral("column \"Port\"")));
-        QCOMPARE(cell(dialog.ACG_DA, 0, VC::VariableColumn::Mnemonic), QStringLiteral("changed"));
+        QCOMPARE(cell(dialog.variablesTable, 0, VC::VariableColumn::Mnemonic), QStringLiteral("changed"));
 
         // The exported file itself comes back in place of the edit.
         bytes.replace(bytes.find("70000"), 5, "102");
         sw::test::writeFile(csv, bytes);
         chooser.files.push_back(QString::fromStdString(csv.string()));
-        dialog.Btn_Import->click();
+        dialog.importButton->click();
         QTRY_VERIFY(!dialog.busy());
         QCOMPARE(messages.shown.size(), std::size_t{2});
-        QCOMPARE(cell(dialog.ACG_DA, 0, VC::VariableColumn::Mnemonic), QStringLiteral("a"));
-        QCOMPARE(dialog.ACG_DA->model()->rowCount(), 3);
+        QCOMPARE(cell(dialog.variablesTable, 0, VC::VariableColumn::Mnemonic), QStringLiteral("a"));
+        QCOMPARE(dialog.variablesTable->model()->rowCount(), 3);
     }
 };
 

@@ -54,7 +54,7 @@ void writePicture(const std::filesystem::path& file, Qt::GlobalColor colour) {
 // The names in the six slots, "" for a hidden one, joined by commas.
 QString shownNames(const OptionsDialog& dialog) {
     QStringList names;
-    for (QLabel* label : dialog.L_L) {
+    for (QLabel* label : dialog.languageLabels) {
         names << (label->isVisible() ? label->text() : QString());
     }
     return names.join(QLatin1Char(','));
@@ -83,23 +83,23 @@ private slots:
         OptionsDialog dialog(fixture.state);
         dialog.show();
         QCOMPARE(shownNames(dialog), QStringLiteral("A,b,C,d,E,F"));
-        QCOMPARE(dialog.L_Page_Lang->text(), QStringLiteral("Page 1 / 2"));
-        QCOMPARE(dialog.L_Sel_Lang->text(), QStringLiteral("Selected Language : English"));
-        QVERIFY(!dialog.Btn_Prev->isVisible());
-        QVERIFY(dialog.Btn_Next->isVisible());
-        QCOMPARE(dialog.PC_Options->currentWidget(), dialog.TS_Language);
+        QCOMPARE(dialog.languagePageLabel->text(), QStringLiteral("Page 1 / 2"));
+        QCOMPARE(dialog.selectedLanguageLabel->text(), QStringLiteral("Selected Language : English"));
+        QVERIFY(!dialog.prevButton->isVisible());
+        QVERIFY(dialog.nextButton->isVisible());
+        QCOMPARE(dialog.pages->currentWidget(), dialog.languageTab);
 
-        dialog.Btn_Next->click();
+        dialog.nextButton->click();
         QCOMPARE(shownNames(dialog), QStringLiteral("G,,,,,"));
         for (std::size_t k = 1; k < 6; ++k) {
-            QVERIFY(!dialog.I_L[k]->isVisible());
+            QVERIFY(!dialog.flagLabels[k]->isVisible());
         }
-        QCOMPARE(dialog.L_Page_Lang->text(), QStringLiteral("Page 2 / 2"));
-        QVERIFY(dialog.Btn_Prev->isVisible());
-        QVERIFY(!dialog.Btn_Next->isVisible());
-        dialog.Btn_Prev->click();
-        QCOMPARE(dialog.showPage, 1);
-        QCOMPARE(dialog.L_L[0]->text(), QStringLiteral("A"));
+        QCOMPARE(dialog.languagePageLabel->text(), QStringLiteral("Page 2 / 2"));
+        QVERIFY(dialog.prevButton->isVisible());
+        QVERIFY(!dialog.nextButton->isVisible());
+        dialog.prevButton->click();
+        QCOMPARE(dialog.shownPage, 1);
+        QCOMPARE(dialog.languageLabels[0]->text(), QStringLiteral("A"));
     }
 
     void sixLanguagesMakeOnePageWithoutPaging() {
@@ -107,9 +107,9 @@ private slots:
         OptionsDialog dialog(fixture.state);
         dialog.show();
         QCOMPARE(shownNames(dialog), QStringLiteral("A,B,C,D,E,F"));
-        QCOMPARE(dialog.L_Page_Lang->text(), QStringLiteral("Page 1 / 1"));
-        QVERIFY(!dialog.Btn_Prev->isVisible());
-        QVERIFY(!dialog.Btn_Next->isVisible());
+        QCOMPARE(dialog.languagePageLabel->text(), QStringLiteral("Page 1 / 1"));
+        QVERIFY(!dialog.prevButton->isVisible());
+        QVERIFY(!dialog.nextButton->isVisible());
     }
 
     void noLanguageFileShowsNoSlotAndPageOneOfNone() {
@@ -117,11 +117,11 @@ private slots:
         OptionsDialog dialog(fixture.state);
         dialog.show();
         QCOMPARE(shownNames(dialog), QStringLiteral(",,,,,"));
-        QCOMPARE(dialog.L_Page_Lang->text(), QStringLiteral("Page 1 / 0"));
-        QVERIFY(!dialog.Btn_Prev->isVisible());
-        QVERIFY(dialog.Btn_Next->isVisible());
-        dialog.Btn_Next->click();
-        QCOMPARE(dialog.L_Page_Lang->text(), QStringLiteral("Page 1 / 0"));
+        QCOMPARE(dialog.languagePageLabel->text(), QStringLiteral("Page 1 / 0"));
+        QVERIFY(!dialog.prevButton->isVisible());
+        QVERIFY(dialog.nextButton->isVisible());
+        dialog.nextButton->click();
+        QCOMPARE(dialog.languagePageLabel->text(), QStringLiteral("Page 1 / 0"));
     }
 
     void flagsFallBackToTheDefaultFlagThenToNoPicture() {
@@ -129,16 +129,16 @@ private slots:
         {
             OptionsDialog dialog(fixture.state);
             dialog.show();
-            QVERIFY(!dialog.I_L[0]->isVisible());
-            QVERIFY(dialog.L_L[0]->isVisible());
+            QVERIFY(!dialog.flagLabels[0]->isVisible());
+            QVERIFY(dialog.languageLabels[0]->isVisible());
         }
         writePicture(fixture.dir / "Alpha.bmp", Qt::red);
         writePicture(fixture.dir / "DefaultFlag.bmp", Qt::blue);
         OptionsDialog dialog(fixture.state);
         dialog.show();
-        QCOMPARE(pictureColour(dialog.I_L[0]), QStringLiteral("#ff0000"));
-        QCOMPARE(pictureColour(dialog.I_L[1]), QStringLiteral("#0000ff"));
-        QVERIFY(dialog.I_L[1]->isVisible());
+        QCOMPARE(pictureColour(dialog.flagLabels[0]), QStringLiteral("#ff0000"));
+        QCOMPARE(pictureColour(dialog.flagLabels[1]), QStringLiteral("#0000ff"));
+        QVERIFY(dialog.flagLabels[1]->isVisible());
     }
 
     void layoutShowsAFullPageWithoutOverlapInAFixedSize() {
@@ -147,14 +147,16 @@ private slots:
         OptionsDialog dialog(fixture.state);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        std::vector<QWidget*> controls = {dialog.L_Sel_Lang, dialog.L_Page_Lang, dialog.Btn_Next,
-                                          dialog.Btn_OK, dialog.Btn_Cancel};
-        controls.insert(controls.end(), dialog.I_L.begin(), dialog.I_L.end());
-        controls.insert(controls.end(), dialog.L_L.begin(), dialog.L_L.end());
+        std::vector<QWidget*> controls = {dialog.selectedLanguageLabel, dialog.languagePageLabel,
+                                          dialog.nextButton, dialog.okButton, dialog.cancelButton};
+        controls.insert(controls.end(), dialog.flagLabels.begin(), dialog.flagLabels.end());
+        controls.insert(controls.end(), dialog.languageLabels.begin(), dialog.languageLabels.end());
         QCOMPARE(sw::test::layoutProblem(controls), QString());
         // Slots 1 to 3 run down the left column, 4 to 6 down the right one.
-        QVERIFY(dialog.L_L[1]->mapTo(&dialog, QPoint()).y() > dialog.L_L[0]->mapTo(&dialog, QPoint()).y());
-        QVERIFY(dialog.L_L[3]->mapTo(&dialog, QPoint()).x() > dialog.L_L[2]->mapTo(&dialog, QPoint()).x());
+        QVERIFY(dialog.languageLabels[1]->mapTo(&dialog, QPoint()).y() >
+                dialog.languageLabels[0]->mapTo(&dialog, QPoint()).y());
+        QVERIFY(dialog.languageLabels[3]->mapTo(&dialog, QPoint()).x() >
+                dialog.languageLabels[2]->mapTo(&dialog, QPoint()).x());
         QCOMPARE(dialog.size(), QSize(509, 373));
     }
 
@@ -164,11 +166,11 @@ private slots:
         messages.answers = {MessageService::Answer::No};
         OptionsDialog dialog(fixture.state);
         dialog.show();
-        QTest::mouseClick(dialog.L_L[1], Qt::LeftButton);
+        QTest::mouseClick(dialog.languageLabels[1], Qt::LeftButton);
         QCOMPARE(messages.texts(),
                  QStringList{QStringLiteral("Do you want to change the Language from English to Other?")});
         QVERIFY(messages.shown[0].buttons == MessageService::Buttons::YesNo);
-        QCOMPARE(dialog.Language_In_Use, std::string("English"));
+        QCOMPARE(dialog.chosenLanguage, std::string("English"));
         QCOMPARE(fixture.state.texts.Get(0), std::string("Begin"));
     }
 
@@ -187,27 +189,27 @@ private slots:
             return newer.load();
         });
         dialog.show();
-        QVERIFY(dialog.LL_Check_Update->isHidden());
-        QVERIFY(dialog.Btn_Check_Update->isEnabled());
-        dialog.Btn_Check_Update->click();
+        QVERIFY(dialog.checkUpdateLink->isHidden());
+        QVERIFY(dialog.checkUpdateButton->isEnabled());
+        dialog.checkUpdateButton->click();
         // The window goes on while the service is asked.
         QTest::qWait(50);
-        QVERIFY(dialog.LL_Check_Update->isHidden());
+        QVERIFY(dialog.checkUpdateLink->isHidden());
         release = true;
-        QTRY_VERIFY(!dialog.LL_Check_Update->isHidden());
-        QCOMPARE(dialog.LL_Check_Update->text(),
+        QTRY_VERIFY(!dialog.checkUpdateLink->isHidden());
+        QCOMPARE(dialog.checkUpdateLink->text(),
                  QStringLiteral("<a href=\"%1\">New Version Available. Click Here for more Details</a>")
                      .arg(QString::fromStdString(sw::downloadPageAddress())));
-        emit dialog.LL_Check_Update->linkActivated(QString::fromStdString(sw::downloadPageAddress()));
+        emit dialog.checkUpdateLink->linkActivated(QString::fromStdString(sw::downloadPageAddress()));
         QCOMPARE(links.opened, QStringList{QString::fromStdString(sw::downloadPageAddress())});
 
         newer = false;
-        dialog.Btn_Check_Update->click();
-        QTRY_COMPARE(dialog.LL_Check_Update->text(), QStringLiteral("No Update Available"));
+        dialog.checkUpdateButton->click();
+        QTRY_COMPARE(dialog.checkUpdateLink->text(), QStringLiteral("No Update Available"));
         // Each showing starts without an answer.
         dialog.hide();
         dialog.show();
-        QVERIFY(dialog.LL_Check_Update->isHidden());
+        QVERIFY(dialog.checkUpdateLink->isHidden());
     }
 
     void uncheckingInternetDisablesUpdateKeepsItsMarkAndTheTimerStaysOff() {
@@ -217,25 +219,25 @@ private slots:
                             "<enable_update>1</enable_update></lastinternet></Conf_Settings>");
         ScriptedDialogs dialogs([](QDialog* dialog) {
             auto* options = qobject_cast<OptionsDialog*>(dialog);
-            QVERIFY(options->CB_En_Con->isChecked());
-            QVERIFY(options->CB_Update->isEnabled());
-            QVERIFY(options->Btn_Check_Update->isEnabled());
-            options->PC_Options->setCurrentWidget(options->TS_Con_Options);
-            options->CB_En_Con->click();
-            QVERIFY(!options->CB_Update->isEnabled());
-            QVERIFY(options->CB_Update->isChecked());
-            QVERIFY(!options->Btn_Check_Update->isEnabled());
-            options->Btn_OK->click();
+            QVERIFY(options->enableConnectionBox->isChecked());
+            QVERIFY(options->updateBox->isEnabled());
+            QVERIFY(options->checkUpdateButton->isEnabled());
+            options->pages->setCurrentWidget(options->connectionTab);
+            options->enableConnectionBox->click();
+            QVERIFY(!options->updateBox->isEnabled());
+            QVERIFY(options->updateBox->isChecked());
+            QVERIFY(!options->checkUpdateButton->isEnabled());
+            options->okButton->click();
         });
         MainWindow window(dir.path());
         window.setVersionCheck([](std::stop_token) { return true; });
-        QVERIFY(window.Timer_Update->isActive());
-        QCOMPARE(std::chrono::milliseconds(window.Timer_Update->interval()), MainWindow::kFirstUpdateCheck);
-        window.Btn_Opz->click();
+        QVERIFY(window.updateTimer->isActive());
+        QCOMPARE(std::chrono::milliseconds(window.updateTimer->interval()), MainWindow::kFirstUpdateCheck);
+        window.optionsButton->click();
         QCOMPARE(dialogs.opened.size(), size_t(1));
         QVERIFY(!window.state().settings.enableInternet);
         QVERIFY(window.state().settings.enableUpdateCheck);
-        QVERIFY(!window.Timer_Update->isActive());
+        QVERIFY(!window.updateTimer->isActive());
         const std::string saved = sw::test::readFile(dir / "Mendral.xml");
         QVERIFY(saved.find("<enable_internet>0</enable_internet><enable_update>1</enable_update>") !=
                 std::string::npos);
@@ -246,9 +248,9 @@ private slots:
         sw::test::RecordingLinkOpener links;
         ScriptedDialogs dialogs([](QDialog* dialog) {
             auto* options = qobject_cast<OptionsDialog*>(dialog);
-            options->CB_En_Con->click();
-            options->CB_Update->click();
-            options->Btn_OK->click();
+            options->enableConnectionBox->click();
+            options->updateBox->click();
+            options->okButton->click();
         });
         MainWindow window(dir.path());
         std::atomic<int> checks{0};
@@ -257,27 +259,27 @@ private slots:
             return true;
         });
         window.setUpdateIntervals(100ms, 1h);
-        QVERIFY(!window.Timer_Update->isActive());
-        window.Btn_Opz->click();
-        QVERIFY(window.Timer_Update->isActive());
-        QVERIFY(!window.LL_Update->isVisible());
+        QVERIFY(!window.updateTimer->isActive());
+        window.optionsButton->click();
+        QVERIFY(window.updateTimer->isActive());
+        QVERIFY(!window.updateLink->isVisible());
         window.show();
-        QTRY_VERIFY(window.LL_Update->isVisible());
+        QTRY_VERIFY(window.updateLink->isVisible());
         QCOMPARE(checks.load(), 1);
-        QVERIFY(window.LL_Update->text().contains(
+        QVERIFY(window.updateLink->text().contains(
             QStringLiteral(">New Version Available. Click Here for more Details<")));
-        emit window.LL_Update->linkActivated(QString::fromStdString(sw::downloadPageAddress()));
+        emit window.updateLink->linkActivated(QString::fromStdString(sw::downloadPageAddress()));
         QCOMPARE(links.opened, QStringList{QString::fromStdString(sw::downloadPageAddress())});
         // Then every later interval for as long as both options stay on.
-        QVERIFY(window.Timer_Update->isActive());
-        QCOMPARE(std::chrono::milliseconds(window.Timer_Update->interval()), std::chrono::milliseconds(1h));
+        QVERIFY(window.updateTimer->isActive());
+        QCOMPARE(std::chrono::milliseconds(window.updateTimer->interval()), std::chrono::milliseconds(1h));
         QVERIFY(sw::test::readFile(dir / "Mendral.xml")
                     .find("<enable_internet>1</enable_internet><enable_update>1") != std::string::npos);
 
         // An answer that finds nothing newer takes the link away again.
         window.setVersionCheck([](std::stop_token) { return false; });
         window.setUpdateIntervals(100ms, 50ms);
-        QTRY_VERIFY(!window.LL_Update->isVisible());
+        QTRY_VERIFY(!window.updateLink->isVisible());
     }
 
     void pickingALanguageChangesEveryWindowAtOnceAndCancelKeepsTheStoredOne() {
@@ -286,24 +288,24 @@ private slots:
         FakeMessageService messages;
         ScriptedDialogs dialogs([](QDialog* dialog) {
             auto* options = qobject_cast<OptionsDialog*>(dialog);
-            QCOMPARE(options->L_L[1]->text(), QStringLiteral("Italiano"));
-            QVERIFY(options->I_L[1]->isVisible());
-            QTest::mouseClick(options->I_L[1], Qt::LeftButton);
-            QCOMPARE(options->L_Sel_Lang->text(), QStringLiteral("Lingua selezionata : Italiano"));
-            QCOMPARE(options->L_Page_Lang->text(), QStringLiteral("Pagina 1 / 1"));
-            QCOMPARE(options->Btn_Cancel->text(), QStringLiteral("Annulla"));
-            options->Btn_Cancel->click();
+            QCOMPARE(options->languageLabels[1]->text(), QStringLiteral("Italiano"));
+            QVERIFY(options->flagLabels[1]->isVisible());
+            QTest::mouseClick(options->flagLabels[1], Qt::LeftButton);
+            QCOMPARE(options->selectedLanguageLabel->text(), QStringLiteral("Lingua selezionata : Italiano"));
+            QCOMPARE(options->languagePageLabel->text(), QStringLiteral("Pagina 1 / 1"));
+            QCOMPARE(options->cancelButton->text(), QStringLiteral("Annulla"));
+            options->cancelButton->click();
         });
         MainWindow window(dir.path());
-        QCOMPARE(window.Btn_New->text(), QStringLiteral("New Configuration"));
-        window.Btn_Opz->click();
+        QCOMPARE(window.newProjectButton->text(), QStringLiteral("New Configuration"));
+        window.optionsButton->click();
         QCOMPARE(messages.texts(),
                  QStringList{QStringLiteral("Do you want to change the Language from English to Italiano?")});
-        QCOMPARE(window.Btn_New->text(), QStringLiteral("Nuova configurazione"));
-        QCOMPARE(window.Btn_Opz->toolTip(), QStringLiteral("Opzioni"));
-        QCOMPARE(window.L_Name_Conf->text(), QStringLiteral("Nessuna configurazione aperta "));
+        QCOMPARE(window.newProjectButton->text(), QStringLiteral("Nuova configurazione"));
+        QCOMPARE(window.optionsButton->toolTip(), QStringLiteral("Opzioni"));
+        QCOMPARE(window.projectCaptionLabel->text(), QStringLiteral("Nessuna configurazione aperta "));
         QCOMPARE(window.newProjectDialog()->windowTitle(), QStringLiteral("Crea nuova configurazione"));
-        QCOMPARE(window.openDialog()->Btn_Cancel->text(), QStringLiteral("Annulla"));
+        QCOMPARE(window.openDialog()->cancelButton->text(), QStringLiteral("Annulla"));
         QCOMPARE(window.parametersDialog()->windowTitle(), QStringLiteral("Imposta comunicazione"));
         QCOMPARE(window.optionsDialog()->windowTitle(), QStringLiteral("Opzioni del software"));
         // Cancel stored nothing: the next start is English again.
@@ -312,7 +314,7 @@ private slots:
         window.close();
         QVERIFY(sw::test::readFile(dir / "Mendral.xml").find("<language>English</language>") !=
                 std::string::npos);
-        QCOMPARE(window.Btn_New->text(), QStringLiteral("Nuova configurazione"));
+        QCOMPARE(window.newProjectButton->text(), QStringLiteral("Nuova configurazione"));
     }
 
     void okStoresThePickedLanguageAtOnce() {
@@ -321,17 +323,17 @@ private slots:
         FakeMessageService messages;
         ScriptedDialogs dialogs([](QDialog* dialog) {
             auto* options = qobject_cast<OptionsDialog*>(dialog);
-            options->LangClick(2);
-            options->Btn_OK->click();
+            options->onLanguageClicked(2);
+            options->okButton->click();
         });
         MainWindow window(dir.path());
-        window.Btn_Opz->click();
+        window.optionsButton->click();
         QCOMPARE(window.state().settings.languageName, std::string("Italiano"));
         QVERIFY(sw::test::readFile(dir / "Mendral.xml").find("<language>Italiano</language>") !=
                 std::string::npos);
         // The next start comes up in the stored language.
         MainWindow next(dir.path());
-        QCOMPARE(next.Btn_New->text(), QStringLiteral("Nuova configurazione"));
+        QCOMPARE(next.newProjectButton->text(), QStringLiteral("Nuova configurazione"));
     }
 };
 

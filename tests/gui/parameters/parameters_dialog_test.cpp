@@ -53,35 +53,36 @@ private slots:
         ParametersDialog dialog(project.state);
         dialog.show();
         QCOMPARE(dialog.values(), sw::ParameterSet{});
-        QCOMPARE(dialog.CB_Serial_Baudrate->currentText(), QStringLiteral("115200"));
-        dialog.E_IEC61850_Client_IP1->setText(QStringLiteral("1"));
+        QCOMPARE(dialog.serialBaudrateList->currentText(), QStringLiteral("115200"));
+        dialog.clientIp1Edit->setText(QStringLiteral("1"));
         dialog.onCancelClicked();
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
         QVERIFY(!project.hasFile());
         QVERIFY(messages.shown.empty());
         // The next opening reloads, so the cancelled edit is gone.
         dialog.show();
-        QCOMPARE(dialog.E_IEC61850_Client_IP1->text(), QStringLiteral("192"));
+        QCOMPARE(dialog.clientIp1Edit->text(), QStringLiteral("192"));
     }
 
     void theTitlePanelShowsTheProductCode() {
         Project project;
         ParametersDialog dialog(project.state);
-        QCOMPARE(dialog.L_SW_Code->text(), QString::fromStdString(project.state.product.softwareCode));
+        QCOMPARE(dialog.softwareCodeLabel->text(),
+                 QString::fromStdString(project.state.product.softwareCode));
     }
     void listsOfferTheCoreChoicesAndOnlyTheHeightChanges() {
         Project project;
         ParametersDialog dialog(project.state);
         QStringList parities;
-        for (int i = 0; i < dialog.Cb_Serial_Parity->count(); ++i) {
-            parities << dialog.Cb_Serial_Parity->itemText(i);
+        for (int i = 0; i < dialog.serialParityList->count(); ++i) {
+            parities << dialog.serialParityList->itemText(i);
         }
         QStringList expected;
         for (std::string_view name : sw::kSerialParityNames) {
             expected << QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
         }
         QCOMPARE(parities, expected);
-        QVERIFY(!dialog.CB_Serial_Baudrate->isEditable());
+        QVERIFY(!dialog.serialBaudrateList->isEditable());
 
         dialog.show();
         const QSize size = dialog.size();
@@ -94,23 +95,37 @@ private slots:
         Project project;
         ParametersDialog dialog(project.state);
         showActive(dialog);
-        QCOMPARE(sw::test::layoutProblem({dialog.L_SW_Code, dialog.L_SW_Desc, dialog.CP_IEC61850_Client,
-                                          dialog.CP_Serial, dialog.Btn_OK, dialog.Btn_Cancel}),
+        QCOMPARE(sw::test::layoutProblem({dialog.softwareCodeLabel, dialog.softwareDescriptionLabel,
+                                          dialog.clientGroup, dialog.serialGroup, dialog.okButton,
+                                          dialog.cancelButton}),
                  QString());
-        QCOMPARE(sw::test::layoutProblem({dialog.L_IEC61850_Client_IP,      dialog.E_IEC61850_Client_IP1,
-                                          dialog.E_IEC61850_Client_IP2,     dialog.E_IEC61850_Client_IP3,
-                                          dialog.E_IEC61850_Client_IP4,     dialog.L_IEC61850_Client_SM,
-                                          dialog.E_IEC61850_Client_SM1,     dialog.E_IEC61850_Client_SM2,
-                                          dialog.E_IEC61850_Client_SM3,     dialog.E_IEC61850_Client_SM4,
-                                          dialog.CB_IEC61850_Client_En_GAT, dialog.E_IEC61850_Client_GAT1,
-                                          dialog.E_IEC61850_Client_GAT2,    dialog.E_IEC61850_Client_GAT3,
-                                          dialog.E_IEC61850_Client_GAT4,    dialog.L_IEC61850_Client_VLAN,
-                                          dialog.E_IEC61850_Client_VLAN,    dialog.L_IEC61850_Client_AppID,
-                                          dialog.E_IEC61850_Client_AppID,   dialog.L_Serial_Serial,
-                                          dialog.CB_Serial_Serial,          dialog.L_Serial_Baudrate,
-                                          dialog.CB_Serial_Baudrate,        dialog.L_Serial_Parity,
-                                          dialog.Cb_Serial_Parity,          dialog.L_Serial_StopBits,
-                                          dialog.CB_Serial_StopBits}),
+        QCOMPARE(sw::test::layoutProblem({dialog.clientIpLabel,
+                                          dialog.clientIp1Edit,
+                                          dialog.clientIp2Edit,
+                                          dialog.clientIp3Edit,
+                                          dialog.clientIp4Edit,
+                                          dialog.clientMaskLabel,
+                                          dialog.clientMask1Edit,
+                                          dialog.clientMask2Edit,
+                                          dialog.clientMask3Edit,
+                                          dialog.clientMask4Edit,
+                                          dialog.gatewayEnabledBox,
+                                          dialog.clientGateway1Edit,
+                                          dialog.clientGateway2Edit,
+                                          dialog.clientGateway3Edit,
+                                          dialog.clientGateway4Edit,
+                                          dialog.vlanLabel,
+                                          dialog.vlanEdit,
+                                          dialog.appIdLabel,
+                                          dialog.appIdEdit,
+                                          dialog.serialInterfaceLabel,
+                                          dialog.serialInterfaceList,
+                                          dialog.serialBaudrateLabel,
+                                          dialog.serialBaudrateList,
+                                          dialog.serialParityLabel,
+                                          dialog.serialParityList,
+                                          dialog.serialStopBitsLabel,
+                                          dialog.serialStopBitsList}),
                  QString());
     }
 
@@ -141,17 +156,17 @@ private slots:
         QCOMPARE(dialog.values(), set);
         // Each control shows its own value, not a neighbour's.
         const std::pair<QLineEdit*, const char*> texts[] = {
-            {dialog.E_IEC61850_Client_IP1, "1"},   {dialog.E_IEC61850_Client_IP4, "4"},
-            {dialog.E_IEC61850_Client_SM1, "5"},   {dialog.E_IEC61850_Client_SM3, "7"},
-            {dialog.E_IEC61850_Client_GAT2, "10"}, {dialog.E_IEC61850_Client_GAT4, "12"},
-            {dialog.E_IEC61850_Client_VLAN, "13"}, {dialog.E_IEC61850_Client_AppID, "14"},
+            {dialog.clientIp1Edit, "1"},       {dialog.clientIp4Edit, "4"},
+            {dialog.clientMask1Edit, "5"},     {dialog.clientMask3Edit, "7"},
+            {dialog.clientGateway2Edit, "10"}, {dialog.clientGateway4Edit, "12"},
+            {dialog.vlanEdit, "13"},           {dialog.appIdEdit, "14"},
         };
         for (const auto& [edit, value] : texts) {
             QCOMPARE(edit->text(), QLatin1String(value));
         }
-        QVERIFY(dialog.CB_IEC61850_Client_En_GAT->isChecked());
-        QCOMPARE(dialog.CB_Serial_Serial->currentIndex(), 1);
-        QCOMPARE(dialog.CB_Serial_Baudrate->currentIndex(), 2);
+        QVERIFY(dialog.gatewayEnabledBox->isChecked());
+        QCOMPARE(dialog.serialInterfaceList->currentIndex(), 1);
+        QCOMPARE(dialog.serialBaudrateList->currentIndex(), 2);
     }
 
     void languageSwitchKeepsTheGroupTitles() {
@@ -162,32 +177,32 @@ private slots:
         project.state.texts.Put(400, "Comunicazione");
         dialog.applyTexts();
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Comunicazione"));
-        QCOMPARE(dialog.L_IEC61850_Client_IP->text(), QStringLiteral("Indirizzo IP"));
-        QCOMPARE(dialog.CP_IEC61850_Client->title(), QStringLiteral("1. IEC61850 Client"));
+        QCOMPARE(dialog.clientIpLabel->text(), QStringLiteral("Indirizzo IP"));
+        QCOMPARE(dialog.clientGroup->title(), QStringLiteral("1. IEC61850 Client"));
     }
 
     void typingAnAddressMovesThroughTheByteFields() {
         Project project;
         ParametersDialog dialog(project.state);
         showActive(dialog);
-        dialog.E_IEC61850_Client_IP1->clear();
-        dialog.E_IEC61850_Client_IP1->setFocus();
+        dialog.clientIp1Edit->clear();
+        dialog.clientIp1Edit->setFocus();
         QTest::keyClicks(static_cast<QWidget*>(nullptr), QStringLiteral("192.168.1.20"));
-        QCOMPARE(dialog.E_IEC61850_Client_IP1->text(), QStringLiteral("192"));
-        QCOMPARE(dialog.E_IEC61850_Client_IP2->text(), QStringLiteral("168"));
-        QCOMPARE(dialog.E_IEC61850_Client_IP3->text(), QStringLiteral("1"));
-        QCOMPARE(dialog.E_IEC61850_Client_IP4->text(), QStringLiteral("20"));
+        QCOMPARE(dialog.clientIp1Edit->text(), QStringLiteral("192"));
+        QCOMPARE(dialog.clientIp2Edit->text(), QStringLiteral("168"));
+        QCOMPARE(dialog.clientIp3Edit->text(), QStringLiteral("1"));
+        QCOMPARE(dialog.clientIp4Edit->text(), QStringLiteral("20"));
         // Onward into the mask, and at the last gateway byte the dot is swallowed where it is.
         QTest::keyClicks(static_cast<QWidget*>(nullptr), QStringLiteral(".255"));
-        QCOMPARE(dialog.E_IEC61850_Client_SM1->text(), QStringLiteral("255"));
-        dialog.E_IEC61850_Client_GAT4->setFocus();
-        dialog.E_IEC61850_Client_GAT4->setText(QStringLiteral("1"));
+        QCOMPARE(dialog.clientMask1Edit->text(), QStringLiteral("255"));
+        dialog.clientGateway4Edit->setFocus();
+        dialog.clientGateway4Edit->setText(QStringLiteral("1"));
         QTest::keyClicks(static_cast<QWidget*>(nullptr), QStringLiteral(".2"));
-        QCOMPARE(dialog.E_IEC61850_Client_GAT4->text(), QStringLiteral("12"));
-        QCOMPARE(QApplication::focusWidget(), dialog.E_IEC61850_Client_GAT4);
+        QCOMPARE(dialog.clientGateway4Edit->text(), QStringLiteral("12"));
+        QCOMPARE(QApplication::focusWidget(), dialog.clientGateway4Edit);
         // The application identifier takes a dot like any character.
-        QTest::keyClicks(dialog.E_IEC61850_Client_AppID, QStringLiteral(".x"));
-        QCOMPARE(dialog.E_IEC61850_Client_AppID->text(), QStringLiteral("0.x"));
+        QTest::keyClicks(dialog.appIdEdit, QStringLiteral(".x"));
+        QCOMPARE(dialog.appIdEdit->text(), QStringLiteral("0.x"));
     }
 
     void vlanTakesOnlyDigitsAndAtMostEight() {
@@ -197,7 +212,7 @@ private slots:
         sw::writeParameterFile(project.state.session.project().parGenFile(), set);
         ParametersDialog dialog(project.state);
         showActive(dialog);
-        QLineEdit* vlan = dialog.E_IEC61850_Client_VLAN;
+        QLineEdit* vlan = dialog.vlanEdit;
         // A hand-written value is shown as it is and can be deleted.
         QCOMPARE(vlan->text(), QStringLiteral("ab"));
         vlan->setFocus();
@@ -218,20 +233,20 @@ private slots:
         const Case cases[] = {
             {"IP2 empty and SM1 out of range",
              [](ParametersDialog& d) {
-                 d.E_IEC61850_Client_IP2->clear();
-                 d.E_IEC61850_Client_SM1->setText(QStringLiteral("256"));
+                 d.clientIp2Edit->clear();
+                 d.clientMask1Edit->setText(QStringLiteral("256"));
              },
              650},
             {"used gateway out of range",
              [](ParametersDialog& d) {
-                 d.CB_IEC61850_Client_En_GAT->setChecked(true);
-                 d.E_IEC61850_Client_GAT3->setText(QStringLiteral("300"));
+                 d.gatewayEnabledBox->setChecked(true);
+                 d.clientGateway3Edit->setText(QStringLiteral("300"));
              },
              659},
             {"two stop bits with even parity",
              [](ParametersDialog& d) {
-                 d.Cb_Serial_Parity->setCurrentIndex(2);
-                 d.CB_Serial_StopBits->setCurrentIndex(1);
+                 d.serialParityList->setCurrentIndex(2);
+                 d.serialStopBitsList->setCurrentIndex(1);
              },
              763},
         };
@@ -245,7 +260,7 @@ private slots:
             ParametersDialog dialog(project.state);
             dialog.show();
             c.edit(dialog);
-            dialog.Btn_OK->click();
+            dialog.okButton->click();
             QCOMPARE(messages.texts(), QStringList{QStringLiteral("message %1").arg(c.message)});
             QVERIFY(messages.shown[0].icon == sw::gui::MessageService::Icon::Error);
             QVERIFY2(dialog.isVisible(), c.what);
@@ -258,13 +273,13 @@ private slots:
         FakeMessageService messages;
         ParametersDialog dialog(project.state);
         dialog.show();
-        dialog.E_IEC61850_Client_IP1->setText(QStringLiteral("010"));
-        dialog.E_IEC61850_Client_GAT1->setText(QStringLiteral("abc"));
-        dialog.E_IEC61850_Client_VLAN->setText(QStringLiteral("12345678"));
-        dialog.E_IEC61850_Client_AppID->setText(QStringLiteral(" 7"));
-        dialog.CB_Serial_StopBits->setCurrentIndex(1);
-        dialog.CB_Serial_Serial->setCurrentIndex(1);
-        dialog.Btn_OK->click();
+        dialog.clientIp1Edit->setText(QStringLiteral("010"));
+        dialog.clientGateway1Edit->setText(QStringLiteral("abc"));
+        dialog.vlanEdit->setText(QStringLiteral("12345678"));
+        dialog.appIdEdit->setText(QStringLiteral(" 7"));
+        dialog.serialStopBitsList->setCurrentIndex(1);
+        dialog.serialInterfaceList->setCurrentIndex(1);
+        dialog.okButton->click();
         QVERIFY(messages.shown.empty());
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
 
@@ -286,9 +301,9 @@ private slots:
         FakeMessageService messages;
         ParametersDialog dialog(project.state);
         dialog.show();
-        QCOMPARE(dialog.CB_Serial_Serial->currentText(), QStringLiteral("RS232"));
-        QCOMPARE(dialog.CB_Serial_Baudrate->currentIndex(), -1);
-        QVERIFY(dialog.CB_IEC61850_Client_En_GAT->isChecked());
+        QCOMPARE(dialog.serialInterfaceList->currentText(), QStringLiteral("RS232"));
+        QCOMPARE(dialog.serialBaudrateList->currentIndex(), -1);
+        QVERIFY(dialog.gatewayEnabledBox->isChecked());
         dialog.onOkClicked();
         QVERIFY(messages.shown.empty());
         const std::string file = project.file();
@@ -309,7 +324,7 @@ private slots:
         dialog.show();
         QCOMPARE(messages.shown.size(), size_t(1));
         QVERIFY(messages.texts().front().contains(QStringLiteral("ParGen.xml")));
-        QCOMPARE(dialog.E_IEC61850_Client_IP4->text(), QStringLiteral("77"));
+        QCOMPARE(dialog.clientIp4Edit->text(), QStringLiteral("77"));
         // Confirming replaces the unreadable file.
         dialog.onOkClicked();
         QCOMPARE(project.file(), sw::parameterFileBytes(set));
@@ -321,20 +336,20 @@ private slots:
         project.state.session.activeProjectFolder = project.dir.path() / "gone";
         ParametersDialog dialog(project.state);
         dialog.show();
-        dialog.E_IEC61850_Client_IP3->setText(QStringLiteral("5"));
-        dialog.Btn_OK->click();
+        dialog.clientIp3Edit->setText(QStringLiteral("5"));
+        dialog.okButton->click();
         QCOMPARE(messages.shown.size(), size_t(1));
         QVERIFY(messages.texts().front().contains(QStringLiteral("ParGen.xml")));
         QVERIFY(dialog.isVisible());
         QVERIFY(dialog.result() != QDialog::Accepted);
-        QCOMPARE(dialog.E_IEC61850_Client_IP3->text(), QStringLiteral("5"));
+        QCOMPARE(dialog.clientIp3Edit->text(), QStringLiteral("5"));
     }
 
     void tabRunsFromTheButtonsThroughBothGroups() {
         Project project;
         ParametersDialog dialog(project.state);
         showActive(dialog);
-        dialog.Btn_OK->setFocus();
+        dialog.okButton->setFocus();
         QStringList visited{QApplication::focusWidget()->objectName()};
         for (int i = 0; i < 20; ++i) {
             QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Tab);
@@ -360,7 +375,7 @@ private slots:
         QScrollBar* bar = dialog.CPG->verticalScrollBar();
         QVERIFY(bar->maximum() > 0);
         const int lines = QGuiApplication::styleHints()->wheelScrollLines();
-        QComboBox* list = dialog.CB_Serial_Serial;
+        QComboBox* list = dialog.serialInterfaceList;
         dialog.CPG->ensureWidgetVisible(list);
         const int start = bar->value();
         QVERIFY(start > 0);

@@ -58,10 +58,10 @@ private slots:
         FakeMessageService messages;
         ScriptedDialogs dialogs;
         MainWindow window(dir.path());
-        QCOMPARE(window.L_Name_Conf->text(), tableText(window, 9));
-        QCOMPARE(window.L_Name_Conf_L2->text(), tableText(window, 10));
-        window.Btn_Prm_Gen->click();
-        window.Btn_CreateBin->click();
+        QCOMPARE(window.projectCaptionLabel->text(), tableText(window, 9));
+        QCOMPARE(window.projectNameLabel->text(), tableText(window, 10));
+        window.parametersButton->click();
+        window.updateDeviceButton->click();
         QCOMPARE(messages.texts(), QStringList(2, tableText(window, 18)));
         QVERIFY(messages.shown[0].icon == sw::gui::MessageService::Icon::Error);
         QVERIFY(dialogs.opened.empty());
@@ -77,8 +77,9 @@ private slots:
         MainWindow window(dir.path());
         QVERIFY(window.state().session.projectActive());
         for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{
-                 window.Btn_Info, window.Btn_Opz, window.Btn_Close, window.Btn_New, window.Btn_Open,
-                 window.Btn_Prm_Gen, window.Btn_IEC61850_Client, window.Btn_CreateBin}) {
+                 window.aboutButton, window.optionsButton, window.closeButton, window.newProjectButton,
+                 window.openProjectButton, window.parametersButton, window.accessButton,
+                 window.updateDeviceButton}) {
             QVERIFY2(button->isEnabled(), qPrintable(button->objectName()));
         }
     }
@@ -89,24 +90,24 @@ private slots:
         std::filesystem::create_directories(dir / "PROJECTS" / "Aaa");
         ScriptedDialogs dialogs([](QDialog* dialog) {
             if (auto* created = qobject_cast<sw::gui::NewProjectDialog*>(dialog)) {
-                QCOMPARE(created->E_New_Proj->text(), QString());
-                QTest::keyClicks(created->E_New_Proj, QStringLiteral("plant"));
-                QTest::keyClick(created->E_New_Proj, Qt::Key_Return);
+                QCOMPARE(created->projectNameEdit->text(), QString());
+                QTest::keyClicks(created->projectNameEdit, QStringLiteral("plant"));
+                QTest::keyClick(created->projectNameEdit, Qt::Key_Return);
             } else if (auto* open = qobject_cast<sw::gui::OpenProjectDialog*>(dialog)) {
                 QCOMPARE(open->ListBox1->count(), 2);
                 QCOMPARE(open->ListBox1->currentItem()->text(), QStringLiteral("plant"));
-                open->Btn_OK->click();
+                open->okButton->click();
             }
         });
         MainWindow window(dir.path());
-        window.Btn_New->click();
+        window.newProjectButton->click();
         QVERIFY(messages.shown.empty());
         QVERIFY(std::filesystem::is_directory(dir / "PROJECTS" / "plant" / "bin"));
-        QCOMPARE(window.L_Name_Conf->text(), tableText(window, 11));
-        QCOMPARE(window.L_Name_Conf_L2->text(), QStringLiteral("plant"));
-        window.Btn_Open->click();
+        QCOMPARE(window.projectCaptionLabel->text(), tableText(window, 11));
+        QCOMPARE(window.projectNameLabel->text(), QStringLiteral("plant"));
+        window.openProjectButton->click();
         QCOMPARE(dialogs.opened.size(), size_t(2));
-        window.Btn_Prm_Gen->click();
+        window.parametersButton->click();
         QCOMPARE(dialogs.opened.size(), size_t(3));
         QVERIFY(qobject_cast<sw::gui::ParametersDialog*>(dialogs.opened.back()) != nullptr);
         QCOMPARE(QString::fromStdString(window.state().session.activeProjectName), QStringLiteral("plant"));
@@ -118,15 +119,15 @@ private slots:
         sw::gui::NewProjectDialog* seen = nullptr;
         ScriptedDialogs dialogs([&seen](QDialog* dialog) {
             seen = qobject_cast<sw::gui::NewProjectDialog*>(dialog);
-            QTest::keyClicks(seen->E_New_Proj, QStringLiteral("../evil"));
-            seen->Btn_OK->click();
+            QTest::keyClicks(seen->projectNameEdit, QStringLiteral("../evil"));
+            seen->okButton->click();
             QVERIFY(seen->isVisible());
-            seen->Btn_Cancel->click();
+            seen->cancelButton->click();
         });
         MainWindow window(dir.path());
-        window.Btn_New->click();
+        window.newProjectButton->click();
         QCOMPARE(messages.texts(), QStringList{tableText(window, 105)});
-        QCOMPARE(seen->E_New_Proj->text(), QStringLiteral("../evil"));
+        QCOMPARE(seen->projectNameEdit->text(), QStringLiteral("../evil"));
         QVERIFY(!std::filesystem::exists(dir / "evil"));
         QVERIFY(!window.state().session.projectActive());
     }
@@ -135,9 +136,9 @@ private slots:
         sw::test::TempDir dir;
         ScriptedDialogs dialogs([](QDialog* dialog) { dialog->accept(); });
         MainWindow window(dir.path());
-        window.Btn_Open->click();
+        window.openProjectButton->click();
         QVERIFY(!window.state().session.projectActive());
-        QCOMPARE(window.L_Name_Conf_L2->text(), tableText(window, 10));
+        QCOMPARE(window.projectNameLabel->text(), tableText(window, 10));
     }
 
     void aLanguageChangeReachesTheDialogsButNotTheProductCaption() {
@@ -156,12 +157,12 @@ private slots:
         ScriptedDialogs dialogs([](QDialog* dialog) {
             auto* about = qobject_cast<sw::gui::AboutDialog*>(dialog);
             QVERIFY(about != nullptr);
-            QTest::mouseClick(about->Label4, Qt::LeftButton);
-            about->LbButton1->click();
+            QTest::mouseClick(about->makerLink, Qt::LeftButton);
+            about->okButton->click();
         });
         MainWindow window(dir.path());
-        QTest::mouseClick(window.L_Brantis, Qt::LeftButton);
-        window.Btn_Info->click();
+        QTest::mouseClick(window.makerLink, Qt::LeftButton);
+        window.aboutButton->click();
         QCOMPARE(dialogs.opened.size(), size_t(1));
         QCOMPARE(links.opened, QStringList(2, sw::gui::makerHomePage()));
         QVERIFY(links.opened[0].endsWith(QStringLiteral("/HOME/default.asp?frompg=SW40512")));
@@ -173,11 +174,11 @@ private slots:
         MainWindow window(dir.path());
         window.state().product.softwareCode = "CODE";
         window.state().product.softwareDescription = "DESCRIPTION";
-        window.Btn_Info->click();
+        window.aboutButton->click();
         auto* about = window.aboutBox();
-        QCOMPARE(about->Label9->text(), QStringLiteral("CODE"));
-        QCOMPARE(about->Label2->text(), QStringLiteral("DESCRIPTION"));
-        QVERIFY(!about->Label10->text().isEmpty());
+        QCOMPARE(about->softwareCodeLabel->text(), QStringLiteral("CODE"));
+        QCOMPARE(about->descriptionLabel->text(), QStringLiteral("DESCRIPTION"));
+        QVERIFY(!about->versionLabel->text().isEmpty());
     }
 
     void layoutShowsEveryControlWithoutOverlap() {
@@ -186,15 +187,16 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(sw::test::layoutProblem(
-                     {window.L_SW_Code, window.L_SW_Desc, window.Btn_Info, window.Btn_Opz, window.Btn_Close,
-                      window.L_Begin, window.Shape2, window.L_Step_1, window.Btn_New, window.Btn_Open,
-                      window.L_Step_2, window.Btn_Prm_Gen, window.L_Step_3, window.Btn_IEC61850_Client,
-                      window.L_Step_4, window.Btn_CreateBin, window.L_Brantis, window.Shape1}),
+                     {window.softwareCodeLabel, window.softwareDescriptionLabel, window.aboutButton,
+                      window.optionsButton, window.closeButton, window.beginLabel, window.projectFrame,
+                      window.step1Label, window.newProjectButton, window.openProjectButton, window.step2Label,
+                      window.parametersButton, window.step3Label, window.accessButton, window.step4Label,
+                      window.updateDeviceButton, window.makerLink, window.stepsRule}),
                  QString());
         // The two project lines sit inside their frame, one under the other.
-        QCOMPARE(sw::test::layoutProblem({window.L_Name_Conf, window.L_Name_Conf_L2}), QString());
-        QVERIFY(window.Shape2->geometry().contains(window.L_Name_Conf->geometry()));
-        QVERIFY(window.Shape2->geometry().contains(window.L_Name_Conf_L2->geometry()));
+        QCOMPARE(sw::test::layoutProblem({window.projectCaptionLabel, window.projectNameLabel}), QString());
+        QVERIFY(window.projectFrame->geometry().contains(window.projectCaptionLabel->geometry()));
+        QVERIFY(window.projectFrame->geometry().contains(window.projectNameLabel->geometry()));
         // Fixed in size.
         const QSize size = window.size();
         window.resize(size + QSize(100, 100));
@@ -213,7 +215,7 @@ private slots:
         const sw::ProjectPaths paths = window.state().session.project();
 
         sw::test::writeFile(paths.parGenFile(), "<Par_Gen><IEC61850_Client_IP1>");
-        window.Btn_CreateBin->click();
+        window.updateDeviceButton->click();
         QCOMPARE(messages.shown.size(), size_t(1));
         QVERIFY(messages.shown[0].icon == sw::gui::MessageService::Icon::Error);
         QVERIFY(messages.shown[0].text.contains(QStringLiteral("ParGen.xml")));
@@ -224,13 +226,13 @@ private slots:
 
         // Built: the update dialog opens in its Ethernet mode.
         std::filesystem::remove(paths.parGenFile());
-        window.updateDialog()->Form_Type = 0;
-        window.Btn_CreateBin->click();
+        window.updateDialog()->connectionMode = 0;
+        window.updateDeviceButton->click();
         QCOMPARE(messages.shown.size(), size_t(1));
         QCOMPARE(std::filesystem::file_size(paths.parameterImage()), std::uintmax_t(2048));
         QCOMPARE(std::filesystem::file_size(paths.variableImage()), std::uintmax_t(24));
         QCOMPARE(dialogs.opened, std::vector<QDialog*>{window.updateDialog()});
-        QCOMPARE(window.updateDialog()->Form_Type, 1);
+        QCOMPARE(window.updateDialog()->connectionMode, 1);
     }
 
     void updateRunsTheUpdaterBesideTheProgramAndKeepsTheWindowPainted() {
@@ -256,20 +258,20 @@ private slots:
             boot->setAddressChecker([](const std::string&, std::stop_token) {
                 sw::AddressCheckResult answered;
                 answered.outcome = sw::AddressCheck::Answered;
-                answered.ping_res = 1;
+                answered.replyState = 1;
                 return answered;
             });
-            boot->E_IP1->setText(QStringLiteral("127"));
-            boot->E_IP2->setText(QStringLiteral("0"));
-            boot->E_IP3->setText(QStringLiteral("0"));
-            boot->E_IP4->setText(QStringLiteral("1"));
-            boot->Btn_Update->click();
+            boot->ip1Edit->setText(QStringLiteral("127"));
+            boot->ip2Edit->setText(QStringLiteral("0"));
+            boot->ip3Edit->setText(QStringLiteral("0"));
+            boot->ip4Edit->setText(QStringLiteral("1"));
+            boot->updateButton->click();
             QTRY_VERIFY(boot->busy());
             QTimer::singleShot(10, boot, [&ticked] { ticked = true; });
             QTRY_VERIFY_WITH_TIMEOUT(!boot->busy(), 10000);
         });
         MainWindow window(dir.path());
-        window.Btn_CreateBin->click();
+        window.updateDeviceButton->click();
         QVERIFY(ticked);
         QVERIFY(messages.shown.empty());
         QCOMPARE(window.state().settings.lastIpAddress, std::string("127.0.0.1"));
@@ -294,7 +296,7 @@ private slots:
             MainWindow window(dir.path());
             window.state().settings.lastIpAddress = "10.1.2.3";
             window.show();
-            window.Btn_Close->click();
+            window.closeButton->click();
             status = window.exitStatus();
         }
         QCOMPARE(status, 0);

@@ -24,7 +24,7 @@ private slots:
         MainWindow window(dir.path());
 
         // Without a project: the usual message and nothing opened.
-        window.Btn_Report->click();
+        window.reportButton->click();
         QCOMPARE(messages.shown.size(), std::size_t{1});
         QVERIFY(links.opened.isEmpty());
 
@@ -32,14 +32,15 @@ private slots:
         const std::filesystem::path project = dir / "PROJECTS" / sw::pathFromUtf8("Bay 7 \u00dc");
         std::filesystem::create_directories(project);
         window.state().session.activeProjectFolder = project;
-        window.Btn_Report->click();
+        window.reportButton->click();
         QTRY_COMPARE(links.opened.size(), 1);
         QCOMPARE(messages.shown.size(), std::size_t{1});
         const std::filesystem::path report = project / "Commissioning_Report.html";
         QVERIFY(std::filesystem::exists(report));
-        QCOMPARE(links.opened.front(), QUrl::fromLocalFile(QString::fromStdString(dir.path().string()) + QStringLiteral(
-                                                               "/PROJECTS/Bay 7 \u00dc/Commissioning_Report.html"))
-                                           .toString());
+        QCOMPARE(links.opened.front(),
+                 QUrl::fromLocalFile(QString::fromStdString(dir.path().string()) +
+                                     QStringLiteral("/PROJECTS/Bay 7 \u00dc/Commissioning_Report.html"))
+                     .toString());
         QVERIFY(sw::test::readFile(report).find("<h2>Data-array map</h2>") != std::string::npos);
     }
 
@@ -48,8 +49,8 @@ private slots:
         MainWindow window(dir.path());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(sw::test::layoutProblem({window.L_Step_4, window.Btn_CreateBin, window.Btn_Report,
-                                          window.L_Brantis, window.Shape1}),
+        QCOMPARE(sw::test::layoutProblem({window.step4Label, window.updateDeviceButton, window.reportButton,
+                                          window.makerLink, window.stepsRule}),
                  QString());
     }
 };

@@ -45,12 +45,12 @@ struct Update {
             checkedHosts.push_back(host);
             sw::AddressCheckResult result;
             result.outcome = outcome;
-            result.ping_res = pingRes;
+            result.replyState = pingRes;
             return result;
         });
     }
     void typeAddress(const std::array<const char*, 4>& bytes) {
-        QLineEdit* edits[] = {dialog->E_IP1, dialog->E_IP2, dialog->E_IP3, dialog->E_IP4};
+        QLineEdit* edits[] = {dialog->ip1Edit, dialog->ip2Edit, dialog->ip3Edit, dialog->ip4Edit};
         for (std::size_t i = 0; i < 4; ++i) {
             edits[i]->setText(QString::fromUtf8(bytes[i]));
         }
@@ -58,8 +58,8 @@ struct Update {
     QString text(int index) const { return QString::fromStdString(state.texts.Get(index)); }
     // The four fields, joined with "|".
     QString fields() const {
-        return QStringList{dialog->E_IP1->text(), dialog->E_IP2->text(), dialog->E_IP3->text(),
-                           dialog->E_IP4->text()}
+        return QStringList{dialog->ip1Edit->text(), dialog->ip2Edit->text(), dialog->ip3Edit->text(),
+                           dialog->ip4Edit->text()}
             .join(QLatin1Char('|'));
     }
     bool jobWritten() const { return std::filesystem::exists(sw::jobFile(dir.path())); }
@@ -83,9 +83,9 @@ private slots:
         update.checksGive(AddressCheck::Answered, 1);
         update.dialog->show();
         update.typeAddress({"192", "168", "002", "205"});
-        update.dialog->CB_Update_Options->setCurrentIndex(2);
-        update.dialog->CB_Update_Option_Read_Back->setChecked(false);
-        update.dialog->Btn_Update->click();
+        update.dialog->updateOptionsList->setCurrentIndex(2);
+        update.dialog->readBackBox->setChecked(false);
+        update.dialog->updateButton->click();
         QTRY_COMPARE(update.started.size(), size_t(1));
         QCOMPARE(update.checkedHosts, std::vector<std::string>{"192.168.002.205"});
         QVERIFY(messages.shown.empty());
@@ -102,19 +102,19 @@ private slots:
         QCOMPARE(sw::test::readFile(sw::jobFile(update.dir.path())), sw::jobFileBytes(expected));
 
         // While the updater runs no second update starts; the dialog stays open throughout.
-        QVERIFY(!update.dialog->Btn_Update->isEnabled());
+        QVERIFY(!update.dialog->updateButton->isEnabled());
         update.dialog->onUpdateClicked();
         QTest::qWait(20);
         QCOMPARE(update.checkedHosts.size(), size_t(1));
         update.endProgram({});
-        QVERIFY(update.dialog->Btn_Update->isEnabled());
+        QVERIFY(update.dialog->updateButton->isEnabled());
         QVERIFY(update.dialog->isVisible());
 
         // Reopened in the same run: the choices of the successful update are preselected.
-        update.dialog->Btn_Cancel->click();
+        update.dialog->cancelButton->click();
         update.dialog->show();
-        QCOMPARE(update.dialog->CB_Update_Options->currentIndex(), 2);
-        QVERIFY(!update.dialog->CB_Update_Option_Read_Back->isChecked());
+        QCOMPARE(update.dialog->updateOptionsList->currentIndex(), 2);
+        QVERIFY(!update.dialog->readBackBox->isChecked());
         QCOMPARE(update.fields(), QStringLiteral("192|168|002|205"));
     }
 
@@ -134,18 +134,18 @@ private slots:
             update.checksGive(c.outcome, c.pingRes);
             update.dialog->show();
             update.typeAddress({"a", "b", "c", "d"});
-            update.dialog->CB_Update_Options->setCurrentIndex(1);
-            update.dialog->Btn_Update->click();
+            update.dialog->updateOptionsList->setCurrentIndex(1);
+            update.dialog->updateButton->click();
             QTRY_COMPARE(messages.shown.size(), size_t(1));
             QCOMPARE(messages.shown[0].text, update.text(c.text));
             QVERIFY(messages.shown[0].icon == c.icon);
-            QCOMPARE(update.dialog->ping_res, c.pingRes);
+            QCOMPARE(update.dialog->replyState, c.pingRes);
             QCOMPARE(update.state.settings.lastIpAddress, std::string(sw::kDefaultDeviceAddress));
             QCOMPARE(update.state.settings.updateOptionIndex, 0);
             QVERIFY(!update.jobWritten());
             QVERIFY(update.started.empty());
             QVERIFY(update.dialog->isVisible());
-            QVERIFY(update.dialog->Btn_Update->isEnabled());
+            QVERIFY(update.dialog->updateButton->isEnabled());
         }
     }
 
@@ -161,14 +161,14 @@ private slots:
             }
             sw::AddressCheckResult result;
             result.outcome = AddressCheck::Answered;
-            result.ping_res = 1;
+            result.replyState = 1;
             return result;
         });
         update.dialog->show();
         bool ticked = false;
         QTimer::singleShot(30, update.dialog.get(), [&] { ticked = true; });
-        update.dialog->Btn_Update->click();
-        QVERIFY(!update.dialog->Btn_Update->isEnabled());
+        update.dialog->updateButton->click();
+        QVERIFY(!update.dialog->updateButton->isEnabled());
         update.dialog->onUpdateClicked();
         QTRY_VERIFY(ticked); // the window goes on handling its events during the check
         QCOMPARE(calls.load(), 1);
@@ -180,10 +180,10 @@ private slots:
         std::filesystem::remove(sw::jobFile(update.dir.path()));
         update.state.settings.lastIpAddress = "10.0.0.1";
         release = false;
-        update.dialog->Btn_Update->click();
+        update.dialog->updateButton->click();
         QTRY_COMPARE(calls.load(), 2);
-        update.dialog->Btn_Cancel->click();
-        QTRY_VERIFY(update.dialog->Btn_Update->isEnabled());
+        update.dialog->cancelButton->click();
+        QTRY_VERIFY(update.dialog->updateButton->isEnabled());
         QVERIFY(messages.shown.empty());
         QCOMPARE(update.state.settings.lastIpAddress, std::string("10.0.0.1"));
         QVERIFY(!update.jobWritten());
@@ -205,8 +205,8 @@ private slots:
             update.state.settings.lastIpAddress = c.stored;
             update.dialog->show();
             QCOMPARE(update.fields(), QString::fromUtf8(c.fields));
-            QCOMPARE(update.dialog->CB_Update_Options->currentIndex(), 0);
-            QVERIFY(update.dialog->CB_Update_Option_Read_Back->isChecked());
+            QCOMPARE(update.dialog->updateOptionsList->currentIndex(), 0);
+            QVERIFY(update.dialog->readBackBox->isChecked());
         }
         // Fields typed in this run stay when the stored address does not split.
         Update update;
@@ -223,14 +223,14 @@ private slots:
         update.dialog->show();
         QApplication::setActiveWindow(update.dialog.get());
         QVERIFY(QTest::qWaitForWindowActive(update.dialog.get()));
-        QCOMPARE(QApplication::focusWidget(), update.dialog->E_IP1);
-        for (QLineEdit* edit :
-             {update.dialog->E_IP1, update.dialog->E_IP2, update.dialog->E_IP3, update.dialog->E_IP4}) {
+        QCOMPARE(QApplication::focusWidget(), update.dialog->ip1Edit);
+        for (QLineEdit* edit : {update.dialog->ip1Edit, update.dialog->ip2Edit, update.dialog->ip3Edit,
+                                update.dialog->ip4Edit}) {
             edit->clear();
         }
         QTest::keyClicks(static_cast<QWidget*>(nullptr), QStringLiteral("127.0.0.1.."));
         QCOMPARE(update.fields(), QStringLiteral("127|0|0|1"));
-        QCOMPARE(QApplication::focusWidget(), update.dialog->E_IP4);
+        QCOMPARE(QApplication::focusWidget(), update.dialog->ip4Edit);
     }
 
     void theOptionListFollowsTheLanguageTableAndTheLayoutIsFixed() {
@@ -243,22 +243,24 @@ private slots:
         UpdateDialog& d = *update.dialog;
         const auto changed = [](int index) { return QStringLiteral("changed %1").arg(index); };
         QCOMPARE(d.windowTitle(), changed(1002));
-        QCOMPARE(d.L_SW_Code->text(), QStringLiteral("SW40512"));
+        QCOMPARE(d.softwareCodeLabel->text(), QStringLiteral("SW40512"));
         // Each showing fills the option list anew from the table.
-        QCOMPARE(d.CB_Update_Options->count(), 3);
+        QCOMPARE(d.updateOptionsList->count(), 3);
         for (int i = 0; i < 3; ++i) {
-            QCOMPARE(d.CB_Update_Options->itemText(i), changed(1015 + i));
+            QCOMPARE(d.updateOptionsList->itemText(i), changed(1015 + i));
         }
-        QVERIFY(!d.CB_Update_Options->isEditable());
+        QVERIFY(!d.updateOptionsList->isEditable());
 
         QCOMPARE(d.size(), QSize(449, 69 + 49 + 72 + 40));
-        QCOMPARE(sw::test::layoutProblem({d.P_Title, d.P_IP_Address, d.P_Options, d.P_Button}), QString());
-        QCOMPARE(sw::test::layoutProblem({d.L_SW_Code, d.L_SW_Desc, d.L_IP_Address, d.E_IP1, d.E_IP2, d.E_IP3,
-                                          d.E_IP4, d.L_Update_Option, d.CB_Update_Options,
-                                          d.CB_Update_Option_Read_Back, d.Btn_Cancel, d.Btn_Update}),
+        QCOMPARE(sw::test::layoutProblem({d.titlePanel, d.ipAddressPanel, d.optionsPanel, d.buttonPanel}),
                  QString());
-        QVERIFY(d.Btn_Update->x() > d.Btn_Cancel->x());
-        QVERIFY(d.Btn_Update->width() > d.Btn_Cancel->width());
+        QCOMPARE(
+            sw::test::layoutProblem({d.softwareCodeLabel, d.softwareDescriptionLabel, d.ipAddressLabel,
+                                     d.ip1Edit, d.ip2Edit, d.ip3Edit, d.ip4Edit, d.updateOptionLabel,
+                                     d.updateOptionsList, d.readBackBox, d.cancelButton, d.updateButton}),
+            QString());
+        QVERIFY(d.updateButton->x() > d.cancelButton->x());
+        QVERIFY(d.updateButton->width() > d.cancelButton->width());
         const QSize size = d.size();
         d.resize(size + QSize(50, 50));
         QCOMPARE(d.size(), size);

@@ -112,51 +112,51 @@ void verifyContains(const std::string& text, const std::string& part) {
 
 // Step 1: a new project named Plant.
 void createPlant(sw::gui::NewProjectDialog* dialog) {
-    QTest::keyClicks(dialog->E_New_Proj, QStringLiteral("Plant"));
-    dialog->Btn_OK->click();
+    QTest::keyClicks(dialog->projectNameEdit, QStringLiteral("Plant"));
+    dialog->okButton->click();
 }
 
 // Step 2: the converter's address and its serial line, over the defaults of a project without settings.
 void enterCommunication(sw::gui::ParametersDialog* dialog) {
-    QCOMPARE(dialog->E_IEC61850_Client_IP1->text(), QStringLiteral("192"));
+    QCOMPARE(dialog->clientIp1Edit->text(), QStringLiteral("192"));
     const std::pair<QLineEdit*, const char*> typed[] = {
-        {dialog->E_IEC61850_Client_IP1, "10"},    {dialog->E_IEC61850_Client_IP2, "20"},
-        {dialog->E_IEC61850_Client_IP3, "30"},    {dialog->E_IEC61850_Client_IP4, "40"},
-        {dialog->E_IEC61850_Client_SM3, "0"},     {dialog->E_IEC61850_Client_GAT1, "10"},
-        {dialog->E_IEC61850_Client_GAT2, "20"},   {dialog->E_IEC61850_Client_GAT3, "30"},
-        {dialog->E_IEC61850_Client_GAT4, "254"},  {dialog->E_IEC61850_Client_VLAN, "7"},
-        {dialog->E_IEC61850_Client_AppID, "300"},
+        {dialog->clientIp1Edit, "10"},       {dialog->clientIp2Edit, "20"},
+        {dialog->clientIp3Edit, "30"},       {dialog->clientIp4Edit, "40"},
+        {dialog->clientMask3Edit, "0"},      {dialog->clientGateway1Edit, "10"},
+        {dialog->clientGateway2Edit, "20"},  {dialog->clientGateway3Edit, "30"},
+        {dialog->clientGateway4Edit, "254"}, {dialog->vlanEdit, "7"},
+        {dialog->appIdEdit, "300"},
     };
     for (const auto& [edit, text] : typed) {
         typeInto(edit, QString::fromLatin1(text));
     }
-    dialog->CB_IEC61850_Client_En_GAT->setChecked(true);
-    chooseListEntry(dialog->CB_Serial_Serial, QStringLiteral("RS485"));
-    chooseListEntry(dialog->CB_Serial_Baudrate, QStringLiteral("9600"));
-    chooseListEntry(dialog->Cb_Serial_Parity, QStringLiteral("NONE"));
-    chooseListEntry(dialog->CB_Serial_StopBits, QStringLiteral("2 Stop Bits"));
-    dialog->Btn_OK->click();
+    dialog->gatewayEnabledBox->setChecked(true);
+    chooseListEntry(dialog->serialInterfaceList, QStringLiteral("RS485"));
+    chooseListEntry(dialog->serialBaudrateList, QStringLiteral("9600"));
+    chooseListEntry(dialog->serialParityList, QStringLiteral("NONE"));
+    chooseListEntry(dialog->serialStopBitsList, QStringLiteral("2 Stop Bits"));
+    dialog->okButton->click();
 }
 
 // Step 3: bay1.icd into the catalog, one leaf attribute as a variable and one data set.
 void selectAccess(sw::gui::AccessEditorWindow* dialog) {
     QTRY_VERIFY(!dialog->isLoading());
-    QCOMPARE(dialog->LB_IEC_Devices->count(), 0);
-    QCOMPARE(dialog->ACG_DA->model()->rowCount(), 1); // the one blank row of an empty list
+    QCOMPARE(dialog->deviceList->count(), 0);
+    QCOMPARE(dialog->variablesTable->model()->rowCount(), 1); // the one blank row of an empty list
     {
         sw::test::FakeFileChooser chooser;
         chooser.files.push_back(QString::fromStdString(kBay1.string()));
-        dialog->Btn_Add_IEC_Device->click();
+        dialog->addIecDeviceButton->click();
         QTRY_VERIFY(!dialog->busy());
     }
-    QCOMPARE(dialog->LB_IEC_Devices->count(), 1);
-    dialog->LB_IEC_Devices->setCurrentRow(0);
-    QTRY_COMPARE(dialog->TV_IEC_Device->model()->index(0, 0).data().toString(), QStringLiteral("Bay1"));
+    QCOMPARE(dialog->deviceList->count(), 1);
+    dialog->deviceList->setCurrentRow(0);
+    QTRY_COMPARE(dialog->deviceTree->model()->index(0, 0).data().toString(), QStringLiteral("Bay1"));
 
-    clickNode(dialog->TV_IEC_Device, {QStringLiteral("CTRL"), QStringLiteral("Q0XCBR1"),
-                                      QStringLiteral("Pos"), QStringLiteral("stVal")});
-    dialog->Btn_AddVar->click();
-    QTableView* variables = dialog->ACG_DA;
+    clickNode(dialog->deviceTree, {QStringLiteral("CTRL"), QStringLiteral("Q0XCBR1"), QStringLiteral("Pos"),
+                                   QStringLiteral("stVal")});
+    dialog->addVarButton->click();
+    QTableView* variables = dialog->variablesTable;
     QCOMPARE(variables->model()->index(0, VC::VariableColumn::Reference).data().toString(),
              QStringLiteral("Bay1CTRL/Q0XCBR1.Pos.stVal"));
     setCell(variables, 0, VC::VariableColumn::IPAddress, QStringLiteral("10.20.30.50"));
@@ -168,36 +168,35 @@ void selectAccess(sw::gui::AccessEditorWindow* dialog) {
     setCell(variables, 0, VC::VariableColumn::Convertion, QStringLiteral("ItoF/FtoI"));
     setCell(variables, 0, VC::VariableColumn::MoltFact, QStringLiteral("2"));
 
-    clickNode(dialog->TV_IEC_Device,
-              {QStringLiteral("MEAS"), QStringLiteral("LLN0"), QStringLiteral("Clean")});
-    dialog->Btn_AddVar->click();
-    QCOMPARE(dialog->PC_DA_DataSet->currentWidget(), dialog->TS_DataSet);
-    QTableView* sets = dialog->ACG_DataSet;
+    clickNode(dialog->deviceTree, {QStringLiteral("MEAS"), QStringLiteral("LLN0"), QStringLiteral("Clean")});
+    dialog->addVarButton->click();
+    QCOMPARE(dialog->pages->currentWidget(), dialog->dataSetsPage);
+    QTableView* sets = dialog->dataSetsTable;
     QCOMPARE(sets->model()->index(0, VC::DataSetColumn::GooseName).data().toString(),
              QStringLiteral("GoClean"));
     setCell(sets, 0, VC::DataSetColumn::IPAddress, QStringLiteral("10.20.30.51"));
     setCell(sets, 0, VC::DataSetColumn::Port, QStringLiteral("10103"));
     sets->setCurrentIndex(sets->model()->index(0, 0));
-    QTableView* members = dialog->ACG_DS_Vars;
+    QTableView* members = dialog->membersTable;
     QVERIFY(members->model()->rowCount() > 1);
     setCell(members, 0, VC::MemberColumn::Position, QStringLiteral("20"));
     setCell(members, 1, VC::MemberColumn::Position, QStringLiteral("21"));
 
-    dialog->Btn_OK->click();
+    dialog->okButton->click();
 }
 
 // Step 4: the device at the loopback address, firmware and configuration; waits for the updater.
 void updateDevice(sw::gui::UpdateDialog* dialog) {
     const std::pair<QLineEdit*, const char*> address[] = {
-        {dialog->E_IP1, "127"}, {dialog->E_IP2, "0"}, {dialog->E_IP3, "0"}, {dialog->E_IP4, "1"}};
+        {dialog->ip1Edit, "127"}, {dialog->ip2Edit, "0"}, {dialog->ip3Edit, "0"}, {dialog->ip4Edit, "1"}};
     for (const auto& [edit, text] : address) {
         typeInto(edit, QString::fromLatin1(text));
     }
-    chooseListEntry(dialog->CB_Update_Options, QStringLiteral("Firmware + Configuration"));
-    dialog->Btn_Update->click();
+    chooseListEntry(dialog->updateOptionsList, QStringLiteral("Firmware + Configuration"));
+    dialog->updateButton->click();
     QVERIFY(dialog->busy());
     QTRY_VERIFY_WITH_TIMEOUT(!dialog->busy(), 20000);
-    dialog->Btn_Cancel->click();
+    dialog->cancelButton->click();
 }
 
 } // namespace
@@ -245,26 +244,26 @@ private slots:
             window.show();
             QVERIFY(!window.state().session.projectActive());
 
-            window.Btn_New->click();
+            window.newProjectButton->click();
             QVERIFY2(messages.shown.empty(), qPrintable(shownMessages()));
             QVERIFY(window.state().session.projectActive());
-            QCOMPARE(window.L_Name_Conf_L2->text(), QStringLiteral("Plant"));
+            QCOMPARE(window.projectNameLabel->text(), QStringLiteral("Plant"));
 
-            window.Btn_Prm_Gen->click();
+            window.parametersButton->click();
             QVERIFY2(messages.shown.empty(), qPrintable(shownMessages()));
             QCOMPARE(window.parametersDialog()->result(), int(QDialog::Accepted));
 
-            window.Btn_IEC61850_Client->click();
+            window.accessButton->click();
             QVERIFY2(messages.shown.empty(), qPrintable(shownMessages()));
             QCOMPARE(window.accessDialog()->result(), int(QDialog::Accepted));
 
-            window.Btn_CreateBin->click();
+            window.updateDeviceButton->click();
             QVERIFY2(messages.shown.empty(), qPrintable(shownMessages()));
             QCOMPARE(dialogs.opened.size(), std::size_t(4));
             QCOMPARE(QString::fromStdString(window.state().settings.lastIpAddress),
                      QStringLiteral("127.0.0.1"));
 
-            window.Btn_Close->click();
+            window.closeButton->click();
             QCOMPARE(window.exitStatus(), 0);
         }
 

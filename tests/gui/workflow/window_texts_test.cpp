@@ -139,13 +139,13 @@ private slots:
         sw::gui::AccessEditorWindow* access = window.accessDialog();
         access->show();
         QTRY_VERIFY_WITH_TIMEOUT(!access->isLoading(), 10000);
-        access->LB_IEC_Devices->setCurrentRow(0);
-        access->TV_IEC_Device->expandToDepth(1);
+        access->deviceList->setCurrentRow(0);
+        access->deviceTree->expandToDepth(1);
         checkWindow(access, QStringLiteral("access_variables"));
-        access->PC_DA_DataSet->setCurrentWidget(access->TS_DataSet);
-        access->ACG_DataSet->setCurrentIndex(access->ACG_DataSet->model()->index(0, 0));
+        access->pages->setCurrentWidget(access->dataSetsPage);
+        access->dataSetsTable->setCurrentIndex(access->dataSetsTable->model()->index(0, 0));
         checkWindow(access, QStringLiteral("access_data_sets"));
-        access->PC_DA_DataSet->setCurrentWidget(access->TS_Map);
+        access->pages->setCurrentWidget(access->mapPage);
         checkWindow(access, QStringLiteral("access_map"));
         access->hide();
 
@@ -159,9 +159,8 @@ private slots:
         sw::gui::OptionsDialog* options = window.optionsDialog();
         const QString pages[] = {QStringLiteral("options_language"), QStringLiteral("options_connection"),
                                  QStringLiteral("options_settings")};
-        for (int page = 0; page < options->PC_Options->count(); ++page) {
-            checkDialog(options, pages[page],
-                        [options, page] { options->PC_Options->setCurrentIndex(page); });
+        for (int page = 0; page < options->pages->count(); ++page) {
+            checkDialog(options, pages[page], [options, page] { options->pages->setCurrentIndex(page); });
         }
         g_language = nullptr; // the About box carries no language's texts
         checkDialog(window.aboutBox(), QStringLiteral("about"));
@@ -175,34 +174,34 @@ private slots:
         MainWindow window(dir.path());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        const QRect classicOpen = window.Btn_Open->geometry();
+        const QRect classicOpen = window.openProjectButton->geometry();
         sw::gui::OptionsDialog* options = window.optionsDialog();
         options->show();
-        options->PC_Options->setCurrentWidget(options->TS_Soft_Settings);
+        options->pages->setCurrentWidget(options->settingsTab);
         const QSize classicOptions = options->size();
 
         // The texts change while the windows are open, as a language picked in the Options dialog does.
         auto& texts = window.state().texts;
-        texts.Put(1, "First of four");                                     // L_Step_1
-        texts.Put(15, "Create a new configuration");                       // Btn_New
-        texts.Put(17, "Build the images and update the device");           // Btn_CreateBin
-        texts.Put(321, std::string(3, ' ').append(std::string(120, 'W'))); // CB_DoubleClick_Auto_Size
+        texts.Put(1, "First of four");                                     // step1Label
+        texts.Put(15, "Create a new configuration");                       // newProjectButton
+        texts.Put(17, "Build the images and update the device");           // updateDeviceButton
+        texts.Put(321, std::string(3, ' ').append(std::string(120, 'W'))); // doubleClickAutoSizeBox
         window.changeLanguage();
 
         QTRY_COMPARE(sw::test::cutTexts(options), QStringList());
         QVERIFY(options->width() > classicOptions.width());
         QCOMPARE(sw::test::cutTexts(&window), QStringList());
-        QCOMPARE(window.Btn_Open->width(), classicOpen.width());
-        QVERIFY(window.Btn_Open->x() > classicOpen.x());
-        QCOMPARE(window.Btn_Open->y(), classicOpen.y());
-        QVERIFY(window.Shape2->geometry().right() >= window.Btn_Open->geometry().right());
-        QVERIFY(window.Btn_New->x() > window.L_Step_1->geometry().right());
+        QCOMPARE(window.openProjectButton->width(), classicOpen.width());
+        QVERIFY(window.openProjectButton->x() > classicOpen.x());
+        QCOMPARE(window.openProjectButton->y(), classicOpen.y());
+        QVERIFY(window.projectFrame->geometry().right() >= window.openProjectButton->geometry().right());
+        QVERIFY(window.newProjectButton->x() > window.step1Label->geometry().right());
 
         // Back in the shipped texts, everything is in its classic place again.
         texts.clear();
         sw::fillBuiltinTexts(texts);
         window.changeLanguage();
-        QCOMPARE(window.Btn_Open->geometry(), classicOpen);
+        QCOMPARE(window.openProjectButton->geometry(), classicOpen);
         QTRY_COMPARE(options->size(), classicOptions);
         options->hide();
     }
