@@ -70,7 +70,7 @@ std::optional<std::size_t> currentRow(const QTableView* view) {
 
 } // namespace
 
-AccessEditorWindow::AccessEditorWindow(ProgramState& state, QWidget* parent)
+AccessEditorWindow::AccessEditorWindow(const ProgramState& state, QWidget* parent)
     : QDialog(parent), m_state(state) {
     setObjectName(QStringLiteral("AccessEditorWindow"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMaximizeButtonHint |
@@ -80,7 +80,7 @@ AccessEditorWindow::AccessEditorWindow(ProgramState& state, QWidget* parent)
     m_dataSets = new DataSetTableModel(m_editor, this);
     m_members = new MembersTableModel(m_editor, this);
 
-    QWidget* title = makeTitlePanel(this, state, softwareCodeLabel, softwareDescriptionLabel);
+    QWidget* title = makeTitlePanel(this, state.product, softwareCodeLabel, softwareDescriptionLabel);
     title->setFixedHeight(kTitleHeight);
 
     mainSplitter = new QSplitter(Qt::Horizontal, this);
@@ -251,7 +251,7 @@ QWidget* AccessEditorWindow::buildPages() {
 
     pages->addTab(variablesPage, QStringLiteral("Variables"));
     pages->addTab(dataSetsPage, QStringLiteral("DataSet"));
-    mapPage = new SignalListPage(m_editor, m_state);
+    mapPage = new SignalListPage(m_editor, m_state.texts);
     for (AccessTableModel* model : {m_variables, m_dataSets, m_members}) {
         mapPage->watch(model);
     }

@@ -32,7 +32,7 @@ class SignalListPage;
 class AccessEditorWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit AccessEditorWindow(ProgramState& state, QWidget* parent = nullptr);
+    explicit AccessEditorWindow(const ProgramState& state, QWidget* parent = nullptr);
     ~AccessEditorWindow() override;
 
     void applyTexts();
@@ -127,7 +127,7 @@ private:
     // Shows a variables row (dataSet 0) or a data set and one of its members (member 0: none).
     void showChosenRow(std::size_t dataSet, std::size_t row);
 
-    ProgramState& m_state;
+    const ProgramState& m_state;
     access::AccessEditor m_editor;
     SclTreeModel* m_treeModel;
     AccessTableModel* m_variables;

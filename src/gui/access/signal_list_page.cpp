@@ -5,7 +5,7 @@
 #include "core/access/signal_csv.h"
 #include "core/common/numbers.h"
 #include "core/common/path_text.h"
-#include "core/shell/program_state.h"
+#include "core/language/lang_table.h"
 #include "gui/access/data_array_map_view.h"
 #include "gui/access/file_chooser.h"
 #include "gui/common/error_text.h"
@@ -62,8 +62,8 @@ QWidget* legend(QWidget* parent, std::vector<QLabel*>& names) {
 
 } // namespace
 
-SignalListPage::SignalListPage(access::AccessEditor& editor, const ProgramState& state, QWidget* parent)
-    : QWidget(parent), m_editor(editor), m_state(state) {
+SignalListPage::SignalListPage(access::AccessEditor& editor, const LangTable& texts, QWidget* parent)
+    : QWidget(parent), m_editor(editor), m_texts(texts) {
     setObjectName(QStringLiteral("TS_Map"));
     m_map = new DataArrayMapView;
     mapSummaryLabel = new QLabel(this);
@@ -177,7 +177,7 @@ void SignalListPage::importCsv() {
     emit workStarted(shownText(WindowText::Importing).arg(toQString(utf8Of(file.filename()))));
     m_import.start<std::vector<access::VariableRow>>(
         [file, catalogSize = m_editor.list().devices().size(), separator = userDecimalSeparator(),
-         texts = m_state.texts](const JobContext&) {
+         texts = m_texts](const JobContext&) {
             return access::readVariablesCsvFile(file, catalogSize, separator, texts);
         },
         [this](const std::vector<access::VariableRow>& rows) {

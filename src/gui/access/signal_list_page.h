@@ -13,7 +13,7 @@ class QListWidget;
 class QTimer;
 
 namespace sw {
-struct ProgramState;
+class LangTable;
 }
 
 namespace sw::access {
@@ -31,7 +31,7 @@ class DataArrayMapView;
 class SignalListPage : public QWidget {
     Q_OBJECT
 public:
-    SignalListPage(access::AccessEditor& editor, const ProgramState& state, QWidget* parent = nullptr);
+    SignalListPage(access::AccessEditor& editor, const LangTable& texts, QWidget* parent = nullptr);
 
     // Edits through `model` redraw the map while the page is shown, and when it is shown next.
     void watch(QAbstractItemModel* model);
@@ -75,7 +75,7 @@ protected:
 
 private:
     access::AccessEditor& m_editor;
-    const ProgramState& m_state;
+    const LangTable& m_texts;
     DataArrayMapView* m_map;
     QTimer* m_redraw;
     std::vector<QLabel*> m_legendNames;

@@ -7,13 +7,13 @@
 
 namespace sw::gui {
 
-QWidget* makeTitlePanel(QWidget* parent, const ProgramState& state, QLabel*& code, QLabel*& description) {
+QWidget* makeTitlePanel(QWidget* parent, const Product& product, QLabel*& code, QLabel*& description) {
     auto* panel = new QWidget(parent);
     panel->setObjectName(QStringLiteral("P_Title"));
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(4, 2, 4, 2);
     layout->setSpacing(0);
-    code = new QLabel(toQString(state.product.softwareCode), panel);
+    code = new QLabel(toQString(product.softwareCode), panel);
     code->setObjectName(QStringLiteral("L_SW_Code"));
     QFont codeFont = code->font();
     codeFont.setPointSize(codeFont.pointSize() + 4);

@@ -8,6 +8,6 @@ class QWidget;
 namespace sw::gui {
 
 // The grey title panel every dialog carries: the software code above the dialog's description.
-QWidget* makeTitlePanel(QWidget* parent, const ProgramState& state, QLabel*& code, QLabel*& description);
+QWidget* makeTitlePanel(QWidget* parent, const Product& product, QLabel*& code, QLabel*& description);
 
 } // namespace sw::gui

@@ -67,7 +67,7 @@ OptionsDialog::OptionsDialog(ProgramState& state, QWidget* parent)
     setObjectName(QStringLiteral("OptionsDialog"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    QWidget* title = makeTitlePanel(this, state, softwareCodeLabel, softwareDescriptionLabel);
+    QWidget* title = makeTitlePanel(this, state.product, softwareCodeLabel, softwareDescriptionLabel);
 
     pages = make<QTabWidget>(this, "PC_Options");
     pages->addTab(buildLanguageTab(), QString());

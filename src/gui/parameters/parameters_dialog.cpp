@@ -135,7 +135,7 @@ ParametersDialog::ParametersDialog(const ProgramState& state, QWidget* parent)
     setPalette(background);
     setAutoFillBackground(true);
 
-    QWidget* title = makeTitlePanel(this, state, softwareCodeLabel, softwareDescriptionLabel);
+    QWidget* title = makeTitlePanel(this, state.product, softwareCodeLabel, softwareDescriptionLabel);
     title->setFixedHeight(kTitleHeight);
 
     CPG = new QScrollArea(this);

@@ -24,7 +24,7 @@ QLabel* label(QWidget* parent, const char* name, const QString& text = {}) {
 
 } // namespace
 
-AboutDialog::AboutDialog(const ProgramState& state, QWidget* parent) : QDialog(parent), m_state(state) {
+AboutDialog::AboutDialog(const Product& product, QWidget* parent) : QDialog(parent), m_product(product) {
     setObjectName(QStringLiteral("AboutDialog"));
     setWindowTitle(QStringLiteral("About"));
     iconLabel = label(this, "Image2");
@@ -66,8 +66,8 @@ AboutDialog::AboutDialog(const ProgramState& state, QWidget* parent) : QDialog(p
 }
 
 void AboutDialog::showEvent(QShowEvent* event) {
-    descriptionLabel->setText(toQString(m_state.product.softwareDescription));
-    softwareCodeLabel->setText(toQString(m_state.product.softwareCode));
+    descriptionLabel->setText(toQString(m_product.softwareDescription));
+    softwareCodeLabel->setText(toQString(m_product.softwareCode));
     versionLabel->setText(QString::fromUtf8(sw::kSoftwareVersion));
     documentCodeLabel->setText(QStringLiteral("MN40512"));
     QDialog::showEvent(event);

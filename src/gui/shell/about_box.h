@@ -13,7 +13,7 @@ namespace sw::gui {
 class AboutDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit AboutDialog(const ProgramState& state, QWidget* parent = nullptr);
+    explicit AboutDialog(const Product& product, QWidget* parent = nullptr);
 
     QLabel* iconLabel;
     QLabel* productLabel;
@@ -32,7 +32,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    const ProgramState& m_state;
+    const Product& m_product;
 };
 
 } // namespace sw::gui

@@ -119,7 +119,7 @@ MainWindow::MainWindow(const std::filesystem::path& programFolder, QWidget* pare
 
     m_newProject = new NewProjectDialog(m_state, this);
     m_openConf = new OpenProjectDialog(m_state, this);
-    m_about = new AboutDialog(m_state, this);
+    m_about = new AboutDialog(m_state.product, this);
     m_parGen = new ParametersDialog(m_state, this);
     m_boot = new UpdateDialog(
         m_state,

@@ -49,7 +49,7 @@ QHBoxLayout* buttonRow(QPushButton* ok, QPushButton* cancel) {
 NewProjectDialog::NewProjectDialog(ProgramState& state, QWidget* parent) : QDialog(parent), m_state(state) {
     setObjectName(QStringLiteral("NewProjectDialog"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(makeTitlePanel(this, state, softwareCodeLabel, softwareDescriptionLabel));
+    layout->addWidget(makeTitlePanel(this, state.product, softwareCodeLabel, softwareDescriptionLabel));
     productLabel = new QLabel(this);
     productLabel->setObjectName(QStringLiteral("Label1"));
     projectNameEdit = new QLineEdit(this);
@@ -109,7 +109,7 @@ void NewProjectDialog::onOkClicked() {
 OpenProjectDialog::OpenProjectDialog(ProgramState& state, QWidget* parent) : QDialog(parent), m_state(state) {
     setObjectName(QStringLiteral("OpenProjectDialog"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(makeTitlePanel(this, state, softwareCodeLabel, softwareDescriptionLabel));
+    layout->addWidget(makeTitlePanel(this, state.product, softwareCodeLabel, softwareDescriptionLabel));
     productLabel = new QLabel(this);
     productLabel->setObjectName(QStringLiteral("Label1"));
     ListBox1 = new QListWidget(this);

@@ -98,7 +98,7 @@ UpdateDialog::UpdateDialog(ProgramState& state, ProgramStarter startProgram, QWi
 }
 
 void UpdateDialog::layOut() {
-    titlePanel = makeTitlePanel(this, m_state, softwareCodeLabel, softwareDescriptionLabel);
+    titlePanel = makeTitlePanel(this, m_state.product, softwareCodeLabel, softwareDescriptionLabel);
     titlePanel->setFixedHeight(kTitleHeight);
 
     ipAddressPanel = makePanel(this, "P_IP_Address", kAddressHeight);
