@@ -1,4 +1,5 @@
 #include "core/language/builtin_texts.h"
+#include "core/language/language_file.h"
 #include "gui/access/access_editor_window.h"
 #include "gui/access/ied_picker_dialog.h"
 #include "gui/access/signal_list_page.h"
@@ -116,7 +117,13 @@ private slots:
         QCOMPARE(QString::fromStdString(window.state().session.activeProjectName), QStringLiteral("Demo"));
         QCOMPARE(QString::fromStdString(window.state().settings.languageName), language);
         window.show();
-        const sw::test::LanguageTexts shipped(window.state().texts, textsOfNoLanguage(window.state()));
+        // Only what the language file itself says: a text it leaves out would show the built-in English.
+        sw::LangTable fileTexts;
+        for (int index = 0; index < sw::LangTableSize; ++index) {
+            fileTexts.append(" ");
+        }
+        sw::LoadLanguageFile(fileTexts, kAssets / "LANGUAGE" / (language.toStdString() + ".lng"));
+        const sw::test::LanguageTexts shipped(fileTexts, textsOfNoLanguage(window.state()));
         g_language = language == QStringLiteral("English") ? nullptr : &shipped;
         struct Forget {
             ~Forget() { g_language = nullptr; }
