@@ -66,6 +66,15 @@ constexpr Entry kWindowTexts[] = {
     {WindowText::MapMember, "data-set member"},
     {WindowText::MapMixed, "mixed"},
     {WindowText::MapConflict, "conflict"},
+    {WindowText::ButtonOk, "OK"},
+    {WindowText::ButtonCancel, "Cancel"},
+    {WindowText::ButtonYes, "Yes"},
+    {WindowText::ButtonNo, "No"},
+    {WindowText::ButtonSave, "Save"},
+    {WindowText::ButtonDiscard, "Discard"},
+    {WindowText::UnsavedAccessChanges,
+     "The access list has changes that are not saved. Save them (with the checks of "
+     "OK) or discard them?"},
 };
 
 constexpr bool inIndexOrder() {

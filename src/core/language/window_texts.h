@@ -55,10 +55,17 @@ enum class WindowText : int {
     MapMember,
     MapMixed,
     MapConflict,
+    ButtonOk,
+    ButtonCancel,
+    ButtonYes,
+    ButtonNo,
+    ButtonSave,
+    ButtonDiscard,
+    UnsavedAccessChanges,
 };
 
 inline constexpr int kFirstWindowText = static_cast<int>(WindowText::FillAddresses);
-inline constexpr int kLastWindowText = static_cast<int>(WindowText::MapConflict);
+inline constexpr int kLastWindowText = static_cast<int>(WindowText::UnsavedAccessChanges);
 
 // The English text, as the built-in table holds it.
 std::string_view englishWindowText(WindowText text);

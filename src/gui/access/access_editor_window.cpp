@@ -1,6 +1,7 @@
 #include "gui/access/access_editor_window.h"
 
 #include "core/access/access_check.h"
+#include "core/access/access_file.h"
 #include "core/access/device_references.h"
 #include "core/common/numbers.h"
 #include "core/common/path_text.h"
@@ -40,6 +41,8 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
+
+#include <cstdio>
 
 #include <map>
 #include <set>
@@ -351,6 +354,7 @@ void AccessEditorWindow::prepareShowing() {
         [project](const JobContext&) { return access::readStoredAccess(project); },
         [this](access::StoredAccess read) {
             const access::OpenReport report = m_editor.open(std::move(read));
+            m_openedBytes = access::accessFileBytes(m_editor.list().toAccessFile());
             showOpened();
             if (const std::string dropped = report.message(); !dropped.empty()) {
                 messages().show(this, MessageService::Icon::Warning, {}, toQString(dropped),
@@ -716,7 +720,44 @@ void AccessEditorWindow::onCancelClicked() {
     reject();
 }
 
+bool AccessEditorWindow::hasChanges() const {
+    if (m_loading || m_openFailed) {
+        return false;
+    }
+    return access::accessFileBytes(m_editor.list().toAccessFile()) != m_openedBytes;
+}
+
+void AccessEditorWindow::closeWithoutAsking() {
+    m_closingUnasked = true;
+    reject();
+}
+
 void AccessEditorWindow::reject() {
+    if (m_asking) {
+        return; // the question is open; its answer decides
+    }
+    if (!m_closingUnasked && hasChanges()) {
+        // Esc, Cancel and the close button all come here: changes are never dropped without a word.
+        m_asking = true;
+        const MessageService::Answer answer =
+            messages().show(this, MessageService::Icon::Question, {},
+                            shownText(m_state.texts, WindowText::UnsavedAccessChanges),
+                            MessageService::Buttons::SaveDiscardCancel);
+        m_asking = false;
+        if (!m_closingUnasked) {
+            if (answer == MessageService::Answer::Yes) {
+                onOkClicked(); // closes only when the list passes OK's checks and is saved
+                return;
+            }
+            if (answer != MessageService::Answer::No) {
+                return;
+            }
+        }
+    }
+    if (m_closingUnasked && hasChanges()) {
+        std::fputs("sw40512: the access list's unsaved changes were discarded\n", stderr);
+    }
+    m_closingUnasked = false;
     // Work under way is given up: what it would bring is of no use to a closed window.
     m_job.cancel();
     mapPage->cancelWork();

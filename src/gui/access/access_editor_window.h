@@ -43,6 +43,10 @@ public:
     bool isLoading() const { return m_loading; }
     // Loading, adding a device or importing: the list must not change under the work.
     bool busy() const;
+    // The list differs from what the showing opened (or OK last saved).
+    bool hasChanges() const;
+    // Closes at once, dropping any change: for a close nobody is there to answer.
+    void closeWithoutAsking();
 
     QLabel* softwareCodeLabel;
     QLabel* softwareDescriptionLabel;
@@ -138,6 +142,9 @@ private:
     std::size_t m_treeMatch = 0; // the current match + 1; 0 before the first
     BackgroundJob m_job;
     bool m_loading = false;
+    bool m_asking = false;
+    bool m_closingUnasked = false;
+    std::string m_openedBytes; // the list as opened, in its stored form
     bool m_openFailed = false;
     bool m_placed = false;
 };

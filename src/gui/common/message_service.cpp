@@ -1,11 +1,14 @@
 #include "gui/common/message_service.h"
 
 #include "gui/common/error_text.h"
+#include "gui/common/shown_text.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 
 #include <exception>
+#include <utility>
 
 namespace sw::gui {
 
@@ -35,6 +38,8 @@ QMessageBox::StandardButtons boxButtons(MessageService::Buttons buttons) {
         return QMessageBox::Yes | QMessageBox::No;
     case MessageService::Buttons::YesNoCancel:
         return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case MessageService::Buttons::SaveDiscardCancel:
+        return QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel;
     }
     return QMessageBox::Ok;
 }
@@ -48,12 +53,24 @@ public:
         box.setText(text);
         box.setIcon(boxIcon(icon));
         box.setStandardButtons(boxButtons(buttons));
+        // The buttons speak the program's language, not the system's.
+        const std::pair<QMessageBox::StandardButton, WindowText> captions[] = {
+            {QMessageBox::Ok, WindowText::ButtonOk},     {QMessageBox::Cancel, WindowText::ButtonCancel},
+            {QMessageBox::Yes, WindowText::ButtonYes},   {QMessageBox::No, WindowText::ButtonNo},
+            {QMessageBox::Save, WindowText::ButtonSave}, {QMessageBox::Discard, WindowText::ButtonDiscard}};
+        for (const auto& [standard, caption] : captions) {
+            if (QAbstractButton* button = box.button(standard)) {
+                button->setText(shownText(caption));
+            }
+        }
         switch (box.exec()) {
         case QMessageBox::Cancel:
             return Answer::Cancel;
         case QMessageBox::Yes:
+        case QMessageBox::Save:
             return Answer::Yes;
         case QMessageBox::No:
+        case QMessageBox::Discard:
             return Answer::No;
         default:
             return Answer::Ok;

@@ -12,7 +12,8 @@ namespace sw::gui {
 class MessageService {
 public:
     enum class Icon { Information, Warning, Error, Question };
-    enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+    // SaveDiscardCancel answers Yes for Save and No for Discard.
+    enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel, SaveDiscardCancel };
     enum class Answer { Ok, Cancel, Yes, No };
 
     virtual ~MessageService() = default;

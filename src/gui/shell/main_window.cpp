@@ -491,7 +491,10 @@ void MainWindow::closeOnSignal() {
     m_closeAskedBySignal = true;
     // A modal dialog or message box would wait for an answer that never comes.
     for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (auto* dialog = qobject_cast<QDialog*>(window); dialog != nullptr && dialog->isVisible()) {
+        if (auto* editor = qobject_cast<AccessEditorWindow*>(window);
+            editor != nullptr && editor->isVisible()) {
+            editor->closeWithoutAsking();
+        } else if (auto* dialog = qobject_cast<QDialog*>(window); dialog != nullptr && dialog->isVisible()) {
             dialog->reject();
         }
     }

@@ -24,6 +24,7 @@
 #include <QTreeView>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 using sw::gui::AccessEditorWindow;
@@ -286,6 +287,64 @@ private slots:
         showLoaded(dialog);
         QCOMPARE(dialog.deviceList->count(), 1);
         QCOMPARE(cell(variables, 0, VC::VariableColumn::IPAddress), QStringLiteral("192.168.1.10"));
+    }
+
+    void closingWithChangesAsksAndOnlyTheAnswerDecides() {
+        Project project;
+        FakeMessageService messages;
+        AccessEditorWindow dialog(project.state);
+        showLoaded(dialog);
+        // Without changes every way out closes at once.
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(messages.shown.empty());
+
+        showLoaded(dialog);
+        addAndChooseBay1(dialog); // a device added is a change as much as an edited cell
+        const struct {
+            const char* how;
+            std::function<void()> close;
+            Answer answer;
+            bool open;  // the window is still there afterwards
+            bool saved; // the access file was written
+        } cases[] = {
+            {"Esc, stay", [&] { QTest::keyClick(&dialog, Qt::Key_Escape); }, Answer::Cancel, true, false},
+            {"Cancel, stay", [&] { dialog.cancelButton->click(); }, Answer::Cancel, true, false},
+            {"close button, save", [&] { dialog.close(); }, Answer::Yes, false, true},
+        };
+        for (const auto& c : cases) {
+            messages.shown.clear();
+            messages.answers = {c.answer};
+            c.close();
+            QCOMPARE(messages.shown.size(), std::size_t{1});
+            QVERIFY(messages.shown[0].buttons == sw::gui::MessageService::Buttons::SaveDiscardCancel);
+            QVERIFY2(dialog.isVisible() == c.open, c.how);
+            QVERIFY2(project.hasAccessFile() == c.saved, c.how);
+        }
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+
+        // Discarding leaves the saved file as it was; a saved list reopens without changes.
+        showLoaded(dialog);
+        QVERIFY(!dialog.hasChanges());
+        const std::string saved = sw::test::readFile(project.paths.accessFile());
+        dialog.deviceList->setCurrentRow(0);
+        dialog.removeIecDeviceButton->click();
+        QVERIFY(dialog.hasChanges());
+        messages.shown.clear();
+        messages.answers = {Answer::No};
+        dialog.cancelButton->click();
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(sw::test::readFile(project.paths.accessFile()), saved);
+
+        // A close nobody can answer asks nothing.
+        showLoaded(dialog);
+        dialog.deviceList->setCurrentRow(0);
+        dialog.removeIecDeviceButton->click();
+        messages.shown.clear();
+        dialog.closeWithoutAsking();
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(messages.shown.empty());
+        QCOMPARE(sw::test::readFile(project.paths.accessFile()), saved);
     }
 
     void anAccessFileThatCannotBeReadIsNeverOverwrittenAndDroppedSettingsAreReported() {
