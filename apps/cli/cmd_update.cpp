@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "core/access/data_array_map.h"
 #include "core/common/config_error.h"
 #include "core/common/ip_address.h"
 #include "core/common/numbers.h"
@@ -129,6 +130,14 @@ int runUpdate(const std::vector<std::string>& args) {
     saveImageFiles(images, paths.binFolder());
     std::cout << "build: " << utf8Of(paths.parameterImage()) << " (" << images.bank1.size() << " bytes), "
               << utf8Of(paths.variableImage()) << " (" << images.bank2.size() << " bytes)" << std::endl;
+    // The device accepts rows that collide on its data array, but one value then overwrites the other.
+    if (std::filesystem::exists(paths.accessFile(), error)) {
+        const access::DataArrayMap map =
+            access::buildDataArrayMap(access::readAccessFile(paths.accessFile()));
+        for (const std::string& line : access::describeConflicts(map)) {
+            std::cerr << "warning: data-array conflict at " << line << "\n";
+        }
+    }
 
     const std::string& host = *parsed->address;
     const auto echo = makeIcmpEchoService();

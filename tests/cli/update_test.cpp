@@ -29,11 +29,24 @@ struct UpdateSetup {
 
 TEST(UpdateCommand, BuildsChecksLoopbackWritesTheJobAndRunsTheUpdater) {
     UpdateSetup setup;
+    // Two rows reading into position 0, start bit 0: the device takes it, the command warns.
+    const std::string row =
+        R"(<DA_Item Index="0" bType="BOOLEAN" fc="ST" Reference="IED1CTRL/XCBR1.Pos.stVal" )"
+        R"(IPAddress="192.168.2.10" Port="102" OnChange="Y" OnCMD="N" OnTimer="N" Time="1000" )"
+        R"(Position="0" StartBit="0" ReadWrite="Read" Convertion="None" MoltFact="1" Mnemonic="b"/>)";
+    sw::test::writeFile(setup.dir / "Projekt Süd" / "IEC_61850_Client.xml",
+                        R"(<IEC_68850_Client><List_ICD_Files/><List_DA_Selected>)" + row + row +
+                            R"(</List_DA_Selected><List_DataSet_Selected/></IEC_68850_Client>)");
     const auto result = setup.update("127.0.0.1", {"--option", "configuration", "--no-read-back"});
     if (setup.icmpUnavailable(result)) {
         GTEST_SKIP() << result.stderrText;
     }
     ASSERT_EQ(result.exitCode, 0) << result.stdoutText << result.stderrText;
+    EXPECT_NE(
+        result.stderrText.find("warning: data-array conflict at position 0: variables row 1 (Read, start bit "
+                               "0); variables row 2 (Read, start bit 0)"),
+        std::string::npos)
+        << result.stderrText;
     for (const char* stage :
          {"build: ", "address check: 127.0.0.1 answered 2 of 2", "job file: ", "updater: starting",
           "Operation 2 of 2: send the variable image", "updater: ended successfully"}) {

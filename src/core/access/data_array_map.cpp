@@ -160,4 +160,24 @@ std::string describePosition(const DataArrayMap& map, std::size_t position, std:
     return text;
 }
 
+std::vector<std::string> describeConflicts(const DataArrayMap& map) {
+    std::vector<std::string> lines;
+    for (std::size_t position = 0; position < kDataArraySize && lines.size() < map.conflictCount();
+         ++position) {
+        std::string line;
+        for (const MapEntry& entry : map.at(position)) {
+            if (entry.conflict) {
+                MapEntry named = entry;
+                named.conflict = false; // the line says so once
+                line += (line.empty() ? "position " + std::to_string(position) + ": " : std::string("; ")) +
+                        describeEntry(named);
+            }
+        }
+        if (!line.empty()) {
+            lines.push_back(std::move(line));
+        }
+    }
+    return lines;
+}
+
 } // namespace sw::access

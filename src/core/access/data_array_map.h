@@ -62,6 +62,10 @@ std::string describeEntry(const MapEntry& entry);
 // more), conflicting ones marked.
 std::string describePosition(const DataArrayMap& map, std::size_t position, std::size_t limit = 12);
 
+// One line per position where entries conflict, naming the conflicting ones: "position 5: variables
+// row 1 (Read, start bit 0); data set 2 member 3 (start bit 0)". Empty when nothing conflicts.
+std::vector<std::string> describeConflicts(const DataArrayMap& map);
+
 // A start-bit cell as the map reads it: 0 to 7, -1 for an empty one, -2 for anything else.
 std::int8_t startBitValue(std::string_view text);
 

@@ -75,6 +75,11 @@ constexpr Entry kWindowTexts[] = {
     {WindowText::UnsavedAccessChanges,
      "The access list has changes that are not saved. Save them (with the checks of "
      "OK) or discard them?"},
+    {WindowText::ConflictsIntro,
+     "These rows bring values from the servers into the same place of the data array, "
+     "where one overwrites the other:"},
+    {WindowText::ConflictsMore, "... and %1 more"},
+    {WindowText::ConflictsQuestion, "The device accepts it. Save the access list anyway?"},
 };
 
 constexpr bool inIndexOrder() {

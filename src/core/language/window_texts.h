@@ -62,10 +62,13 @@ enum class WindowText : int {
     ButtonSave,
     ButtonDiscard,
     UnsavedAccessChanges,
+    ConflictsIntro,
+    ConflictsMore,
+    ConflictsQuestion,
 };
 
 inline constexpr int kFirstWindowText = static_cast<int>(WindowText::FillAddresses);
-inline constexpr int kLastWindowText = static_cast<int>(WindowText::UnsavedAccessChanges);
+inline constexpr int kLastWindowText = static_cast<int>(WindowText::ConflictsQuestion);
 
 // The English text, as the built-in table holds it.
 std::string_view englishWindowText(WindowText text);

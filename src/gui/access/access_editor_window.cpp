@@ -2,6 +2,7 @@
 
 #include "core/access/access_check.h"
 #include "core/access/access_file.h"
+#include "core/access/data_array_map.h"
 #include "core/access/device_references.h"
 #include "core/common/numbers.h"
 #include "core/common/path_text.h"
@@ -706,6 +707,9 @@ void AccessEditorWindow::onOkClicked() {
         messages().showError(this, toQString(access::accessCheckMessage(m_state.texts, *failure)));
         return;
     }
+    if (!confirmConflicts()) {
+        return;
+    }
     bool saved = false;
     runGuarded(this, [&] {
         m_editor.save(m_state.session.project().accessFile());
@@ -714,6 +718,26 @@ void AccessEditorWindow::onOkClicked() {
     if (saved) {
         accept();
     }
+}
+
+bool AccessEditorWindow::confirmConflicts() {
+    const std::vector<std::string> conflicts =
+        access::describeConflicts(access::buildDataArrayMap(m_editor.list().toAccessFile()));
+    if (conflicts.empty()) {
+        return true;
+    }
+    constexpr std::size_t kShown = 15;
+    QString text = shownText(m_state.texts, WindowText::ConflictsIntro) + QLatin1Char('\n');
+    for (std::size_t k = 0; k < conflicts.size() && k < kShown; ++k) {
+        text += QLatin1Char('\n') + toQString(conflicts[k]);
+    }
+    if (conflicts.size() > kShown) {
+        text += QLatin1Char('\n') +
+                shownText(m_state.texts, WindowText::ConflictsMore).arg(conflicts.size() - kShown);
+    }
+    text += QStringLiteral("\n\n") + shownText(m_state.texts, WindowText::ConflictsQuestion);
+    return messages().show(this, MessageService::Icon::Warning, {}, text, MessageService::Buttons::YesNo) ==
+           MessageService::Answer::Yes;
 }
 
 void AccessEditorWindow::onCancelClicked() {

@@ -119,6 +119,8 @@ private:
     void startWork(const QString& what, std::function<Result(const JobContext&)> work,
                    std::function<void(Result)> done, BackgroundJob::Failed failed = {});
     void showWorking(const QString& what);
+    // OK on a list whose rows collide on the data array: the user sees where and decides.
+    bool confirmConflicts();
     QString loadingText(const std::filesystem::path& file) const;
     void showOpened();
     void addLoadedDevices(const std::filesystem::path& file, const std::vector<std::string>& names,

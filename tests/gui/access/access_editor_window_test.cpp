@@ -347,6 +347,37 @@ private slots:
         QCOMPARE(sw::test::readFile(project.paths.accessFile()), saved);
     }
 
+    void okShowsTheRowsThatCollideOnTheDataArrayAndSavesOnlyWhenTold() {
+        Project project;
+        const std::string row =
+            R"(<DA_Item Index="0" bType="BOOLEAN" fc="ST" Reference="IED1CTRL/XCBR1.Pos.stVal" )"
+            R"(IPAddress="192.168.2.10" Port="102" OnChange="Y" OnCMD="N" OnTimer="N" )"
+            R"(Time="1000" Position="7" StartBit="1" ReadWrite="Read" Convertion="None" )"
+            R"(MoltFact="1" Mnemonic="b"/>)";
+        const std::string stored = R"(<IEC_68850_Client><List_ICD_Files/><List_DA_Selected>)" + row + row +
+                                   R"(</List_DA_Selected><List_DataSet_Selected/></IEC_68850_Client>)";
+        sw::test::writeFile(project.paths.accessFile(), stored);
+        FakeMessageService messages;
+        AccessEditorWindow dialog(project.state);
+        showLoaded(dialog);
+        dialog.setResult(QDialog::Rejected);
+
+        messages.answers = {Answer::No};
+        dialog.okButton->click();
+        QCOMPARE(messages.shown.size(), std::size_t{1});
+        QVERIFY(messages.shown[0].buttons == sw::gui::MessageService::Buttons::YesNo);
+        QVERIFY2(messages.shown[0].text.contains(QStringLiteral(
+                     "position 7: variables row 1 (Read, start bit 1); variables row 2 (Read, start bit 1)")),
+                 qPrintable(messages.shown[0].text));
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(sw::test::readFile(project.paths.accessFile()), stored);
+
+        messages.answers = {Answer::Yes};
+        dialog.okButton->click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(sw::test::readFile(project.paths.accessFile()) != stored); // written anew, with its version
+    }
+
     void anAccessFileThatCannotBeReadIsNeverOverwrittenAndDroppedSettingsAreReported() {
         const struct {
             const char* access;
