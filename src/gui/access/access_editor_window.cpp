@@ -17,6 +17,7 @@
 #include "gui/access/live_check_panel.h"
 #include "gui/access/scl_tree_model.h"
 #include "gui/access/signal_list_page.h"
+#include "gui/common/dialog_layout.h"
 #include "gui/common/dialog_runner.h"
 #include "gui/common/error_text.h"
 #include "gui/common/grid_helpers.h"
@@ -36,6 +37,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
@@ -43,6 +45,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstdio>
 
 #include <map>
@@ -113,14 +116,22 @@ AccessEditorWindow::AccessEditorWindow(const ProgramState& state, QWidget* paren
     importButton = makeButton(buttonStrip, "Btn_Import");
     liveCheckPanel = new LiveCheckPanel(
         m_editor, m_variables, m_dataSets, mapPage->mapView(), [this] { return busy(); }, buttonStrip);
-    progressLabel = new QLabel(buttonStrip);
+    // The progress line sits in the title strip, where it has room: showing it never widens the window.
+    auto* header = new QWidget(this);
+    progressLabel = new QLabel(header);
     progressLabel->setObjectName(QStringLiteral("L_Progress"));
-    progressBar = new QProgressBar(buttonStrip);
+    takeRoomLeft(progressLabel);
+    progressBar = new QProgressBar(header);
     progressBar->setObjectName(QStringLiteral("PB_Progress"));
     progressBar->setRange(0, 0); // how far a load has gone is not known: a busy bar
     progressBar->setFixedWidth(160);
     progressLabel->hide();
     progressBar->hide();
+    auto* headerRow = new QHBoxLayout(header);
+    headerRow->setContentsMargins(0, 0, 8, 0);
+    headerRow->addWidget(title, 1);
+    headerRow->addWidget(progressLabel, 1);
+    headerRow->addWidget(progressBar);
     auto* buttons = new QHBoxLayout(buttonStrip);
     buttons->setContentsMargins(4, 4, 8, 4);
     for (QWidget* widget : {static_cast<QWidget*>(okButton), static_cast<QWidget*>(cancelButton),
@@ -135,13 +146,11 @@ AccessEditorWindow::AccessEditorWindow(const ProgramState& state, QWidget* paren
     buttons->addSpacing(16);
     buttons->addWidget(liveCheckPanel);
     buttons->addStretch(1);
-    buttons->addWidget(progressLabel);
-    buttons->addWidget(progressBar);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(title);
+    layout->addWidget(header);
     layout->addWidget(mainSplitter, 1);
     layout->addWidget(buttonStrip);
 
@@ -322,11 +331,23 @@ void AccessEditorWindow::applyTexts() {
 void AccessEditorWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!m_placed) {
-        // Placed once; afterwards the dialog keeps the size and place the user gave it.
+        // Placed once, within the screen; afterwards the dialog keeps the size and place the user gave it.
         if (const QScreen* shownOn = screen()) {
-            move(shownOn->availableGeometry().center() - rect().center());
+            const QRect room = shownOn->availableGeometry();
+            const QSize least = minimumSizeHint();
+            resize(std::min(width(), std::max(room.width(), least.width())),
+                   std::min(height(), std::max(room.height(), least.height())));
+            move(room.center() - rect().center());
         }
         m_placed = true;
+    } else if (!m_closedGeometry.isEmpty()) {
+        restoreGeometry(m_closedGeometry);
+    }
+    if (!event->spontaneous()) {
+        // Each showing starts at the tables' left edge, where Index, bType and Reference are.
+        for (QTableView* view : {variablesTable, dataSetsTable, membersTable}) {
+            view->horizontalScrollBar()->setValue(0);
+        }
     }
     if (!event->spontaneous() && !m_loading) {
         m_loading = true;
@@ -742,6 +763,13 @@ bool AccessEditorWindow::confirmConflicts() {
 
 void AccessEditorWindow::onCancelClicked() {
     reject();
+}
+
+void AccessEditorWindow::hideEvent(QHideEvent* event) {
+    if (!event->spontaneous()) {
+        m_closedGeometry = saveGeometry(); // the next showing comes back as the user left it
+    }
+    QDialog::hideEvent(event);
 }
 
 bool AccessEditorWindow::hasChanges() const {

@@ -106,6 +106,7 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -149,6 +150,7 @@ private:
     std::string m_openedBytes; // the list as opened, in its stored form
     bool m_openFailed = false;
     bool m_placed = false;
+    QByteArray m_closedGeometry;
 };
 
 } // namespace sw::gui

@@ -3,6 +3,7 @@
 #include "core/access/access_editor.h"
 #include "gui/access/access_table_models.h"
 #include "gui/access/data_array_map_view.h"
+#include "gui/common/dialog_layout.h"
 #include "gui/common/error_text.h"
 #include "gui/common/shown_text.h"
 #include "gui/common/text_conversion.h"
@@ -118,6 +119,7 @@ LiveCheckPanel::LiveCheckPanel(access::AccessEditor& editor, AccessTableModel* v
     liveCheckProgress->setFixedWidth(120);
     liveCheckProgress->hide();
     liveCheckLabel = new QLabel(this);
+    takeRoomLeft(liveCheckLabel);
     liveCheckLabel->setObjectName(QStringLiteral("L_LiveCheck"));
 
     auto* layout = new QHBoxLayout(this);

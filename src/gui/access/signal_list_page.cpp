@@ -67,6 +67,7 @@ SignalListPage::SignalListPage(access::AccessEditor& editor, const LangTable& te
     setObjectName(QStringLiteral("TS_Map"));
     m_map = new DataArrayMapView;
     mapSummaryLabel = new QLabel(this);
+    mapSummaryLabel->setWordWrap(true);
     mapSummaryLabel->setObjectName(QStringLiteral("L_MapSummary"));
     warningsList = new QListWidget;
     warningsList->setObjectName(QStringLiteral("LB_Warnings"));

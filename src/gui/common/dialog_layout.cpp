@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLayout>
 #include <QPushButton>
 #include <QScreen>
@@ -71,6 +72,11 @@ void centerOnScreen(QWidget* window) {
     if (screen != nullptr) {
         window->move(screen->availableGeometry().center() - window->rect().center());
     }
+}
+
+void takeRoomLeft(QLabel* label) {
+    label->setSizePolicy(QSizePolicy::Ignored, label->sizePolicy().verticalPolicy());
+    label->setMinimumWidth(0);
 }
 
 } // namespace sw::gui

@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+class QLabel;
 class QPushButton;
 class QSize;
 class QWidget;
@@ -19,6 +20,10 @@ void alignButtonsRight(QWidget* strip, std::initializer_list<QPushButton*> butto
 // font, a longer language): it follows every later change of its layout, such as a language change while
 // it is open.
 void fixSizeGrowingToFit(QWidget* window, const QSize& classic);
+
+// A label whose text changes takes the width its row leaves it, however long the text: it never widens
+// its window.
+void takeRoomLeft(QLabel* label);
 
 // Places a window in the middle of the screen it is on (the primary screen before it is shown).
 void centerOnScreen(QWidget* window);

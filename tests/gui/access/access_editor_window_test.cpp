@@ -18,6 +18,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -376,6 +378,44 @@ private slots:
         dialog.okButton->click();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QVERIFY(sw::test::readFile(project.paths.accessFile()) != stored); // written anew, with its version
+    }
+
+    void theWindowKeepsItsSizeAndPlaceAndTablesOpenAtTheirLeftEdge() {
+        Project project;
+        FakeMessageService messages;
+        AccessEditorWindow dialog(project.state);
+        dialog.show();
+        const QRect first = dialog.geometry();
+        QTRY_VERIFY(!dialog.isLoading()); // the progress line came and went
+        QCOMPARE(dialog.geometry().size(), first.size());
+        const QRect screen = dialog.screen()->availableGeometry();
+        // As large as its classic size where the screen allows, never larger than the screen beyond what
+        // its controls need.
+        QVERIFY(dialog.width() <= std::max(screen.width(), dialog.minimumSizeHint().width()));
+        QVERIFY(dialog.height() <= std::max(screen.height(), dialog.minimumSizeHint().height()));
+        for (int k = 1; k <= 3; ++k) {
+            FakeFileChooser chooser; // the same file again: one device more each time
+            chooser.files.push_back(QString::fromStdString(kBay1.string()));
+            dialog.addIecDeviceButton->click();
+            QTRY_VERIFY(!dialog.busy());
+            QCOMPARE(dialog.deviceList->count(), k);
+        }
+        QCOMPARE(dialog.geometry().size(), first.size());
+
+        // Moved and resized by the user, then closed and reopened: kept as the user left it.
+        dialog.resize(first.width() - 100, first.height() - 50);
+        dialog.move(first.topLeft() + QPoint(20, 10));
+        const QRect chosen = dialog.geometry();
+        messages.answers = {Answer::No, Answer::No, Answer::No};
+        dialog.variablesTable->horizontalScrollBar()->setValue(
+            dialog.variablesTable->horizontalScrollBar()->maximum());
+        dialog.cancelButton->click();
+        QVERIFY(!dialog.isVisible());
+        showLoaded(dialog);
+        QCOMPARE(dialog.size(), chosen.size());
+        // (A window wider than the small virtual screen may be nudged by a pixel or two to stay on it.)
+        QVERIFY((dialog.geometry().topLeft() - chosen.topLeft()).manhattanLength() <= 4);
+        QCOMPARE(dialog.variablesTable->horizontalScrollBar()->value(), 0);
     }
 
     void anAccessFileThatCannotBeReadIsNeverOverwrittenAndDroppedSettingsAreReported() {
