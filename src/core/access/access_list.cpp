@@ -108,19 +108,24 @@ std::size_t AccessList::appendDevice(CatalogDevice device) {
     return m_devices.size() - 1;
 }
 
-bool AccessList::deviceInUse(std::size_t index) const {
+AccessList::DeviceUsers AccessList::usersOfDevice(std::size_t index) const {
     const auto wanted = static_cast<std::int64_t>(index);
-    for (const VariableCells& row : m_variables) {
-        if (indexValue(row[kIndexColumn]) == wanted) {
-            return true;
+    DeviceUsers users;
+    for (std::size_t row = 0; row < m_variables.size(); ++row) {
+        if (indexValue(m_variables[row][kIndexColumn]) == wanted) {
+            users.variables.push_back(row + 1);
         }
     }
-    for (const DataSetCells& row : m_dataSetRows) {
-        if (indexValue(row[kIndexColumn]) == wanted) {
-            return true;
+    for (std::size_t row = 0; row < m_dataSetRows.size(); ++row) {
+        if (indexValue(m_dataSetRows[row][kIndexColumn]) == wanted) {
+            users.dataSets.push_back(row + 1);
         }
     }
-    return false;
+    return users;
+}
+
+bool AccessList::deviceInUse(std::size_t index) const {
+    return !usersOfDevice(index).empty();
 }
 
 bool AccessList::removeDevice(std::size_t index) {

@@ -111,6 +111,13 @@ public:
     // Whether a data row of either table has an "Index" whose integer value is `index` (a cell that is
     // not an integer counts as -1).
     bool deviceInUse(std::size_t index) const;
+    // The rows (from 1) of each table whose Index names device `index`.
+    struct DeviceUsers {
+        std::vector<std::size_t> variables;
+        std::vector<std::size_t> dataSets;
+        bool empty() const { return variables.empty() && dataSets.empty(); }
+    };
+    DeviceUsers usersOfDevice(std::size_t index) const;
     // Removes entry `index` when no row names it, then lowers by one every "Index" above it. False, with
     // nothing changed, when the index is out of range or the device is in use.
     bool removeDevice(std::size_t index);

@@ -80,6 +80,10 @@ constexpr Entry kWindowTexts[] = {
      "where one overwrites the other:"},
     {WindowText::ConflictsMore, "... and %1 more"},
     {WindowText::ConflictsQuestion, "The device accepts it. Save the access list anyway?"},
+    {WindowText::AddressesFilled, "Addresses filled in %1 rows."},
+    {WindowText::DeviceInUse, "The device %1 is still used by these rows; change or remove them first."},
+    {WindowText::VariablesRows, "Variables rows: %1"},
+    {WindowText::DataSetRows, "Data-set rows: %1"},
 };
 
 constexpr bool inIndexOrder() {

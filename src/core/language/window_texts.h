@@ -65,10 +65,14 @@ enum class WindowText : int {
     ConflictsIntro,
     ConflictsMore,
     ConflictsQuestion,
+    AddressesFilled,
+    DeviceInUse,
+    VariablesRows,
+    DataSetRows,
 };
 
 inline constexpr int kFirstWindowText = static_cast<int>(WindowText::FillAddresses);
-inline constexpr int kLastWindowText = static_cast<int>(WindowText::ConflictsQuestion);
+inline constexpr int kLastWindowText = static_cast<int>(WindowText::DataSetRows);
 
 // The English text, as the built-in table holds it.
 std::string_view englishWindowText(WindowText text);

@@ -371,6 +371,8 @@ void AccessEditorWindow::prepareShowing() {
     m_editor.open(access::StoredAccess{});
 
     const ProjectPaths project = m_state.session.project();
+    const std::filesystem::path folder = m_state.session.activeProjectFolder;
+    mapPage->setExportProposal(folder / std::filesystem::path(folder.filename()).concat(".csv"));
     startWork<access::StoredAccess>(
         loadingText(project.accessFile()),
         [project](const JobContext&) { return access::readStoredAccess(project); },
@@ -551,6 +553,31 @@ void AccessEditorWindow::addLoadedDevices(const std::filesystem::path& file,
 }
 
 void AccessEditorWindow::onRemoveIecDeviceClicked() {
+    if (const std::optional<std::size_t> chosen = m_editor.chosenDevice()) {
+        const access::AccessList::DeviceUsers users = m_editor.list().usersOfDevice(*chosen);
+        if (!users.empty()) {
+            const auto rowList = [](const std::vector<std::size_t>& rows) {
+                QStringList numbers;
+                for (const std::size_t row : rows) {
+                    numbers << QString::number(row);
+                }
+                return numbers.join(QStringLiteral(", "));
+            };
+            QString text = shownText(m_state.texts, WindowText::DeviceInUse)
+                               .arg(deviceList->currentItem() != nullptr ? deviceList->currentItem()->text()
+                                                                         : QString::number(*chosen));
+            if (!users.variables.empty()) {
+                text += QLatin1Char('\n') +
+                        shownText(m_state.texts, WindowText::VariablesRows).arg(rowList(users.variables));
+            }
+            if (!users.dataSets.empty()) {
+                text += QLatin1Char('\n') +
+                        shownText(m_state.texts, WindowText::DataSetRows).arg(rowList(users.dataSets));
+            }
+            messages().show(this, MessageService::Icon::Warning, {}, text, MessageService::Buttons::Ok);
+            return;
+        }
+    }
     if (!m_editor.removeChosenDevice()) {
         return;
     }
@@ -628,16 +655,30 @@ void AccessEditorWindow::showStaleRows() {
 }
 
 void AccessEditorWindow::onFillAddressesClicked() {
-    for (const auto& [view, page] : {std::pair{variablesTable, access::Page::Variables},
-                                     std::pair{dataSetsTable, access::Page::DataSet}}) {
+    const auto selectedRows = [](const QTableView* view) {
         std::set<std::size_t> rows;
         for (const QModelIndex& index : view->selectionModel()->selectedIndexes()) {
             rows.insert(static_cast<std::size_t>(index.row()) + 1);
         }
-        m_editor.list().fillAddressesFromScl(page, std::vector<std::size_t>(rows.begin(), rows.end()));
+        return rows;
+    };
+    // Nothing selected: every row of both tables, as the button says nothing of a selection.
+    const bool everyRow = selectedRows(variablesTable).empty() && selectedRows(dataSetsTable).empty();
+    std::size_t filled = 0;
+    for (const auto& [view, page] : {std::pair{variablesTable, access::Page::Variables},
+                                     std::pair{dataSetsTable, access::Page::DataSet}}) {
+        std::set<std::size_t> rows = selectedRows(view);
+        if (everyRow) {
+            for (int row = 1; row <= view->model()->rowCount(); ++row) {
+                rows.insert(static_cast<std::size_t>(row));
+            }
+        }
+        filled +=
+            m_editor.list().fillAddressesFromScl(page, std::vector<std::size_t>(rows.begin(), rows.end()));
     }
     m_variables->refresh();
     m_dataSets->refresh();
+    messages().showInformation(this, shownText(m_state.texts, WindowText::AddressesFilled).arg(filled));
 }
 
 // --- Rows

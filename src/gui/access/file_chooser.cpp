@@ -11,8 +11,9 @@ public:
     QString chooseFileToOpen(QWidget* parent, const QString& title, const QStringList& filters) override {
         return QFileDialog::getOpenFileName(parent, title, {}, filters.join(QStringLiteral(";;")));
     }
-    QString chooseFileToSave(QWidget* parent, const QString& title, const QStringList& filters) override {
-        return QFileDialog::getSaveFileName(parent, title, {}, filters.join(QStringLiteral(";;")));
+    QString chooseFileToSave(QWidget* parent, const QString& title, const QStringList& filters,
+                             const QString& proposed) override {
+        return QFileDialog::getSaveFileName(parent, title, proposed, filters.join(QStringLiteral(";;")));
     }
 };
 
@@ -20,7 +21,7 @@ FileChooser* g_chooser = nullptr;
 
 } // namespace
 
-QString FileChooser::chooseFileToSave(QWidget*, const QString&, const QStringList&) {
+QString FileChooser::chooseFileToSave(QWidget*, const QString&, const QStringList&, const QString&) {
     return {};
 }
 

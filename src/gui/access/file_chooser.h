@@ -15,8 +15,10 @@ public:
     // The file the user picked, or an empty text when the dialog was cancelled. `filters` are Qt name
     // filters ("SCL Files (*.icd *.scd)"), the first one chosen at the start.
     virtual QString chooseFileToOpen(QWidget* parent, const QString& title, const QStringList& filters) = 0;
-    // The file to write, or an empty text when cancelled. A chooser that offers no saving cancels.
-    virtual QString chooseFileToSave(QWidget* parent, const QString& title, const QStringList& filters);
+    // The file to write, or an empty text when cancelled; `proposed` is the file offered at the start (its
+    // folder is where the dialog opens). A chooser that offers no saving cancels.
+    virtual QString chooseFileToSave(QWidget* parent, const QString& title, const QStringList& filters,
+                                     const QString& proposed = {});
 };
 
 // The chooser in use; a real QFileDialog one unless a test installed another.

@@ -153,18 +153,25 @@ void SignalListPage::check() {
     });
 }
 
+void SignalListPage::setExportProposal(const std::filesystem::path& file) {
+    m_exportProposal = file;
+}
+
 void SignalListPage::exportCsv() {
-    const QString chosen =
-        fileChooser().chooseFileToSave(this, shownText(WindowText::ExportCsv), csvFilters());
+    const QString chosen = fileChooser().chooseFileToSave(this, shownText(WindowText::ExportCsv),
+                                                          csvFilters(), toQString(utf8Of(m_exportProposal)));
     if (chosen.isEmpty()) {
         return;
     }
     runGuarded(this, [&] {
-        const std::filesystem::path file = pathFromUtf8(toUtf8String(chosen));
+        std::filesystem::path file = pathFromUtf8(toUtf8String(chosen));
+        if (!file.has_extension()) {
+            file += ".csv"; // as the file type chosen says; the data sets' file is named after it
+        }
         access::writeSignalListCsv(m_editor.list().toAccessFile(), file);
         messages().showInformation(
-            this,
-            shownText(WindowText::CsvWritten).arg(chosen, toQString(utf8Of(access::dataSetsCsvPath(file)))));
+            this, shownText(WindowText::CsvWritten)
+                      .arg(toQString(utf8Of(file)), toQString(utf8Of(access::dataSetsCsvPath(file)))));
     });
 }
 

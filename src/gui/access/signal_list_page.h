@@ -5,6 +5,7 @@
 
 #include <QWidget>
 
+#include <filesystem>
 #include <vector>
 
 class QAbstractItemModel;
@@ -54,6 +55,8 @@ public slots:
     void refresh();
     // Lists the lint warnings below the map (nothing is refused because of them).
     void check();
+    // The file Export CSV offers first: the project's name, in its folder.
+    void setExportProposal(const std::filesystem::path& file);
     // Writes the variables and the data sets to two CSV files chosen by the user.
     void exportCsv();
     // Replaces the variables table with a CSV file's rows when every row passes; otherwise says which
@@ -81,6 +84,7 @@ private:
     std::vector<QLabel*> m_legendNames;
     bool m_stale = true;
     BackgroundJob m_import;
+    std::filesystem::path m_exportProposal;
 };
 
 } // namespace sw::gui

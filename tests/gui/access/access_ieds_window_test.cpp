@@ -101,7 +101,21 @@ private slots:
         QCOMPARE(cell(table, 0, VC::VariableColumn::Port), QStringLiteral("102"));
         QCOMPARE(cell(table, 1, VC::VariableColumn::IPAddress), QStringLiteral("10.0.1.33"));
         QCOMPARE(cell(table, 2, VC::VariableColumn::IPAddress), QString()); // not selected
-        QVERIFY(messages.shown.empty());
+        QCOMPARE(messages.texts(), QStringList{QStringLiteral("Addresses filled in 2 rows.")});
+
+        // Without a selection every row with an empty address is filled.
+        table->clearSelection();
+        dialog.fillAddressesButton->click();
+        QCOMPARE(cell(table, 2, VC::VariableColumn::IPAddress), QStringLiteral("10.0.1.33"));
+        QCOMPARE(messages.texts().back(), QStringLiteral("Addresses filled in 1 rows."));
+
+        // A device the rows still use stays, and the message says which rows use it.
+        dialog.deviceList->setCurrentRow(1);
+        dialog.removeIecDeviceButton->click();
+        QCOMPARE(dialog.deviceList->count(), 2);
+        QCOMPARE(messages.texts().back(),
+                 QStringLiteral("The device Trafo is still used by these rows; change or "
+                                "remove them first.\nVariables rows: 2, 3"));
     }
 
     void searchFiltersTheTreeCountsMatchesAndEnterMovesBetweenThem() {

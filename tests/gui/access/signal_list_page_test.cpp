@@ -127,8 +127,13 @@ private slots:
         AccessEditorWindow dialog(project.state);
         showLoaded(dialog);
         const std::filesystem::path csv = project.dir / "signals.csv";
-        chooser.files.push_back(QString::fromStdString(csv.string()));
+        // Typed without an extension: the file gets the one its type says.
+        chooser.files.push_back(QString::fromStdString((project.dir / "signals").string()));
         dialog.exportButton->click();
+        // Offered first: the project's name, in its folder.
+        const std::filesystem::path folder = project.state.session.activeProjectFolder;
+        QCOMPARE(chooser.proposedFile,
+                 QString::fromStdString((folder / folder.filename()).string() + ".csv"));
         QVERIFY(std::filesystem::exists(csv));
         QVERIFY(std::filesystem::exists(project.dir / "signals.datasets.csv"));
         QCOMPARE(messages.shown.size(), std::size_t{1});

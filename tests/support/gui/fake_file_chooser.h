@@ -29,12 +29,15 @@ public:
     }
 
     // Saving takes from the same queue.
-    QString chooseFileToSave(QWidget* parent, const QString& title, const QStringList& filters) override {
+    QString chooseFileToSave(QWidget* parent, const QString& title, const QStringList& filters,
+                             const QString& proposed) override {
+        proposedFile = proposed;
         return chooseFileToOpen(parent, title, filters);
     }
 
     std::deque<QString> files;
     QStringList offeredFilters;
+    QString proposedFile; // of the last save
     int asked = 0;
 };
 
