@@ -84,6 +84,8 @@ constexpr Entry kWindowTexts[] = {
     {WindowText::DeviceInUse, "The device %1 is still used by these rows; change or remove them first."},
     {WindowText::VariablesRows, "Variables rows: %1"},
     {WindowText::DataSetRows, "Data-set rows: %1"},
+    {WindowText::CheckingAddress, "Checking %1 …"},
+    {WindowText::NoEchoReply, "%1 answered %2 of %3 echo requests."},
 };
 
 constexpr bool inIndexOrder() {

@@ -69,10 +69,12 @@ enum class WindowText : int {
     DeviceInUse,
     VariablesRows,
     DataSetRows,
+    CheckingAddress,
+    NoEchoReply,
 };
 
 inline constexpr int kFirstWindowText = static_cast<int>(WindowText::FillAddresses);
-inline constexpr int kLastWindowText = static_cast<int>(WindowText::DataSetRows);
+inline constexpr int kLastWindowText = static_cast<int>(WindowText::NoEchoReply);
 
 // The English text, as the built-in table holds it.
 std::string_view englishWindowText(WindowText text);

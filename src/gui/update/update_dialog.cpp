@@ -2,10 +2,12 @@
 
 #include "core/common/ip_address.h"
 #include "core/common/path_text.h"
+#include "core/parameters/parameter_file.h"
 #include "core/update/job_file.h"
 #include "gui/common/dialog_layout.h"
 #include "gui/common/error_text.h"
 #include "gui/common/message_service.h"
+#include "gui/common/shown_text.h"
 #include "gui/common/text_conversion.h"
 #include "gui/common/title_panel.h"
 
@@ -146,7 +148,10 @@ void UpdateDialog::layOut() {
     buttons->setContentsMargins(8, 4, 8, 4);
     buttons->addWidget(cancelButton, 1);
     buttons->addWidget(updateButton, 2);
-    buttons->addStretch(1);
+    // What the check is doing, in the room right of the buttons; its text never widens the dialog.
+    statusLabel = make<QLabel>(buttonPanel, "L_Status");
+    takeRoomLeft(statusLabel);
+    buttons->addWidget(statusLabel, 1);
 
     auto* panels = new QVBoxLayout(this);
     panels->setContentsMargins(0, 0, 0, 0);
@@ -195,8 +200,14 @@ void UpdateDialog::applyTexts() {
 void UpdateDialog::prepareShowing() {
     applyTexts();
     softwareCodeLabel->setText(toQString(m_state.product.softwareCode));
+    // The project's own converter (its Step 2 address) when it has one, else the last address used.
     std::array<std::string, 4> parts;
-    if (!m_state.settings.lastIpAddress.empty() && checkIpAddress(m_state.settings.lastIpAddress, parts)) {
+    if (const std::string own = projectAddress(); !own.empty() && checkIpAddress(own, parts)) {
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            m_addressEdits[i]->setText(toQString(parts[i]));
+        }
+    } else if (!m_state.settings.lastIpAddress.empty() &&
+               checkIpAddress(m_state.settings.lastIpAddress, parts)) {
         for (std::size_t i = 0; i < parts.size(); ++i) {
             m_addressEdits[i]->setText(toQString(parts[i]));
         }
@@ -207,8 +218,29 @@ void UpdateDialog::prepareShowing() {
     ip1Edit->setFocus(Qt::OtherFocusReason);
 }
 
+std::string UpdateDialog::projectAddress() const {
+    if (!m_state.session.projectActive()) {
+        return {};
+    }
+    const std::filesystem::path file = m_state.session.project().parGenFile();
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error)) {
+        return {};
+    }
+    try {
+        const ParameterSet set = readParameterFile(file);
+        return set.IEC61850_Client_IP1 + '.' + set.IEC61850_Client_IP2 + '.' + set.IEC61850_Client_IP3 + '.' +
+               set.IEC61850_Client_IP4;
+    } catch (const std::exception&) {
+        return {}; // Step 2 reports an unreadable file; here the last address serves
+    }
+}
+
 void UpdateDialog::showBusy() {
     updateButton->setEnabled(!busy());
+    if (!m_check.running()) {
+        statusLabel->clear();
+    }
 }
 
 void UpdateDialog::onUpdateClicked() {
@@ -221,6 +253,8 @@ void UpdateDialog::onUpdateClicked() {
     m_request.option = updateOptionsList->currentIndex();
     m_request.readBack = readBackBox->isChecked();
     replyState = 0;
+    statusLabel->setText(
+        shownText(m_state.texts, WindowText::CheckingAddress).arg(toQString(joinAddress(m_request.address))));
     m_check.start<AddressCheckResult>(
         [host = joinAddress(m_request.address), check = m_checkAddress](const JobContext& context) {
             return check(host, context.stopToken());
@@ -244,7 +278,12 @@ void UpdateDialog::addressChecked(const AddressCheckResult& result) {
         break;
     case AddressCheck::NotFound:
         messages().show(this, MessageService::Icon::Warning, {},
-                        toQString(m_state.texts.Get(addressCheckMessage(AddressCheck::NotFound))),
+                        toQString(m_state.texts.Get(addressCheckMessage(AddressCheck::NotFound))) +
+                            QLatin1Char('\n') +
+                            shownText(m_state.texts, WindowText::NoEchoReply)
+                                .arg(toQString(joinAddress(m_request.address)))
+                                .arg(result.answered)
+                                .arg(result.requests),
                         MessageService::Buttons::Ok);
         break;
     case AddressCheck::AddressError:

@@ -62,6 +62,7 @@ public:
     QWidget* buttonPanel;
     QPushButton* cancelButton;
     QPushButton* updateButton;
+    QLabel* statusLabel;
 
 public slots:
     void prepareShowing();
@@ -85,6 +86,8 @@ private:
     void layOut();
     void showBusy();
     void addressChecked(const AddressCheckResult& result);
+    // The converter address of the active project's communication parameters; empty without one.
+    std::string projectAddress() const;
     void startUpdater();
 
     ProgramState& m_state;

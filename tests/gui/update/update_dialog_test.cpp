@@ -1,4 +1,5 @@
 #include "core/language/builtin_texts.h"
+#include "core/parameters/parameter_file.h"
 #include "core/update/job_file.h"
 #include "gui/update/update_dialog.h"
 #include "support/gui/fake_message_service.h"
@@ -15,6 +16,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <future>
 #include <memory>
 
 using sw::AddressCheck;
@@ -46,6 +48,7 @@ struct Update {
             sw::AddressCheckResult result;
             result.outcome = outcome;
             result.replyState = pingRes;
+            result.requests = 3;
             return result;
         });
     }
@@ -137,7 +140,12 @@ private slots:
             update.dialog->updateOptionsList->setCurrentIndex(1);
             update.dialog->updateButton->click();
             QTRY_COMPARE(messages.shown.size(), size_t(1));
-            QCOMPARE(messages.shown[0].text, update.text(c.text));
+            // A device that did not answer: the message names the address and what was tried.
+            QCOMPARE(messages.shown[0].text.section(QLatin1Char('\n'), 0, 0), update.text(c.text));
+            if (c.outcome == AddressCheck::NotFound) {
+                QCOMPARE(messages.shown[0].text.section(QLatin1Char('\n'), 1),
+                         QStringLiteral("a.b.c.d answered 0 of 3 echo requests."));
+            }
             QVERIFY(messages.shown[0].icon == c.icon);
             QCOMPARE(update.dialog->replyState, c.pingRes);
             QCOMPARE(update.state.settings.lastIpAddress, std::string(sw::kDefaultDeviceAddress));
@@ -216,6 +224,32 @@ private slots:
         update.dialog->hide();
         update.dialog->show();
         QCOMPARE(update.fields(), QStringLiteral("1|2|3|4"));
+    }
+
+    void theProjectsOwnConverterIsProposedAndTheCheckShowsWhatItIsDoing() {
+        Update update;
+        std::filesystem::create_directories(update.state.session.activeProjectFolder);
+        sw::ParameterSet own;
+        own.IEC61850_Client_IP1 = "10";
+        own.IEC61850_Client_IP2 = "1";
+        own.IEC61850_Client_IP3 = "2";
+        own.IEC61850_Client_IP4 = "3";
+        sw::writeParameterFile(update.state.session.project().parGenFile(), own);
+        update.state.settings.lastIpAddress = "192.168.9.9";
+        std::promise<void> release;
+        std::shared_future<void> released = release.get_future().share();
+        update.dialog->setAddressChecker([released](const std::string&, std::stop_token) {
+            released.wait();
+            return sw::AddressCheckResult{};
+        });
+        update.dialog->show();
+        QCOMPARE(update.fields(), QStringLiteral("10|1|2|3"));
+        FakeMessageService messages;
+        update.dialog->updateButton->click();
+        QCOMPARE(update.dialog->statusLabel->text(), QStringLiteral("Checking 10.1.2.3 …"));
+        release.set_value();
+        QTRY_VERIFY(!update.dialog->busy());
+        QCOMPARE(update.dialog->statusLabel->text(), QString());
     }
 
     void dotMovesToTheNextByteAndIsSwallowedInTheLast() {
