@@ -86,6 +86,7 @@ constexpr Entry kWindowTexts[] = {
     {WindowText::DataSetRows, "Data-set rows: %1"},
     {WindowText::CheckingAddress, "Checking %1 …"},
     {WindowText::NoEchoReply, "%1 answered %2 of %3 echo requests."},
+    {WindowText::TypedValue, "Typed: \"%1\""},
 };
 
 constexpr bool inIndexOrder() {

@@ -71,10 +71,11 @@ enum class WindowText : int {
     DataSetRows,
     CheckingAddress,
     NoEchoReply,
+    TypedValue,
 };
 
 inline constexpr int kFirstWindowText = static_cast<int>(WindowText::FillAddresses);
-inline constexpr int kLastWindowText = static_cast<int>(WindowText::NoEchoReply);
+inline constexpr int kLastWindowText = static_cast<int>(WindowText::TypedValue);
 
 // The English text, as the built-in table holds it.
 std::string_view englishWindowText(WindowText text);

@@ -5,6 +5,7 @@
 #include "core/parameters/parameter_input.h"
 #include "gui/common/dialog_layout.h"
 #include "gui/common/message_service.h"
+#include "gui/common/shown_text.h"
 #include "gui/common/text_conversion.h"
 #include "gui/common/title_panel.h"
 #include "gui/common/wheel_scrolling.h"
@@ -367,7 +368,25 @@ void ParametersDialog::prepareShowing() {
 void ParametersDialog::onOkClicked() {
     const ParameterSet set = values();
     if (const std::optional<int> failed = checkParameters(set)) {
-        messages().showError(this, text(m_state, *failed));
+        // The message names the field; the field itself is shown with what was typed, ready to retype.
+        constexpr int kFirstByteError = 649; // address, mask, then gateway bytes, in field order
+        constexpr int kTwoStopBitsError = 763;
+        QWidget* field = nullptr;
+        QString message = text(m_state, *failed);
+        if (*failed >= kFirstByteError && *failed < kFirstByteError + static_cast<int>(m_byteEdits.size())) {
+            QLineEdit* edit = m_byteEdits[static_cast<std::size_t>(*failed - kFirstByteError)];
+            message += QLatin1Char('\n') + shownText(m_state.texts, WindowText::TypedValue).arg(edit->text());
+            field = edit;
+        } else if (*failed == kTwoStopBitsError) {
+            field = serialStopBitsList;
+        }
+        messages().showError(this, message);
+        if (field != nullptr) {
+            field->setFocus(Qt::OtherFocusReason);
+            if (auto* edit = qobject_cast<QLineEdit*>(field)) {
+                edit->selectAll();
+            }
+        }
         return;
     }
     bool saved = false;

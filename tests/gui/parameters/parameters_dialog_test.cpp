@@ -229,6 +229,8 @@ private slots:
             const char* what;
             std::function<void(ParametersDialog&)> edit;
             int message;
+            QString typed;                                    // shown after the message; null: nothing
+            std::function<QWidget*(ParametersDialog&)> field; // focused afterwards
         };
         const Case cases[] = {
             {"IP2 empty and SM1 out of range",
@@ -236,19 +238,20 @@ private slots:
                  d.clientIp2Edit->clear();
                  d.clientMask1Edit->setText(QStringLiteral("256"));
              },
-             650},
+             650, QStringLiteral(""), [](ParametersDialog& d) -> QWidget* { return d.clientIp2Edit; }},
             {"used gateway out of range",
              [](ParametersDialog& d) {
                  d.gatewayEnabledBox->setChecked(true);
                  d.clientGateway3Edit->setText(QStringLiteral("300"));
              },
-             659},
+             659, QStringLiteral("300"),
+             [](ParametersDialog& d) -> QWidget* { return d.clientGateway3Edit; }},
             {"two stop bits with even parity",
              [](ParametersDialog& d) {
                  d.serialParityList->setCurrentIndex(2);
                  d.serialStopBitsList->setCurrentIndex(1);
              },
-             763},
+             763, QString(), [](ParametersDialog& d) -> QWidget* { return d.serialStopBitsList; }},
         };
         for (const Case& c : cases) {
             Project project;
@@ -259,10 +262,21 @@ private slots:
             FakeMessageService messages;
             ParametersDialog dialog(project.state);
             dialog.show();
+            QApplication::setActiveWindow(&dialog);
+            QVERIFY(QTest::qWaitForWindowActive(&dialog));
             c.edit(dialog);
             dialog.okButton->click();
-            QCOMPARE(messages.texts(), QStringList{QStringLiteral("message %1").arg(c.message)});
+            QString expected = QStringLiteral("message %1").arg(c.message);
+            if (!c.typed.isNull()) {
+                expected += QStringLiteral("\nTyped: \"%1\"").arg(c.typed);
+            }
+            QCOMPARE(messages.texts(), QStringList{expected});
             QVERIFY(messages.shown[0].icon == sw::gui::MessageService::Icon::Error);
+            QWidget* field = c.field(dialog);
+            QVERIFY2(QApplication::focusWidget() == field, c.what);
+            if (auto* edit = qobject_cast<QLineEdit*>(field); edit != nullptr && !edit->text().isEmpty()) {
+                QCOMPARE(edit->selectedText(), edit->text());
+            }
             QVERIFY2(dialog.isVisible(), c.what);
             QVERIFY2(!project.hasFile(), c.what);
         }
