@@ -87,6 +87,13 @@ constexpr Entry kWindowTexts[] = {
     {WindowText::CheckingAddress, "Checking %1 …"},
     {WindowText::NoEchoReply, "%1 answered %2 of %3 echo requests."},
     {WindowText::TypedValue, "Typed: \"%1\""},
+    {WindowText::UpdaterRunning, "Updating … %1"},
+    {WindowText::UpdaterSucceeded, "The update ended successfully."},
+    {WindowText::UpdaterFailed, "The update failed: the updater ended with exit status %1."},
+    {WindowText::UpdaterNotStarted, "The update failed: the updater \"%1\" could not be started."},
+    {WindowText::UpdaterLeftRunning,
+     "The updater is still running after %1 s; this window no longer follows it."},
+    {WindowText::UpdaterLastLines, "Its last lines:"},
 };
 
 constexpr bool inIndexOrder() {

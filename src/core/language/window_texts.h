@@ -72,10 +72,16 @@ enum class WindowText : int {
     CheckingAddress,
     NoEchoReply,
     TypedValue,
+    UpdaterRunning,
+    UpdaterSucceeded,
+    UpdaterFailed,
+    UpdaterNotStarted,
+    UpdaterLeftRunning,
+    UpdaterLastLines,
 };
 
 inline constexpr int kFirstWindowText = static_cast<int>(WindowText::FillAddresses);
-inline constexpr int kLastWindowText = static_cast<int>(WindowText::TypedValue);
+inline constexpr int kLastWindowText = static_cast<int>(WindowText::UpdaterLastLines);
 
 // The English text, as the built-in table holds it.
 std::string_view englishWindowText(WindowText text);

@@ -120,7 +120,8 @@ void signalHandleCed() {
 }
 
 StartProgramResult startProgram(const std::string& program, const std::string& parameter, std::uint8_t hidden,
-                                std::chrono::milliseconds limit, std::stop_token stop) {
+                                std::chrono::milliseconds limit, std::stop_token stop,
+                                const std::filesystem::path& output) {
     StartProgramResult result;
     NamedEvent event;
 
@@ -146,11 +147,24 @@ StartProgramResult startProgram(const std::string& program, const std::string& p
             startup.hStdError = nowhere.get();
         }
     }
+    FileHandle outputFile;
+    if (!output.empty()) {
+        SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+        outputFile.reset(CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (outputFile.valid()) {
+            startup.dwFlags |= STARTF_USESTDHANDLES;
+            startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+            startup.hStdOutput = outputFile.get();
+            startup.hStdError = outputFile.get();
+        }
+    }
     PROCESS_INFORMATION process{};
     // The program's name is given on its own, so nothing is searched for along the path.
     result.started = CreateProcessW(wideProgram.c_str(), commandLine.data(), nullptr, nullptr, TRUE, flags,
                                     nullptr, nullptr, &startup, &process) != 0;
     nowhere.reset();
+    outputFile.reset();
     event.reset();
     if (!result.started) {
         return result;
@@ -235,7 +249,8 @@ void signalHandleCed() {
 }
 
 StartProgramResult startProgram(const std::string& program, const std::string& parameter, std::uint8_t hidden,
-                                std::chrono::milliseconds limit, std::stop_token stop) {
+                                std::chrono::milliseconds limit, std::stop_token stop,
+                                const std::filesystem::path& output) {
     StartProgramResult result;
     NamedEvent event;
 
@@ -251,7 +266,10 @@ StartProgramResult startProgram(const std::string& program, const std::string& p
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (hidden != 0) {
+    if (!output.empty()) {
+        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    } else if (hidden != 0) {
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     }

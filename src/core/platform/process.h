@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -24,10 +25,11 @@ inline constexpr std::chrono::milliseconds kStartProgramLimit{150000};
 // named event "HandleCed", at most `limit`; a program still running then is left running. `hidden` 0
 // shows the program normally, any other value starts it hidden (its output is discarded). A stop
 // requested through `stop` ends the wait within one poll and leaves the program running, so a caller
-// waiting on another thread can be shut down without waiting out the limit.
+// waiting on another thread can be shut down without waiting out the limit. With an `output` file, the
+// program's standard output and error go into it (created or emptied first), so a window can show them.
 StartProgramResult startProgram(const std::string& program, const std::string& parameter, std::uint8_t hidden,
                                 std::chrono::milliseconds limit = kStartProgramLimit,
-                                std::stop_token stop = {});
+                                std::stop_token stop = {}, const std::filesystem::path& output = {});
 
 #ifdef _WIN32
 // The command line that hands the program exactly these arguments, quoted as the C runtime and

@@ -124,7 +124,8 @@ MainWindow::MainWindow(const std::filesystem::path& programFolder, QWidget* pare
     m_boot = new UpdateDialog(
         m_state,
         [this](const std::string& program, const std::string& parameter, std::uint8_t hidden,
-               ProgramEnded ended) { startProgram(program, parameter, hidden, std::move(ended)); },
+               const std::filesystem::path& output,
+               ProgramEnded ended) { startProgram(program, parameter, hidden, std::move(ended), output); },
         this);
     m_options = new OptionsDialog(m_state, this);
     m_options->setChangeLanguage([this] { changeLanguage(); });
@@ -469,15 +470,15 @@ void MainWindow::onMakerLinkClicked() {
 }
 
 void MainWindow::startProgram(const std::string& program, const std::string& parameter, std::uint8_t hidden,
-                              ProgramEnded ended) {
+                              ProgramEnded ended, const std::filesystem::path& output) {
     const int wait = m_nextProgramWait++;
     // The result is posted back, so `ended` always runs on the interface thread; the entry is added
     // before that post can be delivered, since delivery needs this thread's event loop.
     BackgroundJob& job = *m_programWaits.emplace(wait, std::make_unique<BackgroundJob>()).first->second;
     job.start<platform::StartProgramResult>(
-        [program, parameter, hidden](const JobContext& context) {
+        [program, parameter, hidden, output](const JobContext& context) {
             return platform::startProgram(program, parameter, hidden, platform::kStartProgramLimit,
-                                          context.stopToken());
+                                          context.stopToken(), output);
         },
         [this, wait, ended = std::move(ended)](const platform::StartProgramResult& result) {
             m_programWaits.erase(wait);

@@ -50,8 +50,9 @@ public:
     // stay painted meanwhile; `ended` then runs on the interface thread with the outcome. A wait still
     // running when the window goes is given up and the program left running.
     using ProgramEnded = std::function<void(const platform::StartProgramResult&)>;
+    // With an `output` file, the program's output goes there (see platform::startProgram).
     void startProgram(const std::string& program, const std::string& parameter, std::uint8_t hidden,
-                      ProgramEnded ended = {});
+                      ProgramEnded ended = {}, const std::filesystem::path& output = {});
 
     // Closes as the close button does, for a close that nobody watches (a termination signal): open
     // dialogs are cancelled and an error goes to standard error instead of a message box.

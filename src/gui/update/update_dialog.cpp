@@ -20,9 +20,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 namespace sw::gui {
 
@@ -152,6 +155,9 @@ void UpdateDialog::layOut() {
     statusLabel = make<QLabel>(buttonPanel, "L_Status");
     takeRoomLeft(statusLabel);
     buttons->addWidget(statusLabel, 1);
+    m_outputPoll = new QTimer(this);
+    m_outputPoll->setInterval(300);
+    connect(m_outputPoll, &QTimer::timeout, this, &UpdateDialog::showUpdaterOutput);
 
     auto* panels = new QVBoxLayout(this);
     panels->setContentsMargins(0, 0, 0, 0);
@@ -311,13 +317,66 @@ void UpdateDialog::startUpdater() {
     if (!written || !m_startProgram) {
         return;
     }
-    // The updater works on the job file and the images: no second update until it has ended.
+    // The updater works on the job file and the images: no second update until it has ended. Its output
+    // goes into a file beside the job, which the dialog follows.
     m_updaterRunning = true;
-    m_startProgram(utf8Of(updaterProgram(m_state.session.programFolder)), "", 0,
-                   [this](const platform::StartProgramResult&) {
-                       m_updaterRunning = false;
-                       showBusy();
-                   });
+    m_updaterOutput = jobFile(m_state.session.programFolder).replace_extension(".log");
+    statusLabel->setText(shownText(m_state.texts, WindowText::UpdaterRunning).arg(QString()));
+    m_outputPoll->start();
+    m_startProgram(utf8Of(updaterProgram(m_state.session.programFolder)), "", 0, m_updaterOutput,
+                   [this](const platform::StartProgramResult& result) { updaterEnded(result); });
+}
+
+QStringList UpdateDialog::updaterLastLines(std::size_t count) const {
+    // Only the end of the file matters, however much the updater wrote.
+    constexpr std::streamoff kTail = 8192;
+    std::ifstream in(m_updaterOutput, std::ios::binary | std::ios::ate);
+    if (!in) {
+        return {};
+    }
+    const std::streamoff size = in.tellg();
+    in.seekg(size > kTail ? size - kTail : 0);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    QStringList lines = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()))
+                            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (QString& line : lines) {
+        line = line.trimmed();
+    }
+    lines.removeAll(QString());
+    return lines.mid(std::max<qsizetype>(0, lines.size() - static_cast<qsizetype>(count)));
+}
+
+void UpdateDialog::showUpdaterOutput() {
+    const QStringList last = updaterLastLines(1);
+    statusLabel->setText(
+        shownText(m_state.texts, WindowText::UpdaterRunning).arg(last.isEmpty() ? QString() : last.front()));
+}
+
+void UpdateDialog::updaterEnded(const platform::StartProgramResult& result) {
+    m_outputPoll->stop();
+    m_updaterRunning = false;
+    showBusy();
+    statusLabel->clear();
+    QString text;
+    MessageService::Icon icon = MessageService::Icon::Error;
+    if (!result.started) {
+        text = shownText(m_state.texts, WindowText::UpdaterNotStarted)
+                   .arg(toQString(utf8Of(updaterProgram(m_state.session.programFolder))));
+    } else if (!result.ended) {
+        text = shownText(m_state.texts, WindowText::UpdaterLeftRunning)
+                   .arg(std::chrono::duration_cast<std::chrono::seconds>(result.waited).count());
+        icon = MessageService::Icon::Warning;
+    } else if (result.exitCode == 0) {
+        text = shownText(m_state.texts, WindowText::UpdaterSucceeded);
+        icon = MessageService::Icon::Information;
+    } else {
+        text = shownText(m_state.texts, WindowText::UpdaterFailed).arg(result.exitCode);
+    }
+    if (const QStringList last = updaterLastLines(8); result.started && !last.isEmpty()) {
+        text += QStringLiteral("\n\n") + shownText(m_state.texts, WindowText::UpdaterLastLines) +
+                QLatin1Char('\n') + last.join(QLatin1Char('\n'));
+    }
+    messages().show(this, icon, {}, text, MessageService::Buttons::Ok);
 }
 
 void UpdateDialog::onCancelClicked() {

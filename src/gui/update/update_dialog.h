@@ -8,11 +8,13 @@
 #include <QDialog>
 
 #include <array>
+#include <filesystem>
 #include <functional>
 #include <stop_token>
 #include <string>
 
 class QCheckBox;
+class QTimer;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -25,10 +27,11 @@ namespace sw::gui {
 class UpdateDialog : public QDialog {
     Q_OBJECT
 public:
-    // Starts a program and calls `ended` on the interface thread once it has ended or was given up.
-    using ProgramStarter =
-        std::function<void(const std::string& program, const std::string& Parameter, std::uint8_t hidden,
-                           std::function<void(const platform::StartProgramResult&)> ended)>;
+    // Starts a program, its output going into `output`, and calls `ended` on the interface thread once it
+    // has ended or was given up.
+    using ProgramStarter = std::function<void(
+        const std::string& program, const std::string& parameter, std::uint8_t hidden,
+        const std::filesystem::path& output, std::function<void(const platform::StartProgramResult&)> ended)>;
     // The address check; runs on a thread of its own and gives up when `stop` is requested.
     using AddressChecker = std::function<AddressCheckResult(const std::string& host, std::stop_token stop)>;
 
@@ -86,6 +89,11 @@ private:
     void layOut();
     void showBusy();
     void addressChecked(const AddressCheckResult& result);
+    // The updater's end: its exit status and its last lines, plainly.
+    void updaterEnded(const platform::StartProgramResult& result);
+    // The last line the updater has written so far, as the status line.
+    void showUpdaterOutput();
+    QStringList updaterLastLines(std::size_t count) const;
     // The converter address of the active project's communication parameters; empty without one.
     std::string projectAddress() const;
     void startUpdater();
@@ -96,6 +104,8 @@ private:
     std::array<QLineEdit*, 4> m_addressEdits{};
     Request m_request;
     bool m_updaterRunning = false;
+    std::filesystem::path m_updaterOutput;
+    QTimer* m_outputPoll = nullptr;
     BackgroundJob m_check;
 };
 

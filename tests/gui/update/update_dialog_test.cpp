@@ -36,8 +36,10 @@ struct Update {
         state.session.activeProjectFolder = dir / "PROJECTS" / "P";
         dialog = std::make_unique<UpdateDialog>(
             state, [this](const std::string& program, const std::string& parameter, std::uint8_t hidden,
+                          const std::filesystem::path& output,
                           std::function<void(const sw::platform::StartProgramResult&)> ended) {
                 started.push_back(program + "|" + parameter + "|" + std::to_string(hidden));
+                outputFile = output;
                 endProgram = std::move(ended);
             });
     }
@@ -73,6 +75,7 @@ struct Update {
     std::vector<std::string> started;
     std::vector<std::string> checkedHosts;
     std::function<void(const sw::platform::StartProgramResult&)> endProgram;
+    std::filesystem::path outputFile;
 };
 
 } // namespace
@@ -109,9 +112,36 @@ private slots:
         update.dialog->onUpdateClicked();
         QTest::qWait(20);
         QCOMPARE(update.checkedHosts.size(), size_t(1));
-        update.endProgram({});
+        // Its output, as it comes, is the status line; its end is said plainly with its last lines.
+        QCOMPARE(update.outputFile,
+                 std::filesystem::path(sw::jobFile(update.dir.path())).replace_extension(".log"));
+        sw::test::writeFile(update.outputFile,
+                            "Operation 1 of 2: send the firmware\nOperation 2 of 2: send the "
+                            "variable image\n");
+        QTRY_COMPARE(update.dialog->statusLabel->text(),
+                     QStringLiteral("Updating … Operation 2 of 2: send the variable image"));
+        sw::platform::StartProgramResult ended;
+        ended.started = ended.ended = true;
+        ended.exitCode = 0;
+        update.endProgram(ended);
         QVERIFY(update.dialog->updateButton->isEnabled());
         QVERIFY(update.dialog->isVisible());
+        QCOMPARE(messages.texts(),
+                 QStringList{QStringLiteral("The update ended successfully.\n\nIts last lines:\n"
+                                            "Operation 1 of 2: send the firmware\n"
+                                            "Operation 2 of 2: send the variable image")});
+
+        // A failing updater is said to have failed, with its exit status.
+        messages.shown.clear();
+        update.dialog->updateButton->click();
+        QTRY_COMPARE(update.started.size(), size_t(2));
+        sw::test::writeFile(update.outputFile, "bank1.bin: The checksum is wrong\n");
+        ended.exitCode = 1;
+        update.endProgram(ended);
+        QCOMPARE(messages.texts(), QStringList{QStringLiteral(
+                                       "The update failed: the updater ended with exit status 1.\n\nIts last "
+                                       "lines:\nbank1.bin: The checksum is wrong")});
+        QVERIFY(messages.shown[0].icon == sw::gui::MessageService::Icon::Error);
 
         // Reopened in the same run: the choices of the successful update are preselected.
         update.dialog->cancelButton->click();
@@ -183,6 +213,8 @@ private slots:
         release = true;
         QTRY_COMPARE(update.started.size(), size_t(1));
         update.endProgram({});
+        QCOMPARE(messages.texts().size(), 1); // the updater could not be started: said, then cleared here
+        messages.shown.clear();
 
         // Closing the dialog during a check gives it up: no message, nothing remembered or written.
         std::filesystem::remove(sw::jobFile(update.dir.path()));
