@@ -52,6 +52,24 @@ TEST(StartProgram, MissingProgramReportsNothingAndDoesNotWait) {
     EXPECT_EQ(result.waited, 0ms);
 }
 
+TEST(StartProgram, OutputAndErrorsGoIntoTheGivenFileReplacingWhatWasThere) {
+    sw::test::TempDir dir;
+    const auto output = dir / sw::pathFromUtf8("Ausgabe \u00fc.log");
+    sw::test::writeFile(output, std::string(10000, 'x'));
+    EXPECT_EQ(
+        sw::platform::startProgram(SW_CLI_PATH, "--version", 1, sw::platform::kStartProgramLimit, {}, output)
+            .exitCode,
+        0);
+    const std::string printed = sw::test::readFile(output);
+    EXPECT_EQ(printed.find('x'), std::string::npos);
+    EXPECT_NE(printed.find("sw40512-cli"), std::string::npos) << printed;
+    EXPECT_EQ(sw::platform::startProgram(SW_CLI_PATH, "no-such-command", 1, sw::platform::kStartProgramLimit,
+                                         {}, output)
+                  .exitCode,
+              2);
+    EXPECT_NE(sw::test::readFile(output).find("no-such-command"), std::string::npos); // the error stream too
+}
+
 #ifdef _WIN32
 
 TEST(StartProgram, CommandLineHandsEveryArgumentOverUnchanged) {
@@ -85,24 +103,6 @@ TEST(StartProgram, ReturnsTheExitCodeOfAProgramThatEndsAtOnce) {
     EXPECT_TRUE(result.ended);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(sw::platform::startProgram(SW_CLI_PATH, "no-such-command", 1).exitCode, 2);
-}
-
-TEST(StartProgram, OutputAndErrorsGoIntoTheGivenFileReplacingWhatWasThere) {
-    sw::test::TempDir dir;
-    const auto output = dir / sw::pathFromUtf8("Ausgabe \u00fc.log");
-    sw::test::writeFile(output, std::string(10000, 'x'));
-    EXPECT_EQ(
-        sw::platform::startProgram(SW_CLI_PATH, "--version", 1, sw::platform::kStartProgramLimit, {}, output)
-            .exitCode,
-        0);
-    const std::string printed = sw::test::readFile(output);
-    EXPECT_EQ(printed.find('x'), std::string::npos);
-    EXPECT_NE(printed.find("sw40512-cli"), std::string::npos) << printed;
-    EXPECT_EQ(sw::platform::startProgram(SW_CLI_PATH, "no-such-command", 1, sw::platform::kStartProgramLimit,
-                                         {}, output)
-                  .exitCode,
-              2);
-    EXPECT_NE(sw::test::readFile(output).find("no-such-command"), std::string::npos); // the error stream too
 }
 
 // No program gets as far as its end between its start and the first look at it.
