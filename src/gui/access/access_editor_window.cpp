@@ -180,6 +180,13 @@ AccessEditorWindow::AccessEditorWindow(const ProgramState& state, QWidget* paren
     // only looks.
     connect(deviceTree, &QTreeView::clicked, this,
             [this](const QModelIndex& index) { m_editor.selectTreeNode(SclTreeModel::object(index)); });
+    // A double click on a leaf attribute or a data set adds it, as Add Var does.
+    connect(deviceTree, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
+        m_editor.selectTreeNode(SclTreeModel::object(index));
+        if (m_editor.selectedAttribute() != nullptr || m_editor.selectedDataSet() != nullptr) {
+            onAddVarClicked();
+        }
+    });
     connect(dataSetsTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 m_editor.showDataSetMembers(

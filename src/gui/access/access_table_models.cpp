@@ -2,6 +2,7 @@
 
 #include "core/access/access_check.h"
 #include "core/access/access_editor.h"
+#include "core/common/numbers.h"
 #include "core/language/lang_table.h"
 #include "gui/access/access_texts.h"
 #include "gui/common/text_conversion.h"
@@ -102,6 +103,18 @@ QVariant AccessTableModel::data(const QModelIndex& index, int role) const {
             return access::isTicked(cell(row, column)) ? Qt::Checked : Qt::Unchecked;
         }
         return {};
+    case Qt::ToolTipRole: {
+        // The whole text of a cell too narrow for it; beside a device index, the device's name.
+        const std::string text = cell(row, column);
+        if (index.column() == deviceIndexColumn()) {
+            const std::optional<std::int32_t> device = parseInteger(text);
+            const auto& devices = m_editor.list().devices();
+            if (device && *device >= 0 && static_cast<std::size_t>(*device) < devices.size()) {
+                return toQString(text + ": " + devices[static_cast<std::size_t>(*device)].name);
+            }
+        }
+        return cellKind == CellKind::Check || text.empty() ? QVariant() : QVariant(toQString(text));
+    }
     case Qt::BackgroundRole:
         if (cellKind == CellKind::ReadOnly) {
             return QPalette().brush(QPalette::Disabled, QPalette::Base).color().darker(105);

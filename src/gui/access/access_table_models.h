@@ -64,6 +64,8 @@ protected:
     virtual QString header(int column) const = 0;
     virtual QString hint(int /*column*/) const { return {}; }
     virtual void reread() {}
+    // The column holding the device index, whose hover text names the device; -1: none.
+    virtual int deviceIndexColumn() const { return -1; }
 
     access::AccessEditor& m_editor;
 
@@ -88,6 +90,7 @@ protected:
     QStringList choices(int column) const override;
     QString header(int column) const override;
     QString hint(int column) const override;
+    int deviceIndexColumn() const override { return 0; }
 
 private:
     const LangTable& m_texts;
@@ -105,6 +108,7 @@ protected:
     void storeCell(std::size_t row, std::size_t column, std::string text) override;
     CellKind kind(int column) const override;
     QString header(int column) const override;
+    int deviceIndexColumn() const override { return 0; }
 };
 
 // membersTable: the member settings of the data set the editor shows (one blank row when none).

@@ -165,6 +165,23 @@ bool SclTreeModel::hasChildren(const QModelIndex& parent) const {
     return rowCount(parent) > 0;
 }
 
+QString SclTreeModel::hoverText(const SclObject& node) {
+    // What an engineer picks by: the whole reference, and for an attribute its constraint and type.
+    switch (node.kind()) {
+    case SclKind::DA: {
+        const auto& attribute = static_cast<const SclDataAttribute&>(node);
+        return toQString(attribute.fReference()) + QStringLiteral("\nFC: ") + toQString(attribute.fFC()) +
+               QStringLiteral("\nbType: ") + toQString(attribute.fbType());
+    }
+    case SclKind::DO:
+        return toQString(static_cast<const SclDataObject&>(node).reference());
+    case SclKind::DataSet:
+        return toQString(static_cast<const SclDataSet&>(node).fReference());
+    default:
+        return {};
+    }
+}
+
 QVariant SclTreeModel::data(const QModelIndex& index, int role) const {
     const SclObject* at = object(index);
     if (at == nullptr) {
@@ -175,6 +192,8 @@ QVariant SclTreeModel::data(const QModelIndex& index, int role) const {
         return nodeText(*at);
     case Qt::DecorationRole:
         return m_icons[static_cast<std::size_t>(at->kind())];
+    case Qt::ToolTipRole:
+        return hoverText(*at);
     case Qt::ForegroundRole:
         if (at->kind() == SclKind::DO) {
             return QBrush(QColor(0, 0, 255));

@@ -39,6 +39,8 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     bool hasChildren(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    // A node's hover text: its whole reference, and an attribute's functional constraint and basic type.
+    static QString hoverText(const SclObject& node);
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
