@@ -1,4 +1,5 @@
 #include "core/access/access_file.h"
+#include "core/common/path_text.h"
 #include "core/image/image_decoder.h"
 #include "core/update/address_check.h"
 #include "gui/access/access_editor_window.h"
@@ -9,6 +10,7 @@
 #include "gui/update/update_dialog.h"
 #include "support/gui/fake_file_chooser.h"
 #include "support/gui/fake_message_service.h"
+#include "support/gui/recording_link_opener.h"
 #include "support/gui/scripted_dialogs.h"
 #include "test_support.h"
 
@@ -23,6 +25,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
+#include <QUrl>
 
 #include <algorithm>
 #include <cstdint>
@@ -110,9 +113,10 @@ void verifyContains(const std::string& text, const std::string& part) {
              qPrintable(QString::fromStdString(part + "\nin\n" + text)));
 }
 
-// Step 1: a new project named Plant.
+// Step 1: a new project named "Plant Süd", a name beyond ASCII.
 void createPlant(sw::gui::NewProjectDialog* dialog) {
-    QTest::keyClicks(dialog->projectNameEdit, QStringLiteral("Plant"));
+    QTest::keyClicks(dialog->projectNameEdit, QStringLiteral("Plant S"));
+    dialog->projectNameEdit->insert(QStringLiteral("üd")); // typed as a keyboard layout with ü would
     dialog->okButton->click();
 }
 
@@ -222,6 +226,7 @@ private slots:
         std::filesystem::permissions(dir / "Ethernet_Update", std::filesystem::perms::owner_all);
 
         sw::test::FakeMessageService messages;
+        sw::test::RecordingLinkOpener links;
         sw::test::ScriptedDialogs dialogs([](QDialog* dialog) {
             if (auto* created = qobject_cast<sw::gui::NewProjectDialog*>(dialog)) {
                 createPlant(created);
@@ -238,7 +243,7 @@ private slots:
 
         // Each step goes through without a message box.
         const auto shownMessages = [&messages] { return messages.texts().join(QLatin1Char('\n')); };
-        const auto project = dir / "PROJECTS" / "Plant";
+        const auto project = dir / "PROJECTS" / sw::pathFromUtf8("Plant Süd");
         {
             MainWindow window(dir.path());
             window.show();
@@ -247,7 +252,7 @@ private slots:
             window.newProjectButton->click();
             QVERIFY2(messages.shown.empty(), qPrintable(shownMessages()));
             QVERIFY(window.state().session.projectActive());
-            QCOMPARE(window.projectNameLabel->text(), QStringLiteral("Plant"));
+            QCOMPARE(window.projectNameLabel->text(), QStringLiteral("Plant Süd"));
 
             window.parametersButton->click();
             QVERIFY2(messages.shown.empty(), qPrintable(shownMessages()));
@@ -266,6 +271,15 @@ private slots:
             QCOMPARE(QString::fromStdString(window.state().settings.lastIpAddress),
                      QStringLiteral("127.0.0.1"));
 
+            // The day ends with the commissioning report, opened in the browser.
+            window.reportButton->click();
+            QTRY_COMPARE(links.opened.size(), 1);
+            QVERIFY2(messages.shown.empty(), qPrintable(shownMessages()));
+            QCOMPARE(
+                links.opened.front(),
+                QUrl::fromLocalFile(QString::fromStdString(sw::utf8Of(project / "Commissioning_Report.html")))
+                    .toString());
+
             window.closeButton->click();
             QCOMPARE(window.exitStatus(), 0);
         }
@@ -280,14 +294,15 @@ private slots:
                                                   "MASTER/Sim40512.sim",
                                                   "Mendral.xml",
                                                   "PROJECTS/",
-                                                  "PROJECTS/Plant/",
-                                                  "PROJECTS/Plant/ICD_Catalog/",
-                                                  "PROJECTS/Plant/ICD_Catalog/bay1.icd",
-                                                  "PROJECTS/Plant/IEC_61850_Client.xml",
-                                                  "PROJECTS/Plant/ParGen.xml",
-                                                  "PROJECTS/Plant/bin/",
-                                                  "PROJECTS/Plant/bin/bank1.bin",
-                                                  "PROJECTS/Plant/bin/bank2.bin",
+                                                  "PROJECTS/Plant Süd/",
+                                                  "PROJECTS/Plant Süd/Commissioning_Report.html",
+                                                  "PROJECTS/Plant Süd/ICD_Catalog/",
+                                                  "PROJECTS/Plant Süd/ICD_Catalog/bay1.icd",
+                                                  "PROJECTS/Plant Süd/IEC_61850_Client.xml",
+                                                  "PROJECTS/Plant Süd/ParGen.xml",
+                                                  "PROJECTS/Plant Süd/bin/",
+                                                  "PROJECTS/Plant Süd/bin/bank1.bin",
+                                                  "PROJECTS/Plant Süd/bin/bank2.bin",
                                                   "updater.log",
                                               }));
 
@@ -302,14 +317,14 @@ private slots:
         verifyContains(job, (project / "bin" / "bank2.bin").string());
 
         // Closing remembered the project, the device address and the defaults of everything else.
-        QCOMPARE(
-            QString::fromStdString(sw::test::readFile(dir / "Mendral.xml")),
-            QStringLiteral("<Conf_Settings><lastproj><projectname>Plant</projectname></lastproj><lastipadd>"
-                           "<ipaddress>127.0.0.1</ipaddress></lastipadd><lastlang><language>English"
-                           "</language></lastlang><lastinternet><enable_internet>0</enable_internet>"
-                           "<enable_update>0</enable_update><enable_jump_field_tables>0"
-                           "</enable_jump_field_tables><Double_Click_Auto_Size>0</Double_Click_Auto_Size>"
-                           "</lastinternet></Conf_Settings>"));
+        QCOMPARE(QString::fromStdString(sw::test::readFile(dir / "Mendral.xml")),
+                 QStringLiteral(
+                     "<Conf_Settings><lastproj><projectname>Plant Süd</projectname></lastproj><lastipadd>"
+                     "<ipaddress>127.0.0.1</ipaddress></lastipadd><lastlang><language>English"
+                     "</language></lastlang><lastinternet><enable_internet>0</enable_internet>"
+                     "<enable_update>0</enable_update><enable_jump_field_tables>0"
+                     "</enable_jump_field_tables><Double_Click_Auto_Size>0</Double_Click_Auto_Size>"
+                     "</lastinternet></Conf_Settings>"));
 
         QCOMPARE(sw::test::readFile(project / "ICD_Catalog" / "bay1.icd"), sw::test::readFile(kBay1));
         const std::string parameters = sw::test::readFile(project / "ParGen.xml");
