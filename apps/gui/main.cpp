@@ -18,8 +18,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     QApplication application(argc, argv);
+    // No display name: the platform would append it to every window title, which names the product already.
     QApplication::setApplicationName(QStringLiteral("sw40512"));
-    QApplication::setApplicationDisplayName(QStringLiteral("SW40512"));
 
     int status = 0;
     {

@@ -10,9 +10,11 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <set>
 
 namespace sw::gui {
@@ -60,7 +62,19 @@ IedPickerDialog::IedPickerDialog(const std::vector<SclIedSummary>& ieds, const Q
     layout->addWidget(hint);
     layout->addWidget(iedTable, 1);
     layout->addLayout(buttons);
-    resize(640, 320);
+    // Large enough to show every column and a dozen IEDs without scrolling, as far as the screen allows.
+    const int tableWidth = iedTable->horizontalHeader()->length() + 2 * iedTable->frameWidth() + 24;
+    const int tableHeight =
+        iedTable->horizontalHeader()->height() + 2 * iedTable->frameWidth() +
+        std::min(iedTable->rowCount(), 12) * iedTable->verticalHeader()->defaultSectionSize();
+    // Around the table: the hint above it, the buttons below and the margins, as the layout wants them.
+    const QSize around = sizeHint() - iedTable->sizeHint();
+    QSize wanted(std::max(tableWidth + around.width(), 420), tableHeight + around.height() + 4);
+    if (const QScreen* shownOn = screen()) {
+        const QSize room = shownOn->availableGeometry().size() * 9 / 10;
+        wanted = wanted.boundedTo(room);
+    }
+    resize(wanted);
 
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);

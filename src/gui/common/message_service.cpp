@@ -49,7 +49,7 @@ public:
     Answer show(QWidget* parent, Icon icon, const QString& title, const QString& text,
                 Buttons buttons) override {
         QMessageBox box(parent);
-        box.setWindowTitle(title.isEmpty() ? QApplication::applicationDisplayName() : title);
+        box.setWindowTitle(title.isEmpty() ? messageTitle() : title);
         box.setText(text);
         box.setIcon(boxIcon(icon));
         box.setStandardButtons(boxButtons(buttons));
@@ -79,12 +79,21 @@ public:
 };
 
 MessageService* g_service = nullptr;
+QString g_title = QStringLiteral("SW40512");
 
 } // namespace
 
 MessageService& messages() {
     static BoxMessageService real;
     return g_service != nullptr ? *g_service : real;
+}
+
+void setMessageTitle(const QString& title) {
+    g_title = title;
+}
+
+const QString& messageTitle() {
+    return g_title;
 }
 
 void setMessageService(MessageService* service) {

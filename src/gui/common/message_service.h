@@ -31,6 +31,9 @@ public:
 
 // The service in use; a real QMessageBox one unless a test installed another.
 MessageService& messages();
+// The title of a message box that names none: the product's code, which the main window sets.
+void setMessageTitle(const QString& title);
+const QString& messageTitle();
 void setMessageService(MessageService* service); // nullptr restores the real one
 
 // Runs a command; an error that escapes it is shown in an error box and the window stays usable.

@@ -113,6 +113,7 @@ MainWindow::MainWindow(const std::filesystem::path& programFolder, QWidget* pare
     setShownTexts(&m_state.texts);
     followUpdateOptions();
     setWindowTitle(toQString(m_state.product.windowTitle));
+    setMessageTitle(toQString(m_state.product.softwareCode));
     softwareCodeLabel->setText(toQString(m_state.product.softwareCode));
     softwareDescriptionLabel->setText(toQString(m_state.product.softwareDescription));
     applyTexts();

@@ -12,6 +12,7 @@
 #include "test_support.h"
 
 #include <QAbstractItemModelTester>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -116,6 +117,25 @@ private slots:
         QCOMPARE(messages.texts().back(),
                  QStringLiteral("The device Trafo is still used by these rows; change or "
                                 "remove them first.\nVariables rows: 2, 3"));
+    }
+
+    void thePickerShowsEveryColumnOfElevenIeds() {
+        std::vector<sw::SclIedSummary> ieds(11);
+        for (std::size_t k = 0; k < ieds.size(); ++k) {
+            ieds[k].name = "Feeder" + std::to_string(k);
+            ieds[k].desc = "Feeder protection and control unit, bay " + std::to_string(k);
+            ieds[k].manufacturer = "Manufacturer";
+            ieds[k].type = "Relay";
+            ieds[k].ipAddress = "10.0.0." + std::to_string(k + 10);
+        }
+        sw::LangTable texts;
+        sw::fillBuiltinTexts(texts);
+        sw::gui::IedPickerDialog picker(ieds, QStringLiteral("station.scd"), texts);
+        picker.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&picker));
+        QVERIFY(picker.iedTable->horizontalHeader()->length() <= picker.iedTable->viewport()->width());
+        QVERIFY(picker.iedTable->rowViewportPosition(10) + picker.iedTable->rowHeight(10) <=
+                picker.iedTable->viewport()->height());
     }
 
     void searchFiltersTheTreeCountsMatchesAndEnterMovesBetweenThem() {
