@@ -54,7 +54,7 @@ TEST(StartProgram, MissingProgramReportsNothingAndDoesNotWait) {
 
 TEST(StartProgram, OutputAndErrorsGoIntoTheGivenFileReplacingWhatWasThere) {
     sw::test::TempDir dir;
-    const auto output = dir / sw::pathFromUtf8("Ausgabe \u00fc.log");
+    const auto output = dir.path() / sw::pathFromUtf8("Ausgabe \u00fc.log");
     sw::test::writeFile(output, std::string(10000, 'x'));
     EXPECT_EQ(
         sw::platform::startProgram(SW_CLI_PATH, "--version", 1, sw::platform::kStartProgramLimit, {}, output)
