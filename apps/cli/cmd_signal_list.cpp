@@ -10,6 +10,8 @@
 #include "core/common/path_text.h"
 #include "core/language/builtin_texts.h"
 #include "core/language/lang_table.h"
+#include "core/parameters/parameter_check.h"
+#include "core/parameters/parameter_file.h"
 #include "core/project/project_paths.h"
 #include "core/report/commissioning_report.h"
 
@@ -109,11 +111,19 @@ int runLint(const std::vector<std::string>& args) {
     const ProjectPaths paths(std::get<Parsed>(parsed).project.folder);
     access::AccessEditor editor;
     editor.open(paths); // the catalog's devices, as the editor loads them
-    const auto warnings = access::lintAccessList(readAccessFileOrEmpty(paths), editor.list().devices());
-    for (const access::LintWarning& warning : warnings) {
-        std::cout << warning.line() << '\n';
+    std::vector<std::string> lines;
+    std::error_code error;
+    if (std::filesystem::is_regular_file(paths.parGenFile(), error)) {
+        lines = parameterWarnings(readParameterFile(paths.parGenFile()));
     }
-    return warnings.empty() ? 0 : 1;
+    for (const access::LintWarning& warning :
+         access::lintAccessList(readAccessFileOrEmpty(paths), editor.list().devices())) {
+        lines.push_back(warning.line());
+    }
+    for (const std::string& line : lines) {
+        std::cout << line << '\n';
+    }
+    return lines.empty() ? 0 : 1;
 }
 
 int runExport(const std::vector<std::string>& args) {

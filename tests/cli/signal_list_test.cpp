@@ -1,4 +1,5 @@
 #include "core/access/access_file.h"
+#include "core/parameters/parameter_file.h"
 #include "core/project/project_paths.h"
 #include "test_project.h"
 #include "test_support.h"
@@ -71,10 +72,14 @@ TEST(LintCommand, PrintsOneWarningALineAndExitsOneOnlyWhenThereIsAny) {
     project.access.variables[3].cells[VariableColumn::Reference] = "Bay1CTRL/GONE1.x";
     project.access.dataSets[0].members[0].cells[MemberColumn::Position] = "";
     project.save();
+    sw::ParameterSet parameters;
+    parameters.IEC61850_Client_VLAN = "5000"; // accepted by Step 2, but no VLAN tag carries it
+    sw::writeParameterFile(project.paths.parGenFile(), parameters);
     result = project.run({"lint"});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(
         result.stdoutText,
+        "Communication parameters: the VLAN index 5000 is above 4095, which no VLAN tag can carry\n"
         "Variables row 1: position 10 with no start bit is also filled from the server by variables row 2\n"
         "Variables row 2: position 10 with no start bit is also filled from the server by variables row 1\n"
         "Variables row 4: reference \"Bay1CTRL/GONE1.x\" is not in device 0 (Bay1)\n"

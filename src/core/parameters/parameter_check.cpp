@@ -57,4 +57,15 @@ std::optional<int> checkParameters(const ParameterSet& set) {
     return std::nullopt;
 }
 
+std::vector<std::string> parameterWarnings(const ParameterSet& set) {
+    constexpr std::int32_t kLargestVlan = 4095;
+    std::vector<std::string> warnings;
+    if (const std::optional<std::int32_t> vlan = parseInteger(set.IEC61850_Client_VLAN);
+        vlan && *vlan > kLargestVlan) {
+        warnings.push_back("Communication parameters: the VLAN index " + set.IEC61850_Client_VLAN +
+                           " is above 4095, which no VLAN tag can carry");
+    }
+    return warnings;
+}
+
 } // namespace sw

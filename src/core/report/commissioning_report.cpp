@@ -8,6 +8,7 @@
 #include "core/common/config_error.h"
 #include "core/image/image_builder.h"
 #include "core/image/parameter_block.h"
+#include "core/parameters/parameter_check.h"
 #include "core/parameters/parameter_fields.h"
 #include "core/parameters/parameter_file.h"
 #include "core/project/project_paths.h"
@@ -240,13 +241,17 @@ void mapSection(std::string& out, const DataArrayMap& map) {
            " a line.</p>\n</div>\n";
 }
 
-void lintSection(std::string& out, const std::vector<LintWarning>& warnings) {
+void lintSection(std::string& out, const std::vector<std::string>& parameterLines,
+                 const std::vector<LintWarning>& warnings) {
     out += "<h2>Warnings</h2>\n";
-    if (warnings.empty()) {
+    if (warnings.empty() && parameterLines.empty()) {
         out += "<p>None.</p>\n";
         return;
     }
     out += "<ul class=\"lint\">\n";
+    for (const std::string& line : parameterLines) {
+        out += "<li>" + escapeHtml(line) + "</li>\n";
+    }
     for (const LintWarning& warning : warnings) {
         out += "<li>" + escapeHtml(warning.line()) + "</li>\n";
     }
@@ -383,7 +388,7 @@ std::string commissioningReport(const ProjectPaths& project, char decimalSeparat
     signalSection(out, access);
     dataSetSection(out, access);
     mapSection(out, map);
-    lintSection(out, lintAccessList(access, devices));
+    lintSection(out, parameterWarnings(parameters), lintAccessList(access, devices));
     imageSection(out, project, decimalSeparator);
     out += "</body>\n</html>\n";
     return out;

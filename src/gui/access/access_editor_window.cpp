@@ -380,6 +380,7 @@ void AccessEditorWindow::prepareShowing() {
     const ProjectPaths project = m_state.session.project();
     const std::filesystem::path folder = m_state.session.activeProjectFolder;
     mapPage->setExportProposal(folder / std::filesystem::path(folder.filename()).concat(".csv"));
+    mapPage->setParameterFile(project.parGenFile());
     startWork<access::StoredAccess>(
         loadingText(project.accessFile()),
         [project](const JobContext&) { return access::readStoredAccess(project); },

@@ -6,6 +6,8 @@
 #include "core/common/numbers.h"
 #include "core/common/path_text.h"
 #include "core/language/lang_table.h"
+#include "core/parameters/parameter_check.h"
+#include "core/parameters/parameter_file.h"
 #include "gui/access/data_array_map_view.h"
 #include "gui/access/file_chooser.h"
 #include "gui/common/error_text.h"
@@ -95,6 +97,9 @@ SignalListPage::SignalListPage(access::AccessEditor& editor, const LangTable& te
     connect(m_map, &DataArrayMapView::entryChosen, this,
             [this](const access::MapEntry& entry) { emit rowChosen(entry.dataSet, entry.row); });
     connect(warningsList, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        if (!item->data(kRowRole).isValid()) {
+            return; // a line about no row
+        }
         emit rowChosen(item->data(kDataSetRole).value<std::size_t>(),
                        item->data(kRowRole).value<std::size_t>());
     });
@@ -140,9 +145,21 @@ void SignalListPage::check() {
         // Quick even for long lists, and it reads the catalog the user may change: on this thread.
         const std::vector<access::LintWarning> found =
             access::lintAccessList(list, m_editor.list().devices());
+        std::vector<std::string> parameterLines;
+        std::error_code error;
+        if (!m_parameterFile.empty() && std::filesystem::is_regular_file(m_parameterFile, error)) {
+            try {
+                parameterLines = parameterWarnings(readParameterFile(m_parameterFile));
+            } catch (const std::exception&) {
+                // Step 2 reports an unreadable file; the list's own warnings still come.
+            }
+        }
         warningsList->clear();
-        if (found.empty()) {
+        if (found.empty() && parameterLines.empty()) {
             warningsList->addItem(shownText(WindowText::NoWarnings));
+        }
+        for (const std::string& line : parameterLines) {
+            warningsList->addItem(toQString(line)); // not a row of the list: a click goes nowhere
         }
         for (const access::LintWarning& warning : found) {
             auto* item = new QListWidgetItem(toQString(warning.line()), warningsList);
@@ -155,6 +172,10 @@ void SignalListPage::check() {
 
 void SignalListPage::setExportProposal(const std::filesystem::path& file) {
     m_exportProposal = file;
+}
+
+void SignalListPage::setParameterFile(const std::filesystem::path& file) {
+    m_parameterFile = file;
 }
 
 void SignalListPage::exportCsv() {

@@ -57,6 +57,8 @@ public slots:
     void check();
     // The file Export CSV offers first: the project's name, in its folder.
     void setExportProposal(const std::filesystem::path& file);
+    // The project's communication parameters, whose warnings Check lists before the list's own.
+    void setParameterFile(const std::filesystem::path& file);
     // Writes the variables and the data sets to two CSV files chosen by the user.
     void exportCsv();
     // Replaces the variables table with a CSV file's rows when every row passes; otherwise says which
@@ -85,6 +87,7 @@ private:
     bool m_stale = true;
     BackgroundJob m_import;
     std::filesystem::path m_exportProposal;
+    std::filesystem::path m_parameterFile;
 };
 
 } // namespace sw::gui

@@ -134,3 +134,19 @@ TEST(ParameterFields, StoredTextsFollowFileConventions) {
 }
 
 } // namespace
+
+TEST(ParameterWarnings, OnlyAVlanIndexATagCannotCarryIsSaid) {
+    const struct {
+        const char* vlan;
+        bool warned;
+    } cases[] = {{"0", false}, {"4095", false}, {"4096", true}, {"99999999", true}, {"", false}};
+    for (const auto& c : cases) {
+        sw::ParameterSet set;
+        set.IEC61850_Client_VLAN = c.vlan;
+        const auto warnings = sw::parameterWarnings(set);
+        EXPECT_EQ(warnings.size(), c.warned ? 1U : 0U) << c.vlan;
+        if (c.warned) {
+            EXPECT_NE(warnings[0].find(c.vlan), std::string::npos) << warnings[0];
+        }
+    }
+}

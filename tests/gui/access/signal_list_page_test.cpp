@@ -1,5 +1,6 @@
 #include "core/access/access_file.h"
 #include "core/language/builtin_texts.h"
+#include "core/parameters/parameter_file.h"
 #include "core/project/project_paths.h"
 #include "gui/access/access_editor_window.h"
 #include "gui/access/access_table_models.h"
@@ -101,13 +102,22 @@ private slots:
         dialog.editor().list().setVariableCell(2, VC::tableColumn(VC::VariableColumn::Position), "10");
         dialog.editor().list().setVariableCell(3, VC::tableColumn(VC::VariableColumn::Index), "4");
 
+        sw::ParameterSet parameters;
+        parameters.IEC61850_Client_VLAN = "5000";
+        sw::writeParameterFile(project.paths.parGenFile(), parameters);
+
         dialog.checkButton->click();
         QCOMPARE(dialog.pages->currentWidget(), dialog.mapPage);
         QListWidget* warnings = dialog.mapPage->warnings();
-        QCOMPARE(warnings->count(), 3);
-        QCOMPARE(warnings->item(2)->text(),
+        QCOMPARE(warnings->count(), 4);
+        // The communication parameters come first; their line leads to no row.
+        QCOMPARE(warnings->item(0)->text(), QStringLiteral("Communication parameters: the VLAN index 5000 is "
+                                                           "above 4095, which no VLAN tag can carry"));
+        emit warnings->itemActivated(warnings->item(0));
+        QCOMPARE(dialog.pages->currentWidget(), dialog.mapPage);
+        QCOMPARE(warnings->item(3)->text(),
                  QStringLiteral("Variables row 3: device index \"4\" is not in the catalog (0 to 0)"));
-        emit warnings->itemActivated(warnings->item(1));
+        emit warnings->itemActivated(warnings->item(2));
         QCOMPARE(dialog.variablesTable->currentIndex().row(), 1);
 
         // Lint's warnings do not stop OK; the collision on position 10 is shown and saved when confirmed.
