@@ -26,6 +26,7 @@
 #include "gui/common/text_conversion.h"
 #include "gui/common/title_panel.h"
 
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -34,6 +35,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -231,6 +233,8 @@ QWidget* AccessEditorWindow::buildTreeColumn() {
     deviceTree->setHeaderHidden(true);
     deviceTree->setUniformRowHeights(true);
     deviceTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    deviceTree->setDragEnabled(true);
+    deviceTree->setDragDropMode(QAbstractItemView::DragOnly);
     m_searchTimer = new QTimer(this);
     m_searchTimer->setSingleShot(true);
     m_searchTimer->setInterval(200);
@@ -292,6 +296,8 @@ QTableView* AccessEditorWindow::makeTable(const char* name, AccessTableModel* mo
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
     view->installEventFilter(this);
+    view->viewport()->installEventFilter(this);
+    view->viewport()->setAcceptDrops(true);
     connect(view->horizontalHeader(), &QHeaderView::sectionDoubleClicked, this, [this, view](int section) {
         fitColumnToContents(view, -1, section, m_state.settings.doubleClickAutoSize);
     });
@@ -868,6 +874,23 @@ void AccessEditorWindow::reject() {
 }
 
 bool AccessEditorWindow::eventFilter(QObject* watched, QEvent* event) {
+    const bool dropEvent = event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
+                           event->type() == QEvent::Drop;
+    if (dropEvent && (watched == variablesTable->viewport() || watched == dataSetsTable->viewport())) {
+        // A leaf attribute or a data set dragged from the tree is added where it is dropped, as Add Var.
+        auto* drop = static_cast<QDropEvent*>(event);
+        const SclObject* node = m_treeModel->droppedNode(drop->mimeData());
+        if (node == nullptr || busy()) {
+            drop->ignore();
+            return true;
+        }
+        drop->acceptProposedAction();
+        if (event->type() == QEvent::Drop) {
+            m_editor.selectTreeNode(node);
+            onAddVarClicked();
+        }
+        return true;
+    }
     if (event->type() == QEvent::KeyPress && watched == treeSearchEdit) {
         const auto* keyEvent = static_cast<QKeyEvent*>(event);
         // Enter moves between matches and Escape clears the search; neither reaches the dialog.

@@ -4,6 +4,10 @@
 #include "core/scl/scl_search.h"
 #include "gui/common/text_conversion.h"
 
+#include <QMimeData>
+
+#include <vector>
+
 #include <QBrush>
 #include <QPainter>
 #include <QPixmap>
@@ -208,7 +212,55 @@ QVariant SclTreeModel::data(const QModelIndex& index, int role) const {
 }
 
 Qt::ItemFlags SclTreeModel::flags(const QModelIndex& index) const {
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    const SclObject* at = object(index);
+    if (at == nullptr) {
+        return Qt::NoItemFlags;
+    }
+    // What Add Var takes can be dragged onto the tables: a leaf attribute or a data set.
+    const bool addable = (at->kind() == SclKind::DA && static_cast<const SclDataAttribute*>(at)->isLeaf()) ||
+                         at->kind() == SclKind::DataSet;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | (addable ? Qt::ItemIsDragEnabled : Qt::NoItemFlags);
+}
+
+QStringList SclTreeModel::mimeTypes() const {
+    return {QString::fromLatin1(kNodeMimeType)};
+}
+
+QMimeData* SclTreeModel::mimeData(const QModelIndexList& indexes) const {
+    // Within this program only: the node's address, which a drop checks against the shown device.
+    const SclObject* node = indexes.isEmpty() ? nullptr : object(indexes.front());
+    if (node == nullptr) {
+        return nullptr;
+    }
+    auto* data = new QMimeData;
+    data->setData(QString::fromLatin1(kNodeMimeType),
+                  QByteArray::number(static_cast<qulonglong>(reinterpret_cast<quintptr>(node))));
+    return data;
+}
+
+const SclObject* SclTreeModel::droppedNode(const QMimeData* data) const {
+    if (data == nullptr || m_device == nullptr || !data->hasFormat(QString::fromLatin1(kNodeMimeType))) {
+        return nullptr;
+    }
+    bool ok = false;
+    const auto address =
+        static_cast<quintptr>(data->data(QString::fromLatin1(kNodeMimeType)).toULongLong(&ok));
+    if (!ok) {
+        return nullptr;
+    }
+    // Only a node of the device shown now is taken; anything else is not looked at.
+    std::vector<const SclObject*> pending{m_device};
+    while (!pending.empty()) {
+        const SclObject* candidate = pending.back();
+        pending.pop_back();
+        if (reinterpret_cast<quintptr>(candidate) == address) {
+            return candidate;
+        }
+        for (std::size_t k = candidate->treeChildCount(); k > 0; --k) {
+            pending.push_back(candidate->treeChild(k - 1));
+        }
+    }
+    return nullptr;
 }
 
 } // namespace sw::gui

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemModel>
 #include <QIcon>
+#include <QMimeData>
 
 #include <array>
 #include <memory>
@@ -39,6 +40,12 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     bool hasChildren(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    // Dragging a leaf attribute or a data set: the node travels as data of this one program.
+    static constexpr const char* kNodeMimeType = "application/x-sw40512-scl-node";
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    // The node a drop carries, when it is a node of the device shown; null otherwise.
+    const SclObject* droppedNode(const QMimeData* data) const;
     // A node's hover text: its whole reference, and an attribute's functional constraint and basic type.
     static QString hoverText(const SclObject& node);
     Qt::ItemFlags flags(const QModelIndex& index) const override;

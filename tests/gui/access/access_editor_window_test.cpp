@@ -14,9 +14,12 @@
 #include "test_support.h"
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -27,6 +30,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 
 using sw::gui::AccessEditorWindow;
@@ -191,6 +195,22 @@ private slots:
         const QModelIndex pos = stVal.parent();
         QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(pos).center());
         QCOMPARE(variables->rowCount(), 2);
+
+        // Dragged onto a table it is added too; what the tree did not send is refused.
+        QVERIFY(!(tree->model()->flags(pos) & Qt::ItemIsDragEnabled));
+        const std::unique_ptr<QMimeData> dragged(tree->model()->mimeData({stVal}));
+        QWidget* target = dialog.variablesTable->viewport();
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, dragged.get(), Qt::LeftButton, {});
+        QApplication::sendEvent(target, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, dragged.get(), Qt::LeftButton, {});
+        QApplication::sendEvent(target, &drop);
+        QCOMPARE(variables->rowCount(), 3);
+        QMimeData forged;
+        forged.setData(QStringLiteral("application/x-sw40512-scl-node"), QByteArray("12345"));
+        QDropEvent forgedDrop(QPointF(5, 5), Qt::CopyAction, &forged, Qt::LeftButton, {});
+        QApplication::sendEvent(target, &forgedDrop);
+        QCOMPARE(variables->rowCount(), 3);
     }
 
     void memberEditsReachTheirDataSetAtOnceAndSurviveChoosingAnotherRow() {
