@@ -18,7 +18,7 @@ namespace {
 constexpr int kColumns = 50;
 constexpr int kLines = static_cast<int>((access::kDataArraySize + kColumns - 1) / kColumns);
 constexpr int kLabelWidth = 40;
-constexpr int kMinCell = 8;
+constexpr int kMinCell = 14; // big enough to point at; the page scrolls when the map needs more room
 
 } // namespace
 
