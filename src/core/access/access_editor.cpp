@@ -246,7 +246,8 @@ StoredAccess readStoredAccess(const ProjectPaths& project, const DeviceLoader& l
         return stored;
     }
     stored.file = readAccessFile(file);
-    const DeviceLoader loader = [&load](const std::filesystem::path& f, const std::vector<std::string>& names) {
+    const DeviceLoader loader = [&load](const std::filesystem::path& f,
+                                        const std::vector<std::string>& names) {
         std::vector<std::unique_ptr<SclIed>> devices = load ? load(f, names) : SclIed::loadIeds(f, names);
         if (devices.size() != names.size()) {
             throw ConfigError(ErrorCode::FileCannotBeLoaded, {utf8Of(f)});

@@ -86,8 +86,8 @@ public:
 
     std::size_t running() {
         const std::lock_guard lock(m_mutex);
-        return static_cast<std::size_t>(
-            std::count_if(m_threads.begin(), m_threads.end(), [](const Entry& entry) { return !entry.run->finished; }));
+        return static_cast<std::size_t>(std::count_if(
+            m_threads.begin(), m_threads.end(), [](const Entry& entry) { return !entry.run->finished; }));
     }
 
 private:

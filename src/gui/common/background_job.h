@@ -59,7 +59,8 @@ public:
     void start(std::function<Result(const JobContext&)> work, std::function<void(Result)> done,
                Failed failed = {}) {
         launch(
-            [work = std::move(work), done = std::move(done)](const JobContext& context) -> std::function<void()> {
+            [work = std::move(work),
+             done = std::move(done)](const JobContext& context) -> std::function<void()> {
                 auto result = std::make_shared<Result>(work(context));
                 return [done, result] { done(std::move(*result)); };
             },
