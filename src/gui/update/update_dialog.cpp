@@ -151,10 +151,12 @@ void UpdateDialog::layOut() {
     buttons->setContentsMargins(8, 4, 8, 4);
     buttons->addWidget(cancelButton, 1);
     buttons->addWidget(updateButton, 2);
-    // What the check is doing, in the room right of the buttons; its text never widens the dialog.
-    statusLabel = make<QLabel>(buttonPanel, "L_Status");
+    buttons->addStretch(1);
+    // What the check or the updater is doing: a line of its own under the title, the dialog's whole width;
+    // its text never widens the dialog.
+    statusLabel = make<QLabel>(titlePanel, "L_Status");
     takeRoomLeft(statusLabel);
-    buttons->addWidget(statusLabel, 1);
+    titlePanel->layout()->addWidget(statusLabel);
     m_outputPoll = new QTimer(this);
     m_outputPoll->setInterval(300);
     connect(m_outputPoll, &QTimer::timeout, this, &UpdateDialog::showUpdaterOutput);

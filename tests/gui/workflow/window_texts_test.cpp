@@ -1,5 +1,6 @@
 #include "core/language/builtin_texts.h"
 #include "core/language/language_file.h"
+#include "core/update/address_check.h"
 #include "gui/access/access_editor_window.h"
 #include "gui/access/ied_picker_dialog.h"
 #include "gui/access/signal_list_page.h"
@@ -14,11 +15,17 @@
 #include "support/gui/text_checks.h"
 #include "test_support.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QImage>
+#include <QLabel>
 #include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QToolTip>
 #include <QTreeView>
 
 #include <filesystem>
@@ -96,6 +103,55 @@ void checkWindow(QWidget* window, const QString& name) {
     QVERIFY2(cut.isEmpty(), qPrintable(name + QStringLiteral(":\n  ") + cut.join(QStringLiteral("\n  "))));
 }
 
+// For the pictures only: the access editor with the hover text of a tree leaf drawn over it.
+void pictureTreeHover(sw::gui::AccessEditorWindow* access, const QString& folder) {
+    QTreeView* tree = access->deviceTree;
+    QModelIndex leaf = tree->model()->index(0, 0);
+    while (tree->model()->rowCount(leaf) > 0) {
+        leaf = tree->model()->index(0, 0, leaf);
+    }
+    tree->scrollTo(leaf);
+    const QPoint at = tree->viewport()->mapToGlobal(tree->visualRect(leaf).center());
+    QToolTip::showText(at, leaf.data(Qt::ToolTipRole).toString(), tree->viewport());
+    QTest::qWait(300);
+    QImage picture = access->grab().toImage();
+    QPainter painter(&picture);
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->inherits("QTipLabel") && window->isVisible()) {
+            painter.drawPixmap(access->mapFromGlobal(window->pos()), window->grab());
+        }
+    }
+    painter.end();
+    QToolTip::hideText();
+    QVERIFY(picture.save(QDir(folder).filePath(QStringLiteral("access_tree_hover.png"))));
+}
+
+// For the pictures only: Update Device at work, with an updater that tells what it does.
+void pictureUpdateRun(MainWindow& window, const std::filesystem::path& programFolder, const QString& folder,
+                      sw::test::FakeMessageService& messages) {
+    sw::test::writeFile(programFolder / "Ethernet_Update",
+                        "#!/bin/sh\necho 'Job Ethernet_Update.xml: address 192.168.0.10, 2 operations'\n"
+                        "echo 'Operation 1 of 2: send the firmware Sim40512.sim (1 MB)'\nsleep 2\n"
+                        "echo 'Operation 2 of 2: send the variable image'\n");
+    std::filesystem::permissions(programFolder / "Ethernet_Update", std::filesystem::perms::owner_all);
+    sw::gui::UpdateDialog* update = window.updateDialog();
+    update->setAddressChecker([](const std::string&, std::stop_token) {
+        sw::AddressCheckResult answered;
+        answered.outcome = sw::AddressCheck::Answered;
+        answered.replyState = 1;
+        answered.requests = answered.answered = 2;
+        return answered;
+    });
+    update->show();
+    QVERIFY(QTest::qWaitForWindowExposed(update));
+    update->updateButton->click();
+    QTRY_VERIFY_WITH_TIMEOUT(update->statusLabel->text().contains(QStringLiteral("Operation 1")), 5000);
+    QVERIFY(update->grab().save(QDir(folder).filePath(QStringLiteral("update_running.png"))));
+    QTRY_VERIFY_WITH_TIMEOUT(!update->busy(), 10000);
+    messages.shown.clear(); // the run's outcome, said as it should be
+    update->hide();
+}
+
 } // namespace
 
 class WindowTextsTest : public QObject {
@@ -149,6 +205,9 @@ private slots:
         access->deviceList->setCurrentRow(0);
         access->deviceTree->expandToDepth(1);
         checkWindow(access, QStringLiteral("access_variables"));
+        if (const QString folder = screenshotFolder(); !folder.isEmpty()) {
+            pictureTreeHover(access, folder);
+        }
         access->pages->setCurrentWidget(access->dataSetsPage);
         access->dataSetsTable->setCurrentIndex(access->dataSetsTable->model()->index(0, 0));
         checkWindow(access, QStringLiteral("access_data_sets"));
@@ -163,6 +222,9 @@ private slots:
         checkDialog(&picker, QStringLiteral("ied_picker"));
 
         checkDialog(window.updateDialog(), QStringLiteral("update"));
+        if (const QString folder = screenshotFolder(); !folder.isEmpty()) {
+            pictureUpdateRun(window, dir.path(), folder, messages);
+        }
         sw::gui::OptionsDialog* options = window.optionsDialog();
         const QString pages[] = {QStringLiteral("options_language"), QStringLiteral("options_connection"),
                                  QStringLiteral("options_settings")};
