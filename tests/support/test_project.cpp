@@ -1,6 +1,7 @@
 #include "test_project.h"
 
 #include "core/language/builtin_texts.h"
+#include "core/language/language_file.h"
 
 namespace sw::test {
 
@@ -18,6 +19,11 @@ void TestProject::addFixtureFiles(const std::string& icd) const {
 
 std::filesystem::path fixturesFolder() {
     return SW_FIXTURES_DIR;
+}
+
+void speakItalian(LangTable& texts) {
+    fillBuiltinTexts(texts);
+    LoadLanguageFile(texts, fixturesFolder() / ".." / ".." / "assets" / "LANGUAGE" / "Italiano.lng");
 }
 
 } // namespace sw::test

@@ -23,4 +23,8 @@ struct TestProject {
 // The folder of the tests' own fixture files.
 std::filesystem::path fixturesFolder();
 
+// Sets `texts` to the shipped Italian language over the built-in English, as the program does when
+// Italian is chosen.
+void speakItalian(LangTable& texts);
+
 } // namespace sw::test

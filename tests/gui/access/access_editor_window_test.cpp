@@ -378,6 +378,21 @@ private slots:
         QVERIFY(!dialog.isVisible());
         QCOMPARE(sw::test::readFile(project.paths.accessFile()), saved);
 
+        // In Italian the question is asked in Italian.
+        sw::test::speakItalian(project.state.texts);
+        showLoaded(dialog);
+        dialog.deviceList->setCurrentRow(0);
+        dialog.removeIecDeviceButton->click();
+        messages.shown.clear();
+        messages.answers = {Answer::Cancel};
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QCOMPARE(messages.texts(),
+                 QStringList{QStringLiteral("La lista di accesso ha modifiche non salvate. "
+                                            "Salvarle (con i controlli di OK) o scartarle?")});
+        messages.answers = {Answer::No};
+        dialog.cancelButton->click();
+        QVERIFY(!dialog.isVisible());
+
         // A close nobody can answer asks nothing.
         showLoaded(dialog);
         dialog.deviceList->setCurrentRow(0);

@@ -282,6 +282,20 @@ private slots:
         }
     }
 
+    void aRefusalShowsWhatWasTypedInTheChosenLanguage() {
+        Project project;
+        sw::test::speakItalian(project.state.texts);
+        FakeMessageService messages;
+        ParametersDialog dialog(project.state);
+        dialog.show();
+        dialog.clientIp3Edit->setText(QStringLiteral("300"));
+        dialog.okButton->click();
+        QCOMPARE(messages.texts().size(), 1);
+        QVERIFY2(messages.texts().front().endsWith(QStringLiteral("\nInserito: \"300\"")),
+                 qPrintable(messages.texts().front()));
+        QVERIFY(messages.texts().front().startsWith(QString::fromStdString(project.state.texts.Get(651))));
+    }
+
     void confirmingWritesTheFieldsAsTheyStand() {
         Project project;
         FakeMessageService messages;

@@ -4,6 +4,7 @@
 #include "gui/update/update_dialog.h"
 #include "support/gui/fake_message_service.h"
 #include "support/gui/layout_checks.h"
+#include "test_project.h"
 #include "test_support.h"
 
 #include <QApplication>
@@ -185,6 +186,31 @@ private slots:
             QVERIFY(update.dialog->isVisible());
             QVERIFY(update.dialog->updateButton->isEnabled());
         }
+    }
+
+    void theCheckAndTheUpdatersEndAreSaidInTheChosenLanguage() {
+        Update update;
+        sw::test::speakItalian(update.state.texts);
+        FakeMessageService messages;
+        update.checksGive(AddressCheck::NotFound, 2);
+        update.dialog->show();
+        update.typeAddress({"10", "0", "0", "9"});
+        update.dialog->updateButton->click();
+        QTRY_COMPARE(messages.shown.size(), size_t(1));
+        QCOMPARE(messages.shown[0].text.section(QLatin1Char('\n'), 1),
+                 QStringLiteral("10.0.0.9 ha risposto a 0 di 3 richieste di echo."));
+
+        messages.shown.clear();
+        update.checksGive(AddressCheck::Answered, 1);
+        update.dialog->updateButton->click();
+        QTRY_COMPARE(update.started.size(), size_t(1));
+        sw::platform::StartProgramResult ended;
+        ended.started = ended.ended = true;
+        ended.exitCode = 4;
+        update.endProgram(ended);
+        QCOMPARE(messages.texts(),
+                 QStringList{QStringLiteral("L'aggiornamento non è riuscito: il programma di aggiornamento è "
+                                            "terminato con lo stato 4.")});
     }
 
     void checkRunsOffTheInterfaceThreadAndCannotBeStartedTwice() {
