@@ -11,6 +11,17 @@ OUT = HERE / "LANGUAGE"
 SIZE = 48
 
 
+def numbered_texts(source, index_type, first):
+    """The STRnnnn lines of a table of {IndexType::Name, "text"} entries that starts at index `first`."""
+    table = (ROOT / source).read_text(encoding="utf-8")
+    lines = []
+    for offset, literals in enumerate(re.findall(r'\{' + index_type + r'::\w+,\s*((?:"(?:[^"\\]|\\.)*"\s*)+)\},', table)):
+        text = "".join(re.findall(r'"((?:[^"\\]|\\.)*)"', literals))
+        text = text.encode("utf-8").decode("unicode_escape").encode("latin-1").decode("utf-8")
+        lines.append(f"STR{first + offset:04d} = {text}")
+    return lines
+
+
 def english_file():
     source = (ROOT / "src/core/language/builtin_texts.cpp").read_text(encoding="utf-8")
     lines = ["English texts of the SW40512 configurator (the same as the program's own)", ""]
@@ -25,20 +36,11 @@ def english_file():
         if text != text.strip(" \t\r\n") or "/#/" in text:
             text = "\u00b6" + text + "\u00b6"
         lines.append(f"STR{int(index):04d} = {text}")
-    # The errors' texts, numbered in their order from the first error index.
-    errors = (ROOT / "src/core/common/error_texts.cpp").read_text(encoding="utf-8")
-    first = int(re.search(r"kFirstErrorText = (\d+);", (ROOT / "src/core/common/error_texts.h").read_text()).group(1))
-    for offset, literals in enumerate(re.findall(r'\{ErrorCode::\w+,\s*((?:"(?:[^"\\]|\\.)*"\s*)+)\},', errors)):
-        text = "".join(re.findall(r'"((?:[^"\\]|\\.)*)"', literals))
-        text = text.encode("utf-8").decode("unicode_escape").encode("latin-1").decode("utf-8")
-        lines.append(f"STR{first + offset:04d} = {text}")
-    # The windows' own texts, likewise.
-    windows = (ROOT / "src/core/language/window_texts.cpp").read_text(encoding="utf-8")
-    first = int(re.search(r"(\w+) = (\d+),", (ROOT / "src/core/language/window_texts.h").read_text()).group(2))
-    for offset, literals in enumerate(re.findall(r'\{WindowText::\w+,\s*((?:"(?:[^"\\]|\\.)*"\s*)+)\},', windows)):
-        text = "".join(re.findall(r'"((?:[^"\\]|\\.)*)"', literals))
-        text = text.encode("utf-8").decode("unicode_escape").encode("latin-1").decode("utf-8")
-        lines.append(f"STR{first + offset:04d} = {text}")
+    # The errors' and the windows' texts, each table numbered in its order from its first index.
+    lines += numbered_texts("src/core/common/error_texts.cpp", "ErrorCode",
+                            int(re.search(r"kFirstErrorText = (\d+);", (ROOT / "src/core/common/error_texts.h").read_text()).group(1)))
+    lines += numbered_texts("src/core/language/window_texts.cpp", "WindowText",
+                            int(re.search(r"(\w+) = (\d+),", (ROOT / "src/core/language/window_texts.h").read_text()).group(2)))
     (OUT / "English.lng").write_bytes(b"\xef\xbb\xbf" + ("\n".join(lines) + "\n").encode("utf-8"))
 
 

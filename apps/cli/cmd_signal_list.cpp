@@ -10,7 +10,6 @@
 #include "core/common/path_text.h"
 #include "core/language/builtin_texts.h"
 #include "core/language/lang_table.h"
-#include "core/parameters/parameter_check.h"
 #include "core/parameters/parameter_file.h"
 #include "core/project/project_paths.h"
 #include "core/report/commissioning_report.h"
@@ -111,11 +110,7 @@ int runLint(const std::vector<std::string>& args) {
     const ProjectPaths paths(std::get<Parsed>(parsed).project.folder);
     access::AccessEditor editor;
     editor.open(paths); // the catalog's devices, as the editor loads them
-    std::vector<std::string> lines;
-    std::error_code error;
-    if (std::filesystem::is_regular_file(paths.parGenFile(), error)) {
-        lines = parameterWarnings(readParameterFile(paths.parGenFile()));
-    }
+    std::vector<std::string> lines = parameterFileWarnings(paths.parGenFile());
     for (const access::LintWarning& warning :
          access::lintAccessList(readAccessFileOrEmpty(paths), editor.list().devices())) {
         lines.push_back(warning.line());

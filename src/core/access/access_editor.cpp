@@ -274,6 +274,7 @@ OpenReport AccessEditor::open(StoredAccess read) {
         m_list.appendDevice(std::move(entry));
     }
     if (!read.file) {
+        m_storedBytes = accessFileBytes(m_list.toAccessFile());
         return report;
     }
     AccessFile& access = *read.file;
@@ -313,11 +314,18 @@ OpenReport AccessEditor::open(StoredAccess read) {
             }
         }
     }
+    m_storedBytes = accessFileBytes(m_list.toAccessFile());
     return report;
 }
 
-void AccessEditor::save(const std::filesystem::path& accessFile) const {
-    writeAccessFile(accessFile, m_list.toAccessFile());
+void AccessEditor::save(const std::filesystem::path& accessFile) {
+    const AccessFile stored = m_list.toAccessFile();
+    writeAccessFile(accessFile, stored);
+    m_storedBytes = accessFileBytes(stored);
+}
+
+bool AccessEditor::hasChanges() const {
+    return accessFileBytes(m_list.toAccessFile()) != m_storedBytes;
 }
 
 // --- Catalog

@@ -117,7 +117,9 @@ public:
 
     // Writes the access list to `accessFile` atomically (root, catalog, variables, data sets, then the
     // version comment). Does not validate: the caller runs checkAccessList first. Throws ConfigError.
-    void save(const std::filesystem::path& accessFile) const;
+    void save(const std::filesystem::path& accessFile);
+    // The list differs, in its stored form, from what open() read or save() last wrote.
+    bool hasChanges() const;
 
     // --- Catalog.
     // Add IEC Device: copies `chosenFile` into the catalog folder (created when missing); when a file of
@@ -184,6 +186,7 @@ private:
     const SclDataAttribute* m_selectedDA = nullptr;
     const SclDataSet* m_selectedDS = nullptr;
     std::size_t m_dataSetRowSelect = 0;
+    std::string m_storedBytes; // the list as opened or last saved, in its stored form
 };
 
 } // namespace sw::access

@@ -1,18 +1,13 @@
 #include "core/common/error_texts.h"
 
-#include <iterator>
+#include "core/common/indexed_texts.h"
 
 namespace sw {
 
 namespace {
 
-struct ErrorText {
-    ErrorCode code;
-    std::string_view english;
-};
-
 // In code order; the static_assert below keeps every code in its place.
-constexpr ErrorText kErrorTexts[] = {
+constexpr IndexedText<ErrorCode> kErrorTexts[] = {
     {ErrorCode::CannotReadFile, "Cannot read the file \"%1\": %2"},
     {ErrorCode::CannotWriteFile, "Cannot write the file \"%1\": %2"},
     {ErrorCode::CannotReplaceFile, "Cannot replace the file \"%1\": %2"},
@@ -55,25 +50,13 @@ constexpr ErrorText kErrorTexts[] = {
     {ErrorCode::EchoReplyUnreadable, "The echo reply of %1 could not be read: %2."},
 };
 
-constexpr bool everyCodeInItsPlace() {
-    int expected = kFirstErrorText;
-    for (const ErrorText& entry : kErrorTexts) {
-        if (static_cast<int>(entry.code) != expected++ || entry.english.empty()) {
-            return false;
-        }
-    }
-    return expected == kLastErrorText + 1;
-}
-static_assert(everyCodeInItsPlace(), "error texts must follow their codes without a gap");
+static_assert(textsInIndexOrder(kErrorTexts, kFirstErrorText, kLastErrorText),
+              "error texts must follow their codes without a gap");
 
 } // namespace
 
 std::string_view englishErrorText(ErrorCode code) {
-    const int index = static_cast<int>(code) - kFirstErrorText;
-    if (index < 0 || index >= static_cast<int>(std::size(kErrorTexts))) {
-        return "%1";
-    }
-    return kErrorTexts[index].english;
+    return englishTextOf(kErrorTexts, kFirstErrorText, code, "%1");
 }
 
 std::string fillPlaces(std::string_view text, const std::vector<std::string>& arguments) {

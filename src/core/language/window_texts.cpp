@@ -1,18 +1,13 @@
 #include "core/language/window_texts.h"
 
-#include <iterator>
+#include "core/common/indexed_texts.h"
 
 namespace sw {
 
 namespace {
 
-struct Entry {
-    WindowText text;
-    std::string_view english;
-};
-
 // In index order; the static_assert below keeps every text in its place.
-constexpr Entry kWindowTexts[] = {
+constexpr IndexedText<WindowText> kWindowTexts[] = {
     {WindowText::FillAddresses, "Fill addresses from SCL"},
     {WindowText::FillAddressesHint, "Sets the empty IP Address cells of the selected rows to their device's "
                                     "address in its SCL file, and empty Port cells to 102"},
@@ -96,25 +91,13 @@ constexpr Entry kWindowTexts[] = {
     {WindowText::UpdaterLastLines, "Its last lines:"},
 };
 
-constexpr bool inIndexOrder() {
-    int expected = kFirstWindowText;
-    for (const Entry& entry : kWindowTexts) {
-        if (static_cast<int>(entry.text) != expected++ || entry.english.empty()) {
-            return false;
-        }
-    }
-    return expected == kLastWindowText + 1;
-}
-static_assert(inIndexOrder(), "every window text has one English text, in index order");
+static_assert(textsInIndexOrder(kWindowTexts, kFirstWindowText, kLastWindowText),
+              "every window text has one English text, in index order");
 
 } // namespace
 
 std::string_view englishWindowText(WindowText text) {
-    const int offset = static_cast<int>(text) - kFirstWindowText;
-    if (offset < 0 || offset >= static_cast<int>(std::size(kWindowTexts))) {
-        return {};
-    }
-    return kWindowTexts[offset].english;
+    return englishTextOf(kWindowTexts, kFirstWindowText, text, {});
 }
 
 } // namespace sw

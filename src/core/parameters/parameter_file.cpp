@@ -1,11 +1,14 @@
 #include "core/parameters/parameter_file.h"
-#include "core/common/atomic_file.h"
 
+#include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
+#include "core/common/ip_address.h"
 #include "core/common/numbers.h"
+#include "core/parameters/parameter_check.h"
 #include "core/parameters/parameter_fields.h"
 #include "core/xml/xml.h"
 
+#include <array>
 #include <optional>
 #include <system_error>
 
@@ -75,6 +78,30 @@ std::string parameterFileBytes(const ParameterSet& set) {
 
 void writeParameterFile(const std::filesystem::path& file, const ParameterSet& set) {
     xml::saveFile(buildDocument(set), file);
+}
+
+std::vector<std::string> parameterFileWarnings(const std::filesystem::path& file) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error)) {
+        return {};
+    }
+    return parameterWarnings(readParameterFile(file));
+}
+
+std::optional<std::string> converterAddress(const std::filesystem::path& file) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error)) {
+        return std::nullopt;
+    }
+    try {
+        const ParameterSet set = readParameterFile(file);
+        const std::string address = set.IEC61850_Client_IP1 + '.' + set.IEC61850_Client_IP2 + '.' +
+                                    set.IEC61850_Client_IP3 + '.' + set.IEC61850_Client_IP4;
+        std::array<std::string, 4> parts;
+        return checkIpAddress(address, parts) ? std::optional<std::string>(address) : std::nullopt;
+    } catch (const ConfigError&) {
+        return std::nullopt; // Step 2 reports an unreadable file
+    }
 }
 
 } // namespace sw

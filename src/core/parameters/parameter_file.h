@@ -3,8 +3,10 @@
 #include "core/parameters/parameter_set.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sw {
 
@@ -23,5 +25,13 @@ std::string parameterFileBytes(const ParameterSet& set);
 // Replaces the parameter file atomically with parameterFileBytes(set). Throws ConfigError naming the file
 // and the system's reason.
 void writeParameterFile(const std::filesystem::path& file, const ParameterSet& set);
+
+// The warnings of parameterWarnings() for a project's parameter file; none when there is no such file.
+// Throws ConfigError when the file is there but cannot be read.
+std::vector<std::string> parameterFileWarnings(const std::filesystem::path& file);
+
+// The converter's own address as the parameter file gives it ("192.168.0.10"), or nothing when the file
+// is missing, cannot be read or holds no valid address.
+std::optional<std::string> converterAddress(const std::filesystem::path& file);
 
 } // namespace sw

@@ -3,10 +3,13 @@
 #include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
 #include "core/common/path_text.h"
+#include "core/common/trim.h"
 #include "core/platform/paths.h"
 #include "core/xml/xml.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 namespace sw {
 
@@ -118,6 +121,39 @@ const std::array<const char*, 20> kOperationFieldNames = {
 
 std::string joinAddress(const std::array<std::string, 4>& fields) {
     return fields[0] + "." + fields[1] + "." + fields[2] + "." + fields[3];
+}
+
+std::filesystem::path updaterLog(const std::filesystem::path& programFolder) {
+    return jobFile(programFolder).replace_extension(".log");
+}
+
+std::vector<std::string> lastLines(const std::filesystem::path& file, std::size_t count) {
+    // Only the end of the file matters, however much was written.
+    constexpr std::streamoff kTail = 8192;
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    if (!in) {
+        return {};
+    }
+    const std::streamoff size = in.tellg();
+    in.seekg(size > kTail ? size - kTail : 0);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::string> lines;
+    std::size_t begin = 0;
+    while (begin < bytes.size()) {
+        std::size_t end = bytes.find('\n', begin);
+        if (end == std::string::npos) {
+            end = bytes.size();
+        }
+        std::string line(trimmedOfControls(std::string_view(bytes).substr(begin, end - begin)));
+        if (!line.empty()) {
+            lines.push_back(std::move(line));
+        }
+        begin = end + 1;
+    }
+    if (lines.size() > count) {
+        lines.erase(lines.begin(), lines.end() - static_cast<std::ptrdiff_t>(count));
+    }
+    return lines;
 }
 
 std::filesystem::path jobFile(const std::filesystem::path& programFolder) {

@@ -32,6 +32,11 @@ std::string joinAddress(const std::array<std::string, 4>& fields);
 std::filesystem::path jobFile(const std::filesystem::path& programFolder);
 // The updater program in the program folder.
 std::filesystem::path updaterProgram(const std::filesystem::path& programFolder);
+// Where the updater's output goes when the update window runs it: beside the job file, replaced at each run.
+std::filesystem::path updaterLog(const std::filesystem::path& programFolder);
+// The last `count` non-blank lines of an output file (trimmed), read from its end however long it is;
+// none when it cannot be read.
+std::vector<std::string> lastLines(const std::filesystem::path& file, std::size_t count);
 
 // The job file's bytes: UTF-8 without declaration, comment or indentation, the fixed values exactly as
 // the updater and the device expect them.

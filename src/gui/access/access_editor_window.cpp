@@ -1,7 +1,6 @@
 #include "gui/access/access_editor_window.h"
 
 #include "core/access/access_check.h"
-#include "core/access/access_file.h"
 #include "core/access/data_array_map.h"
 #include "core/access/device_references.h"
 #include "core/common/numbers.h"
@@ -392,7 +391,6 @@ void AccessEditorWindow::prepareShowing() {
         [project](const JobContext&) { return access::readStoredAccess(project); },
         [this](access::StoredAccess read) {
             const access::OpenReport report = m_editor.open(std::move(read));
-            m_openedBytes = access::accessFileBytes(m_editor.list().toAccessFile());
             showOpened();
             if (const std::string dropped = report.message(); !dropped.empty()) {
                 messages().show(this, MessageService::Icon::Warning, {}, toQString(dropped),
@@ -828,10 +826,7 @@ void AccessEditorWindow::hideEvent(QHideEvent* event) {
 }
 
 bool AccessEditorWindow::hasChanges() const {
-    if (m_loading || m_openFailed) {
-        return false;
-    }
-    return access::accessFileBytes(m_editor.list().toAccessFile()) != m_openedBytes;
+    return !m_loading && !m_openFailed && m_editor.hasChanges();
 }
 
 void AccessEditorWindow::closeWithoutAsking() {

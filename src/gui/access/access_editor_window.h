@@ -147,7 +147,6 @@ private:
     bool m_loading = false;
     bool m_asking = false;
     bool m_closingUnasked = false;
-    std::string m_openedBytes; // the list as opened, in its stored form
     bool m_openFailed = false;
     bool m_placed = false;
     QByteArray m_closedGeometry;

@@ -6,7 +6,6 @@
 #include "core/common/numbers.h"
 #include "core/common/path_text.h"
 #include "core/language/lang_table.h"
-#include "core/parameters/parameter_check.h"
 #include "core/parameters/parameter_file.h"
 #include "gui/access/data_array_map_view.h"
 #include "gui/access/file_chooser.h"
@@ -146,13 +145,10 @@ void SignalListPage::check() {
         const std::vector<access::LintWarning> found =
             access::lintAccessList(list, m_editor.list().devices());
         std::vector<std::string> parameterLines;
-        std::error_code error;
-        if (!m_parameterFile.empty() && std::filesystem::is_regular_file(m_parameterFile, error)) {
-            try {
-                parameterLines = parameterWarnings(readParameterFile(m_parameterFile));
-            } catch (const std::exception&) {
-                // Step 2 reports an unreadable file; the list's own warnings still come.
-            }
+        try {
+            parameterLines = parameterFileWarnings(m_parameterFile);
+        } catch (const std::exception&) {
+            // Step 2 reports an unreadable file; the list's own warnings still come.
         }
         warningsList->clear();
         if (found.empty() && parameterLines.empty()) {

@@ -24,8 +24,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
 namespace sw::gui {
 
@@ -210,7 +208,10 @@ void UpdateDialog::prepareShowing() {
     softwareCodeLabel->setText(toQString(m_state.product.softwareCode));
     // The project's own converter (its Step 2 address) when it has one, else the last address used.
     std::array<std::string, 4> parts;
-    if (const std::string own = projectAddress(); !own.empty() && checkIpAddress(own, parts)) {
+    const std::optional<std::string> own = m_state.session.projectActive()
+                                               ? converterAddress(m_state.session.project().parGenFile())
+                                               : std::nullopt;
+    if (own && checkIpAddress(*own, parts)) {
         for (std::size_t i = 0; i < parts.size(); ++i) {
             m_addressEdits[i]->setText(toQString(parts[i]));
         }
@@ -224,24 +225,6 @@ void UpdateDialog::prepareShowing() {
     readBackBox->setChecked(m_state.settings.updateReadBack);
     showBusy();
     ip1Edit->setFocus(Qt::OtherFocusReason);
-}
-
-std::string UpdateDialog::projectAddress() const {
-    if (!m_state.session.projectActive()) {
-        return {};
-    }
-    const std::filesystem::path file = m_state.session.project().parGenFile();
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(file, error)) {
-        return {};
-    }
-    try {
-        const ParameterSet set = readParameterFile(file);
-        return set.IEC61850_Client_IP1 + '.' + set.IEC61850_Client_IP2 + '.' + set.IEC61850_Client_IP3 + '.' +
-               set.IEC61850_Client_IP4;
-    } catch (const std::exception&) {
-        return {}; // Step 2 reports an unreadable file; here the last address serves
-    }
 }
 
 void UpdateDialog::showBusy() {
@@ -322,7 +305,7 @@ void UpdateDialog::startUpdater() {
     // The updater works on the job file and the images: no second update until it has ended. Its output
     // goes into a file beside the job, which the dialog follows.
     m_updaterRunning = true;
-    m_updaterOutput = jobFile(m_state.session.programFolder).replace_extension(".log");
+    m_updaterOutput = updaterLog(m_state.session.programFolder);
     statusLabel->setText(shownText(m_state.texts, WindowText::UpdaterRunning).arg(QString()));
     m_outputPoll->start();
     m_startProgram(utf8Of(updaterProgram(m_state.session.programFolder)), "", 0, m_updaterOutput,
@@ -330,22 +313,11 @@ void UpdateDialog::startUpdater() {
 }
 
 QStringList UpdateDialog::updaterLastLines(std::size_t count) const {
-    // Only the end of the file matters, however much the updater wrote.
-    constexpr std::streamoff kTail = 8192;
-    std::ifstream in(m_updaterOutput, std::ios::binary | std::ios::ate);
-    if (!in) {
-        return {};
+    QStringList lines;
+    for (const std::string& line : lastLines(m_updaterOutput, count)) {
+        lines << toQString(line);
     }
-    const std::streamoff size = in.tellg();
-    in.seekg(size > kTail ? size - kTail : 0);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    QStringList lines = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()))
-                            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    for (QString& line : lines) {
-        line = line.trimmed();
-    }
-    lines.removeAll(QString());
-    return lines.mid(std::max<qsizetype>(0, lines.size() - static_cast<qsizetype>(count)));
+    return lines;
 }
 
 void UpdateDialog::showUpdaterOutput() {

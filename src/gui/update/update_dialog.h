@@ -94,8 +94,6 @@ private:
     // The last line the updater has written so far, as the status line.
     void showUpdaterOutput();
     QStringList updaterLastLines(std::size_t count) const;
-    // The converter address of the active project's communication parameters; empty without one.
-    std::string projectAddress() const;
     void startUpdater();
 
     ProgramState& m_state;

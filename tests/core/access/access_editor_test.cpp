@@ -49,7 +49,7 @@ struct Project : sw::test::TestProject {
     }
     void accessFile(const std::string& xml) const { writeFile(paths.accessFile(), xml); }
     OpenReport open() { return editor.open(paths); }
-    std::string saved() const {
+    std::string saved() {
         editor.save(paths.accessFile());
         return readFile(paths.accessFile());
     }
@@ -98,6 +98,22 @@ TEST(AccessEditor, OpeningWithoutAccessFileForgetsThePreviousProjectAndSavesTheE
     EXPECT_EQ(readFile(second.paths.accessFile()), "<IEC_68850_Client><List_ICD_Files/><List_DA_Selected/>"
                                                    "<List_DataSet_Selected/></IEC_68850_Client>"
                                                    "<!--SW_VERSION = 1.000-->");
+}
+
+TEST(AccessEditor, ChangesAreWhatDiffersFromTheListOpenedOrLastSaved) {
+    Project p;
+    p.catalogFile("bay1.icd", kBay1);
+    p.open();
+    EXPECT_FALSE(p.editor.hasChanges()) << "a project without an access file";
+    ASSERT_TRUE(
+        p.editor.addDevice(p.paths, p.paths.icdCatalog() / "bay1.icd", [] { return OverwriteAnswer::No; }));
+    EXPECT_TRUE(p.editor.hasChanges());
+    p.saved();
+    EXPECT_FALSE(p.editor.hasChanges());
+    p.open();
+    EXPECT_FALSE(p.editor.hasChanges());
+    ASSERT_TRUE(p.editor.list().removeDevice(0));
+    EXPECT_TRUE(p.editor.hasChanges());
 }
 
 TEST(AccessEditor, AddVarFillsTheBlankRowThenAppendsAndRemoveVarRenumbers) {

@@ -28,7 +28,7 @@ struct Project : sw::test::TestProject {
         return editor.addDevice(
             paths, file, [] { return OverwriteAnswer::Yes; }, pick);
     }
-    std::string saved() const {
+    std::string saved() {
         editor.save(paths.accessFile());
         return readFile(paths.accessFile());
     }

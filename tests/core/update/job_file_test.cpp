@@ -135,3 +135,16 @@ TEST(JobFile, ReaderRefusesWhatIsNotAJobFile) {
 }
 
 } // namespace
+
+TEST(UpdaterLog, LastLinesComeFromTheEndOfAnyLongOutputWithoutBlankLines) {
+    sw::test::TempDir dir;
+    const auto log = sw::updaterLog(dir.path());
+    EXPECT_EQ(log.filename(), "Ethernet_Update.log");
+    EXPECT_TRUE(sw::lastLines(log, 3).empty()) << "no output yet";
+    std::string output;
+    for (int k = 0; k < 5000; ++k) {
+        output += "line " + std::to_string(k) + "\r\n";
+    }
+    sw::test::writeFile(log, output + "\n  last but one  \n\nlast");
+    EXPECT_EQ(sw::lastLines(log, 3), (std::vector<std::string>{"line 4999", "last but one", "last"}));
+}
