@@ -68,9 +68,10 @@ int runCheck(const std::vector<std::string>& args) {
         std::cout << texts.Get(*parameterFailure) << '\n';
         return 1;
     }
-    if (const auto failure =
-            access::checkAccessList(editor.list(), separator.value_or(userDecimalSeparator()))) {
-        std::cout << access::accessCheckMessage(texts, *failure) << '\n';
+    if (const auto faults =
+            access::checkAccessList(editor.list(), separator.value_or(userDecimalSeparator()));
+        !faults.empty()) {
+        std::cout << faults.front().message(texts) << '\n';
         return 1;
     }
     std::cout << "OK\n";

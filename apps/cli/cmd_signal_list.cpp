@@ -110,10 +110,25 @@ int runLint(const std::vector<std::string>& args) {
     const ProjectPaths paths(std::get<Parsed>(parsed).project.folder);
     access::AccessEditor editor;
     editor.open(paths); // the catalog's devices, as the editor loads them
-    std::vector<std::string> lines = parameterFileWarnings(paths.parGenFile());
-    for (const access::LintWarning& warning :
-         access::lintAccessList(readAccessFileOrEmpty(paths), editor.list().devices())) {
-        lines.push_back(warning.line());
+    LangTable texts;
+    fillBuiltinTexts(texts);
+    // The errors OK would stop on, then the parameter file's warnings, then the list's.
+    const std::vector<access::ReviewLine> review = access::reviewAccessList(
+        readAccessFileOrEmpty(paths), editor.list().devices(),
+        std::get<Parsed>(parsed).project.separator.value_or(userDecimalSeparator()), texts);
+    std::vector<std::string> lines;
+    for (const access::ReviewLine& line : review) {
+        if (line.error) {
+            lines.push_back(line.text);
+        }
+    }
+    for (std::string& line : parameterFileWarnings(paths.parGenFile())) {
+        lines.push_back(std::move(line));
+    }
+    for (const access::ReviewLine& line : review) {
+        if (!line.error) {
+            lines.push_back(line.text);
+        }
     }
     for (const std::string& line : lines) {
         std::cout << line << '\n';

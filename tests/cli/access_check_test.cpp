@@ -105,7 +105,14 @@ void openAndSave(const sw::ProjectPaths& paths, bool addRows) {
         editor.selectTreeNode(editor.list().findDataSet(0, "Bay1CTRL/LLN0.DS1"));
         editor.addVar();
         editor.list().setDataSetCell(1, tableColumn(DataSetColumn::IPAddress), "10.0.0.3");
+        editor.list().setDataSetCell(1, tableColumn(DataSetColumn::Port), "102");
         editor.showDataSetMembers(1);
+        // Every member lands somewhere: the check refuses a member without its place.
+        for (std::size_t member = 1; member <= editor.shownMembers().size(); ++member) {
+            editor.setShownMemberCell(member, tableColumn(MemberColumn::Position),
+                                      std::to_string(20 + member));
+            editor.setShownMemberCell(member, tableColumn(MemberColumn::MoltFact), "None");
+        }
         editor.setShownMemberCell(2, tableColumn(MemberColumn::Position), "9");
         editor.setShownMemberCell(2, tableColumn(MemberColumn::MoltFact), "2,5");
     }

@@ -79,11 +79,11 @@ TEST(LintCommand, PrintsOneWarningALineAndExitsOneOnlyWhenThereIsAny) {
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(
         result.stdoutText,
+        "Error data set row 1 member 1!! Position must be between 0 and 1399\n"
         "Communication parameters: the VLAN index 5000 is above 4095, which no VLAN tag can carry\n"
         "Variables row 1: position 10 with no start bit is also filled from the server by variables row 2\n"
         "Variables row 2: position 10 with no start bit is also filled from the server by variables row 1\n"
-        "Variables row 4: reference \"Bay1CTRL/GONE1.x\" is not in device 0 (Bay1)\n"
-        "Data set 1 member 1: no position\n");
+        "Variables row 4: reference \"Bay1CTRL/GONE1.x\" is not in device 0 (Bay1)\n");
 }
 
 TEST(ExchangeCommands, ExportThenImportGivesBackTheSameAccessFileByteForByte) {

@@ -34,9 +34,11 @@ TEST(UpdateCommand, BuildsChecksLoopbackWritesTheJobAndRunsTheUpdater) {
         R"(<DA_Item Index="0" bType="BOOLEAN" fc="ST" Reference="IED1CTRL/XCBR1.Pos.stVal" )"
         R"(IPAddress="192.168.2.10" Port="102" OnChange="Y" OnCMD="N" OnTimer="N" Time="1000" )"
         R"(Position="0" StartBit="0" ReadWrite="Read" Convertion="None" MoltFact="1" Mnemonic="b"/>)";
-    sw::test::writeFile(setup.dir / "Projekt Süd" / "IEC_61850_Client.xml",
-                        R"(<IEC_68850_Client><List_ICD_Files/><List_DA_Selected>)" + row + row +
-                            R"(</List_DA_Selected><List_DataSet_Selected/></IEC_68850_Client>)");
+    sw::test::writeFile(
+        setup.dir / "Projekt Süd" / "IEC_61850_Client.xml",
+        R"(<IEC_68850_Client><List_ICD_Files><ICD_File Name="IED1" FileName="ied1.icd"/></List_ICD_Files>)"
+        R"(<List_DA_Selected>)" +
+            row + row + R"(</List_DA_Selected><List_DataSet_Selected/></IEC_68850_Client>)");
     const auto result = setup.update("127.0.0.1", {"--option", "configuration", "--no-read-back"});
     if (setup.icmpUnavailable(result)) {
         GTEST_SKIP() << result.stderrText;

@@ -1,8 +1,11 @@
 #include "core/access/access_file.h"
 
+#include "core/access/access_schema.h"
+
 #include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
 #include "core/common/path_text.h"
+#include "core/common/utf8.h"
 #include "core/xml/xml.h"
 #include "core/xml/xml_writer.h"
 
@@ -13,17 +16,6 @@ namespace sw::access {
 
 namespace {
 
-// The element children of a list, counted first so that the rows are placed once.
-std::size_t countElements(pugi::xml_node list) {
-    std::size_t count = 0;
-    for (pugi::xml_node item = list.first_child(); item; item = item.next_sibling()) {
-        if (item.type() == pugi::node_element) {
-            ++count;
-        }
-    }
-    return count;
-}
-
 // Stops at the first difference, so a shorter name is never read past its end.
 bool sameName(const char* name, std::string_view expected) {
     for (char c : expected) {
@@ -32,6 +24,21 @@ bool sameName(const char* name, std::string_view expected) {
         }
     }
     return *name == 0;
+}
+
+// Whether a child of a list is one of its items: an element of the item's name. Other elements, like
+// comments and text, count for nothing.
+bool isItem(pugi::xml_node node, std::string_view itemName) {
+    return node.type() == pugi::node_element && sameName(node.name(), itemName);
+}
+
+// The items of a list, counted first so that the rows are placed once.
+std::size_t countElements(pugi::xml_node list, std::string_view itemName) {
+    std::size_t count = 0;
+    for (pugi::xml_node item = list.first_child(); item; item = item.next_sibling()) {
+        count += isItem(item, itemName) ? 1U : 0U;
+    }
+    return count;
 }
 
 class Reader {
@@ -70,12 +77,24 @@ public:
 private:
     std::string_view take(const char* value, std::string& decoded, std::string_view name,
                           std::string_view list, std::size_t rowNumber, std::size_t member) const {
-        // Nearly every value holds no reference and is taken as it stands in the parsed file.
+        // Nearly every value is ASCII without a reference and is taken as it stands in the parsed file.
         const char* end = value;
+        bool ascii = true;
         while (*end != 0 && *end != '&') {
+            ascii = ascii && static_cast<unsigned char>(*end) < 0x80;
             ++end;
         }
-        if (*end == 0) {
+        if (!ascii || *end != 0) {
+            while (*end != 0) {
+                ++end;
+            }
+            if (!utf8::isValid(std::string_view(value, static_cast<std::size_t>(end - value)))) {
+                throw ConfigError(ErrorCode::AccessFileNotUtf8,
+                                  {utf8Of(m_file), std::string(name), describeRow(list, rowNumber, member)});
+            }
+        }
+        if (std::string_view(value, static_cast<std::size_t>(end - value)).find('&') ==
+            std::string_view::npos) {
             return {value, static_cast<std::size_t>(end - value)};
         }
         decoded.clear();
@@ -86,9 +105,8 @@ private:
     }
 
     [[noreturn]] void fail(std::string_view name, const std::string& where, std::uint32_t refused) const {
-        char code[16];
-        std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(refused));
-        throw ConfigError(ErrorCode::AccessFileCharacter, {utf8Of(m_file), std::string(name), where, code});
+        throw ConfigError(ErrorCode::AccessFileCharacter,
+                          {utf8Of(m_file), std::string(name), where, characterCode(refused)});
     }
 
     const std::filesystem::path& m_file;
@@ -159,8 +177,8 @@ void visitAccessFile(const std::filesystem::path& file, AccessFileVisitor& visit
     outline.hasCatalogList = !catalog.empty();
     outline.hasVariableList = !variables.empty();
     outline.hasDataSetList = !dataSets.empty();
-    outline.variableCount = countElements(variables);
-    outline.dataSetCount = countElements(dataSets);
+    outline.variableCount = countElements(variables, kVariableItem);
+    outline.dataSetCount = countElements(dataSets, kDataSetItem);
     visitor.outline(outline);
 
     {
@@ -168,7 +186,7 @@ void visitAccessFile(const std::filesystem::path& file, AccessFileVisitor& visit
         std::array<std::string, CatalogColumn::Count> decoded;
         std::size_t number = 0;
         for (pugi::xml_node item = catalog.first_child(); item; item = item.next_sibling()) {
-            if (item.type() == pugi::node_element) {
+            if (isItem(item, kCatalogItem)) {
                 reader.fill(row, decoded, item, kCatalogAttributes, kCatalogList, ++number);
                 visitor.catalogItem(row, number);
             }
@@ -179,7 +197,7 @@ void visitAccessFile(const std::filesystem::path& file, AccessFileVisitor& visit
         std::array<std::string, VariableColumn::Count> decoded;
         std::size_t number = 0;
         for (pugi::xml_node item = variables.first_child(); item; item = item.next_sibling()) {
-            if (item.type() == pugi::node_element) {
+            if (isItem(item, kVariableItem)) {
                 reader.fill(row, decoded, item, kVariableAttributes, kVariableList, ++number);
                 visitor.variable(row, number);
             }
@@ -191,15 +209,15 @@ void visitAccessFile(const std::filesystem::path& file, AccessFileVisitor& visit
     std::array<std::string, MemberColumn::Count> memberDecoded;
     std::size_t number = 0;
     for (pugi::xml_node item = dataSets.first_child(); item; item = item.next_sibling()) {
-        if (item.type() != pugi::node_element) {
+        if (!isItem(item, kDataSetItem)) {
             continue;
         }
         reader.fill(row, decoded, item, kDataSetAttributes, kDataSetList, ++number);
         const pugi::xml_node members = xml::findChild(item, kMemberList);
-        visitor.dataSet(row, number, !members.empty(), countElements(members));
+        visitor.dataSet(row, number, !members.empty(), countElements(members, kMemberItem));
         std::size_t memberNumber = 0;
         for (pugi::xml_node member = members.first_child(); member; member = member.next_sibling()) {
-            if (member.type() == pugi::node_element) {
+            if (isItem(member, kMemberItem)) {
                 reader.fill(memberRow, memberDecoded, member, kMemberAttributes, kDataSetList, number,
                             ++memberNumber);
                 visitor.member(memberRow, number, memberNumber);
@@ -217,11 +235,23 @@ AccessFile readAccessFile(const std::filesystem::path& file) {
 
 namespace {
 
+// A control character XML 1.0 cannot hold, not even as a reference, is never written: the list that
+// holds one is refused, naming the attribute and the row.
+void refuseControlCharacters(std::string_view value, std::string_view name, std::string_view list,
+                             std::size_t row, std::size_t member = 0) {
+    if (const auto c = forbiddenCharacter(value)) {
+        throw ConfigError(ErrorCode::AccessFileNotSavable,
+                          {std::string(name), describeRow(list, row, member), characterCode(*c)});
+    }
+}
+
 template <std::size_t N>
 void writeRow(xml::StreamWriter& out, std::string_view element, const Row<N>& row,
-              const std::array<std::string_view, N>& names) {
+              const std::array<std::string_view, N>& names, std::string_view list, std::size_t rowNumber,
+              std::size_t member = 0) {
     out.open(element);
     for (std::size_t column = 0; column < N; ++column) {
+        refuseControlCharacters(row.cells[column], names[column], list, rowNumber, member);
         out.attribute(names[column], row.cells[column]);
     }
 }
@@ -249,7 +279,11 @@ std::string accessFileBytes(const AccessFile& access) {
     out.reserve(size);
     out.open(kRootElement);
     out.open(kCatalogList);
-    for (const CatalogRow& row : access.catalog) {
+    for (std::size_t r = 0; r < access.catalog.size(); ++r) {
+        const CatalogRow& row = access.catalog[r];
+        for (std::size_t column = 0; column < CatalogColumn::Count; ++column) {
+            refuseControlCharacters(row.cells[column], kCatalogAttributes[column], kCatalogList, r + 1);
+        }
         // Items for a file's first IED are written as before the IED could be chosen.
         out.open(kCatalogItem);
         out.attribute(kCatalogAttributes[CatalogColumn::Name], row[CatalogColumn::Name]);
@@ -261,17 +295,18 @@ std::string accessFileBytes(const AccessFile& access) {
     }
     out.close();
     out.open(kVariableList);
-    for (const VariableRow& row : access.variables) {
-        writeRow(out, kVariableItem, row, kVariableAttributes);
+    for (std::size_t r = 0; r < access.variables.size(); ++r) {
+        writeRow(out, kVariableItem, access.variables[r], kVariableAttributes, kVariableList, r + 1);
         out.close();
     }
     out.close();
     out.open(kDataSetList);
-    for (const DataSetRow& row : access.dataSets) {
-        writeRow(out, kDataSetItem, row, kDataSetAttributes);
+    for (std::size_t r = 0; r < access.dataSets.size(); ++r) {
+        const DataSetRow& row = access.dataSets[r];
+        writeRow(out, kDataSetItem, row, kDataSetAttributes, kDataSetList, r + 1);
         out.open(kMemberList);
-        for (const MemberRow& member : row.members) {
-            writeRow(out, kMemberItem, member, kMemberAttributes);
+        for (std::size_t m = 0; m < row.members.size(); ++m) {
+            writeRow(out, kMemberItem, row.members[m], kMemberAttributes, kDataSetList, r + 1, m + 1);
             out.close();
         }
         out.close();
@@ -284,7 +319,15 @@ std::string accessFileBytes(const AccessFile& access) {
 }
 
 void writeAccessFile(const std::filesystem::path& file, const AccessFile& access) {
-    writeFileAtomically(file, accessFileBytes(access));
+    const std::string bytes = accessFileBytes(access);
+    // No file is written that the program would then refuse to read.
+    if (bytes.size() > limits::kAccessFile) {
+        throw ConfigError(ErrorCode::CannotWriteFile,
+                          {utf8Of(file), "the access list would take " + std::to_string(bytes.size()) +
+                                             " bytes, more than the limit of " +
+                                             std::to_string(limits::kAccessFile) + " bytes of its file"});
+    }
+    writeFileAtomically(file, bytes);
 }
 
 } // namespace sw::access

@@ -1,7 +1,5 @@
 #include "core/access/data_array_map.h"
 
-#include "core/common/numbers.h"
-
 #include <algorithm>
 #include <optional>
 
@@ -10,21 +8,16 @@ namespace sw::access {
 namespace {
 
 std::optional<std::size_t> arrayPosition(std::string_view text) {
-    const std::optional<std::int32_t> value = parseInteger(text);
-    if (!value || *value < 0 || static_cast<std::size_t>(*value) >= kDataArraySize) {
-        return std::nullopt;
-    }
-    return static_cast<std::size_t>(*value);
+    const std::optional<std::uint16_t> value = positionValue(text);
+    return value ? std::optional<std::size_t>(*value) : std::nullopt;
 }
 
-Direction directionOf(std::string_view text) {
-    if (text == "Read") {
-        return Direction::Read;
+EntryDirection directionOf(std::string_view text) {
+    const std::optional<Direction> direction = directionValue(text);
+    if (!direction) {
+        return EntryDirection::None;
     }
-    if (text == "Write") {
-        return Direction::Write;
-    }
-    return Direction::None;
+    return *direction == Direction::Read ? EntryDirection::Read : EntryDirection::Write;
 }
 
 // Calls `visit(position, entry)` for every row and member on the array, in map order.
@@ -33,15 +26,15 @@ template <class Visit> void forEachEntry(const AccessFile& access, Visit&& visit
         const VariableRow& row = access.variables[r];
         if (const auto position = arrayPosition(row[VariableColumn::Position])) {
             visit(*position, MapEntry{0, r + 1, directionOf(row[VariableColumn::ReadWrite]),
-                                      startBitValue(row[VariableColumn::StartBit]), false});
+                                      mapStartBit(row[VariableColumn::StartBit]), false});
         }
     }
     for (std::size_t d = 0; d < access.dataSets.size(); ++d) {
         const auto& members = access.dataSets[d].members;
         for (std::size_t m = 0; m < members.size(); ++m) {
             if (const auto position = arrayPosition(members[m][MemberColumn::Position])) {
-                visit(*position, MapEntry{d + 1, m + 1, Direction::None,
-                                          startBitValue(members[m][MemberColumn::StartBit]), false});
+                visit(*position, MapEntry{d + 1, m + 1, EntryDirection::None,
+                                          mapStartBit(members[m][MemberColumn::StartBit]), false});
             }
         }
     }
@@ -49,12 +42,8 @@ template <class Visit> void forEachEntry(const AccessFile& access, Visit&& visit
 
 } // namespace
 
-std::int8_t startBitValue(std::string_view text) {
-    if (text.empty()) {
-        return -1;
-    }
-    const std::optional<std::int32_t> value = parseInteger(text);
-    return value && *value >= 0 && *value <= 7 ? static_cast<std::int8_t>(*value) : std::int8_t{-2};
+std::int8_t mapStartBit(std::string_view text) {
+    return startBitValue(text).value_or(std::int8_t{-2});
 }
 
 DataArrayMap buildDataArrayMap(const AccessFile& access) {
@@ -115,8 +104,8 @@ CellUse DataArrayMap::use(std::size_t position) const {
             return CellUse::Conflict;
         }
         member = member || entry.isMember();
-        read = read || (!entry.isMember() && entry.direction == Direction::Read);
-        write = write || (!entry.isMember() && entry.direction != Direction::Read);
+        read = read || (!entry.isMember() && entry.direction == EntryDirection::Read);
+        write = write || (!entry.isMember() && entry.direction != EntryDirection::Read);
     }
     const int kinds = (read ? 1 : 0) + (write ? 1 : 0) + (member ? 1 : 0);
     if (kinds > 1) {
@@ -131,9 +120,9 @@ std::string describeEntry(const MapEntry& entry) {
                                         : "variables row " + std::to_string(entry.row);
     text += " (";
     if (!entry.isMember()) {
-        text += entry.direction == Direction::Read    ? "Read, "
-                : entry.direction == Direction::Write ? "Write, "
-                                                      : "no direction, ";
+        text += entry.direction == EntryDirection::Read    ? "Read, "
+                : entry.direction == EntryDirection::Write ? "Write, "
+                                                           : "no direction, ";
     }
     text += entry.startBit >= 0    ? "start bit " + std::to_string(entry.startBit)
             : entry.startBit == -1 ? std::string("no start bit")

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/access/access_file.h"
+#include "core/access/access_schema.h"
 
 #include <array>
 #include <cstddef>
@@ -16,21 +17,20 @@
 // member (a data set only ever arrives from the server). An empty start bit is a value of its own.
 namespace sw::access {
 
-inline constexpr std::size_t kDataArraySize = 1400;
-
-enum class Direction : std::uint8_t { None, Read, Write };
+// A variable's direction on the map; None for a cell that names neither (which the check refuses).
+enum class EntryDirection : std::uint8_t { None, Read, Write };
 
 // One variable or data-set member on the array.
 struct MapEntry {
     std::size_t dataSet = 0; // data-set row (from 1), 0 for a variable
     std::size_t row = 0;     // variables row (from 1), or the member (from 1) of data set `dataSet`
-    Direction direction = Direction::None; // of a variable; members carry none
-    std::int8_t startBit = -1;             // 0 to 7, -1 when empty, -2 for any other text
-    bool conflict = false;                 // another entry brings values into the same place
+    EntryDirection direction = EntryDirection::None; // of a variable; members carry none
+    std::int8_t startBit = -1;                       // 0 to 7, -1 when empty, -2 for any other text
+    bool conflict = false;                           // another entry brings values into the same place
 
     bool isMember() const { return dataSet != 0; }
     // Whether the entry writes values from the IEC 61850 side into the array.
-    bool fillsArray() const { return isMember() || direction == Direction::Read; }
+    bool fillsArray() const { return isMember() || direction == EntryDirection::Read; }
 };
 
 // What a position is used for, as the map colours it.
@@ -67,6 +67,6 @@ std::string describePosition(const DataArrayMap& map, std::size_t position, std:
 std::vector<std::string> describeConflicts(const DataArrayMap& map);
 
 // A start-bit cell as the map reads it: 0 to 7, -1 for an empty one, -2 for anything else.
-std::int8_t startBitValue(std::string_view text);
+std::int8_t mapStartBit(std::string_view text);
 
 } // namespace sw::access

@@ -1,6 +1,7 @@
 #include "core/access/lint.h"
 
 #include "core/access/access_list.h"
+#include "core/access/access_schema.h"
 #include "core/access/data_array_map.h"
 #include "core/common/numbers.h"
 #include "core/scl/scl_model.h"
@@ -52,21 +53,13 @@ void addConflicts(const DataArrayMap& map, std::vector<LintWarning>& out) {
     }
 }
 
-// The device a row names, or the reason it names none.
-struct DeviceOfRow {
-    const CatalogDevice* device = nullptr;
-    std::optional<std::string> problem;
-};
-
-DeviceOfRow deviceOf(std::string_view index, std::span<const CatalogDevice> devices) {
+// The device a row names, or null.
+const CatalogDevice* deviceOf(std::string_view index, std::span<const CatalogDevice> devices) {
     const std::optional<std::int32_t> value = parseInteger(index);
     if (value && *value >= 0 && static_cast<std::size_t>(*value) < devices.size()) {
-        return {&devices[static_cast<std::size_t>(*value)], std::nullopt};
+        return &devices[static_cast<std::size_t>(*value)];
     }
-    std::string problem = "device index \"" + std::string(index) + "\" is not in the catalog";
-    problem +=
-        devices.empty() ? " (the catalog is empty)" : " (0 to " + std::to_string(devices.size() - 1) + ")";
-    return {nullptr, problem};
+    return nullptr;
 }
 
 std::string joinKey(std::initializer_list<std::string_view> parts) {
@@ -95,8 +88,6 @@ std::vector<LintWarning> lintAccessList(const AccessFile& access, std::span<cons
 
     std::vector<LintWarning> stale;
     std::vector<LintWarning> duplicates;
-    std::vector<LintWarning> unplaced;
-    std::vector<LintWarning> badPositions;
     std::vector<LintWarning> incomplete;
     std::vector<LintWarning> structures;
     std::vector<LintWarning> classOnlyNames;
@@ -115,14 +106,13 @@ std::vector<LintWarning> lintAccessList(const AccessFile& access, std::span<cons
     std::unordered_map<std::string, std::size_t> seen;
     for (std::size_t r = 0; r < access.variables.size(); ++r) {
         const VariableRow& row = access.variables[r];
-        const DeviceOfRow device = deviceOf(row[VariableColumn::Index], devices);
-        if (device.problem) {
-            out.push_back({Kind::DeviceIndex, 0, r + 1, *device.problem});
-        } else if (const DeviceReferences* refs = referencesOf(device.device);
-                   refs != nullptr && !refs->hasAttribute(row[VariableColumn::Reference])) {
+        const CatalogDevice* device = deviceOf(row[VariableColumn::Index], devices);
+        // An index outside the catalog is the check's to refuse.
+        if (const DeviceReferences* refs = referencesOf(device);
+            refs != nullptr && !refs->hasAttribute(row[VariableColumn::Reference])) {
             stale.push_back({Kind::StaleReference, 0, r + 1,
                              "reference \"" + row[VariableColumn::Reference] + "\" is not in device " +
-                                 row[VariableColumn::Index] + " (" + device.device->name + ")"});
+                                 row[VariableColumn::Index] + " (" + device->name + ")"});
         }
         const auto [first, added] =
             seen.try_emplace(joinKey({row[VariableColumn::Index], row[VariableColumn::Reference],
@@ -138,15 +128,13 @@ std::vector<LintWarning> lintAccessList(const AccessFile& access, std::span<cons
     seen.clear();
     for (std::size_t d = 0; d < access.dataSets.size(); ++d) {
         const DataSetRow& dataSet = access.dataSets[d];
-        const DeviceOfRow device = deviceOf(dataSet[DataSetColumn::Index], devices);
-        const DeviceReferences* refs = referencesOf(device.device);
+        const CatalogDevice* device = deviceOf(dataSet[DataSetColumn::Index], devices);
+        const DeviceReferences* refs = referencesOf(device);
         const bool dataSetKnown = refs != nullptr && refs->hasDataSet(dataSet[DataSetColumn::Reference]);
-        if (device.problem) {
-            out.push_back({Kind::DeviceIndex, d + 1, 0, *device.problem});
-        } else if (refs != nullptr && !dataSetKnown) {
+        if (refs != nullptr && !dataSetKnown) {
             stale.push_back({Kind::StaleReference, d + 1, 0,
                              "data set \"" + dataSet[DataSetColumn::Reference] + "\" is not in device " +
-                                 dataSet[DataSetColumn::Index] + " (" + device.device->name + ")"});
+                                 dataSet[DataSetColumn::Index] + " (" + device->name + ")"});
         }
         if (dataSetKnown) {
             const SclDataSet& model = *refs->dataSet(dataSet[DataSetColumn::Reference]);
@@ -189,25 +177,29 @@ std::vector<LintWarning> lintAccessList(const AccessFile& access, std::span<cons
                                  "reference \"" + member[MemberColumn::Reference] +
                                      "\" is not a member of the data set in its device"});
             }
-            const std::string& position = member[MemberColumn::Position];
-            if (position.find_first_not_of(" \t") == std::string::npos) {
-                unplaced.push_back({Kind::MemberWithoutPosition, d + 1, m + 1, "no position"});
-            } else if (const auto value = parseInteger(position); !value) {
-                badPositions.push_back(
-                    {Kind::MemberPosition, d + 1, m + 1, "position \"" + position + "\" is not an integer"});
-            } else if (*value < 0 || static_cast<std::size_t>(*value) >= kDataArraySize) {
-                badPositions.push_back({Kind::MemberPosition, d + 1, m + 1,
-                                        "position " + position + " is outside the data array (0 to " +
-                                            std::to_string(kDataArraySize - 1) + ")"});
-            }
         }
     }
     // Variables rows come before data sets within a kind already; the kinds follow in their order.
-    for (auto* group :
-         {&stale, &duplicates, &unplaced, &badPositions, &incomplete, &structures, &classOnlyNames}) {
+    for (auto* group : {&stale, &duplicates, &incomplete, &structures, &classOnlyNames}) {
         out.insert(out.end(), std::make_move_iterator(group->begin()), std::make_move_iterator(group->end()));
     }
     return out;
+}
+
+std::vector<ReviewLine> reviewAccessList(const AccessFile& access, std::span<const CatalogDevice> devices,
+                                         char decimalSeparator, const LangTable& texts) {
+    std::vector<ReviewLine> lines;
+    for (const CellFault& fault : checkAccessFile(access, {decimalSeparator, devices.size()})) {
+        ReviewLine& line = lines.emplace_back();
+        line.dataSet = fault.table == Table::Variables ? 0 : fault.row;
+        line.row = fault.table == Table::Variables ? fault.row : fault.member;
+        line.error = true;
+        line.text = fault.message(texts);
+    }
+    for (const LintWarning& warning : lintAccessList(access, devices)) {
+        lines.push_back({warning.dataSet, warning.row, false, warning.line()});
+    }
+    return lines;
 }
 
 } // namespace sw::access

@@ -15,7 +15,8 @@
 // built, but each is a likely mistake an engineer wants to see before commissioning.
 namespace sw {
 class SclIed;
-}
+class LangTable;
+} // namespace sw
 
 namespace sw::access {
 
@@ -23,15 +24,12 @@ struct CatalogDevice;
 
 struct LintWarning {
     enum class Kind {
-        PositionConflict,      // values from the server land on a place another entry fills
-        DeviceIndex,           // the row names no device of the catalog
-        StaleReference,        // the reference is not in its device (any more)
-        Duplicate,             // the same signal twice
-        MemberWithoutPosition, // a data-set member that lands nowhere
-        MemberPosition,        // a member position that is not an integer of the array
-        IncompleteDataSet,     // a member of the SCL's data set cannot be found: later ones shift
-        StructureMember,       // a member names a whole data object, which the server sends as a structure
-        ClassOnlyDataSetName,  // the data set is named by its node's class alone, as older files did
+        PositionConflict,     // values from the server land on a place another entry fills
+        StaleReference,       // the reference is not in its device (any more)
+        Duplicate,            // the same signal twice
+        IncompleteDataSet,    // a member of the SCL's data set cannot be found: later ones shift
+        StructureMember,      // a member names a whole data object, which the server sends as a structure
+        ClassOnlyDataSetName, // the data set is named by its node's class alone, as older files did
     };
     Kind kind = Kind::PositionConflict;
     std::size_t dataSet = 0; // data-set row (from 1), 0 for a variables row
@@ -46,5 +44,17 @@ struct LintWarning {
 // `devices` is the catalog as the editor holds it: an index counts when it is an integer below its size;
 // references are checked only against loaded devices.
 std::vector<LintWarning> lintAccessList(const AccessFile& access, std::span<const CatalogDevice> devices);
+
+// One line of what the editor's Check and the companion's lint list.
+struct ReviewLine {
+    std::size_t dataSet = 0; // as in LintWarning: where a click on the line leads
+    std::size_t row = 0;
+    bool error = false; // OK refuses the list for it
+    std::string text;
+};
+
+// Every fault OK would refuse, worded as OK words it (all rows, all tables), then every warning.
+std::vector<ReviewLine> reviewAccessList(const AccessFile& access, std::span<const CatalogDevice> devices,
+                                         char decimalSeparator, const LangTable& texts);
 
 } // namespace sw::access

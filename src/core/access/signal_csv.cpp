@@ -23,22 +23,6 @@ std::vector<std::string_view> header(std::initializer_list<std::string_view> fir
     return fields;
 }
 
-// The column each rule of the editor's check looks at.
-std::size_t columnOfRule(int text) {
-    switch (text) {
-    case kTextAccessBadIPAddress:
-        return VariableColumn::IPAddress;
-    case kTextAccessBadPort:
-        return VariableColumn::Port;
-    case kTextAccessBadTime:
-        return VariableColumn::Time;
-    case kTextAccessBadPosition:
-        return VariableColumn::Position;
-    default:
-        return VariableColumn::MoltFact;
-    }
-}
-
 } // namespace
 
 std::string variablesCsv(const AccessFile& access) {
@@ -136,8 +120,6 @@ std::vector<VariableRow> readVariablesCsv(std::string_view bytes, const std::str
     };
     std::vector<VariableRow> rows;
     rows.reserve(table.records.size() - 1);
-    std::vector<VariableCells> cells;
-    cells.reserve(table.records.size() - 1);
     for (std::size_t r = 1; r < table.records.size(); ++r) {
         const csv::Record& record = table.records[r];
         if (record.fields.size() != head.fields.size()) {
@@ -146,33 +128,22 @@ std::vector<VariableRow> readVariablesCsv(std::string_view bytes, const std::str
                               std::to_string(head.fields.size()) + ". Nothing was imported.");
         }
         VariableRow row;
-        VariableCells& shown = cells.emplace_back();
         for (std::size_t c = 0; c < VariableColumn::Count; ++c) {
             row.cells[c] = record.fields[*fieldOf[c]];
-            shown[tableColumn(c)] = row.cells[c];
         }
         row.present.set();
         rows.push_back(std::move(row));
     }
 
-    // The editor's own check, then the device index of every row; the first row that fails counts.
-    AccessList checked;
-    checked.setVariables(std::move(cells));
-    const std::optional<AccessCheckFailure> failure = checkAccessList(checked, decimalSeparator);
-    const std::size_t lastRow = failure ? failure->row : rows.size();
-    for (std::size_t r = 1; r <= lastRow; ++r) {
-        const std::string& index = rows[r - 1][VariableColumn::Index];
-        const std::optional<std::int32_t> value = parseInteger(index);
-        if (!value || *value < 0 || static_cast<std::size_t>(*value) >= catalogSize) {
-            rejectCell(r, VariableColumn::Index,
-                       "Error row " + std::to_string(r) + ": the device index \"" + index +
-                           "\" is not in the catalog" +
-                           (catalogSize == 0 ? std::string(", which is empty")
-                                             : " (0 to " + std::to_string(catalogSize - 1) + ")"));
+    // Every cell through the access list's rules; the first refused cell counts.
+    const CellContext context{decimalSeparator, catalogSize};
+    VariableValues values;
+    std::vector<CellFault> faults;
+    for (std::size_t r = 1; r <= rows.size() && faults.empty(); ++r) {
+        if (!readVariable(cellViews(rows[r - 1]), context, values, faults)) {
+            faults.front().row = r;
+            rejectCell(r, faults.front().column, faults.front().message(texts));
         }
-    }
-    if (failure) {
-        rejectCell(failure->row, columnOfRule(failure->text), accessCheckMessage(texts, *failure));
     }
     return rows;
 }

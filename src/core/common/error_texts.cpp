@@ -48,6 +48,25 @@ constexpr IndexedText<ErrorCode> kErrorTexts[] = {
     {ErrorCode::EchoNotAllowed, "No ICMP echo may be sent to check the device address (%1)."},
     {ErrorCode::EchoNotSent, "The echo request to %1 could not be sent: %2."},
     {ErrorCode::EchoReplyUnreadable, "The echo reply of %1 could not be read: %2."},
+    {ErrorCode::AccessFaultDataSetRow, "Error data set row %1"},
+    {ErrorCode::AccessFaultMemberRow, "Error data set row %1 member %2"},
+    {ErrorCode::AccessBadChoice, "!! %1 \"%2\" must be one of: %3"},
+    {ErrorCode::AccessUnknownType, "!! bType \"%1\" is not a basic type an SCL file can name"},
+    {ErrorCode::AccessBadFlag, "!! %1 must be Y or N, not \"%2\""},
+    {ErrorCode::AccessBadStartBit, "!! Start Bit must be empty or between 0 and 7, not \"%1\""},
+    {ErrorCode::AccessBadDeviceIndex, "!! Index \"%1\" names no device of the catalog (0 to %2)"},
+    {ErrorCode::AccessEmptyCatalog, "!! Index \"%1\" names no device: the catalog is empty"},
+    {ErrorCode::AccessEmptyCell, "!! %1 must not be empty"},
+    {ErrorCode::AccessControlCharacter,
+     "!! %1 holds the control character %2, which an XML file cannot hold"},
+    {ErrorCode::AccessTooManyMembers,
+     "!! The data set has %1 members, %2 more than the %3 a data set can hold"},
+    {ErrorCode::AccessImageTooLarge, "The variable image would take %1 bytes, %2 more than the converter's "
+                                     "limit of %3: shorten the access list"},
+    {ErrorCode::AccessFileNotUtf8,
+     "The access file \"%1\" cannot be read: the attribute \"%2\" in %3 is not UTF-8 text"},
+    {ErrorCode::AccessFileNotSavable, "The access list cannot be saved: the attribute \"%1\" in %2 holds the "
+                                      "control character %3, which an XML file cannot hold"},
 };
 
 static_assert(textsInIndexOrder(kErrorTexts, kFirstErrorText, kLastErrorText),

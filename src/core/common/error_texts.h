@@ -38,11 +38,25 @@ enum class ErrorCode : int {
     EchoNotAllowed = 2025,
     EchoNotSent = 2026,
     EchoReplyUnreadable = 2027,
+    AccessFaultDataSetRow = 2028,
+    AccessFaultMemberRow = 2029,
+    AccessBadChoice = 2030,
+    AccessUnknownType = 2031,
+    AccessBadFlag = 2032,
+    AccessBadStartBit = 2033,
+    AccessBadDeviceIndex = 2034,
+    AccessEmptyCatalog = 2035,
+    AccessEmptyCell = 2036,
+    AccessControlCharacter = 2037,
+    AccessTooManyMembers = 2038,
+    AccessImageTooLarge = 2039,
+    AccessFileNotUtf8 = 2040,
+    AccessFileNotSavable = 2041,
 };
 
 // The first and the last index of the errors' texts.
 inline constexpr int kFirstErrorText = 2000;
-inline constexpr int kLastErrorText = 2027;
+inline constexpr int kLastErrorText = 2041;
 
 // The English text of a code; for Message, "%1".
 std::string_view englishErrorText(ErrorCode code);

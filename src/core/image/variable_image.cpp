@@ -1,11 +1,14 @@
 #include "core/image/variable_image.h"
 
+#include "core/access/access_schema.h"
+
 #include "core/common/config_error.h"
 #include "core/common/numbers.h"
 #include "core/common/path_text.h"
 #include "core/common/utf8.h"
 #include "core/image/little_endian.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -20,9 +23,6 @@ namespace sw::image {
 
 namespace {
 
-constexpr std::uint32_t kDefaultTime = 1000;
-constexpr float kDefaultFactor = 1.0F;
-
 using access::DataSetColumn;
 using access::MemberColumn;
 using access::VariableColumn;
@@ -36,17 +36,21 @@ struct Where {
     std::string describe() const { return access::describeRow(list, row, member); }
 };
 
-// Turns the access file's texts into the image's typed values, stopping at the first thing the image
-// cannot take with a message naming the file, the row and the attribute.
+// Turns the access file's texts into the image's typed values through the access list's rules, stopping
+// at the first thing the check refuses or the image cannot take, with a message naming the file, the row
+// and the attribute.
 class ImageValues {
 public:
     ImageValues(const std::filesystem::path& file, char decimalSeparator)
-        : m_file(file), m_decimalSeparator(decimalSeparator) {}
+        : m_file(file), m_context{decimalSeparator, 0} {}
 
     ConfigError error(const std::string& what) const {
         return ConfigError(ErrorCode::AccessFileNotBuildable, {utf8Of(m_file), what});
     }
     [[noreturn]] void fail(const std::string& what) const { throw error(what); }
+
+    const access::CellContext& context() const { return m_context; }
+    void countCatalogItem() { ++m_context.catalogSize; }
 
     // The attributes the image cannot do without; checked in this order.
     template <std::size_t N>
@@ -59,36 +63,35 @@ public:
         }
     }
 
+    // Stops at the row's first fault, worded as the check words it.
+    void refuseFaults(std::vector<access::CellFault>& faults, const Where& where) const {
+        if (faults.empty()) {
+            return;
+        }
+        access::CellFault& fault = faults.front();
+        fault.row = where.row;
+        fault.member = where.member;
+        fail(fault.englishMessage());
+    }
+
     // A text in image form; one the device cannot store stops the build at its row.
-    template <std::size_t N>
-    ImageString text(TextArea& strings, const access::RowView<N>& row,
-                     const std::array<std::string_view, N>& names, std::size_t column,
+    ImageString text(TextArea& strings, std::string_view value, std::string_view name,
                      const Where& where) const {
         try {
-            return strings.append(row[column].data(), row[column].size());
+            return strings.append(value.data(), value.size());
         } catch (const ConfigError& fault) {
-            fail("the attribute \"" + std::string(names[column]) + "\" in " + where.describe() + " " +
-                 fault.what());
+            fail("the attribute \"" + std::string(name) + "\" in " + where.describe() + " " + fault.what());
         }
-    }
-
-    // The reader's views end with a terminating zero.
-    static std::int32_t integer(std::string_view text, std::int32_t fallback) {
-        return parseTerminatedInteger(text.data()).value_or(fallback);
-    }
-
-    float factor(std::string_view text) const {
-        const auto value = parseTerminatedFloat(text.data(), m_decimalSeparator);
-        if (!value || std::fabs(*value) > static_cast<double>(std::numeric_limits<float>::max())) {
-            return kDefaultFactor;
-        }
-        return static_cast<float>(*value);
     }
 
 private:
     const std::filesystem::path& m_file;
-    char m_decimalSeparator;
+    access::CellContext m_context;
 };
+
+std::uint8_t flagBit(bool set, std::uint8_t bit) {
+    return set ? bit : std::uint8_t{0};
+}
 
 // Fills `v`, a fresh entry of the list: the record is built where it stays.
 void takeVariable(const ImageValues& values, const access::RowView<VariableColumn::Count>& a, std::size_t row,
@@ -100,42 +103,24 @@ void takeVariable(const ImageValues& values, const access::RowView<VariableColum
                    {C::bType, C::fc, C::Reference, C::IPAddress, C::Port, C::Time, C::Position, C::StartBit,
                     C::MoltFact},
                    where);
-    const std::string_view fcText = a[C::fc];
-    if (fcText.empty()) {
-        values.fail(where.describe() + " has an empty attribute \"fc\"");
-    }
-    if (static_cast<unsigned char>(fcText.data()[0]) < 0x80 &&
-        static_cast<unsigned char>(fcText.data()[1]) < 0x80) {
-        // Also when the text has one character: the second byte is then its terminating zero.
-        v.fc[0] = static_cast<std::uint8_t>(fcText.data()[0]);
-        v.fc[1] = static_cast<std::uint8_t>(fcText.data()[1]);
-    } else {
-        const std::u16string fc = utf8::toUtf16(fcText);
-        v.fc[0] = static_cast<std::uint8_t>(fc[0]);
-        v.fc[1] = fc.size() > 1 ? static_cast<std::uint8_t>(fc[1]) : 0;
-    }
-    v.tcpPort = static_cast<std::uint16_t>(ImageValues::integer(a[C::Port], 0));
-    v.options = 0;
-    if (a[C::OnChange] == "Y") {
-        v.options |= 0x01;
-    }
-    if (a[C::OnCMD] == "Y") {
-        v.options |= 0x02;
-    }
-    if (a[C::OnTimer] == "Y") {
-        v.options |= 0x04;
-    }
-    v.time =
-        static_cast<std::uint32_t>(ImageValues::integer(a[C::Time], static_cast<std::int32_t>(kDefaultTime)));
-    v.position = static_cast<std::uint16_t>(ImageValues::integer(a[C::Position], 0));
-    v.bit_address = static_cast<std::uint8_t>(ImageValues::integer(a[C::StartBit], 0));
-    v.rw = a[C::ReadWrite] == "Read" ? 0 : 1;
-    v.conversion = a[C::Convertion] == "ItoF/FtoI" ? 1 : 0;
-    v.moltFactor = values.factor(a[C::MoltFact]);
+    access::VariableValues typed;
+    std::vector<access::CellFault> faults;
+    access::readVariable(a.cells, values.context(), typed, faults);
+    values.refuseFaults(faults, where);
+    v.fc[0] = static_cast<std::uint8_t>(typed.fc[0]);
+    v.fc[1] = static_cast<std::uint8_t>(typed.fc[1]);
+    v.tcpPort = typed.port;
+    v.options = flagBit(typed.onChange, 0x01) | flagBit(typed.onCommand, 0x02) | flagBit(typed.onTimer, 0x04);
+    v.time = typed.time;
+    v.position = typed.position;
+    v.bit_address = static_cast<std::uint8_t>(std::max<std::int8_t>(typed.startBit, 0));
+    v.rw = typed.direction == access::Direction::Read ? 0 : 1;
+    v.conversion = typed.conversion ? 1 : 0;
+    v.moltFactor = typed.factor;
     // In the order the image lays them out.
-    v.bType = values.text(strings, a, names, C::bType, where);
-    v.hostname = values.text(strings, a, names, C::IPAddress, where);
-    v.reference = values.text(strings, a, names, C::Reference, where);
+    v.bType = values.text(strings, typed.bType, names[C::bType], where);
+    v.hostname = values.text(strings, typed.address, names[C::IPAddress], where);
+    v.reference = values.text(strings, typed.reference, names[C::Reference], where);
 }
 
 void takeMember(const ImageValues& values, const access::RowView<MemberColumn::Count>& a, std::size_t row,
@@ -144,12 +129,16 @@ void takeMember(const ImageValues& values, const access::RowView<MemberColumn::C
     const auto& names = access::kMemberAttributes;
     const Where where{access::kDataSetList, row, member};
     values.require(a, names, {C::bType, C::Reference, C::Position, C::StartBit, C::MoltFact}, where);
-    m.position = static_cast<std::uint16_t>(ImageValues::integer(a[C::Position], 0));
-    m.bitAddress = static_cast<std::uint8_t>(ImageValues::integer(a[C::StartBit], 0));
-    m.conversion = a[C::Convertion] == "ItoF/FtoI" ? 1 : 0;
-    m.moltFactor = values.factor(a[C::MoltFact]);
-    m.bType = values.text(strings, a, names, C::bType, where);
-    m.reference = values.text(strings, a, names, C::Reference, where);
+    access::MemberValues typed;
+    std::vector<access::CellFault> faults;
+    access::readMember(a.cells, values.context(), typed, faults);
+    values.refuseFaults(faults, where);
+    m.position = typed.position;
+    m.bitAddress = static_cast<std::uint8_t>(std::max<std::int8_t>(typed.startBit, 0));
+    m.conversion = typed.conversion ? 1 : 0;
+    m.moltFactor = typed.factor;
+    m.bType = values.text(strings, typed.bType, names[C::bType], where);
+    m.reference = values.text(strings, typed.reference, names[C::Reference], where);
 }
 
 // The data set's own values and texts; its members follow one by one.
@@ -159,31 +148,39 @@ void takeDataSet(const ImageValues& values, const access::RowView<DataSetColumn:
     const auto& names = access::kDataSetAttributes;
     const Where where{access::kDataSetList, row};
     values.require(a, names, {C::Port, C::Time, C::GooseName, C::Reference, C::IPAddress}, where);
+    access::DataSetValues typed;
+    std::vector<access::CellFault> faults;
+    access::readDataSet(a.cells, values.context(), typed, faults);
+    values.refuseFaults(faults, where);
     d.options = kDataSetOptions;
-    d.tcpPort = static_cast<std::uint16_t>(ImageValues::integer(a[C::Port], 0));
-    d.enGoose = a[C::EnGoose] == "Y" ? 1 : 0;
-    d.time =
-        static_cast<std::uint32_t>(ImageValues::integer(a[C::Time], static_cast<std::int32_t>(kDefaultTime)));
-    d.goose_name = values.text(strings, a, names, C::GooseName, where);
-    d.reference = values.text(strings, a, names, C::Reference, where);
-    d.hostname = values.text(strings, a, names, C::IPAddress, where);
+    d.tcpPort = typed.port;
+    d.enGoose = typed.goose ? 1 : 0;
+    d.time = typed.time;
+    d.goose_name = values.text(strings, typed.gooseName, names[C::GooseName], where);
+    d.reference = values.text(strings, typed.reference, names[C::Reference], where);
+    d.hostname = values.text(strings, typed.address, names[C::IPAddress], where);
     if (!hasMemberList) {
         values.fail("the data set in " + where.describe() + " has no element \"" +
                     std::string(access::kMemberList) + "\"");
     }
     if (memberCount > kMaxDataSetMembers) {
-        values.fail("the data set in " + where.describe() + " has " + std::to_string(memberCount) +
-                    " members, " + std::to_string(memberCount - kMaxDataSetMembers) + " more than the " +
-                    std::to_string(kMaxDataSetMembers) + " a data set can hold");
+        access::CellFault fault;
+        fault.table = access::Table::DataSets;
+        fault.row = row;
+        fault.rule = static_cast<int>(ErrorCode::AccessTooManyMembers);
+        fault.arguments = {std::to_string(memberCount), std::to_string(memberCount - kMaxDataSetMembers),
+                           std::to_string(kMaxDataSetMembers)};
+        values.fail(fault.englishMessage());
     }
     d.VariableList.reserve(memberCount);
     d.nVariable = static_cast<std::uint8_t>(memberCount);
 }
 
-// Builds the client's lists while the access file is read, so that its texts are never copied.
+// Builds the client's lists while the access file is read, so that its texts are never copied. A table
+// whose only row has no "Index" is the editor's empty table and stands for no row.
 class ImageIntake final : public access::AccessFileVisitor {
 public:
-    ImageIntake(VariableImage& client, const ImageValues& values) : m_client(client), m_values(values) {}
+    ImageIntake(VariableImage& client, ImageValues& values) : m_client(client), m_values(values) {}
 
     void outline(const access::AccessFileOutline& outline) override {
         if (!outline.hasRoot) {
@@ -192,27 +189,42 @@ public:
         if (!outline.hasVariableList) {
             m_values.fail("its root has no element \"" + std::string(access::kVariableList) + "\"");
         }
+        m_outline = outline;
         m_client.VariableList.reserve(outline.variableCount);
         m_client.DataSetList.reserve(outline.dataSetCount);
     }
-    void catalogItem(const access::RowView<access::CatalogColumn::Count>&, std::size_t) override {}
+    void catalogItem(const access::RowView<access::CatalogColumn::Count>&, std::size_t) override {
+        m_values.countCatalogItem();
+    }
     void variable(const access::RowView<VariableColumn::Count>& item, std::size_t row) override {
+        if (m_outline.variableCount == 1 && item[VariableColumn::Index].empty()) {
+            return;
+        }
         takeVariable(m_values, item, row, m_client.variableStrings, m_client.VariableList.emplace_back());
     }
     void dataSet(const access::RowView<DataSetColumn::Count>& item, std::size_t row, bool hasMemberList,
                  std::size_t memberCount) override {
+        m_skipMembers = m_outline.dataSetCount == 1 && item[DataSetColumn::Index].empty();
+        if (m_skipMembers) {
+            return;
+        }
         takeDataSet(m_values, item, row, hasMemberList, memberCount, m_client.dataSetStrings,
                     m_client.DataSetList.emplace_back());
     }
     void member(const access::RowView<MemberColumn::Count>& item, std::size_t row,
                 std::size_t member) override {
+        if (m_skipMembers) {
+            return;
+        }
         takeMember(m_values, item, row, member, m_client.memberStrings,
                    m_client.DataSetList.back().VariableList.emplace_back());
     }
 
 private:
     VariableImage& m_client;
-    const ImageValues& m_values;
+    ImageValues& m_values;
+    access::AccessFileOutline m_outline;
+    bool m_skipMembers = false;
 };
 
 class ImageWriter {
@@ -282,7 +294,7 @@ void VariableImage::loadAccessList(const std::filesystem::path& accessFile, std:
         layOut(imageBase);
         return;
     }
-    const ImageValues values(accessFile, decimalSeparator);
+    ImageValues values(accessFile, decimalSeparator);
     ImageIntake intake(*this, values);
     access::visitAccessFile(accessFile, intake);
     nVariable = static_cast<std::int32_t>(VariableList.size());

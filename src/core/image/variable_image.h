@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/access/access_file.h"
+#include "core/access/access_schema.h"
 #include "core/image/text_area.h"
 
 #include <array>
@@ -13,12 +14,12 @@
 // The variable image: the access list in the form the converter reads it from address Image_Base on.
 namespace sw::image {
 
-inline constexpr std::size_t kHeaderSize = 24;
-inline constexpr std::size_t kVariableEntrySize = 32;
-inline constexpr std::size_t kDataSetEntrySize = 28;
-inline constexpr std::size_t kMemberEntrySize = 16;
-inline constexpr std::size_t kVariableImageLimit = 0x7FFFF;
-inline constexpr std::size_t kMaxDataSetMembers = 255;
+inline constexpr std::size_t kHeaderSize = access::kImageHeaderSize;
+inline constexpr std::size_t kVariableEntrySize = access::kVariableEntrySize;
+inline constexpr std::size_t kDataSetEntrySize = access::kDataSetEntrySize;
+inline constexpr std::size_t kMemberEntrySize = access::kMemberEntrySize;
+inline constexpr std::size_t kVariableImageLimit = access::kVariableImageLimit;
+inline constexpr std::size_t kMaxDataSetMembers = access::kMaxDataSetMembers;
 inline constexpr std::uint8_t kDataSetOptions = 0x04;
 
 struct VariableRecord {

@@ -1,6 +1,7 @@
 #include "core/live/live_check.h"
 
 #include "core/access/access_file.h"
+#include "core/access/access_schema.h"
 #include "core/common/ip_address.h"
 #include "core/common/numbers.h"
 
@@ -331,8 +332,8 @@ std::optional<DataType> expectedType(std::string_view bType) {
 
 std::vector<LiveRow> liveRows(const access::AccessFile& file) {
     // A table whose only row has no "Index" is the editor's empty table: it names no server.
-    const bool noVariables = file.variables.size() == 1 && file.variables[0][VariableColumn::Index].empty();
-    const bool noDataSets = file.dataSets.size() == 1 && file.dataSets[0][DataSetColumn::Index].empty();
+    const bool noVariables = access::isBlankTable(file.variables, VariableColumn::Index);
+    const bool noDataSets = access::isBlankTable(file.dataSets, DataSetColumn::Index);
     std::vector<LiveRow> rows;
     for (std::size_t i = 0; i < (noVariables ? 0 : file.variables.size()); ++i) {
         const auto& cells = file.variables[i];
@@ -362,7 +363,7 @@ std::vector<LiveRow> liveRows(const access::AccessFile& file) {
         }
         rows.push_back(row);
         // The control block matters only where the converter is to receive the data set by GOOSE.
-        if (cells[DataSetColumn::EnGoose] == "Y" && !row.gooseName.empty()) {
+        if (access::flagValue(cells[DataSetColumn::EnGoose]).value_or(false) && !row.gooseName.empty()) {
             row.kind = RowKind::Goose;
             row.memberReferences.clear();
             rows.push_back(std::move(row));

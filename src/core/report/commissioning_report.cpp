@@ -8,6 +8,8 @@
 #include "core/common/config_error.h"
 #include "core/image/image_builder.h"
 #include "core/image/parameter_block.h"
+#include "core/language/builtin_texts.h"
+#include "core/language/lang_table.h"
 #include "core/parameters/parameter_check.h"
 #include "core/parameters/parameter_fields.h"
 #include "core/parameters/parameter_file.h"
@@ -241,19 +243,27 @@ void mapSection(std::string& out, const DataArrayMap& map) {
            " a line.</p>\n</div>\n";
 }
 
+// The errors OK would refuse the list for, then the parameter file's warnings, then the list's.
 void lintSection(std::string& out, const std::vector<std::string>& parameterLines,
-                 const std::vector<LintWarning>& warnings) {
+                 const std::vector<ReviewLine>& review) {
     out += "<h2>Warnings</h2>\n";
-    if (warnings.empty() && parameterLines.empty()) {
+    if (review.empty() && parameterLines.empty()) {
         out += "<p>None.</p>\n";
         return;
     }
     out += "<ul class=\"lint\">\n";
+    for (const ReviewLine& line : review) {
+        if (line.error) {
+            out += "<li class=\"error\">" + escapeHtml(line.text) + "</li>\n";
+        }
+    }
     for (const std::string& line : parameterLines) {
         out += "<li>" + escapeHtml(line) + "</li>\n";
     }
-    for (const LintWarning& warning : warnings) {
-        out += "<li>" + escapeHtml(warning.line()) + "</li>\n";
+    for (const ReviewLine& line : review) {
+        if (!line.error) {
+            out += "<li>" + escapeHtml(line.text) + "</li>\n";
+        }
     }
     out += "</ul>\n";
 }
@@ -388,7 +398,10 @@ std::string commissioningReport(const ProjectPaths& project, char decimalSeparat
     signalSection(out, access);
     dataSetSection(out, access);
     mapSection(out, map);
-    lintSection(out, parameterWarnings(parameters), lintAccessList(access, devices));
+    LangTable texts;
+    fillBuiltinTexts(texts);
+    lintSection(out, parameterWarnings(parameters),
+                reviewAccessList(access, devices, decimalSeparator, texts));
     imageSection(out, project, decimalSeparator);
     out += "</body>\n</html>\n";
     return out;

@@ -166,7 +166,8 @@ AccessEditorWindow::AccessEditorWindow(const ProgramState& state, QWidget* paren
     });
     connect(exportButton, &QPushButton::clicked, mapPage, &SignalListPage::exportCsv);
     connect(importButton, &QPushButton::clicked, mapPage, &SignalListPage::importCsv);
-    connect(mapPage, &SignalListPage::rowChosen, this, &AccessEditorWindow::showChosenRow);
+    connect(mapPage, &SignalListPage::rowChosen, this,
+            [this](std::size_t dataSet, std::size_t row) { showChosenRow(dataSet, row); });
     connect(mapPage, &SignalListPage::workStarted, this, &AccessEditorWindow::showWorking);
     connect(mapPage, &SignalListPage::workEnded, this, [this] { showWorking({}); });
     connect(mapPage, &SignalListPage::variablesReplaced, this, [this] {
@@ -702,27 +703,27 @@ void AccessEditorWindow::refreshTables() {
     showStaleRows();
 }
 
-void AccessEditorWindow::selectRow(QTableView* view, std::size_t row) {
+void AccessEditorWindow::selectRow(QTableView* view, std::size_t row, int column) {
     const int last = view->model()->rowCount() - 1;
     const int at = std::min(static_cast<int>(row) - 1, last);
     if (at < 0) {
         return;
     }
-    const QModelIndex index = view->model()->index(at, 0);
+    const QModelIndex index = view->model()->index(at, column);
     view->setCurrentIndex(index);
     view->scrollTo(index);
 }
 
-void AccessEditorWindow::showChosenRow(std::size_t dataSet, std::size_t row) {
+void AccessEditorWindow::showChosenRow(std::size_t dataSet, std::size_t row, int column) {
     if (dataSet == 0) {
         pages->setCurrentWidget(variablesPage);
-        selectRow(variablesTable, row);
+        selectRow(variablesTable, row, column);
         return;
     }
     pages->setCurrentWidget(dataSetsPage);
-    selectRow(dataSetsTable, dataSet);
+    selectRow(dataSetsTable, dataSet, row > 0 ? 0 : column);
     if (row > 0) {
-        selectRow(membersTable, row);
+        selectRow(membersTable, row, column);
     }
 }
 
@@ -777,8 +778,16 @@ void AccessEditorWindow::onOkClicked() {
     if (busy() || m_openFailed) {
         return;
     }
-    if (const auto failure = access::checkAccessList(m_editor.list(), userDecimalSeparator())) {
-        messages().showError(this, toQString(access::accessCheckMessage(m_state.texts, *failure)));
+    if (const auto faults = access::checkAccessList(m_editor.list(), userDecimalSeparator());
+        !faults.empty()) {
+        // The first fault, with its cell shown; the Check button lists them all.
+        const access::CellFault& fault = faults.front();
+        if (fault.row > 0) {
+            const bool variables = fault.table == access::Table::Variables;
+            showChosenRow(variables ? 0 : fault.row, variables ? fault.row : fault.member,
+                          static_cast<int>(fault.column));
+        }
+        messages().showError(this, toQString(fault.message(m_state.texts)));
         return;
     }
     if (!confirmConflicts()) {

@@ -130,9 +130,9 @@ private:
     void showDevices();
     void showTree();
     void refreshTables();
-    void selectRow(QTableView* view, std::size_t row);
+    void selectRow(QTableView* view, std::size_t row, int column = 0);
     // Shows a variables row (dataSet 0) or a data set and one of its members (member 0: none).
-    void showChosenRow(std::size_t dataSet, std::size_t row);
+    void showChosenRow(std::size_t dataSet, std::size_t row, int column = 0);
 
     const ProgramState& m_state;
     access::AccessEditor m_editor;

@@ -22,11 +22,18 @@ using access::VariableColumn;
 
 namespace {
 
-const QStringList kStartBits = {QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2"),
-                                QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5"),
-                                QStringLiteral("6"), QStringLiteral("7")};
-const QStringList kReadWrite = {QStringLiteral("Read"), QStringLiteral("Write")};
-const QStringList kConversions = {QStringLiteral("None"), QStringLiteral("ItoF/FtoI")};
+// The drop-down lists offer exactly the choices of the access list's rules.
+QStringList listOf(std::span<const std::string_view> choices) {
+    QStringList list;
+    for (std::string_view choice : choices) {
+        list.append(QString::fromUtf8(choice.data(), static_cast<qsizetype>(choice.size())));
+    }
+    return list;
+}
+
+const QStringList kStartBits = listOf(access::startBitChoices());
+const QStringList kReadWrite = listOf(access::directionChoices());
+const QStringList kConversions = listOf(access::conversionChoices());
 
 QString formHeader(std::span<const std::string_view> headers, int column) {
     const auto at = static_cast<std::size_t>(column) + 1;

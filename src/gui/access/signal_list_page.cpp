@@ -142,8 +142,8 @@ void SignalListPage::check() {
     runGuarded(this, [this] {
         const access::AccessFile list = m_editor.list().toAccessFile();
         // Quick even for long lists, and it reads the catalog the user may change: on this thread.
-        const std::vector<access::LintWarning> found =
-            access::lintAccessList(list, m_editor.list().devices());
+        const std::vector<access::ReviewLine> found =
+            access::reviewAccessList(list, m_editor.list().devices(), userDecimalSeparator(), m_texts);
         std::vector<std::string> parameterLines;
         try {
             parameterLines = parameterFileWarnings(m_parameterFile);
@@ -154,13 +154,27 @@ void SignalListPage::check() {
         if (found.empty() && parameterLines.empty()) {
             warningsList->addItem(shownText(WindowText::NoWarnings));
         }
+        // The errors OK would stop on first, then Step 2's warnings, then the list's.
+        const auto addLine = [this](const access::ReviewLine& line) {
+            auto* item = new QListWidgetItem(toQString(line.text), warningsList);
+            item->setData(kDataSetRole, QVariant::fromValue(line.dataSet));
+            item->setData(kRowRole, QVariant::fromValue(line.row));
+            if (line.error) {
+                item->setForeground(QColor(170, 0, 0));
+            }
+        };
+        for (const access::ReviewLine& line : found) {
+            if (line.error) {
+                addLine(line);
+            }
+        }
         for (const std::string& line : parameterLines) {
             warningsList->addItem(toQString(line)); // not a row of the list: a click goes nowhere
         }
-        for (const access::LintWarning& warning : found) {
-            auto* item = new QListWidgetItem(toQString(warning.line()), warningsList);
-            item->setData(kDataSetRole, QVariant::fromValue(warning.dataSet));
-            item->setData(kRowRole, QVariant::fromValue(warning.row));
+        for (const access::ReviewLine& line : found) {
+            if (!line.error) {
+                addLine(line);
+            }
         }
         refresh();
     });

@@ -122,7 +122,7 @@ TEST(AccessFile, FileThatIsNotWellFormedIsAnErrorNamingIt) {
 
 TEST(AccessFile, WritingWhatWasReadKeepsEveryAttributeText) {
     const std::string tricky[] = {"",      " a ", "<&>\"'", "line\nbreak\ttab\r", "\xC3\xA9\xE2\x82\xAC",
-                                  "&#10;", "]]>", "\x01"};
+                                  "&#10;", "]]>"};
     std::size_t next = 0;
     const auto text = [&] { return tricky[next++ % std::size(tricky)]; };
     AccessFile written;
@@ -166,6 +166,41 @@ TEST(AccessFile, WritingWhatWasReadKeepsEveryAttributeText) {
         EXPECT_TRUE(back.variables[r].present.all());
     }
     EXPECT_EQ(accessFileBytes(back), bytes);
+}
+
+// What a file holds is text any XML reader takes: a control character XML 1.0 does not allow is never
+// written (not even as a reference), and bytes that are not UTF-8 are refused on reading, so that no
+// export passes them on.
+TEST(AccessFile, OnlyTextAnyXmlReaderTakesIsWrittenOrRead) {
+    AccessFile list;
+    list.variables.resize(2);
+    list.variables[1].cells[VariableColumn::Mnemonic] = "bell\x07";
+    try {
+        accessFileBytes(list);
+        ADD_FAILURE() << "a control character was written";
+    } catch (const sw::ConfigError& error) {
+        EXPECT_STREQ(error.what(), "The access list cannot be saved: the attribute \"Mnemonic\" in row 2 of "
+                                   "List_DA_Selected holds the control character U+0007, which an XML file "
+                                   "cannot hold");
+    }
+    const std::string latin1 = "<IEC_68850_Client><List_DA_Selected><DA_Item Mnemonic=\"Gr\xFC\xDF\"/>"
+                               "</List_DA_Selected></IEC_68850_Client>";
+    try {
+        read(latin1);
+        ADD_FAILURE() << "a Latin-1 byte was read as text";
+    } catch (const sw::ConfigError& error) {
+        EXPECT_NE(std::string(error.what())
+                      .find("the attribute \"Mnemonic\" in row 1 of List_DA_Selected is not "
+                            "UTF-8 text"),
+                  std::string::npos)
+            << error.what();
+    }
+    // Other elements in a list count for nothing.
+    const AccessFile back =
+        read("<IEC_68850_Client><List_DA_Selected><Note Index=\"9\"/><DA_Item Index=\"1\"/>"
+             "</List_DA_Selected></IEC_68850_Client>");
+    ASSERT_EQ(back.variables.size(), 1U);
+    EXPECT_EQ(back.variables[0][VariableColumn::Index], "1");
 }
 
 } // namespace

@@ -113,6 +113,7 @@ TEST(AccessIeds, PickedIedsBecomeDevicesOfTheirOwnThatBuildReopenAndFallBackToTh
     p.addFirstLeaf(1);
     for (std::size_t row : {1u, 2u}) {
         p.editor.list().setVariableCell(row, tableColumn(VariableColumn::Position), std::to_string(row * 10));
+        p.editor.list().setVariableCell(row, tableColumn(VariableColumn::MoltFact), "None");
     }
     EXPECT_EQ(p.editor.list().fillAddressesFromScl(Page::Variables, {1, 2}), 2u);
     const std::string saved = p.saved();

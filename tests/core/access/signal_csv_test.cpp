@@ -128,8 +128,32 @@ TEST(SignalCsv, OneFailingCellRejectsTheImportNamingRowAndColumn) {
                                                      "65535 (column \"Port\", line 11). Nothing was "
                                                      "imported."},
         {withCell(2, VariableColumn::Index, "2"),
-         "signals.csv: Error row 2: the device index \"2\" is not in the catalog (0 to 1) (column \"Index\", "
+         "signals.csv: Error row 2!! Index \"2\" names no device of the catalog (0 to 1) (column \"Index\", "
          "line 3). Nothing was imported."},
+        // Only what the editor's lists could have made.
+        {withCell(2, VariableColumn::bType, "NoSuchType"),
+         "signals.csv: Error row 2!! bType \"NoSuchType\" is not a basic type an SCL file can name (column "
+         "\"bType\", line 3). Nothing was imported."},
+        {withCell(2, VariableColumn::fc, "ZZ"),
+         "signals.csv: Error row 2!! fc \"ZZ\" must be one of: ST, MX, SP, SV, CF, DC, SG, SE, SR, OR, BL, "
+         "EX, "
+         "CO, US, MS, RP, BR, LG, GO, GS, SC (column \"fc\", line 3). Nothing was imported."},
+        {withCell(2, VariableColumn::ReadWrite, "Sideways"),
+         "signals.csv: Error row 2!! ReadWrite \"Sideways\" must be one of: Read, Write (column "
+         "\"ReadWrite\", "
+         "line 3). Nothing was imported."},
+        {withCell(2, VariableColumn::StartBit, "300"),
+         "signals.csv: Error row 2!! Start Bit must be empty or between 0 and 7, not \"300\" (column "
+         "\"StartBit\", line 3). Nothing was imported."},
+        {withCell(2, VariableColumn::OnChange, "maybe"),
+         "signals.csv: Error row 2!! OnChange must be Y or N, not \"maybe\" (column \"OnChange\", line 3). "
+         "Nothing was imported."},
+        {withCell(2, VariableColumn::Mnemonic, "a\x01"),
+         "signals.csv: Error row 2!! Mnemonic holds the control character U+0001, which an XML file cannot "
+         "hold (column \"Mnemonic\", line 3). Nothing was imported."},
+        {withCell(2, VariableColumn::bType, ""),
+         "signals.csv: Error row 2!! bType must not be empty (column \"bType\", line 3). Nothing was "
+         "imported."},
         {withCell(3, VariableColumn::Position, "1400"),
          "signals.csv: Error row 3!! Position must be between 0 and 1399 (column \"Position\", line 4). "
          "Nothing was imported."},
@@ -158,10 +182,9 @@ TEST(SignalCsv, OneFailingCellRejectsTheImportNamingRowAndColumn) {
     shortRow += "0,1\r\n";
     EXPECT_EQ(importError(shortRow),
               "signals.csv, line 13: 2 fields where the first line names 16. Nothing was imported.");
-    EXPECT_EQ(
-        importError(variablesCsv(access), 0),
-        "signals.csv: Error row 1: the device index \"0\" is not in the catalog, which is empty (column "
-        "\"Index\", line 2). Nothing was imported.");
+    EXPECT_EQ(importError(variablesCsv(access), 0), "signals.csv: Error row 1!! Index \"0\" names no device: "
+                                                    "the catalog is empty (column \"Index\", line "
+                                                    "2). Nothing was imported.");
 }
 
 TEST(SignalCsv, DataSetsGoToTheirOwnFileWithAKindColumn) {

@@ -86,8 +86,10 @@ std::string element(const std::string& name, const Attrs& attrs, const Changes& 
 }
 
 std::string accessFile(const std::string& variables, const std::string& dataSets) {
-    return "<IEC_68850_Client><List_ICD_Files/><List_DA_Selected>" + variables + "</List_DA_Selected>" +
-           "<List_DataSet_Selected>" + dataSets +
+    return "<IEC_68850_Client><List_ICD_Files><ICD_File Name=\"IED1\" "
+           "FileName=\"IED1.icd\"/></List_ICD_Files>"
+           "<List_DA_Selected>" +
+           variables + "</List_DA_Selected>" + "<List_DataSet_Selected>" + dataSets +
            "</List_DataSet_Selected></IEC_68850_Client><!--SW_VERSION = 1.000-->";
 }
 
@@ -132,12 +134,12 @@ TEST(VariableImage, OneVariableGivesTheExactImage) {
 }
 
 TEST(VariableImage, IndentedFileWithCommentsReadsLikeTheRawOne) {
-    const std::string xml =
-        "<?xml version=\"1.0\"?>\n<!-- project -->\n<IEC_68850_Client>\n  <List_ICD_Files/>\n"
-        "  <List_DA_Selected>\n    <!-- one -->\n    " +
-        element("DA_Item", kVariable) +
-        "\n  </List_DA_Selected>\n  <List_DataSet_Selected>\n  </List_DataSet_Selected>\n"
-        "</IEC_68850_Client>\n<!--SW_VERSION = 1.000-->\n";
+    const std::string xml = "<?xml version=\"1.0\"?>\n<!-- project -->\n<IEC_68850_Client>\n  "
+                            "<List_ICD_Files><ICD_File/></List_ICD_Files>\n"
+                            "  <List_DA_Selected>\n    <!-- one -->\n    " +
+                            element("DA_Item", kVariable) +
+                            "\n  </List_DA_Selected>\n  <List_DataSet_Selected>\n  </List_DataSet_Selected>\n"
+                            "</IEC_68850_Client>\n<!--SW_VERSION = 1.000-->\n";
     EXPECT_EQ(buildAccess(xml).bank2, kOneVariableImage);
 }
 
@@ -169,15 +171,16 @@ TEST(VariableImage, DataSetWithTwoMembersGivesTheListedLayout) {
 
 TEST(VariableImage, StringsCountUtf16UnitsAndKeepTheirLowBytes) {
     // U+00DC, U+20AC and U+1D11E (two units): four bytes before the zero byte.
-    const sw::BuildResult images = buildAccess(accessFile(
-        element("DA_Item", kVariable, {{"bType", ""}, {"Reference", "\xC3\x9C\xE2\x82\xAC\xF0\x9D\x84\x9E"}}),
-        ""));
+    const sw::BuildResult images = buildAccess(
+        accessFile(element("DA_Item", kVariable,
+                           {{"bType", "INT8"}, {"Reference", "\xC3\x9C\xE2\x82\xAC\xF0\x9D\x84\x9E"}}),
+                   ""));
     const Bytes& b = images.bank2;
-    ASSERT_EQ(b.size(), 56u + 1 + 13 + 5);
+    ASSERT_EQ(b.size(), 56u + 5 + 13 + 5);
     EXPECT_EQ(u32At(b, 24 + 20), 0x80038u);
-    EXPECT_EQ(u32At(b, 24 + 24), 0x80039u); // the empty bType takes its zero byte alone
-    EXPECT_EQ(u32At(b, 24 + 28), 0x80046u);
-    EXPECT_EQ(slice(b, 0x46, 5), (Bytes{0xDC, 0xAC, 0x34, 0x1E, 0x00}));
+    EXPECT_EQ(u32At(b, 24 + 24), 0x8003Du);
+    EXPECT_EQ(u32At(b, 24 + 28), 0x8004Au);
+    EXPECT_EQ(slice(b, 0x4A, 5), (Bytes{0xDC, 0xAC, 0x34, 0x1E, 0x00}));
 }
 
 struct FieldCase {
@@ -188,46 +191,42 @@ struct FieldCase {
     char separator = ',';
 };
 
+// What the check accepts, as the image stores it. A cell means what it means to the check: blanks around
+// a flag or a choice do not count, an empty direction is a write, a factor may use either mark.
 const FieldCase kFieldCases[] = {
-    {"FcOfOneCharacter", {{"fc", "S"}}, 0, {0x53, 0x00}},
-    {"FcOfThreeCharacters", {{"fc", "STX"}}, 0, {0x53, 0x54}},
     {"ReadWriteWrite", {{"ReadWrite", "Write"}}, 2, {1}},
     {"ReadWriteEmpty", {{"ReadWrite", ""}}, 2, {1}},
     {"ReadWriteMissing", {{"ReadWrite", std::nullopt}}, 2, {1}},
-    {"ReadWriteLowerCase", {{"ReadWrite", "read"}}, 2, {1}},
-    {"StartBitLow8Bits", {{"StartBit", "257"}}, 3, {1}},
+    {"ReadWithABlank", {{"ReadWrite", "Read "}}, 2, {0}},
+    {"StartBitSeven", {{"StartBit", "7"}}, 3, {7}},
     {"StartBitEmpty", {{"StartBit", ""}}, 3, {0}},
     {"AllTriggers", {{"OnCMD", "Y"}, {"OnTimer", "Y"}}, 4, {0x07}},
+    {"TriggerWithABlank", {{"OnChange", "Y "}, {"OnTimer", " N"}}, 4, {0x01}},
     {"TriggersMissing",
      {{"OnChange", std::nullopt}, {"OnCMD", std::nullopt}, {"OnTimer", std::nullopt}},
      4,
      {0}},
-    {"TriggerLowerCaseY", {{"OnChange", "y"}, {"OnTimer", "Y"}}, 4, {0x04}},
     {"ConversionOn", {{"Convertion", "ItoF/FtoI"}}, 5, {1}},
     {"ConversionEmpty", {{"Convertion", ""}}, 5, {0}},
     {"ConversionMissing", {{"Convertion", std::nullopt}}, 5, {0}},
-    {"PositionLow16Bits", {{"Position", "65537"}}, 8, {0x01, 0x00}},
-    {"PositionNegative", {{"Position", "-1"}}, 8, {0xFF, 0xFF}},
-    {"PositionNotInteger", {{"Position", "12a"}}, 8, {0x00, 0x00}},
-    {"PortLow16Bits", {{"Port", "70000"}}, 10, {0x70, 0x11}},
-    {"PortEmpty", {{"Port", ""}}, 10, {0x00, 0x00}},
+    {"PositionLast", {{"Position", "1399"}}, 8, {0x77, 0x05}},
+    {"PortLast", {{"Port", "65535"}}, 10, {0xFF, 0xFF}},
     {"TimeEmpty", {{"Time", ""}}, 12, {0xE8, 0x03, 0x00, 0x00}},
-    {"TimeNegative", {{"Time", "-1"}}, 12, {0xFF, 0xFF, 0xFF, 0xFF}},
-    {"TimeTooLarge", {{"Time", "4294967295"}}, 12, {0xE8, 0x03, 0x00, 0x00}},
+    // Without the timer the converter does not look at the time: what is no valid time is the default.
+    {"TimeNegativeWithoutTimer", {{"Time", "-1"}}, 12, {0xE8, 0x03, 0x00, 0x00}},
+    {"TimeTooLargeWithoutTimer", {{"Time", "4294967295"}}, 12, {0xE8, 0x03, 0x00, 0x00}},
+    {"TimeLastWithTimer", {{"Time", "100000000"}, {"OnTimer", "Y"}}, 12, {0x00, 0xE1, 0xF5, 0x05}},
     {"FactorRegionalComma", {{"MoltFact", "2,5"}}, 16, {0x00, 0x00, 0x20, 0x40}},
-    {"FactorPointWhereCommaIsRegional", {{"MoltFact", "2.5"}}, 16, {0x00, 0x00, 0x80, 0x3F}},
+    {"FactorPointWhereCommaIsRegional", {{"MoltFact", "2.5"}}, 16, {0x00, 0x00, 0x20, 0x40}},
     {"FactorRegionalPoint", {{"MoltFact", "2.5"}}, 16, {0x00, 0x00, 0x20, 0x40}, '.'},
     {"FactorNegative", {{"MoltFact", "-0,5"}}, 16, {0x00, 0x00, 0x00, 0xBF}},
     {"FactorRoundedToSingle", {{"MoltFact", "0,1"}}, 16, {0xCD, 0xCC, 0xCC, 0x3D}},
     {"FactorNone", {{"MoltFact", "None"}}, 16, {0x00, 0x00, 0x80, 0x3F}},
-    {"FactorNotANumber", {{"MoltFact", "abc"}}, 16, {0x00, 0x00, 0x80, 0x3F}},
-    {"FactorEmpty", {{"MoltFact", ""}}, 16, {0x00, 0x00, 0x80, 0x3F}},
-    {"FactorBeyondSingle", {{"MoltFact", "1e39"}}, 16, {0x00, 0x00, 0x80, 0x3F}},
 };
 
 class VariableField : public testing::TestWithParam<FieldCase> {};
 
-TEST_P(VariableField, TakesItsConversionOrFallback) {
+TEST_P(VariableField, TakesItsValue) {
     const FieldCase& c = GetParam();
     const sw::BuildResult images =
         buildAccess(accessFile(element("DA_Item", kVariable, c.changes), ""), c.separator);
@@ -239,29 +238,87 @@ INSTANTIATE_TEST_SUITE_P(AllAttributes, VariableField, testing::ValuesIn(kFieldC
                              return std::string(testCase.param.name);
                          });
 
+// What the check refuses is never built: no number is wrapped or cut into a field, no unknown text
+// taken for a default. The build names the row and the rule as the check does.
+TEST(VariableImage, RefusesWhatTheCheckRefusesWithItsMessage) {
+    const struct {
+        Changes changes;
+        std::string message;
+    } cases[] = {
+        {{{"fc", "S"}}, "Error row 1!! fc \"S\" must be one of"},
+        {{{"fc", "STX"}}, "Error row 1!! fc \"STX\" must be one of"},
+        {{{"ReadWrite", "read"}}, "Error row 1!! ReadWrite \"read\" must be one of: Read, Write"},
+        {{{"StartBit", "257"}}, "Error row 1!! Start Bit must be empty or between 0 and 7, not \"257\""},
+        {{{"StartBit", "-3"}}, "Error row 1!! Start Bit must be empty or between 0 and 7"},
+        {{{"OnChange", "y"}}, "Error row 1!! OnChange must be Y or N, not \"y\""},
+        {{{"Position", "65537"}}, "Error row 1!! Position must be between 0 and 1399"},
+        {{{"Position", "-1"}}, "Error row 1!! Position must be between 0 and 1399"},
+        {{{"Position", "2147483647"}}, "Error row 1!! Position must be between 0 and 1399"},
+        {{{"Position", "99999999999"}}, "Error row 1!! Position must be between 0 and 1399"},
+        {{{"Position", "12a"}}, "Error row 1!! Position must be between 0 and 1399"},
+        {{{"Port", "70000"}}, "Error row 1!! Port must be between 0 and 65535"},
+        {{{"Port", ""}}, "Error row 1!! Port must be between 0 and 65535"},
+        {{{"Time", "-1"}, {"OnTimer", "Y"}}, "Error row 1!! Time must be between 1 and 100000000 ms"},
+        {{{"MoltFact", "abc"}}, "Error row 1!! Mult. Factor must be a valid Float"},
+        {{{"MoltFact", ""}}, "Error row 1!! Mult. Factor must be a valid Float"},
+        {{{"MoltFact", "1e39"}}, "Error row 1!! Mult. Factor must be a valid Float"},
+        {{{"bType", ""}}, "Error row 1!! bType must not be empty"},
+        {{{"bType", "NoSuchType"}}, "Error row 1!! bType \"NoSuchType\" is not a basic type"},
+        {{{"IPAddress", "not-an-ip"}, {"bType", ""}},
+         "Error row 1!! IP Address must be a valid TCP IP Address"},
+        {{{"Index", "1"}}, "Error row 1!! Index \"1\" names no device of the catalog (0 to 0)"},
+        {{{"Mnemonic", "a\x01"}}, "Error row 1!! Mnemonic holds the control character U+0001"},
+    };
+    for (const auto& c : cases) {
+        const std::string message = buildError(accessFile(element("DA_Item", kVariable, c.changes), ""));
+        EXPECT_NE(message.find(c.message), std::string::npos) << message;
+        EXPECT_NE(message.find("No image was written"), std::string::npos) << message;
+    }
+    const Changes memberCases[] = {{{"Position", "65576"}}, {{"Position", ""}}, {{"StartBit", "264"}}};
+    for (const Changes& changes : memberCases) {
+        const std::string message =
+            buildError(accessFile("", dataSetItem(element("DataSet_DA_Item", kMember) +
+                                                  element("DataSet_DA_Item", kMember, changes))));
+        EXPECT_NE(message.find("Error data set row 1 member 2!!"), std::string::npos) << message;
+    }
+    EXPECT_NE(buildError(accessFile("", dataSetItem("", {{"Port", "99999"}})))
+                  .find("Error data set row 1!! Port must be between 0 and 65535"),
+              std::string::npos);
+}
+
+// The address the check approved, in its plain form: the converter never reads "010" as octal.
+TEST(VariableImage, AddressesAreStoredInTheirPlainForm) {
+    const sw::BuildResult images =
+        buildAccess(accessFile(element("DA_Item", kVariable, {{"IPAddress", "192.168.002.010"}}), ""));
+    const std::string strings(images.bank2.begin() + 56, images.bank2.end());
+    EXPECT_EQ(strings,
+              std::string("BOOLEAN") + '\0' + "192.168.2.10" + '\0' + "IED1CTRL/XCBR1.Pos.stVal" + '\0');
+}
+
 TEST(VariableImage, DataSetFieldsTakeTheirConversionsAndFallbacks) {
-    const std::string members = element(
-        "DataSet_DA_Item", kMember,
-        {{"Position", "70000"}, {"StartBit", "x"}, {"Convertion", "ItoF/FtoI"}, {"MoltFact", "None"}});
+    const std::string members =
+        element("DataSet_DA_Item", kMember,
+                {{"Position", "1399"}, {"StartBit", ""}, {"Convertion", "ItoF/FtoI"}, {"MoltFact", "None"}});
     const sw::BuildResult images = buildAccess(
-        accessFile("", dataSetItem(members, {{"Port", "70000"}, {"EnGoose", "y"}, {"Time", ""}}) +
-                           dataSetItem("", {{"EnGoose", std::nullopt}, {"Port", "x"}, {"Time", "5"}})));
+        accessFile("", dataSetItem(members, {{"Port", "65535"}, {"EnGoose", "Y "}, {"Time", ""}}) +
+                           dataSetItem("", {{"EnGoose", std::nullopt}, {"Port", "0"}, {"Time", "5"}})));
     const Bytes& b = images.bank2;
     EXPECT_EQ(slice(b, 0, 8), (Bytes{0, 0, 0, 0, 2, 0, 0, 0}));
     EXPECT_EQ(u32At(b, 20), 0x80018u);
     EXPECT_EQ(slice(b, 24, 12),
-              (Bytes{0x01, 0x04, 0x70, 0x11, 0x00, 0x00, 0x00, 0x00, 0xE8, 0x03, 0x00, 0x00}));
+              (Bytes{0x01, 0x04, 0xFF, 0xFF, 0x01, 0x00, 0x00, 0x00, 0xE8, 0x03, 0x00, 0x00}));
     EXPECT_EQ(slice(b, 52, 12),
               (Bytes{0x00, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00}));
     // Both member tables start after the data-set table; the empty one where its entries would begin.
     EXPECT_EQ(u32At(b, 24 + 24), 0x80018u + 56);
     EXPECT_EQ(u32At(b, 52 + 24), 0x80018u + 56 + 16);
-    EXPECT_EQ(slice(b, 80, 8), (Bytes{0x70, 0x11, 0x00, 0x01, 0x00, 0x00, 0x80, 0x3F}));
+    EXPECT_EQ(slice(b, 80, 8), (Bytes{0x77, 0x05, 0x00, 0x01, 0x00, 0x00, 0x80, 0x3F}));
 }
 
 TEST(VariableImage, MissingDataSetListMeansNoDataSets) {
-    const std::string xml = "<IEC_68850_Client><List_DA_Selected>" + element("DA_Item", kVariable) +
-                            "</List_DA_Selected></IEC_68850_Client>";
+    const std::string xml =
+        "<IEC_68850_Client><List_ICD_Files><ICD_File/></List_ICD_Files><List_DA_Selected>" +
+        element("DA_Item", kVariable) + "</List_DA_Selected></IEC_68850_Client>";
     EXPECT_EQ(buildAccess(xml).bank2, kOneVariableImage);
 }
 
@@ -292,7 +349,7 @@ std::vector<ErrorCase> errorCases() {
          {"row 2 of List_DataSet_Selected", "DataSet_List_DAs"}},
         {"EmptyFc",
          accessFile(element("DA_Item", kVariable) + element("DA_Item", kVariable, {{"fc", ""}}), ""),
-         {"row 2 of List_DA_Selected", "empty", "\"fc\""}},
+         {"Error row 2!! fc must not be empty"}},
         {"NotWellFormed", "<IEC_68850_Client><List_DA_Selected></IEC_68850_Client>", {"not well-formed"}},
         // A character whose image byte is zero would end the text early on the device.
         {"UnstorableCharacter",
@@ -301,8 +358,8 @@ std::vector<ErrorCase> errorCases() {
                     ""),
          {"\"Reference\" in row 2 of List_DA_Selected", "U+0100", "cannot store"}},
         {"UnstorableCharacterInMember",
-         accessFile("", dataSetItem(element("DataSet_DA_Item", kMember, {{"bType", "\xE3\x88\x80"}}))),
-         {"\"bType\" in member 1", "U+3200"}},
+         accessFile("", dataSetItem(element("DataSet_DA_Item", kMember, {{"Reference", "LD/\xE3\x88\x80"}}))),
+         {"\"Reference\" in member 1", "U+3200"}},
         // References to what no text holds: a zero would cut the text short, a lone surrogate is no
         // character at all.
         {"ReferenceToZero",

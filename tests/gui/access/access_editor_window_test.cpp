@@ -411,7 +411,9 @@ private slots:
             R"(IPAddress="192.168.2.10" Port="102" OnChange="Y" OnCMD="N" OnTimer="N" )"
             R"(Time="1000" Position="7" StartBit="1" ReadWrite="Read" Convertion="None" )"
             R"(MoltFact="1" Mnemonic="b"/>)";
-        const std::string stored = R"(<IEC_68850_Client><List_ICD_Files/><List_DA_Selected>)" + row + row +
+        const std::string stored = R"(<IEC_68850_Client><List_ICD_Files><ICD_File Name="IED1" )"
+                                   R"(FileName="ied1.icd"/></List_ICD_Files><List_DA_Selected>)" +
+                                   row + row +
                                    R"(</List_DA_Selected><List_DataSet_Selected/></IEC_68850_Client>)";
         sw::test::writeFile(project.paths.accessFile(), stored);
         FakeMessageService messages;

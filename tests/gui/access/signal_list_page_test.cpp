@@ -110,17 +110,33 @@ private slots:
         QCOMPARE(dialog.pages->currentWidget(), dialog.mapPage);
         QListWidget* warnings = dialog.mapPage->warnings();
         QCOMPARE(warnings->count(), 4);
-        // The communication parameters come first; their line leads to no row.
-        QCOMPARE(warnings->item(0)->text(), QStringLiteral("Communication parameters: the VLAN index 5000 is "
-                                                           "above 4095, which no VLAN tag can carry"));
+        // What OK would refuse comes first, worded as OK words it; a click leads to its row.
+        QCOMPARE(warnings->item(0)->text(),
+                 QStringLiteral("Error row 3!! Index \"4\" names no device of the catalog (0 to 0)"));
         emit warnings->itemActivated(warnings->item(0));
+        QCOMPARE(dialog.pages->currentWidget(), dialog.variablesPage);
+        QCOMPARE(dialog.variablesTable->currentIndex().row(), 2);
+        // Then the communication parameters; their line leads to no row.
+        dialog.pages->setCurrentWidget(dialog.mapPage);
+        QCOMPARE(warnings->item(1)->text(), QStringLiteral("Communication parameters: the VLAN index 5000 is "
+                                                           "above 4095, which no VLAN tag can carry"));
+        emit warnings->itemActivated(warnings->item(1));
         QCOMPARE(dialog.pages->currentWidget(), dialog.mapPage);
-        QCOMPARE(warnings->item(3)->text(),
-                 QStringLiteral("Variables row 3: device index \"4\" is not in the catalog (0 to 0)"));
-        emit warnings->itemActivated(warnings->item(2));
+        emit warnings->itemActivated(warnings->item(3));
         QCOMPARE(dialog.variablesTable->currentIndex().row(), 1);
 
+        // OK stops on the error and shows its cell.
+        dialog.okButton->click();
+        QCOMPARE(messages.shown.size(), std::size_t{1});
+        QCOMPARE(messages.shown[0].text,
+                 QStringLiteral("Error row 3!! Index \"4\" names no device of the catalog (0 to 0)"));
+        QCOMPARE(dialog.pages->currentWidget(), dialog.variablesPage);
+        QCOMPARE(dialog.variablesTable->currentIndex().row(), 2);
+        QCOMPARE(dialog.variablesTable->currentIndex().column(), int(VC::VariableColumn::Index));
+        messages.shown.clear();
+
         // Lint's warnings do not stop OK; the collision on position 10 is shown and saved when confirmed.
+        dialog.editor().list().setVariableCell(3, VC::tableColumn(VC::VariableColumn::Index), "0");
         messages.answers = {Answer::Yes};
         dialog.okButton->click();
         QCOMPARE(messages.shown.size(), std::size_t{1});

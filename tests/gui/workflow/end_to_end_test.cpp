@@ -183,8 +183,11 @@ void selectAccess(sw::gui::AccessEditorWindow* dialog) {
     sets->setCurrentIndex(sets->model()->index(0, 0));
     QTableView* members = dialog->membersTable;
     QVERIFY(members->model()->rowCount() > 1);
-    setCell(members, 0, VC::MemberColumn::Position, QStringLiteral("20"));
-    setCell(members, 1, VC::MemberColumn::Position, QStringLiteral("21"));
+    // Every member gets its place and factor, as every variable does.
+    for (int member = 0; member < members->model()->rowCount(); ++member) {
+        setCell(members, member, VC::MemberColumn::Position, QString::number(20 + member));
+        setCell(members, member, VC::MemberColumn::MoltFact, QStringLiteral("None"));
+    }
 
     dialog->okButton->click();
 }
