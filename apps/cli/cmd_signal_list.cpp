@@ -34,7 +34,8 @@ constexpr const char* kLintUsage =
     "a bad position); exit code 0 when there is none, 1 otherwise.\n";
 constexpr const char* kExportUsage =
     "Usage: sw40512-cli export PROJECT_FOLDER --csv FILE\n"
-    "Writes the variables to FILE and the data sets with their members to FILE's name + \".datasets\".\n";
+    "Writes the variables to FILE and the data sets with their members to FILE's name + \".datasets\".\n"
+    "Cells starting with =, +, - or @ get an apostrophe in front, which the import takes off again.\n";
 constexpr const char* kImportUsage =
     "Usage: sw40512-cli import PROJECT_FOLDER --csv FILE [--decimal-separator , | .]\n"
     "Replaces the variables of the access file with the rows of FILE when every row passes the access\n"
@@ -142,10 +143,11 @@ int runExport(const std::vector<std::string>& args) {
         return *exitCode;
     }
     const auto& [project, csv] = std::get<Parsed>(parsed);
-    const access::AccessFile access = readAccessFileOrEmpty(ProjectPaths(project.folder));
+    const ProjectPaths paths(project.folder);
+    const access::AccessFile access = readAccessFileOrEmpty(paths);
     const std::filesystem::path variables = *csv;
     const std::filesystem::path dataSets = access::dataSetsCsvPath(variables);
-    access::writeSignalListCsv(access, variables);
+    access::writeSignalListCsv(access, variables, paths.accessFile());
     std::cout << utf8Of(variables) << ": " << access.variables.size() << " variables\n"
               << utf8Of(dataSets) << ": " << access.dataSets.size() << " data sets\n";
     return 0;

@@ -131,6 +131,42 @@ TEST(ExchangeCommands, ImportRejectsTheWholeFileAtOneBadCellAndLeavesTheAccessFi
     EXPECT_EQ(project.run({"export", "--csv"}).exitCode, 2);
 }
 
+TEST(ExchangeCommands, ExportNeverWritesOverTheAccessFileNorTheVariablesWithTheDataSets) {
+    Project project;
+    const std::string before = readFile(project.paths.accessFile());
+    const std::filesystem::path dir = project.dir.path();
+    std::filesystem::create_directory(dir / "sub");
+    // Links the system may refuse to make (Windows without the privilege): their cases are left out then.
+    std::error_code noLinks;
+    std::filesystem::create_symlink(project.paths.accessFile(), dir / "link.datasets.csv", noLinks);
+    writeFile(dir / "same.csv", "kept");
+    std::filesystem::create_symlink(dir / "same.csv", dir / "same.datasets.csv", noLinks);
+    const struct {
+        std::filesystem::path csv;
+        std::string message;
+        bool throughLink;
+    } cases[] = {
+        {project.paths.accessFile(), "is the project's access file, which the export must not write over",
+         false},
+        {dir / "sub" / ".." / "IEC_61850_Client.xml", "is the project's access file", false},
+        {dir / "link.csv", "link.datasets.csv is the project's access file", true}, // the data sets' file
+        {dir / "same.csv", "are the same file, so the data sets would write over the variables", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.csv.string());
+        if (c.throughLink && noLinks) {
+            continue;
+        }
+        const auto result = project.run({"export", "--csv", c.csv.string()});
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_NE(result.stderrText.find(c.message), std::string::npos) << result.stderrText;
+        EXPECT_NE(result.stderrText.find("nothing was written"), std::string::npos);
+    }
+    EXPECT_EQ(readFile(project.paths.accessFile()), before);
+    EXPECT_EQ(readFile(dir / "same.csv"), "kept");
+    EXPECT_FALSE(std::filesystem::exists(dir / "link.csv"));
+}
+
 TEST(ReportCommand, WritesOneSelfContainedPageWithEverySection) {
     Project project;
     auto result = project.run({"report", "--decimal-separator", ","});

@@ -7,6 +7,7 @@
 #include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
 #include "core/common/numbers.h"
+#include "core/common/trim.h"
 
 #include <algorithm>
 #include <optional>
@@ -75,83 +76,167 @@ std::filesystem::path dataSetsCsvPath(const std::filesystem::path& variablesFile
     return result;
 }
 
-void writeSignalListCsv(const AccessFile& access, const std::filesystem::path& variablesFile) {
+namespace {
+
+// Whether two names reach the same file: the same existing file, through links too, or the same name
+// once links and dots are resolved.
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code error;
+    if (std::filesystem::equivalent(a, b, error)) {
+        return true;
+    }
+    std::error_code errorA;
+    std::error_code errorB;
+    const std::filesystem::path canonicalA = std::filesystem::weakly_canonical(a, errorA);
+    const std::filesystem::path canonicalB = std::filesystem::weakly_canonical(b, errorB);
+    return !errorA && !errorB && canonicalA == canonicalB;
+}
+
+} // namespace
+
+void writeSignalListCsv(const AccessFile& access, const std::filesystem::path& variablesFile,
+                        const std::filesystem::path& accessFile) {
+    const std::filesystem::path dataSetsFile = dataSetsCsvPath(variablesFile);
+    for (const std::filesystem::path& target : {variablesFile, dataSetsFile}) {
+        if (sameFile(target, accessFile)) {
+            throw ConfigError(utf8Of(target) + " is the project's access file, which the export must not "
+                                               "write over. Choose another file name; nothing was written.");
+        }
+    }
+    if (sameFile(variablesFile, dataSetsFile)) {
+        throw ConfigError(utf8Of(variablesFile) + " and " + utf8Of(dataSetsFile) +
+                          " are the same file, so the data sets would write over the variables. Choose "
+                          "another file name; nothing was written.");
+    }
     const std::string variables = variablesCsv(access);
     const std::string dataSets = dataSetsCsv(access);
-    const FileContent files[] = {{variablesFile, variables}, {dataSetsCsvPath(variablesFile), dataSets}};
+    const FileContent files[] = {{variablesFile, variables}, {dataSetsFile, dataSets}};
     replaceFilesAtomically(files);
 }
 
-std::vector<VariableRow> readVariablesCsv(std::string_view bytes, const std::string& displayName,
-                                          std::size_t catalogSize, char decimalSeparator,
-                                          const LangTable& texts) {
-    const csv::Table table = csv::parse(bytes, displayName);
-    if (table.records.empty()) {
-        throw ConfigError(displayName + " is empty: the first line must name the columns (" +
-                          std::string(kVariableAttributes[0]) + ", " + std::string(kVariableAttributes[1]) +
-                          ", ...).");
-    }
-    // Where each attribute is in a record.
-    const csv::Record& head = table.records.front();
+namespace {
+
+// The header's names as spreadsheet users leave them: ASCII case and blanks or tabs around a name do
+// not matter.
+bool namesColumn(std::string_view field, std::string_view attribute) {
+    const std::string_view name = trimmedBy(field, [](char c) { return c == ' ' || c == '\t'; });
+    return std::equal(name.begin(), name.end(), attribute.begin(), attribute.end(), [](char a, char b) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        return lower(a) == lower(b);
+    });
+}
+
+// Where each attribute is in a record, from the header. Throws ConfigError.
+using FieldOfColumn = std::array<std::size_t, VariableColumn::Count>;
+FieldOfColumn readHeader(const std::vector<std::string_view>& head, const std::string& displayName,
+                         std::size_t line) {
+    const std::string where = displayName + ", line " + std::to_string(line) + ": ";
     std::array<std::optional<std::size_t>, VariableColumn::Count> fieldOf;
-    for (std::size_t f = 0; f < head.fields.size(); ++f) {
-        const auto* name = std::find(kVariableAttributes.begin(), kVariableAttributes.end(), head.fields[f]);
+    for (std::size_t f = 0; f < head.size(); ++f) {
+        const auto* name =
+            std::find_if(kVariableAttributes.begin(), kVariableAttributes.end(),
+                         [&](std::string_view attribute) { return namesColumn(head[f], attribute); });
         if (name == kVariableAttributes.end()) {
-            throw ConfigError(displayName + ", line 1: \"" + head.fields[f] +
+            throw ConfigError(where + "\"" + std::string(head[f]) +
                               "\" is not a column of the variables table.");
         }
         auto& slot = fieldOf[static_cast<std::size_t>(name - kVariableAttributes.begin())];
         if (slot) {
-            throw ConfigError(displayName + ", line 1: the column \"" + head.fields[f] + "\" appears twice.");
+            throw ConfigError(where + "the column \"" + std::string(*name) + "\" appears twice.");
         }
         slot = f;
     }
+    FieldOfColumn result{};
     for (std::size_t c = 0; c < VariableColumn::Count; ++c) {
         if (!fieldOf[c]) {
-            throw ConfigError(displayName + ", line 1: the column \"" + std::string(kVariableAttributes[c]) +
+            throw ConfigError(where + "the column \"" + std::string(kVariableAttributes[c]) +
                               "\" is missing.");
         }
+        result[c] = *fieldOf[c];
     }
+    return result;
+}
 
-    const auto rejectCell = [&](std::size_t row, std::size_t column, const std::string& what) {
-        throw ConfigError(displayName + ": " + what + " (column \"" +
-                          std::string(kVariableAttributes[column]) + "\", line " +
-                          std::to_string(table.records[row].line) + "). Nothing was imported.");
-    };
-    std::vector<VariableRow> rows;
-    rows.reserve(table.records.size() - 1);
-    for (std::size_t r = 1; r < table.records.size(); ++r) {
-        const csv::Record& record = table.records[r];
-        if (record.fields.size() != head.fields.size()) {
-            throw ConfigError(displayName + ", line " + std::to_string(record.line) + ": " +
-                              std::to_string(record.fields.size()) + " fields where the first line names " +
-                              std::to_string(head.fields.size()) + ". Nothing was imported.");
-        }
-        VariableRow row;
-        for (std::size_t c = 0; c < VariableColumn::Count; ++c) {
-            row.cells[c] = record.fields[*fieldOf[c]];
-        }
-        row.present.set();
-        rows.push_back(std::move(row));
-    }
-
-    // Every cell through the access list's rules; the first refused cell counts.
+// Every cell of the imported rows through the access list's rules; the first refused cell counts.
+// `lines` gives where each row is in the file. Throws ConfigError.
+void validateImportedRows(const std::vector<VariableRow>& rows, const std::vector<std::size_t>& lines,
+                          const std::string& displayName, std::size_t catalogSize, char decimalSeparator,
+                          const LangTable& texts) {
     const CellContext context{decimalSeparator, catalogSize};
     VariableValues values;
     std::vector<CellFault> faults;
-    for (std::size_t r = 1; r <= rows.size() && faults.empty(); ++r) {
-        if (!readVariable(cellViews(rows[r - 1]), context, values, faults)) {
-            faults.front().row = r;
-            rejectCell(r, faults.front().column, faults.front().message(texts));
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        if (!readVariable(cellViews(rows[r]), context, values, faults)) {
+            CellFault& fault = faults.front();
+            fault.row = r + 1;
+            throw ConfigError(displayName + ": " + fault.message(texts) + " (column \"" +
+                              std::string(kVariableAttributes[fault.column]) + "\", line " +
+                              std::to_string(lines[r]) + "). Nothing was imported.");
         }
     }
-    return rows;
+}
+
+} // namespace
+
+namespace {
+
+// The rows of a variables CSV as they stand, with the line each starts on; the header is checked first.
+// Throws ConfigError.
+struct ImportedRows {
+    std::vector<VariableRow> rows;
+    std::vector<std::size_t> lines;
+};
+ImportedRows readRows(std::string_view bytes, const std::string& displayName) {
+    csv::Reader reader(bytes, displayName);
+    if (!reader.next()) {
+        throw ConfigError(displayName + " is empty: the first line must name the columns (" +
+                          std::string(kVariableAttributes[0]) + ", " + std::string(kVariableAttributes[1]) +
+                          ", ...).");
+    }
+    // The header decides before any further byte is read.
+    const std::size_t headerFields = reader.fields().size();
+    const FieldOfColumn fieldOf = readHeader(reader.fields(), displayName, reader.line());
+
+    ImportedRows result;
+    while (reader.next()) {
+        if (result.rows.size() == kMaxImportedVariables) {
+            throw ConfigError(displayName + ", line " + std::to_string(reader.line()) + ": more than " +
+                              std::to_string(kMaxImportedVariables) + " rows, the most the device takes is " +
+                              std::to_string(kMaxImportedVariables) + " variables. Nothing was imported.");
+        }
+        const std::vector<std::string_view>& fields = reader.fields();
+        if (fields.size() != headerFields) {
+            throw ConfigError(displayName + ", line " + std::to_string(reader.line()) + ": " +
+                              std::to_string(fields.size()) + " fields where the first line names " +
+                              std::to_string(headerFields) + ". Nothing was imported.");
+        }
+        VariableRow& row = result.rows.emplace_back();
+        for (std::size_t c = 0; c < VariableColumn::Count; ++c) {
+            row.cells[c] = fields[fieldOf[c]];
+        }
+        row.present.set();
+        result.lines.push_back(reader.line());
+    }
+    return result;
+}
+
+} // namespace
+
+std::vector<VariableRow> readVariablesCsv(std::string_view bytes, const std::string& displayName,
+                                          std::size_t catalogSize, char decimalSeparator,
+                                          const LangTable& texts) {
+    ImportedRows read = readRows(bytes, displayName);
+    validateImportedRows(read.rows, read.lines, displayName, catalogSize, decimalSeparator, texts);
+    return std::move(read.rows);
 }
 
 std::vector<VariableRow> readVariablesCsvFile(const std::filesystem::path& file, std::size_t catalogSize,
                                               char decimalSeparator, const LangTable& texts) {
-    return readVariablesCsv(readFileBytes(file, csv::kFileLimit), utf8Of(file), catalogSize, decimalSeparator,
-                            texts);
+    const std::string displayName = utf8Of(file);
+    // The file's bytes go before the rows are checked: the rows hold copies of their cells.
+    ImportedRows read = readRows(readFileBytes(file, csv::kFileLimit), displayName);
+    validateImportedRows(read.rows, read.lines, displayName, catalogSize, decimalSeparator, texts);
+    return std::move(read.rows);
 }
 
 void replaceVariables(AccessList& list, const std::vector<VariableRow>& rows) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/access/access_file.h"
+#include "core/access/access_schema.h"
 
 #include <array>
 #include <cstddef>
@@ -32,16 +33,24 @@ inline constexpr std::array<std::string_view, 13> kDataSetCsvColumns = {
 std::string variablesCsv(const AccessFile& access);
 std::string dataSetsCsv(const AccessFile& access);
 
-// Writes both files, replaced together: afterwards both are new or both as they were. Throws ConfigError.
-void writeSignalListCsv(const AccessFile& access, const std::filesystem::path& variablesFile);
+// Writes both files, replaced together: afterwards both are new or both as they were. Refuses, writing
+// nothing, when either would be `accessFile` (the project's own access file) or both would be the same
+// file, through links too. Throws ConfigError.
+void writeSignalListCsv(const AccessFile& access, const std::filesystem::path& variablesFile,
+                        const std::filesystem::path& accessFile);
 
 // Where the data sets go when the variables go to `variablesFile`: "signals.csv" gives
 // "signals.datasets.csv" in the same folder.
 std::filesystem::path dataSetsCsvPath(const std::filesystem::path& variablesFile);
 
+// The most variables the device ever takes (its variable image's limit).
+inline constexpr std::size_t kMaxImportedVariables = kMaxVariables;
+
 // Reads a variables CSV (separator "," or ";", line ends CR LF or LF, columns in any order, every
-// attribute exactly once) into rows, checking every row as the access editor's OK does and its device
-// index against a catalog of `catalogSize` devices. Throws ConfigError at the first failing cell, naming
+// attribute exactly once, names in any ASCII case and with blanks around them) into rows; the header is
+// checked before the rest is read, and reading stops at the first row past kMaxImportedVariables. Then
+// every row is checked as the access editor's OK does, and its device index against a catalog of
+// `catalogSize` devices. Throws ConfigError at the first failing cell, naming
 // the row (as the variables table numbers it), the column and the line of the file; then nothing is
 // taken. `texts` gives the rule's message as the editor shows it.
 std::vector<VariableRow> readVariablesCsv(std::string_view bytes, const std::string& displayName,

@@ -387,6 +387,7 @@ void AccessEditorWindow::prepareShowing() {
     const std::filesystem::path folder = m_state.session.activeProjectFolder;
     mapPage->setExportProposal(folder / std::filesystem::path(folder.filename()).concat(".csv"));
     mapPage->setParameterFile(project.parGenFile());
+    mapPage->setAccessFile(project.accessFile());
     startWork<access::StoredAccess>(
         loadingText(project.accessFile()),
         [project](const JobContext&) { return access::readStoredAccess(project); },

@@ -188,6 +188,10 @@ void SignalListPage::setParameterFile(const std::filesystem::path& file) {
     m_parameterFile = file;
 }
 
+void SignalListPage::setAccessFile(const std::filesystem::path& file) {
+    m_accessFile = file;
+}
+
 void SignalListPage::exportCsv() {
     const QString chosen = fileChooser().chooseFileToSave(this, shownText(WindowText::ExportCsv),
                                                           csvFilters(), toQString(utf8Of(m_exportProposal)));
@@ -199,7 +203,7 @@ void SignalListPage::exportCsv() {
         if (!file.has_extension()) {
             file += ".csv"; // as the file type chosen says; the data sets' file is named after it
         }
-        access::writeSignalListCsv(m_editor.list().toAccessFile(), file);
+        access::writeSignalListCsv(m_editor.list().toAccessFile(), file, m_accessFile);
         messages().showInformation(
             this, shownText(WindowText::CsvWritten)
                       .arg(toQString(utf8Of(file)), toQString(utf8Of(access::dataSetsCsvPath(file)))));

@@ -59,6 +59,8 @@ public slots:
     void setExportProposal(const std::filesystem::path& file);
     // The project's communication parameters, whose warnings Check lists before the list's own.
     void setParameterFile(const std::filesystem::path& file);
+    // The project's access file, which Export CSV refuses to write over.
+    void setAccessFile(const std::filesystem::path& file);
     // Writes the variables and the data sets to two CSV files chosen by the user.
     void exportCsv();
     // Replaces the variables table with a CSV file's rows when every row passes; otherwise says which
@@ -88,6 +90,7 @@ private:
     BackgroundJob m_import;
     std::filesystem::path m_exportProposal;
     std::filesystem::path m_parameterFile;
+    std::filesystem::path m_accessFile;
 };
 
 } // namespace sw::gui

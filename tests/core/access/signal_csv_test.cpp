@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,9 @@ AccessFile sampleList() {
     access.dataSets = {dataSet};
     return access;
 }
+
+const std::string kNotUtf8 =
+    "signals.csv is not UTF-8 text. Save it from the spreadsheet program as \"CSV UTF-8\".";
 
 std::vector<VariableRow> import(const std::string& bytes, std::size_t catalogSize = 2) {
     return readVariablesCsv(bytes, "signals.csv", catalogSize, ',', texts());
@@ -169,10 +173,29 @@ TEST(SignalCsv, OneFailingCellRejectsTheImportNamingRowAndColumn) {
         {"", "signals.csv is empty: the first line must name the columns (Index, bType, ...)."},
         {"a,\"b\r\nc\r\n", "signals.csv, line 1: a quoted field is not closed"},
         {"a,\"b\"c\r\n", "signals.csv, line 1: a quoted field is followed by text before the next separator"},
-        {std::string("a\r\nb\0c\r\n", 8), "signals.csv, line 2: the text holds a NUL character"},
+        {variablesCsv(AccessFile{}) + std::string("b\0c\r\n", 5),
+         "signals.csv, line 2: the text holds a NUL character"},
         {"Gr\xF6\xDF"
          "e\r\n",
-         "signals.csv is not UTF-8 text. Save it from the spreadsheet program as \"CSV UTF-8\"."},
+         "signals.csv is not UTF-8 text. Save it from the spreadsheet program as \"CSV UTF-8\"."}, // UTF-16
+                                                                                                   // without
+                                                                                                   // and with
+                                                                                                   // byte-order
+                                                                                                   // mark,
+                                                                                                   // little
+                                                                                                   // and big
+                                                                                                   // end
+                                                                                                   // first.
+        {std::string("I\0n\0d\0e\0x\0,\0b\0", 14), kNotUtf8},
+        {std::string("\0I\0n\0d\0e\0x", 10), kNotUtf8},
+        {"\xFF\xFEI", kNotUtf8},
+        {"\xFE\xFF", kNotUtf8},
+        {"Index, index \r\n", "signals.csv, line 1: the column \"Index\" appears twice."},
+        {"\r\nsep=;\r\n\r\nIndex;Colour\r\n",
+         "signals.csv, line 4: \"Colour\" is not a column of the variables table."},
+        // The header decides before the body is read: its faults are never reached.
+        {"Index,Colour\r\n\"\xFF\0",
+         "signals.csv, line 1: \"Colour\" is not a column of the variables table."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
@@ -182,9 +205,97 @@ TEST(SignalCsv, OneFailingCellRejectsTheImportNamingRowAndColumn) {
     shortRow += "0,1\r\n";
     EXPECT_EQ(importError(shortRow),
               "signals.csv, line 13: 2 fields where the first line names 16. Nothing was imported.");
+    // Reading stops at the first row past the device's limit; the body's fault after it is never reached.
+    // The sample's third mnemonic spans four lines.
+    AccessFile tooMany = access;
+    tooMany.variables.resize(kMaxImportedVariables + 1, validRow());
+    EXPECT_EQ(importError(variablesCsv(tooMany) + "broken,\"\r\n"),
+              "signals.csv, line 14983: more than 14978 rows, the most the device takes is 14978 variables. "
+              "Nothing was imported.");
+    tooMany.variables.resize(kMaxImportedVariables);
+    EXPECT_EQ(import(variablesCsv(tooMany)).size(), kMaxImportedVariables);
     EXPECT_EQ(importError(variablesCsv(access), 0), "signals.csv: Error row 1!! Index \"0\" names no device: "
                                                     "the catalog is empty (column \"Index\", line "
                                                     "2). Nothing was imported.");
+}
+
+TEST(SignalCsv, ReadsTheVariantsSpreadsheetProgramsAndUsersLeave) {
+    const std::string header = "Index,bType,fc,Reference,IPAddress,Port,OnChange,OnCMD,OnTimer,Time,Position,"
+                               "StartBit,ReadWrite,Convertion,MoltFact,Mnemonic";
+    const std::string row = "0,FLOAT32,MX,r,10.0.0.1,102,N,N,N,,12,,Read,None,\"0,5\",a;b";
+    const std::string semicolonRow = "0;FLOAT32;MX;r;10.0.0.1;102;N;N;N;;12;;Read;None;0,5;\"a;b\"";
+    std::string semicolonHeader = header;
+    std::replace(semicolonHeader.begin(), semicolonHeader.end(), ',', ';');
+    const struct {
+        const char* what;
+        std::string csv;
+    } cases[] = {
+        {"a blank first line before a \";\" header", "\r\n\r\n" + semicolonHeader + "\r\n" + semicolonRow},
+        {"sep=; names the separator", "\xEF\xBB\xBFsep=;\r\n" + semicolonHeader + "\n" + semicolonRow + "\n"},
+        {"sep=, names the separator", "sep=,\n" + header + "\n" + row},
+        {"names in any case, blanks around",
+         " index ,BTYPE,Fc,reference,\tIPAddress,PORT,onchange,OnCmd,ontimer,TIME, position ,startbit,"
+         "readWrite,CONVERTION,moltfact,mnemonic\t\r\n" +
+             row},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto rows = import(c.csv);
+        ASSERT_EQ(rows.size(), 1U);
+        EXPECT_EQ(rows[0][VariableColumn::MoltFact], "0,5");
+        EXPECT_EQ(rows[0][VariableColumn::Mnemonic], "a;b");
+        EXPECT_EQ(rows[0][VariableColumn::Position], "12");
+    }
+}
+
+TEST(SignalCsv, FormulaCellsGetAnApostropheThatTheImportTakesOff) {
+    const char* mnemonics[] = {"=1+1", "-5", "'=x", "@SUM(A1)", "+", "''-y", "'plain", "a=b", "'"};
+    AccessFile access = sampleList();
+    access.variables.clear();
+    for (const char* mnemonic : mnemonics) {
+        access.variables.push_back(validRow(mnemonic));
+    }
+    access.variables[1].cells[VariableColumn::MoltFact] = "-5";
+    const std::string exported = variablesCsv(access);
+    for (const char* cell : {",'=1+1\r\n", ",'-5,'-5\r\n", ",''=x\r\n", ",'@SUM(A1)\r\n", ",'+\r\n",
+                             ",'''-y\r\n", ",'plain\r\n", ",a=b\r\n", ",'\r\n"}) {
+        EXPECT_NE(exported.find(cell), std::string::npos) << cell;
+    }
+    AccessFile imported = access;
+    imported.variables = import(exported);
+    EXPECT_EQ(accessFileBytes(imported), accessFileBytes(access));
+    EXPECT_EQ(variablesCsv(imported), exported);
+
+    // A file written by hand: one apostrophe before a formula character goes, any other stays.
+    std::string byHand = variablesCsv(AccessFile{});
+    for (const char* mnemonic : {"'=x", "\"'-1\"", "'a", "'"}) {
+        byHand += "0,FLOAT32,MX,r,10.0.0.1,102,N,N,N,,12,,Read,None,1,";
+        byHand += mnemonic;
+        byHand += "\r\n";
+    }
+    const auto rows = import(byHand);
+    ASSERT_EQ(rows.size(), 4U);
+    EXPECT_EQ(rows[0][VariableColumn::Mnemonic], "=x");
+    EXPECT_EQ(rows[1][VariableColumn::Mnemonic], "-1");
+    EXPECT_EQ(rows[2][VariableColumn::Mnemonic], "'a");
+    EXPECT_EQ(rows[3][VariableColumn::Mnemonic], "'");
+}
+
+TEST(CsvReader, HandsOverOneRecordAtATimeWithItsLine) {
+    // Quoted fields across lines and with doubled quotes, CR, LF and CR LF line ends, empty lines.
+    const std::string text = "a,\"b\r\nc\",\"say \"\"hi\"\"\"\r\r\n\"x\"\"\",,\ry\n\n\"\"";
+    sw::csv::Reader reader(text, "t.csv");
+    const struct {
+        std::size_t line;
+        std::vector<std::string> fields;
+    } expected[] = {{1, {"a", "b\r\nc", "say \"hi\""}}, {4, {"x\"", "", ""}}, {5, {"y"}}, {7, {""}}};
+    for (const auto& record : expected) {
+        ASSERT_TRUE(reader.next());
+        EXPECT_EQ(reader.line(), record.line);
+        EXPECT_EQ(std::vector<std::string>(reader.fields().begin(), reader.fields().end()), record.fields);
+    }
+    EXPECT_FALSE(reader.next());
+    EXPECT_EQ(reader.separator(), ',');
 }
 
 TEST(SignalCsv, DataSetsGoToTheirOwnFileWithAKindColumn) {
