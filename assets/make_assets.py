@@ -11,14 +11,26 @@ OUT = HERE / "LANGUAGE"
 SIZE = 48
 
 
-def numbered_texts(source, index_type, first):
-    """The STRnnnn lines of a table of {IndexType::Name, "text"} entries that starts at index `first`."""
+def enum_values(header, index_type):
+    """The value of each name of `enum class IndexType`, counting on from the last one given."""
+    body = re.search(r"enum class " + index_type + r"\b[^{]*\{(.*?)\};", (ROOT / header).read_text(), re.S).group(1)
+    body = re.sub(r"//[^\n]*", "", body)
+    values, value = {}, -1
+    for name, given in re.findall(r"(\w+)\s*(?:=\s*(\d+))?\s*,", body):
+        value = int(given) if given else value + 1
+        values[name] = value
+    return values
+
+
+def numbered_texts(source, index_type, index_of):
+    """The STRnnnn lines of a table of {IndexType::Name, "text"} entries; index_of(position, name) is an
+    entry's index."""
     table = (ROOT / source).read_text(encoding="utf-8")
     lines = []
-    for offset, literals in enumerate(re.findall(r'\{' + index_type + r'::\w+,\s*((?:"(?:[^"\\]|\\.)*"\s*)+)\},', table)):
+    for offset, (name, literals) in enumerate(re.findall(r'\{' + index_type + r'::(\w+),\s*((?:"(?:[^"\\]|\\.)*"\s*)+)\},', table)):
         text = "".join(re.findall(r'"((?:[^"\\]|\\.)*)"', literals))
         text = text.encode("utf-8").decode("unicode_escape").encode("latin-1").decode("utf-8")
-        lines.append(f"STR{first + offset:04d} = {text}")
+        lines.append(f"STR{index_of(offset, name):04d} = {text}")
     return lines
 
 
@@ -37,10 +49,11 @@ def english_file():
             text = "\u00b6" + text + "\u00b6"
         lines.append(f"STR{int(index):04d} = {text}")
     # The errors' and the windows' texts, each table numbered in its order from its first index.
-    lines += numbered_texts("src/core/common/error_texts.cpp", "ErrorCode",
-                            int(re.search(r"kFirstErrorText = (\d+);", (ROOT / "src/core/common/error_texts.h").read_text()).group(1)))
-    lines += numbered_texts("src/core/language/window_texts.cpp", "WindowText",
-                            int(re.search(r"(\w+) = (\d+),", (ROOT / "src/core/language/window_texts.h").read_text()).group(2)))
+    first_error = int(re.search(r"kFirstErrorText = (\d+);", (ROOT / "src/core/common/error_texts.h").read_text()).group(1))
+    lines += numbered_texts("src/core/common/error_texts.cpp", "ErrorCode", lambda offset, name: first_error + offset)
+    # The windows' texts may leave blocks of indexes free: each takes its value from the enumeration.
+    window = enum_values("src/core/language/window_texts.h", "WindowText")
+    lines += numbered_texts("src/core/language/window_texts.cpp", "WindowText", lambda offset, name: window[name])
     (OUT / "English.lng").write_bytes(b"\xef\xbb\xbf" + ("\n".join(lines) + "\n").encode("utf-8"))
 
 

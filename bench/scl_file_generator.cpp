@@ -142,6 +142,22 @@ std::string generateScd(std::size_t targetBytes) {
     return out;
 }
 
+std::string generateManyIeds(int count) {
+    std::string communication = "<Communication><SubNetwork name=\"Station\" type=\"8-MMS\">\n";
+    std::string ieds;
+    for (int k = 1; k <= count; ++k) {
+        const std::string name = "Ied" + std::to_string(k);
+        communication += "<ConnectedAP iedName=\"" + name + "\" apName=\"AP1\"><Address><P type=\"IP\">10." +
+                         std::to_string(k / 62500) + "." + std::to_string(k / 250 % 250) + "." +
+                         std::to_string(k % 250 + 1) + "</P></Address></ConnectedAP>\n";
+        ieds += "<IED name=\"" + name + "\" desc=\"Bay " + std::to_string(k) +
+                "\" manufacturer=\"Example\"><AccessPoint name=\"AP1\"><Server><LDevice inst=\"LD0\">"
+                "<LN0 lnClass=\"LLN0\" inst=\"\" lnType=\"LNT_0\"/></LDevice></Server></AccessPoint></IED>\n";
+    }
+    communication += "</SubNetwork></Communication>\n";
+    return kHeader + communication + ieds + templates(1) + "</SCL>\n";
+}
+
 namespace {
 
 // One IED whose logical nodes all have the type "N", filled up to targetBytes, then the templates.

@@ -21,6 +21,10 @@ std::string generateIcd(const IcdShape& shape, const std::string& iedName = "Big
 // total size, are only parsed unless named; each IED is connected with an IP address.
 std::string generateScd(std::size_t targetBytes);
 
+// An SCD of `count` small IEDs ("Ied1", "Ied2", ...), each connected with an IP address in the
+// Communication section in front of them: what grows is the number of IEDs, not their size.
+std::string generateManyIeds(int count);
+
 // Hostile shapes, refused by the loader. DOTypes that double at every level (each holds two SDOs of
 // the next), under as many logical nodes as fill targetBytes.
 std::string generateDoublingTypes(int levels, std::size_t targetBytes);

@@ -1,7 +1,8 @@
 // Working with a substation file, against a yardstick measured in the same run on the same file:
 // listing the IEDs of a 100 MB SCD and loading three named IEDs of it, each against one bare parse of
-// the file as the loader parses it; and searching the tree of a 40 MB ICD's device against loading
-// that device.
+// the file as the loader parses it; listing a file of 20 000 small IEDs against one of 10 000 (each
+// IED's address is found through an index, so the ratio stays near 2; the program exits 1 above 3);
+// and searching the tree of a 40 MB ICD's device against loading that device.
 
 #include "scl_file_generator.h"
 
@@ -31,6 +32,11 @@ double seconds(Clock::duration d) {
 
 std::filesystem::path g_scd;
 std::filesystem::path g_icd;
+std::filesystem::path g_manyIeds[2]; // 10 000 and 20 000 small IEDs
+
+// Listing twice the IEDs may take at most this many times as long: linear growth gives 2.
+constexpr double kMaxDoublingRatio = 3.0;
+bool g_growthTooSteep = false;
 
 template <class Work> double timed(Work&& work) {
     const auto start = Clock::now();
@@ -85,6 +91,27 @@ void threeIedsVersusParse(benchmark::State& state) {
     state.counters["load3_per_parse"] = load.value / parse.value;
 }
 
+void manyIedsDoubled(benchmark::State& state) {
+    Best half;
+    Best full;
+    std::size_t ieds = 0;
+    for (auto _ : state) {
+        half.add(timed([] { sw::listIeds(g_manyIeds[0]); }));
+        const double t = timed([&ieds] { ieds = sw::listIeds(g_manyIeds[1]).size(); });
+        full.add(t);
+        state.SetIterationTime(t);
+    }
+    const double ratio = full.value / half.value;
+    state.counters["ieds"] = static_cast<double>(ieds);
+    state.counters["10k_ms"] = half.value * 1e3;
+    state.counters["20k_ms"] = full.value * 1e3;
+    state.counters["20k_per_10k"] = ratio;
+    if (ratio > kMaxDoublingRatio) {
+        g_growthTooSteep = true;
+        state.SkipWithError("listing grows faster than the number of IEDs");
+    }
+}
+
 // The reference of a leaf deep in the middle of the device, or a text given.
 std::string searchText(const sw::SclIed& device, const char* text) {
     if (text != nullptr) {
@@ -134,12 +161,20 @@ int main(int argc, char** argv) {
     g_icd = folder / "big.icd";
     sw::writeFileAtomically(g_scd, sw::bench::generateScd(100u * 1024 * 1024));
     sw::writeFileAtomically(g_icd, sw::bench::generateIcd(sw::bench::IcdShape{}));
+    for (int k = 0; k < 2; ++k) {
+        g_manyIeds[k] = folder / ("ieds" + std::to_string(k) + ".scd");
+        sw::writeFileAtomically(g_manyIeds[k], sw::bench::generateManyIeds(10'000 * (k + 1)));
+    }
 
     benchmark::RegisterBenchmark("list_ieds_of_scd", listVersusParse)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond)
         ->Iterations(5);
     benchmark::RegisterBenchmark("load_three_ieds_of_scd", threeIedsVersusParse)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(5);
+    benchmark::RegisterBenchmark("list_20000_ieds_against_10000", manyIedsDoubled)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond)
         ->Iterations(5);
@@ -157,5 +192,10 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
+    if (g_growthTooSteep) {
+        std::fprintf(stderr, "Listing 20 000 IEDs took more than %.0f times as long as 10 000.\n",
+                     kMaxDoublingRatio);
+        return 1;
+    }
     return 0;
 }

@@ -2,6 +2,7 @@
 #include "project_arguments.h"
 
 #include "core/common/config_error.h"
+#include "core/common/escaped_text.h"
 #include "core/common/numbers.h"
 #include "core/common/path_text.h"
 #include "core/image/image_builder.h"
@@ -37,8 +38,10 @@ int runBuild(const std::vector<std::string>& args) {
         throw ConfigError("Cannot create the folder \"" + utf8Of(bin) + "\": " + error.message());
     }
     saveImageFiles(images, bin);
-    std::cout << utf8Of(paths.parameterImage()) << ": " << images.bank1.size() << " bytes\n"
-              << utf8Of(paths.variableImage()) << ": " << images.bank2.size() << " bytes\n";
+    std::cout << escapeControlCharacters(utf8Of(paths.parameterImage())) << ": " << images.bank1.size()
+              << " bytes\n"
+              << escapeControlCharacters(utf8Of(paths.variableImage())) << ": " << images.bank2.size()
+              << " bytes\n";
     return 0;
 }
 

@@ -3,6 +3,7 @@
 
 #include "core/access/access_check.h"
 #include "core/access/access_editor.h"
+#include "core/common/escaped_text.h"
 #include "core/common/numbers.h"
 #include "core/common/path_text.h"
 #include "core/language/builtin_texts.h"
@@ -25,10 +26,10 @@ constexpr const char* kUsage = "Usage: sw40512-cli check PROJECT_FOLDER [--decim
                                "unreadable in place of the name), then OK or the first failing message.\n";
 
 std::string catalogLine(std::size_t index, const access::CatalogDevice& device) {
-    std::string line = std::to_string(index) + ' ' + device.fileName + ' ';
+    std::string line = std::to_string(index) + ' ' + escapeControlCharacters(device.fileName) + ' ';
     switch (device.state) {
     case access::CatalogDevice::State::Loaded:
-        return line + device.name;
+        return line + escapeControlCharacters(device.name);
     case access::CatalogDevice::State::Missing:
         return line + "missing";
     case access::CatalogDevice::State::Unreadable:
@@ -71,7 +72,7 @@ int runCheck(const std::vector<std::string>& args) {
     if (const auto faults =
             access::checkAccessList(editor.list(), separator.value_or(userDecimalSeparator()));
         !faults.empty()) {
-        std::cout << faults.front().message(texts) << '\n';
+        std::cout << escapeControlCharacters(faults.front().message(texts)) << '\n';
         return 1;
     }
     std::cout << "OK\n";

@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "core/common/atomic_file.h"
+#include "core/common/escaped_text.h"
 #include "core/common/path_text.h"
 #include "core/image/image_decoder.h"
 
@@ -14,7 +15,7 @@ namespace {
 void printProblems(const std::vector<std::string>& problems) {
     std::cout << problems.size() << " inconsistenc" << (problems.size() == 1 ? "y" : "ies") << ":\n";
     for (const std::string& problem : problems) {
-        std::cout << "  " << problem << '\n';
+        std::cout << "  " << escapeControlCharacters(problem) << '\n';
     }
 }
 

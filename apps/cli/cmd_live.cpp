@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "core/access/access_file.h"
+#include "core/common/escaped_text.h"
 #include "core/common/numbers.h"
 #include "core/common/path_text.h"
 #include "core/live/live_check.h"
@@ -48,15 +49,15 @@ int runLive(const std::vector<std::string>& args) {
             const std::optional<double> seconds = parseFloat(value, '.');
             if (!seconds || !(*seconds > 0) || *seconds > kMaxTimeout) {
                 std::cerr << "The time-out must be a number of seconds above 0 and up to 3600, not \""
-                          << value << "\".\n"
+                          << escapeControlCharacters(value) << "\".\n"
                           << kUsage;
                 return 2;
             }
             timeout = *seconds;
         } else if (!folder && arg.rfind("--", 0) != 0) {
-            folder = arg;
+            folder = pathFromUtf8(arg);
         } else {
-            std::cerr << "Unexpected argument \"" << arg << "\".\n" << kUsage;
+            std::cerr << "Unexpected argument \"" << escapeControlCharacters(arg) << "\".\n" << kUsage;
             return 2;
         }
     }
@@ -66,12 +67,14 @@ int runLive(const std::vector<std::string>& args) {
     }
     std::error_code error;
     if (!std::filesystem::is_directory(*folder, error)) {
-        std::cerr << "The project folder \"" << folder->string() << "\" does not exist.\n";
+        std::cerr << "The project folder \"" << escapeControlCharacters(utf8Of(*folder))
+                  << "\" does not exist.\n";
         return 2;
     }
     const ProjectPaths paths(*folder);
     if (!std::filesystem::exists(paths.accessFile(), error)) {
-        std::cerr << "The project has no access list (" << utf8Of(paths.accessFile()) << ").\n";
+        std::cerr << "The project has no access list (" << escapeControlCharacters(utf8Of(paths.accessFile()))
+                  << ").\n";
         return 1;
     }
 
@@ -83,7 +86,7 @@ int runLive(const std::vector<std::string>& args) {
     options.timeouts.total = wait * kTotalPerRequest;
     bool allOk = true;
     for (const live::LiveResult& result : live::runLiveCheck(rows, options)) {
-        std::cout << live::resultLine(result) << '\n';
+        std::cout << escapeControlCharacters(live::resultLine(result)) << '\n';
         allOk = allOk && result.status == live::LiveStatus::Ok;
     }
     return allOk ? 0 : 1;

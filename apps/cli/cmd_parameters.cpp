@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "core/common/escaped_text.h"
 #include "core/common/path_text.h"
 #include "core/language/builtin_texts.h"
 #include "core/language/lang_table.h"
@@ -22,37 +23,11 @@ namespace {
 constexpr const char* kUsage =
     "Usage: sw40512-cli parameters PROJECT_FOLDER [NAME=VALUE ...]\n"
     "Without assignments, lists every value as one NAME=VALUE line. Control characters and backslashes in\n"
-    "a value are shown escaped (\\n, \\r, \\t, \\\\, \\xNN), so each line is exactly one value.\n";
-
-// A stored value may hold any character; printed raw, a line break would make it look like further
-// values.
-std::string escapedForListing(std::string_view value) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string shown;
-    for (const char c : value) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\\') {
-            shown += "\\\\";
-        } else if (c == '\n') {
-            shown += "\\n";
-        } else if (c == '\r') {
-            shown += "\\r";
-        } else if (c == '\t') {
-            shown += "\\t";
-        } else if (byte < 0x20 || byte == 0x7F) {
-            shown += "\\x";
-            shown += kHex[byte >> 4];
-            shown += kHex[byte & 0x0F];
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}
+    "a value are shown escaped (\\n, \\r, \\t, \\\\, \\xNN, \\u00NN), so each line is exactly one value.\n";
 
 void printValues(const ParameterSet& set) {
     for (const ParameterField& field : kParameterFields) {
-        std::cout << field.element << '=' << escapedForListing(storedText(set, field)) << '\n';
+        std::cout << field.element << '=' << escapeControlCharacters(storedText(set, field)) << '\n';
     }
 }
 
@@ -81,7 +56,8 @@ int runParameters(const std::vector<std::string>& args) {
     const std::filesystem::path folder = pathFromUtf8(args[0]);
     std::error_code error;
     if (!std::filesystem::is_directory(folder, error)) {
-        std::cerr << "The project folder \"" << utf8Of(folder) << "\" does not exist.\n";
+        std::cerr << "The project folder \"" << escapeControlCharacters(utf8Of(folder))
+                  << "\" does not exist.\n";
         return 2;
     }
     const std::filesystem::path file = ProjectPaths(folder).parGenFile();
@@ -95,14 +71,15 @@ int runParameters(const std::vector<std::string>& args) {
         const std::string& assignment = args[i];
         const std::size_t equals = assignment.find('=');
         if (equals == std::string::npos) {
-            std::cerr << "Expected NAME=VALUE, not \"" << assignment << "\".\n" << kUsage;
+            std::cerr << "Expected NAME=VALUE, not \"" << escapeControlCharacters(assignment) << "\".\n"
+                      << kUsage;
             return 2;
         }
         try {
             assignParameter(set, std::string_view(assignment).substr(0, equals),
                             std::string_view(assignment).substr(equals + 1));
         } catch (const ConfigError& refused) {
-            std::cerr << refused.what() << '\n';
+            std::cerr << escapeControlCharacters(refused.what()) << '\n';
             if (!isParameterName(std::string_view(assignment).substr(0, equals))) {
                 std::cerr << "Without assignments the command lists every name.\n";
             }

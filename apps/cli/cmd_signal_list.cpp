@@ -6,6 +6,7 @@
 #include "core/access/lint.h"
 #include "core/access/signal_csv.h"
 #include "core/common/atomic_file.h"
+#include "core/common/escaped_text.h"
 #include "core/common/numbers.h"
 #include "core/common/path_text.h"
 #include "core/language/builtin_texts.h"
@@ -132,7 +133,7 @@ int runLint(const std::vector<std::string>& args) {
         }
     }
     for (const std::string& line : lines) {
-        std::cout << line << '\n';
+        std::cout << escapeControlCharacters(line) << '\n';
     }
     return lines.empty() ? 0 : 1;
 }
@@ -148,8 +149,10 @@ int runExport(const std::vector<std::string>& args) {
     const std::filesystem::path variables = *csv;
     const std::filesystem::path dataSets = access::dataSetsCsvPath(variables);
     access::writeSignalListCsv(access, variables, paths.accessFile());
-    std::cout << utf8Of(variables) << ": " << access.variables.size() << " variables\n"
-              << utf8Of(dataSets) << ": " << access.dataSets.size() << " data sets\n";
+    std::cout << escapeControlCharacters(utf8Of(variables)) << ": " << access.variables.size()
+              << " variables\n"
+              << escapeControlCharacters(utf8Of(dataSets)) << ": " << access.dataSets.size()
+              << " data sets\n";
     return 0;
 }
 
@@ -167,7 +170,8 @@ int runImport(const std::vector<std::string>& args) {
     access.variables = access::readVariablesCsvFile(
         *csv, access.catalog.size(), project.separator.value_or(userDecimalSeparator()), texts);
     access::writeAccessFile(paths.accessFile(), access);
-    std::cout << utf8Of(paths.accessFile()) << ": " << access.variables.size() << " variables\n";
+    std::cout << escapeControlCharacters(utf8Of(paths.accessFile())) << ": " << access.variables.size()
+              << " variables\n";
     return 0;
 }
 
@@ -181,7 +185,7 @@ int runReport(const std::vector<std::string>& args) {
     const std::filesystem::path file = output ? std::filesystem::path(*output) : report::reportFile(paths);
     writeFileAtomically(
         file, report::commissioningReport(paths, project.separator.value_or(userDecimalSeparator())));
-    std::cout << utf8Of(file) << '\n';
+    std::cout << escapeControlCharacters(utf8Of(file)) << '\n';
     return 0;
 }
 

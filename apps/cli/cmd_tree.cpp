@@ -1,5 +1,7 @@
 #include "commands.h"
 
+#include "core/common/escaped_text.h"
+#include "core/common/numbers.h"
 #include "core/common/path_text.h"
 #include "core/scl/scl_model.h"
 
@@ -13,6 +15,13 @@
 namespace sw::cli {
 
 namespace {
+
+constexpr const char* kUsage =
+    "Usage: sw40512-cli tree [--count] [--ied NAME [--ied-position N]] FILE\n"
+    "Prints the model of an SCL file's first IED, or of the IED named NAME. Where several IEDs of the file\n"
+    "share that name, the first is shown and standard error says so; --ied-position N shows the N-th of\n"
+    "them (as \"ieds\" numbers them). Names are quoted, with quotes, backslashes and control characters\n"
+    "escaped.\n";
 
 // Writes in large blocks: a big device prints millions of lines.
 class Printer {
@@ -35,14 +44,11 @@ public:
         m_text += text;
         return *this;
     }
+    // Names come from the file: quotes, backslashes and control characters are escaped, so that each
+    // printed line is one node.
     Printer& quoted(const std::string& text) {
         m_text += '"';
-        for (char c : text) {
-            if (c == '"' || c == '\\') {
-                m_text += '\\';
-            }
-            m_text += c;
-        }
+        appendEscaped(m_text, text, '"');
         m_text += '"';
         return *this;
     }
@@ -157,10 +163,15 @@ void printCounts(const SclIed& device) {
 int runTree(const std::vector<std::string>& args) {
     bool countOnly = false;
     std::optional<std::string> iedName;
+    std::optional<std::size_t> position;
     std::string file;
     bool valid = true;
     for (std::size_t i = 0; i < args.size() && valid; ++i) {
         const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            return 0;
+        }
         if (arg == "--count" && !countOnly) {
             countOnly = true;
         } else if (arg == "--ied") {
@@ -168,29 +179,51 @@ int runTree(const std::vector<std::string>& args) {
             if (valid) {
                 iedName = args[++i];
             }
+        } else if (arg == "--ied-position") {
+            const std::optional<std::int32_t> number =
+                !position && i + 1 < args.size() ? parseInteger(args[i + 1]) : std::nullopt;
+            valid = number && *number >= 1;
+            if (valid) {
+                position = static_cast<std::size_t>(*number);
+                ++i;
+            }
         } else if (file.empty() && !arg.empty()) {
             file = arg;
         } else {
             valid = false;
         }
     }
-    if (file.empty() || !valid) {
-        std::cerr << "Usage: sw40512-cli tree [--count] [--ied NAME] FILE\n";
+    if (file.empty() || !valid || (position && !iedName)) {
+        std::cerr << kUsage;
         return 2;
     }
+    const std::string shownFile = escapeControlCharacters(file);
     // The loader reads a missing file as an empty device; here a mistyped name deserves an error.
     std::error_code error;
-    if (!std::filesystem::is_regular_file(file, error)) {
-        std::cerr << "The file \"" << file << "\" does not exist.\n";
+    if (!std::filesystem::is_regular_file(pathFromUtf8(file), error)) {
+        std::cerr << "The file \"" << shownFile << "\" does not exist.\n";
         return 1;
     }
     try {
         std::unique_ptr<SclIed> device;
         if (iedName) {
-            device = std::move(SclIed::loadIeds(pathFromUtf8(file), {*iedName}).front());
-            if (device == nullptr) {
-                std::cerr << "The file \"" << file << "\" holds no IED named \"" << *iedName << "\".\n";
+            const std::string shownName = escapeControlCharacters(*iedName);
+            std::size_t sameName = 0;
+            device = SclIed::loadIedAt(pathFromUtf8(file), *iedName, position.value_or(1) - 1, sameName);
+            if (sameName == 0) {
+                std::cerr << "The file \"" << shownFile << "\" holds no IED named \"" << shownName << "\".\n";
                 return 1;
+            }
+            if (device == nullptr) {
+                std::cerr << "The file \"" << shownFile << "\" holds " << sameName << " IED"
+                          << (sameName == 1 ? "" : "s") << " named \"" << shownName << "\", not " << *position
+                          << ".\n";
+                return 1;
+            }
+            // A name several IEDs share picks one of them only by its place: say which one is shown.
+            if (sameName > 1) {
+                std::cerr << "IED " << position.value_or(1) << " of " << sameName << " named \"" << shownName
+                          << "\"" << (position ? "" : " (--ied-position N shows another)") << ".\n";
             }
         } else {
             device = std::make_unique<SclIed>(pathFromUtf8(file));
@@ -201,7 +234,7 @@ int runTree(const std::vector<std::string>& args) {
             printDevice(*device);
         }
     } catch (const std::exception& failure) {
-        std::cerr << failure.what() << "\n";
+        std::cerr << escapeControlCharacters(failure.what()) << "\n";
         return 1;
     }
     std::fflush(stdout);

@@ -2,6 +2,7 @@
 
 #include "core/access/data_array_map.h"
 #include "core/common/config_error.h"
+#include "core/common/escaped_text.h"
 #include "core/common/ip_address.h"
 #include "core/common/numbers.h"
 #include "core/common/path_text.h"
@@ -57,7 +58,7 @@ std::optional<Arguments> parse(const std::vector<std::string>& args) {
             if (i + 1 < args.size()) {
                 return args[++i];
             }
-            std::cerr << "The option " << arg << " needs a value.\n" << kUsage;
+            std::cerr << "The option " << escapeControlCharacters(arg) << " needs a value.\n" << kUsage;
             return std::nullopt;
         };
         if (arg == "--ip") {
@@ -72,7 +73,8 @@ std::optional<Arguments> parse(const std::vector<std::string>& args) {
             }
             const auto option = optionFrom(*name);
             if (!option) {
-                std::cerr << "Unknown update option \"" << *name << "\".\n" << kUsage;
+                std::cerr << "Unknown update option \"" << escapeControlCharacters(*name) << "\".\n"
+                          << kUsage;
                 return std::nullopt;
             }
             parsed.option = *option;
@@ -87,7 +89,7 @@ std::optional<Arguments> parse(const std::vector<std::string>& args) {
         } else if (!parsed.project && arg.rfind("--", 0) != 0) {
             parsed.project = pathFromUtf8(arg);
         } else {
-            std::cerr << "Unexpected argument \"" << arg << "\".\n" << kUsage;
+            std::cerr << "Unexpected argument \"" << escapeControlCharacters(arg) << "\".\n" << kUsage;
             return std::nullopt;
         }
     }
@@ -112,11 +114,13 @@ int runUpdate(const std::vector<std::string>& args) {
     }
     std::error_code error;
     if (!std::filesystem::is_directory(*parsed->project, error)) {
-        std::cerr << "The project folder \"" << utf8Of(*parsed->project) << "\" does not exist.\n";
+        std::cerr << "The project folder \"" << escapeControlCharacters(utf8Of(*parsed->project))
+                  << "\" does not exist.\n";
         return 2;
     }
     if (!std::filesystem::is_directory(parsed->programFolder, error)) {
-        std::cerr << "The program folder \"" << utf8Of(parsed->programFolder) << "\" does not exist.\n";
+        std::cerr << "The program folder \"" << escapeControlCharacters(utf8Of(parsed->programFolder))
+                  << "\" does not exist.\n";
         return 2;
     }
 
@@ -128,14 +132,15 @@ int runUpdate(const std::vector<std::string>& args) {
                           "\": " + error.message());
     }
     saveImageFiles(images, paths.binFolder());
-    std::cout << "build: " << utf8Of(paths.parameterImage()) << " (" << images.bank1.size() << " bytes), "
-              << utf8Of(paths.variableImage()) << " (" << images.bank2.size() << " bytes)" << std::endl;
+    std::cout << "build: " << escapeControlCharacters(utf8Of(paths.parameterImage())) << " ("
+              << images.bank1.size() << " bytes), " << escapeControlCharacters(utf8Of(paths.variableImage()))
+              << " (" << images.bank2.size() << " bytes)" << std::endl;
     // The device accepts rows that collide on its data array, but one value then overwrites the other.
     if (std::filesystem::exists(paths.accessFile(), error)) {
         const access::DataArrayMap map =
             access::buildDataArrayMap(access::readAccessFile(paths.accessFile()));
         for (const std::string& line : access::describeConflicts(map)) {
-            std::cerr << "warning: data-array conflict at " << line << "\n";
+            std::cerr << "warning: data-array conflict at " << escapeControlCharacters(line) << "\n";
         }
     }
 
@@ -145,15 +150,16 @@ int runUpdate(const std::vector<std::string>& args) {
     if (check.outcome != AddressCheck::Answered) {
         LangTable texts;
         fillBuiltinTexts(texts);
-        std::cerr << "address check: " << host << ": " << texts.Get(addressCheckMessage(check.outcome));
+        std::cerr << "address check: " << escapeControlCharacters(host) << ": "
+                  << texts.Get(addressCheckMessage(check.outcome));
         if (!check.error.empty()) {
             std::cerr << " (" << check.error << ")";
         }
         std::cerr << "\n";
         return 1;
     }
-    std::cout << "address check: " << host << " answered " << check.answered << " of " << check.requests
-              << " echo requests" << std::endl;
+    std::cout << "address check: " << escapeControlCharacters(host) << " answered " << check.answered
+              << " of " << check.requests << " echo requests" << std::endl;
 
     UpdateJob job;
     checkIpAddress(host, job.address);
@@ -162,13 +168,14 @@ int runUpdate(const std::vector<std::string>& args) {
     job.masterFolder = parsed->programFolder / "MASTER";
     job.projectFolder = *parsed->project;
     compileParameters(job, parsed->programFolder);
-    std::cout << "job file: " << utf8Of(jobFile(parsed->programFolder)) << std::endl;
+    std::cout << "job file: " << escapeControlCharacters(utf8Of(jobFile(parsed->programFolder))) << std::endl;
 
     const std::filesystem::path updater = updaterProgram(parsed->programFolder);
-    std::cout << "updater: starting " << utf8Of(updater) << std::endl;
+    std::cout << "updater: starting " << escapeControlCharacters(utf8Of(updater)) << std::endl;
     const platform::StartProgramResult run = platform::startProgram(utf8Of(updater), "", 0);
     if (!run.started) {
-        std::cerr << "updater: \"" << utf8Of(updater) << "\" could not be started.\n";
+        std::cerr << "updater: \"" << escapeControlCharacters(utf8Of(updater))
+                  << "\" could not be started.\n";
         return 1;
     }
     if (!run.ended) {

@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "core/common/config_error.h"
+#include "core/common/escaped_text.h"
 #include "core/platform/console.h"
 #include "core/shell/program_state.h"
 
@@ -25,10 +26,13 @@ const Command kCommands[] = {
      "                                              (control characters in values are shown escaped)",
      sw::cli::runParameters},
     {"tree",
-     "tree [--count] [--ied NAME] FILE            print the model of an SCL file (its first IED, or NAME)",
+     "tree [--count] [--ied NAME [--ied-position N]] FILE\n"
+     "                                              print the model of an SCL file (its first IED, or NAME;\n"
+     "                                              the N-th of the IEDs that share NAME)",
      sw::cli::runTree},
     {"ieds",
-     "ieds FILE                                   list the IEDs of an SCL file: NAME IP|- DESCRIPTION",
+     "ieds FILE                                   list the IEDs of an SCL file: NAME IP|- DESCRIPTION\n"
+     "                                              [name shared: K of N] for a name several IEDs share",
      sw::cli::runIeds},
     {"build", "build PROJECT_FOLDER [--decimal-separator , | .]   build bank1.bin and bank2.bin",
      sw::cli::runBuild},
@@ -78,7 +82,9 @@ void printHelp(std::ostream& out) {
     for (const auto& command : kCommands) {
         out << "  " << command.usage << "\n";
     }
-    out << "\n  --help      show this text\n  --version   show the version\n";
+    out << "\n  --help      show this text\n  --version   show the version\n"
+        << "\nNames and texts taken from files are printed with control characters escaped (\\n, \\r, \\t,\n"
+        << "\\\\, \\xNN, \\u00NN), so that each printed line is one entry.\n";
 }
 
 } // namespace
@@ -108,11 +114,12 @@ int main(int argc, char** argv) {
                 std::cerr << "Not enough memory to finish the command \"" << command.name << "\".\n";
                 return 1;
             } catch (const std::exception& error) {
-                std::cerr << error.what() << "\n";
+                std::cerr << sw::escapeControlCharacters(error.what()) << "\n";
                 return 1;
             }
         }
     }
-    std::cerr << "Unknown command \"" << first << "\". Try sw40512-cli --help.\n";
+    std::cerr << "Unknown command \"" << sw::escapeControlCharacters(first)
+              << "\". Try sw40512-cli --help.\n";
     return 2;
 }

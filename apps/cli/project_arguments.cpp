@@ -1,5 +1,6 @@
 #include "project_arguments.h"
 
+#include "core/common/escaped_text.h"
 #include "core/common/path_text.h"
 
 #include <iostream>
@@ -21,7 +22,8 @@ std::variant<ProjectArguments, int> parseProjectArguments(const std::vector<std:
                                           ? (i + 1 < args.size() ? args[++i] : std::string())
                                           : arg.substr(arg.find('=') + 1);
             if (value != "," && value != ".") {
-                std::cerr << "The decimal separator must be \",\" or \".\", not \"" << value << "\".\n"
+                std::cerr << "The decimal separator must be \",\" or \".\", not \""
+                          << escapeControlCharacters(value) << "\".\n"
                           << usage;
                 return 2;
             }
@@ -29,7 +31,7 @@ std::variant<ProjectArguments, int> parseProjectArguments(const std::vector<std:
         } else if (!folder && arg.rfind("--", 0) != 0) {
             folder = pathFromUtf8(arg);
         } else {
-            std::cerr << "Unexpected argument \"" << arg << "\".\n" << usage;
+            std::cerr << "Unexpected argument \"" << escapeControlCharacters(arg) << "\".\n" << usage;
             return 2;
         }
     }
@@ -39,7 +41,8 @@ std::variant<ProjectArguments, int> parseProjectArguments(const std::vector<std:
     }
     std::error_code error;
     if (!std::filesystem::is_directory(*folder, error)) {
-        std::cerr << "The project folder \"" << utf8Of(*folder) << "\" does not exist.\n";
+        std::cerr << "The project folder \"" << escapeControlCharacters(utf8Of(*folder))
+                  << "\" does not exist.\n";
         return 2;
     }
     parsed.folder = *folder;

@@ -58,4 +58,53 @@ TEST(CliTreeIed, PrintsTheNamedIedAndFailsForOneTheFileLacks) {
     }
 }
 
+TEST(CliIeds, IedsSharingANameAreMarkedAndTreeSaysWhichOneItShows) {
+    sw::test::TempDir folder;
+    const std::string file = (folder / "twins.scd").string();
+    sw::test::writeFile(
+        folder / "twins.scd",
+        R"(<SCL><Communication><SubNetwork name="S">)"
+        R"(<ConnectedAP iedName="Twin" apName="A"><Address><P type="IP">10.0.0.1</P></Address></ConnectedAP>)"
+        R"(<ConnectedAP iedName="Twin" apName="A"><Address><P type="IP">10.0.0.2</P></Address></ConnectedAP>)"
+        R"(</SubNetwork></Communication><IED name="Twin" desc="first"><AccessPoint name="A"><Server>)"
+        R"(<LDevice inst="One"/></Server></AccessPoint></IED><IED name="Other"/>)"
+        R"(<IED name="Twin" desc="second"><AccessPoint name="A"><Server><LDevice inst="Two"/></Server>)"
+        R"(</AccessPoint></IED><DataTypeTemplates/></SCL>)");
+    const auto listed = cli({"ieds", file});
+    EXPECT_EQ(listed.stdoutText, "Twin 10.0.0.1 first [name shared: 1 of 2]\nOther - \n"
+                                 "Twin 10.0.0.2 second [name shared: 2 of 2]\n");
+
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* device;  // the logical device printed, empty for none
+        const char* message; // on standard error
+    } cases[] = {
+        {{"tree", "--ied", "Twin", file},
+         0,
+         "One",
+         "IED 1 of 2 named \"Twin\" (--ied-position N shows another)"},
+        {{"tree", "--ied", "Twin", "--ied-position", "2", file}, 0, "Two", "IED 2 of 2 named \"Twin\"."},
+        {{"tree", "--ied", "Twin", "--ied-position", "3", file},
+         1,
+         "",
+         "holds 2 IEDs named \"Twin\", not 3."},
+        {{"tree", "--ied", "Other", "--ied-position", "1", file}, 0, "", ""},
+        {{"tree", "--ied-position", "1", file}, 2, "", "Usage"},
+        {{"tree", "--ied", "Twin", "--ied-position", "0", file}, 2, "", "Usage"},
+    };
+    for (const auto& c : cases) {
+        const auto result = cli(c.args);
+        SCOPED_TRACE(result.stdoutText + result.stderrText);
+        EXPECT_EQ(result.exitCode, c.exitCode);
+        EXPECT_EQ(result.stdoutText.find(std::string("LD \"") + c.device + "\"") != std::string::npos,
+                  *c.device != '\0');
+        if (*c.message == '\0') {
+            EXPECT_EQ(result.stderrText, "");
+        } else {
+            EXPECT_NE(result.stderrText.find(c.message), std::string::npos);
+        }
+    }
+}
+
 } // namespace

@@ -1,4 +1,5 @@
 #include "core/access/access_file.h"
+#include "core/common/utf8.h"
 #include "core/parameters/parameter_file.h"
 #include "core/project/project_paths.h"
 #include "test_project.h"
@@ -8,6 +9,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -189,6 +191,37 @@ TEST(ReportCommand, WritesOneSelfContainedPageWithEverySection) {
     result = project.run({"report", "-o", other});
     ASSERT_EQ(result.exitCode, 0) << result.stderrText;
     EXPECT_TRUE(readFile(other).starts_with("<!DOCTYPE html>"));
+}
+
+// The name comes from the folder however it is written, and the page stays valid UTF-8, escaped, whatever
+// bytes the folder's name holds.
+TEST(ReportCommand, NamesTheProjectByItsFolderHoweverItIsWritten) {
+    sw::test::TempDir root;
+    std::filesystem::create_directory(root / "Demo");
+    const std::string page = (root / "page.html").string();
+    const std::string demo = (root / "Demo").string();
+    struct Case {
+        std::string folder;
+        std::string title;
+    };
+    std::vector<Case> cases = {
+        {demo, "Demo"}, {demo + "/", "Demo"}, {demo + "//", "Demo"}, {demo + "/.", "Demo"}};
+#ifndef _WIN32
+    // POSIX names are bytes: \xFF is no UTF-8, and the markup must not pass either.
+    const std::filesystem::path bad = root.path() / std::filesystem::path("Bad\xFF<b>");
+    std::filesystem::create_directory(bad);
+    cases.push_back({bad.string() + "/", "Bad\xEF\xBF\xBD&lt;b&gt;"});
+#endif
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        const auto result = runProcess({SW_CLI_PATH, "report", c.folder, "-o", page});
+        ASSERT_EQ(result.exitCode, 0) << result.stderrText;
+        const std::string html = readFile(page);
+        EXPECT_NE(html.find("<h1>Commissioning report - " + c.title + "</h1>"), std::string::npos);
+        EXPECT_NE(html.find("<title>Commissioning report - " + c.title + "</title>"), std::string::npos);
+        EXPECT_TRUE(sw::utf8::isValid(html));
+        EXPECT_EQ(html.find("<b>"), std::string::npos);
+    }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "core/access/model_lists.h"
 #include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
+#include "core/common/escaped_text.h"
 #include "core/common/numbers.h"
 #include "core/common/path_text.h"
 #include "core/project/project_paths.h"
@@ -184,6 +185,7 @@ void fromRow(std::array<std::string, Cells>& cells, Row<N>& row, std::size_t num
 
 } // namespace
 
+// The references come from files: escaped, each stays on its own line of the message.
 std::string OpenReport::message() const {
     std::string text;
     const auto paragraph = [&text](const char* heading) {
@@ -196,7 +198,8 @@ std::string OpenReport::message() const {
         paragraph("These data-set member settings match no member of their data set in the catalog and "
                   "will not be saved again:");
         for (const DroppedMember& dropped : droppedMembers) {
-            text += "\nrow " + std::to_string(dropped.dataSetRow) + ": " + dropped.reference;
+            text += "\nrow " + std::to_string(dropped.dataSetRow) + ": " +
+                    escapeControlCharacters(dropped.reference);
         }
     }
     if (!addedMembers.empty()) {
@@ -204,14 +207,15 @@ std::string OpenReport::message() const {
                   "so that the list lines up with the values the server sends; give them a position:");
         for (const AddedMember& added : addedMembers) {
             text += "\nrow " + std::to_string(added.dataSetRow) + " member " + std::to_string(added.place) +
-                    ": " + added.reference;
+                    ": " + escapeControlCharacters(added.reference);
         }
     }
     if (!renamedDataSets.empty()) {
         paragraph("These data sets were named by their node's class alone and now carry the name the server "
                   "gives them:");
         for (const RenamedDataSet& renamed : renamedDataSets) {
-            text += "\nrow " + std::to_string(renamed.dataSetRow) + ": " + renamed.from + " -> " + renamed.to;
+            text += "\nrow " + std::to_string(renamed.dataSetRow) + ": " +
+                    escapeControlCharacters(renamed.from) + " -> " + escapeControlCharacters(renamed.to);
         }
     }
     return text;
@@ -274,7 +278,7 @@ OpenReport AccessEditor::open(StoredAccess read) {
         m_list.appendDevice(std::move(entry));
     }
     if (!read.file) {
-        m_storedBytes = accessFileBytes(m_list.toAccessFile());
+        m_storedBytes = accessFileBytes(m_list.toAccessFile(), true);
         return report;
     }
     AccessFile& access = *read.file;
@@ -314,18 +318,18 @@ OpenReport AccessEditor::open(StoredAccess read) {
             }
         }
     }
-    m_storedBytes = accessFileBytes(m_list.toAccessFile());
+    m_storedBytes = accessFileBytes(m_list.toAccessFile(), true);
     return report;
 }
 
 void AccessEditor::save(const std::filesystem::path& accessFile) {
     const AccessFile stored = m_list.toAccessFile();
     writeAccessFile(accessFile, stored);
-    m_storedBytes = accessFileBytes(stored);
+    m_storedBytes = accessFileBytes(stored, true);
 }
 
 bool AccessEditor::hasChanges() const {
-    return accessFileBytes(m_list.toAccessFile()) != m_storedBytes;
+    return accessFileBytes(m_list.toAccessFile(), true) != m_storedBytes;
 }
 
 // --- Catalog

@@ -247,18 +247,20 @@ void refuseControlCharacters(std::string_view value, std::string_view name, std:
 
 template <std::size_t N>
 void writeRow(xml::StreamWriter& out, std::string_view element, const Row<N>& row,
-              const std::array<std::string_view, N>& names, std::string_view list, std::size_t rowNumber,
-              std::size_t member = 0) {
+              const std::array<std::string_view, N>& names, bool forComparison, std::string_view list,
+              std::size_t rowNumber, std::size_t member = 0) {
     out.open(element);
     for (std::size_t column = 0; column < N; ++column) {
-        refuseControlCharacters(row.cells[column], names[column], list, rowNumber, member);
+        if (!forComparison) {
+            refuseControlCharacters(row.cells[column], names[column], list, rowNumber, member);
+        }
         out.attribute(names[column], row.cells[column]);
     }
 }
 
 } // namespace
 
-std::string accessFileBytes(const AccessFile& access) {
+std::string accessFileBytes(const AccessFile& access, bool forComparison) {
     xml::StreamWriter out;
     // Names, quotes and blanks take about 200 bytes a variable and 120 a member besides the values.
     std::size_t size = 256 + 64 * access.catalog.size();
@@ -281,7 +283,7 @@ std::string accessFileBytes(const AccessFile& access) {
     out.open(kCatalogList);
     for (std::size_t r = 0; r < access.catalog.size(); ++r) {
         const CatalogRow& row = access.catalog[r];
-        for (std::size_t column = 0; column < CatalogColumn::Count; ++column) {
+        for (std::size_t column = 0; column < CatalogColumn::Count && !forComparison; ++column) {
             refuseControlCharacters(row.cells[column], kCatalogAttributes[column], kCatalogList, r + 1);
         }
         // Items for a file's first IED are written as before the IED could be chosen.
@@ -296,17 +298,19 @@ std::string accessFileBytes(const AccessFile& access) {
     out.close();
     out.open(kVariableList);
     for (std::size_t r = 0; r < access.variables.size(); ++r) {
-        writeRow(out, kVariableItem, access.variables[r], kVariableAttributes, kVariableList, r + 1);
+        writeRow(out, kVariableItem, access.variables[r], kVariableAttributes, forComparison, kVariableList,
+                 r + 1);
         out.close();
     }
     out.close();
     out.open(kDataSetList);
     for (std::size_t r = 0; r < access.dataSets.size(); ++r) {
         const DataSetRow& row = access.dataSets[r];
-        writeRow(out, kDataSetItem, row, kDataSetAttributes, kDataSetList, r + 1);
+        writeRow(out, kDataSetItem, row, kDataSetAttributes, forComparison, kDataSetList, r + 1);
         out.open(kMemberList);
         for (std::size_t m = 0; m < row.members.size(); ++m) {
-            writeRow(out, kMemberItem, row.members[m], kMemberAttributes, kDataSetList, r + 1, m + 1);
+            writeRow(out, kMemberItem, row.members[m], kMemberAttributes, forComparison, kDataSetList, r + 1,
+                     m + 1);
             out.close();
         }
         out.close();

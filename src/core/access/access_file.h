@@ -149,7 +149,9 @@ std::string describeRow(std::string_view list, std::size_t row, std::size_t memb
 // absent one written empty) but a catalog item's IEDName, written only when it is not empty, every data
 // set with its DataSet_List_DAs; then the version comment after the root. Raw UTF-8, no declaration, no
 // indentation.
-std::string accessFileBytes(const AccessFile& access);
+// Throws ConfigError, naming the attribute and the row, for a control character XML 1.0 cannot hold;
+// `forComparison` keeps such characters instead, for bytes that are compared and never written.
+std::string accessFileBytes(const AccessFile& access, bool forComparison = false);
 
 // Replaces the file atomically with accessFileBytes(access); throws ConfigError naming the file.
 void writeAccessFile(const std::filesystem::path& file, const AccessFile& access);

@@ -75,7 +75,7 @@ static_assert(textsInIndexOrder(kErrorTexts, kFirstErrorText, kLastErrorText),
 } // namespace
 
 std::string_view englishErrorText(ErrorCode code) {
-    return englishTextOf(kErrorTexts, kFirstErrorText, code, "%1");
+    return englishTextOf(kErrorTexts, code, "%1");
 }
 
 std::string fillPlaces(std::string_view text, const std::vector<std::string>& arguments) {

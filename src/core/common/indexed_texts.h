@@ -12,24 +12,31 @@ template <class Index> struct IndexedText {
     std::string_view english;
 };
 
-// Whether `table` holds one non-empty text for every index from `first` to `last`, in order.
+// Whether `table` holds one non-empty text per index, in strictly ascending order from `first` to `last`.
+// Indexes between may be left out: a block of them can be kept free for texts added beside the table's.
 template <class Index, std::size_t N>
 constexpr bool textsInIndexOrder(const IndexedText<Index> (&table)[N], int first, int last) {
-    int expected = first;
+    int previous = first - 1;
     for (const IndexedText<Index>& entry : table) {
-        if (static_cast<int>(entry.index) != expected++ || entry.english.empty()) {
+        if (static_cast<int>(entry.index) <= previous || entry.english.empty()) {
             return false;
         }
+        previous = static_cast<int>(entry.index);
     }
-    return expected == last + 1;
+    return static_cast<int>(table[0].index) == first && previous == last;
 }
 
-// The English text of `index` in a table that starts at `first`; `outside` for an index it does not hold.
+// The English text of `index` in a table as textsInIndexOrder accepts it; `outside` for an index it does
+// not hold.
 template <class Index, std::size_t N>
-constexpr std::string_view englishTextOf(const IndexedText<Index> (&table)[N], int first, Index index,
+constexpr std::string_view englishTextOf(const IndexedText<Index> (&table)[N], Index index,
                                          std::string_view outside) {
-    const int offset = static_cast<int>(index) - first;
-    return offset < 0 || offset >= static_cast<int>(N) ? outside : table[offset].english;
+    for (const IndexedText<Index>& entry : table) {
+        if (entry.index == index) {
+            return entry.english;
+        }
+    }
+    return outside;
 }
 
 } // namespace sw

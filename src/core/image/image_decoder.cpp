@@ -1,4 +1,5 @@
 #include "core/image/image_decoder.h"
+#include "core/common/escaped_text.h"
 
 #include "core/common/atomic_file.h"
 #include "core/common/path_text.h"
@@ -198,7 +199,10 @@ std::string VariableImageChecker::text(const std::string& label, std::uint32_t a
         ++end;
     }
     const std::string_view raw(reinterpret_cast<const char*>(m_b.data()) + offset, end - offset);
-    return "\"" + imageBytesToUtf8(raw) + "\" @" + address(addr);
+    // The dump is read on a terminal: a string of the image cannot break its line or send a command.
+    std::string shown = "\"";
+    appendEscaped(shown, imageBytesToUtf8(raw), '"');
+    return shown + "\" @" + address(addr);
 }
 
 void VariableImageChecker::checkStringOrder() {

@@ -662,7 +662,8 @@ void fillBuiltinTexts(LangTable& table) {
             ++next;
         } else if (index >= kFirstErrorText && index <= kLastErrorText) {
             table.append(std::string(englishErrorText(static_cast<ErrorCode>(index))));
-        } else if (index >= kFirstWindowText && index <= kLastWindowText) {
+        } else if (index >= kFirstWindowText && index <= kLastWindowText &&
+                   !englishWindowText(static_cast<WindowText>(index)).empty()) {
             table.append(std::string(englishWindowText(static_cast<WindowText>(index))));
         } else {
             table.append(" ");

@@ -89,6 +89,10 @@ constexpr IndexedText<WindowText> kWindowTexts[] = {
     {WindowText::UpdaterLeftRunning,
      "The updater is still running after %1 s; this window no longer follows it."},
     {WindowText::UpdaterLastLines, "Its last lines:"},
+    {WindowText::IedNameShared, "%1 (%2 of %3)"},
+    {WindowText::IedNamesSharedHint,
+     "Several IEDs of this file share a name; each shows its place among them. "
+     "A device names its IED by name alone: it stands for the first of them."},
 };
 
 static_assert(textsInIndexOrder(kWindowTexts, kFirstWindowText, kLastWindowText),
@@ -97,7 +101,7 @@ static_assert(textsInIndexOrder(kWindowTexts, kFirstWindowText, kLastWindowText)
 } // namespace
 
 std::string_view englishWindowText(WindowText text) {
-    return englishTextOf(kWindowTexts, kFirstWindowText, text, {});
+    return englishTextOf(kWindowTexts, text, {});
 }
 
 } // namespace sw

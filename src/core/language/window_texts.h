@@ -78,12 +78,16 @@ enum class WindowText : int {
     UpdaterNotStarted,
     UpdaterLeftRunning,
     UpdaterLastLines,
+    // 2170-2179 are left to texts added beside these.
+    IedNameShared = 2180,
+    IedNamesSharedHint,
 };
 
 inline constexpr int kFirstWindowText = static_cast<int>(WindowText::FillAddresses);
-inline constexpr int kLastWindowText = static_cast<int>(WindowText::UpdaterLastLines);
+inline constexpr int kLastWindowText = static_cast<int>(WindowText::IedNamesSharedHint);
 
-// The English text, as the built-in table holds it.
+// The English text, as the built-in table holds it; empty for an index between kFirstWindowText and
+// kLastWindowText that names no text.
 std::string_view englishWindowText(WindowText text);
 
 } // namespace sw

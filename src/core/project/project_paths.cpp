@@ -5,6 +5,20 @@
 
 namespace sw {
 
+std::string ProjectPaths::name() const {
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::absolute(m_folder, error);
+    if (error) {
+        folder = m_folder;
+    }
+    // The normal form ends in a separator where the path did ("Demo/"): the name is then the parent's.
+    folder = folder.lexically_normal();
+    if (!folder.has_filename()) {
+        folder = folder.parent_path();
+    }
+    return utf8Of(folder.filename());
+}
+
 bool isProjectFolderName(std::string_view name) {
     if (name.empty() || name == "." || name == "..") {
         return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -18,6 +19,9 @@ public:
     explicit ProjectPaths(std::filesystem::path folder) : m_folder(std::move(folder)) {}
 
     const std::filesystem::path& folder() const { return m_folder; }
+    // The project's name, UTF-8 as the platform converts paths: the last component of its folder however
+    // the folder was written ("Demo/", "Demo/.", "." in it).
+    std::string name() const;
     std::filesystem::path parGenFile() const { return m_folder / "ParGen.xml"; }
     std::filesystem::path accessFile() const { return m_folder / "IEC_61850_Client.xml"; }
     std::filesystem::path icdCatalog() const { return m_folder / "ICD_Catalog"; }

@@ -1,5 +1,6 @@
 #include "core/report/commissioning_report.h"
 #include "core/common/path_text.h"
+#include "core/common/utf8.h"
 
 #include "core/access/access_editor.h"
 #include "core/access/access_file.h"
@@ -298,7 +299,8 @@ std::filesystem::path reportFile(const ProjectPaths& project) {
 std::string escapeHtml(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (const char c : text) {
+    // The page declares UTF-8: a name that is not (a folder's bytes on POSIX) shows U+FFFD where it breaks.
+    for (const char c : utf8::repair(text)) {
         switch (c) {
         case '&':
             out += "&amp;";
@@ -383,7 +385,7 @@ std::string commissioningReport(const ProjectPaths& project, char decimalSeparat
                                   : AccessFile{};
     const std::vector<CatalogDevice>& devices = editor.list().devices();
     const DataArrayMap map = buildDataArrayMap(access);
-    const std::string name = utf8Of(project.folder().filename());
+    const std::string name = project.name();
 
     std::string out = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
                       escapeHtml("Commissioning report - " + name) + "</title>\n";

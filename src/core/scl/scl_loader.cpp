@@ -137,29 +137,50 @@ std::vector<pugi::xml_node> SclDocument::ieds() const {
     return found;
 }
 
-pugi::xml_node SclDocument::ied(std::string_view name) const {
+pugi::xml_node SclDocument::ied(std::string_view name, std::size_t position) const {
     for (pugi::xml_node child = scl().first_child(); child; child = child.next_sibling()) {
         if (child.type() == pugi::node_element && hasLocalName(child, "IED") &&
-            (name.empty() || source.name(child, "name") == name)) {
+            (name.empty() || source.name(child, "name") == name) && position-- == 0) {
             return child;
         }
     }
     return {};
 }
 
-std::vector<SclAddress> SclDocument::addresses(std::string_view iedName) const {
-    std::vector<SclAddress> found;
-    if (iedName.empty()) {
-        return found;
+const std::vector<SclAddress>& SclDocument::addressesOf(pugi::xml_node ied) const {
+    static const std::vector<SclAddress> kNone;
+    if (!m_addressesIndexed) {
+        indexAddresses();
+        m_addressesIndexed = true;
     }
+    const auto found = m_addresses.find(ied.internal_object());
+    return found == m_addresses.end() ? kNone : found->second;
+}
+
+void SclDocument::indexAddresses() const {
+    // The IEDs of each name in document order, and how many ConnectedAPs of a name and access point
+    // were seen: both by hash, so that a file of many IEDs costs one pass.
+    std::unordered_map<std::string_view, std::vector<const void*>> iedsByName;
+    forEachChild(scl(), "IED", [&](pugi::xml_node ied) {
+        iedsByName[source.name(ied, "name")].push_back(ied.internal_object());
+    });
+    std::unordered_map<std::string, std::size_t> seen;
     forEachChild(firstChildNamed(scl(), "Communication"), "SubNetwork", [&](pugi::xml_node subNetwork) {
         forEachChild(subNetwork, "ConnectedAP", [&](pugi::xml_node connected) {
-            if (source.name(connected, "iedName") != iedName) {
+            const std::string_view iedName = source.name(connected, "iedName");
+            const auto named = iedsByName.find(iedName);
+            if (iedName.empty() || named == iedsByName.end()) {
                 return;
             }
-            SclAddress& address = found.emplace_back();
+            const std::string_view accessPoint = source.name(connected, "apName");
+            std::string key(iedName);
+            key += '\0';
+            key += accessPoint;
+            const std::size_t occurrence = seen[key]++;
+            const void* owner = named->second[std::min(occurrence, named->second.size() - 1)];
+            SclAddress& address = m_addresses[owner].emplace_back();
             address.subNetwork = source.name(subNetwork, "name");
-            address.accessPoint = source.name(connected, "apName");
+            address.accessPoint = accessPoint;
             forEachChild(firstChildNamed(connected, "Address"), "P", [&](pugi::xml_node p) {
                 if (address.ip.empty() && std::string_view(p.attribute("type").value()) == "IP") {
                     const std::string_view ip = trimmedBy(p.child_value(), [](char c) {
@@ -171,7 +192,6 @@ std::vector<SclAddress> SclDocument::addresses(std::string_view iedName) const {
             });
         });
     });
-    return found;
 }
 
 SclLoader::SclLoader(SclIed& device, const SclLoadLimits& limits)
@@ -199,7 +219,7 @@ void SclLoader::decodeIed(const SclDocument& document, pugi::xml_node ied) {
         return;
     }
     decodeServer(document.scl(), ied);
-    m_device.m_addresses = document.addresses(*m_device.m_name);
+    m_device.m_addresses = document.addressesOf(ied);
     // The server built is the one of the first access point: its address comes first.
     const std::string_view firstAccessPoint = m_source.name(firstChildNamed(ied, "AccessPoint"), "name");
     for (const SclAddress& address : m_device.m_addresses) {

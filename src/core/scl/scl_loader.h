@@ -43,10 +43,18 @@ struct SclDocument {
     pugi::xml_node scl() const;
     // The IED elements in document order.
     std::vector<pugi::xml_node> ieds() const;
-    // The first IED of that name; the first IED of all for an empty name.
-    pugi::xml_node ied(std::string_view name) const;
-    // The access points of the named IED that the Communication section connects, in document order.
-    std::vector<SclAddress> addresses(std::string_view iedName) const;
+    // The IED at `position` (from 0) among those of that name; the first IED of all for an empty name.
+    pugi::xml_node ied(std::string_view name, std::size_t position = 0) const;
+    // The access points of an IED element of this document that the Communication section connects, in
+    // document order. A ConnectedAP names its IED by name alone: where IEDs share a name, the k-th
+    // ConnectedAP of that name and access point goes to the k-th IED of the name (to the last one when
+    // there are fewer IEDs). The section is read once, on the first call, whatever the number of IEDs.
+    const std::vector<SclAddress>& addressesOf(pugi::xml_node ied) const;
+
+private:
+    void indexAddresses() const;
+    mutable bool m_addressesIndexed = false;
+    mutable std::unordered_map<const void*, std::vector<SclAddress>> m_addresses; // by IED element
 };
 
 // Builds a SclIed from an SCL document: one IED, in two passes (objects and types first, data

@@ -5,6 +5,8 @@
 #include "core/scl/string_pool.h"
 
 #include <functional>
+#include <string_view>
+#include <unordered_map>
 
 namespace sw {
 
@@ -325,18 +327,23 @@ std::vector<SclIedSummary> summaries(const SclDocument& document) {
     if (document.missing) {
         return list;
     }
+    std::unordered_map<std::string_view, std::size_t> sameName;
     for (pugi::xml_node ied : document.ieds()) {
         SclIedSummary& summary = list.emplace_back();
         summary.name = document.source.name(ied, "name");
         summary.desc = document.source.name(ied, "desc");
         summary.manufacturer = document.source.name(ied, "manufacturer");
         summary.type = document.source.name(ied, "type");
-        for (const SclAddress& address : document.addresses(summary.name)) {
+        summary.sameNamePosition = ++sameName[document.source.name(ied, "name")];
+        for (const SclAddress& address : document.addressesOf(ied)) {
             if (!address.ip.empty()) {
                 summary.ipAddress = address.ip;
                 break;
             }
         }
+    }
+    for (SclIedSummary& summary : list) {
+        summary.sameNameCount = sameName[summary.name];
     }
     return list;
 }
@@ -362,6 +369,29 @@ std::vector<std::unique_ptr<SclIed>> SclIed::loadIeds(std::string_view bytes, co
     return buildIeds(
         document, iedNames, [&fileName] { return std::unique_ptr<SclIed>(new SclIed(Unloaded{}, fileName)); },
         limits);
+}
+
+std::unique_ptr<SclIed> SclIed::loadIedAt(const std::filesystem::path& file, const std::string& name,
+                                          std::size_t position, std::size_t& sameNameCount,
+                                          const SclLoadLimits& limits) {
+    SclDocument document;
+    document.parseFile(file);
+    sameNameCount = 0;
+    if (document.missing) {
+        return nullptr;
+    }
+    for (pugi::xml_node ied : document.ieds()) {
+        if (document.source.name(ied, "name") == name) {
+            ++sameNameCount;
+        }
+    }
+    const pugi::xml_node ied = document.ied(name, position);
+    if (!ied || name.empty()) {
+        return nullptr;
+    }
+    std::unique_ptr<SclIed> device(new SclIed(Unloaded{}, utf8Of(file.filename())));
+    SclLoader(*device, limits).decodeIed(document, ied);
+    return device;
 }
 
 std::vector<SclIedSummary> listIeds(const std::filesystem::path& file) {

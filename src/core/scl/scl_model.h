@@ -243,6 +243,9 @@ struct SclIedSummary {
     std::string manufacturer;
     std::string type;
     std::string ipAddress; // the first address of its access points with an IP, or empty
+    // A file may hold several IEDs of one name: this one's place among them (from 1) and their number.
+    std::size_t sameNamePosition = 1;
+    std::size_t sameNameCount = 1;
 };
 
 // One loaded SCL file: one of its IEDs, the first unless another is named.
@@ -264,6 +267,12 @@ public:
     static std::vector<std::unique_ptr<SclIed>> loadIeds(std::string_view bytes, const std::string& fileName,
                                                          const std::vector<std::string>& iedNames,
                                                          const SclLoadLimits& limits = {});
+
+    // The IED at `position` (from 0) among the file's IEDs named `name`, or null when the file holds
+    // no more of that name; sameNameCount receives how many it holds. Errors as the constructors.
+    static std::unique_ptr<SclIed> loadIedAt(const std::filesystem::path& file, const std::string& name,
+                                             std::size_t position, std::size_t& sameNameCount,
+                                             const SclLoadLimits& limits = {});
 
     const std::string& fName() const { return *m_name; }
     // The file's name without its folder.

@@ -37,12 +37,21 @@ IedPickerDialog::IedPickerDialog(const std::vector<SclIedSummary>& ieds, const Q
     iedTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     iedTable->verticalHeader()->hide();
     iedTable->horizontalHeader()->setStretchLastSection(true);
+    bool sharedNames = false;
     for (std::size_t r = 0; r < ieds.size(); ++r) {
         const SclIedSummary& ied = ieds[r];
         m_names.push_back(ied.name);
         int column = 0;
         for (const std::string* text : {&ied.name, &ied.desc, &ied.manufacturer, &ied.type, &ied.ipAddress}) {
             iedTable->setItem(static_cast<int>(r), column++, new QTableWidgetItem(toQString(*text)));
+        }
+        // IEDs of one name would look alike: each shows its place among them.
+        if (ied.sameNameCount > 1) {
+            sharedNames = true;
+            iedTable->item(static_cast<int>(r), 0)
+                ->setText(shownText(texts, WindowText::IedNameShared)
+                              .arg(toQString(ied.name), QString::number(ied.sameNamePosition),
+                                   QString::number(ied.sameNameCount)));
         }
     }
     iedTable->resizeColumnsToContents();
@@ -60,6 +69,12 @@ IedPickerDialog::IedPickerDialog(const std::vector<SclIedSummary>& ieds, const Q
     buttons->addWidget(cancelButton);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(hint);
+    if (sharedNames) {
+        auto* sharedHint = new QLabel(shownText(texts, WindowText::IedNamesSharedHint), this);
+        sharedHint->setObjectName(QStringLiteral("L_SharedNames"));
+        sharedHint->setWordWrap(true);
+        layout->addWidget(sharedHint);
+    }
     layout->addWidget(iedTable, 1);
     layout->addLayout(buttons);
     // Large enough to show every column and a dozen IEDs without scrolling, as far as the screen allows.

@@ -1,5 +1,6 @@
 #include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
+#include "core/common/escaped_text.h"
 #include "core/common/ip_address.h"
 #include "core/common/numbers.h"
 #include "test_support.h"
@@ -383,6 +384,38 @@ TEST(NumberFastPaths, AgreeWithTheFullConversions) {
                 << '"' << text << "\" with " << separator;
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(EscapeControlCharacters, LeavesOneLineOfPrintableTextWhateverTheInput) {
+    const struct {
+        std::string text;
+        const char* shown;
+    } cases[] = {
+        {"Plain name, ä € 😀", "Plain name, ä € 😀"},
+        {"a\\b", "a\\\\b"},
+        {"line\nfeed\rreturn\ttab", "line\\nfeed\\rreturn\\ttab"},
+        {std::string("nul\0bell\x07"
+                     "esc\x1B[2J"
+                     "del\x7F",
+                     20),
+         "nul\\x00bell\\x07esc\\x1B[2Jdel\\x7F"},
+        {"c1 \xC2\x85 \xC2\x9B"
+         "2J nbsp \xC2\xA0",
+         "c1 \\u0085 \\u009B2J nbsp \xC2\xA0"},
+        {"bare \x9B"
+         "2J \xFF \xC3",
+         "bare \\x9B2J \\xFF \\xC3"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(sw::escapeControlCharacters(c.text), c.shown);
+    }
+    std::string quoted;
+    sw::appendEscaped(quoted, "say \"hi\"\n", '"');
+    EXPECT_EQ(quoted, "say \\\"hi\\\"\\n");
 }
 
 } // namespace

@@ -125,9 +125,16 @@ std::string placesOf(const std::string& text) {
 TEST(ShippedLanguages, ItalianTranslatesEveryShownText) {
     sw::LangTable table;
     sw::fillBuiltinTexts(table);
+    // The windows' texts may leave indexes free between them.
+    const auto shown = [](int index) {
+        return index < sw::kFirstWindowText ||
+               !sw::englishWindowText(static_cast<sw::WindowText>(index)).empty();
+    };
     for (const auto& [first, last] : kShownTexts) {
         for (int index = first; index <= last; ++index) {
-            table.Put(index, "\x01");
+            if (shown(index)) {
+                table.Put(index, "\x01");
+            }
         }
     }
     sw::LoadLanguageFile(table, kShippedLanguages / "Italiano.lng");

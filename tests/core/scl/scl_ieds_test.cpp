@@ -194,5 +194,43 @@ TEST(SclSearch, MatchesAndShownTreeAgreeWithABruteForceWalk) {
     EXPECT_EQ(deep.shownChildren(device).size(), 1u) << "only the logical device holding it";
 }
 
+// Two IEDs of one name: the Communication section names IEDs by name alone, so the k-th ConnectedAP of
+// a name and access point stands for the k-th IED of that name.
+TEST(SclIeds, IedsSharingANameEachGetTheirOwnAddressAndPlace) {
+    test::TempDir dir;
+    const auto file = dir / "twins.scd";
+    test::writeFile(
+        file,
+        R"(<SCL><Communication><SubNetwork name="S">)"
+        R"(<ConnectedAP iedName="Twin" apName="A"><Address><P type="IP">10.0.0.1</P></Address></ConnectedAP>)"
+        R"(<ConnectedAP iedName="Solo" apName="A"><Address><P type="IP">10.0.0.9</P></Address></ConnectedAP>)"
+        R"(<ConnectedAP iedName="Twin" apName="A"><Address><P type="IP">10.0.0.2</P></Address></ConnectedAP>)"
+        R"(</SubNetwork></Communication><IED name="Twin" desc="first"><AccessPoint name="A"/></IED>)"
+        R"(<IED name="Solo"/><IED name="Twin" desc="second"><AccessPoint name="A"/></IED>)"
+        R"(<DataTypeTemplates/></SCL>)");
+    const std::vector<SclIedSummary> ieds = listIeds(file);
+    ASSERT_EQ(ieds.size(), 3u);
+    const struct {
+        const char* ip;
+        std::size_t position;
+        std::size_t count;
+    } expected[] = {{"10.0.0.1", 1, 2}, {"10.0.0.9", 1, 1}, {"10.0.0.2", 2, 2}};
+    for (std::size_t k = 0; k < 3; ++k) {
+        EXPECT_EQ(ieds[k].ipAddress, expected[k].ip) << k;
+        EXPECT_EQ(ieds[k].sameNamePosition, expected[k].position) << k;
+        EXPECT_EQ(ieds[k].sameNameCount, expected[k].count) << k;
+    }
+
+    std::size_t count = 0;
+    const auto second = SclIed::loadIedAt(file, "Twin", 1, count);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(second->ipAddress(), "10.0.0.2");
+    EXPECT_EQ(SclIed::loadIeds(file, {"Twin"}).front()->ipAddress(), "10.0.0.1") << "a name alone: the first";
+    EXPECT_EQ(SclIed::loadIedAt(file, "Twin", 2, count), nullptr);
+    EXPECT_EQ(SclIed::loadIedAt(file, "None", 0, count), nullptr);
+    EXPECT_EQ(count, 0u);
+}
+
 } // namespace
 } // namespace sw

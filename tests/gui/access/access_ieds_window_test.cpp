@@ -138,6 +138,39 @@ private slots:
                 picker.iedTable->viewport()->height());
     }
 
+    // Two IEDs of one name show their places, in the chosen language, and a line says what a device of
+    // such a name stands for; a file without shared names shows neither.
+    void thePickerTellsIedsOfOneNameApartByTheirPlace() {
+        std::vector<sw::SclIedSummary> ieds(3);
+        const char* names[] = {"Twin", "Solo", "Twin"};
+        for (std::size_t k = 0; k < ieds.size(); ++k) {
+            ieds[k].name = names[k];
+        }
+        ieds[0].sameNameCount = ieds[2].sameNameCount = 2;
+        ieds[2].sameNamePosition = 2;
+        sw::LangTable texts;
+        sw::fillBuiltinTexts(texts);
+        {
+            sw::gui::IedPickerDialog picker(ieds, QStringLiteral("station.scd"), texts);
+            QCOMPARE(picker.iedTable->item(0, 0)->text(), QStringLiteral("Twin (1 of 2)"));
+            QCOMPARE(picker.iedTable->item(1, 0)->text(), QStringLiteral("Solo"));
+            QCOMPARE(picker.iedTable->item(2, 0)->text(), QStringLiteral("Twin (2 of 2)"));
+            QVERIFY(picker.findChild<QLabel*>(QStringLiteral("L_SharedNames")) != nullptr);
+            picker.iedTable->selectRow(2);
+            QCOMPARE(picker.pickedNames(), std::vector<std::string>{"Twin"});
+        }
+        sw::test::speakItalian(texts);
+        sw::gui::IedPickerDialog italian(ieds, QStringLiteral("station.scd"), texts);
+        QCOMPARE(italian.iedTable->item(2, 0)->text(), QStringLiteral("Twin (2 di 2)"));
+        QVERIFY(italian.findChild<QLabel*>(QStringLiteral("L_SharedNames"))
+                    ->text()
+                    .startsWith(QStringLiteral("Più IED")));
+        ieds[0].sameNameCount = ieds[2].sameNameCount = 1;
+        sw::gui::IedPickerDialog plain(ieds, QStringLiteral("station.scd"), texts);
+        QCOMPARE(plain.iedTable->item(2, 0)->text(), QStringLiteral("Twin"));
+        QVERIFY(plain.findChild<QLabel*>(QStringLiteral("L_SharedNames")) == nullptr);
+    }
+
     void searchFiltersTheTreeCountsMatchesAndEnterMovesBetweenThem() {
         Project project;
         sw::test::FakeMessageService messages;
