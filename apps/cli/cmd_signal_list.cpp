@@ -163,15 +163,12 @@ int runImport(const std::vector<std::string>& args) {
     }
     const auto& [project, csv] = std::get<Parsed>(parsed);
     const ProjectPaths paths(project.folder);
-    access::AccessFile access = readAccessFileOrEmpty(paths);
     LangTable texts;
     fillBuiltinTexts(texts);
     // Every row is read and checked before the access file is touched.
-    access.variables = access::readVariablesCsvFile(
-        *csv, access.catalog.size(), project.separator.value_or(userDecimalSeparator()), texts);
-    access::writeAccessFile(paths.accessFile(), access);
-    std::cout << escapeControlCharacters(utf8Of(paths.accessFile())) << ": " << access.variables.size()
-              << " variables\n";
+    const std::size_t rows = access::importVariablesCsv(
+        *csv, paths.accessFile(), project.separator.value_or(userDecimalSeparator()), texts);
+    std::cout << escapeControlCharacters(utf8Of(paths.accessFile())) << ": " << rows << " variables\n";
     return 0;
 }
 

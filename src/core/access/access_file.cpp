@@ -322,6 +322,91 @@ std::string accessFileBytes(const AccessFile& access, bool forComparison) {
     return out.take();
 }
 
+namespace {
+
+// Where a node's markup starts in the parsed bytes: pugixml's offset names the element's name or the
+// text of a comment, a CDATA section or character data.
+std::optional<std::size_t> markupStart(pugi::xml_node node) {
+    const std::ptrdiff_t offset = node.offset_debug();
+    if (offset < 0) {
+        return std::nullopt;
+    }
+    const auto at = static_cast<std::size_t>(offset);
+    switch (node.type()) {
+    case pugi::node_element:
+    case pugi::node_pi:
+    case pugi::node_declaration:
+        return at >= 1 ? std::optional<std::size_t>(at - 1) : std::nullopt;
+    case pugi::node_comment:
+        return at >= 4 ? std::optional<std::size_t>(at - 4) : std::nullopt;
+    case pugi::node_cdata:
+        return at >= 9 ? std::optional<std::size_t>(at - 9) : std::nullopt;
+    case pugi::node_pcdata:
+        return at;
+    default:
+        return std::nullopt;
+    }
+}
+
+// The byte range of the variables list in `bytes`, its start and end tags included; nothing when the
+// file has no such list or its layout cannot be told for sure.
+std::optional<std::pair<std::size_t, std::size_t>> variableListRange(std::string_view bytes,
+                                                                     const std::string& displayName) {
+    pugi::xml_document document;
+    xml::loadBuffer(document, bytes, displayName);
+    const pugi::xml_node root = xml::findChild(document, kRootElement);
+    const pugi::xml_node list = xml::findChild(root, kVariableList);
+    const std::optional<std::size_t> begin = list ? markupStart(list) : std::nullopt;
+    if (!begin || bytes.substr(*begin, kVariableList.size() + 1) != "<" + std::string(kVariableList)) {
+        return std::nullopt;
+    }
+    // The list ends at the last ">" before whatever follows it: the next node, or the root's end tag.
+    std::size_t limit = bytes.size();
+    if (const pugi::xml_node next = list.next_sibling()) {
+        const std::optional<std::size_t> at = markupStart(next);
+        if (!at) {
+            return std::nullopt;
+        }
+        limit = *at;
+    } else {
+        if (const pugi::xml_node after = root.next_sibling()) {
+            const std::optional<std::size_t> at = markupStart(after);
+            if (!at) {
+                return std::nullopt;
+            }
+            limit = *at;
+        }
+        limit = bytes.rfind("</", limit == 0 ? 0 : limit - 1);
+    }
+    const std::size_t close =
+        limit == std::string_view::npos || limit == 0 ? std::string_view::npos : bytes.rfind('>', limit - 1);
+    if (close == std::string_view::npos || close < *begin) {
+        return std::nullopt;
+    }
+    return std::pair{*begin, close + 1};
+}
+
+} // namespace
+
+std::optional<std::string> withVariables(std::string_view fileBytes, const std::string& displayName,
+                                         const std::vector<VariableRow>& variables) {
+    const std::optional<std::pair<std::size_t, std::size_t>> range =
+        variableListRange(fileBytes, displayName);
+    if (!range) {
+        return std::nullopt;
+    }
+    // The list as the editor writes it, cut out of a file that holds nothing else.
+    AccessFile list;
+    list.variables = variables;
+    const std::string written = accessFileBytes(list);
+    const std::size_t begin = written.find("<" + std::string(kVariableList));
+    const std::size_t end = written.find("<" + std::string(kDataSetList));
+    std::string result(fileBytes.substr(0, range->first));
+    result.append(written, begin, end - begin);
+    result += fileBytes.substr(range->second);
+    return result;
+}
+
 void writeAccessFile(const std::filesystem::path& file, const AccessFile& access) {
     const std::string bytes = accessFileBytes(access);
     // No file is written that the program would then refuse to read.

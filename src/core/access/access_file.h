@@ -4,6 +4,7 @@
 #include <bitset>
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -152,6 +153,13 @@ std::string describeRow(std::string_view list, std::size_t row, std::size_t memb
 // Throws ConfigError, naming the attribute and the row, for a control character XML 1.0 cannot hold;
 // `forComparison` keeps such characters instead, for bytes that are compared and never written.
 std::string accessFileBytes(const AccessFile& access, bool forComparison = false);
+
+// The bytes of an access file with its variables list replaced by `variables` and every other byte kept
+// as it stands: the catalog, the data sets, comments and anything a hand or another tool put there.
+// Nothing when the file has no variables list whose bytes can be told apart; the caller then writes
+// the file anew. Throws ConfigError when the bytes are not well-formed XML.
+std::optional<std::string> withVariables(std::string_view fileBytes, const std::string& displayName,
+                                         const std::vector<VariableRow>& variables);
 
 // Replaces the file atomically with accessFileBytes(access); throws ConfigError naming the file.
 void writeAccessFile(const std::filesystem::path& file, const AccessFile& access);

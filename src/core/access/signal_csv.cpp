@@ -239,6 +239,35 @@ std::vector<VariableRow> readVariablesCsvFile(const std::filesystem::path& file,
     return std::move(read.rows);
 }
 
+std::size_t importVariablesCsv(const std::filesystem::path& csvFile, const std::filesystem::path& accessFile,
+                               char decimalSeparator, const LangTable& texts) {
+    std::error_code error;
+    const bool present = std::filesystem::exists(accessFile, error);
+    AccessFile result = present ? readAccessFile(accessFile) : AccessFile{};
+    result.variables = readVariablesCsvFile(csvFile, result.catalog.size(), decimalSeparator, texts);
+    // The converter's limits count the whole list: the imported variables with the data sets kept.
+    for (const CellFault& fault : checkAccessFile(result, {decimalSeparator, result.catalog.size()})) {
+        if (fault.row == 0) {
+            throw ConfigError(utf8Of(csvFile) + ": " + fault.message(texts) + ". Nothing was imported.");
+        }
+    }
+    std::optional<std::string> bytes;
+    if (present) {
+        bytes = withVariables(readFileBytes(accessFile, limits::kAccessFile), utf8Of(accessFile),
+                              result.variables);
+    }
+    if (!bytes) {
+        bytes = accessFileBytes(result);
+    }
+    if (bytes->size() > limits::kAccessFile) {
+        throw ConfigError(utf8Of(csvFile) + ": the access file would take " + std::to_string(bytes->size()) +
+                          " bytes, more than the limit of " + std::to_string(limits::kAccessFile) +
+                          " bytes of its kind. Nothing was imported.");
+    }
+    writeFileAtomically(accessFile, *bytes);
+    return result.variables.size();
+}
+
 void replaceVariables(AccessList& list, const std::vector<VariableRow>& rows) {
     std::vector<VariableCells> cells(rows.size());
     for (std::size_t r = 0; r < rows.size(); ++r) {

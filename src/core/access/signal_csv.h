@@ -60,6 +60,13 @@ std::vector<VariableRow> readVariablesCsv(std::string_view bytes, const std::str
 std::vector<VariableRow> readVariablesCsvFile(const std::filesystem::path& file, std::size_t catalogSize,
                                               char decimalSeparator, const LangTable& texts);
 
+// Imports a variables CSV into an access file (none yet: a new one): the file's variables become the
+// CSV's rows and every other byte of it stays as it was. Refused, with nothing written, when a cell
+// fails the access list's rules or the result would not fit the converter's variable image or the
+// access file's own size limit. Returns the number of rows. Throws ConfigError.
+std::size_t importVariablesCsv(const std::filesystem::path& csvFile, const std::filesystem::path& accessFile,
+                               char decimalSeparator, const LangTable& texts);
+
 // The variables table of the editor becomes exactly these rows (numbered from 1).
 void replaceVariables(AccessList& list, const std::vector<VariableRow>& rows);
 

@@ -1,4 +1,6 @@
 #include "core/image/image_decoder.h"
+
+#include "core/access/access_schema.h"
 #include "core/common/escaped_text.h"
 
 #include "core/common/atomic_file.h"
@@ -148,6 +150,23 @@ private:
     };
 
     void problem(std::string text) { m_report.problems.push_back(std::move(text)); }
+
+    // A value the access list's check never lets through: a position off the data array, a start bit
+    // beyond a byte, a timer period outside its range.
+    void outOfRange(const std::string& name, const std::uint8_t* position, std::uint8_t startBit,
+                    std::optional<std::uint32_t> timer) {
+        if (getU16(position) > access::kLastPosition) {
+            problem("The position of " + name + " is " + std::to_string(getU16(position)) +
+                    ", outside 0 to " + std::to_string(access::kLastPosition) + ".");
+        }
+        if (startBit > 7) {
+            problem("The start bit of " + name + " is " + std::to_string(startBit) + ", outside 0 to 7.");
+        }
+        if (timer && (*timer == 0 || *timer > access::kLastTime)) {
+            problem("The timer period of " + name + " is " + std::to_string(*timer) + " ms, outside 1 to " +
+                    std::to_string(access::kLastTime) + ".");
+        }
+    }
     std::string address(std::uint32_t value) const { return hex(value); }
     // The text at `addr` for the dump, after checking that it starts a string of the string area.
     std::string text(const std::string& label, std::uint32_t addr);
@@ -309,6 +328,8 @@ void VariableImageChecker::run() {
              "The options of " + name + " are " + hex(e[4], 2) + ", beyond the three triggers.");
         flag(e[5] > 1, "The conversion of " + name + " is " + std::to_string(e[5]) + ".");
         flag(e[6] != 0 || e[7] != 0, "The spare bytes of " + name + " are not zero.");
+        outOfRange(name, e + 8, e[3],
+                   e[4] & 0x04 ? std::optional<std::uint32_t>(getU32(e + 12)) : std::nullopt);
     }
     std::uint64_t member = memberTable;
     std::vector<std::pair<std::int32_t, const std::uint8_t*>> memberEntries;
@@ -325,6 +346,9 @@ void VariableImageChecker::run() {
              "The options of " + name + " are " + hex(e[1], 2) + " instead of 0x04.");
         flag(e[4] > 1, "The GOOSE flag of " + name + " is " + std::to_string(e[4]) + ".");
         flag(e[5] != 0 || e[6] != 0 || e[7] != 0, "The spare bytes of " + name + " are not zero.");
+        flag(getU32(e + 8) == 0 || getU32(e + 8) > access::kLastTime,
+             "The time of " + name + " is " + std::to_string(getU32(e + 8)) + " ms, outside 1 to " +
+                 std::to_string(access::kLastTime) + ".");
         for (int k = 0; k < e[0]; ++k) {
             memberEntries.emplace_back(d, b + member);
             member += kMemberEntrySize;
@@ -341,6 +365,7 @@ void VariableImageChecker::run() {
         m_dump << "    bType " << text(name + " bType", getU32(e + 8)) << "\n";
         m_dump << "    reference " << text(name + " reference", getU32(e + 12)) << "\n";
         flag(e[3] > 1, "The conversion of " + name + " is " + std::to_string(e[3]) + ".");
+        outOfRange(name, e, e[2], std::nullopt);
     }
     if (!m_badAddress) {
         checkStringOrder();

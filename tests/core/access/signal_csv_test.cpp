@@ -4,6 +4,7 @@
 #include "core/common/config_error.h"
 #include "core/language/builtin_texts.h"
 #include "core/language/lang_table.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -317,6 +318,63 @@ TEST(SignalCsv, ImportReplacesTheEditorsVariablesTable) {
     EXPECT_EQ(list.variables()[1][tableColumn(VariableColumn::Mnemonic)], "comma, \"quoted\"; semi");
     replaceVariables(list, {});
     EXPECT_TRUE(list.variablesEmpty());
+}
+
+} // namespace
+
+namespace {
+
+// An import replaces the variables list and nothing else: a hand-edited file keeps its comment, its
+// extra attribute, a member without a place and a data set without members byte for byte.
+TEST(SignalCsv, ImportIntoAFileKeepsEveryByteItDoesNotReplace) {
+    sw::test::TempDir dir;
+    const auto accessFile = dir / "IEC_61850_Client.xml";
+    const std::string before = "<?xml version=\"1.0\"?>\n<!-- site notes -->\n<IEC_68850_Client>\n  "
+                               "<List_ICD_Files><ICD_File Name=\"IED\" FileName=\"ied.icd\" Vendor=\"x\"/>"
+                               "<ICD_File Name=\"IED2\" FileName=\"ied2.icd\"/></List_ICD_Files>\n  ";
+    const std::string after =
+        "\n  <!-- between -->\n  <List_DataSet_Selected><DataSet_Item Index=\"0\" Reference=\"LD0/LLN0.DS1\">"
+        "<DataSet_List_DAs><DataSet_DA_Item bType=\"BOOLEAN\" Reference=\"r\"/></DataSet_List_DAs>"
+        "</DataSet_Item><DataSet_Item "
+        "Index=\"1\"><DataSet_List_DAs/></DataSet_Item></List_DataSet_Selected>\n"
+        "</IEC_68850_Client>\n<!--SW_VERSION = 1.000-->\n";
+    for (const std::string& list :
+         {std::string("<List_DA_Selected>\n    <DA_Item Index=\"0\"/>\n  </List_DA_Selected>"),
+          std::string("<List_DA_Selected/>")}) {
+        sw::test::writeFile(accessFile, before + list + after);
+        sw::test::writeFile(dir / "signals.csv", variablesCsv(sampleList()));
+        EXPECT_EQ(importVariablesCsv(dir / "signals.csv", accessFile, ',', texts()), 5U);
+        const std::string bytes = sw::test::readFile(accessFile);
+        EXPECT_TRUE(bytes.starts_with(before + "<List_DA_Selected><DA_Item Index=\"0\" bType=\"FLOAT32\""))
+            << bytes;
+        EXPECT_TRUE(bytes.ends_with("</List_DA_Selected>" + after)) << bytes;
+        EXPECT_EQ(readAccessFile(accessFile).variables.size(), 5U);
+    }
+}
+
+// The converter's limits are the import's: a list the device cannot take is refused before anything is
+// written, so that no command writes a file the program then refuses.
+TEST(SignalCsv, ImportBeyondTheVariableImageIsRefusedWithNothingWritten) {
+    sw::test::TempDir dir;
+    const auto accessFile = dir / "IEC_61850_Client.xml";
+    AccessFile access = sampleList();
+    access.variables.assign(5000, validRow());
+    for (VariableRow& row : access.variables) {
+        row.cells[VariableColumn::Reference] = "LD0/" + std::string(100, 'r');
+    }
+    sw::test::writeFile(dir / "signals.csv", variablesCsv(access));
+    const std::string stored = accessFileBytes(sampleList());
+    sw::test::writeFile(accessFile, stored);
+    try {
+        importVariablesCsv(dir / "signals.csv", accessFile, ',', texts());
+        ADD_FAILURE() << "imported";
+    } catch (const sw::ConfigError& error) {
+        const std::string message = error.what();
+        EXPECT_NE(message.find("The variable image would take "), std::string::npos) << message;
+        EXPECT_NE(message.find("more than the converter's limit of 524287"), std::string::npos) << message;
+        EXPECT_TRUE(message.ends_with("Nothing was imported.")) << message;
+    }
+    EXPECT_EQ(sw::test::readFile(accessFile), stored);
 }
 
 } // namespace

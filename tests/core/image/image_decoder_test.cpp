@@ -23,10 +23,16 @@ std::string problems(const sw::image::ImageReport& report) {
     return all;
 }
 
-void putU32(Bytes& bytes, std::size_t offset, std::uint32_t value) {
-    for (std::size_t i = 0; i < 4; ++i) {
+void putLittleEndian(Bytes& bytes, std::size_t offset, std::uint32_t value, std::size_t width) {
+    for (std::size_t i = 0; i < width; ++i) {
         bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
     }
+}
+void putU32(Bytes& bytes, std::size_t offset, std::uint32_t value) {
+    putLittleEndian(bytes, offset, value, 4);
+}
+void putU16(Bytes& bytes, std::size_t offset, std::uint16_t value) {
+    putLittleEndian(bytes, offset, value, 2);
 }
 
 void fixChecksum(Bytes& bank1) {
@@ -140,6 +146,21 @@ TEST(ImageDecoder, ReportsVariableImageFaults) {
          },
          "after the last string"},
         {"short header", [](Bytes& b) { b.resize(20); }, "shorter than its 24-byte header"},
+        // Values the check never lets through, as a wrapping builder once wrote them.
+        {"variable position", [](Bytes& b) { putU16(b, 24 + 8, 65535); },
+         "position of variable 1 is 65535, outside 0 to 1399"},
+        {"variable start bit", [](Bytes& b) { b[24 + 3] = 253; },
+         "start bit of variable 1 is 253, outside 0 to 7"},
+        {"timer period",
+         [](Bytes& b) {
+             b[24 + 4] = 0x04;
+             putU32(b, 24 + 12, 0);
+         },
+         "timer period of variable 1 is 0 ms"},
+        {"member position", [](Bytes& b) { putU16(b, 0x54, 40000); },
+         "position of member 1 of data set 1 is 40000"},
+        {"member start bit", [](Bytes& b) { b[0x54 + 2] = 8; }, "start bit of member 1 of data set 1 is 8"},
+        {"data-set time", [](Bytes& b) { putU32(b, 0x38 + 8, 0); }, "time of data set 1 is 0 ms"},
     };
     for (const Fault& fault : faults) {
         Bytes bad = good;
