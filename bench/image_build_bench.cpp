@@ -28,7 +28,8 @@ std::string generatedAccessFile(int variables, int dataSets) {
         const std::string n = std::to_string(i);
         xml += "<DA_Item Index=\"0\" bType=\"FLOAT32\" fc=\"MX\" Reference=\"IED1MEAS/MMXU" + n +
                ".TotW.mag.f\" IPAddress=\"192.168.2." + std::to_string(i % 250) +
-               "\" Port=\"102\" OnChange=\"N\" OnCMD=\"N\" OnTimer=\"Y\" Time=\"1000\" Position=\"" + n +
+               "\" Port=\"102\" OnChange=\"N\" OnCMD=\"N\" OnTimer=\"Y\" Time=\"1000\" Position=\"" +
+               std::to_string(i % 1400) +
                "\" StartBit=\"0\" ReadWrite=\"Read\" Convertion=\"ItoF/FtoI\" MoltFact=\"0,1\" "
                "Mnemonic=\"power " +
                n + "\"/>";
@@ -42,7 +43,7 @@ std::string generatedAccessFile(int variables, int dataSets) {
                "Mnemonic=\"\"><DataSet_List_DAs>";
         for (int m = 0; m < kMembers; ++m) {
             xml += "<DataSet_DA_Item bType=\"BOOLEAN\" Reference=\"IED1CTRL/GGIO" + n + ".Ind" +
-                   std::to_string(m) + ".stVal\" Position=\"" + std::to_string(20000 + d * kMembers + m) +
+                   std::to_string(m) + ".stVal\" Position=\"" + std::to_string((d * kMembers + m) % 1400) +
                    "\" StartBit=\"0\" Convertion=\"None\" MoltFact=\"1\" Mnemonic=\"\"/>";
         }
         xml += "</DataSet_List_DAs></DataSet_Item>";

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace sw::access {
 
@@ -84,18 +85,16 @@ private:
             ascii = ascii && static_cast<unsigned char>(*end) < 0x80;
             ++end;
         }
-        if (!ascii || *end != 0) {
-            while (*end != 0) {
-                ++end;
-            }
-            if (!utf8::isValid(std::string_view(value, static_cast<std::size_t>(end - value)))) {
-                throw ConfigError(ErrorCode::AccessFileNotUtf8,
-                                  {utf8Of(m_file), std::string(name), describeRow(list, rowNumber, member)});
-            }
-        }
-        if (std::string_view(value, static_cast<std::size_t>(end - value)).find('&') ==
-            std::string_view::npos) {
+        if (ascii && *end == 0) {
             return {value, static_cast<std::size_t>(end - value)};
+        }
+        const std::string_view raw(value, std::strlen(value));
+        if (!utf8::isValid(raw)) {
+            throw ConfigError(ErrorCode::AccessFileNotUtf8,
+                              {utf8Of(m_file), std::string(name), describeRow(list, rowNumber, member)});
+        }
+        if (raw.find('&') == std::string_view::npos) {
+            return raw;
         }
         decoded.clear();
         if (const auto refused = xml::decodeReferences(value, decoded)) {

@@ -1,7 +1,6 @@
 #include "core/access/access_schema.h"
 
 #include "core/common/error_texts.h"
-#include "core/common/ip_address.h"
 #include "core/common/numbers.h"
 #include "core/common/trim.h"
 #include "core/common/utf8.h"
@@ -9,6 +8,7 @@
 #include "core/language/lang_table.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -302,6 +302,15 @@ std::optional<bool> flagValue(std::string_view cell) {
 }
 
 std::optional<std::int64_t> integerValue(std::string_view cell, std::int64_t low, std::int64_t high) {
+    // The plain digits nearly every cell holds are read at once; anything else by the one conversion.
+    if (!cell.empty() && cell.size() <= 9 &&
+        std::all_of(cell.begin(), cell.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        std::int64_t plain = 0;
+        for (const char c : cell) {
+            plain = plain * 10 + (c - '0');
+        }
+        return plain < low || plain > high ? std::nullopt : std::optional<std::int64_t>(plain);
+    }
     const std::optional<std::int32_t> value = parseInteger(trimmed(cell));
     if (!value || *value < low || *value > high) {
         return std::nullopt;
@@ -350,23 +359,50 @@ std::optional<float> factorValue(std::string_view cell, char decimalSeparator) {
         })) {
         return 1.0F;
     }
-    float value = 1.0F;
-    if (!checkFloat(word, decimalSeparator, value)) {
+    // Either mark is taken: the other one is read as the user's.
+    const char other = decimalSeparator == '.' ? ',' : '.';
+    std::optional<double> value;
+    if (word.find(other) == std::string_view::npos) {
+        value = parseFloat(word, decimalSeparator);
+    } else {
+        std::string unified(word);
+        std::replace(unified.begin(), unified.end(), other, decimalSeparator);
+        value = parseFloat(unified, decimalSeparator);
+    }
+    if (!value || std::fabs(*value) > static_cast<double>(std::numeric_limits<float>::max())) {
         return std::nullopt;
     }
-    return value;
+    return static_cast<float>(*value);
 }
 
 std::optional<std::string> addressValue(std::string_view cell) {
-    std::array<std::string, 4> parts;
-    if (!checkIpAddress(cell, parts)) {
-        return std::nullopt;
+    // Four decimal numbers from 0 to 255 with blanks allowed around each; leading zeros are decimal.
+    std::string_view rest = trimmed(cell);
+    char plain[16];
+    char* out = plain;
+    for (int part = 0; part < 4; ++part) {
+        const std::size_t dot = part < 3 ? rest.find('.') : std::string_view::npos;
+        if (part < 3 && dot == std::string_view::npos) {
+            return std::nullopt;
+        }
+        const std::string_view digits = trimmed(rest.substr(0, dot));
+        unsigned value = 0;
+        for (const char c : digits) {
+            if (c < '0' || c > '9') {
+                return std::nullopt;
+            }
+            value = std::min(value * 10 + static_cast<unsigned>(c - '0'), 1000U);
+        }
+        if (digits.empty() || value > 255) {
+            return std::nullopt;
+        }
+        if (part > 0) {
+            *out++ = '.';
+        }
+        out = std::to_chars(out, plain + sizeof plain, value).ptr;
+        rest = part < 3 ? rest.substr(dot + 1) : std::string_view();
     }
-    std::string plain;
-    for (const std::string& part : parts) {
-        plain += (plain.empty() ? "" : ".") + std::to_string(*parseInteger(part));
-    }
-    return plain;
+    return std::string(plain, out);
 }
 
 std::optional<unsigned char> forbiddenCharacter(std::string_view text) {
