@@ -89,6 +89,17 @@ constexpr IndexedText<WindowText> kWindowTexts[] = {
     {WindowText::UpdaterLeftRunning,
      "The updater is still running after %1 s; this window no longer follows it."},
     {WindowText::UpdaterLastLines, "Its last lines:"},
+    {WindowText::VersionCheckFailed, "Could not check for a newer version (%1)."},
+    {WindowText::VersionFailureNotAvailable, "this build cannot ask the version service"},
+    {WindowText::VersionFailureNotPlainHttp, "%1 is not a plain http:// address"},
+    {WindowText::VersionFailureUnreachable, "the service could not be reached"},
+    {WindowText::VersionFailureTimedOut, "the service did not answer in time"},
+    {WindowText::VersionFailureHttpStatus, "the service answered with HTTP status %1"},
+    {WindowText::VersionFailureNotHttp, "the answer is not HTTP"},
+    {WindowText::VersionFailureTooLong, "the answer is too long to be a version"},
+    {WindowText::VersionFailureNotAVersion, "the answer names no version: %1"},
+    {WindowText::VersionFailureStopped, "the check was given up"},
+    {WindowText::VersionFailureOther, "the HTTP client failed: %1"},
 };
 
 static_assert(textsInIndexOrder(kWindowTexts, kFirstWindowText, kLastWindowText),

@@ -78,10 +78,21 @@ enum class WindowText : int {
     UpdaterNotStarted,
     UpdaterLeftRunning,
     UpdaterLastLines,
+    VersionCheckFailed,
+    VersionFailureNotAvailable,
+    VersionFailureNotPlainHttp,
+    VersionFailureUnreachable,
+    VersionFailureTimedOut,
+    VersionFailureHttpStatus,
+    VersionFailureNotHttp,
+    VersionFailureTooLong,
+    VersionFailureNotAVersion,
+    VersionFailureStopped,
+    VersionFailureOther,
 };
 
 inline constexpr int kFirstWindowText = static_cast<int>(WindowText::FillAddresses);
-inline constexpr int kLastWindowText = static_cast<int>(WindowText::UpdaterLastLines);
+inline constexpr int kLastWindowText = static_cast<int>(WindowText::VersionFailureOther);
 
 // The English text, as the built-in table holds it.
 std::string_view englishWindowText(WindowText text);
