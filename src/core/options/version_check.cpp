@@ -114,15 +114,15 @@ std::optional<std::string> failWith(VersionCheckResult* failed, VersionCheckFail
     return std::nullopt;
 }
 
-bool isPlainHttp(std::string_view base) {
-    return upperAscii(base.substr(0, 7)) == "HTTP://";
-}
-
 } // namespace
 
 #if SW_HAVE_VERSION_CHECK
 
 namespace {
+
+bool isPlainHttp(std::string_view base) {
+    return upperAscii(base.substr(0, 7)) == "HTTP://";
+}
 
 VersionCheckFailure failureOf(CURLcode code, const Transfer& transfer) {
     switch (code) {
