@@ -119,7 +119,8 @@ void removeLeftoverTemporaries(const std::filesystem::path& target) {
 void writeFileAtomically(const std::filesystem::path& file, std::string_view bytes) {
     const std::filesystem::path target = replacedFile(file);
     removeLeftoverTemporaries(target);
-    const platform::HeldFile temporary = writeTemporaryFile(target, file, bytes);
+    platform::HeldFile temporary = writeTemporaryFile(target, file, bytes);
+    platform::releaseForRename(temporary);
     if (const std::string reason = renameOver(temporary.path, target); !reason.empty()) {
         removeFile(temporary.path);
         fail(FileStep::Replace, file, reason);
@@ -158,6 +159,10 @@ void replaceFilesAtomically(std::span<const FileContent> files) {
     } catch (const ConfigError&) {
         removeLeftovers();
         throw;
+    }
+    for (Step& step : steps) {
+        platform::releaseForRename(step.temporary);
+        platform::releaseForRename(step.old);
     }
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::string reason = renameOver(steps[i].temporary.path, steps[i].target);

@@ -117,6 +117,10 @@ HeldFile writeTemporaryFile(const std::filesystem::path& target, std::string_vie
     return {temporary, std::move(out)};
 }
 
+void releaseForRename(HeldFile& file) {
+    file.hold.close();
+}
+
 bool removeUnlessHeld(const std::filesystem::path& file) {
     // Opened with no sharing at all, the file is free of every other handle; closing it removes it.
     HANDLE only = CreateFileW(file.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
@@ -172,15 +176,9 @@ bool isPlainRegularFile(const std::filesystem::path& file) {
 HeldFile hardLinkBeside(const std::filesystem::path& target, std::string_view mark) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::filesystem::path kept = temporaryBeside(target, mark);
+        // Not held: a handle on the link is a handle on the target, which the rename must replace.
         if (CreateHardLinkW(kept.c_str(), target.c_str(), nullptr)) {
-            FileHandle hold(CreateFileW(kept.c_str(), FILE_READ_ATTRIBUTES,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-            if (!hold.valid()) {
-                DeleteFileW(kept.c_str());
-                return {};
-            }
-            return {kept, std::move(hold)};
+            return {kept, {}};
         }
         if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) {
             break;
@@ -305,6 +303,8 @@ HeldFile writeTemporaryFile(const std::filesystem::path& target, std::string_vie
     }
     return {temporary, std::move(hold)};
 }
+
+void releaseForRename(HeldFile&) {}
 
 bool removeUnlessHeld(const std::filesystem::path& file) {
     // Any access will do for the lock; a temporary with the mode of a write-only target is opened so.

@@ -45,6 +45,11 @@ struct HeldFile {
 HeldFile writeTemporaryFile(const std::filesystem::path& target, std::string_view mark,
                             std::string_view bytes);
 
+// Lets go of a held temporary where the system cannot rename a file that a handle holds open (Windows:
+// the rename and ReplaceFileW want it free, so there the hold ends just before the rename, and a kept
+// hard link, which is the target itself, is not held); on POSIX the lock stays until the save is done.
+void releaseForRename(HeldFile& file);
+
 // Removes `file` when no save holds it: a save that was killed left it behind. A file held by a save
 // running in this or another process stays. True when it was removed.
 bool removeUnlessHeld(const std::filesystem::path& file);

@@ -331,6 +331,7 @@ TEST(AtomicFile, NextSaveRemovesLeftoverTemporariesAtOnceButNotThoseOfASaveStill
 #endif
     }
     // The running save goes on undisturbed and puts its file in place.
+    sw::platform::releaseForRename(running);
     EXPECT_EQ(sw::platform::renameOver(running.path, file), "");
     running.hold.close();
     EXPECT_EQ(sw::test::readFile(file), "<Par_Gen>");
