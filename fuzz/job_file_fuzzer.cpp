@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         const sw::JobDocument job = sw::readJobBytes(
             std::string_view(reinterpret_cast<const char*>(data), size), "Ethernet_Update.xml");
-        sw::checkUpdateJob(job);
+        sw::checkUpdateJob(job, "sw-fuzz-program");
     } catch (const sw::ConfigError&) {
     }
     return 0;

@@ -14,5 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (sw::isNewerVersion(answer, "9.999")) {
         __builtin_trap();
     }
+    // Judged, an answer is newer, not newer or no version; the part shown of it is short and printable.
+    const sw::VersionCheckResult judged = sw::judgeVersionAnswer(answer, "1.000");
+    if (judged.newer() != sw::isNewerVersion(answer, "1.000") || judged.detail.size() > 48) {
+        __builtin_trap();
+    }
     return 0;
 }

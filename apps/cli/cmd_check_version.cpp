@@ -1,10 +1,35 @@
 #include "commands.h"
 
+#include "core/language/builtin_texts.h"
+#include "core/language/lang_table.h"
+#include "core/language/window_texts.h"
 #include "core/options/version_check.h"
 
 #include <iostream>
 
 namespace sw::cli {
+
+namespace {
+
+constexpr const char* kUsage = "Usage: sw40512-cli check-version [--url BASE]\n"
+                               "Prints \"newer\" (exit code 0), \"not newer\" (exit code 3) or \"could not "
+                               "check (REASON)\" (exit code 1);\n"
+                               "wrong arguments end with exit code 2.\n";
+
+// The exit codes, so that a script can tell a failed check from an answer.
+constexpr int kExitNewer = 0;
+constexpr int kExitCouldNotCheck = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitNotNewer = 3;
+
+std::string withArgument(std::string text, const std::string& argument) {
+    if (const auto at = text.find("%1"); at != std::string::npos) {
+        text.replace(at, 2, argument);
+    }
+    return text;
+}
+
+} // namespace
 
 int runCheckVersion(const std::vector<std::string>& args) {
     VersionService service = makerVersionService();
@@ -12,18 +37,26 @@ int runCheckVersion(const std::vector<std::string>& args) {
         if (args[i] == "--url" && i + 1 < args.size()) {
             service.base = args[++i];
         } else {
-            std::cerr << "Unexpected argument \"" << args[i]
-                      << "\".\nUsage: sw40512-cli check-version [--url BASE]\n";
-            return 2;
+            std::cerr << "Unexpected argument \"" << args[i] << "\".\n" << kUsage;
+            return kExitUsage;
         }
     }
-    if (!versionCheckAvailable()) {
-        std::cerr << "The version check is not available in this build.\n";
-        return 1;
+    const VersionCheckResult result = checkVersionOnline(service);
+    switch (result.outcome) {
+    case VersionCheckResult::Outcome::Newer:
+        std::cout << "newer\n";
+        return kExitNewer;
+    case VersionCheckResult::Outcome::NotNewer:
+        std::cout << "not newer\n";
+        return kExitNotNewer;
+    case VersionCheckResult::Outcome::Failed:
+        break;
     }
-    // Any failure to reach the service counts as no newer version, as in the program.
-    std::cout << (checkVersion(service) ? "newer" : "not newer") << "\n";
-    return 0;
+    LangTable texts;
+    fillBuiltinTexts(texts);
+    std::cout << "could not check ("
+              << withArgument(texts.Get(versionFailureText(result.failure)), result.detail) << ")\n";
+    return kExitCouldNotCheck;
 }
 
 } // namespace sw::cli

@@ -97,6 +97,18 @@ std::optional<Arguments> parse(const std::vector<std::string>& args) {
         std::cerr << kUsage;
         return std::nullopt;
     }
+    // The address is checked before anything is built or written, and from here on only its plain
+    // dotted-decimal form is used: the one pinged is the one the job names.
+    const std::optional<std::string> address = canonicalIpAddress(*parsed.address);
+    if (!address) {
+        LangTable texts;
+        fillBuiltinTexts(texts);
+        std::cerr << "address check: " << *parsed.address << ": "
+                  << texts.Get(addressCheckMessage(AddressCheck::AddressError)) << "\n"
+                  << kUsage;
+        return std::nullopt;
+    }
+    parsed.address = *address;
     // The job names its files by absolute paths: the updater does not share our working folder.
     parsed.project = std::filesystem::absolute(*parsed.project);
     parsed.programFolder = std::filesystem::absolute(parsed.programFolder);
@@ -162,7 +174,7 @@ int runUpdate(const std::vector<std::string>& args) {
               << " of " << check.requests << " echo requests" << std::endl;
 
     UpdateJob job;
-    checkIpAddress(host, job.address);
+    job.address = host;
     job.option = parsed->option;
     job.readBack = parsed->readBack;
     job.masterFolder = parsed->programFolder / "MASTER";

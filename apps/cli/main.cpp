@@ -67,7 +67,8 @@ const Command kCommands[] = {
     {"check-version",
      "check-version [--url BASE]                  ask the version service (or BASE, e.g. "
      "http://127.0.0.1:8080)\n"
-     "                                              whether a newer version exists: newer or not newer",
+     "                                              whether a newer version exists: newer (exit code 0),\n"
+     "                                              not newer (3) or could not check (REASON) (1)",
      sw::cli::runCheckVersion},
     {"live",
      "live PROJECT_FOLDER [--timeout SECONDS]     check the access list against its servers over MMS:\n"

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace {
 
 #ifdef _WIN32
@@ -14,32 +16,52 @@ namespace {
 TEST(CheckVersion, SaysWhenTheBuildCannotAskTheService) {
     const auto result = sw::test::runProcess({SW_CLI_PATH, "check-version", "--url", "http://127.0.0.1:9"});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.stdoutText, "");
-    EXPECT_NE(result.stderrText.find("not available in this build"), std::string::npos) << result.stderrText;
+    EXPECT_EQ(result.stdoutText, "could not check (this build cannot ask the version service)\n");
 }
 
 #else
 
 using sw::test::LocalHttpServer;
 
-TEST(CheckVersion, PrintsWhetherTheServiceOffersANewerVersion) {
+TEST(CheckVersion, TellsNewerNotNewerAndCouldNotCheckApartByTextAndExitCode) {
+    std::string refusedBase;
+    {
+        LocalHttpServer gone(LocalHttpServer::response("200 OK", "VER. 9.000"));
+        refusedBase = gone.base();
+    }
     const struct {
-        std::string response;
+        std::optional<std::string> response; // none: the base below, with no server
+        std::string base;
         const char* printed;
+        int exitCode;
     } cases[] = {
-        {LocalHttpServer::response("200 OK", "VER. 1.001"), "newer\n"},
-        {LocalHttpServer::response("200 OK", "VER. 1.000"), "not newer\n"},
-        {LocalHttpServer::response("404 Not Found", "VER. 9.000"), "not newer\n"},
+        {LocalHttpServer::response("200 OK", "VER. 1.001"), "", "newer\n", 0},
+        {LocalHttpServer::response("200 OK", "VER. 1.000"), "", "not newer\n", 3},
+        {LocalHttpServer::response("500 Internal Server Error", "VER. 9.000"), "",
+         "could not check (the service answered with HTTP status 500)\n", 1},
+        {LocalHttpServer::response("302 Found", "VER. 9.000", "Location: /elsewhere\r\n"), "",
+         "could not check (the service answered with HTTP status 302)\n", 1},
+        {LocalHttpServer::response("200 OK", "Service closed"), "",
+         "could not check (the answer names no version: \"Service closed\")\n", 1},
+        {std::nullopt, refusedBase, "could not check (the service could not be reached)\n", 1},
+        {std::nullopt, "https://127.0.0.1:9",
+         "could not check (https://127.0.0.1:9 is not a plain http:// address)\n", 1},
     };
     for (const auto& c : cases) {
-        LocalHttpServer server(c.response);
-        const auto result = sw::test::runProcess({SW_CLI_PATH, "check-version", "--url", server.base()});
-        EXPECT_EQ(result.exitCode, 0);
+        std::optional<LocalHttpServer> server;
+        if (c.response) {
+            server.emplace(*c.response);
+        }
+        const auto result =
+            sw::test::runProcess({SW_CLI_PATH, "check-version", "--url", server ? server->base() : c.base});
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.printed;
         EXPECT_EQ(result.stdoutText, c.printed);
-        ASSERT_EQ(server.requests().size(), 1u);
-        EXPECT_EQ(
-            server.requests()[0].rfind("GET /home/download/GetversionSW.asp?nomesw=SW40512 HTTP/1.0\r\n", 0),
-            0u);
+        if (server) {
+            ASSERT_EQ(server->requests().size(), 1u);
+            EXPECT_EQ(server->requests()[0].rfind(
+                          "GET /home/download/GetversionSW.asp?nomesw=SW40512 HTTP/1.0\r\n", 0),
+                      0u);
+        }
     }
 }
 

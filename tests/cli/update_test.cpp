@@ -39,7 +39,8 @@ TEST(UpdateCommand, BuildsChecksLoopbackWritesTheJobAndRunsTheUpdater) {
         R"(<IEC_68850_Client><List_ICD_Files><ICD_File Name="IED1" FileName="ied1.icd"/></List_ICD_Files>)"
         R"(<List_DA_Selected>)" +
             row + row + R"(</List_DA_Selected><List_DataSet_Selected/></IEC_68850_Client>)");
-    const auto result = setup.update("127.0.0.1", {"--option", "configuration", "--no-read-back"});
+    // Typed with leading zeros: the plain form is what is pinged and what the job names.
+    const auto result = setup.update("0127.000.000.001", {"--option", "configuration", "--no-read-back"});
     if (setup.icmpUnavailable(result)) {
         GTEST_SKIP() << result.stderrText;
     }
@@ -51,7 +52,7 @@ TEST(UpdateCommand, BuildsChecksLoopbackWritesTheJobAndRunsTheUpdater) {
         << result.stderrText;
     for (const char* stage :
          {"build: ", "address check: 127.0.0.1 answered 2 of 2", "job file: ", "updater: starting",
-          "Operation 2 of 2: send the variable image", "updater: ended successfully"}) {
+          "Operation 2 of 2 to 127.0.0.1: send the variable image", "updater: ended successfully"}) {
         EXPECT_NE(result.stdoutText.find(stage), std::string::npos) << stage << "\n" << result.stdoutText;
     }
     const std::string job = sw::test::readFile(setup.dir / "program" / "Ethernet_Update.xml");
@@ -71,12 +72,22 @@ TEST(UpdateCommand, BuildsChecksLoopbackWritesTheJobAndRunsTheUpdater) {
 
 TEST(UpdateCommand, EachFailingStageEndsWithItsMessageAndANonZeroCode) {
     UpdateSetup setup;
-    const auto unusable = setup.update("a.b.c.d");
-    EXPECT_EQ(unusable.exitCode, 1);
-    EXPECT_NE(unusable.stderrText.find("address check: a.b.c.d: Error!!! Check the Ip Address"),
-              std::string::npos)
-        << unusable.stderrText;
-    EXPECT_FALSE(std::filesystem::exists(setup.dir / "program" / "Ethernet_Update.xml"));
+    // An unusable address is refused with the other arguments, before anything is built or written.
+    const auto bin = setup.dir / "Projekt Süd" / "bin";
+    std::filesystem::create_directories(bin);
+    sw::test::writeFile(bin / "bank1.bin", "the images of an earlier build");
+    for (const char* address : {"a.b.c.d", "127.0.0.256", "127.0.0", "0x7f.0.0.1"}) {
+        const auto unusable = setup.update(address);
+        EXPECT_EQ(unusable.exitCode, 2) << address;
+        EXPECT_NE(unusable.stderrText.find("address check: " + std::string(address) +
+                                           ": Error!!! Check the Ip Address"),
+                  std::string::npos)
+            << unusable.stderrText;
+        EXPECT_EQ(unusable.stdoutText, "") << address;
+        EXPECT_EQ(sw::test::readFile(bin / "bank1.bin"), "the images of an earlier build");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(bin), {}), 1) << address;
+        EXPECT_FALSE(std::filesystem::exists(setup.dir / "program" / "Ethernet_Update.xml"));
+    }
 
     // The firmware is missing: the updater runs and refuses the job.
     std::filesystem::remove(setup.dir / "program" / "MASTER" / "Sim40512.sim");

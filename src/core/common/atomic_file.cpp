@@ -44,10 +44,10 @@ template <class Action> auto onFile(FileStep step, const std::filesystem::path& 
     }
 }
 
-// Writes and flushes a temporary file of the recognisable name beside `target` and returns its name;
-// removes it again on failure. `file` is the name the user knows, for messages.
-std::filesystem::path writeTemporaryFile(const std::filesystem::path& target,
-                                         const std::filesystem::path& file, std::string_view bytes) {
+// Writes and flushes a temporary file of the recognisable name beside `target` and returns it, held
+// until the save is done; removes it again on failure. `file` is the name the user knows, for messages.
+platform::HeldFile writeTemporaryFile(const std::filesystem::path& target, const std::filesystem::path& file,
+                                      std::string_view bytes) {
     return onFile(FileStep::Write, file,
                   [&] { return platform::writeTemporaryFile(target, kTemporaryMark, bytes); });
 }
@@ -55,11 +55,11 @@ std::filesystem::path writeTemporaryFile(const std::filesystem::path& target,
 // A second name for a regular file's present content, so that it can be put back after the file was
 // replaced; empty when there is no such file. A hard link costs nothing; where the file system has
 // none, the content is copied.
-std::filesystem::path keepOldContent(const std::filesystem::path& target, const std::filesystem::path& file) {
+platform::HeldFile keepOldContent(const std::filesystem::path& target, const std::filesystem::path& file) {
     if (!platform::isPlainRegularFile(target)) {
         return {};
     }
-    if (std::filesystem::path kept = platform::hardLinkBeside(target, kTemporaryMark); !kept.empty()) {
+    if (platform::HeldFile kept = platform::hardLinkBeside(target, kTemporaryMark); !kept.path.empty()) {
         return kept;
     }
     return writeTemporaryFile(target, file, readFileBytes(target, std::numeric_limits<std::uint64_t>::max()));
@@ -97,12 +97,12 @@ std::filesystem::path replacedFile(const std::filesystem::path& file) {
     fail(FileStep::Replace, file, systemReason(ELOOP));
 }
 
-// An interrupted save leaves its temporary behind; the next save of the same file clears such
-// leftovers. One younger than a minute may belong to a save still running in another process.
-void removeStaleTemporaries(const std::filesystem::path& target) {
+// An interrupted save leaves its temporary behind; the next save of the same file removes such
+// leftovers at once. A save holds its temporaries while it runs, so one that is still held belongs to a
+// save running in another process and stays.
+void removeLeftoverTemporaries(const std::filesystem::path& target) {
     const std::string prefix = utf8Of(target.filename()) + std::string(kTemporaryMark);
     const auto folder = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
-    const auto oldest = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(1);
     std::error_code error;
     for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
          it.increment(error)) {
@@ -110,10 +110,7 @@ void removeStaleTemporaries(const std::filesystem::path& target) {
         if (name.size() != prefix.size() + 6 || !name.starts_with(prefix)) {
             continue;
         }
-        std::error_code ignored;
-        if (it->is_regular_file(ignored) && it->last_write_time(ignored) < oldest) {
-            std::filesystem::remove(it->path(), ignored);
-        }
+        platform::removeUnlessHeld(it->path());
     }
 }
 
@@ -121,10 +118,11 @@ void removeStaleTemporaries(const std::filesystem::path& target) {
 
 void writeFileAtomically(const std::filesystem::path& file, std::string_view bytes) {
     const std::filesystem::path target = replacedFile(file);
-    removeStaleTemporaries(target);
-    const std::filesystem::path temporary = writeTemporaryFile(target, file, bytes);
-    if (const std::string reason = renameOver(temporary, target); !reason.empty()) {
-        removeFile(temporary);
+    removeLeftoverTemporaries(target);
+    platform::HeldFile temporary = writeTemporaryFile(target, file, bytes);
+    platform::releaseForRename(temporary);
+    if (const std::string reason = renameOver(temporary.path, target); !reason.empty()) {
+        removeFile(temporary.path);
         fail(FileStep::Replace, file, reason);
     }
     syncFolderOf(target);
@@ -133,26 +131,26 @@ void writeFileAtomically(const std::filesystem::path& file, std::string_view byt
 void replaceFilesAtomically(std::span<const FileContent> files) {
     struct Step {
         std::filesystem::path target;
-        std::filesystem::path temporary;
-        std::filesystem::path old; // empty: there was no old file to put back
+        platform::HeldFile temporary;
+        platform::HeldFile old; // an empty path: there was no old file to put back
         bool replaced = false;
     };
     std::vector<Step> steps;
     steps.reserve(files.size());
     const auto removeLeftovers = [&steps] {
         for (const Step& step : steps) {
-            if (!step.replaced && !step.temporary.empty()) {
-                removeFile(step.temporary);
+            if (!step.replaced && !step.temporary.path.empty()) {
+                removeFile(step.temporary.path);
             }
-            if (!step.old.empty()) {
-                removeFile(step.old);
+            if (!step.old.path.empty()) {
+                removeFile(step.old.path);
             }
         }
     };
     try {
         for (const FileContent& content : files) {
             const std::filesystem::path target = replacedFile(content.file);
-            removeStaleTemporaries(target);
+            removeLeftoverTemporaries(target);
             steps.push_back({target, writeTemporaryFile(target, content.file, content.bytes), {}, false});
         }
         for (std::size_t i = 0; i < files.size(); ++i) {
@@ -162,17 +160,21 @@ void replaceFilesAtomically(std::span<const FileContent> files) {
         removeLeftovers();
         throw;
     }
+    for (Step& step : steps) {
+        platform::releaseForRename(step.temporary);
+        platform::releaseForRename(step.old);
+    }
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const std::string reason = renameOver(steps[i].temporary, steps[i].target);
+        const std::string reason = renameOver(steps[i].temporary.path, steps[i].target);
         if (reason.empty()) {
             steps[i].replaced = true;
             continue;
         }
         // Back to the old set, in reverse order.
         for (std::size_t k = i; k-- > 0;) {
-            if (!steps[k].old.empty()) {
-                if (renameOver(steps[k].old, steps[k].target).empty()) {
-                    steps[k].old.clear();
+            if (!steps[k].old.path.empty()) {
+                if (renameOver(steps[k].old.path, steps[k].target).empty()) {
+                    steps[k].old.path.clear();
                 }
             } else {
                 removeFile(steps[k].target);

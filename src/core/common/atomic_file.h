@@ -23,7 +23,8 @@ inline constexpr std::uint64_t kSclFile = std::uint64_t{1} << 30;       // ICD, 
 // Writes the bytes to a temporary file beside the target, flushes it to disk and renames it over the
 // target, so a crash or a full disk never leaves a half-written file. A target that is a symbolic link
 // has the file it points to replaced, in that file's folder; a replaced file keeps its permissions.
-// Temporaries that an interrupted save of the same file left behind are removed. Throws ConfigError
+// Temporaries that an interrupted save of the same file left behind are removed at once; a save holds
+// its own temporaries while it runs, so those of a save running elsewhere stay. Throws ConfigError
 // naming the file and the system's reason.
 void writeFileAtomically(const std::filesystem::path& file, std::string_view bytes);
 

@@ -40,6 +40,21 @@ bool checkIpAddress(std::string_view text, std::array<std::string, 4>& parts) {
     return true;
 }
 
+std::optional<std::string> canonicalIpAddress(std::string_view text) {
+    std::array<std::string, 4> parts;
+    if (!checkIpAddress(text, parts)) {
+        return std::nullopt;
+    }
+    std::string canonical;
+    for (const std::string& part : parts) {
+        if (!canonical.empty()) {
+            canonical += '.';
+        }
+        canonical += std::to_string(numberOrInvalid(part));
+    }
+    return canonical;
+}
+
 std::uint32_t ipv4Address(std::string_view text) {
     std::array<std::string, 4> parts;
     if (!checkIpAddress(text, parts)) {

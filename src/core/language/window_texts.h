@@ -78,8 +78,18 @@ enum class WindowText : int {
     UpdaterNotStarted,
     UpdaterLeftRunning,
     UpdaterLastLines,
-    // 2170-2179 are left to texts added beside these.
-    IedNameShared = 2180,
+    VersionCheckFailed,
+    VersionFailureNotAvailable,
+    VersionFailureNotPlainHttp,
+    VersionFailureUnreachable,
+    VersionFailureTimedOut,
+    VersionFailureHttpStatus,
+    VersionFailureNotHttp,
+    VersionFailureTooLong,
+    VersionFailureNotAVersion,
+    VersionFailureStopped,
+    VersionFailureOther,
+    IedNameShared,
     IedNamesSharedHint,
 };
 

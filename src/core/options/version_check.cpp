@@ -3,6 +3,7 @@
 #include "core/common/trim.h"
 
 #include "core/common/build_config.h"
+#include "core/language/window_texts.h"
 
 #if SW_HAVE_VERSION_CHECK
 #include <curl/curl.h>
@@ -32,12 +33,14 @@ std::string upperAscii(std::string_view text) {
 struct Transfer {
     std::string body;
     std::stop_token stop;
+    bool tooLong = false;
 };
 
 std::size_t collectBody(char* data, std::size_t size, std::size_t count, void* user) {
     auto* transfer = static_cast<Transfer*>(user);
     const std::size_t bytes = size * count;
     if (transfer->body.size() + bytes > kMaxAnswerBytes) {
+        transfer->tooLong = true;
         return 0; // ends the transfer with a write error
     }
     transfer->body.append(data, bytes);
@@ -99,23 +102,75 @@ bool versionCheckAvailable() {
     return SW_HAVE_VERSION_CHECK != 0;
 }
 
+namespace {
+
+std::optional<std::string> failWith(VersionCheckResult* failed, VersionCheckFailure failure,
+                                    std::string detail = {}) {
+    if (failed != nullptr) {
+        failed->outcome = VersionCheckResult::Outcome::Failed;
+        failed->failure = failure;
+        failed->detail = std::move(detail);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 #if SW_HAVE_VERSION_CHECK
 
-std::optional<std::string> fetchVersionAnswer(const VersionService& service, std::stop_token stop) {
+namespace {
+
+bool isPlainHttp(std::string_view base) {
+    return upperAscii(base.substr(0, 7)) == "HTTP://";
+}
+
+VersionCheckFailure failureOf(CURLcode code, const Transfer& transfer) {
+    switch (code) {
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return VersionCheckFailure::Unreachable;
+    case CURLE_OPERATION_TIMEDOUT:
+        return VersionCheckFailure::TimedOut;
+    case CURLE_ABORTED_BY_CALLBACK:
+        return VersionCheckFailure::Stopped;
+    case CURLE_WRITE_ERROR:
+        return transfer.tooLong ? VersionCheckFailure::TooLong : VersionCheckFailure::Other;
+    // The scheme was checked before: an unsupported protocol here is an HTTP/0.9 or other odd reply.
+    case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_GOT_NOTHING:
+    case CURLE_RECV_ERROR:
+    case CURLE_PARTIAL_FILE:
+        return VersionCheckFailure::NotHttp;
+    default:
+        return VersionCheckFailure::Other;
+    }
+}
+
+} // namespace
+
+std::optional<std::string> fetchVersionAnswer(const VersionService& service, std::stop_token stop,
+                                              VersionCheckResult* failed) {
+    // Plain HTTP only: a secure or a local address would be another service than the one meant.
+    if (!isPlainHttp(service.base)) {
+        return failWith(failed, VersionCheckFailure::NotPlainHttp, service.base);
+    }
     static std::once_flag initialised;
     std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 
     const std::unique_ptr<CURL, EasyDeleter> curl(curl_easy_init());
     if (!curl) {
-        return std::nullopt;
+        return failWith(failed, VersionCheckFailure::Other, "no HTTP client");
     }
     std::unique_ptr<curl_slist, ListDeleter> headers(curl_slist_append(
         nullptr, "Accept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8"));
     if (!headers) {
-        return std::nullopt;
+        return failWith(failed, VersionCheckFailure::Other, "no memory");
     }
     const std::string url = service.base + std::string(kVersionQuery);
     Transfer transfer{{}, std::move(stop)};
+    char clientError[CURL_ERROR_SIZE] = {};
     CURL* h = curl.get();
     bool set = curl_easy_setopt(h, CURLOPT_URL, url.c_str()) == CURLE_OK;
     // Plain HTTP only, and nothing from the environment: no proxy, no cookies, no redirects.
@@ -136,37 +191,104 @@ std::optional<std::string> fetchVersionAnswer(const VersionService& service, std
                      CURLE_OK;
     // Time-outs by signal would reach other threads of the program.
     set = set && curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
+    set = set && curl_easy_setopt(h, CURLOPT_ERRORBUFFER, clientError) == CURLE_OK;
     set = set && curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, collectBody) == CURLE_OK;
     set = set && curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer) == CURLE_OK;
     set = set && curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, watchStop) == CURLE_OK;
     set = set && curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer) == CURLE_OK;
     set = set && curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
-    if (!set || curl_easy_perform(h) != CURLE_OK) {
-        return std::nullopt;
+    if (!set) {
+        return failWith(failed, VersionCheckFailure::Other, "the HTTP client refused its settings");
+    }
+    const CURLcode performed = curl_easy_perform(h);
+    if (performed != CURLE_OK) {
+        return failWith(failed, failureOf(performed, transfer),
+                        clientError[0] != '\0' ? std::string(clientError)
+                                               : std::string(curl_easy_strerror(performed)));
     }
     long status = 0;
     if (curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status < 200 || status > 299) {
-        return std::nullopt;
+        return failWith(failed, VersionCheckFailure::HttpStatus, std::to_string(status));
     }
     return std::move(transfer.body);
 }
 
 #else
 
-// Built without an HTTP client: the service is never asked, and no answer means no newer version.
-std::optional<std::string> fetchVersionAnswer(const VersionService&, std::stop_token) {
-    return std::nullopt;
+// Built without an HTTP client: the service is never asked.
+std::optional<std::string> fetchVersionAnswer(const VersionService&, std::stop_token,
+                                              VersionCheckResult* failed) {
+    return failWith(failed, VersionCheckFailure::NotAvailable);
 }
 
 #endif
 
-bool checkVersion(const VersionService& service, std::stop_token stop) {
-    try {
-        const std::optional<std::string> answer = fetchVersionAnswer(service, std::move(stop));
-        return answer && isNewerVersion(*answer, kSoftwareVersion);
-    } catch (...) {
-        return false;
+VersionCheckResult judgeVersionAnswer(std::string_view answer, std::string_view ownVersion) {
+    VersionCheckResult result;
+    const std::string_view answerText = trimmedOfControls(answer);
+    const std::string upper = upperAscii(answerText);
+    if (upper.empty() || upper == "VER. 0.000") {
+        result.outcome = VersionCheckResult::Outcome::NotNewer;
+    } else if (versionNumber(answerText) == -1 || versionNumber(ownVersion) == -1) {
+        result.failure = VersionCheckFailure::NotAVersion;
+        // Enough of the answer to recognise it, never a whole page.
+        constexpr std::size_t kShown = 40;
+        std::string shown(answerText.substr(0, kShown));
+        for (char& c : shown) {
+            if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) {
+                c = '?';
+            }
+        }
+        result.detail = "\"" + shown + (answerText.size() > kShown ? "...\"" : "\"");
+    } else {
+        result.outcome = isNewerVersion(answerText, ownVersion) ? VersionCheckResult::Outcome::Newer
+                                                                : VersionCheckResult::Outcome::NotNewer;
     }
+    return result;
+}
+
+VersionCheckResult checkVersionOnline(const VersionService& service, std::stop_token stop) {
+    VersionCheckResult result;
+    try {
+        const std::optional<std::string> answer = fetchVersionAnswer(service, std::move(stop), &result);
+        return answer ? judgeVersionAnswer(*answer, kSoftwareVersion) : result;
+    } catch (const std::exception& error) {
+        failWith(&result, VersionCheckFailure::Other, error.what());
+    } catch (...) {
+        failWith(&result, VersionCheckFailure::Other);
+    }
+    return result;
+}
+
+bool checkVersion(const VersionService& service, std::stop_token stop) {
+    return checkVersionOnline(service, std::move(stop)).newer();
+}
+
+int versionFailureText(VersionCheckFailure failure) {
+    switch (failure) {
+    case VersionCheckFailure::None:
+    case VersionCheckFailure::Other:
+        return static_cast<int>(WindowText::VersionFailureOther);
+    case VersionCheckFailure::NotAvailable:
+        return static_cast<int>(WindowText::VersionFailureNotAvailable);
+    case VersionCheckFailure::NotPlainHttp:
+        return static_cast<int>(WindowText::VersionFailureNotPlainHttp);
+    case VersionCheckFailure::Unreachable:
+        return static_cast<int>(WindowText::VersionFailureUnreachable);
+    case VersionCheckFailure::TimedOut:
+        return static_cast<int>(WindowText::VersionFailureTimedOut);
+    case VersionCheckFailure::HttpStatus:
+        return static_cast<int>(WindowText::VersionFailureHttpStatus);
+    case VersionCheckFailure::NotHttp:
+        return static_cast<int>(WindowText::VersionFailureNotHttp);
+    case VersionCheckFailure::TooLong:
+        return static_cast<int>(WindowText::VersionFailureTooLong);
+    case VersionCheckFailure::NotAVersion:
+        return static_cast<int>(WindowText::VersionFailureNotAVersion);
+    case VersionCheckFailure::Stopped:
+        return static_cast<int>(WindowText::VersionFailureStopped);
+    }
+    return static_cast<int>(WindowText::VersionFailureOther);
 }
 
 } // namespace sw

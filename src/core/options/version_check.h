@@ -35,16 +35,52 @@ inline constexpr std::string_view kVersionQuery = "/home/download/GetversionSW.a
 std::string downloadPageAddress();
 
 // Whether this build can ask the version service at all: a build without an HTTP client (the Windows
-// check's cross build) cannot, and then every check answers "no newer version".
+// check's cross build) cannot, and then every check fails as NotAvailable.
 bool versionCheckAvailable();
 
-// One plain HTTP/1.0 GET of the version query: the body of a 2xx answer, or nullopt on any failure
-// (no connection, time-out, an error or redirect status, an answer too long to be a version, a stop
-// asked for).
-std::optional<std::string> fetchVersionAnswer(const VersionService& service, std::stop_token stop = {});
+// Why a version check could not tell whether a newer version exists.
+enum class VersionCheckFailure {
+    None,
+    NotAvailable, // this build has no HTTP client
+    NotPlainHttp, // the service's address is not an http:// one: nothing else is ever asked
+    Unreachable,  // no connection: refused, no route, a name that does not resolve
+    TimedOut,     // no whole answer within the time-outs
+    HttpStatus,   // an answer whose status is not 2xx (a redirect included: none is followed)
+    NotHttp,      // bytes that are not an HTTP answer
+    TooLong,      // more than any version answer holds
+    NotAVersion,  // a 2xx answer that names no version
+    Stopped,      // given up on request
+    Other,        // anything else the HTTP client reports
+};
 
-// Asks the service whether a newer version than this program's exists. Never throws: every failure
-// counts as no newer version.
+// What a version check found: newer, not newer, or why it could not tell.
+struct VersionCheckResult {
+    enum class Outcome { Newer, NotNewer, Failed };
+    Outcome outcome = Outcome::Failed;
+    VersionCheckFailure failure = VersionCheckFailure::None;
+    std::string detail; // the HTTP status, the client's own words or the answer's first characters
+
+    bool newer() const { return outcome == Outcome::Newer; }
+};
+
+// The string-table index of a failure's reason; its %1 is the result's detail.
+int versionFailureText(VersionCheckFailure failure);
+
+// One plain HTTP/1.0 GET of the version query: the body of a 2xx answer, or the reason there is none
+// (no connection, time-out, an error or redirect status, an answer too long to be a version, a stop
+// asked for) in `failed`.
+std::optional<std::string> fetchVersionAnswer(const VersionService& service, std::stop_token stop = {},
+                                              VersionCheckResult* failed = nullptr);
+
+// What an answer of the service says: empty or "VER. 0.000" (the service knows no version) is not newer,
+// a version is compared with `ownVersion`, anything else is no answer at all (Failed, NotAVersion).
+VersionCheckResult judgeVersionAnswer(std::string_view answer, std::string_view ownVersion);
+
+// Asks the service whether a newer version than this program's exists. Never throws.
+VersionCheckResult checkVersionOnline(const VersionService& service = makerVersionService(),
+                                      std::stop_token stop = {});
+
+// The same as a yes or no, where a failure needs no words: only a newer version found is true.
 bool checkVersion(const VersionService& service = makerVersionService(), std::stop_token stop = {});
 
 } // namespace sw

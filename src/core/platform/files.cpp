@@ -13,6 +13,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -74,14 +75,16 @@ void removeFile(const std::filesystem::path& file) {
     DeleteFileW(file.c_str());
 }
 
-std::filesystem::path writeTemporaryFile(const std::filesystem::path& target, std::string_view mark,
-                                         std::string_view bytes) {
+// The handle that writes a temporary is its hold: it lets the file be renamed and removed, but a
+// cleaner's exclusive open fails for as long as it is open.
+HeldFile writeTemporaryFile(const std::filesystem::path& target, std::string_view mark,
+                            std::string_view bytes) {
     std::filesystem::path temporary;
     HANDLE created = INVALID_HANDLE_VALUE;
     for (int attempt = 0; created == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
         temporary = temporaryBeside(target, mark);
-        created = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+        created = CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (created == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
             failWith(lastReason());
         }
@@ -111,10 +114,22 @@ std::filesystem::path writeTemporaryFile(const std::filesystem::path& target, st
     if (!FlushFileBuffers(out.get())) {
         abandon(lastReason());
     }
-    if (!out.close()) {
-        abandon(lastReason());
+    return {temporary, std::move(out)};
+}
+
+void releaseForRename(HeldFile& file) {
+    file.hold.close();
+}
+
+bool removeUnlessHeld(const std::filesystem::path& file) {
+    // Opened with no sharing at all, the file is free of every other handle; closing it removes it.
+    HANDLE only = CreateFileW(file.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (only == INVALID_HANDLE_VALUE) {
+        return false;
     }
-    return temporary;
+    CloseHandle(only);
+    return true;
 }
 
 // A program that holds the file open without letting others delete it (a virus scanner, an indexer, an
@@ -158,11 +173,12 @@ bool isPlainRegularFile(const std::filesystem::path& file) {
            (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
 }
 
-std::filesystem::path hardLinkBeside(const std::filesystem::path& target, std::string_view mark) {
+HeldFile hardLinkBeside(const std::filesystem::path& target, std::string_view mark) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::filesystem::path kept = temporaryBeside(target, mark);
+        // Not held: a handle on the link is a handle on the target, which the rename must replace.
         if (CreateHardLinkW(kept.c_str(), target.c_str(), nullptr)) {
-            return kept;
+            return {kept, {}};
         }
         if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) {
             break;
@@ -220,24 +236,47 @@ void removeFile(const std::filesystem::path& file) {
     ::unlink(file.c_str());
 }
 
-std::filesystem::path writeTemporaryFile(const std::filesystem::path& target, std::string_view mark,
-                                         std::string_view bytes) {
+namespace {
+
+// Whether the name still leads to the open file: a cleaner may have removed it before the lock was
+// taken, and a save may have renamed it since.
+bool nameLeadsTo(int fd, const std::filesystem::path& name) {
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(fd, &opened) == 0 && ::lstat(name.c_str(), &named) == 0 && S_ISREG(named.st_mode) &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+// Takes the advisory lock of a file this save has just made under `name`. Fails when a cleaner holds it
+// (it took the new file for a leftover and is removing it) or has removed it already.
+bool holdNewFile(int fd, const std::filesystem::path& name) {
+    return ::flock(fd, LOCK_EX | LOCK_NB) == 0 && nameLeadsTo(fd, name);
+}
+
+} // namespace
+
+// The lock lives with the open file description: the hold is a duplicate of the writing descriptor, so
+// that the writer can be closed (and its errors seen) while the lock stays.
+HeldFile writeTemporaryFile(const std::filesystem::path& target, std::string_view mark,
+                            std::string_view bytes) {
     struct stat existing {};
     const bool replacing = ::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
 
     std::filesystem::path temporary;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+    FileHandle out;
+    for (int attempt = 0; !out.valid() && attempt < 100; ++attempt) {
         temporary = temporaryBeside(target, mark);
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) {
+        out.reset(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (!out.valid() && errno != EEXIST) {
             failWith(systemReason(errno));
         }
+        if (out.valid() && !holdNewFile(out.get(), temporary)) {
+            out.reset(); // the cleaner that holds it removes it
+        }
     }
-    if (fd < 0) {
+    if (!out.valid()) {
         failWith(systemReason(EEXIST));
     }
-    FileHandle out(fd);
     const auto abandon = [&](int error) {
         ::unlink(temporary.c_str());
         failWith(systemReason(error));
@@ -258,10 +297,26 @@ std::filesystem::path writeTemporaryFile(const std::filesystem::path& target, st
         data += written;
         left -= static_cast<std::size_t>(written);
     }
-    if (::fsync(out.get()) != 0 || !out.close()) {
+    FileHandle hold(::fcntl(out.get(), F_DUPFD_CLOEXEC, 0));
+    if (!hold.valid() || ::fsync(out.get()) != 0 || !out.close()) {
         abandon(errno);
     }
-    return temporary;
+    return {temporary, std::move(hold)};
+}
+
+void releaseForRename(HeldFile&) {}
+
+bool removeUnlessHeld(const std::filesystem::path& file) {
+    // Any access will do for the lock; a temporary with the mode of a write-only target is opened so.
+    FileHandle fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (!fd.valid()) {
+        fd.reset(::open(file.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    }
+    if (!fd.valid() || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || !nameLeadsTo(fd.get(), file)) {
+        return false;
+    }
+    // Removed while locked, so that a save cannot take it for its own in between.
+    return ::unlink(file.c_str()) == 0;
 }
 
 std::string renameOver(const std::filesystem::path& from, const std::filesystem::path& to) {
@@ -281,11 +336,20 @@ bool isPlainRegularFile(const std::filesystem::path& file) {
     return ::lstat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-std::filesystem::path hardLinkBeside(const std::filesystem::path& target, std::string_view mark) {
+HeldFile hardLinkBeside(const std::filesystem::path& target, std::string_view mark) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::filesystem::path kept = temporaryBeside(target, mark);
         if (::link(target.c_str(), kept.c_str()) == 0) {
-            return kept;
+            // The link shares the target's lock: when another save holds a link of the same file, this
+            // one copies instead.
+            FileHandle hold(::open(kept.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+            if (!hold.valid() || !holdNewFile(hold.get(), kept)) {
+                if (hold.valid()) {
+                    ::unlink(kept.c_str());
+                }
+                return {};
+            }
+            return {kept, std::move(hold)};
         }
         if (errno != EEXIST) {
             break;

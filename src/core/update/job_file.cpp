@@ -2,6 +2,7 @@
 
 #include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
+#include "core/common/ip_address.h"
 #include "core/common/path_text.h"
 #include "core/common/trim.h"
 #include "core/platform/paths.h"
@@ -165,11 +166,15 @@ std::filesystem::path updaterProgram(const std::filesystem::path& programFolder)
 }
 
 std::string jobFileBytes(const UpdateJob& job) {
+    const std::optional<std::string> address = canonicalIpAddress(job.address);
+    if (!address) {
+        throw ConfigError(ErrorCode::NotAnIpv4Address, {job.address});
+    }
     pugi::xml_document document;
     pugi::xml_node root = xml::appendElement(document, "Ethernet_Update");
     xml::appendElement(root, "Version", "1000");
     xml::appendElement(root, "Title", "Brantis - SW40512 Ethernet Update");
-    xml::appendElement(root, "IP_Address_Dev", joinAddress(job.address));
+    xml::appendElement(root, "IP_Address_Dev", *address);
     xml::appendElement(root, "Application_Port", "10000");
     xml::appendElement(root, "Boot_Port", "2008");
     xml::appendElement(root, "Boot_Port_Sec", "2007");

@@ -15,17 +15,17 @@ inline constexpr const char* kFirmwareFileName = "Sim40512.sim";
 // What the update sends, in the order of the update dialog's option list.
 enum class UpdateOption { FirmwareAndConfiguration = 0, Firmware = 1, Configuration = 2 };
 
-// Everything the job file is made of: the four address field texts as typed, the option, the read-back
-// choice and the two folders whose files the operations name.
+// Everything the job file is made of: the device's address, the option, the read-back choice and the two
+// folders whose files the operations name.
 struct UpdateJob {
-    std::array<std::string, 4> address;
+    std::string address; // written in its plain dotted-decimal form, whatever zeros it was typed with
     UpdateOption option = UpdateOption::FirmwareAndConfiguration;
     bool readBack = true;
     std::filesystem::path masterFolder;
     std::filesystem::path projectFolder;
 };
 
-// The four field texts joined with ".", unchanged: "002" stays "002".
+// The four field texts joined with ".", unchanged: "002" stays "002" (canonicalIpAddress drops it).
 std::string joinAddress(const std::array<std::string, 4>& fields);
 
 // The job file that the updater reads beside itself.
@@ -39,7 +39,8 @@ std::filesystem::path updaterLog(const std::filesystem::path& programFolder);
 std::vector<std::string> lastLines(const std::filesystem::path& file, std::size_t count);
 
 // The job file's bytes: UTF-8 without declaration, comment or indentation, the fixed values exactly as
-// the updater and the device expect them.
+// the updater and the device expect them. Throws ConfigError when the address is not an IPv4 address:
+// an updater may read a leading zero as octal, so only the plain dotted-decimal form is ever written.
 std::string jobFileBytes(const UpdateJob& job);
 
 // Writes the job file into the program folder, replacing any earlier one atomically. Throws ConfigError

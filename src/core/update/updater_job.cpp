@@ -69,9 +69,19 @@ bool isByteList(std::string_view text) {
     return count > 0;
 }
 
+// Only the plain form: an address with leading zeros is read as octal by some programs, so it would not
+// be certain which device the job names.
 bool isAddress(std::string_view text) {
-    std::array<std::string, 4> parts;
-    return checkIpAddress(text, parts);
+    return canonicalIpAddress(text) == text;
+}
+
+// Whether `inner` lies below `folder`; both already canonical.
+bool isInside(const std::filesystem::path& inner, const std::filesystem::path& folder) {
+    const auto [folderEnd, innerAt] = std::mismatch(folder.begin(), folder.end(), inner.begin(), inner.end());
+    // A trailing separator of the folder leaves an empty last element.
+    const bool folderDone =
+        folderEnd == folder.end() || (std::next(folderEnd) == folder.end() && folderEnd->empty());
+    return folderDone && innerAt != inner.end();
 }
 
 std::string inQuotes(std::string_view text) {
@@ -84,7 +94,8 @@ std::span<const std::uint8_t> bytesOf(const std::string& bytes) {
 
 class JobChecker {
 public:
-    explicit JobChecker(const JobDocument& job) : m_job(job) {}
+    JobChecker(const JobDocument& job, const std::filesystem::path& programFolder)
+        : m_job(job), m_masterFolder(programFolder / "MASTER") {}
 
     UpdaterRun run() {
         checkDevice();
@@ -118,7 +129,8 @@ private:
     void checkDevice() {
         require(
             "Version", [](std::string_view text) { return text == "1000"; }, "the job format 1000");
-        require("IP_Address_Dev", isAddress, "an IPv4 address of four numbers from 0 to 255");
+        require("IP_Address_Dev", isAddress,
+                "an IPv4 address of four numbers from 0 to 255 written without leading zeros");
         require("Application_Port", isPort, "a port number");
         require("Boot_Port", isPort, "a port number");
         require("Boot_Port_Sec", isPort, "a port number");
@@ -164,7 +176,8 @@ private:
         const std::string protection = op.get("Ope_Protection_Enabled");
         expect("Ope_Protection_Enabled", protection.empty() || isFlag(protection), "empty, 0 or 1");
         const std::string address = op.get("Ope_IP_Address");
-        expect("Ope_IP_Address", address.empty() || isAddress(address), "empty or an IPv4 address");
+        expect("Ope_IP_Address", address.empty() || isAddress(address),
+               "empty or an IPv4 address written without leading zeros");
         expect("Ope_Port", isPort(op.get("Ope_Port")), "a port number");
         expect("Ope_Port_Sec", isPort(op.get("Ope_Port_Sec")), "a port number");
         for (const char* hex : {"Ope_Start_Address", "Ope_Address_CSS", "Ope_Command_CSS", "Ope_WID_Address",
@@ -190,6 +203,30 @@ private:
         }
     }
 
+    // The firmware comes from the program's MASTER folder only: spelled with "..", or reached through a
+    // link, it must still end up there, as a regular file holding something.
+    bool firmwareInMaster(const std::string& which, const std::filesystem::path& file) {
+        std::error_code error;
+        const std::filesystem::path master = std::filesystem::weakly_canonical(m_masterFolder, error);
+        const std::filesystem::path real =
+            error ? std::filesystem::path() : std::filesystem::weakly_canonical(file, error);
+        if (error || !isInside(real, master)) {
+            problem(which + ": the firmware " + inQuotes(utf8Of(file)) + " is not a file of the folder " +
+                    inQuotes(utf8Of(m_masterFolder)) + ".");
+            return false;
+        }
+        const std::filesystem::file_status status = std::filesystem::status(real, error);
+        if (error || !std::filesystem::is_regular_file(status)) {
+            problem(which + ": the firmware " + inQuotes(utf8Of(file)) + " is not a regular file.");
+            return false;
+        }
+        if (std::filesystem::file_size(real, error) == 0 || error) {
+            problem(which + ": the firmware " + inQuotes(utf8Of(file)) + " is empty.");
+            return false;
+        }
+        return true;
+    }
+
     void checkImage(const std::string& which, const std::filesystem::path& file,
                     const image::ImageReport& report) {
         for (const std::string& inconsistency : report.problems) {
@@ -208,9 +245,19 @@ private:
         const std::string bank = op.get("Ope_Bank_Type");
         std::string what;
         std::optional<std::string> bytes;
+        // An empty Ope_IP_Address means the job's device; any other device is refused, as one job
+        // updates one device.
+        const std::string device = m_job.get("IP_Address_Dev");
+        const std::string target = op.get("Ope_IP_Address").empty() ? device : op.get("Ope_IP_Address");
+        if (target != device) {
+            problem(which + " goes to " + target + ", not to the job's device " + device +
+                    ": one job updates one device.");
+        }
         if (bank == "1" && start == kFirmwareAddress) {
             what = "the firmware";
-            bytes = readNamed(which, file);
+            if (firmwareInMaster(which, file)) {
+                bytes = readNamed(which, file);
+            }
         } else if (bank == "2" && start == kParameterAddress) {
             what = "the parameter block";
             bytes = readNamed(which, file);
@@ -230,7 +277,7 @@ private:
                     " in bank " + bank + ", where neither the firmware nor an image of this converter goes.");
             return;
         }
-        std::string line = which + " of " + std::to_string(m_job.operations.size()) + ": ";
+        std::string line = which + " of " + std::to_string(m_job.operations.size()) + " to " + target + ": ";
         if (op.get("Ope_GoToBoot_Before") == "1") {
             line += "switch the device to its boot loader, ";
         }
@@ -257,6 +304,7 @@ private:
     }
 
     const JobDocument& m_job;
+    const std::filesystem::path m_masterFolder;
     UpdaterRun m_run;
     std::optional<std::string> m_parameterImage;
     std::optional<std::string> m_variableImage;
@@ -264,13 +312,13 @@ private:
 
 } // namespace
 
-UpdaterRun checkUpdateJob(const JobDocument& job) {
-    return JobChecker(job).run();
+UpdaterRun checkUpdateJob(const JobDocument& job, const std::filesystem::path& programFolder) {
+    return JobChecker(job, programFolder).run();
 }
 
 UpdaterRun runUpdaterJob(const std::filesystem::path& programFolder) {
     try {
-        return checkUpdateJob(readJobFile(jobFile(programFolder)));
+        return checkUpdateJob(readJobFile(jobFile(programFolder)), programFolder);
     } catch (const ConfigError& error) {
         UpdaterRun run;
         run.problems.emplace_back(error.what());

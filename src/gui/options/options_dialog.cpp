@@ -7,6 +7,7 @@
 #include "gui/common/dialog_layout.h"
 #include "gui/common/link_opener.h"
 #include "gui/common/message_service.h"
+#include "gui/common/shown_text.h"
 #include "gui/common/text_conversion.h"
 #include "gui/common/title_panel.h"
 #include "gui/options/version_checker.h"
@@ -143,6 +144,7 @@ QWidget* OptionsDialog::buildConnectionTab() {
     checkUpdateLink = make<QLabel>(connectionTab, "LL_Check_Update");
     checkUpdateLink->setTextFormat(Qt::RichText);
     checkUpdateLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+    checkUpdateLink->setWordWrap(true);
     auto* layout = new QVBoxLayout(connectionTab);
     layout->addWidget(enableConnectionBox);
     auto* indented = new QHBoxLayout;
@@ -283,14 +285,24 @@ void OptionsDialog::onCheckForUpdateClicked() {
     m_checker->start();
 }
 
-void OptionsDialog::showCheckResult(bool newer) {
+void OptionsDialog::showCheckResult(const VersionCheckResult& result) {
     const auto& t = m_state.texts;
-    if (newer) {
+    switch (result.outcome) {
+    case VersionCheckResult::Outcome::Newer:
         checkUpdateLink->setText(
             QStringLiteral("<a href=\"%1\">%2</a>")
                 .arg(toQString(downloadPageAddress()), toQString(t.Get(kTextNewVersion))));
-    } else {
+        break;
+    case VersionCheckResult::Outcome::NotNewer:
         checkUpdateLink->setText(toQString(t.Get(kTextNoUpdate)).toHtmlEscaped());
+        break;
+    case VersionCheckResult::Outcome::Failed:
+        // Asked for by hand, a failure is said as one: never as "no update".
+        checkUpdateLink->setText(shownText(t, WindowText::VersionCheckFailed)
+                                     .arg(toQString(t.Get(versionFailureText(result.failure)))
+                                              .replace(QStringLiteral("%1"), toQString(result.detail)))
+                                     .toHtmlEscaped());
+        break;
     }
     checkUpdateLink->show();
 }

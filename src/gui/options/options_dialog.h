@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/options/version_check.h"
+
 #include "core/shell/program_state.h"
 
 #include <QDialog>
@@ -85,7 +87,7 @@ private:
     QWidget* buildLanguageTab();
     QWidget* buildConnectionTab();
     QWidget* buildSettingsTab();
-    void showCheckResult(bool newer);
+    void showCheckResult(const sw::VersionCheckResult& result);
 
     ProgramState& m_state;
     std::function<void()> m_changeLanguage;

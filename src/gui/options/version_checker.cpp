@@ -6,15 +6,16 @@ namespace sw::gui {
 
 VersionChecker::VersionChecker(QObject* parent)
     : QObject(parent),
-      m_check([](std::stop_token stop) { return checkVersion(makerVersionService(), stop); }) {}
+      m_check([](std::stop_token stop) { return checkVersionOnline(makerVersionService(), stop); }) {}
 
 void VersionChecker::start() {
     if (m_job.running()) {
         return;
     }
-    // A check that fails says nothing, as one that finds no newer version.
-    m_job.start<bool>([check = m_check](const JobContext& context) { return check(context.stopToken()); },
-                      [this](bool newer) { emit checked(newer); });
+    // Whoever listens decides what a failure shows: the timer nothing, the options dialog its reason.
+    m_job.start<VersionCheckResult>(
+        [check = m_check](const JobContext& context) { return check(context.stopToken()); },
+        [this](const VersionCheckResult& result) { emit checked(result); });
 }
 
 } // namespace sw::gui

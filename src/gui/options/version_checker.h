@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/options/version_check.h"
 #include "gui/common/background_job.h"
 
 #include <QObject>
@@ -15,8 +16,8 @@ namespace sw::gui {
 class VersionChecker : public QObject {
     Q_OBJECT
 public:
-    // The check itself: true when a newer version exists. It should end soon after a stop is asked.
-    using Check = std::function<bool(std::stop_token)>;
+    // The check itself: newer, not newer or why it failed. It should end soon after a stop is asked.
+    using Check = std::function<sw::VersionCheckResult(std::stop_token)>;
 
     explicit VersionChecker(QObject* parent = nullptr);
 
@@ -27,7 +28,7 @@ public:
     void start();
 
 signals:
-    void checked(bool newer);
+    void checked(const sw::VersionCheckResult& result);
 
 private:
     Check m_check;

@@ -372,8 +372,9 @@ void MainWindow::onUpdateTimer() {
     m_updateChecker->start();
 }
 
-void MainWindow::showUpdateCheck(bool newer) {
-    if (newer) {
+void MainWindow::showUpdateCheck(const VersionCheckResult& result) {
+    // The periodic check says nothing of a failure: no link, as when nothing newer was found.
+    if (result.newer()) {
         updateLink->setText(
             QStringLiteral("<a href=\"%1\">%2</a>")
                 .arg(toQString(downloadPageAddress()), toQString(m_state.texts.Get(kTextNewVersion))));

@@ -127,7 +127,7 @@ private:
     void placeStepColumn();
     // A project command needs an open project; without one the user is told so and it does nothing.
     bool projectReady();
-    void showUpdateCheck(bool newer);
+    void showUpdateCheck(const sw::VersionCheckResult& result);
 
     ProgramState m_state;
     bool m_closeAskedBySignal = false;

@@ -238,16 +238,25 @@ void UpdateDialog::onUpdateClicked() {
     if (busy()) {
         return;
     }
-    for (std::size_t i = 0; i < m_request.address.size(); ++i) {
-        m_request.address[i] = toUtf8String(m_addressEdits[i]->text());
+    std::array<std::string, 4> typed;
+    for (std::size_t i = 0; i < typed.size(); ++i) {
+        typed[i] = toUtf8String(m_addressEdits[i]->text());
     }
+    replyState = 0;
+    const std::optional<std::string> address = canonicalIpAddress(joinAddress(typed));
+    if (!address) {
+        // No echo can go to what is not an address.
+        messages().showError(this,
+                             toQString(m_state.texts.Get(addressCheckMessage(AddressCheck::AddressError))));
+        return;
+    }
+    m_request.address = *address;
     m_request.option = updateOptionsList->currentIndex();
     m_request.readBack = readBackBox->isChecked();
-    replyState = 0;
     statusLabel->setText(
-        shownText(m_state.texts, WindowText::CheckingAddress).arg(toQString(joinAddress(m_request.address))));
+        shownText(m_state.texts, WindowText::CheckingAddress).arg(toQString(m_request.address)));
     m_check.start<AddressCheckResult>(
-        [host = joinAddress(m_request.address), check = m_checkAddress](const JobContext& context) {
+        [host = m_request.address, check = m_checkAddress](const JobContext& context) {
             return check(host, context.stopToken());
         },
         [this](const AddressCheckResult& result) { addressChecked(result); },
@@ -262,7 +271,7 @@ void UpdateDialog::addressChecked(const AddressCheckResult& result) {
     replyState = result.replyState;
     switch (result.outcome) {
     case AddressCheck::Answered:
-        m_state.settings.lastIpAddress = joinAddress(m_request.address);
+        m_state.settings.lastIpAddress = m_request.address;
         m_state.settings.updateOptionIndex = m_request.option;
         m_state.settings.updateReadBack = m_request.readBack;
         startUpdater();
@@ -272,7 +281,7 @@ void UpdateDialog::addressChecked(const AddressCheckResult& result) {
                         toQString(m_state.texts.Get(addressCheckMessage(AddressCheck::NotFound))) +
                             QLatin1Char('\n') +
                             shownText(m_state.texts, WindowText::NoEchoReply)
-                                .arg(toQString(joinAddress(m_request.address)))
+                                .arg(toQString(m_request.address))
                                 .arg(result.answered)
                                 .arg(result.requests),
                         MessageService::Buttons::Ok);

@@ -81,7 +81,7 @@ private:
     // The choices of the click that started the check: what is remembered and written when it succeeds,
     // whatever is typed meanwhile.
     struct Request {
-        std::array<std::string, 4> address;
+        std::string address; // plain dotted decimal: pinged, remembered and written as it is
         int option = 0;
         bool readBack = true;
     };

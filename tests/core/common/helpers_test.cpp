@@ -20,6 +20,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -49,6 +51,37 @@ TEST(CheckIpAddress, SplitsAndValidates) {
         EXPECT_EQ(sw::checkIpAddress(c.text, parts), c.valid) << c.text;
         if (c.valid) {
             EXPECT_EQ(parts, c.parts) << c.text;
+        }
+    }
+}
+
+TEST(CanonicalIpAddress, LeadingZerosAreDecimalAndDropped) {
+    struct Case {
+        const char* typed;
+        std::optional<std::string> canonical;
+    };
+    const Case cases[] = {
+        {"127.0.0.1", "127.0.0.1"},
+        {"127.000.000.001", "127.0.0.1"},
+        {"0127.0.0.1", "127.0.0.1"},
+        {"192.168.000.010", "192.168.0.10"},
+        {"010.008.009.0255", "10.8.9.255"},
+        {"000.000.000.000", "0.0.0.0"},
+        {" 192 . 168 . 2 . 205 ", "192.168.2.205"},
+        {"00000000256.0.0.1", std::nullopt},
+        {"192.168.0", std::nullopt},
+        {"192.168.0.1.", std::nullopt},
+        {"0x7f.0.0.1", std::nullopt},
+        {"+1.0.0.1", std::nullopt},
+        {"a.b.c.d", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(sw::canonicalIpAddress(c.typed), c.canonical) << c.typed;
+        if (c.canonical) {
+            // The canonical form is a fixed point, and names the same 32-bit address as the typed one.
+            EXPECT_EQ(sw::canonicalIpAddress(*c.canonical), c.canonical);
+            EXPECT_EQ(sw::ipv4Address(*c.canonical), sw::ipv4Address(c.typed)) << c.typed;
         }
     }
 }
@@ -261,23 +294,53 @@ TEST(AtomicFile, ReplacesAFileThatAnotherHandleHasOpenForReading) {
     EXPECT_EQ(entriesOf(dir.path()), std::vector<std::string>{"bank1.bin"});
 }
 
-TEST(AtomicFile, NextSaveRemovesTemporariesLeftByAnInterruptedOne) {
+TEST(AtomicFile, NextSaveRemovesLeftoverTemporariesAtOnceButNotThoseOfASaveStillRunning) {
     sw::test::TempDir dir;
     const auto file = dir / "ParGen.xml";
-    const auto stale = dir / "ParGen.xml.sw-tmp-k1ll3d";
-    const auto recent = dir / "ParGen.xml.sw-tmp-runn1n";
+    // Left by saves that were killed: just written, but nobody holds them any more.
+    const auto killed = dir / "ParGen.xml.sw-tmp-k1ll3d";
     const auto other = dir / "Other.xml.sw-tmp-k1ll3d";
-    for (const auto& path : {stale, recent, other}) {
+    for (const auto& path : {killed, other}) {
         sw::test::writeFile(path, "<Par_Gen>");
     }
-    const auto hourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
-    std::filesystem::last_write_time(stale, hourAgo);
-    std::filesystem::last_write_time(other, hourAgo);
+    // A save of the same file running elsewhere holds its temporary, as every save does.
+    sw::platform::HeldFile running = sw::platform::writeTemporaryFile(file, sw::kTemporaryMark, "<Par_Gen>");
+    const std::string runningName = sw::utf8Of(running.path.filename());
+    {
+        // The same hold taken by hand: a lock on POSIX, an open handle on Windows.
+        const auto heldByHand = dir / "ParGen.xml.sw-tmp-h4ndh1";
+        sw::test::writeFile(heldByHand, "<Par_Gen>");
+#ifdef _WIN32
+        HANDLE hold = CreateFileW(heldByHand.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+#else
+        const int hold = ::open(heldByHand.c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(hold, 0);
+        ASSERT_EQ(::flock(hold, LOCK_EX | LOCK_NB), 0);
+#endif
+        sw::writeFileAtomically(file, "new");
+        std::vector<std::string> left{"Other.xml.sw-tmp-k1ll3d", "ParGen.xml", "ParGen.xml.sw-tmp-h4ndh1",
+                                      runningName};
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(entriesOf(dir.path()), left);
+#ifdef _WIN32
+        CloseHandle(hold);
+#else
+        ::close(hold);
+#endif
+    }
+    // The running save goes on undisturbed and puts its file in place.
+    sw::platform::releaseForRename(running);
+    EXPECT_EQ(sw::platform::renameOver(running.path, file), "");
+    running.hold.close();
+    EXPECT_EQ(sw::test::readFile(file), "<Par_Gen>");
 
-    sw::writeFileAtomically(file, "new");
-    // A temporary of a minute's age may belong to a save still running elsewhere; other files' are theirs.
-    EXPECT_EQ(entriesOf(dir.path()), (std::vector<std::string>{"Other.xml.sw-tmp-k1ll3d", "ParGen.xml",
-                                                               "ParGen.xml.sw-tmp-runn1n"}));
+    // Once its save is gone, a temporary is a leftover: the next save removes it at once, whatever its age.
+    sw::writeFileAtomically(file, "newer");
+    EXPECT_EQ(entriesOf(dir.path()), (std::vector<std::string>{"Other.xml.sw-tmp-k1ll3d", "ParGen.xml"}));
+    EXPECT_EQ(sw::test::readFile(file), "newer");
 }
 
 TEST(AtomicFile, ReplacingThroughALinkReplacesItsTargetAndKeepsTheMode) {

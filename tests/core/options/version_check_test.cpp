@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -43,9 +44,12 @@ TEST(VersionCheck, ConvVersionReadsDigitsAroundThePoint) {
 #ifdef _WIN32
 
 // The Windows check's cross build has no HTTP client: the exchanges with a service are checked natively.
-TEST(VersionCheck, BuildWithoutAnHttpClientAsksNoServiceAndFindsNothingNewer) {
+TEST(VersionCheck, BuildWithoutAnHttpClientAsksNoServiceAndSaysSo) {
     EXPECT_FALSE(sw::versionCheckAvailable());
     EXPECT_EQ(sw::fetchVersionAnswer(serviceAt("http://127.0.0.1:9")), std::nullopt);
+    const sw::VersionCheckResult result = sw::checkVersionOnline(serviceAt("http://127.0.0.1:9"));
+    EXPECT_EQ(result.outcome, sw::VersionCheckResult::Outcome::Failed);
+    EXPECT_EQ(result.failure, sw::VersionCheckFailure::NotAvailable);
     EXPECT_FALSE(sw::checkVersion(serviceAt("http://127.0.0.1:9")));
 }
 
@@ -74,39 +78,81 @@ TEST(VersionCheck, SendsOnePlainGetWithTheTwoHeaders) {
     EXPECT_EQ(headers, 3);
 }
 
+using Outcome = sw::VersionCheckResult::Outcome;
+using Failure = sw::VersionCheckFailure;
+
 TEST(VersionCheck, AnswersOfTheServiceDecideNewer) {
     const struct {
-        std::string response;
-        bool newer;
+        std::string body;
+        Outcome outcome;
     } cases[] = {
-        {LocalHttpServer::response("200 OK", "VER. 1.001"), true},
-        {LocalHttpServer::response("200 OK", "VER. 1.000"), false},
-        {LocalHttpServer::response("200 OK", "ver. 0.000"), false},
-        {LocalHttpServer::response("200 OK", "  VER. 0.000\r\n"), false},
-        {LocalHttpServer::response("200 OK", "VER. 2.000 beta"), true},
-        {LocalHttpServer::response("200 OK", "VER. 10.00"), false},
-        {LocalHttpServer::response("200 OK", "1.002"), true},
-        {LocalHttpServer::response("200 OK", "VER. 0.999"), false},
-        {LocalHttpServer::response("200 OK", ""), false},
-        {LocalHttpServer::response("404 Not Found", "VER. 9.000"), false},
-        {LocalHttpServer::response("500 Internal Server Error", "VER. 9.000"), false},
-        {LocalHttpServer::response("302 Found", "VER. 9.000", "Location: /elsewhere\r\n"), false},
-        {LocalHttpServer::response("200 OK", "VER. 9.000" + std::string(100000, ' ')), false},
-        {"not an HTTP answer at all", false},
+        {"VER. 1.001", Outcome::Newer},      {"VER. 1.000", Outcome::NotNewer},
+        {"ver. 0.000", Outcome::NotNewer},   {"  VER. 0.000\r\n", Outcome::NotNewer},
+        {"VER. 2.000 beta", Outcome::Newer}, {"1.002", Outcome::Newer},
+        {"VER. 0.999", Outcome::NotNewer},   {"", Outcome::NotNewer},
     };
     for (const auto& c : cases) {
-        LocalHttpServer server(c.response);
-        EXPECT_EQ(sw::checkVersion(serviceAt(server.base())), c.newer) << c.response.substr(0, 60);
-        // A redirect is never followed.
-        EXPECT_EQ(server.requests().size(), 1u);
+        LocalHttpServer server(LocalHttpServer::response("200 OK", c.body));
+        const sw::VersionCheckResult result = sw::checkVersionOnline(serviceAt(server.base()));
+        EXPECT_EQ(result.outcome, c.outcome) << c.body;
+        EXPECT_EQ(result.failure, Failure::None) << c.body;
+        EXPECT_EQ(sw::checkVersion(serviceAt(server.base())), c.outcome == Outcome::Newer) << c.body;
     }
 }
 
-TEST(VersionCheck, ServiceThatNeverAnswersEndsWithinTheTimeOut) {
-    LocalHttpServer silent("");
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(sw::checkVersion(serviceAt(silent.base(), 400ms)));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+// Whatever keeps the service from giving a version is a failed check with its reason, never "not newer".
+TEST(VersionCheck, EveryWayOfNotGettingAVersionIsAFailureWithItsReason) {
+    std::string refusedBase;
+    {
+        LocalHttpServer gone(LocalHttpServer::response("200 OK", "VER. 9.000"));
+        refusedBase = gone.base();
+    }
+    const struct {
+        const char* name;
+        std::optional<std::string> response; // none: no server, the base is used as it is
+        std::string base;
+        Failure failure;
+        const char* detail;
+    } cases[] = {
+        {"refused port", std::nullopt, refusedBase, Failure::Unreachable, ""},
+        {"HTTP 500", LocalHttpServer::response("500 Internal Server Error", "VER. 9.000"), "",
+         Failure::HttpStatus, "500"},
+        {"HTTP 404", LocalHttpServer::response("404 Not Found", "VER. 9.000"), "", Failure::HttpStatus,
+         "404"},
+        {"redirect", LocalHttpServer::response("302 Found", "VER. 9.000", "Location: /elsewhere\r\n"), "",
+         Failure::HttpStatus, "302"},
+        {"junk body", LocalHttpServer::response("200 OK", "<html><body>Welcome</body></html>"), "",
+         Failure::NotAVersion, "\"<html><body>Welcome</body></html>\""},
+        {"version with its point misplaced", LocalHttpServer::response("200 OK", "VER. 10.00"), "",
+         Failure::NotAVersion, "\"VER. 10.00\""},
+        {"answer too long", LocalHttpServer::response("200 OK", "VER. 9.000" + std::string(100000, ' ')), "",
+         Failure::TooLong, ""},
+        {"not HTTP", std::string("not an HTTP answer at all"), "", Failure::NotHttp, ""},
+        {"time-out", std::string(), "", Failure::TimedOut, ""},
+        {"https", std::nullopt, "https://127.0.0.1:9", Failure::NotPlainHttp, "https://127.0.0.1:9"},
+        {"file", std::nullopt, "file:///etc", Failure::NotPlainHttp, "file:///etc"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<LocalHttpServer> server;
+        if (c.response) {
+            server.emplace(*c.response);
+        }
+        const sw::VersionService service = serviceAt(server ? server->base() : c.base, 400ms);
+        const auto start = std::chrono::steady_clock::now();
+        const sw::VersionCheckResult result = sw::checkVersionOnline(service);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+        EXPECT_EQ(result.outcome, Outcome::Failed);
+        EXPECT_EQ(result.failure, c.failure);
+        if (*c.detail != '\0') {
+            EXPECT_EQ(result.detail, c.detail);
+        }
+        EXPECT_FALSE(sw::checkVersion(service));
+        if (server) {
+            // A redirect is never followed, and nothing is asked twice.
+            EXPECT_LE(server->requests().size(), 2u);
+        }
+    }
 }
 
 TEST(VersionCheck, StopEndsAWaitingCheckEarly) {
@@ -117,20 +163,11 @@ TEST(VersionCheck, StopEndsAWaitingCheckEarly) {
         stop.request_stop();
     });
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(sw::checkVersion(serviceAt(silent.base(), 20000ms), stop.get_token()));
+    const sw::VersionCheckResult result =
+        sw::checkVersionOnline(serviceAt(silent.base(), 20000ms), stop.get_token());
+    EXPECT_EQ(result.failure, Failure::Stopped);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
     stopper.join();
-}
-
-TEST(VersionCheck, NoServiceListeningIsNotNewer) {
-    std::string base;
-    {
-        LocalHttpServer gone(LocalHttpServer::response("200 OK", "VER. 9.000"));
-        base = gone.base();
-    }
-    EXPECT_FALSE(sw::checkVersion(serviceAt(base)));
-    // Only plain HTTP is spoken.
-    EXPECT_FALSE(sw::checkVersion(serviceAt("file:///etc")));
 }
 
 #endif

@@ -39,7 +39,7 @@ const std::string kSep(1, static_cast<char>(std::filesystem::path::preferred_sep
 
 sw::UpdateJob job(UpdateOption option, bool readBack) {
     sw::UpdateJob made;
-    made.address = {"192", "168", "2", "205"};
+    made.address = "192.168.2.205";
     made.option = option;
     made.readBack = readBack;
     made.masterFolder = "/opt/sw/MASTER";
@@ -71,12 +71,14 @@ TEST(JobFile, EachOptionWritesItsOperationsByteForByte) {
     }
 }
 
-TEST(JobFile, AddressFieldsAndPathsAreWrittenAsTheyAre) {
+TEST(JobFile, AddressIsWrittenPlainAndPathsAsTheyAre) {
     sw::UpdateJob unusual = job(UpdateOption::Configuration, true);
-    unusual.address = {"192", "168", "002", "205"};
+    // An updater may read a leading zero as octal: only the plain decimal form reaches the file.
+    unusual.address = "192.168.002.010";
     unusual.projectFolder = sw::pathFromUtf8("/home/Jürgen Größe/PROJECTS/Umspannwerk Süd & Nord");
     const std::string bytes = sw::jobFileBytes(unusual);
-    EXPECT_NE(bytes.find("<IP_Address_Dev>192.168.002.205</IP_Address_Dev>"), std::string::npos);
+    EXPECT_NE(bytes.find("<IP_Address_Dev>192.168.2.10</IP_Address_Dev>"), std::string::npos);
+    EXPECT_EQ(bytes.find("002"), std::string::npos);
     // Only what XML text requires is escaped.
     EXPECT_NE(bytes.find("<Ope_FileName>/home/Jürgen Größe/PROJECTS/Umspannwerk Süd &amp; Nord" + kSep +
                          "bin" + kSep + "bank1.bin</Ope_FileName>"),
@@ -104,6 +106,12 @@ TEST(JobFile, IsReplacedWholeInTheProgramFolderAndNeverHalfWritten) {
     } catch (const sw::ConfigError& error) {
         EXPECT_NE(std::string(error.what()).find("Ethernet_Update.xml"), std::string::npos) << error.what();
     }
+
+    // A job without a usable address is never written: the earlier file stays as it was.
+    sw::UpdateJob unaddressed = firmware;
+    unaddressed.address = "192.168.2.256";
+    EXPECT_THROW(sw::compileParameters(unaddressed, dir.path()), sw::ConfigError);
+    EXPECT_EQ(sw::test::readFile(dir / "Ethernet_Update.xml"), sw::jobFileBytes(firmware));
 }
 
 TEST(JobFile, ReaderRefusesWhatIsNotAJobFile) {

@@ -9,6 +9,7 @@
 #include "support/gui/layout_checks.h"
 #include "support/gui/recording_link_opener.h"
 #include "support/gui/scripted_dialogs.h"
+#include "test_project.h"
 #include "test_support.h"
 
 #include <QCheckBox>
@@ -31,6 +32,21 @@ using sw::test::ScriptedDialogs;
 using sw::test::TempDir;
 
 namespace {
+
+// What a version check gives back, without asking any service.
+sw::VersionCheckResult answer(bool newer) {
+    sw::VersionCheckResult result;
+    result.outcome =
+        newer ? sw::VersionCheckResult::Outcome::Newer : sw::VersionCheckResult::Outcome::NotNewer;
+    return result;
+}
+
+sw::VersionCheckResult failure(sw::VersionCheckFailure why, std::string detail = {}) {
+    sw::VersionCheckResult result;
+    result.failure = why;
+    result.detail = std::move(detail);
+    return result;
+}
 
 // The program state of a program folder whose LANGUAGE folder holds the named language files.
 struct OptionsFixture {
@@ -181,12 +197,21 @@ private slots:
         fixture.state.settings.enableUpdateCheck = true;
         OptionsDialog dialog(fixture.state);
         std::atomic<bool> release{false};
-        std::atomic<bool> newer{true};
+        std::atomic<int> outcome{0}; // 0 newer, 1 not newer, 2 an HTTP 500, 3 no answer in time
         dialog.versionChecker()->setCheck([&](std::stop_token stop) {
             while (!release && !stop.stop_requested()) {
                 std::this_thread::sleep_for(1ms);
             }
-            return newer.load();
+            switch (outcome.load()) {
+            case 0:
+                return answer(true);
+            case 1:
+                return answer(false);
+            case 2:
+                return failure(sw::VersionCheckFailure::HttpStatus, "500");
+            default:
+                return failure(sw::VersionCheckFailure::TimedOut, "Operation timed out after 400 ms");
+            }
         });
         dialog.show();
         QVERIFY(dialog.checkUpdateLink->isHidden());
@@ -203,9 +228,27 @@ private slots:
         emit dialog.checkUpdateLink->linkActivated(QString::fromStdString(sw::downloadPageAddress()));
         QCOMPARE(links.opened, QStringList{QString::fromStdString(sw::downloadPageAddress())});
 
-        newer = false;
+        outcome = 1;
         dialog.checkUpdateButton->click();
         QTRY_COMPARE(dialog.checkUpdateLink->text(), QStringLiteral("No Update Available"));
+        // A check that could not tell says so, with its reason from the string table: never "no update".
+        outcome = 2;
+        dialog.checkUpdateButton->click();
+        QTRY_COMPARE(dialog.checkUpdateLink->text(),
+                     QStringLiteral("Could not check for a newer version (the service answered with HTTP "
+                                    "status 500)."));
+        outcome = 3;
+        dialog.checkUpdateButton->click();
+        QTRY_COMPARE(
+            dialog.checkUpdateLink->text(),
+            QStringLiteral("Could not check for a newer version (the service did not answer in time)."));
+        sw::test::speakItalian(fixture.state.texts);
+        outcome = 2;
+        dialog.checkUpdateButton->click();
+        QTRY_COMPARE(
+            dialog.checkUpdateLink->text(),
+            QStringLiteral("Impossibile verificare se esiste una versione più recente (il servizio ha "
+                           "risposto con lo stato HTTP 500)."));
         // Each showing starts without an answer.
         dialog.hide();
         dialog.show();
@@ -230,7 +273,7 @@ private slots:
             options->okButton->click();
         });
         MainWindow window(dir.path());
-        window.setVersionCheck([](std::stop_token) { return true; });
+        window.setVersionCheck([](std::stop_token) { return answer(true); });
         QVERIFY(window.updateTimer->isActive());
         QCOMPARE(std::chrono::milliseconds(window.updateTimer->interval()), MainWindow::kFirstUpdateCheck);
         window.optionsButton->click();
@@ -256,7 +299,7 @@ private slots:
         std::atomic<int> checks{0};
         window.setVersionCheck([&checks](std::stop_token) {
             ++checks;
-            return true;
+            return answer(true);
         });
         window.setUpdateIntervals(100ms, 1h);
         QVERIFY(!window.updateTimer->isActive());
@@ -277,9 +320,19 @@ private slots:
                     .find("<enable_internet>1</enable_internet><enable_update>1") != std::string::npos);
 
         // An answer that finds nothing newer takes the link away again.
-        window.setVersionCheck([](std::stop_token) { return false; });
+        window.setVersionCheck([](std::stop_token) { return answer(false); });
         window.setUpdateIntervals(100ms, 50ms);
         QTRY_VERIFY(!window.updateLink->isVisible());
+        // A periodic check that fails says nothing at all, and the checks go on.
+        FakeMessageService messages;
+        window.setVersionCheck([&checks](std::stop_token) {
+            ++checks;
+            return failure(sw::VersionCheckFailure::Unreachable);
+        });
+        const int before = checks.load();
+        QTRY_VERIFY(checks.load() >= before + 2);
+        QVERIFY(!window.updateLink->isVisible());
+        QVERIFY(messages.shown.empty());
     }
 
     void pickingALanguageChangesEveryWindowAtOnceAndCancelKeepsTheStoredOne() {

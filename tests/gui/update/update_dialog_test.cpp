@@ -89,24 +89,28 @@ private slots:
         FakeMessageService messages;
         update.checksGive(AddressCheck::Answered, 1);
         update.dialog->show();
-        update.typeAddress({"192", "168", "002", "205"});
+        update.typeAddress({"0192", "168", "002", "010"});
         update.dialog->updateOptionsList->setCurrentIndex(2);
         update.dialog->readBackBox->setChecked(false);
         update.dialog->updateButton->click();
         QTRY_COMPARE(update.started.size(), size_t(1));
-        QCOMPARE(update.checkedHosts, std::vector<std::string>{"192.168.002.205"});
+        // Leading zeros are read as decimal and dropped once: the address pinged is the one remembered and
+        // written into the job.
+        QCOMPARE(update.checkedHosts, std::vector<std::string>{"192.168.2.10"});
         QVERIFY(messages.shown.empty());
         QCOMPARE(update.started[0], (update.dir / "Ethernet_Update").string() + "||0");
-        QCOMPARE(update.state.settings.lastIpAddress, std::string("192.168.002.205"));
+        QCOMPARE(update.state.settings.lastIpAddress, std::string("192.168.2.10"));
         QCOMPARE(update.state.settings.updateOptionIndex, 2);
         QVERIFY(!update.state.settings.updateReadBack);
         sw::UpdateJob expected;
-        expected.address = {"192", "168", "002", "205"};
+        expected.address = "192.168.2.10";
         expected.option = sw::UpdateOption::Configuration;
         expected.readBack = false;
         expected.masterFolder = update.state.session.masterFolder;
         expected.projectFolder = update.state.session.activeProjectFolder;
         QCOMPARE(sw::test::readFile(sw::jobFile(update.dir.path())), sw::jobFileBytes(expected));
+        QVERIFY(sw::test::readFile(sw::jobFile(update.dir.path())).find("<IP_Address_Dev>192.168.2.10<") !=
+                std::string::npos);
 
         // While the updater runs no second update starts; the dialog stays open throughout.
         QVERIFY(!update.dialog->updateButton->isEnabled());
@@ -149,25 +153,45 @@ private slots:
         update.dialog->show();
         QCOMPARE(update.dialog->updateOptionsList->currentIndex(), 2);
         QVERIFY(!update.dialog->readBackBox->isChecked());
-        QCOMPARE(update.fields(), QStringLiteral("192|168|002|205"));
+        QCOMPARE(update.fields(), QStringLiteral("192|168|2|10"));
     }
 
     void failedCheckShowsItsMessageAndRemembersNothing() {
         const struct {
+            std::array<const char*, 4> typed;
             AddressCheck outcome;
             int pingRes;
             int text;
             sw::gui::MessageService::Icon icon;
+            std::vector<std::string> checked;
         } cases[] = {
-            {AddressCheck::NotFound, 2, 1036, sw::gui::MessageService::Icon::Warning},
-            {AddressCheck::AddressError, 0, 1037, sw::gui::MessageService::Icon::Error},
+            {{"010", "0", "00", "9"},
+             AddressCheck::NotFound,
+             2,
+             1036,
+             sw::gui::MessageService::Icon::Warning,
+             {"10.0.0.9"}},
+            {{"10", "0", "0", "9"},
+             AddressCheck::AddressError,
+             0,
+             1037,
+             sw::gui::MessageService::Icon::Error,
+             {"10.0.0.9"}},
+            // What is not an address is refused before any echo.
+            {{"a", "b", "c", "d"}, AddressCheck::Answered, 0, 1037, sw::gui::MessageService::Icon::Error, {}},
+            {{"10", "0", "0", "256"},
+             AddressCheck::Answered,
+             0,
+             1037,
+             sw::gui::MessageService::Icon::Error,
+             {}},
         };
         for (const auto& c : cases) {
             Update update;
             FakeMessageService messages;
             update.checksGive(c.outcome, c.pingRes);
             update.dialog->show();
-            update.typeAddress({"a", "b", "c", "d"});
+            update.typeAddress(c.typed);
             update.dialog->updateOptionsList->setCurrentIndex(1);
             update.dialog->updateButton->click();
             QTRY_COMPARE(messages.shown.size(), size_t(1));
@@ -175,8 +199,9 @@ private slots:
             QCOMPARE(messages.shown[0].text.section(QLatin1Char('\n'), 0, 0), update.text(c.text));
             if (c.outcome == AddressCheck::NotFound) {
                 QCOMPARE(messages.shown[0].text.section(QLatin1Char('\n'), 1),
-                         QStringLiteral("a.b.c.d answered 0 of 3 echo requests."));
+                         QStringLiteral("10.0.0.9 answered 0 of 3 echo requests."));
             }
+            QCOMPARE(update.checkedHosts, c.checked);
             QVERIFY(messages.shown[0].icon == c.icon);
             QCOMPARE(update.dialog->replyState, c.pingRes);
             QCOMPARE(update.state.settings.lastIpAddress, std::string(sw::kDefaultDeviceAddress));
