@@ -1,6 +1,7 @@
 #include "core/access/access_schema.h"
 
 #include "core/common/error_texts.h"
+#include "core/common/ip_address.h"
 #include "core/common/numbers.h"
 #include "core/common/trim.h"
 #include "core/common/utf8.h"
@@ -9,7 +10,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -376,33 +376,7 @@ std::optional<float> factorValue(std::string_view cell, char decimalSeparator) {
 }
 
 std::optional<std::string> addressValue(std::string_view cell) {
-    // Four decimal numbers from 0 to 255 with blanks allowed around each; leading zeros are decimal.
-    std::string_view rest = trimmed(cell);
-    char plain[16];
-    char* out = plain;
-    for (int part = 0; part < 4; ++part) {
-        const std::size_t dot = part < 3 ? rest.find('.') : std::string_view::npos;
-        if (part < 3 && dot == std::string_view::npos) {
-            return std::nullopt;
-        }
-        const std::string_view digits = trimmed(rest.substr(0, dot));
-        unsigned value = 0;
-        for (const char c : digits) {
-            if (c < '0' || c > '9') {
-                return std::nullopt;
-            }
-            value = std::min(value * 10 + static_cast<unsigned>(c - '0'), 1000U);
-        }
-        if (digits.empty() || value > 255) {
-            return std::nullopt;
-        }
-        if (part > 0) {
-            *out++ = '.';
-        }
-        out = std::to_chars(out, plain + sizeof plain, value).ptr;
-        rest = part < 3 ? rest.substr(dot + 1) : std::string_view();
-    }
-    return std::string(plain, out);
+    return canonicalIpAddress(cell);
 }
 
 std::optional<unsigned char> forbiddenCharacter(std::string_view text) {

@@ -5,6 +5,9 @@
 #include "core/common/config_error.h"
 #include "core/common/numbers.h"
 
+#include <algorithm>
+#include <charconv>
+
 namespace sw {
 
 namespace {
@@ -41,18 +44,33 @@ bool checkIpAddress(std::string_view text, std::array<std::string, 4>& parts) {
 }
 
 std::optional<std::string> canonicalIpAddress(std::string_view text) {
-    std::array<std::string, 4> parts;
-    if (!checkIpAddress(text, parts)) {
-        return std::nullopt;
-    }
-    std::string canonical;
-    for (const std::string& part : parts) {
-        if (!canonical.empty()) {
-            canonical += '.';
+    // The numbers checkIpAddress accepts, read in one pass: leading zeros are decimal.
+    std::string_view rest = trimmedOfControls(text);
+    char plain[16];
+    char* out = plain;
+    for (int part = 0; part < 4; ++part) {
+        const std::size_t dot = part < 3 ? rest.find('.') : std::string_view::npos;
+        if (part < 3 && dot == std::string_view::npos) {
+            return std::nullopt;
         }
-        canonical += std::to_string(numberOrInvalid(part));
+        const std::string_view digits = trimmedOfControls(rest.substr(0, dot));
+        unsigned value = 0;
+        for (const char c : digits) {
+            if (c < '0' || c > '9') {
+                return std::nullopt;
+            }
+            value = std::min(value * 10 + static_cast<unsigned>(c - '0'), 1000U);
+        }
+        if (digits.empty() || value > 255) {
+            return std::nullopt;
+        }
+        if (part > 0) {
+            *out++ = '.';
+        }
+        out = std::to_chars(out, plain + sizeof plain, value).ptr;
+        rest = part < 3 ? rest.substr(dot + 1) : std::string_view();
     }
-    return canonical;
+    return std::string(plain, out);
 }
 
 std::uint32_t ipv4Address(std::string_view text) {
