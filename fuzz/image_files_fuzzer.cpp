@@ -1,5 +1,7 @@
 #include "core/access/access_file.h"
+#include "core/access/access_schema.h"
 #include "core/common/config_error.h"
+#include "core/common/escaped_text.h"
 #include "core/image/image_builder.h"
 #include "core/image/image_decoder.h"
 #include "core/image/variable_image.h"
@@ -7,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
+#include <optional>
 #include <span>
 #include <string>
 #include <unistd.h>
@@ -26,6 +29,9 @@ void requireTextsInDump(const std::string& dump, const sw::access::AccessFile& l
     if (bank2.size() < 8) {
         return;
     }
+    if (sw::access::isBlankTable(lists.variables, sw::access::VariableColumn::Index)) {
+        return;
+    }
     for (const sw::access::VariableRow& row : lists.variables) {
         const std::string& reference = row[sw::access::VariableColumn::Reference];
         bool ascii = true;
@@ -33,7 +39,8 @@ void requireTextsInDump(const std::string& dump, const sw::access::AccessFile& l
             ascii = ascii && static_cast<unsigned char>(c) < 0x80;
         }
         if (ascii) {
-            require(dump.find("reference \"" + reference + "\" @") != std::string::npos);
+            require(dump.find("reference \"" + sw::escapeControlCharacters(reference) + "\" @") !=
+                    std::string::npos);
         }
     }
 }
@@ -75,11 +82,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(sw::image::decodeParameterImage(images.bank1).problems.empty());
     require(sw::image::checkImagePair(images.bank1, images.bank2).empty());
 
-    // A file that builds reads again the same way, and the image holds what was read.
+    // A file that builds reads again the same way, the check finds nothing in it (nothing the check
+    // refuses is ever built), and the image holds what was read.
     const sw::access::AccessFile lists = sw::access::readAccessFile(accessFile);
+    require(sw::access::checkAccessFile(lists, {',', lists.catalog.size()}).empty());
     const std::string bank2(images.bank2.begin(), images.bank2.end());
-    require(variables.dump.find("header: " + std::to_string(lists.variables.size()) + " variable(s), " +
-                                std::to_string(lists.dataSets.size()) + " data set(s)") != std::string::npos);
+    const auto rows = [](const auto& table, std::size_t indexColumn) {
+        return sw::access::isBlankTable(table, indexColumn) ? std::size_t{0} : table.size();
+    };
+    require(variables.dump.find("header: " + std::to_string(rows(lists.variables, 0)) + " variable(s), " +
+                                std::to_string(rows(lists.dataSets, 0)) + " data set(s)") !=
+            std::string::npos);
     requireTextsInDump(variables.dump, lists, bank2);
+
+    // An import into the file replaces its variables and leaves the rest as it was read.
+    const std::string original(reinterpret_cast<const char*>(data), size);
+    std::optional<std::string> spliced;
+    try {
+        spliced = sw::access::withVariables(original, "fuzz", lists.variables);
+    } catch (const sw::ConfigError&) {
+        return 0; // rows the writer refuses (a blank table's row is never checked)
+    }
+    if (spliced) {
+        { std::ofstream(accessFile, std::ios::binary | std::ios::trunc) << *spliced; }
+        const sw::access::AccessFile again = sw::access::readAccessFile(accessFile);
+        require(again.variables.size() == lists.variables.size());
+        require(again.catalog.size() == lists.catalog.size());
+        require(again.dataSets.size() == lists.dataSets.size());
+    }
     return 0;
 }
