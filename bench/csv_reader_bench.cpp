@@ -8,6 +8,8 @@
 // count before it, is exactly the heap the import needed. Unlike the resident set size, the count does
 // not depend on what the allocator keeps from earlier work or on other programs on the machine.
 
+#include "temp_folder.h"
+
 #include "core/access/access_file.h"
 #include "core/access/access_list.h"
 #include "core/access/csv.h"
@@ -92,23 +94,6 @@ void miss(benchmark::State& state, const std::string& goal) {
     g_missedGoals.push_back(goal);
     state.SkipWithError(goal.c_str());
 }
-
-class TempFolder {
-public:
-    TempFolder() {
-        std::random_device random;
-        m_path = std::filesystem::temp_directory_path() / ("sw_csv_bench_" + std::to_string(random()));
-        std::filesystem::create_directories(m_path);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    const std::filesystem::path& path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
 
 const sw::LangTable& texts() {
     static const sw::LangTable table = [] {
@@ -196,7 +181,7 @@ double checkPeak(benchmark::State& state, const Import& import, std::size_t file
 // The most rows the device takes, with long mnemonics so that the file's bytes outweigh the rows'
 // objects, against half as many rows: memory in proportion to the file, time linear.
 void BM_VariablesAtTheDeviceLimit(benchmark::State& state) {
-    const TempFolder folder;
+    const TempFolder folder("sw_csv_bench_");
     const auto full = folder.path() / "full.csv";
     const auto half = folder.path() / "half.csv";
     sw::writeFileAtomically(full, variablesCsv(kHeader, kMaxImportedVariables, 2000));
@@ -233,7 +218,7 @@ BENCHMARK(BM_VariablesAtTheDeviceLimit)->Unit(benchmark::kMillisecond)->Iteratio
 // 128 MB of rows, far more than the device takes: refused at the first row past the limit, holding no
 // more than the file's bytes and the rows up to there.
 void BM_TooManyRowsRefused(benchmark::State& state) {
-    const TempFolder folder;
+    const TempFolder folder("sw_csv_bench_");
     const auto file = folder.path() / "many.csv";
     sw::writeFileAtomically(file, manyRows(kHeader, std::size_t{128} << 20));
     const std::size_t fileBytes = std::filesystem::file_size(file);
@@ -262,7 +247,7 @@ BENCHMARK(BM_TooManyRowsRefused)->Unit(benchmark::kMillisecond)->Iterations(1);
 void BM_WrongHeaderRefusedAtOnce(benchmark::State& state) {
     const std::string tiny = kBadHeader;
     const std::string huge = manyRows(kBadHeader, std::size_t{128} << 20);
-    const TempFolder folder;
+    const TempFolder folder("sw_csv_bench_");
     const auto file = folder.path() / "huge.csv";
     sw::writeFileAtomically(file, huge);
     const auto refusalSeconds = [](const std::string& bytes) {

@@ -3,6 +3,8 @@
 // Figures are ratios measured in the same run: the full size against half of it (linear growth gives
 // about 2), and the load against a bare read of the same bytes.
 
+#include "temp_folder.h"
+
 #include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
 #include "core/language/builtin_texts.h"
@@ -24,23 +26,6 @@ double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-class TempFolder {
-public:
-    TempFolder() {
-        std::random_device random;
-        m_path = std::filesystem::temp_directory_path() / ("sw_hostile_bench_" + std::to_string(random()));
-        std::filesystem::create_directories(m_path);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    const std::filesystem::path& path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
-
 // Lines as translators write them, every entry of the table set many times over.
 std::string languageFile(std::size_t lines) {
     std::string text = "// generated\r\n";
@@ -58,7 +43,7 @@ double loadSeconds(const std::filesystem::path& file, sw::LangTable& table) {
 }
 
 void BM_LanguageFileOfAMillionLines(benchmark::State& state) {
-    const TempFolder folder;
+    const TempFolder folder("sw_hostile_bench_");
     const auto half = folder.path() / "Half.lng";
     const auto full = folder.path() / "Full.lng";
     sw::writeFileAtomically(half, languageFile(500'000));
@@ -85,7 +70,7 @@ BENCHMARK(BM_LanguageFileOfAMillionLines)->Unit(benchmark::kMillisecond)->Iterat
 
 // The refusal must come before any byte is read: time and the growth of peak memory stay tiny.
 void BM_EndlessDeviceRefused(benchmark::State& state) {
-    const TempFolder folder;
+    const TempFolder folder("sw_hostile_bench_");
     const auto link = folder.path() / "IEC_61850_Client.xml";
     std::filesystem::create_symlink("/dev/zero", link);
     rusage before{};

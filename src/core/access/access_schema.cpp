@@ -214,6 +214,15 @@ public:
         }
         return {};
     }
+    // A choice read by its own typed function; a text it refuses is refused as the column's choice.
+    template <class T>
+    T typedChoice(std::size_t column, std::optional<T> (*read)(std::string_view), T fallback) {
+        if (const std::optional<T> value = read(m_cells[column])) {
+            return *value;
+        }
+        choice(column);
+        return fallback;
+    }
     bool flag(std::size_t column) {
         if (const auto value = flagValue(m_cells[column])) {
             return *value;
@@ -458,16 +467,8 @@ bool readVariable(const CellViews<VariableColumn::Count>& cells, const CellConte
     values.onChange = in.flag(C::OnChange);
     values.onCommand = in.flag(C::OnCMD);
     values.startBit = in.startBit(C::StartBit);
-    if (const auto direction = directionValue(cells[C::ReadWrite])) {
-        values.direction = *direction;
-    } else {
-        in.choice(C::ReadWrite);
-    }
-    if (const auto conversion = conversionValue(cells[C::Convertion])) {
-        values.conversion = *conversion;
-    } else {
-        in.choice(C::Convertion);
-    }
+    values.direction = in.typedChoice(C::ReadWrite, directionValue, Direction::Write);
+    values.conversion = in.typedChoice(C::Convertion, conversionValue, false);
     in.text(C::Mnemonic);
     return in.clean();
 }
@@ -496,11 +497,7 @@ bool readMember(const CellViews<MemberColumn::Count>& cells, const CellContext& 
     values.bType = in.choice(C::bType);
     values.reference = in.text(C::Reference);
     values.startBit = in.startBit(C::StartBit);
-    if (const auto conversion = conversionValue(cells[C::Convertion])) {
-        values.conversion = *conversion;
-    } else {
-        in.choice(C::Convertion);
-    }
+    values.conversion = in.typedChoice(C::Convertion, conversionValue, false);
     in.text(C::Mnemonic);
     return in.clean();
 }

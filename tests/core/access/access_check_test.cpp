@@ -5,6 +5,8 @@
 #include "core/language/lang_table.h"
 #include "core/live/live_check.h"
 
+#include "test_project.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,15 +14,6 @@
 namespace {
 
 using namespace sw::access;
-
-const sw::LangTable& englishTexts() {
-    static const sw::LangTable texts = [] {
-        sw::LangTable table;
-        sw::fillBuiltinTexts(table);
-        return table;
-    }();
-    return texts;
-}
 
 CatalogDevice placeholder() {
     CatalogDevice device;
@@ -69,7 +62,7 @@ void addValidDataSet(AccessList& list) {
 std::vector<std::string> check(const AccessList& list, char separator = ',') {
     std::vector<std::string> messages;
     for (const CellFault& fault : checkAccessList(list, separator)) {
-        messages.push_back(fault.message(englishTexts()));
+        messages.push_back(fault.message(sw::test::englishTexts()));
     }
     return messages;
 }
@@ -280,7 +273,7 @@ TEST(AccessCheck, ACellMeansTheSameToTheMapTheLintAndTheLiveCheck) {
 
     // Lint and the editor's Check list the errors first, worded as OK words them.
     list.setVariableCell(2, tableColumn(VariableColumn::Position), "99999");
-    const auto review = reviewAccessList(list.toAccessFile(), list.devices(), ',', englishTexts());
+    const auto review = reviewAccessList(list.toAccessFile(), list.devices(), ',', sw::test::englishTexts());
     ASSERT_FALSE(review.empty());
     EXPECT_TRUE(review[0].error);
     EXPECT_EQ(review[0].row, 2U);

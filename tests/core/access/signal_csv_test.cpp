@@ -6,6 +6,8 @@
 #include "core/language/lang_table.h"
 #include "test_support.h"
 
+#include "test_project.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,15 +17,6 @@
 namespace {
 
 using namespace sw::access;
-
-const sw::LangTable& texts() {
-    static const sw::LangTable table = [] {
-        sw::LangTable t;
-        sw::fillBuiltinTexts(t);
-        return t;
-    }();
-    return table;
-}
 
 VariableRow validRow(std::string mnemonic = "m") {
     VariableRow row;
@@ -66,7 +59,7 @@ const std::string kNotUtf8 =
     "signals.csv is not UTF-8 text. Save it from the spreadsheet program as \"CSV UTF-8\".";
 
 std::vector<VariableRow> import(const std::string& bytes, std::size_t catalogSize = 2) {
-    return readVariablesCsv(bytes, "signals.csv", catalogSize, ',', texts());
+    return readVariablesCsv(bytes, "signals.csv", catalogSize, ',', sw::test::englishTexts());
 }
 
 std::string importError(const std::string& bytes, std::size_t catalogSize = 2) {
@@ -343,7 +336,7 @@ TEST(SignalCsv, ImportIntoAFileKeepsEveryByteItDoesNotReplace) {
           std::string("<List_DA_Selected/>")}) {
         sw::test::writeFile(accessFile, before + list + after);
         sw::test::writeFile(dir / "signals.csv", variablesCsv(sampleList()));
-        EXPECT_EQ(importVariablesCsv(dir / "signals.csv", accessFile, ',', texts()), 5U);
+        EXPECT_EQ(importVariablesCsv(dir / "signals.csv", accessFile, ',', sw::test::englishTexts()), 5U);
         const std::string bytes = sw::test::readFile(accessFile);
         EXPECT_TRUE(bytes.starts_with(before + "<List_DA_Selected><DA_Item Index=\"0\" bType=\"FLOAT32\""))
             << bytes;
@@ -366,7 +359,7 @@ TEST(SignalCsv, ImportBeyondTheVariableImageIsRefusedWithNothingWritten) {
     const std::string stored = accessFileBytes(sampleList());
     sw::test::writeFile(accessFile, stored);
     try {
-        importVariablesCsv(dir / "signals.csv", accessFile, ',', texts());
+        importVariablesCsv(dir / "signals.csv", accessFile, ',', sw::test::englishTexts());
         ADD_FAILURE() << "imported";
     } catch (const sw::ConfigError& error) {
         const std::string message = error.what();
