@@ -27,7 +27,7 @@ constexpr const char* kUsage =
 
 void printValues(const ParameterSet& set) {
     for (const ParameterField& field : kParameterFields) {
-        std::cout << field.element << '=' << escapeControlCharacters(storedText(set, field)) << '\n';
+        std::cout << field.element << '=' << escapeControlCharacters(storedText(set, field), true) << '\n';
     }
 }
 

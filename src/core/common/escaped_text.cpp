@@ -8,9 +8,12 @@ namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
-bool plain(unsigned char byte, char quote) {
-    return byte >= 0x20 && byte < 0x7F && byte != '\\' && byte != static_cast<unsigned char>(quote);
+bool plain(unsigned char byte, char quote, bool doubleBackslash) {
+    return byte >= 0x20 && byte < 0x7F && (byte != '\\' || !doubleBackslash) &&
+           byte != static_cast<unsigned char>(quote);
 }
+
+void appendEscapedText(std::string& out, std::string_view text, char quote, bool doubleBackslash);
 
 void appendHexByte(std::string& out, const char* prefix, unsigned char byte) {
     out += prefix;
@@ -21,11 +24,24 @@ void appendHexByte(std::string& out, const char* prefix, unsigned char byte) {
 } // namespace
 
 void appendEscaped(std::string& out, std::string_view text, char quote) {
+    appendEscapedText(out, text, quote, quote != '\0');
+}
+
+std::string escapeControlCharacters(std::string_view text, bool unambiguous) {
+    std::string out;
+    out.reserve(text.size());
+    appendEscapedText(out, text, '\0', unambiguous);
+    return out;
+}
+
+namespace {
+
+void appendEscapedText(std::string& out, std::string_view text, char quote, bool doubleBackslash) {
     std::size_t pos = 0;
     while (pos < text.size()) {
         // Runs of printable ASCII, by far the most text, go in whole.
         std::size_t run = pos;
-        while (run < text.size() && plain(static_cast<unsigned char>(text[run]), quote)) {
+        while (run < text.size() && plain(static_cast<unsigned char>(text[run]), quote, doubleBackslash)) {
             ++run;
         }
         out.append(text, pos, run - pos);
@@ -49,7 +65,7 @@ void appendEscaped(std::string& out, std::string_view text, char quote) {
             }
             continue;
         }
-        if (c == '\\' || (c == quote && quote != '\0')) {
+        if ((c == '\\' && doubleBackslash) || (c == quote && quote != '\0')) {
             out += '\\';
             out += c;
         } else if (c == '\n') {
@@ -65,11 +81,6 @@ void appendEscaped(std::string& out, std::string_view text, char quote) {
     }
 }
 
-std::string escapeControlCharacters(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    appendEscaped(out, text);
-    return out;
-}
+} // namespace
 
 } // namespace sw

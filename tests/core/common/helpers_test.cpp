@@ -459,7 +459,7 @@ TEST(EscapeControlCharacters, LeavesOneLineOfPrintableTextWhateverTheInput) {
         const char* shown;
     } cases[] = {
         {"Plain name, ä € 😀", "Plain name, ä € 😀"},
-        {"a\\b", "a\\\\b"},
+        {"C:\\Temp\\a.icd", "C:\\Temp\\a.icd"}, // a Windows path keeps its look
         {"line\nfeed\rreturn\ttab", "line\\nfeed\\rreturn\\ttab"},
         {std::string("nul\0bell\x07"
                      "esc\x1B[2J"
@@ -476,9 +476,11 @@ TEST(EscapeControlCharacters, LeavesOneLineOfPrintableTextWhateverTheInput) {
     for (const auto& c : cases) {
         EXPECT_EQ(sw::escapeControlCharacters(c.text), c.shown);
     }
+    // A value read back exactly, and a quoted one, double the backslash.
+    EXPECT_EQ(sw::escapeControlCharacters("a\\nb", true), "a\\\\nb");
     std::string quoted;
-    sw::appendEscaped(quoted, "say \"hi\"\n", '"');
-    EXPECT_EQ(quoted, "say \\\"hi\\\"\\n");
+    sw::appendEscaped(quoted, "say \"hi\"\\\n", '"');
+    EXPECT_EQ(quoted, "say \\\"hi\\\"\\\\\\n");
 }
 
 } // namespace
