@@ -357,7 +357,9 @@ TEST(LiveCheckMapping, NamesTheMmsObjectsOfTheAccessList) {
     EXPECT_EQ(live::memberReference({"LD", "GGIO1$ST"}), "LD/GGIO1");
 
     // The pairs a slip would get wrong: Enum is signed, the U types are not, the two time types differ,
-    // bit strings hide behind their own names, and whole families are found by their name's start.
+    // bit strings hide behind their own names, a GOOSE destination address is a structure of address,
+    // priority, VLAN and APPID (not the octet string its name suggests), and whole families are found by
+    // their name's start.
     const std::pair<const char*, mms::DataType> types[] = {
         {"Enum", mms::DataType::Integer},
         {"INT8U", mms::DataType::Unsigned},
@@ -369,6 +371,8 @@ TEST(LiveCheckMapping, NamesTheMmsObjectsOfTheAccessList) {
         {"Unicode255", mms::DataType::MmsString},
         {"Octet64", mms::DataType::OctetString},
         {"Struct", mms::DataType::Structure},
+        {"PhyComAddr", mms::DataType::Structure},
+        {"EntryID", mms::DataType::OctetString},
     };
     for (const auto& [bType, type] : types) {
         EXPECT_EQ(live::expectedType(bType), type) << bType;
