@@ -604,6 +604,10 @@ Bytes MmsServerDouble::unsignedValue(std::uint64_t value) {
     return encoded([&](BerWriter& out) { out.unsignedInteger(context(6), value); });
 }
 
+Bytes MmsServerDouble::unsigned8(std::uint8_t value) {
+    return {0x86, 0x01, value};
+}
+
 Bytes MmsServerDouble::float32(float value) {
     std::uint32_t bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
@@ -630,16 +634,31 @@ Bytes MmsServerDouble::visibleString(const std::string& text) {
     return encoded([&](BerWriter& out) { out.text(context(10), text); });
 }
 
-Bytes MmsServerDouble::utcTime(std::uint32_t seconds) {
+Bytes MmsServerDouble::octetString(const Bytes& octets) {
+    return encoded([&](BerWriter& out) { out.primitive(context(9), octets); });
+}
+
+Bytes MmsServerDouble::structure(const std::vector<Bytes>& members) {
+    return encoded([&](BerWriter& out) {
+        out.begin(context(2, true));
+        for (const Bytes& member : members) {
+            out.raw(member);
+        }
+        out.end();
+    });
+}
+
+Bytes MmsServerDouble::utcTime(std::uint32_t seconds, std::uint32_t milliseconds) {
+    const std::uint32_t fraction = static_cast<std::uint32_t>((std::uint64_t{milliseconds} << 24) / 1000);
     return {0x91,
             0x08,
             static_cast<std::uint8_t>(seconds >> 24),
             static_cast<std::uint8_t>(seconds >> 16),
             static_cast<std::uint8_t>(seconds >> 8),
             static_cast<std::uint8_t>(seconds),
-            0x80,
-            0x00,
-            0x00,
+            static_cast<std::uint8_t>(fraction >> 16),
+            static_cast<std::uint8_t>(fraction >> 8),
+            static_cast<std::uint8_t>(fraction),
             0x0A};
 }
 

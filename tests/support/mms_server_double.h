@@ -64,10 +64,17 @@ public:
     static mms::Bytes boolean(bool value);
     static mms::Bytes integer(std::int64_t value);
     static mms::Bytes unsignedValue(std::uint64_t value);
+    // As a real server sends a number it keeps in 8 bits: one octet, 255 as ff (no leading zero).
+    static mms::Bytes unsigned8(std::uint8_t value);
     static mms::Bytes float32(float value);
     static mms::Bytes bitString(const std::string& bits); // "0110..."
     static mms::Bytes visibleString(const std::string& text);
-    static mms::Bytes utcTime(std::uint32_t seconds);
+    static mms::Bytes octetString(const mms::Bytes& octets);
+    // A structure of encoded members in the order given (a model's leaves list theirs by name).
+    static mms::Bytes structure(const std::vector<mms::Bytes>& members);
+    // The fraction as a real server writes stored milliseconds: ms * 2^24 / 1000 cut down, so .999
+    // arrives as 0.998999953 s.
+    static mms::Bytes utcTime(std::uint32_t seconds, std::uint32_t milliseconds = 500);
 
 private:
     void serve();

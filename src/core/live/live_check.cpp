@@ -298,6 +298,7 @@ std::string memberReference(const ObjectName& member) {
 }
 
 std::optional<DataType> expectedType(std::string_view bType) {
+    // Servers send a PhyComAddr as a structure of Addr, PRIORITY, VID and APPID, not as octets.
     static const std::map<std::string_view, DataType> kTypes = {
         {"BOOLEAN", DataType::Boolean},       {"INT8", DataType::Integer},
         {"INT16", DataType::Integer},         {"INT24", DataType::Integer},
@@ -312,7 +313,7 @@ std::optional<DataType> expectedType(std::string_view bType) {
         {"OptFlds", DataType::BitString},     {"SvOptFlds", DataType::BitString},
         {"Timestamp", DataType::UtcTime},     {"EntryTime", DataType::BinaryTime},
         {"ObjRef", DataType::VisibleString},  {"Currency", DataType::VisibleString},
-        {"EntryID", DataType::OctetString},   {"PhyComAddr", DataType::OctetString},
+        {"EntryID", DataType::OctetString},   {"PhyComAddr", DataType::Structure},
         {"Struct", DataType::Structure},
     };
     if (const auto it = kTypes.find(bType); it != kTypes.end()) {

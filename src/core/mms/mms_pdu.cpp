@@ -17,8 +17,12 @@ constexpr std::uint32_t kRead = 4;
 constexpr std::uint32_t kGetVariableAccessAttributes = 6;
 constexpr std::uint32_t kGetNamedVariableListAttributes = 12;
 
-// A value's text is for one line of output; longer ones end in "...".
+// A value's text is for one line of output. Strings up to the longest an IEC 61850 type holds show whole;
+// anything longer, and structures, arrays, bit and octet strings beyond the line's length, end in the
+// cut mark, so that a reader never takes a cut value for the server's.
 constexpr std::size_t kMaxValueText = 200;
+constexpr std::size_t kMaxStringCharacters = 255;
+constexpr std::string_view kCutMark = "\xE2\x80\xA6"; // U+2026, the ellipsis as one character
 
 [[noreturn]] void fail(std::size_t offset, const std::string& what) {
     throw ProtocolError("Malformed message from the server: " + what + " (at byte " + std::to_string(offset) +
@@ -60,11 +64,30 @@ Bytes confirmedRequest(std::uint32_t invokeId, const std::function<void(BerWrite
     return out.take();
 }
 
+// Cuts `text` to at most `size` octets without splitting a UTF-8 sequence, and marks that something was
+// left out.
+void cutText(std::string& text, std::size_t size) {
+    if (text.size() > size) {
+        while (size > 0 && (static_cast<std::uint8_t>(text[size]) & 0xC0) == 0x80) {
+            --size;
+        }
+        text.resize(size);
+    }
+    text += kCutMark;
+}
+
+// The string in quotes with quotes, backslashes and control characters escaped; characters (UTF-8 lead
+// octets) beyond kMaxStringCharacters are left out and the cut marked after the closing quote.
 void appendEscaped(std::string& out, const std::uint8_t* bytes, std::size_t size) {
     static constexpr char kHex[] = "0123456789abcdef";
     out += '"';
-    for (std::size_t i = 0; i < size && out.size() < kMaxValueText; ++i) {
+    std::size_t characters = 0;
+    std::size_t i = 0;
+    for (; i < size; ++i) {
         const std::uint8_t c = bytes[i];
+        if ((c & 0xC0) != 0x80 && characters++ == kMaxStringCharacters) {
+            break;
+        }
         if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);
@@ -77,6 +100,9 @@ void appendEscaped(std::string& out, const std::uint8_t* bytes, std::size_t size
         }
     }
     out += '"';
+    if (i < size) {
+        out += kCutMark;
+    }
 }
 
 std::string hex(ByteView bytes) {
@@ -84,6 +110,7 @@ std::string hex(ByteView bytes) {
     std::string out;
     for (const std::uint8_t b : bytes) {
         if (out.size() >= kMaxValueText) {
+            out += kCutMark;
             break;
         }
         out += kHex[b >> 4];
@@ -104,6 +131,29 @@ std::string dateTimeText(std::int64_t seconds, std::int64_t milliseconds) {
                   static_cast<long long>(inDay / 60 % 60), static_cast<long long>(inDay % 60),
                   static_cast<long long>(milliseconds));
     return text;
+}
+
+// An MMS unsigned value. Servers that keep an 8-bit number write 255 as the single octet ff, which as a
+// two's-complement integer would be -1: the octets are the number's bits, read as unsigned within 64 bits
+// (a leading zero octet, as minimal encoders write before a set top bit, counts for nothing).
+std::uint64_t unsignedData(const BerElement& element) {
+    requirePrimitive(element, "an unsigned integer");
+    ByteView c = element.content;
+    if (c.empty()) {
+        fail(element.offset, "an integer has no content");
+    }
+    while (c.size() > 1 && c[0] == 0) {
+        c = c.subspan(1);
+    }
+    if (c.size() > 8) {
+        fail(element.offset,
+             "an unsigned integer of " + std::to_string(element.content.size()) + " octets is too large");
+    }
+    std::uint64_t value = 0;
+    for (const std::uint8_t octet : c) {
+        value = value << 8 | octet;
+    }
+    return value;
 }
 
 std::string floatText(const BerElement& element) {
@@ -475,6 +525,7 @@ DataValue decodeData(const BerElement& element) {
         BerReader members = BerReader::inside(element);
         std::string text = value.type == DataType::Array ? "[" : "{";
         bool first = true;
+        bool cut = false;
         while (!members.atEnd()) {
             const DataValue member = decodeData(members.next());
             if (text.size() < kMaxValueText) {
@@ -482,14 +533,17 @@ DataValue decodeData(const BerElement& element) {
                     text += ',';
                 }
                 text += member.text;
+            } else {
+                cut = true;
             }
             first = false;
         }
-        if (text.size() > kMaxValueText) {
-            text.resize(kMaxValueText);
-            text += "...";
+        if (cut || text.size() > kMaxValueText) {
+            cutText(text, kMaxValueText);
+            value.text = text;
+        } else {
+            value.text = text + (value.type == DataType::Array ? "]" : "}");
         }
-        value.text = text + (value.type == DataType::Array ? "]" : "}");
         break;
     }
     case DataType::Boolean:
@@ -500,13 +554,16 @@ DataValue decodeData(const BerElement& element) {
         for (std::size_t i = 0; i < bits.bitCount && i < kMaxValueText; ++i) {
             value.text += bits.bit(i) ? '1' : '0';
         }
+        if (bits.bitCount > kMaxValueText) {
+            value.text += kCutMark;
+        }
         break;
     }
     case DataType::Integer:
         value.text = std::to_string(decodeInteger(element));
         break;
     case DataType::Unsigned:
-        value.text = std::to_string(decodeUnsigned(element));
+        value.text = std::to_string(unsignedData(element));
         break;
     case DataType::FloatingPoint:
         requirePrimitive(element, "a floating-point value");
@@ -524,8 +581,12 @@ DataValue decodeData(const BerElement& element) {
             fail(element.offset, "a UTC time must have 8 octets, not " + std::to_string(c.size()));
         }
         const std::int64_t seconds = std::int64_t{c[0]} << 24 | c[1] << 16 | c[2] << 8 | c[3];
+        // Servers keep milliseconds and write the fraction of 2^24 cut down, so only the nearest
+        // millisecond gives back the stored value (.999 arrives as 0.998999953).
         const std::int64_t fraction = c[4] << 16 | c[5] << 8 | c[6];
-        value.text = dateTimeText(seconds, fraction * 1000 >> 24);
+        const std::int64_t milliseconds = (fraction * 1000 + (std::int64_t{1} << 23)) >> 24;
+        value.text =
+            milliseconds == 1000 ? dateTimeText(seconds + 1, 0) : dateTimeText(seconds, milliseconds);
         break;
     }
     case DataType::BinaryTime: {

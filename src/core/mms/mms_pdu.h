@@ -153,7 +153,8 @@ std::vector<AccessResult> decodeReadResponse(const BerElement& service);
 VariableAttributes decodeGetVariableAccessAttributesResponse(const BerElement& service);
 NamedVariableList decodeGetNamedVariableListAttributesResponse(const BerElement& service);
 
-// One MMS Data element as a value; nested values show as "{a,b}" (structure) and "[a,b]" (array).
+// One MMS Data element as a value; nested values show as "{a,b}" (structure) and "[a,b]" (array), strings
+// in quotes, and a value too long for one line ends in an ellipsis (U+2026) where it was cut.
 DataValue decodeData(const BerElement& element);
 
 } // namespace sw::mms

@@ -208,6 +208,33 @@ TEST(LiveCheck, BatchesReadsWithinTheAgreedSizeAndSplitsRefusedOnes) {
     EXPECT_LT(server.readRequests(), 300u / 10);
 }
 
+// Values as real servers send them: INT8U kept in 8 bits as one octet (255 as ff), a time whose fraction
+// was cut down from the stored milliseconds, a full VisString255 and a GOOSE destination address as the
+// structure of address, priority, VLAN and APPID.
+TEST(LiveCheck, ReadsValuesAsRealServersSendThem) {
+    MmsServerDouble::Model model;
+    model.add("LD", "GGIO1$ST$Max$u8", MmsServerDouble::unsigned8(255));
+    model.add("LD", "GGIO1$ST$Mid$u8", MmsServerDouble::unsigned8(128));
+    model.add("LD", "GGIO1$ST$Spec$t", MmsServerDouble::utcTime(946684799, 999));
+    model.add("LD", "GGIO1$ST$Max$vs", MmsServerDouble::visibleString(std::string(255, 'v')));
+    model.add("LD", "LLN0$GO$gcb01$DstAddress",
+              MmsServerDouble::structure({MmsServerDouble::octetString({0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01}),
+                                          MmsServerDouble::unsigned8(4), MmsServerDouble::unsignedValue(1),
+                                          MmsServerDouble::unsignedValue(0x1000)}));
+    MmsServerDouble server(model);
+    const unsigned short port = server.port();
+    const auto got =
+        lines(live::runLiveCheck({variable(1, port, "LD/GGIO1.Max.u8", "ST", "INT8U"),
+                                  variable(2, port, "LD/GGIO1.Mid.u8", "ST", "INT8U"),
+                                  variable(3, port, "LD/GGIO1.Spec.t", "ST", "Timestamp"),
+                                  variable(4, port, "LD/GGIO1.Max.vs", "ST", "VisString255"),
+                                  variable(5, port, "LD/LLN0.gcb01.DstAddress", "GO", "PhyComAddr")},
+                                 quick()));
+    EXPECT_EQ(got, (std::vector<std::string>{
+                       "var 1 ok 255", "var 2 ok 128", "var 3 ok 1999-12-31T23:59:59.999Z",
+                       "var 4 ok \"" + std::string(255, 'v') + "\"", "var 5 ok {010ccd010001,4,1,4096}"}));
+}
+
 TEST(MmsClient, ListsNamesAcrossPagesAndReadsStructures) {
     MmsServerDouble::Options options;
     options.namesPerPage = 3;
@@ -357,7 +384,9 @@ TEST(LiveCheckMapping, NamesTheMmsObjectsOfTheAccessList) {
     EXPECT_EQ(live::memberReference({"LD", "GGIO1$ST"}), "LD/GGIO1");
 
     // The pairs a slip would get wrong: Enum is signed, the U types are not, the two time types differ,
-    // bit strings hide behind their own names, and whole families are found by their name's start.
+    // bit strings hide behind their own names, a GOOSE destination address is a structure of address,
+    // priority, VLAN and APPID (not the octet string its name suggests), and whole families are found by
+    // their name's start.
     const std::pair<const char*, mms::DataType> types[] = {
         {"Enum", mms::DataType::Integer},
         {"INT8U", mms::DataType::Unsigned},
@@ -369,6 +398,8 @@ TEST(LiveCheckMapping, NamesTheMmsObjectsOfTheAccessList) {
         {"Unicode255", mms::DataType::MmsString},
         {"Octet64", mms::DataType::OctetString},
         {"Struct", mms::DataType::Structure},
+        {"PhyComAddr", mms::DataType::Structure},
+        {"EntryID", mms::DataType::OctetString},
     };
     for (const auto& [bType, type] : types) {
         EXPECT_EQ(live::expectedType(bType), type) << bType;
