@@ -387,7 +387,7 @@ void MmsServerDouble::converse(int client) {
     connection.sendTsdu(accept, tpduSize);
     ++m_associations;
 
-    for (;;) {
+    for (std::size_t answered = 0;; ++answered) {
         const Bytes unit = connection.tsdu();
         if (unit.empty()) {
             return;
@@ -412,6 +412,9 @@ void MmsServerDouble::converse(int client) {
         BerReader value = BerReader::inside(list.expect(mms::kSequence, "PDV"));
         value.expect(mms::kInteger, "context");
         const BerElement pdu = value.expect(context(0, true), "single ASN.1 type");
+        if (m_options.hangUpAfter != 0 && answered == m_options.hangUpAfter) {
+            return;
+        }
         const Bytes reply = answer(pdu.content);
         const Bytes data = encoded([&](BerWriter& out) { presentationData(out, 3, reply); });
         Bytes spdu{1, 0, 1, 0};

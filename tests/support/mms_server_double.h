@@ -47,6 +47,9 @@ public:
         // Items a Read answers with no result at all, leaving the list of results short by one, as some
         // servers do for a name they cannot read.
         std::vector<std::string> leftOutOfReads;
+        // After this many confirmed requests of an association the next one is not answered: the
+        // connection closes (0: never).
+        std::size_t hangUpAfter = 0;
     };
 
     // One request as received: the MMS service's number (4 Read, 5 Write, 6 GetVariableAccessAttributes,

@@ -320,6 +320,22 @@ TEST(LiveCheck, OneUnusableAnswerFailsOnlyItsRow) {
     }
 }
 
+// A server that took the association was reached: when it goes away in the middle, what it answered
+// stands and the rest is an error, not unreachability.
+TEST(LiveCheck, AServerThatGoesAwayAfterAssociatingIsAnErrorNotUnreachable) {
+    MmsServerDouble::Options options;
+    options.hangUpAfter = 1; // answers the Read of the variables, then closes
+    MmsServerDouble server(smallModel(), options);
+    const unsigned short port = server.port();
+    const auto got = lines(live::runLiveCheck({variable(1, port, "IED1LD0/GGIO1.Ind1.stVal", "ST", "BOOLEAN"),
+                                               dataSet(1, port, "IED1LD0/LLN0.DataSet1", {})},
+                                              quick()));
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0], "var 1 ok true");
+    EXPECT_EQ(got[1], "ds 1 error the association broke off: 127.0.0.1:" + std::to_string(port) +
+                          " closed the connection");
+}
+
 // The GOOSE row holds only when the control block publishes the row's data set; the server names it in
 // MMS form. The first block answers with the bytes a real server sent (a block without AppID).
 TEST(LiveCheck, GooseControlBlockMustPublishTheRowsDataSet) {
