@@ -20,11 +20,14 @@ namespace {
 constexpr const char* kUsage =
     "Usage: sw40512-cli live PROJECT_FOLDER [--timeout SECONDS]\n"
     "Checks the project's access list against its IEC 61850 servers over MMS, one association per\n"
-    "address and port of the list (nothing else is contacted). One line per row, in row order:\n"
+    "address and port of the list (nothing else is contacted). Nothing on a server is changed: a\n"
+    "control (fc CO) is looked up, never read or written. One line per row, in row order:\n"
     "  var ROW ok VALUE | missing | type EXPECTED FOUND | unreachable REASON | error REASON | invalid "
     "REASON\n"
     "  ds ROW ok MEMBERS | missing | differs without REFERENCES | unreachable REASON | error REASON\n"
-    "  goose ROW ok | missing     (for data sets whose En. Goose is Y)\n"
+    "  goose ROW ok ATTRIBUTES | missing | differs publishes DATASET, not EXPECTED | error REASON\n"
+    "                            (for data sets whose En. Goose is Y)\n"
+    "unreachable: no association with the server; error: the server answered of no use, or refused.\n"
     "SECONDS (default 5) bounds the wait for a connection and for each answer; a server's whole\n"
     "exchange is cut off after 20 times that. Exit 0 when every row is ok, 1 otherwise.\n";
 

@@ -40,6 +40,7 @@ MmsServerDouble::Model model() {
     m.add("IED1LD0", "GGIO1$ST$Ind1$stVal", MmsServerDouble::boolean(true));
     m.add("IED1LD0", "GGIO1$MX$AnIn1$mag$f", MmsServerDouble::float32(0.25f));
     m.add("IED1LD0", "LLN0$GO$gcb01$GoEna", MmsServerDouble::boolean(true));
+    m.add("IED1LD0", "LLN0$GO$gcb01$DatSet", MmsServerDouble::visibleString("IED1LD0/LLN0$DataSet1"));
     m.dataSets["IED1LD0"]["DataSet1"] = {{"IED1LD0", "GGIO1$ST$Ind1"}};
     return m;
 }
@@ -70,7 +71,7 @@ TEST(LiveCommand, PrintsOneLinePerRowAndFailsUnlessAllAreOk) {
     const std::string expectedHead =
         "var 1 ok true\nvar 2 missing\nvar 3 type unsigned floating-point\n" + refused;
     EXPECT_EQ(result.stdoutText.rfind(expectedHead, 0), 0u) << result.stdoutText;
-    const std::string expectedTail = "\nds 1 ok 1\ngoose 1 ok\nds 2 missing\ngoose 2 missing\n";
+    const std::string expectedTail = "\nds 1 ok 1\ngoose 1 ok GoEna=true\nds 2 missing\ngoose 2 missing\n";
     EXPECT_TRUE(result.stdoutText.ends_with(expectedTail)) << result.stdoutText;
     EXPECT_EQ(server.associations(), 1u);
 

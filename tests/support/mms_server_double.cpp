@@ -387,7 +387,7 @@ void MmsServerDouble::converse(int client) {
     connection.sendTsdu(accept, tpduSize);
     ++m_associations;
 
-    for (;;) {
+    for (std::size_t answered = 0;; ++answered) {
         const Bytes unit = connection.tsdu();
         if (unit.empty()) {
             return;
@@ -412,6 +412,9 @@ void MmsServerDouble::converse(int client) {
         BerReader value = BerReader::inside(list.expect(mms::kSequence, "PDV"));
         value.expect(mms::kInteger, "context");
         const BerElement pdu = value.expect(context(0, true), "single ASN.1 type");
+        if (m_options.hangUpAfter != 0 && answered == m_options.hangUpAfter) {
+            return;
+        }
         const Bytes reply = answer(pdu.content);
         const Bytes data = encoded([&](BerWriter& out) { presentationData(out, 3, reply); });
         Bytes spdu{1, 0, 1, 0};
@@ -466,6 +469,7 @@ Bytes MmsServerDouble::answer(ByteView request) {
         static_cast<std::uint32_t>(mms::decodeUnsigned(fields.expect(mms::kInteger, "invoke ID")));
     const BerElement service = fields.next();
     BerReader body = BerReader::inside(service);
+    record(service);
     Bytes reply;
     switch (service.tag.number) {
     case 1: { // GetNameList
@@ -526,7 +530,12 @@ Bytes MmsServerDouble::answer(ByteView request) {
         while (!variables.atEnd()) {
             BerReader variable = BerReader::inside(variables.next());
             BerReader name = BerReader::inside(variable.expect(context(0, true), "name"));
-            Bytes data = readAnswer(objectName(name.next()));
+            const ObjectName read = objectName(name.next());
+            const auto& leftOut = m_options.leftOutOfReads;
+            if (std::find(leftOut.begin(), leftOut.end(), read.item) != leftOut.end()) {
+                continue;
+            }
+            Bytes data = readAnswer(read);
             results.push_back(data.empty() ? Bytes{0x80, 0x01, 10} : std::move(data)); // object-non-existent
         }
         reply = confirmedResponse(invokeId, [&](BerWriter& out) {
@@ -590,6 +599,46 @@ Bytes MmsServerDouble::answer(ByteView request) {
         return confirmedError(invokeId, 3, 0); // resource: the answer would not fit
     }
     return reply;
+}
+
+void MmsServerDouble::record(const BerElement& service) {
+    Request request;
+    request.service = service.tag.number;
+    try {
+        // Read: [1] variable access specification, then [0] its list of variables; Write: the list first.
+        BerReader body = BerReader::inside(service);
+        BerElement list;
+        if (service.tag == context(4, true)) {
+            BerElement specification;
+            while (!body.atEnd() && !body.nextIf(context(1, true), specification)) {
+                body.next();
+            }
+            BerReader inside = BerReader::inside(specification);
+            list = inside.next();
+        } else if (service.tag == context(5, true)) {
+            list = body.next();
+        }
+        if (list.tag == context(0, true)) {
+            BerReader variables = BerReader::inside(list);
+            while (!variables.atEnd()) {
+                BerReader variable = BerReader::inside(variables.next());
+                BerReader name = BerReader::inside(variable.next());
+                request.names.push_back(objectName(name.next()));
+            }
+        } else if (service.tag == context(6, true)) {
+            BerReader name = BerReader::inside(body.next());
+            request.names.push_back(objectName(name.next()));
+        }
+    } catch (const std::exception&) {
+        // The service is recorded whatever its names.
+    }
+    const std::lock_guard lock(m_requestsMutex);
+    m_requests.push_back(std::move(request));
+}
+
+std::vector<MmsServerDouble::Request> MmsServerDouble::requests() const {
+    const std::lock_guard lock(m_requestsMutex);
+    return m_requests;
 }
 
 Bytes MmsServerDouble::boolean(bool value) {

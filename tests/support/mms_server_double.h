@@ -44,6 +44,19 @@ public:
         std::uint32_t maxPduSize = 65000; // the size the server grants and keeps its answers within
         std::uint8_t tpduSizeCode = 0x0A; // 1024-octet TPDUs: larger messages come in pieces
         std::size_t namesPerPage = 100;
+        // Items a Read answers with no result at all, leaving the list of results short by one, as some
+        // servers do for a name they cannot read.
+        std::vector<std::string> leftOutOfReads;
+        // After this many confirmed requests of an association the next one is not answered: the
+        // connection closes (0: never).
+        std::size_t hangUpAfter = 0;
+    };
+
+    // One request as received: the MMS service's number (4 Read, 5 Write, 6 GetVariableAccessAttributes,
+    // ...) and the variables it names.
+    struct Request {
+        std::uint32_t service = 0;
+        std::vector<mms::ObjectName> names;
     };
 
     explicit MmsServerDouble(Model model) : MmsServerDouble(std::move(model), Options{}) {}
@@ -56,6 +69,8 @@ public:
     std::size_t associations() const { return m_associations; }
     std::size_t readRequests() const { return m_readRequests; }
     std::size_t concludes() const { return m_concludes; }
+    // Every confirmed request of every association, in the order received.
+    std::vector<Request> requests() const;
 
     // A port on 127.0.0.1 that nothing listens on (bound and released again).
     static unsigned short unusedPort();
@@ -81,6 +96,7 @@ private:
     void converse(int client);
     mms::Bytes answer(mms::ByteView request);
     mms::Bytes readAnswer(const mms::ObjectName& name) const;
+    void record(const mms::BerElement& service);
 
     Model m_model;
     Options m_options;
@@ -90,6 +106,8 @@ private:
     std::atomic<std::size_t> m_associations{0};
     std::atomic<std::size_t> m_readRequests{0};
     std::atomic<std::size_t> m_concludes{0};
+    mutable std::mutex m_requestsMutex;
+    std::vector<Request> m_requests;
     std::thread m_thread;
 };
 

@@ -4,8 +4,12 @@
 #include "core/access/access_schema.h"
 #include "core/common/ip_address.h"
 #include "core/common/numbers.h"
+#include "core/mms/ber.h"
+#include "core/mms/mms_pdu.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <map>
 #include <utility>
 
@@ -134,14 +138,56 @@ std::optional<Server> serverOf(const LiveRow& row, std::string& reason) {
     return server;
 }
 
+// Reading a control's select attribute selects the control, and a server may act on a read of its
+// other control attributes alike: such variables are looked up, never read.
+bool readHasEffect(const LiveRow& row) {
+    auto sameWord = [](std::string_view a, std::string_view b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                   return std::tolower(static_cast<unsigned char>(x)) ==
+                          std::tolower(static_cast<unsigned char>(y));
+               });
+    };
+    if (sameWord(row.fc, "CO")) {
+        return true;
+    }
+    std::string_view rest = row.reference;
+    while (!rest.empty()) {
+        const std::size_t cut = rest.find_first_of("./");
+        const std::string_view part = rest.substr(0, cut);
+        for (const std::string_view control : {"SBO", "SBOw", "Oper", "Cancel"}) {
+            if (sameWord(part, control)) {
+                return true;
+            }
+        }
+        rest = cut == std::string_view::npos ? std::string_view() : rest.substr(cut + 1);
+    }
+    return false;
+}
+
+void judgeType(const LiveRow& row, DataType found, std::string text, LiveResult& result) {
+    const std::optional<DataType> expected = expectedType(row.bType);
+    if (expected && found != expected) {
+        result.status = LiveStatus::WrongType;
+        result.detail = std::string(dataTypeName(*expected)) + " " + std::string(dataTypeName(found));
+    } else {
+        result.status = LiveStatus::Ok;
+        result.detail = std::move(text);
+    }
+}
+
 void checkVariables(MmsClient& client, const std::vector<LiveRow>& rows,
                     const std::vector<std::size_t>& indexes, std::vector<LiveResult>& results) {
     std::vector<std::size_t> asked;
     std::vector<ObjectName> names;
+    std::vector<std::pair<std::size_t, ObjectName>> controls;
     for (const std::size_t i : indexes) {
         if (const auto name = variableName(rows[i].reference, rows[i].fc)) {
-            asked.push_back(i);
-            names.push_back(*name);
+            if (readHasEffect(rows[i])) {
+                controls.emplace_back(i, *name);
+            } else {
+                asked.push_back(i);
+                names.push_back(*name);
+            }
         } else {
             results[i].status = LiveStatus::Invalid;
             results[i].detail = "reference \"" + rows[i].reference + "\" with fc \"" + rows[i].fc +
@@ -151,33 +197,35 @@ void checkVariables(MmsClient& client, const std::vector<LiveRow>& rows,
     const std::vector<AccessResult> read = client.readMany(names);
     for (std::size_t k = 0; k < asked.size(); ++k) {
         LiveResult& result = results[asked[k]];
-        const std::optional<DataType> expected = expectedType(rows[asked[k]].bType);
-        std::optional<DataType> found;
-        std::string text;
         if (read[k].value) {
-            found = read[k].value->type;
-            text = read[k].value->text;
-        } else if (read[k].objectMissing()) {
+            judgeType(rows[asked[k]], read[k].value->type, read[k].value->text, result);
+            continue;
+        }
+        if (read[k].objectMissing()) {
             result.status = LiveStatus::Missing;
             continue;
-        } else {
-            // Readable or not, the variable may exist: its attributes tell.
-            const Outcome<VariableAttributes> attributes = client.getVariableAccessAttributes(names[k]);
-            if (!attributes.value) {
-                result.status = attributes.error.objectMissing() ? LiveStatus::Missing : LiveStatus::Error;
-                result.detail = result.status == LiveStatus::Error ? read[k].errorText() : "";
-                continue;
-            }
-            found = attributes.value->type;
-            text = "(not readable: " + read[k].errorText() + ")";
         }
-        if (expected && found != expected) {
-            result.status = LiveStatus::WrongType;
-            result.detail = std::string(dataTypeName(*expected)) + " " + std::string(dataTypeName(*found));
-        } else {
-            result.status = LiveStatus::Ok;
-            result.detail = text;
+        // Readable or not, the variable may exist: its attributes tell.
+        const Outcome<VariableAttributes> attributes = client.getVariableAccessAttributes(names[k]);
+        if (!attributes.value || !read[k].unusable.empty()) {
+            const bool missing = !attributes.value && attributes.error.objectMissing();
+            result.status = missing ? LiveStatus::Missing : LiveStatus::Error;
+            result.detail = missing ? "" : read[k].errorText();
+            continue;
         }
+        judgeType(rows[asked[k]], attributes.value->type, "(not readable: " + read[k].errorText() + ")",
+                  result);
+    }
+    for (const auto& [i, name] : controls) {
+        LiveResult& result = results[i];
+        const Outcome<VariableAttributes> attributes = client.getVariableAccessAttributes(name);
+        if (!attributes.value) {
+            const bool missing = attributes.error.objectMissing() && attributes.unusable.empty();
+            result.status = missing ? LiveStatus::Missing : LiveStatus::Error;
+            result.detail = missing ? "" : attributes.errorText();
+            continue;
+        }
+        judgeType(rows[i], attributes.value->type, "(a control: not read)", result);
     }
 }
 
@@ -190,8 +238,9 @@ void checkDataSet(MmsClient& client, const LiveRow& row, LiveResult& result) {
     }
     const Outcome<NamedVariableList> list = client.getNamedVariableListAttributes(*name);
     if (!list.value) {
-        result.status = list.error.objectMissing() ? LiveStatus::Missing : LiveStatus::Error;
-        result.detail = result.status == LiveStatus::Error ? list.error.text() : "";
+        const bool missing = list.error.objectMissing() && list.unusable.empty();
+        result.status = missing ? LiveStatus::Missing : LiveStatus::Error;
+        result.detail = missing ? "" : list.errorText();
         return;
     }
     std::vector<std::string> served;
@@ -222,14 +271,32 @@ void checkDataSet(MmsClient& client, const LiveRow& row, LiveResult& result) {
     }
 }
 
+// The attributes of a GOOSE control block the check reads (reading them has no effect on the server);
+// the first says which data set the block publishes. Not every server has all of them.
+constexpr std::array<std::string_view, 5> kGooseAttributes = {"DatSet", "GoEna", "GoID", "AppID",
+                                                              "DstAddress"};
+
+// A visible string with `value` as the client shows one read, so that a value read compares with one a
+// row names however the client shows strings.
+std::string visibleStringText(const std::string& value) {
+    mms::BerWriter out;
+    out.text(mms::context(static_cast<std::uint32_t>(DataType::VisibleString)), value);
+    const mms::Bytes bytes = out.take();
+    mms::BerReader reader(bytes);
+    return mms::decodeData(reader.next()).text;
+}
+
 void checkGooseControls(MmsClient& client, const std::vector<LiveRow>& rows,
                         const std::vector<std::size_t>& indexes, std::vector<LiveResult>& results) {
     std::vector<std::size_t> asked;
     std::vector<ObjectName> names;
     for (const std::size_t i : indexes) {
-        if (const auto name = gooseControlName(rows[i].reference, rows[i].gooseName)) {
+        const auto block = gooseControlName(rows[i].reference, rows[i].gooseName);
+        if (block && dataSetName(rows[i].reference)) {
             asked.push_back(i);
-            names.push_back(*name);
+            for (const std::string_view attribute : kGooseAttributes) {
+                names.push_back({block->domain, block->item + "$" + std::string(attribute)});
+            }
         } else {
             results[i].status = LiveStatus::Invalid;
             results[i].detail = "GOOSE name \"" + rows[i].gooseName + "\" of \"" + rows[i].reference +
@@ -239,13 +306,34 @@ void checkGooseControls(MmsClient& client, const std::vector<LiveRow>& rows,
     const std::vector<AccessResult> read = client.readMany(names);
     for (std::size_t k = 0; k < asked.size(); ++k) {
         LiveResult& result = results[asked[k]];
-        if (read[k].value) {
-            result.status = LiveStatus::Ok;
-        } else if (read[k].objectMissing()) {
+        const AccessResult* attributes = read.data() + k * kGooseAttributes.size();
+        const AccessResult& datSet = attributes[0];
+        if (std::all_of(attributes, attributes + kGooseAttributes.size(),
+                        [](const AccessResult& attribute) { return attribute.objectMissing(); })) {
             result.status = LiveStatus::Missing;
-        } else {
-            result.status = LiveStatus::Error;
-            result.detail = read[k].errorText();
+            continue;
+        }
+        if (!datSet.value) {
+            result.status = datSet.objectMissing() ? LiveStatus::Differs : LiveStatus::Error;
+            result.detail = datSet.objectMissing() ? "without DatSet" : "DatSet: " + datSet.errorText();
+            continue;
+        }
+        // The server names the data set in MMS form, as "LD/LLN0$DataSet1".
+        const std::string expected = visibleStringText(dataSetName(rows[asked[k]].reference)->text());
+        if (datSet.value->type != DataType::VisibleString || datSet.value->text != expected) {
+            result.status = LiveStatus::Differs;
+            result.detail =
+                (datSet.value->text == visibleStringText("") ? std::string("publishes no data set")
+                                                             : "publishes " + datSet.value->text) +
+                ", not " + expected;
+            continue;
+        }
+        result.status = LiveStatus::Ok;
+        for (std::size_t a = 1; a < kGooseAttributes.size(); ++a) {
+            if (attributes[a].value) {
+                result.detail += (result.detail.empty() ? "" : " ") + std::string(kGooseAttributes[a]) + "=" +
+                                 attributes[a].value->text;
+            }
         }
     }
 }
@@ -407,8 +495,10 @@ std::vector<LiveResult> runLiveCheck(const std::vector<LiveRow>& rows, const Liv
         }
         const std::vector<std::size_t>& members = groups[server];
         MmsClient client;
+        bool associated = false;
         try {
             client.connect(server.address, server.port, options.timeouts, stop);
+            associated = true;
             std::vector<std::size_t> variables;
             std::vector<std::size_t> gooses;
             for (const std::size_t i : members) {
@@ -429,11 +519,14 @@ std::vector<LiveResult> runLiveCheck(const std::vector<LiveRow>& rows, const Liv
         } catch (const MmsStopped&) {
             break;
         } catch (const ConfigError& error) {
-            // What was checked before the fault stands; the rest of this server's rows could not be.
+            // What was checked before the fault stands; the rest of this server's rows could not be. A
+            // server that took the association was reached: what broke it off is an error, not
+            // unreachability.
             for (const std::size_t i : members) {
                 if (results[i].status == LiveStatus::Stopped) {
-                    results[i].status = LiveStatus::Unreachable;
-                    results[i].detail = error.what();
+                    results[i].status = associated ? LiveStatus::Error : LiveStatus::Unreachable;
+                    results[i].detail =
+                        associated ? "the association broke off: " + std::string(error.what()) : error.what();
                 }
             }
         }

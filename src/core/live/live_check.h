@@ -16,7 +16,9 @@ struct AccessFile;
 
 // The live check of an access list: each variable, data set and GOOSE control block of the list is
 // looked up on the server its row names, over one MMS association per distinct address and port. Only
-// the addresses of the rows are ever contacted. The check runs on any thread; it reports progress and
+// the addresses of the rows are ever contacted, and nothing on a server is changed: no write, no control
+// service, and variables whose read acts on the server (a control's attributes, fc CO) are looked up
+// through their attributes, never read. The check runs on any thread; it reports progress and
 // ends early when its stop token fires.
 namespace sw::live {
 
@@ -59,9 +61,11 @@ enum class LiveStatus {
     Ok,
     Missing,
     WrongType,   // the variable exists with another type
-    Differs,     // the data set exists without members the list expects
+    Differs,     // the data set exists without members the list expects, or the GOOSE control block
+                 // publishes another data set
     Unreachable, // no association with the row's server (or an invalid address)
-    Error,       // the server answered with an error other than "does not exist"
+    Error,       // the server answered with an error other than "does not exist", answered of no use
+                 // (no result, a value that cannot be decoded), or the association broke off
     Invalid,     // the reference cannot name an MMS object
     Stopped,     // not checked: the check was stopped first
 };
@@ -70,8 +74,9 @@ struct LiveResult {
     RowKind kind = RowKind::Variable;
     std::size_t row = 0;
     LiveStatus status = LiveStatus::Stopped;
-    // Ok: the value (variable) or the number of members (data set); WrongType: "<expected> <found>";
-    // Differs: what differs; Unreachable, Error, Invalid: the reason.
+    // Ok: the value (variable), the number of members (data set) or the control block's attributes
+    // besides its data set ("GoEna=true GoID=..."); WrongType: "<expected> <found>"; Differs: what
+    // differs; Unreachable, Error, Invalid: the reason.
     std::string detail;
 };
 
@@ -91,7 +96,7 @@ using LiveProgress = std::function<void(std::size_t done, std::size_t total)>;
 std::vector<LiveResult> runLiveCheck(const std::vector<LiveRow>& rows, const LiveCheckOptions& options,
                                      const LiveProgress& progress = {}, std::stop_token stop = {});
 
-// "var 3 ok true", "ds 1 differs member LD/GGIO1.Ind2.stVal", "goose 1 missing".
+// "var 3 ok true", "ds 1 differs without LD/GGIO1.Ind2.stVal", "goose 1 missing".
 std::string resultLine(const LiveResult& result);
 
 } // namespace sw::live

@@ -260,10 +260,24 @@ Outcome<std::vector<AccessResult>> MmsClient::read(const std::vector<ObjectName>
         outcome.error = pdu.error;
         return outcome;
     }
-    std::vector<AccessResult> results = decodeReadResponse(pdu.service);
+    std::vector<AccessResult> results;
+    try {
+        results = decodeReadResponse(pdu.service);
+    } catch (const ProtocolError& error) {
+        outcome.unusable = error.what();
+        return outcome;
+    }
+    // Some servers leave out the result of a name they cannot read instead of giving its access error;
+    // matching the rest by position would give values to the wrong names.
     if (results.size() != variables.size()) {
-        throw ProtocolError(m_peer + " answered a read of " + std::to_string(variables.size()) +
-                            " variables with " + std::to_string(results.size()) + " results.");
+        const std::string got = results.empty()       ? std::string("no result")
+                                : results.size() == 1 ? std::string("1 result")
+                                                      : std::to_string(results.size()) + " results";
+        outcome.unusable = variables.size() == 1
+                               ? "the server answered a read of this variable alone with " + got
+                               : "the server answered a read of " + std::to_string(variables.size()) +
+                                     " variables with " + got;
+        return outcome;
     }
     outcome.value = std::move(results);
     return outcome;
@@ -281,10 +295,15 @@ void MmsClient::readSplitting(const std::vector<ObjectName>& variables, std::siz
         return;
     }
     if (end - begin == 1) {
-        results[begin].refused = outcome.error;
+        if (outcome.unusable.empty()) {
+            results[begin].refused = outcome.error;
+        } else {
+            results[begin].unusable = std::move(outcome.unusable);
+        }
         return;
     }
-    // A whole request refused, perhaps because its answer would not fit: halves fare better.
+    // A whole request refused, perhaps because its answer would not fit, or answered unusably because of
+    // one or a few of its names: halves fare better, and single names tell which ones fail.
     const std::size_t middle = begin + (end - begin) / 2;
     readSplitting(variables, begin, middle, results);
     readSplitting(variables, middle, end, results);
@@ -314,7 +333,11 @@ Outcome<VariableAttributes> MmsClient::getVariableAccessAttributes(const ObjectN
         outcome.error = pdu.error;
         return outcome;
     }
-    outcome.value = decodeGetVariableAccessAttributesResponse(pdu.service);
+    try {
+        outcome.value = decodeGetVariableAccessAttributesResponse(pdu.service);
+    } catch (const ProtocolError& error) {
+        outcome.unusable = error.what();
+    }
     return outcome;
 }
 
@@ -326,7 +349,11 @@ Outcome<NamedVariableList> MmsClient::getNamedVariableListAttributes(const Objec
         outcome.error = pdu.error;
         return outcome;
     }
-    outcome.value = decodeGetNamedVariableListAttributesResponse(pdu.service);
+    try {
+        outcome.value = decodeGetNamedVariableListAttributesResponse(pdu.service);
+    } catch (const ProtocolError& error) {
+        outcome.unusable = error.what();
+    }
     return outcome;
 }
 

@@ -30,7 +30,10 @@ public:
 
 template <class T> struct Outcome {
     std::optional<T> value;
-    ServiceError error; // when there is no value
+    ServiceError error;   // when there is no value and the server refused the request
+    std::string unusable; // when there is no value because the server's answer was of no use: why
+
+    std::string errorText() const { return unusable.empty() ? error.text() : unusable; }
 };
 
 class MmsClient {
@@ -49,11 +52,13 @@ public:
 
     // All pages of the names of one class in `domain` (domains themselves with an empty domain).
     Outcome<std::vector<std::string>> getNameList(ObjectClass objectClass, const std::string& domain);
-    // One Read request of all `variables`; the results come in request order.
+    // One Read request of all `variables`; the results come in request order. An answer with another
+    // number of results than variables, or with a value that cannot be decoded, is `unusable`: the
+    // association stays as it was.
     Outcome<std::vector<AccessResult>> read(const std::vector<ObjectName>& variables);
     // Reads any number of variables in as few requests as the negotiated size allows; a request the
-    // server refuses as a whole is split, down to single variables whose service error then stands in
-    // their result.
+    // server refuses or answers unusably as a whole is split, down to single variables whose service
+    // error or unusable answer then stands in their result.
     std::vector<AccessResult> readMany(const std::vector<ObjectName>& variables);
     Outcome<VariableAttributes> getVariableAccessAttributes(const ObjectName& variable);
     Outcome<NamedVariableList> getNamedVariableListAttributes(const ObjectName& list);

@@ -224,6 +224,9 @@ std::string ServiceError::text() const {
 
 bool AccessResult::objectMissing() const {
     // object-undefined (4), object-non-existent (10)
+    if (!unusable.empty()) {
+        return false;
+    }
     if (refused) {
         return refused->objectMissing();
     }
@@ -236,6 +239,9 @@ std::string AccessResult::errorText() const {
         "object-access-denied",      "object-undefined",    "invalid-address",
         "type-unsupported",          "type-inconsistent",   "object-attribute-inconsistent",
         "object-access-unsupported", "object-non-existent", "object-value-invalid"};
+    if (!unusable.empty()) {
+        return unusable;
+    }
     if (refused) {
         return refused->text();
     }

@@ -69,12 +69,14 @@ struct ServiceError {
     std::string text() const;
 };
 
-// The result of one variable of a Read: a value, the data access error's number, or the service error
-// of a request that held only this variable.
+// The result of one variable of a Read: a value, the data access error's number, the service error
+// of a request that held only this variable, or why the answer to a read of this variable alone was
+// of no use (no result for it, or a value that could not be decoded).
 struct AccessResult {
     std::optional<DataValue> value;
     std::int64_t error = -1;
     std::optional<ServiceError> refused;
+    std::string unusable;
 
     bool objectMissing() const;
     std::string errorText() const;

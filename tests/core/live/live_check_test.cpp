@@ -122,7 +122,7 @@ TEST(LiveCheck, ReportsEachRowAgainstTheServerItNames) {
         "var 8 ok 1",
         "var 9 invalid reference \"no slash\" with fc \"ST\" names no MMS variable",
         "ds 1 ok 2",
-        "goose 1 ok",
+        "goose 1 ok GoEna=false",
         "ds 2 missing",
         "goose 2 missing",
         "ds 3 differs without IED1LD0/GGIO1.Ind3.stVal",
@@ -233,6 +233,175 @@ TEST(LiveCheck, ReadsValuesAsRealServersSendThem) {
     EXPECT_EQ(got, (std::vector<std::string>{
                        "var 1 ok 255", "var 2 ok 128", "var 3 ok 1999-12-31T23:59:59.999Z",
                        "var 4 ok \"" + std::string(255, 'v') + "\"", "var 5 ok {010ccd010001,4,1,4096}"}));
+}
+
+bool isControlPart(std::string_view part) {
+    return part == "SBO" || part == "SBOw" || part == "Oper" || part == "Cancel";
+}
+
+// Reading a select-before-operate control's SBO selects it; the check must leave every control alone
+// and still tell whether it is there and of the row's type.
+TEST(LiveCheck, LooksUpControlsWithoutReadingOrWritingThem) {
+    MmsServerDouble::Model model = smallModel();
+    // What such a server gives a Read of SBO: the control's reference, after selecting it.
+    model.add("IED1LD0", "GGIO1$CO$SPCSO2$SBO", MmsServerDouble::visibleString("IED1LD0/GGIO1$CO$SPCSO2"));
+    model.add("IED1LD0", "GGIO1$CO$SPCSO2$Oper$ctlVal", MmsServerDouble::boolean(false));
+    model.add("IED1LD0", "GGIO1$CO$SPCSO2$Cancel$ctlVal", MmsServerDouble::boolean(false));
+    model.add("IED1LD0", "GGIO1$ST$SPCSO2$stVal", MmsServerDouble::boolean(false));
+    MmsServerDouble server(model);
+    const unsigned short port = server.port();
+    const std::vector<LiveRow> rows = {
+        variable(1, port, "IED1LD0/GGIO1.SPCSO2.SBO", "CO", "VisString129"),
+        variable(2, port, "IED1LD0/GGIO1.SPCSO2.Oper.ctlVal", "CO", "BOOLEAN"),
+        variable(3, port, "IED1LD0/GGIO1.SPCSO2.Oper.ctlVal", "CO", "INT32"),
+        variable(4, port, "IED1LD0/GGIO1.SPCSO3.SBO", "CO", "VisString129"),
+        variable(5, port, "IED1LD0/GGIO1.SPCSO2", "CO", "Struct"),
+        variable(6, port, "IED1LD0/GGIO1.SPCSO2.stVal", "ST", "BOOLEAN"),
+        variable(7, port, "IED1LD0/GGIO1.SPCSO2.Cancel.ctlVal", "co",
+                 "BOOLEAN"), // looked up all the same
+        variable(8, port, "IED1LD0/GGIO1.SPCSO2.SBOw", "ST",
+                 "Struct"), // a control attribute under any fc
+        dataSet(1, port, "IED1LD0/LLN0.DataSet1", {}),
+        goose(1, port, "IED1LD0/LLN0.DataSet1", "gcb01"),
+    };
+    EXPECT_EQ(lines(live::runLiveCheck(rows, quick())), (std::vector<std::string>{
+                                                            "var 1 ok (a control: not read)",
+                                                            "var 2 ok (a control: not read)",
+                                                            "var 3 type integer boolean",
+                                                            "var 4 missing",
+                                                            "var 5 ok (a control: not read)",
+                                                            "var 6 ok false",
+                                                            "var 7 missing", // its name has "co", not "CO"
+                                                            "var 8 missing",
+                                                            "ds 1 ok 2",
+                                                            "goose 1 ok GoEna=false",
+                                                        }));
+    bool readStatus = false;
+    for (const MmsServerDouble::Request& request : server.requests()) {
+        // GetVariableAccessAttributes, GetNamedVariableListAttributes and Read only: no Write, no other
+        // service.
+        EXPECT_TRUE(request.service == 4 || request.service == 6 || request.service == 12)
+            << "service " << request.service;
+        if (request.service != 4) {
+            continue;
+        }
+        for (const mms::ObjectName& name : request.names) {
+            readStatus = readStatus || name.item == "GGIO1$ST$SPCSO2$stVal";
+            EXPECT_EQ(name.item.find("$CO$"), std::string::npos) << name.text();
+            std::size_t start = 0;
+            for (std::size_t cut = 0; cut != std::string::npos; start = cut + 1) {
+                cut = name.item.find('$', start);
+                EXPECT_FALSE(isControlPart(name.item.substr(start, cut - start))) << name.text();
+            }
+        }
+    }
+    EXPECT_TRUE(readStatus);
+    EXPECT_EQ(server.associations(), 1u);
+}
+
+// A server that leaves one result out of a Read, or sends one value the client cannot decode, answered
+// all the others: only that variable fails, the rest of its server is checked as usual.
+TEST(LiveCheck, OneUnusableAnswerFailsOnlyItsRow) {
+    const struct {
+        const char* what;
+        bool leftOut;
+        std::string reason;
+    } cases[] = {
+        {"result left out", true, "error the server answered a read of this variable alone with no result"},
+        {"undecodable value", false, "error Malformed message from the server: "},
+    };
+    for (const auto& c : cases) {
+        MmsServerDouble::Model model = smallModel();
+        std::vector<LiveRow> rows;
+        const std::size_t bad = 121;
+        for (std::size_t i = 1; i <= 198; ++i) {
+            const std::string item = "GGIO2$ST$Ind" + std::to_string(i) + "$stVal";
+            model.add("IED1LD0", item,
+                      i == bad && !c.leftOut ? mms::Bytes{0x9E, 0x01, 0x00} // no MMS data at all
+                                             : MmsServerDouble::integer(static_cast<std::int64_t>(i)));
+            rows.push_back(variable(i, 0, "IED1LD0/GGIO2.Ind" + std::to_string(i) + ".stVal", "ST", "INT32"));
+        }
+        rows.push_back(dataSet(1, 0, "IED1LD0/LLN0.DataSet1", {"IED1LD0/GGIO1.Ind1.stVal"}));
+        rows.push_back(goose(1, 0, "IED1LD0/LLN0.DataSet1", "gcb01"));
+        MmsServerDouble::Options options;
+        if (c.leftOut) {
+            options.leftOutOfReads = {"GGIO2$ST$Ind" + std::to_string(bad) + "$stVal"};
+        }
+        MmsServerDouble server(model, options);
+        for (LiveRow& row : rows) {
+            row.port = std::to_string(server.port());
+        }
+        const std::vector<std::string> got = lines(live::runLiveCheck(rows, quick()));
+        ASSERT_EQ(got.size(), rows.size());
+        for (std::size_t i = 1; i <= 198; ++i) {
+            if (i == bad) {
+                EXPECT_EQ(got[i - 1].rfind("var " + std::to_string(i) + " " + c.reason, 0), 0u)
+                    << c.what << ": " << got[i - 1];
+            } else {
+                EXPECT_EQ(got[i - 1], "var " + std::to_string(i) + " ok " + std::to_string(i)) << c.what;
+            }
+        }
+        EXPECT_EQ(got[198], "ds 1 ok 2") << c.what;
+        EXPECT_EQ(got[199], "goose 1 ok GoEna=false") << c.what;
+        EXPECT_EQ(server.associations(), 1u) << c.what;
+        // Halving finds the one variable in a few reads, not one read per variable.
+        EXPECT_LT(server.readRequests(), 30u) << c.what;
+    }
+}
+
+// A server that took the association was reached: when it goes away in the middle, what it answered
+// stands and the rest is an error, not unreachability.
+TEST(LiveCheck, AServerThatGoesAwayAfterAssociatingIsAnErrorNotUnreachable) {
+    MmsServerDouble::Options options;
+    options.hangUpAfter = 1; // answers the Read of the variables, then closes
+    MmsServerDouble server(smallModel(), options);
+    const unsigned short port = server.port();
+    const auto got = lines(live::runLiveCheck({variable(1, port, "IED1LD0/GGIO1.Ind1.stVal", "ST", "BOOLEAN"),
+                                               dataSet(1, port, "IED1LD0/LLN0.DataSet1", {})},
+                                              quick()));
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0], "var 1 ok true");
+    EXPECT_EQ(got[1], "ds 1 error the association broke off: 127.0.0.1:" + std::to_string(port) +
+                          " closed the connection");
+}
+
+// The GOOSE row holds only when the control block publishes the row's data set; the server names it in
+// MMS form. The first block answers with the bytes a real server sent (a block without AppID).
+TEST(LiveCheck, GooseControlBlockMustPublishTheRowsDataSet) {
+    MmsServerDouble::Model model;
+    auto bytes = [](std::string_view hex) {
+        mms::Bytes out;
+        for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+            out.push_back(static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+        }
+        return out;
+    };
+    const std::string ld = "simpleIOGenericIO";
+    model.add(ld, "LLN0$GO$gcbEvents$DatSet",
+              bytes("8a1e73696d706c65494f47656e65726963494f2f4c4c4e30244576656e747333"));
+    model.add(ld, "LLN0$GO$gcbEvents$GoEna", bytes("830101"));
+    model.add(ld, "LLN0$GO$gcbEvents$GoID", bytes("8a066576656e7473"));
+    model.add(ld, "LLN0$GO$gcbEmpty$DatSet", MmsServerDouble::visibleString(""));
+    model.add(ld, "LLN0$GO$gcbNoSet$GoEna", MmsServerDouble::boolean(true));
+    model.add(ld, "LLN0$GO$gcbInt$DatSet", MmsServerDouble::integer(3));
+    MmsServerDouble server(model);
+    const unsigned short port = server.port();
+    const std::vector<LiveRow> rows = {
+        goose(1, port, ld + "/LLN0.Events3", "gcbEvents"), goose(2, port, ld + "/LLN0.Events", "gcbEvents"),
+        goose(3, port, ld + "/LLN0.Events", "gcbEmpty"),   goose(4, port, ld + "/LLN0.Events", "gcbNoSet"),
+        goose(5, port, ld + "/LLN0.Events", "gcbInt"),     goose(6, port, ld + "/LLN0.Events", "gcbNone"),
+    };
+    EXPECT_EQ(lines(live::runLiveCheck(rows, quick())),
+              (std::vector<std::string>{
+                  "goose 1 ok GoEna=true GoID=\"events\"",
+                  "goose 2 differs publishes \"simpleIOGenericIO/LLN0$Events3\", not "
+                  "\"simpleIOGenericIO/LLN0$Events\"",
+                  "goose 3 differs publishes no data set, not \"simpleIOGenericIO/LLN0$Events\"",
+                  "goose 4 differs without DatSet",
+                  "goose 5 differs publishes 3, not \"simpleIOGenericIO/LLN0$Events\"",
+                  "goose 6 missing",
+              }));
+    EXPECT_EQ(server.readRequests(), 1u);
 }
 
 TEST(MmsClient, ListsNamesAcrossPagesAndReadsStructures) {
