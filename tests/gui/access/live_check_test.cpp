@@ -11,6 +11,7 @@
 #include "test_project.h"
 #include "test_support.h"
 
+#include <QElapsedTimer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
@@ -117,11 +118,14 @@ private slots:
         dialog.liveCheckPanel->liveCheckButton->click();
         QVERIFY(dialog.liveCheckPanel->isRunning());
         // The silent server holds the check for its three-second request time-out. The close returns
-        // without waiting for the check's thread: that thread is still to report its end.
+        // without waiting for the check's thread, which may still be about to report its end.
+        QElapsedTimer closing;
+        closing.start();
         dialog.cancelButton->click();
+        QVERIFY2(closing.elapsed() < 2000, qPrintable(QString::number(closing.elapsed())));
         QVERIFY(!dialog.isVisible());
         QVERIFY(!dialog.liveCheckPanel->isRunning());
-        QCOMPARE(sw::gui::backgroundWorkRunning(), std::size_t{1});
+        QVERIFY(sw::gui::backgroundWorkRunning() <= std::size_t{1});
         // The stopped check's thread ends on its own and leaves no mark behind.
         QTRY_COMPARE_WITH_TIMEOUT(sw::gui::backgroundWorkRunning(), std::size_t{0}, 30000);
         QCOMPARE(status(dialog.variablesTable, 0), RowStatus::None);
