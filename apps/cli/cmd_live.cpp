@@ -5,6 +5,7 @@
 #include "core/common/numbers.h"
 #include "core/common/path_text.h"
 #include "core/live/live_check.h"
+#include "core/platform/console.h"
 #include "core/project/project_paths.h"
 
 #include <chrono>
@@ -87,8 +88,23 @@ int runLive(const std::vector<std::string>& args) {
     options.timeouts.connect = wait;
     options.timeouts.request = wait;
     options.timeouts.total = wait * kTotalPerRequest;
+    // On a terminal one line on standard error, rewritten in place, tells how far the check has come;
+    // elsewhere (a file, a pipe, a test) nothing.
+    live::LiveProgress progress;
+    bool progressShown = false;
+    if (platform::standardErrorIsTerminal()) {
+        progress = [&progressShown](const live::LiveCount& count) {
+            std::cerr << "\rchecked " << count.rowsDone << " of " << count.rows << " rows, "
+                      << count.serversDone << " of " << count.servers << " servers" << std::flush;
+            progressShown = true;
+        };
+    }
+    const std::vector<live::LiveResult> results = live::runLiveCheck(rows, options, progress);
+    if (progressShown) {
+        std::cerr << '\n' << std::flush;
+    }
     bool allOk = true;
-    for (const live::LiveResult& result : live::runLiveCheck(rows, options)) {
+    for (const live::LiveResult& result : results) {
         std::cout << escapeControlCharacters(live::resultLine(result)) << '\n';
         allOk = allOk && result.status == live::LiveStatus::Ok;
     }

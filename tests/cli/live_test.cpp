@@ -74,6 +74,8 @@ TEST(LiveCommand, PrintsOneLinePerRowAndFailsUnlessAllAreOk) {
     const std::string expectedTail = "\nds 1 ok 1\ngoose 1 ok GoEna=true\nds 2 missing\ngoose 2 missing\n";
     EXPECT_TRUE(result.stdoutText.ends_with(expectedTail)) << result.stdoutText;
     EXPECT_EQ(server.associations(), 1u);
+    // Progress goes to a terminal only; the test's standard error is a pipe.
+    EXPECT_EQ(result.stderrText.find("checked"), std::string::npos) << result.stderrText;
 
     sw::test::writeFile(project / "IEC_61850_Client.xml",
                         accessFile(variableItem("BOOLEAN", "ST", "IED1LD0/GGIO1.Ind1.stVal", port) +

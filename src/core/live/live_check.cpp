@@ -9,8 +9,12 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
+#include <exception>
 #include <map>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 namespace sw::live {
@@ -465,39 +469,51 @@ std::vector<LiveResult> runLiveCheck(const std::vector<LiveRow>& rows, const Liv
                                      const LiveProgress& progress, std::stop_token stop) {
     std::vector<LiveResult> results(rows.size());
     std::vector<Server> order;
-    std::map<Server, std::vector<std::size_t>> groups;
+    std::map<Server, std::size_t> known;
+    std::vector<std::vector<std::size_t>> groups; // the rows of order[k]
     for (std::size_t i = 0; i < rows.size(); ++i) {
         results[i].kind = rows[i].kind;
         results[i].row = rows[i].row;
         std::string reason;
         if (const auto server = serverOf(rows[i], reason)) {
-            auto [it, added] = groups.try_emplace(*server);
+            auto [it, added] = known.try_emplace(*server, order.size());
             if (added) {
                 order.push_back(*server);
+                groups.emplace_back();
             }
-            it->second.push_back(i);
+            groups[it->second].push_back(i);
         } else {
             results[i].status = LiveStatus::Unreachable;
             results[i].detail = reason;
         }
     }
 
-    std::size_t done = rows.size();
-    for (const auto& [server, members] : groups) {
-        done -= members.size();
+    LiveCount count;
+    count.rows = rows.size();
+    count.servers = order.size();
+    count.rowsDone = rows.size();
+    for (const auto& members : groups) {
+        count.rowsDone -= members.size();
     }
     if (progress) {
-        progress(done, rows.size());
+        progress(count);
     }
-    for (const Server& server : order) {
-        if (stop.stop_requested()) {
-            break;
-        }
-        const std::vector<std::size_t>& members = groups[server];
+
+    // A stop from the caller, or an unexpected fault in one worker, stops them all.
+    std::stop_source stopAll;
+    const std::stop_callback forward(stop, [&stopAll] { stopAll.request_stop(); });
+    const std::stop_token workerStop = stopAll.get_token();
+    std::mutex mutex; // guards count, fault and the progress calls
+    std::exception_ptr fault;
+    std::atomic<std::size_t> next{0};
+
+    // Each server's rows are checked by one worker over one association; each worker writes only the
+    // results of its server's rows.
+    const auto checkServer = [&](const Server& server, const std::vector<std::size_t>& members) {
         MmsClient client;
         bool associated = false;
         try {
-            client.connect(server.address, server.port, options.timeouts, stop);
+            client.connect(server.address, server.port, options.timeouts, workerStop);
             associated = true;
             std::vector<std::size_t> variables;
             std::vector<std::size_t> gooses;
@@ -517,7 +533,7 @@ std::vector<LiveResult> runLiveCheck(const std::vector<LiveRow>& rows, const Liv
             checkGooseControls(client, rows, gooses, results);
             client.conclude();
         } catch (const MmsStopped&) {
-            break;
+            return false;
         } catch (const ConfigError& error) {
             // What was checked before the fault stands; the rest of this server's rows could not be. A
             // server that took the association was reached: what broke it off is an error, not
@@ -530,10 +546,43 @@ std::vector<LiveResult> runLiveCheck(const std::vector<LiveRow>& rows, const Liv
                 }
             }
         }
-        done += members.size();
-        if (progress) {
-            progress(done, rows.size());
+        return true;
+    };
+    const auto work = [&] {
+        try {
+            for (;;) {
+                const std::size_t k = next.fetch_add(1);
+                if (k >= order.size() || workerStop.stop_requested() || !checkServer(order[k], groups[k])) {
+                    return;
+                }
+                const std::lock_guard lock(mutex);
+                count.rowsDone += groups[k].size();
+                ++count.serversDone;
+                if (progress && !workerStop.stop_requested()) {
+                    progress(count);
+                }
+            }
+        } catch (...) {
+            const std::lock_guard lock(mutex);
+            if (!fault) {
+                fault = std::current_exception();
+            }
+            stopAll.request_stop();
         }
+    };
+
+    const std::size_t workers = std::min(order.size(), std::max<std::size_t>(options.parallel, 1));
+    if (workers == 1) {
+        work(); // no thread for a single server
+    } else if (workers > 1) {
+        std::vector<std::jthread> threads;
+        threads.reserve(workers);
+        for (std::size_t w = 0; w < workers; ++w) {
+            threads.emplace_back(work);
+        }
+    } // the threads are joined here
+    if (fault) {
+        std::rethrow_exception(fault);
     }
     return results;
 }

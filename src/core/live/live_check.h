@@ -85,14 +85,32 @@ struct LiveResult {
 // (one row without "Index") gives no rows.
 std::vector<LiveRow> liveRows(const access::AccessFile& access);
 
+// How many servers are checked at once by default. Each association is one thread and one socket that
+// mostly wait; eight turn twenty unreachable servers into three rounds of time-outs instead of twenty,
+// while a station's network and the client machine see no burst of connections.
+inline constexpr std::size_t kParallelAssociations = 8;
+
 struct LiveCheckOptions {
     mms::Timeouts timeouts;
+    std::size_t parallel = kParallelAssociations; // servers checked at once; 0 counts as 1
 };
 
-// Called after each server with the number of rows done and the total.
-using LiveProgress = std::function<void(std::size_t done, std::size_t total)>;
+// How far a check has come: rows and servers done, of all. Rows without a usable address are done
+// from the start; they name no server.
+struct LiveCount {
+    std::size_t rowsDone = 0;
+    std::size_t rows = 0;
+    std::size_t serversDone = 0;
+    std::size_t servers = 0;
+    friend bool operator==(const LiveCount&, const LiveCount&) = default;
+};
 
-// One result per row, in row order.
+// Called once at the start and after each server. Calls come from the check's threads, one at a time,
+// and their counts never go down.
+using LiveProgress = std::function<void(const LiveCount& count)>;
+
+// One result per row, in row order. Servers are checked at once up to `options.parallel`, each over its
+// own association; a stop request ends every one of them.
 std::vector<LiveResult> runLiveCheck(const std::vector<LiveRow>& rows, const LiveCheckOptions& options,
                                      const LiveProgress& progress = {}, std::stop_token stop = {});
 

@@ -41,6 +41,10 @@ void prepareConsoleOutput() {
     _setmode(_fileno(stderr), _O_BINARY);
 }
 
+bool standardErrorIsTerminal() {
+    return _isatty(_fileno(stderr)) != 0;
+}
+
 bool displayAvailable() {
     return true;
 }
@@ -74,6 +78,10 @@ std::vector<std::string> utf8Arguments(int argc, char** argv) {
 }
 
 void prepareConsoleOutput() {}
+
+bool standardErrorIsTerminal() {
+    return ::isatty(STDERR_FILENO) == 1;
+}
 
 bool displayAvailable() {
     return isSet("QT_QPA_PLATFORM") || isSet("DISPLAY") || isSet("WAYLAND_DISPLAY");

@@ -16,6 +16,10 @@ std::vector<std::string> utf8Arguments(int argc, char** argv);
 // program prints compares byte for byte; a Windows console shows that output as UTF-8.
 void prepareConsoleOutput();
 
+// Whether standard error goes to a terminal (not to a file or a pipe), where a line that updates in
+// place can show progress.
+bool standardErrorIsTerminal();
+
 // Whether a window can be shown: a platform plugin is named, or an X or Wayland display is set. Always
 // true on Windows.
 bool displayAvailable();

@@ -193,7 +193,9 @@ void LiveCheckPanel::start() {
         [rows = std::move(rows), options = m_options](const JobContext& context) {
             return live::runLiveCheck(
                 rows, options,
-                [&context](std::size_t done, std::size_t total) { context.progress(done, total); },
+                // Called from the check's threads one at a time with growing counts; the job posts
+                // each call to the interface thread in that order.
+                [&context](const live::LiveCount& count) { context.progress(count.rowsDone, count.rows); },
                 context.stopToken());
         },
         [this](std::vector<live::LiveResult> results) { deliver(std::move(results)); },

@@ -10,8 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -106,9 +109,9 @@ TEST(LiveCheck, ReportsEachRowAgainstTheServerItNames) {
         dataSet(3, port, "IED1LD0/LLN0.DataSet1", {"IED1LD0/GGIO1.Ind1.q", "IED1LD0/GGIO1.Ind3.stVal"}),
         dataSet(4, nobody, "IED1LD0/LLN0.DataSet1", {}),
     };
-    std::vector<std::pair<std::size_t, std::size_t>> progress;
-    const auto results = live::runLiveCheck(
-        rows, quick(), [&](std::size_t done, std::size_t total) { progress.emplace_back(done, total); });
+    std::vector<live::LiveCount> progress;
+    const auto results =
+        live::runLiveCheck(rows, quick(), [&](const live::LiveCount& count) { progress.push_back(count); });
     const std::string refused = "unreachable connecting to 127.0.0.1:" + std::to_string(nobody) + " failed: ";
     const std::vector<std::string> got = lines(results);
     const std::vector<std::string> expected = {
@@ -141,7 +144,7 @@ TEST(LiveCheck, ReportsEachRowAgainstTheServerItNames) {
     EXPECT_EQ(server.readRequests(), 2u); // the variables, then the control blocks
     EXPECT_EQ(server.concludes(), 1u);
     ASSERT_FALSE(progress.empty());
-    EXPECT_EQ(progress.back(), std::make_pair(rows.size(), rows.size()));
+    EXPECT_EQ(progress.back(), (live::LiveCount{rows.size(), rows.size(), 2, 2}));
 }
 
 TEST(LiveCheck, RowsWithoutAUsableAddressContactNobody) {
@@ -169,6 +172,82 @@ TEST(LiveCheck, EndsWithinTheTimeOutWhenTheServerNeverAnswers) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
     EXPECT_EQ(live::resultLine(results[0]), "var 1 unreachable no answer from 127.0.0.1:" +
                                                 std::to_string(server.port()) + " within 0.3 s");
+}
+
+// Servers that take the connection and never answer, two rows each, the rows of one server apart.
+struct SilentServers {
+    explicit SilentServers(std::size_t count) {
+        MmsServerDouble::Options options;
+        options.behaviour = MmsServerDouble::Behaviour::Silent;
+        for (std::size_t i = 0; i < count; ++i) {
+            servers.push_back(std::make_unique<MmsServerDouble>(smallModel(), options));
+        }
+        for (std::size_t round = 0; round < 2; ++round) {
+            for (const auto& server : servers) {
+                rows.push_back(
+                    variable(rows.size() + 1, server->port(), "IED1LD0/GGIO1.Ind1.stVal", "ST", "BOOLEAN"));
+            }
+        }
+    }
+    std::vector<std::unique_ptr<MmsServerDouble>> servers;
+    std::vector<LiveRow> rows;
+};
+
+// Twenty silent servers cost a few time-outs, not twenty; the results keep the rows' order, and the
+// progress comes one call at a time with counts that only grow.
+TEST(LiveCheck, ChecksServersAtOnce) {
+    constexpr std::size_t kServers = 20;
+    const SilentServers silent(kServers);
+    live::LiveCheckOptions check = quick();
+    check.timeouts.request = std::chrono::milliseconds(500);
+    std::atomic<int> inside{0};
+    std::atomic<bool> overlapped{false};
+    std::vector<live::LiveCount> progress;
+    const auto start = std::chrono::steady_clock::now();
+    const auto results = live::runLiveCheck(silent.rows, check, [&](const live::LiveCount& count) {
+        if (inside.fetch_add(1) != 0) {
+            overlapped = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1)); // widens any overlap
+        progress.push_back(count);
+        inside.fetch_sub(1);
+    });
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    // One after the other would take 20 x 0.5 s; at eight at a time it takes three time-outs.
+    EXPECT_LT(elapsed, std::chrono::seconds(5));
+    ASSERT_EQ(results.size(), 2 * kServers);
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        EXPECT_EQ(live::resultLine(results[i]),
+                  "var " + std::to_string(i + 1) + " unreachable no answer from 127.0.0.1:" +
+                      std::to_string(silent.servers[i % kServers]->port()) + " within 0.5 s");
+    }
+    EXPECT_FALSE(overlapped);
+    ASSERT_EQ(progress.size(), kServers + 1);
+    EXPECT_EQ(progress.front(), (live::LiveCount{0, 2 * kServers, 0, kServers}));
+    EXPECT_EQ(progress.back(), (live::LiveCount{2 * kServers, 2 * kServers, kServers, kServers}));
+    for (std::size_t k = 1; k < progress.size(); ++k) {
+        EXPECT_GT(progress[k].rowsDone, progress[k - 1].rowsDone);
+        EXPECT_EQ(progress[k].serversDone, k);
+    }
+}
+
+// A stop ends every server being checked, not only the next one to start.
+TEST(LiveCheck, AStopEndsAllServersAtOnce) {
+    const SilentServers silent(12);
+    live::LiveCheckOptions check = quick();
+    check.timeouts.request = std::chrono::seconds(20);
+    check.timeouts.total = std::chrono::seconds(60);
+    std::stop_source stop;
+    const auto start = std::chrono::steady_clock::now();
+    std::jthread stopper([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stop.request_stop();
+    });
+    const auto results = live::runLiveCheck(silent.rows, check, {}, stop.get_token());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    for (const auto& result : results) {
+        EXPECT_EQ(live::resultLine(result), "var " + std::to_string(result.row) + " stopped");
+    }
 }
 
 TEST(LiveCheck, StopsWhenAsked) {

@@ -17,6 +17,7 @@
 #include <QTableView>
 #include <QTest>
 
+#include <chrono>
 #include <string>
 
 using sw::gui::AccessEditorWindow;
@@ -36,12 +37,12 @@ VC::VariableRow variable(const std::string& reference, unsigned short port, cons
 }
 
 // An active project whose variables name one attribute the server holds (row 1, position 10) and one it
-// lacks (row 2, position 11), both on the server at `port` of 127.0.0.1.
+// lacks (row 2, position 11), both on the server at `port` of 127.0.0.1 unless row 2 names another.
 struct Project : sw::test::TestProject {
-    explicit Project(unsigned short port) {
+    explicit Project(unsigned short port, unsigned short secondPort = 0) {
         VC::AccessFile access;
         access.variables = {variable("IED1LD0/GGIO1.Ind1.stVal", port, "10"),
-                            variable("IED1LD0/GGIO1.Ind2.stVal", port, "11")};
+                            variable("IED1LD0/GGIO1.Ind2.stVal", secondPort ? secondPort : port, "11")};
         sw::test::writeFile(paths.accessFile(), VC::accessFileBytes(access));
     }
 };
@@ -105,6 +106,28 @@ private slots:
         QCOMPARE(status(dialog.variablesTable, 0), RowStatus::Ok);
         QVERIFY(!map->hoverText(11).contains(QStringLiteral("Live check")));
         QCOMPARE(server.associations(), 1u);
+    }
+
+    void showsTheProgressOfServersCheckedAtOnce() {
+        // The answering server is done while the silent one still holds its association open.
+        MmsServerDouble server(oneAttribute());
+        MmsServerDouble::Options options;
+        options.behaviour = MmsServerDouble::Behaviour::Silent;
+        MmsServerDouble silent(oneAttribute(), options);
+        Project project(server.port(), silent.port());
+        AccessEditorWindow dialog(project.state);
+        showLoaded(dialog);
+        sw::live::LiveCheckOptions check;
+        check.timeouts.request = std::chrono::milliseconds(1500);
+        dialog.liveCheckPanel->setOptions(check);
+
+        dialog.liveCheckPanel->liveCheckButton->click();
+        QTRY_COMPARE_WITH_TIMEOUT(dialog.liveCheckPanel->liveCheckProgress->value(), 1, 10000);
+        QVERIFY(dialog.liveCheckPanel->isRunning());
+        QVERIFY(dialog.liveCheckPanel->liveCheckProgress->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.liveCheckPanel->isRunning(), 10000);
+        QCOMPARE(status(dialog.variablesTable, 0), RowStatus::Ok);
+        QCOMPARE(status(dialog.variablesTable, 1), RowStatus::Unreachable);
     }
 
     void closingTheDialogStopsACheckOnASilentServerAtOnce() {
