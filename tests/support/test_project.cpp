@@ -26,13 +26,4 @@ void speakItalian(LangTable& texts) {
     LoadLanguageFile(texts, fixturesFolder() / ".." / ".." / "assets" / "LANGUAGE" / "Italiano.lng");
 }
 
-const LangTable& englishTexts() {
-    static const LangTable texts = [] {
-        LangTable table;
-        fillBuiltinTexts(table);
-        return table;
-    }();
-    return texts;
-}
-
 } // namespace sw::test

@@ -27,7 +27,4 @@ std::filesystem::path fixturesFolder();
 // Italian is chosen.
 void speakItalian(LangTable& texts);
 
-// The built-in English texts, filled once.
-const LangTable& englishTexts();
-
 } // namespace sw::test

@@ -269,15 +269,6 @@ private:
     std::size_t m_count = 0;
 };
 
-const LangTable& englishTexts() {
-    static const LangTable texts = [] {
-        LangTable table;
-        fillBuiltinTexts(table);
-        return table;
-    }();
-    return texts;
-}
-
 } // namespace
 
 const std::array<ColumnRule, VariableColumn::Count>& variableRules() {
@@ -437,7 +428,7 @@ std::string CellFault::message(const LangTable& texts) const {
 }
 
 std::string CellFault::englishMessage() const {
-    return message(englishTexts());
+    return message(builtinTexts());
 }
 
 bool readVariable(const CellViews<VariableColumn::Count>& cells, const CellContext& context,

@@ -671,4 +671,13 @@ void fillBuiltinTexts(LangTable& table) {
     }
 }
 
+const LangTable& builtinTexts() {
+    static const LangTable texts = [] {
+        LangTable table;
+        fillBuiltinTexts(table);
+        return table;
+    }();
+    return texts;
+}
+
 } // namespace sw

@@ -8,4 +8,8 @@ namespace sw {
 // so that a language file applied afterwards never leaves texts of an earlier language behind.
 void fillBuiltinTexts(LangTable& table);
 
+// A table holding only the program's own English texts, filled once: for messages of the core that are
+// not shown in the user's language, and for tests.
+const LangTable& builtinTexts();
+
 } // namespace sw

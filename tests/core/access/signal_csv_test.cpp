@@ -59,7 +59,7 @@ const std::string kNotUtf8 =
     "signals.csv is not UTF-8 text. Save it from the spreadsheet program as \"CSV UTF-8\".";
 
 std::vector<VariableRow> import(const std::string& bytes, std::size_t catalogSize = 2) {
-    return readVariablesCsv(bytes, "signals.csv", catalogSize, ',', sw::test::englishTexts());
+    return readVariablesCsv(bytes, "signals.csv", catalogSize, ',', sw::builtinTexts());
 }
 
 std::string importError(const std::string& bytes, std::size_t catalogSize = 2) {
@@ -336,7 +336,7 @@ TEST(SignalCsv, ImportIntoAFileKeepsEveryByteItDoesNotReplace) {
           std::string("<List_DA_Selected/>")}) {
         sw::test::writeFile(accessFile, before + list + after);
         sw::test::writeFile(dir / "signals.csv", variablesCsv(sampleList()));
-        EXPECT_EQ(importVariablesCsv(dir / "signals.csv", accessFile, ',', sw::test::englishTexts()), 5U);
+        EXPECT_EQ(importVariablesCsv(dir / "signals.csv", accessFile, ',', sw::builtinTexts()), 5U);
         const std::string bytes = sw::test::readFile(accessFile);
         EXPECT_TRUE(bytes.starts_with(before + "<List_DA_Selected><DA_Item Index=\"0\" bType=\"FLOAT32\""))
             << bytes;
@@ -359,7 +359,7 @@ TEST(SignalCsv, ImportBeyondTheVariableImageIsRefusedWithNothingWritten) {
     const std::string stored = accessFileBytes(sampleList());
     sw::test::writeFile(accessFile, stored);
     try {
-        importVariablesCsv(dir / "signals.csv", accessFile, ',', sw::test::englishTexts());
+        importVariablesCsv(dir / "signals.csv", accessFile, ',', sw::builtinTexts());
         ADD_FAILURE() << "imported";
     } catch (const sw::ConfigError& error) {
         const std::string message = error.what();
