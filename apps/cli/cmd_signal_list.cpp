@@ -112,28 +112,11 @@ int runLint(const std::vector<std::string>& args) {
     const ProjectPaths paths(std::get<Parsed>(parsed).project.folder);
     access::AccessEditor editor;
     editor.open(paths); // the catalog's devices, as the editor loads them
-    LangTable texts;
-    fillBuiltinTexts(texts);
-    // The errors OK would stop on, then the parameter file's warnings, then the list's.
-    const std::vector<access::ReviewLine> review = access::reviewAccessList(
-        readAccessFileOrEmpty(paths), editor.list().devices(),
-        std::get<Parsed>(parsed).project.separator.value_or(userDecimalSeparator()), texts);
-    std::vector<std::string> lines;
-    for (const access::ReviewLine& line : review) {
-        if (line.error) {
-            lines.push_back(line.text);
-        }
-    }
-    for (std::string& line : parameterFileWarnings(paths.parGenFile())) {
-        lines.push_back(std::move(line));
-    }
-    for (const access::ReviewLine& line : review) {
-        if (!line.error) {
-            lines.push_back(line.text);
-        }
-    }
-    for (const std::string& line : lines) {
-        std::cout << escapeControlCharacters(line) << '\n';
+    const std::vector<access::ReviewLine> lines = access::reviewAccessList(
+        readAccessFileOrEmpty(paths), editor.list().devices(), parameterFileWarnings(paths.parGenFile()),
+        std::get<Parsed>(parsed).project.separator.value_or(userDecimalSeparator()), builtinTexts());
+    for (const access::ReviewLine& line : lines) {
+        std::cout << escapeControlCharacters(line.text) << '\n';
     }
     return lines.empty() ? 0 : 1;
 }

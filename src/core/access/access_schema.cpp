@@ -493,6 +493,9 @@ bool readMember(const CellViews<MemberColumn::Count>& cells, const CellContext& 
     return in.clean();
 }
 
+namespace {
+
+// Bytes a text takes in the image: one per UTF-16 code unit and its zero byte.
 std::uint64_t imageTextSize(std::string_view text) {
     std::uint64_t units = 1; // its zero byte
     for (std::size_t i = 0; i < text.size();) {
@@ -502,6 +505,8 @@ std::uint64_t imageTextSize(std::string_view text) {
     }
     return units;
 }
+
+} // namespace
 
 std::vector<CellFault> checkAccessFile(const AccessFile& access, const CellContext& context) {
     std::vector<CellFault> faults;

@@ -180,9 +180,6 @@ template <class Rows> bool isBlankTable(const Rows& rows, std::size_t indexColum
     return rows.size() == 1 && rows.front()[indexColumn].empty();
 }
 
-// Bytes a text takes in the image: one per UTF-16 code unit and its zero byte.
-std::uint64_t imageTextSize(std::string_view text);
-
 // Every cell and limit of the list the check refuses, variables first, then each data set and its
 // members, in row order; the image's size last. Empty when the list may be saved and built.
 std::vector<CellFault> checkAccessFile(const AccessFile& access, const CellContext& context);

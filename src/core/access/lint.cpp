@@ -187,6 +187,7 @@ std::vector<LintWarning> lintAccessList(const AccessFile& access, std::span<cons
 }
 
 std::vector<ReviewLine> reviewAccessList(const AccessFile& access, std::span<const CatalogDevice> devices,
+                                         const std::vector<std::string>& parameterLines,
                                          char decimalSeparator, const LangTable& texts) {
     std::vector<ReviewLine> lines;
     for (const CellFault& fault : checkAccessFile(access, {decimalSeparator, devices.size()})) {
@@ -196,8 +197,11 @@ std::vector<ReviewLine> reviewAccessList(const AccessFile& access, std::span<con
         line.error = true;
         line.text = fault.message(texts);
     }
+    for (const std::string& text : parameterLines) {
+        lines.push_back({0, 0, false, false, text});
+    }
     for (const LintWarning& warning : lintAccessList(access, devices)) {
-        lines.push_back({warning.dataSet, warning.row, false, warning.line()});
+        lines.push_back({warning.dataSet, warning.row, false, true, warning.line()});
     }
     return lines;
 }

@@ -49,12 +49,16 @@ std::vector<LintWarning> lintAccessList(const AccessFile& access, std::span<cons
 struct ReviewLine {
     std::size_t dataSet = 0; // as in LintWarning: where a click on the line leads
     std::size_t row = 0;
-    bool error = false; // OK refuses the list for it
+    bool error = false;   // OK refuses the list for it
+    bool aboutRow = true; // false for a line of the communication parameters, which leads nowhere
     std::string text;
 };
 
-// Every fault OK would refuse, worded as OK words it (all rows, all tables), then every warning.
+// What Check and lint list, in their order: every fault OK would refuse, worded as OK words it (all
+// rows, all tables), then `parameterLines` (the parameter file's warnings), then every warning of the
+// list.
 std::vector<ReviewLine> reviewAccessList(const AccessFile& access, std::span<const CatalogDevice> devices,
+                                         const std::vector<std::string>& parameterLines,
                                          char decimalSeparator, const LangTable& texts);
 
 } // namespace sw::access

@@ -169,9 +169,8 @@ void validateImportedRows(const std::vector<VariableRow>& rows, const std::vecto
         if (!readVariable(cellViews(rows[r]), context, values, faults)) {
             CellFault& fault = faults.front();
             fault.row = r + 1;
-            throw ConfigError(displayName + ": " + fault.message(texts) + " (column \"" +
-                              std::string(kVariableAttributes[fault.column]) + "\", line " +
-                              std::to_string(lines[r]) + "). Nothing was imported.");
+            throw ConfigError(displayName + ": " + fault.message(texts) + " (column \"" + fault.attribute() +
+                              "\", line " + std::to_string(lines[r]) + "). Nothing was imported.");
         }
     }
 }

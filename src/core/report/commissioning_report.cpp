@@ -10,7 +10,6 @@
 #include "core/image/image_builder.h"
 #include "core/image/parameter_block.h"
 #include "core/language/builtin_texts.h"
-#include "core/language/lang_table.h"
 #include "core/parameters/parameter_check.h"
 #include "core/parameters/parameter_fields.h"
 #include "core/parameters/parameter_file.h"
@@ -245,26 +244,15 @@ void mapSection(std::string& out, const DataArrayMap& map) {
 }
 
 // The errors OK would refuse the list for, then the parameter file's warnings, then the list's.
-void lintSection(std::string& out, const std::vector<std::string>& parameterLines,
-                 const std::vector<ReviewLine>& review) {
+void lintSection(std::string& out, const std::vector<ReviewLine>& review) {
     out += "<h2>Warnings</h2>\n";
-    if (review.empty() && parameterLines.empty()) {
+    if (review.empty()) {
         out += "<p>None.</p>\n";
         return;
     }
     out += "<ul class=\"lint\">\n";
     for (const ReviewLine& line : review) {
-        if (line.error) {
-            out += "<li class=\"error\">" + escapeHtml(line.text) + "</li>\n";
-        }
-    }
-    for (const std::string& line : parameterLines) {
-        out += "<li>" + escapeHtml(line) + "</li>\n";
-    }
-    for (const ReviewLine& line : review) {
-        if (!line.error) {
-            out += "<li>" + escapeHtml(line.text) + "</li>\n";
-        }
+        out += (line.error ? "<li class=\"error\">" : "<li>") + escapeHtml(line.text) + "</li>\n";
     }
     out += "</ul>\n";
 }
@@ -400,10 +388,8 @@ std::string commissioningReport(const ProjectPaths& project, char decimalSeparat
     signalSection(out, access);
     dataSetSection(out, access);
     mapSection(out, map);
-    LangTable texts;
-    fillBuiltinTexts(texts);
-    lintSection(out, parameterWarnings(parameters),
-                reviewAccessList(access, devices, decimalSeparator, texts));
+    lintSection(out, reviewAccessList(access, devices, parameterWarnings(parameters), decimalSeparator,
+                                      builtinTexts()));
     imageSection(out, project, decimalSeparator);
     out += "</body>\n</html>\n";
     return out;

@@ -141,39 +141,27 @@ void SignalListPage::refresh() {
 void SignalListPage::check() {
     runGuarded(this, [this] {
         const access::AccessFile list = m_editor.list().toAccessFile();
-        // Quick even for long lists, and it reads the catalog the user may change: on this thread.
-        const std::vector<access::ReviewLine> found =
-            access::reviewAccessList(list, m_editor.list().devices(), userDecimalSeparator(), m_texts);
         std::vector<std::string> parameterLines;
         try {
             parameterLines = parameterFileWarnings(m_parameterFile);
         } catch (const std::exception&) {
-            // Step 2 reports an unreadable file; the list's own warnings still come.
+            // Step 2 reports an unreadable file; the list's own lines still come.
         }
+        // Quick even for long lists, and it reads the catalog the user may change: on this thread.
+        const std::vector<access::ReviewLine> found = access::reviewAccessList(
+            list, m_editor.list().devices(), parameterLines, userDecimalSeparator(), m_texts);
         warningsList->clear();
-        if (found.empty() && parameterLines.empty()) {
+        if (found.empty()) {
             warningsList->addItem(shownText(WindowText::NoWarnings));
         }
-        // The errors OK would stop on first, then Step 2's warnings, then the list's.
-        const auto addLine = [this](const access::ReviewLine& line) {
+        for (const access::ReviewLine& line : found) {
             auto* item = new QListWidgetItem(toQString(line.text), warningsList);
-            item->setData(kDataSetRole, QVariant::fromValue(line.dataSet));
-            item->setData(kRowRole, QVariant::fromValue(line.row));
+            if (line.aboutRow) {
+                item->setData(kDataSetRole, QVariant::fromValue(line.dataSet));
+                item->setData(kRowRole, QVariant::fromValue(line.row));
+            }
             if (line.error) {
                 item->setForeground(QColor(170, 0, 0));
-            }
-        };
-        for (const access::ReviewLine& line : found) {
-            if (line.error) {
-                addLine(line);
-            }
-        }
-        for (const std::string& line : parameterLines) {
-            warningsList->addItem(toQString(line)); // not a row of the list: a click goes nowhere
-        }
-        for (const access::ReviewLine& line : found) {
-            if (!line.error) {
-                addLine(line);
             }
         }
         refresh();

@@ -273,7 +273,7 @@ TEST(AccessCheck, ACellMeansTheSameToTheMapTheLintAndTheLiveCheck) {
 
     // Lint and the editor's Check list the errors first, worded as OK words them.
     list.setVariableCell(2, tableColumn(VariableColumn::Position), "99999");
-    const auto review = reviewAccessList(list.toAccessFile(), list.devices(), ',', sw::builtinTexts());
+    const auto review = reviewAccessList(list.toAccessFile(), list.devices(), {}, ',', sw::builtinTexts());
     ASSERT_FALSE(review.empty());
     EXPECT_TRUE(review[0].error);
     EXPECT_EQ(review[0].row, 2U);
