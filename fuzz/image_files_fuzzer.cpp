@@ -39,8 +39,10 @@ void requireTextsInDump(const std::string& dump, const sw::access::AccessFile& l
             ascii = ascii && static_cast<unsigned char>(c) < 0x80;
         }
         if (ascii) {
-            require(dump.find("reference \"" + sw::escapeControlCharacters(reference) + "\" @") !=
-                    std::string::npos);
+            // The dump quotes a text as the companion prints it: control characters and the quote escaped.
+            std::string quoted = "reference \"";
+            sw::appendEscaped(quoted, reference, '"');
+            require(dump.find(quoted + "\" @") != std::string::npos);
         }
     }
 }
