@@ -351,8 +351,20 @@ std::optional<std::size_t> markupStart(pugi::xml_node node) {
 // file has no such list or its layout cannot be told for sure.
 std::optional<std::pair<std::size_t, std::size_t>> variableListRange(std::string_view bytes,
                                                                      const std::string& displayName) {
+    // The parser's offsets are offsets into these bytes only when it read them as UTF-8 as they stand:
+    // no byte-order mark, no other encoding by its first bytes or by the declaration.
+    if (bytes.size() < 2 || bytes[0] != '<' || bytes[1] == '\0') {
+        return std::nullopt;
+    }
     pugi::xml_document document;
     xml::loadBuffer(document, bytes, displayName);
+    if (const pugi::xml_node declaration = document.first_child();
+        declaration.type() == pugi::node_declaration) {
+        const std::string_view encoding = declaration.attribute("encoding").value();
+        if (!encoding.empty() && encoding != "UTF-8" && encoding != "utf-8") {
+            return std::nullopt;
+        }
+    }
     const pugi::xml_node root = xml::findChild(document, kRootElement);
     const pugi::xml_node list = xml::findChild(root, kVariableList);
     const std::optional<std::size_t> begin = list ? markupStart(list) : std::nullopt;
