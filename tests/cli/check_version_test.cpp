@@ -77,4 +77,15 @@ TEST(CheckVersion, RefusesUnknownArguments) {
     }
 }
 
+#ifdef __GLIBC__
+// The HTTP client and the many libraries it brings are loaded by the version check alone: every other
+// command starts without them. The dynamic loader lists what it loads.
+TEST(CheckVersion, OtherCommandsStartWithoutTheHttpClient) {
+    const auto result = sw::test::runProcess({"/usr/bin/env", "LD_DEBUG=libs", SW_CLI_PATH, "--help"});
+    EXPECT_EQ(result.exitCode, 0);
+    ASSERT_NE(result.stderrText.find("libstdc++"), std::string::npos) << "the loader listed nothing";
+    EXPECT_EQ(result.stderrText.find("libcurl"), std::string::npos) << result.stderrText;
+}
+#endif
+
 } // namespace

@@ -104,6 +104,7 @@ constexpr IndexedText<WindowText> kWindowTexts[] = {
     {WindowText::IedNamesSharedHint,
      "Several IEDs of this file share a name; each shows its place among them. "
      "A device names its IED by name alone: it stands for the first of them."},
+    {WindowText::VersionFailureNoHttpClient, "libcurl could not be loaded: %1"},
 };
 
 static_assert(textsInIndexOrder(kWindowTexts, kFirstWindowText, kLastWindowText),

@@ -91,10 +91,11 @@ enum class WindowText : int {
     VersionFailureOther,
     IedNameShared,
     IedNamesSharedHint,
+    VersionFailureNoHttpClient,
 };
 
 inline constexpr int kFirstWindowText = static_cast<int>(WindowText::FillAddresses);
-inline constexpr int kLastWindowText = static_cast<int>(WindowText::IedNamesSharedHint);
+inline constexpr int kLastWindowText = static_cast<int>(WindowText::VersionFailureNoHttpClient);
 
 // The English text, as the built-in table holds it; empty for an index between kFirstWindowText and
 // kLastWindowText that names no text.

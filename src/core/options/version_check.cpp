@@ -6,9 +6,12 @@
 #include "core/language/window_texts.h"
 
 #if SW_HAVE_VERSION_CHECK
+#include "core/platform/shared_library.h"
+
 #include <curl/curl.h>
 #endif
 
+#include <map>
 #include <memory>
 #include <mutex>
 
@@ -51,12 +54,59 @@ int watchStop(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return static_cast<Transfer*>(user)->stop.stop_requested() ? 1 : 0;
 }
 
-struct EasyDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+// The functions of libcurl a check calls. The library is loaded when the first check runs, not with the
+// program: every other command and the configurator start without it and all it loads in turn.
+struct Curl {
+    CURLcode (*globalInit)(long flags) = nullptr;
+    CURL* (*easyInit)() = nullptr;
+    void (*easyCleanup)(CURL* handle) = nullptr;
+    CURLcode (*easySetopt)(CURL* handle, CURLoption option, ...) = nullptr;
+    CURLcode (*easyPerform)(CURL* handle) = nullptr;
+    CURLcode (*easyGetinfo)(CURL* handle, CURLINFO info, ...) = nullptr;
+    const char* (*easyStrerror)(CURLcode code) = nullptr;
+    curl_slist* (*slistAppend)(curl_slist* list, const char* text) = nullptr;
+    void (*slistFreeAll)(curl_slist* list) = nullptr;
 };
-struct ListDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
+
+template <class Function>
+bool find(const platform::SharedLibrary& library, const char* name, Function& into) {
+    into = reinterpret_cast<Function>(library.symbol(name));
+    return into != nullptr;
+}
+
+// The library's functions, initialised once per program; null with the reason when it cannot be loaded.
+const Curl* loadCurl(const std::string& fileName, std::string& reason) {
+    struct Loaded {
+        Curl curl;
+        std::string reason;
+    };
+    static std::mutex mutex;
+    static std::map<std::string, Loaded> loaded;
+    const std::lock_guard lock(mutex);
+    auto [it, added] = loaded.try_emplace(fileName);
+    Loaded& entry = it->second;
+    if (added) {
+        platform::SharedLibrary library;
+        if (library.load(fileName, entry.reason)) {
+            Curl& c = entry.curl;
+            if (!find(library, "curl_global_init", c.globalInit) ||
+                !find(library, "curl_easy_init", c.easyInit) ||
+                !find(library, "curl_easy_cleanup", c.easyCleanup) ||
+                !find(library, "curl_easy_setopt", c.easySetopt) ||
+                !find(library, "curl_easy_perform", c.easyPerform) ||
+                !find(library, "curl_easy_getinfo", c.easyGetinfo) ||
+                !find(library, "curl_easy_strerror", c.easyStrerror) ||
+                !find(library, "curl_slist_append", c.slistAppend) ||
+                !find(library, "curl_slist_free_all", c.slistFreeAll)) {
+                entry.reason = fileName + " is not libcurl";
+            } else if (c.globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
+                entry.reason = fileName + " could not be initialised";
+            }
+        }
+    }
+    reason = entry.reason;
+    return entry.reason.empty() ? &entry.curl : nullptr;
+}
 
 #endif
 
@@ -156,15 +206,21 @@ std::optional<std::string> fetchVersionAnswer(const VersionService& service, std
     if (!isPlainHttp(service.base)) {
         return failWith(failed, VersionCheckFailure::NotPlainHttp, service.base);
     }
-    static std::once_flag initialised;
-    std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-
-    const std::unique_ptr<CURL, EasyDeleter> curl(curl_easy_init());
+    std::string reason;
+    const Curl* const api =
+        loadCurl(service.httpClientLibrary.empty() ? SW_CURL_LIBRARY : service.httpClientLibrary, reason);
+    if (api == nullptr) {
+        return failWith(failed, VersionCheckFailure::NoHttpClient, reason);
+    }
+    const auto easyCleanup = [api](CURL* handle) { api->easyCleanup(handle); };
+    const auto slistFreeAll = [api](curl_slist* list) { api->slistFreeAll(list); };
+    const std::unique_ptr<CURL, decltype(easyCleanup)> curl(api->easyInit(), easyCleanup);
     if (!curl) {
         return failWith(failed, VersionCheckFailure::Other, "no HTTP client");
     }
-    std::unique_ptr<curl_slist, ListDeleter> headers(curl_slist_append(
-        nullptr, "Accept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8"));
+    std::unique_ptr<curl_slist, decltype(slistFreeAll)> headers(
+        api->slistAppend(nullptr, "Accept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8"),
+        slistFreeAll);
     if (!headers) {
         return failWith(failed, VersionCheckFailure::Other, "no memory");
     }
@@ -172,42 +228,42 @@ std::optional<std::string> fetchVersionAnswer(const VersionService& service, std
     Transfer transfer{{}, std::move(stop)};
     char clientError[CURL_ERROR_SIZE] = {};
     CURL* h = curl.get();
-    bool set = curl_easy_setopt(h, CURLOPT_URL, url.c_str()) == CURLE_OK;
+    bool set = api->easySetopt(h, CURLOPT_URL, url.c_str()) == CURLE_OK;
     // Plain HTTP only, and nothing from the environment: no proxy, no cookies, no redirects.
 #if LIBCURL_VERSION_NUM >= 0x075500
-    set = set && curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http") == CURLE_OK;
+    set = set && api->easySetopt(h, CURLOPT_PROTOCOLS_STR, "http") == CURLE_OK;
 #else
-    set = set && curl_easy_setopt(h, CURLOPT_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP)) == CURLE_OK;
+    set = set && api->easySetopt(h, CURLOPT_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP)) == CURLE_OK;
 #endif
-    set = set && curl_easy_setopt(h, CURLOPT_PROXY, "") == CURLE_OK;
-    set = set && curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L) == CURLE_OK;
+    set = set && api->easySetopt(h, CURLOPT_PROXY, "") == CURLE_OK;
+    set = set && api->easySetopt(h, CURLOPT_FOLLOWLOCATION, 0L) == CURLE_OK;
+    set =
+        set && api->easySetopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0)) == CURLE_OK;
+    set = set && api->easySetopt(h, CURLOPT_HTTPHEADER, headers.get()) == CURLE_OK;
+    set = set && api->easySetopt(h, CURLOPT_USERAGENT, "Mozilla/3.0 (compatible; Indy Library)") == CURLE_OK;
+    set = set && api->easySetopt(h, CURLOPT_CONNECTTIMEOUT_MS,
+                                 static_cast<long>(service.connectTimeout.count())) == CURLE_OK;
     set = set &&
-          curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0)) == CURLE_OK;
-    set = set && curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get()) == CURLE_OK;
-    set = set && curl_easy_setopt(h, CURLOPT_USERAGENT, "Mozilla/3.0 (compatible; Indy Library)") == CURLE_OK;
-    set = set && curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS,
-                                  static_cast<long>(service.connectTimeout.count())) == CURLE_OK;
-    set = set && curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(service.totalTimeout.count())) ==
-                     CURLE_OK;
+          api->easySetopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(service.totalTimeout.count())) == CURLE_OK;
     // Time-outs by signal would reach other threads of the program.
-    set = set && curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
-    set = set && curl_easy_setopt(h, CURLOPT_ERRORBUFFER, clientError) == CURLE_OK;
-    set = set && curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, collectBody) == CURLE_OK;
-    set = set && curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer) == CURLE_OK;
-    set = set && curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, watchStop) == CURLE_OK;
-    set = set && curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer) == CURLE_OK;
-    set = set && curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
+    set = set && api->easySetopt(h, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
+    set = set && api->easySetopt(h, CURLOPT_ERRORBUFFER, clientError) == CURLE_OK;
+    set = set && api->easySetopt(h, CURLOPT_WRITEFUNCTION, collectBody) == CURLE_OK;
+    set = set && api->easySetopt(h, CURLOPT_WRITEDATA, &transfer) == CURLE_OK;
+    set = set && api->easySetopt(h, CURLOPT_XFERINFOFUNCTION, watchStop) == CURLE_OK;
+    set = set && api->easySetopt(h, CURLOPT_XFERINFODATA, &transfer) == CURLE_OK;
+    set = set && api->easySetopt(h, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
     if (!set) {
         return failWith(failed, VersionCheckFailure::Other, "the HTTP client refused its settings");
     }
-    const CURLcode performed = curl_easy_perform(h);
+    const CURLcode performed = api->easyPerform(h);
     if (performed != CURLE_OK) {
         return failWith(failed, failureOf(performed, transfer),
                         clientError[0] != '\0' ? std::string(clientError)
-                                               : std::string(curl_easy_strerror(performed)));
+                                               : std::string(api->easyStrerror(performed)));
     }
     long status = 0;
-    if (curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status < 200 || status > 299) {
+    if (api->easyGetinfo(h, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status < 200 || status > 299) {
         return failWith(failed, VersionCheckFailure::HttpStatus, std::to_string(status));
     }
     return std::move(transfer.body);
@@ -271,6 +327,8 @@ int versionFailureText(VersionCheckFailure failure) {
         return static_cast<int>(WindowText::VersionFailureOther);
     case VersionCheckFailure::NotAvailable:
         return static_cast<int>(WindowText::VersionFailureNotAvailable);
+    case VersionCheckFailure::NoHttpClient:
+        return static_cast<int>(WindowText::VersionFailureNoHttpClient);
     case VersionCheckFailure::NotPlainHttp:
         return static_cast<int>(WindowText::VersionFailureNotPlainHttp);
     case VersionCheckFailure::Unreachable:

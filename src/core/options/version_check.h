@@ -23,6 +23,8 @@ struct VersionService {
     std::string base;
     std::chrono::milliseconds connectTimeout{5000};
     std::chrono::milliseconds totalTimeout{10000};
+    // The HTTP client's library file, loaded when the first check runs; empty: the system's libcurl.
+    std::string httpClientLibrary{};
 };
 
 // The maker's version service with the usual time-outs.
@@ -42,6 +44,7 @@ bool versionCheckAvailable();
 enum class VersionCheckFailure {
     None,
     NotAvailable, // this build has no HTTP client
+    NoHttpClient, // the HTTP client's library could not be loaded
     NotPlainHttp, // the service's address is not an http:// one: nothing else is ever asked
     Unreachable,  // no connection: refused, no route, a name that does not resolve
     TimedOut,     // no whole answer within the time-outs

@@ -155,6 +155,24 @@ TEST(VersionCheck, EveryWayOfNotGettingAVersionIsAFailureWithItsReason) {
     }
 }
 
+// The HTTP client's library is loaded only when a check runs; one that cannot be loaded is a failed
+// check that says why, and asks nothing.
+TEST(VersionCheck, HttpClientThatCannotBeLoadedIsAFailureThatSaysWhy) {
+    LocalHttpServer server(LocalHttpServer::response("200 OK", "VER. 9.000"));
+    sw::VersionService service = serviceAt(server.base());
+    service.httpClientLibrary = "libsw40512-no-such-client.so.4";
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const sw::VersionCheckResult result = sw::checkVersionOnline(service);
+        EXPECT_EQ(result.outcome, Outcome::Failed);
+        EXPECT_EQ(result.failure, Failure::NoHttpClient);
+        EXPECT_NE(result.detail.find("libsw40512-no-such-client.so.4"), std::string::npos) << result.detail;
+    }
+    EXPECT_TRUE(server.requests().empty());
+    // The system's own library still answers.
+    service.httpClientLibrary.clear();
+    EXPECT_TRUE(sw::checkVersionOnline(service).newer());
+}
+
 TEST(VersionCheck, StopEndsAWaitingCheckEarly) {
     LocalHttpServer silent("");
     std::stop_source stop;
