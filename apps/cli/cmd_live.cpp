@@ -1,6 +1,5 @@
 #include "commands.h"
 
-#include "core/access/access_file.h"
 #include "core/common/escaped_text.h"
 #include "core/common/numbers.h"
 #include "core/common/path_text.h"
@@ -82,7 +81,7 @@ int runLive(const std::vector<std::string>& args) {
         return 1;
     }
 
-    const std::vector<live::LiveRow> rows = live::liveRows(access::readAccessFile(paths.accessFile()));
+    const std::vector<live::LiveRow> rows = live::liveRows(paths.accessFile());
     live::LiveCheckOptions options;
     const auto wait = std::chrono::milliseconds(static_cast<std::int64_t>(timeout * 1000.0 + 0.5));
     options.timeouts.connect = wait;

@@ -423,45 +423,120 @@ std::optional<DataType> expectedType(std::string_view bType) {
     return std::nullopt;
 }
 
+namespace {
+
+// A row of the list as the check needs it, from the cells of a file's item or of a table's row.
+template <class Cells> LiveRow variableRow(const Cells& cells, std::size_t number) {
+    LiveRow row;
+    row.kind = RowKind::Variable;
+    row.row = number;
+    row.address = cells[VariableColumn::IPAddress];
+    row.port = cells[VariableColumn::Port];
+    row.reference = cells[VariableColumn::Reference];
+    row.fc = cells[VariableColumn::fc];
+    row.bType = cells[VariableColumn::bType];
+    return row;
+}
+
+template <class Cells> LiveRow dataSetRow(const Cells& cells, std::size_t number) {
+    LiveRow row;
+    row.kind = RowKind::DataSet;
+    row.row = number;
+    row.address = cells[DataSetColumn::IPAddress];
+    row.port = cells[DataSetColumn::Port];
+    row.reference = cells[DataSetColumn::Reference];
+    row.gooseName = cells[DataSetColumn::GooseName];
+    return row;
+}
+
+// Adds a data set's row and, where the converter is to receive the data set by GOOSE, its control
+// block's.
+void addDataSet(std::vector<LiveRow>& rows, LiveRow&& row, bool enGoose) {
+    const bool goose = enGoose && !row.gooseName.empty();
+    rows.push_back(std::move(row));
+    if (goose) {
+        LiveRow block = rows.back();
+        block.kind = RowKind::Goose;
+        block.memberReferences.clear();
+        rows.push_back(std::move(block));
+    }
+}
+
+// The rows straight from the file's items, without keeping every cell of the list as text.
+class RowCollector final : public access::AccessFileVisitor {
+public:
+    explicit RowCollector(std::vector<LiveRow>& rows) : m_rows(rows) {}
+
+    void outline(const access::AccessFileOutline& outline) override {
+        m_variableCount = outline.variableCount;
+        m_dataSetCount = outline.dataSetCount;
+        m_rows.reserve(outline.variableCount + 2 * outline.dataSetCount);
+    }
+    void catalogItem(const access::RowView<access::CatalogColumn::Count>&, std::size_t) override {}
+    void variable(const access::RowView<VariableColumn::Count>& item, std::size_t number) override {
+        if (m_variableCount != 1 || !item[VariableColumn::Index].empty()) {
+            m_rows.push_back(variableRow(item, number));
+        }
+    }
+    void dataSet(const access::RowView<DataSetColumn::Count>& item, std::size_t number, bool,
+                 std::size_t memberCount) override {
+        finishDataSet();
+        if (m_dataSetCount == 1 && item[DataSetColumn::Index].empty()) {
+            return;
+        }
+        m_dataSet = dataSetRow(item, number);
+        m_dataSet->memberReferences.reserve(memberCount);
+        m_enGoose = access::flagValue(item[DataSetColumn::EnGoose]).value_or(false);
+    }
+    void member(const access::RowView<MemberColumn::Count>& item, std::size_t, std::size_t) override {
+        if (m_dataSet && !item[MemberColumn::Reference].empty()) {
+            m_dataSet->memberReferences.emplace_back(item[MemberColumn::Reference]);
+        }
+    }
+    void finishDataSet() {
+        if (m_dataSet) {
+            addDataSet(m_rows, std::move(*m_dataSet), m_enGoose);
+            m_dataSet.reset();
+        }
+    }
+
+private:
+    std::vector<LiveRow>& m_rows;
+    std::size_t m_variableCount = 0;
+    std::size_t m_dataSetCount = 0;
+    std::optional<LiveRow> m_dataSet; // the data set whose members are being read
+    bool m_enGoose = false;
+};
+
+} // namespace
+
 std::vector<LiveRow> liveRows(const access::AccessFile& file) {
     // A table whose only row has no "Index" is the editor's empty table: it names no server.
     const bool noVariables = access::isBlankTable(file.variables, VariableColumn::Index);
     const bool noDataSets = access::isBlankTable(file.dataSets, DataSetColumn::Index);
     std::vector<LiveRow> rows;
+    rows.reserve(file.variables.size() + 2 * file.dataSets.size());
     for (std::size_t i = 0; i < (noVariables ? 0 : file.variables.size()); ++i) {
-        const auto& cells = file.variables[i];
-        LiveRow row;
-        row.kind = RowKind::Variable;
-        row.row = i + 1;
-        row.address = cells[VariableColumn::IPAddress];
-        row.port = cells[VariableColumn::Port];
-        row.reference = cells[VariableColumn::Reference];
-        row.fc = cells[VariableColumn::fc];
-        row.bType = cells[VariableColumn::bType];
-        rows.push_back(std::move(row));
+        rows.push_back(variableRow(file.variables[i], i + 1));
     }
     for (std::size_t i = 0; i < (noDataSets ? 0 : file.dataSets.size()); ++i) {
         const auto& cells = file.dataSets[i];
-        LiveRow row;
-        row.kind = RowKind::DataSet;
-        row.row = i + 1;
-        row.address = cells[DataSetColumn::IPAddress];
-        row.port = cells[DataSetColumn::Port];
-        row.reference = cells[DataSetColumn::Reference];
-        row.gooseName = cells[DataSetColumn::GooseName];
+        LiveRow row = dataSetRow(cells, i + 1);
         for (const auto& member : cells.members) {
             if (!member[MemberColumn::Reference].empty()) {
                 row.memberReferences.push_back(member[MemberColumn::Reference]);
             }
         }
-        rows.push_back(row);
-        // The control block matters only where the converter is to receive the data set by GOOSE.
-        if (access::flagValue(cells[DataSetColumn::EnGoose]).value_or(false) && !row.gooseName.empty()) {
-            row.kind = RowKind::Goose;
-            row.memberReferences.clear();
-            rows.push_back(std::move(row));
-        }
+        addDataSet(rows, std::move(row), access::flagValue(cells[DataSetColumn::EnGoose]).value_or(false));
     }
+    return rows;
+}
+
+std::vector<LiveRow> liveRows(const std::filesystem::path& accessFile) {
+    std::vector<LiveRow> rows;
+    RowCollector collector(rows);
+    access::visitAccessFile(accessFile, collector);
+    collector.finishDataSet();
     return rows;
 }
 
@@ -471,9 +546,18 @@ std::vector<LiveResult> runLiveCheck(const std::vector<LiveRow>& rows, const Liv
     std::vector<Server> order;
     std::map<Server, std::size_t> known;
     std::vector<std::vector<std::size_t>> groups; // the rows of order[k]
+    // Rows mostly come in runs of one server: a row with the address and port of the one before it
+    // joins the same group without its address being read again.
+    const LiveRow* previous = nullptr;
+    std::size_t previousGroup = 0;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         results[i].kind = rows[i].kind;
         results[i].row = rows[i].row;
+        if (previous != nullptr && rows[i].address == previous->address && rows[i].port == previous->port) {
+            groups[previousGroup].push_back(i);
+            continue;
+        }
+        previous = nullptr;
         std::string reason;
         if (const auto server = serverOf(rows[i], reason)) {
             auto [it, added] = known.try_emplace(*server, order.size());
@@ -482,6 +566,8 @@ std::vector<LiveResult> runLiveCheck(const std::vector<LiveRow>& rows, const Liv
                 groups.emplace_back();
             }
             groups[it->second].push_back(i);
+            previous = &rows[i];
+            previousGroup = it->second;
         } else {
             results[i].status = LiveStatus::Unreachable;
             results[i].detail = reason;

@@ -3,6 +3,7 @@
 #include "core/mms/mms_client.h"
 
 #include <cstddef>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <stop_token>
@@ -84,6 +85,9 @@ struct LiveResult {
 // control block when GOOSE is enabled for it and it names one. A table that is empty by the editor's rule
 // (one row without "Index") gives no rows.
 std::vector<LiveRow> liveRows(const access::AccessFile& access);
+// The same rows read from an access file, with the reader's rules and errors (ConfigError), without
+// holding the whole list in memory first.
+std::vector<LiveRow> liveRows(const std::filesystem::path& accessFile);
 
 // How many servers are checked at once by default. Each association is one thread and one socket that
 // mostly wait; eight turn twenty unreachable servers into three rounds of time-outs instead of twenty,

@@ -7,6 +7,7 @@
 #include "core/mms/osi_stack.h"
 
 #include "mms_server_double.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -585,27 +586,40 @@ TEST(LiveCheckMapping, TakesTheRowsOfTheAccessFileInOutputOrder) {
     file.dataSets[0].members.resize(1);
     file.dataSets[0].members[0].cells[sw::access::MemberColumn::Reference] = "LD/GGIO1.Ind1.stVal";
 
-    const std::vector<LiveRow> rows = live::liveRows(file);
-    ASSERT_EQ(rows.size(), 5u);
-    const std::pair<RowKind, std::size_t> order[] = {{RowKind::Variable, 1},
-                                                     {RowKind::Variable, 2},
-                                                     {RowKind::DataSet, 1},
-                                                     {RowKind::Goose, 1},
-                                                     {RowKind::DataSet, 2}};
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        EXPECT_EQ(rows[i].kind, order[i].first) << i;
-        EXPECT_EQ(rows[i].row, order[i].second) << i;
+    // The same rows from the list in memory and from its file, whose reader keeps no copy of the list.
+    sw::test::TempDir folder;
+    sw::access::writeAccessFile(folder / "access.xml", file);
+    for (const bool fromFile : {false, true}) {
+        SCOPED_TRACE(fromFile ? "from the file" : "from the list");
+        const std::vector<LiveRow> rows =
+            fromFile ? live::liveRows(folder / "access.xml") : live::liveRows(file);
+        ASSERT_EQ(rows.size(), 5u);
+        const std::pair<RowKind, std::size_t> order[] = {{RowKind::Variable, 1},
+                                                         {RowKind::Variable, 2},
+                                                         {RowKind::DataSet, 1},
+                                                         {RowKind::Goose, 1},
+                                                         {RowKind::DataSet, 2}};
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            EXPECT_EQ(rows[i].kind, order[i].first) << i;
+            EXPECT_EQ(rows[i].row, order[i].second) << i;
+        }
+        EXPECT_EQ(rows[1].reference, "LD/GGIO1.Ind2.stVal");
+        EXPECT_EQ(rows[1].port, "102");
+        EXPECT_EQ(rows[2].memberReferences, std::vector<std::string>{"LD/GGIO1.Ind1.stVal"});
+        EXPECT_EQ(rows[3].gooseName, "gcb01");
+        EXPECT_TRUE(rows[3].memberReferences.empty());
+        EXPECT_EQ(rows[4].reference, "LD/LLN0.DataSet2");
     }
-    EXPECT_EQ(rows[1].reference, "LD/GGIO1.Ind2.stVal");
-    EXPECT_EQ(rows[1].port, "102");
-    EXPECT_EQ(rows[2].memberReferences, std::vector<std::string>{"LD/GGIO1.Ind1.stVal"});
-    EXPECT_EQ(rows[3].gooseName, "gcb01");
 
     // The editor's empty tables: one row each, without "Index".
     sw::access::AccessFile empty;
     empty.variables.resize(1);
     empty.dataSets.resize(1);
+    empty.dataSets[0].members.resize(1);
+    empty.dataSets[0].members[0].cells[sw::access::MemberColumn::Reference] = "LD/GGIO1.Ind1.stVal";
     EXPECT_TRUE(live::liveRows(empty).empty());
+    sw::access::writeAccessFile(folder / "empty.xml", empty);
+    EXPECT_TRUE(live::liveRows(folder / "empty.xml").empty());
 }
 
 TEST(LiveCheckMapping, NamesTheMmsObjectsOfTheAccessList) {
