@@ -106,7 +106,7 @@ void printDevice(const SclIed& device) {
                         out.word("member unresolved ").quoted(*member.written);
                         continue;
                     }
-                    out.word("member ").quoted(member.attribute->fReference());
+                    out.word("member ").quoted(member.fReference());
                     if (member.wholeObject) {
                         out.word(" whole data object");
                     }

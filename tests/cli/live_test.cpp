@@ -7,7 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
+#include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -41,7 +45,7 @@ MmsServerDouble::Model model() {
     m.add("IED1LD0", "GGIO1$MX$AnIn1$mag$f", MmsServerDouble::float32(0.25f));
     m.add("IED1LD0", "LLN0$GO$gcb01$GoEna", MmsServerDouble::boolean(true));
     m.add("IED1LD0", "LLN0$GO$gcb01$DatSet", MmsServerDouble::visibleString("IED1LD0/LLN0$DataSet1"));
-    m.dataSets["IED1LD0"]["DataSet1"] = {{"IED1LD0", "GGIO1$ST$Ind1"}};
+    m.dataSets["IED1LD0"]["LLN0$DataSet1"] = {{{"IED1LD0", "GGIO1$ST$Ind1"}, {}}};
     return m;
 }
 
@@ -84,6 +88,62 @@ TEST(LiveCommand, PrintsOneLinePerRowAndFailsUnlessAllAreOk) {
     const auto ok = sw::test::runProcess({SW_CLI_PATH, "live", project.path().string()});
     EXPECT_EQ(ok.exitCode, 0) << ok.stderrText;
     EXPECT_EQ(ok.stdoutText, "var 1 ok true\nvar 2 ok 0.25\n");
+}
+
+// A data set of a node with prefix and instance whose members are elements of an array, as the editor
+// writes it from the SCL file: lint finds every member in the model, the image holds the references as
+// written, and the live check asks for the list by the node's whole name and finds each element.
+TEST(LiveCommand, ArrayElementMembersPassLintImageAndLiveCheck) {
+    const std::string array = "ILD/myMHAI3.HA.phsAHar";
+    const std::vector<std::pair<std::string, std::string>> members = {{"FLOAT32", array + "(7).cVal.mag.f"},
+                                                                      {"FLOAT32", array + "(8).cVal.mag.f"},
+                                                                      {"Struct", array + "(9).cVal"},
+                                                                      {"Struct", array + "(10).cVal.mag"},
+                                                                      {"FLOAT32", array + "(11).cVal.mag.f"}};
+    const auto element = [](std::uint32_t index, std::vector<std::string> components) {
+        sw::mms::ListMember member{{"ILD", "myMHAI3$MX$HA$phsAHar"}, {{true, index, {}}}};
+        for (std::string& component : components) {
+            member.access.push_back({false, 0, std::move(component)});
+        }
+        return member;
+    };
+    MmsServerDouble::Model model;
+    model.dataSets["ILD"]["myMHAI3$TestMHAI"] = {element(7, {}), element(8, {}), element(9, {"cVal"}),
+                                                 element(10, {"cVal", "mag"}),
+                                                 element(11, {"cVal", "mag", "f"})};
+    MmsServerDouble server(model);
+
+    sw::test::TempDir project;
+    const std::filesystem::path fixtures = SW_FIXTURES_DIR;
+    std::filesystem::create_directories(project / "ICD_Catalog");
+    std::filesystem::copy_file(fixtures / "scl" / "arrays.icd", project / "ICD_Catalog" / "arrays.icd");
+    std::filesystem::copy_file(fixtures / "image" / "ParGen.xml", project / "ParGen.xml");
+    std::string items;
+    for (std::size_t k = 0; k < members.size(); ++k) {
+        items += "<DataSet_DA_Item bType=\"" + members[k].first + "\" Reference=\"" + members[k].second +
+                 "\" Position=\"" + std::to_string(k + 1) +
+                 "\" StartBit=\"0\" Convertion=\"None\" MoltFact=\"1\" Mnemonic=\"\"/>";
+    }
+    std::string file = accessFile("", dataSetItem("ILD/myMHAI3.TestMHAI", "", server.port(), items));
+    file.replace(file.find("<List_ICD_Files/>"), 17,
+                 "<List_ICD_Files><ICD_File Name=\"I\" FileName=\"arrays.icd\"/></List_ICD_Files>");
+    sw::test::writeFile(project / "IEC_61850_Client.xml", file);
+
+    const auto lint = sw::test::runProcess({SW_CLI_PATH, "lint", project.path().string()});
+    EXPECT_EQ(lint.stdoutText.find("is not a member"), std::string::npos) << lint.stdoutText;
+
+    const auto built = sw::test::runProcess({SW_CLI_PATH, "build", project.path().string()});
+    ASSERT_EQ(built.exitCode, 0) << built.stderrText;
+    const auto dump = sw::test::runProcess({SW_CLI_PATH, "dump", (project / "bin" / "bank2.bin").string()});
+    EXPECT_EQ(dump.exitCode, 0) << dump.stdoutText;
+    EXPECT_NE(dump.stdoutText.find("\"ILD/myMHAI3.TestMHAI\""), std::string::npos) << dump.stdoutText;
+    for (const auto& member : members) {
+        EXPECT_NE(dump.stdoutText.find("\"" + member.second + "\""), std::string::npos) << member.second;
+    }
+
+    const auto live = sw::test::runProcess({SW_CLI_PATH, "live", project.path().string()});
+    EXPECT_EQ(live.exitCode, 0) << live.stdoutText << live.stderrText;
+    EXPECT_EQ(live.stdoutText, "ds 1 ok 5\n");
 }
 
 TEST(LiveCommand, RefusesUsageErrors) {

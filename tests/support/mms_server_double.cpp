@@ -16,6 +16,7 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <span>
 #include <stdexcept>
 
 namespace sw::test {
@@ -178,6 +179,31 @@ ObjectName objectName(const BerElement& element) {
     name.domain = mms::decodeVisibleString(parts.next());
     name.item = mms::decodeVisibleString(parts.next());
     return name;
+}
+
+// An alternate access as real servers write it: the last step as a plain selection (component [1],
+// index [2]), every step before it as a selection ([0] component, [1] index) followed by the access
+// that goes on from there.
+void writeAlternateAccess(BerWriter& out, std::span<const mms::AccessStep> steps) {
+    const mms::AccessStep& step = steps.front();
+    if (steps.size() == 1) {
+        if (step.isIndex) {
+            out.unsignedInteger(context(2), step.index);
+        } else {
+            out.text(context(1), step.component);
+        }
+        return;
+    }
+    out.begin(context(0, true));
+    if (step.isIndex) {
+        out.unsignedInteger(context(1), step.index);
+    } else {
+        out.text(context(0), step.component);
+    }
+    out.begin(mms::kSequence);
+    writeAlternateAccess(out, steps.subspan(1));
+    out.end();
+    out.end();
 }
 
 Bytes confirmedResponse(std::uint32_t invokeId, const std::function<void(BerWriter&)>& service) {
@@ -568,23 +594,26 @@ Bytes MmsServerDouble::answer(ByteView request) {
     case 12: { // GetNamedVariableListAttributes
         const ObjectName list = objectName(body.next());
         const auto domain = m_model.dataSets.find(list.domain);
-        const auto item = list.item.find('$');
-        if (domain == m_model.dataSets.end() || item == std::string::npos ||
-            domain->second.count(list.item.substr(item + 1)) == 0) {
+        if (domain == m_model.dataSets.end() || domain->second.count(list.item) == 0) {
             return confirmedError(invokeId, 2, 1);
         }
         reply = confirmedResponse(invokeId, [&](BerWriter& out) {
             out.begin(context(12, true));
             out.boolean(context(0), false);
             out.begin(context(1, true));
-            for (const ObjectName& member : domain->second.at(list.item.substr(item + 1))) {
+            for (const mms::ListMember& member : domain->second.at(list.item)) {
                 out.begin(mms::kSequence);
                 out.begin(context(0, true));
                 out.begin(context(1, true));
-                out.text(mms::kVisibleString, member.domain);
-                out.text(mms::kVisibleString, member.item);
+                out.text(mms::kVisibleString, member.name.domain);
+                out.text(mms::kVisibleString, member.name.item);
                 out.end();
                 out.end();
+                if (!member.access.empty()) {
+                    out.begin(context(5, true));
+                    writeAlternateAccess(out, member.access);
+                    out.end();
+                }
                 out.end();
             }
             out.end();
@@ -628,6 +657,8 @@ void MmsServerDouble::record(const BerElement& service) {
         } else if (service.tag == context(6, true)) {
             BerReader name = BerReader::inside(body.next());
             request.names.push_back(objectName(name.next()));
+        } else if (service.tag == context(12, true)) {
+            request.names.push_back(objectName(body.next()));
         }
     } catch (const std::exception&) {
         // The service is recorded whatever its names.

@@ -25,7 +25,9 @@ public:
     struct Model {
         // Full BER encodings of MMS Data, by domain and item ("GGIO1$ST$Ind1$stVal").
         std::map<std::string, std::map<std::string, mms::Bytes>> leaves;
-        std::map<std::string, std::map<std::string, std::vector<mms::ObjectName>>> dataSets;
+        // Named variable lists by domain and whole item ("LLN0$DataSet1"); a member with an access names a
+        // part of its variable (an array element, a component), sent as the list member's alternate access.
+        std::map<std::string, std::map<std::string, std::vector<mms::ListMember>>> dataSets;
 
         void add(const std::string& domain, const std::string& item, mms::Bytes data) {
             leaves[domain][item] = std::move(data);
@@ -53,7 +55,7 @@ public:
     };
 
     // One request as received: the MMS service's number (4 Read, 5 Write, 6 GetVariableAccessAttributes,
-    // ...) and the variables it names.
+    // 12 GetNamedVariableListAttributes, ...) and the variables or the list it names.
     struct Request {
         std::uint32_t service = 0;
         std::vector<mms::ObjectName> names;

@@ -100,8 +100,8 @@ std::vector<MemberSetting> matchMembers(const SclDataSet& dataSet, std::vector<M
     const std::vector<const SclDataAttribute*> members = detail::membersOf(dataSet);
     std::vector<std::string> references;
     references.reserve(members.size());
-    for (const SclDataAttribute* member : members) {
-        references.push_back(member->fReference());
+    for (std::size_t k = 0; k < members.size(); ++k) {
+        references.push_back(dataSet.memberReference(k));
     }
     const auto same = [&](std::size_t m, const MemberRow& item) {
         return members[m]->fbType() == item[MemberColumn::bType] &&
@@ -476,11 +476,12 @@ AddVarResult AccessEditor::addVar() {
     }
     SelectedDataSet dataSet;
     dataSet.Select_DataSet = m_selectedDS;
-    for (const SclDataAttribute* member : detail::membersOf(*m_selectedDS)) {
+    const std::vector<const SclDataAttribute*> members = detail::membersOf(*m_selectedDS);
+    for (std::size_t k = 0; k < members.size(); ++k) {
         MemberSetting& setting = dataSet.List_DAs.emplace_back();
-        setting.Select_DA = member;
-        setting.bType = member->fbType();
-        setting.reference = member->fReference();
+        setting.Select_DA = members[k];
+        setting.bType = members[k]->fbType();
+        setting.reference = m_selectedDS->memberReference(k);
     }
     const std::size_t row = m_list.addDataSetRow(std::move(dataSet));
     DataSetCells& cells = m_list.m_dataSetRows[row - 1];

@@ -78,8 +78,9 @@ bool DeviceReferences::dataSetHasMember(std::string_view dataSet, std::string_vi
     if (found == m_index->dataSets.end()) {
         return false;
     }
-    for (const SclDataAttribute* member : found->second->dataAttributes()) {
-        if (member->fReference() == memberReference) {
+    const SclDataSet& model = *found->second;
+    for (std::size_t k = 0; k < model.dataAttributes().size(); ++k) {
+        if (model.memberReference(k) == memberReference) {
             return true;
         }
     }

@@ -149,7 +149,7 @@ std::vector<LintWarning> lintAccessList(const AccessFile& access, std::span<cons
                          "member " + std::to_string(k + 1) +
                              " of the SCL's data set names a whole data object: the server "
                              "sends a structure where the list takes its first attribute \"" +
-                             member.attribute->fReference() + "\""});
+                             member.fReference() + "\""});
                 }
             }
             if (const std::string own = model.fReference(); own != dataSet[DataSetColumn::Reference]) {

@@ -248,30 +248,49 @@ void checkDataSet(MmsClient& client, const LiveRow& row, LiveResult& result) {
         return;
     }
     std::vector<std::string> served;
-    for (const ObjectName& member : list.value->members) {
+    for (const mms::ListMember& member : list.value->members) {
         served.push_back(memberReference(member));
     }
-    // An expected member is there when a member of the server names it or an object above it.
+    // An expected member is there when a member of the server names it or an object above it: a
+    // component (".cVal") or an element of an array ("(7)") of it. The server sends the values in its
+    // members' order and the converter takes each by its place, so the expected members must come in
+    // that order too: each is looked for from the member the one before it was found at.
+    const auto covers = [](const std::string& member, const std::string& expected) {
+        return expected == member ||
+               (expected.size() > member.size() && expected.compare(0, member.size(), member) == 0 &&
+                (expected[member.size()] == '.' || expected[member.size()] == '('));
+    };
     std::vector<std::string> absent;
+    std::string outOfOrder;
+    std::size_t from = 0;
+    const std::string* previous = nullptr;
     for (const std::string& expected : row.memberReferences) {
-        const bool found = std::any_of(served.begin(), served.end(), [&](const std::string& member) {
-            return expected == member ||
-                   (expected.size() > member.size() && expected.compare(0, member.size(), member) == 0 &&
-                    expected[member.size()] == '.');
-        });
-        if (!found) {
+        const auto matches = [&](const std::string& member) { return covers(member, expected); };
+        const auto at =
+            std::find_if(served.begin() + static_cast<std::ptrdiff_t>(from), served.end(), matches);
+        if (at != served.end()) {
+            from = static_cast<std::size_t>(at - served.begin());
+            previous = &expected;
+        } else if (std::none_of(served.begin(), served.end(), matches)) {
             absent.push_back(expected);
+        } else if (outOfOrder.empty() && previous != nullptr) {
+            outOfOrder = expected + " comes before " + *previous;
         }
     }
-    if (absent.empty()) {
+    if (absent.empty() && outOfOrder.empty()) {
         result.status = LiveStatus::Ok;
         result.detail = std::to_string(served.size());
         return;
     }
     result.status = LiveStatus::Differs;
-    result.detail = "without";
-    for (const std::string& member : absent) {
-        result.detail += " " + member;
+    if (!absent.empty()) {
+        result.detail = "without";
+        for (const std::string& member : absent) {
+            result.detail += " " + member;
+        }
+    }
+    if (!outOfOrder.empty()) {
+        result.detail += (result.detail.empty() ? "" : "; ") + std::string("order: ") + outOfOrder;
     }
 }
 
@@ -369,7 +388,8 @@ std::optional<ObjectName> gooseControlName(std::string_view dataSetReference, st
     return ObjectName{std::string(split->domain), "LLN0$GO$" + std::string(gooseName)};
 }
 
-std::string memberReference(const ObjectName& member) {
+std::string memberReference(const mms::ListMember& listMember) {
+    const ObjectName& member = listMember.name;
     std::string out = member.domain.empty() ? std::string() : member.domain + "/";
     std::size_t part = 0;
     std::size_t start = 0;
@@ -386,7 +406,7 @@ std::string memberReference(const ObjectName& member) {
         }
         start = next + 1;
     }
-    return out;
+    return out + listMember.accessText();
 }
 
 std::optional<DataType> expectedType(std::string_view bType) {

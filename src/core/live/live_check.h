@@ -34,8 +34,9 @@ std::optional<mms::ObjectName> dataSetName(std::string_view reference);
 std::optional<mms::ObjectName> gooseControlName(std::string_view dataSetReference,
                                                 std::string_view gooseName);
 // A data set member as its reference: "LD/GGIO1$ST$Ind1$stVal" -> "LD/GGIO1.Ind1.stVal" (the fc, the
-// second part of the item, dropped).
-std::string memberReference(const mms::ObjectName& member);
+// second part of the item, dropped), followed by the part its alternate access selects:
+// "LD/MHAI1$MX$HA$phsAHar" with element 9, component cVal -> "LD/MHAI1.HA.phsAHar(9).cVal".
+std::string memberReference(const mms::ListMember& member);
 
 // The MMS type a basic type reads as; nothing for a basic type the check does not know, whose type is
 // then not compared.
@@ -62,8 +63,8 @@ enum class LiveStatus {
     Ok,
     Missing,
     WrongType,   // the variable exists with another type
-    Differs,     // the data set exists without members the list expects, or the GOOSE control block
-                 // publishes another data set
+    Differs,     // the data set exists without members the list expects or holds them in another
+                 // order, or the GOOSE control block publishes another data set
     Unreachable, // no association with the row's server (or an invalid address)
     Error,       // the server answered with an error other than "does not exist", answered of no use
                  // (no result, a value that cannot be decoded), or the association broke off

@@ -105,6 +105,73 @@ void appendEscaped(std::string& out, const std::uint8_t* bytes, std::size_t size
     }
 }
 
+// An alternate access (a sequence of selections) as a path of steps. A path selects one part at each
+// level; a selection of several components, of a range of elements or of all of them, or a named one,
+// is refused as more than the check compares.
+void readAlternateAccess(const BerElement& access, std::vector<AccessStep>& path) {
+    BerReader selections = BerReader::inside(access);
+    if (selections.atEnd()) {
+        fail(access.offset, "an alternate access selects nothing");
+    }
+    const BerElement selection = selections.next();
+    if (!selections.atEnd()) {
+        throw ProtocolError("The server's list member selects several parts of its variable (at byte " +
+                            std::to_string(access.offset) + "), which the check does not compare.");
+    }
+    if (path.size() >= kMaxAccessSteps) {
+        fail(selection.offset,
+             "an alternate access is more than " + std::to_string(kMaxAccessSteps) + " steps deep");
+    }
+    const auto component = [&path](const BerElement& element) {
+        AccessStep step;
+        step.component = decodeVisibleString(element);
+        if (step.component.empty()) {
+            fail(element.offset, "an alternate access names an empty component");
+        }
+        path.push_back(std::move(step));
+    };
+    const auto index = [&path](const BerElement& element) {
+        const std::uint64_t value = decodeUnsigned(element);
+        if (value > 0xFFFFFFFF) {
+            fail(element.offset, "an array index of " + std::to_string(value) + " is out of range");
+        }
+        path.push_back({true, static_cast<std::uint32_t>(value), {}});
+    };
+    const auto unsupported = [](const BerElement& element) {
+        throw ProtocolError("The server's list member selects a range or all elements of an array (at byte " +
+                            std::to_string(element.offset) + "), which the check does not compare.");
+    };
+    if (selection.tag == context(0, true)) { // selectAlternateAccess: one selection, then a further access
+        BerReader inner = BerReader::inside(selection);
+        const BerElement first = inner.next();
+        if (first.tag == context(0)) {
+            component(first);
+        } else if (first.tag == context(1)) {
+            index(first);
+        } else if (first.tag == context(2, true) || first.tag == context(3)) {
+            unsupported(first);
+        } else {
+            fail(first.offset, "an access selection was expected, not " + describeTag(first.tag));
+        }
+        readAlternateAccess(inner.expect(kSequence, "the alternate access after a selection"), path);
+        if (!inner.atEnd()) {
+            fail(inner.offset(), "bytes follow an alternate access");
+        }
+    } else if (selection.tag == context(1)) {
+        component(selection);
+    } else if (selection.tag == context(2)) {
+        index(selection);
+    } else if (selection.tag == context(3, true) || selection.tag == context(4)) {
+        unsupported(selection);
+    } else if (selection.tag == context(5, true)) {
+        throw ProtocolError("The server's list member has a named alternate access (at byte " +
+                            std::to_string(selection.offset) + "), which the check does not compare.");
+    } else {
+        fail(selection.offset,
+             "an alternate access selection was expected, not " + describeTag(selection.tag));
+    }
+}
+
 std::string hex(ByteView bytes) {
     static constexpr char kHex[] = "0123456789abcdef";
     std::string out;
@@ -220,6 +287,14 @@ std::string ServiceError::text() const {
         out += "class " + std::to_string(errorClass);
     }
     return out + " " + std::to_string(code);
+}
+
+std::string ListMember::accessText() const {
+    std::string out;
+    for (const AccessStep& step : access) {
+        out += step.isIndex ? "(" + std::to_string(step.index) + ")" : "." + step.component;
+    }
+    return out;
 }
 
 bool AccessResult::objectMissing() const {
@@ -514,7 +589,12 @@ NamedVariableList decodeGetNamedVariableListAttributesResponse(const BerElement&
             fail(specification.offset, "a list member is not named (" + describeTag(specification.tag) + ")");
         }
         BerReader name = BerReader::inside(specification);
-        list.members.push_back(readObjectName(name.next()));
+        ListMember& added = list.members.emplace_back();
+        added.name = readObjectName(name.next());
+        BerElement access;
+        if (member.nextIf(context(5, true), access)) {
+            readAlternateAccess(access, added.access);
+        }
     }
     return list;
 }

@@ -93,9 +93,32 @@ struct NameList {
     bool moreFollows = false;
 };
 
+// One step of the alternate access that narrows a list member to a part of its variable: an element of
+// an array or a component of a structure.
+struct AccessStep {
+    bool isIndex = false;
+    std::uint32_t index = 0;
+    std::string component;
+
+    friend bool operator==(const AccessStep&, const AccessStep&) = default;
+};
+
+// The longest alternate access the decoder follows; IEC 61850 data nests far less.
+inline constexpr std::size_t kMaxAccessSteps = 10;
+
+// A member of a named variable list: a variable, or the part of it its alternate access selects.
+struct ListMember {
+    ObjectName name;
+    std::vector<AccessStep> access;
+
+    friend bool operator==(const ListMember&, const ListMember&) = default;
+    // The access as IEC 61850 writes it after a name: "(9).cVal.mag"; empty for the whole variable.
+    std::string accessText() const;
+};
+
 struct NamedVariableList {
     bool deletable = false;
-    std::vector<ObjectName> members;
+    std::vector<ListMember> members;
 };
 
 // --- Requests (the whole MMS PDU).

@@ -9,7 +9,9 @@
 #include "core/xml/xml.h"
 
 #include <algorithm>
+#include <charconv>
 #include <new>
+#include <optional>
 #include <system_error>
 
 namespace sw {
@@ -373,6 +375,7 @@ void SclLoader::decodeLogicalNode(SclLogicalNode& ln, pugi::xml_node element) {
 
 void SclLoader::decodeDataObject(SclDataObject& object, ObjectTemplate& element, std::size_t depth) {
     object.m_name = element.name;
+    object.m_arraySize = element.arraySize;
     DoTypeTemplate* type = m_templates->resolve(element);
     if (type == nullptr) {
         return;
@@ -404,6 +407,7 @@ void SclLoader::decodeDataObject(SclDataObject& object, ObjectTemplate& element,
 void SclLoader::decodeAttribute(SclDataAttribute& attribute, AttributeTemplate& element,
                                 const std::string* FC_Father, std::size_t depth) {
     attribute.m_name = element.name;
+    attribute.m_arraySize = element.arraySize;
     attribute.m_bType = element.bType;
     attribute.m_fc = element.fc != nullptr ? element.fc : FC_Father;
     DaTypeTemplate* type = m_templates->resolve(element);
@@ -472,6 +476,7 @@ void SclLoader::decodeDataSet(SclDataSet& dataSet, pugi::xml_node element) {
     dataSet.m_name = pooled(element, "name");
     const std::size_t capacity = countChildren(element, "FCDA");
     std::span<const SclDataAttribute*> found = reserveList<const SclDataAttribute>(capacity);
+    std::span<const std::string*> references = reserveList<const std::string>(capacity);
     std::span<SclDataSetMember> members;
     if (capacity > 0) {
         void* room =
@@ -483,10 +488,12 @@ void SclLoader::decodeDataSet(SclDataSet& dataSet, pugi::xml_node element) {
     forEachChild(element, "FCDA", [&](pugi::xml_node fcda) {
         SclDataSetMember& member = *::new (&members[count++]) SclDataSetMember(resolveMember(fcda));
         if (member.attribute != nullptr) {
+            references[foundCount] = member.elementReference;
             found[foundCount++] = member.attribute;
         }
     });
     dataSet.m_listDA = found.first(foundCount);
+    dataSet.m_listReference = references.first(foundCount);
     dataSet.m_members = members.first(count);
 }
 
@@ -509,11 +516,56 @@ template <class T> const T* childNamed(SclList<T> list, std::string_view name) {
     return nullptr;
 }
 
+// An array index as SCL writes one, in "ix" or between parentheses: decimal digits only.
+std::optional<std::uint32_t> arrayIndex(std::string_view text) {
+    if (text.empty() || text.size() > 9 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    std::uint32_t value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+// One part of a doName or daName: "phsAHar(7)" names element 7 of the array phsAHar.
+struct NamePart {
+    std::string_view name;
+    std::optional<std::uint32_t> index;
+    bool valid = true;
+};
+
+NamePart namePart(std::string_view part) {
+    NamePart out{part, std::nullopt};
+    const std::size_t open = part.find('(');
+    if (open == std::string_view::npos) {
+        out.valid = part.find(')') == std::string_view::npos;
+        return out;
+    }
+    out.name = part.substr(0, open);
+    out.index = part.back() == ')' ? arrayIndex(part.substr(open + 1, part.size() - open - 2)) : std::nullopt;
+    out.valid = out.index.has_value();
+    return out;
+}
+
+bool withinArray(const SclObject& object, std::uint32_t index) {
+    return object.arraySize() != 0 &&
+           (object.arraySize() == SclObject::kUnknownArraySize || index < object.arraySize());
+}
+
+const std::string& nameOf(const SclObject& object) {
+    return object.kind() == SclKind::DO ? static_cast<const SclDataObject&>(object).fName()
+                                        : static_cast<const SclDataAttribute&>(object).fName();
+}
+
 } // namespace
 
 SclDataSetMember SclLoader::resolveMember(pugi::xml_node fcda) {
     SclDataSetMember member;
-    member.attribute = findMember(fcda, member.wholeObject);
+    std::vector<ArrayElement> elements;
+    member.attribute = findMember(fcda, member.wholeObject, elements);
+    if (member.attribute != nullptr && !elements.empty()) {
+        member.elementReference = m_pool.intern(elementReference(*member.attribute, elements));
+    }
     if (member.attribute == nullptr) {
         std::string written(m_source.name(fcda, "ldInst"));
         written += '/';
@@ -526,12 +578,38 @@ SclDataSetMember SclLoader::resolveMember(pugi::xml_node fcda) {
             written += '.';
             written += daName;
         }
+        if (const std::string_view ix = m_source.name(fcda, "ix"); !ix.empty()) {
+            written += " ix ";
+            written += ix;
+        }
         written += " [";
         written += m_source.name(fcda, "fc");
         written += ']';
         member.written = m_pool.intern(written);
     }
     return member;
+}
+
+std::string SclLoader::elementReference(const SclDataAttribute& attribute,
+                                        const std::vector<ArrayElement>& elements) {
+    std::vector<const SclObject*> chain;
+    const SclObject* at = &attribute;
+    while (at != nullptr && (at->kind() == SclKind::DA || at->kind() == SclKind::DO)) {
+        chain.push_back(at);
+        at = at->parent();
+    }
+    std::string out =
+        at != nullptr && at->kind() == SclKind::LN ? static_cast<const SclLogicalNode*>(at)->reference() : "";
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        out += '.';
+        out += nameOf(**it);
+        for (const ArrayElement& element : elements) {
+            if (element.array == *it) {
+                out += '(' + std::to_string(element.index) + ')';
+            }
+        }
+    }
+    return out;
 }
 
 const SclLogicalNode* SclLoader::findMemberNode(const SclLogicalDevice& ld, pugi::xml_node fcda) {
@@ -574,15 +652,31 @@ std::string SclLoader::nodeKey(std::string_view prefix, std::string_view lnClass
     return key;
 }
 
-const SclDataAttribute* SclLoader::findMember(pugi::xml_node fcda, bool& wholeObject) {
+const SclDataAttribute* SclLoader::findMember(pugi::xml_node fcda, bool& wholeObject,
+                                              std::vector<ArrayElement>& elements) {
     // A text missing from the pool names no object of the model; an empty one names none either.
     auto key = [this](std::string_view text) -> const std::string* {
         return text.empty() ? nullptr : m_pool.find(text);
     };
+    // An element of an array is named by an index after the array's name, "phsAHar(7)", or by "ix",
+    // which belongs to the first array on the path. Where both are written they must agree.
+    const SclObject* firstArray = nullptr;
+    const auto step = [&](const SclObject& object, const NamePart& part) {
+        if (part.index) {
+            if (!withinArray(object, *part.index)) {
+                return false;
+            }
+            elements.push_back({&object, *part.index});
+        } else if (firstArray == nullptr && object.arraySize() != 0) {
+            firstArray = &object;
+        }
+        return true;
+    };
     const std::string* ldInst = key(m_source.name(fcda, "ldInst"));
     std::string_view doPath = m_source.name(fcda, "doName");
-    const std::string* doName = key(nextPart(doPath));
-    if (ldInst == nullptr || doName == nullptr) {
+    NamePart part = namePart(nextPart(doPath));
+    const std::string* doName = key(part.name);
+    if (ldInst == nullptr || doName == nullptr || !part.valid) {
         return nullptr;
     }
 
@@ -610,26 +704,53 @@ const SclDataAttribute* SclLoader::findMember(pugi::xml_node fcda, bool& wholeOb
     const SclDataObject* object = m_firstMatch.find<SclDataObject>(
         ln, doName, [ln](auto visit) { return eachDoPreOrder(ln->dataObjects(), visit); },
         [](const SclDataObject& each) { return &each.fName(); });
-    while (object != nullptr && !doPath.empty()) {
-        object = childNamed(object->dataObjects(), nextPart(doPath));
+    for (;;) {
+        if (object == nullptr || !step(*object, part)) {
+            return nullptr;
+        }
+        if (doPath.empty()) {
+            break;
+        }
+        part = namePart(nextPart(doPath));
+        object = part.valid ? childNamed(object->dataObjects(), part.name) : nullptr;
     }
-    if (object == nullptr) {
-        return nullptr;
-    }
+    const SclDataAttribute* attribute = nullptr;
     std::string_view daPath = m_source.name(fcda, "daName");
     if (daPath.empty()) {
         wholeObject = true;
-        return object->firstAttribute();
+        attribute = object->firstAttribute();
+    } else {
+        part = namePart(nextPart(daPath));
+        const std::string* daKey = part.valid ? key(part.name) : nullptr;
+        if (daKey == nullptr) {
+            return nullptr;
+        }
+        attribute = m_firstMatch.find<SclDataAttribute>(
+            object, daKey, [object](auto visit) { return eachDaPreOrder(object->dataAttributes(), visit); },
+            [](const SclDataAttribute& each) { return &each.fName(); });
+        for (;;) {
+            if (attribute == nullptr || !step(*attribute, part)) {
+                return nullptr;
+            }
+            if (daPath.empty()) {
+                break;
+            }
+            part = namePart(nextPart(daPath));
+            attribute = part.valid ? childNamed(attribute->dataAttributes(), part.name) : nullptr;
+        }
     }
-    const std::string* daKey = key(nextPart(daPath));
-    if (daKey == nullptr) {
-        return nullptr;
-    }
-    const SclDataAttribute* attribute = m_firstMatch.find<SclDataAttribute>(
-        object, daKey, [object](auto visit) { return eachDaPreOrder(object->dataAttributes(), visit); },
-        [](const SclDataAttribute& each) { return &each.fName(); });
-    while (attribute != nullptr && !daPath.empty()) {
-        attribute = childNamed(attribute->dataAttributes(), nextPart(daPath));
+    if (const std::string_view ixText = m_source.name(fcda, "ix"); !ixText.empty()) {
+        const std::optional<std::uint32_t> ix = arrayIndex(ixText);
+        if (!ix) {
+            return nullptr;
+        }
+        if (!elements.empty()) {
+            return elements.front().index == *ix ? attribute : nullptr;
+        }
+        if (firstArray == nullptr || !withinArray(*firstArray, *ix)) {
+            return nullptr;
+        }
+        elements.push_back({firstArray, *ix});
     }
     return attribute;
 }

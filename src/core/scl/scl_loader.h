@@ -5,6 +5,7 @@
 
 #include <pugixml.hpp>
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -79,9 +80,19 @@ private:
     void decodeAttribute(SclDataAttribute& attribute, AttributeTemplate& element,
                          const std::string* FC_Father, std::size_t depth);
     void decodeDataSet(SclDataSet& dataSet, pugi::xml_node element);
+    // An element of an array on a member's path: the array's data object or attribute and the index.
+    struct ArrayElement {
+        const SclObject* array = nullptr;
+        std::uint32_t index = 0;
+    };
     SclDataSetMember resolveMember(pugi::xml_node fcda);
     // The attribute an FCDA names, or null; a dotted doName or daName is a path from the first part.
-    const SclDataAttribute* findMember(pugi::xml_node fcda, bool& wholeObject);
+    // `elements` receives the array elements the path names, in path order.
+    const SclDataAttribute* findMember(pugi::xml_node fcda, bool& wholeObject,
+                                       std::vector<ArrayElement>& elements);
+    // The attribute's reference with "(index)" after each array of `elements`.
+    static std::string elementReference(const SclDataAttribute& attribute,
+                                        const std::vector<ArrayElement>& elements);
     // The node with the FCDA's prefix, class and instance; for LLN0 the class alone.
     const SclLogicalNode* findMemberNode(const SclLogicalDevice& ld, pugi::xml_node fcda);
     static std::string nodeKey(std::string_view prefix, std::string_view lnClass, std::string_view inst);

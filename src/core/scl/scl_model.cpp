@@ -10,6 +10,9 @@
 
 namespace sw {
 
+// A big ICD expands into millions of objects: the array size lives in what the other fields leave over.
+static_assert(sizeof(void*) != 8 || sizeof(SclObject) == 16);
+
 namespace {
 
 template <class T> const T& as(const SclObject* object) {
@@ -226,6 +229,18 @@ std::string SclDataSet::classOnlyReference() const {
     out += '.';
     out += fName();
     return out;
+}
+
+std::string SclDataSet::memberReference(std::size_t found) const {
+    const std::string* element = found < m_listReference.size() ? m_listReference[found] : nullptr;
+    return element != nullptr ? *element : m_listDA[found]->fReference();
+}
+
+std::string SclDataSetMember::fReference() const {
+    if (elementReference != nullptr) {
+        return *elementReference;
+    }
+    return attribute != nullptr ? attribute->fReference() : std::string();
 }
 
 std::size_t SclDataSet::firstUnresolvedMember() const {

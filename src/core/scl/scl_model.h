@@ -57,6 +57,11 @@ public:
     // Row of this object under its parent in that order.
     std::size_t treeRow() const;
 
+    // Elements of a data object or attribute that is an array (its type's "count"): 0 when it is none,
+    // kUnknownArraySize when the file gives no number or one beyond what is kept.
+    static constexpr std::size_t kUnknownArraySize = 0xFFFF;
+    std::size_t arraySize() const { return m_arraySize; }
+
 protected:
     explicit SclObject(SclKind kind) : m_kind(kind) {}
     ~SclObject() = default;
@@ -66,6 +71,7 @@ private:
     const SclObject* m_parent = nullptr;
     std::uint32_t m_index = 0;
     SclKind m_kind;
+    std::uint16_t m_arraySize = 0; // in what the other fields leave over: objects stay two words
 };
 
 class SclDataAttribute;
@@ -128,9 +134,15 @@ struct SclDataSetMember {
     // The FCDA as written, "ldInst/prefix lnClass lnInst.doName.daName [fc]" without the blanks, for
     // messages about a member that could not be found.
     const std::string* written = nullptr;
+    // The member's reference where the FCDA names an element of an array ("LD/MHAI1.HA.phsAHar(7).cVal"),
+    // null where it is the attribute's own.
+    const std::string* elementReference = nullptr;
     // The FCDA names a whole data object: the server sends a structure where `attribute` is its first
     // leaf.
     bool wholeObject = false;
+
+    // The attribute's reference with the array indexes the FCDA names; empty for a member not found.
+    std::string fReference() const;
 };
 
 // A data set of a logical node. Its members belong to data objects of the same device.
@@ -150,6 +162,9 @@ public:
     // The attributes of the members that could be found, in member order; one attribute may appear more
     // than once.
     SclList<SclDataAttribute> dataAttributes() const { return m_listDA; }
+    // The reference of dataAttributes()[found]: the attribute's own, or with the indexes of the array
+    // elements its FCDA names.
+    std::string memberReference(std::size_t found) const;
     // Every member, found or not, in member order.
     std::span<const SclDataSetMember> members() const { return m_members; }
     // Place (from 1) of the first member that could not be found; 0 when every member was found.
@@ -160,6 +175,7 @@ private:
     const std::string* m_name;
     const std::string* m_gooseName;
     std::span<const SclDataAttribute* const> m_listDA;
+    std::span<const std::string* const> m_listReference; // parallel to m_listDA; null: the attribute's
     std::span<const SclDataSetMember> m_members;
 };
 

@@ -2,10 +2,12 @@
 
 #include "core/common/atomic_file.h"
 #include "core/common/config_error.h"
+#include "core/scl/scl_model.h"
 #include "core/scl/string_pool.h"
 #include "core/xml/xml.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <limits>
 
@@ -238,8 +240,23 @@ Expansion TemplateIndex::countDa(DaTypeTemplate& type, std::size_t depth, std::s
     });
 }
 
+// An element's "count": a number of array elements, or the name of the attribute that holds it.
+std::uint16_t TemplateIndex::arraySizeOf(pugi::xml_node element) const {
+    const std::string_view count = m_source.name(element, "count");
+    if (count.empty()) {
+        return 0;
+    }
+    std::uint32_t size = 0;
+    const auto [end, error] = std::from_chars(count.data(), count.data() + count.size(), size);
+    if (error != std::errc{} || end != count.data() + count.size()) {
+        return static_cast<std::uint16_t>(SclObject::kUnknownArraySize);
+    }
+    return static_cast<std::uint16_t>(std::min<std::uint32_t>(size, SclObject::kUnknownArraySize));
+}
+
 AttributeTemplate TemplateIndex::attributeOf(pugi::xml_node element) {
     AttributeTemplate attribute;
+    attribute.arraySize = arraySizeOf(element);
     attribute.name = m_pool.intern(m_source.name(element, "name"));
     attribute.bType = m_pool.intern(m_source.name(element, "bType"));
     if (element.attribute("fc")) {
@@ -256,6 +273,7 @@ AttributeTemplate TemplateIndex::attributeOf(pugi::xml_node element) {
 ObjectTemplate TemplateIndex::objectOf(pugi::xml_node element) {
     ObjectTemplate object;
     object.name = m_pool.intern(m_source.name(element, "name"));
+    object.arraySize = arraySizeOf(element);
     object.typeId = m_source.name(element, "type");
     return object;
 }

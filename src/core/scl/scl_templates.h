@@ -50,6 +50,7 @@ struct AttributeTemplate {
     std::string_view typeId;         // only followed when the element has a type and is not an "Enum"
     bool followsType = false;
     bool typeResolved = false;
+    std::uint16_t arraySize = 0; // as SclObject::arraySize()
     DaTypeTemplate* type = nullptr;
 };
 
@@ -58,6 +59,7 @@ struct ObjectTemplate {
     const std::string* name = nullptr;
     std::string_view typeId; // empty: no children
     bool typeResolved = false;
+    std::uint16_t arraySize = 0; // as SclObject::arraySize()
     DoTypeTemplate* type = nullptr;
 };
 
@@ -142,6 +144,7 @@ private:
     void compile(const std::vector<pugi::xml_node>& elements, DaTypeTemplate& out);
     AttributeTemplate attributeOf(pugi::xml_node element);
     ObjectTemplate objectOf(pugi::xml_node element);
+    std::uint16_t arraySizeOf(pugi::xml_node element) const;
 
     StringPool& m_pool;
     const SclSource& m_source;

@@ -523,5 +523,54 @@ TEST(AccessEditor, ProjectSavedWithTheShortMemberListKeepsItsSettingsAndNamesThe
         << file;
 }
 
+// Members that are elements of an array keep their index from the model to the file and back: a list
+// saved when the data set was named by its node's class alone finds it, is renamed, and keeps each
+// element's settings.
+TEST(AccessEditor, ArrayElementMembersKeepTheirIndexThroughOpeningAndSaving) {
+    Project p;
+    p.catalogFile("arrays.icd", readFile(sw::test::fixturesFolder() / "scl" / "arrays.icd"));
+    const std::string array = "ILD/myMHAI3.HA.phsAHar";
+    const std::vector<std::pair<std::string, std::string>> members = {{"FLOAT32", array + "(7).cVal.mag.f"},
+                                                                      {"FLOAT32", array + "(8).cVal.mag.f"},
+                                                                      {"Struct", array + "(9).cVal"},
+                                                                      {"Struct", array + "(10).cVal.mag"},
+                                                                      {"FLOAT32", array + "(11).cVal.mag.f"}};
+    std::string stored =
+        R"(<IEC_68850_Client><List_ICD_Files><ICD_File Name="I" FileName="arrays.icd"/></List_ICD_Files>)"
+        R"(<List_DataSet_Selected><DataSet_Item Index="0" Reference="ILD/MHAI.TestMHAI"><DataSet_List_DAs>)";
+    for (std::size_t k = 0; k < members.size(); ++k) {
+        stored += R"(<DataSet_DA_Item bType=")" + members[k].first + R"(" Reference=")" + members[k].second +
+                  R"(" Position=")" + std::to_string(20 + k) + R"("/>)";
+    }
+    stored += R"(</DataSet_List_DAs></DataSet_Item></List_DataSet_Selected></IEC_68850_Client>)";
+    p.accessFile(stored);
+
+    const OpenReport report = p.open();
+    EXPECT_TRUE(report.droppedMembers.empty()) << report.message();
+    EXPECT_TRUE(report.addedMembers.empty()) << report.message();
+    ASSERT_EQ(report.renamedDataSets.size(), 1u);
+    std::vector<std::string> shown;
+    for (const MemberCells& row : p.editor.list().memberRows(1)) {
+        shown.push_back(row[tableColumn(MemberColumn::bType)] + " " +
+                        row[tableColumn(MemberColumn::Reference)] + " " +
+                        row[tableColumn(MemberColumn::Position)]);
+    }
+    std::vector<std::string> expected;
+    for (std::size_t k = 0; k < members.size(); ++k) {
+        expected.push_back(members[k].first + " " + members[k].second + " " + std::to_string(20 + k));
+    }
+    EXPECT_EQ(shown, expected);
+    const std::string file = p.saved();
+    EXPECT_NE(file.find(R"(Reference="ILD/myMHAI3.TestMHAI")"), std::string::npos) << file;
+
+    // Added anew, the data set's members come with the same references.
+    p.selectDataSet(0, "ILD/myMHAI3.TestMHAI");
+    ASSERT_EQ(p.editor.addVar(), AddVarResult::DataSet);
+    ASSERT_EQ(p.editor.list().memberRows(2).size(), members.size());
+    for (std::size_t k = 0; k < members.size(); ++k) {
+        EXPECT_EQ(p.editor.list().memberRows(2)[k][tableColumn(MemberColumn::Reference)], members[k].second);
+    }
+}
+
 } // namespace
 } // namespace sw::access

@@ -36,8 +36,8 @@ MmsServerDouble::Model smallModel() {
     model.add("IED1LD0", "LLN0$ST$Mod$stVal", MmsServerDouble::integer(1));
     model.add("IED1LD0", "LLN0$GO$gcb01$GoEna", MmsServerDouble::boolean(false));
     model.add("IED1LD0", "LLN0$GO$gcb01$DatSet", MmsServerDouble::visibleString("IED1LD0/LLN0$DataSet1"));
-    model.dataSets["IED1LD0"]["DataSet1"] = {{"IED1LD0", "GGIO1$ST$Ind1"},
-                                             {"IED1LD0", "GGIO1$MX$AnIn1$mag$f"}};
+    model.dataSets["IED1LD0"]["LLN0$DataSet1"] = {{{"IED1LD0", "GGIO1$ST$Ind1"}, {}},
+                                                  {{"IED1LD0", "GGIO1$MX$AnIn1$mag$f"}, {}}};
     return model;
 }
 
@@ -146,6 +146,58 @@ TEST(LiveCheck, ReportsEachRowAgainstTheServerItNames) {
     EXPECT_EQ(server.concludes(), 1u);
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.back(), (live::LiveCount{rows.size(), rows.size(), 2, 2}));
+}
+
+// A data set of a node with prefix and instance whose members are elements of an array, and parts of
+// them, as servers send them: each through its alternate access.
+TEST(LiveCheck, ComparesArrayElementsOfADataSetOneByOneAndInOrder) {
+    const auto element = [](std::uint32_t index, std::vector<std::string> components) {
+        mms::ListMember member{{"LD", "myMHAI3$MX$HA$phsAHar"}, {{true, index, {}}}};
+        for (std::string& component : components) {
+            member.access.push_back({false, 0, std::move(component)});
+        }
+        return member;
+    };
+    MmsServerDouble::Model model;
+    model.dataSets["LD"]["myMHAI3$TestMHAI"] = {element(7, {}), element(8, {}), element(9, {"cVal"}),
+                                                element(10, {"cVal", "mag"}),
+                                                element(11, {"cVal", "mag", "f"})};
+    model.dataSets["LD"]["myMHAI3$Part"] = {element(7, {}), element(8, {}), element(9, {"cVal"})};
+    MmsServerDouble server(model);
+    const unsigned short port = server.port();
+    const std::string array = "LD/myMHAI3.HA.phsAHar";
+    // What the access list holds for elements 7 to 11: a whole element by its first leaf.
+    const std::vector<std::string> elements = {array + "(7).cVal.mag.f", array + "(8).cVal.mag.f",
+                                               array + "(9).cVal", array + "(10).cVal.mag",
+                                               array + "(11).cVal.mag.f"};
+    const auto got = lines(live::runLiveCheck(
+        {
+            dataSet(1, port, "LD/myMHAI3.TestMHAI", elements),
+            dataSet(2, port, "LD/myMHAI3.Part", elements),
+            dataSet(3, port, "LD/myMHAI3.TestMHAI",
+                    {array + "(1).cVal.mag.f", array + ".cVal.mag.f", array + "(10).cVal.ang"}),
+            dataSet(4, port, "LD/myMHAI3.TestMHAI", {elements[1], elements[0]}),
+            dataSet(5, port, "LD/MHAI.TestMHAI", elements),
+        },
+        quick()));
+    EXPECT_EQ(got, (std::vector<std::string>{
+                       "ds 1 ok 5",
+                       "ds 2 differs without " + elements[3] + " " + elements[4],
+                       "ds 3 differs without " + array + "(1).cVal.mag.f " + array + ".cVal.mag.f " + array +
+                           "(10).cVal.ang",
+                       "ds 4 differs order: " + elements[0] + " comes before " + elements[1],
+                       "ds 5 missing",
+                   }));
+    // The lists are asked for by the node's whole name in the logical device's domain.
+    std::vector<std::string> asked;
+    for (const MmsServerDouble::Request& request : server.requests()) {
+        if (request.service == 12) {
+            asked.push_back(request.names.at(0).text());
+        }
+    }
+    EXPECT_EQ(asked,
+              (std::vector<std::string>{"LD/myMHAI3$TestMHAI", "LD/myMHAI3$Part", "LD/myMHAI3$TestMHAI",
+                                        "LD/myMHAI3$TestMHAI", "LD/MHAI$TestMHAI"}));
 }
 
 TEST(LiveCheck, RowsWithoutAUsableAddressContactNobody) {
@@ -500,7 +552,7 @@ TEST(MmsClient, ListsNamesAcrossPagesAndReadsStructures) {
     EXPECT_EQ(variables.value->front(), "GGIO1");
     const auto lists = client.getNameList(mms::ObjectClass::NamedVariableList, "IED1LD0");
     ASSERT_TRUE(lists.value);
-    EXPECT_EQ(*lists.value, std::vector<std::string>{"DataSet1"});
+    EXPECT_EQ(*lists.value, std::vector<std::string>{"LLN0$DataSet1"});
     EXPECT_TRUE(client.getNameList(mms::ObjectClass::NamedVariable, "NOLD").error.objectMissing());
 
     const auto read = client.read({{"IED1LD0", "LLN0$GO$gcb01"}});
@@ -642,8 +694,10 @@ TEST(LiveCheckMapping, NamesTheMmsObjectsOfTheAccessList) {
     EXPECT_EQ(live::gooseControlName("IED1LD0/LLN0.DataSet1", "gcb01"),
               (mms::ObjectName{"IED1LD0", "LLN0$GO$gcb01"}));
     EXPECT_FALSE(live::gooseControlName("IED1LD0/LLN0.DataSet1", ""));
-    EXPECT_EQ(live::memberReference({"LD", "GGIO1$ST$Ind1$stVal"}), "LD/GGIO1.Ind1.stVal");
-    EXPECT_EQ(live::memberReference({"LD", "GGIO1$ST"}), "LD/GGIO1");
+    EXPECT_EQ(live::memberReference({{"LD", "GGIO1$ST$Ind1$stVal"}, {}}), "LD/GGIO1.Ind1.stVal");
+    EXPECT_EQ(live::memberReference({{"LD", "GGIO1$ST"}, {}}), "LD/GGIO1");
+    EXPECT_EQ(live::memberReference({{"LD", "MHAI1$MX$HA$phsAHar"}, {{true, 9, {}}, {false, 0, "cVal"}}}),
+              "LD/MHAI1.HA.phsAHar(9).cVal");
 
     // The pairs a slip would get wrong: Enum is signed, the U types are not, the two time types differ,
     // bit strings hide behind their own names, a GOOSE destination address is a structure of address,

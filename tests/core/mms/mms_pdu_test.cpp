@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 
 namespace {
@@ -286,6 +287,111 @@ TEST(MmsPdu, RefusesMalformedResponses) {
             EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos)
                 << c.what << ": " << error.what();
         }
+    }
+}
+
+// A GetNamedVariableListAttributes response of one member "LD/X" with `access` as its alternate access.
+Bytes listWithAccess(const std::function<void(mms::BerWriter&)>& access) {
+    mms::BerWriter out;
+    out.begin(mms::context(1, true));
+    out.unsignedInteger(mms::kInteger, 1);
+    out.begin(mms::context(12, true));
+    out.boolean(mms::context(0), false);
+    out.begin(mms::context(1, true));
+    out.begin(mms::kSequence);
+    out.begin(mms::context(0, true));
+    out.begin(mms::context(1, true));
+    out.text(mms::kVisibleString, "LD");
+    out.text(mms::kVisibleString, "X");
+    out.end();
+    out.end();
+    out.begin(mms::context(5, true));
+    access(out);
+    out.end();
+    out.end();
+    out.end();
+    out.end();
+    out.end();
+    return out.take();
+}
+
+// Steps of an alternate access nested `depth` times: element 0, then the access that follows, ending in
+// component "f".
+void nestedAccess(mms::BerWriter& out, std::size_t depth) {
+    if (depth == 0) {
+        out.text(mms::context(1), "f");
+        return;
+    }
+    out.begin(mms::context(0, true));
+    out.unsignedInteger(mms::context(1), 0);
+    out.begin(mms::kSequence);
+    nestedAccess(out, depth - 1);
+    out.end();
+    out.end();
+}
+
+// The peer's own answer is decoded in the peer answers' test; these are the alternate accesses no
+// server at hand sent.
+TEST(MmsPdu, FollowsAnAlternateAccessAsOnePathOnly) {
+    using W = mms::BerWriter;
+    const auto decode = [](const Bytes& bytes) {
+        try {
+            const mms::MmsPdu pdu = mms::decodePdu(bytes);
+            const mms::NamedVariableList list =
+                mms::decodeGetNamedVariableListAttributesResponse(pdu.service);
+            return list.members.at(0).name.text() + list.members.at(0).accessText();
+        } catch (const mms::ProtocolError& error) {
+            return std::string("refused: ") + error.what();
+        }
+    };
+    const struct {
+        const char* what;
+        std::function<void(W&)> access;
+        const char* expected; // the member, or a part of the refusal
+    } cases[] = {
+        {"component after a component",
+         [](W& out) {
+             out.begin(mms::context(0, true));
+             out.text(mms::context(0), "cVal");
+             out.begin(mms::kSequence);
+             out.text(mms::context(1), "mag");
+             out.end();
+             out.end();
+         },
+         "LD/X.cVal.mag"},
+        {"as deep as followed", [](W& out) { nestedAccess(out, mms::kMaxAccessSteps - 1); },
+         "LD/X(0)(0)(0)(0)(0)(0)(0)(0)(0).f"},
+        {"deeper than followed", [](W& out) { nestedAccess(out, mms::kMaxAccessSteps); }, "steps deep"},
+        {"nothing selected", [](W&) {}, "selects nothing"},
+        {"two components",
+         [](W& out) {
+             out.text(mms::context(1), "a");
+             out.text(mms::context(1), "b");
+         },
+         "selects several parts"},
+        {"a range of elements",
+         [](W& out) {
+             out.begin(mms::context(3, true));
+             out.unsignedInteger(mms::context(0), 7);
+             out.unsignedInteger(mms::context(1), 5);
+             out.end();
+         },
+         "a range or all elements"},
+        {"all elements", [](W& out) { out.null(mms::context(4)); }, "a range or all elements"},
+        {"an index beyond 32 bits", [](W& out) { out.unsignedInteger(mms::context(2), 0x100000000); },
+         "out of range"},
+        {"a selection without the access after it",
+         [](W& out) {
+             out.begin(mms::context(0, true));
+             out.unsignedInteger(mms::context(1), 9);
+             out.end();
+         },
+         "the alternate access after a selection"},
+        {"an empty component", [](W& out) { out.text(mms::context(1), ""); }, "empty component"},
+    };
+    for (const auto& c : cases) {
+        const std::string got = decode(listWithAccess(c.access));
+        EXPECT_NE(got.find(c.expected), std::string::npos) << c.what << ": " << got;
     }
 }
 

@@ -72,6 +72,13 @@ std::vector<std::string> decodedOrThrow(const Bytes& bytes) {
             const mms::VariableAttributes attributes =
                 mms::decodeGetVariableAccessAttributesResponse(pdu.service);
             out.push_back("type " + std::string(mms::dataTypeName(attributes.type)));
+        } else if (pdu.service.tag == mms::context(12, true)) {
+            const mms::NamedVariableList list =
+                mms::decodeGetNamedVariableListAttributesResponse(pdu.service);
+            out.push_back(list.deletable ? "deletable" : "fixed");
+            for (const mms::ListMember& member : list.members) {
+                out.push_back(member.name.text() + member.accessText());
+            }
         } else {
             out.push_back("service " + mms::describeTag(pdu.service.tag));
         }
@@ -144,6 +151,18 @@ TEST(MmsPeer, DecodesTheAnswersOfAnIndependentServer) {
         // Four names asked, three results: the decoder gives what came; the caller must see the shortfall.
         {"04-read-one-short.txt", 0, 0, {"unsigned 16", "bit-string 0000000000000", "boolean false"}},
         {"04-read-one-short.txt", 0, 1, {}},
+        // Array elements and their components through the members' alternate access.
+        {"08-nvl-attributes.txt",
+         0,
+         0,
+         {"fixed", "testComplexArray/MHAI1$MX$HA$phsAHar(7)", "testComplexArray/MHAI1$MX$HA$phsAHar(8)",
+          "testComplexArray/MHAI1$MX$HA$phsAHar(9).cVal", "testComplexArray/MHAI1$MX$HA$phsAHar(10).cVal.mag",
+          "testComplexArray/MHAI1$MX$HA$phsAHar(11).cVal.mag.f"}},
+        {"08-nvl-attributes.txt",
+         1,
+         0,
+         {"fixed", "simpleIOGenericIO/GGIO1$ST$SPCSO1$stVal", "simpleIOGenericIO/GGIO1$ST$SPCSO2$stVal",
+          "simpleIOGenericIO/GGIO1$ST$SPCSO3$stVal", "simpleIOGenericIO/GGIO1$ST$SPCSO4$stVal"}},
         {"12-errors.txt", 0, 0, {"error object-non-existent missing"}},
         {"12-errors.txt", 0, 1, {"invoke 2 service error access 2 missing"}},
         {"12-errors.txt", 0, 2, {"invoke 3 service error access 2 missing"}},

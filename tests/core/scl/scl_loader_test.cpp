@@ -16,8 +16,8 @@ namespace {
 
 std::vector<std::string> memberReferences(const SclDataSet& dataSet) {
     std::vector<std::string> references;
-    for (const SclDataAttribute* member : dataSet.dataAttributes()) {
-        references.push_back(member->fReference());
+    for (std::size_t k = 0; k < dataSet.dataAttributes().size(); ++k) {
+        references.push_back(dataSet.memberReference(k));
     }
     return references;
 }
@@ -117,6 +117,88 @@ TEST(SclLoader, DataSetMembersResolveByTheWholeNodeNameAndByPaths) {
     }
     EXPECT_EQ(dataSet.dataAttributes().size(), 4u);
     EXPECT_EQ(dataSet.firstUnresolvedMember(), 3u);
+}
+
+// An FCDA names an element of an array by an index after the array's name, by "ix" (for the first array
+// on its path), or both; the member is the attribute of the element's type and its reference carries
+// the index.
+TEST(SclLoader, DataSetMembersNameArrayElementsByIndex) {
+    const std::string fcdas[][3] = {
+        // doName, daName, ix
+        {"HA.phsAHar(7)", "", ""},
+        {"HA.phsAHar", "", "8"},
+        {"HA.phsAHar(9)", "cVal", ""},
+        {"HA.phsAHar", "cVal.mag", "10"},
+        {"HA.phsAHar(11)", "cVal.mag.f", "11"},
+        {"HA", "pts(2).x", ""},
+        {"HA", "pts", "40"}, // a count naming the attribute that holds it bounds nothing
+        {"HA.phsAHar", "cVal", ""},
+        {"HA.phsAHar(16)", "", ""},
+        {"HA.phsAHar(7)", "", "8"},
+        {"HA(1).phsAHar", "", ""},
+        {"HA.phsAHar(x)", "", ""},
+        {"HA.phsAHar", "cVal", "-1"},
+        {"HA.phsAHar(7)", "cVal(0)", ""},
+        {"HA", "frq", "0"},
+    };
+    std::string members;
+    for (const auto& fcda : fcdas) {
+        members += "<FCDA ldInst='LD' prefix='my' lnClass='MHAI' lnInst='3' doName='" + fcda[0] + "'" +
+                   (fcda[1].empty() ? "" : " daName='" + fcda[1] + "'") +
+                   (fcda[2].empty() ? "" : " ix='" + fcda[2] + "'") + " fc='MX'/>";
+    }
+    const std::string scl = R"(<SCL><IED name="I"><AccessPoint><Server><LDevice inst="LD">
+        <LN0 lnClass="LLN0" lnType="Z"/>
+        <LN prefix="my" lnClass="MHAI" inst="3" lnType="H"><DataSet name="TestMHAI">)" +
+                            members + R"(</DataSet></LN>
+      </LDevice></Server></AccessPoint></IED>
+      <DataTypeTemplates>
+        <LNodeType id="Z" lnClass="LLN0"/>
+        <LNodeType id="H" lnClass="MHAI"><DO name="HA" type="HWYE"/></LNodeType>
+        <DOType id="HWYE"><SDO name="phsAHar" type="CMV" count="16"/>
+          <DA name="pts" bType="Struct" type="P" fc="MX" count="numPts"/><DA name="frq" bType="FLOAT32" fc="MX"/></DOType>
+        <DOType id="CMV"><DA name="cVal" bType="Struct" type="V" fc="MX"/></DOType>
+        <DAType id="V"><BDA name="mag" bType="Struct" type="AV"/><BDA name="ang" bType="Struct" type="AV"/></DAType>
+        <DAType id="AV"><BDA name="f" bType="FLOAT32"/></DAType>
+        <DAType id="P"><BDA name="x" bType="INT32"/></DAType>
+      </DataTypeTemplates></SCL>)";
+    const SclIed device(scl, "arrays.icd");
+    const SclDataSet& dataSet = *device.findLogicalDevice("LD")->findNode("my", "MHAI", "3")->dataSets()[0];
+    EXPECT_EQ(dataSet.fReference(), "ILD/myMHAI3.TestMHAI");
+    const std::string array = "ILD/myMHAI3.HA.phsAHar";
+    const std::vector<std::string> expected = {
+        array + "(7).cVal.mag.f whole",
+        array + "(8).cVal.mag.f whole",
+        array + "(9).cVal",
+        array + "(10).cVal.mag",
+        array + "(11).cVal.mag.f",
+        "ILD/myMHAI3.HA.pts(2).x",
+        "ILD/myMHAI3.HA.pts(40)",
+        array + ".cVal", // the whole array's component, as before indexes were read
+        "not found LD/myMHAI3.HA.phsAHar(16) [MX]",        // beyond the count
+        "not found LD/myMHAI3.HA.phsAHar(7) ix 8 [MX]",    // index and ix disagree
+        "not found LD/myMHAI3.HA(1).phsAHar [MX]",         // not an array
+        "not found LD/myMHAI3.HA.phsAHar(x) [MX]",         // no number
+        "not found LD/myMHAI3.HA.phsAHar.cVal ix -1 [MX]", // no number
+        "not found LD/myMHAI3.HA.phsAHar(7).cVal(0) [MX]", // not an array
+        "not found LD/myMHAI3.HA.frq ix 0 [MX]",           // no array on the path
+    };
+    std::vector<std::string> got;
+    for (const SclDataSetMember& member : dataSet.members()) {
+        got.push_back(member.attribute == nullptr
+                          ? "not found " + *member.written
+                          : member.fReference() + (member.wholeObject ? " whole" : ""));
+    }
+    EXPECT_EQ(got, expected);
+    // The element's attribute is the array's own, of the element type; the found members' references
+    // carry the index as the members' do.
+    const SclDataObject& phsAHar =
+        *device.findLogicalDevice("LD")->findNode("my", "MHAI", "3")->findDataObject("phsAHar");
+    EXPECT_EQ(phsAHar.arraySize(), 16u);
+    EXPECT_EQ(dataSet.dataAttributes()[2], phsAHar.findAttribute("cVal"));
+    ASSERT_EQ(dataSet.dataAttributes().size(), 8u);
+    EXPECT_EQ(dataSet.memberReference(0), array + "(7).cVal.mag.f");
+    EXPECT_EQ(dataSet.memberReference(7), array + ".cVal");
 }
 
 TEST(SclLoader, GooseNamesComeFromControlBlocksOfTheSameNode) {

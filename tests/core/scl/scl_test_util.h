@@ -44,8 +44,8 @@ inline std::string dump(const SclIed& device) {
             for (const auto& dataSet : ln->dataSets()) {
                 out += "DS " + dataSet->fName() + " " + dataSet->fReference() + " " + dataSet->fGooseName() +
                        "\n";
-                for (const SclDataAttribute* member : dataSet->dataAttributes()) {
-                    out += "member " + member->fReference() + "\n";
+                for (std::size_t k = 0; k < dataSet->dataAttributes().size(); ++k) {
+                    out += "member " + dataSet->memberReference(k) + "\n";
                 }
             }
         }
