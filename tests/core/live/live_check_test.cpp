@@ -1,6 +1,3 @@
-// Runs against the MMS server double, which serves on POSIX sockets only.
-#ifndef _WIN32
-
 #include "core/access/access_file.h"
 #include "core/live/live_check.h"
 #include "core/mms/mms_client.h"
@@ -656,5 +653,3 @@ TEST(LiveCheckMapping, NamesTheMmsObjectsOfTheAccessList) {
 }
 
 } // namespace
-
-#endif
