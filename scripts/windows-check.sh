@@ -81,7 +81,10 @@ fi
 # without having run. A persistent server, killed when the check ends, closes that window. The first
 # program of a server's life also starts Wine's own services; a test started as that first program can
 # hang at its exit, so a trivial program goes first.
-wineserver -p
+if ! wineserver -p; then
+    echo "windows: *** WINE'S SERVER COULD NOT BE STARTED (IS ONE OF $WINEPREFIX STILL ENDING?): THE WINDOWS TESTS DID NOT RUN ***" >&2
+    exit 1
+fi
 if ! timeout 120 wine cmd.exe /c exit 0 >/dev/null 2>&1; then
     echo "windows: *** WINE COULD NOT START A PROGRAM: THE WINDOWS TESTS DID NOT RUN ***" >&2
     exit 1

@@ -1,6 +1,3 @@
-// Runs against the MMS server double, which serves on POSIX sockets only.
-#ifndef _WIN32
-
 #include "mms_server_double.h"
 #include "test_support.h"
 
@@ -165,5 +162,3 @@ TEST(LiveCommand, RefusesUsageErrors) {
 }
 
 } // namespace
-
-#endif

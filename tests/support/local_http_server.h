@@ -1,14 +1,9 @@
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include "loopback_listener.h"
+#include "loopback_socket.h"
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -29,7 +24,6 @@ public:
     ~LocalHttpServer() {
         m_stop = true;
         m_thread.join();
-        ::close(m_listener);
     }
     LocalHttpServer(const LocalHttpServer&) = delete;
     LocalHttpServer& operator=(const LocalHttpServer&) = delete;
@@ -51,10 +45,9 @@ public:
     }
 
 private:
-    bool waitReadable(int socket) const {
+    bool readable(const Socket& socket) const {
         while (!m_stop) {
-            pollfd watched{socket, POLLIN, 0};
-            if (::poll(&watched, 1, 20) > 0) {
+            if (waitReadable(socket, std::chrono::milliseconds(20))) {
                 return true;
             }
         }
@@ -62,47 +55,42 @@ private:
     }
 
     void serve() {
-        std::vector<int> held;
-        while (waitReadable(m_listener)) {
-            const int client = ::accept(m_listener, nullptr, nullptr);
-            if (client < 0) {
+        std::vector<Socket> held;
+        while (readable(m_listener)) {
+            Socket client = acceptClient(m_listener);
+            if (!client.valid()) {
                 continue;
             }
             std::string head;
             char buffer[1024];
-            while (head.find("\r\n\r\n") == std::string::npos && waitReadable(client)) {
-                const ssize_t got = ::recv(client, buffer, sizeof(buffer), 0);
-                if (got <= 0) {
+            while (head.find("\r\n\r\n") == std::string::npos && readable(client)) {
+                const std::size_t got = receiveSome(client, buffer, sizeof(buffer));
+                if (got == 0) {
                     break;
                 }
-                head.append(buffer, static_cast<std::size_t>(got));
+                head.append(buffer, got);
             }
             {
                 std::lock_guard lock(m_mutex);
                 m_requests.push_back(head);
             }
             if (m_response.empty()) {
-                held.push_back(client);
+                held.push_back(std::move(client));
                 continue;
             }
             std::size_t sent = 0;
             while (sent < m_response.size()) {
-                const ssize_t put =
-                    ::send(client, m_response.data() + sent, m_response.size() - sent, MSG_NOSIGNAL);
-                if (put <= 0) {
+                const std::size_t put = sendSome(client, m_response.data() + sent, m_response.size() - sent);
+                if (put == 0) {
                     break;
                 }
-                sent += static_cast<std::size_t>(put);
+                sent += put;
             }
-            ::close(client);
-        }
-        for (int client : held) {
-            ::close(client);
         }
     }
 
     std::string m_response;
-    int m_listener = -1;
+    Socket m_listener;
     unsigned short m_port = 0;
     std::atomic<bool> m_stop{false};
     mutable std::mutex m_mutex;

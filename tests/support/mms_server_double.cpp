@@ -1,18 +1,9 @@
-// Runs against the MMS server double, which serves on POSIX sockets only.
-#ifndef _WIN32
-
 #include "mms_server_double.h"
 
-#include "loopback_listener.h"
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "loopback_socket.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <optional>
@@ -36,23 +27,22 @@ struct ConnectionEnded {};
 
 class Connection {
 public:
-    Connection(int socket, const std::atomic<bool>& stop) : m_socket(socket), m_stop(stop) {}
+    Connection(const Socket& socket, const std::atomic<bool>& stop) : m_socket(socket), m_stop(stop) {}
 
     void receive(std::uint8_t* into, std::size_t size) {
         std::size_t got = 0;
         while (got < size) {
-            pollfd watched{m_socket, POLLIN, 0};
             if (m_stop) {
                 throw ConnectionEnded{};
             }
-            if (::poll(&watched, 1, 20) <= 0) {
+            if (!waitReadable(m_socket, std::chrono::milliseconds(20))) {
                 continue;
             }
-            const ssize_t read = ::recv(m_socket, into + got, size - got, 0);
-            if (read <= 0) {
+            const std::size_t read = receiveSome(m_socket, into + got, size - got);
+            if (read == 0) {
                 throw ConnectionEnded{};
             }
-            got += static_cast<std::size_t>(read);
+            got += read;
         }
     }
 
@@ -86,11 +76,11 @@ public:
     void send(const Bytes& bytes) {
         std::size_t sent = 0;
         while (sent < bytes.size()) {
-            const ssize_t put = ::send(m_socket, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-            if (put <= 0) {
+            const std::size_t put = sendSome(m_socket, bytes.data() + sent, bytes.size() - sent);
+            if (put == 0) {
                 throw ConnectionEnded{};
             }
-            sent += static_cast<std::size_t>(put);
+            sent += put;
         }
     }
 
@@ -120,7 +110,7 @@ public:
     }
 
 private:
-    int m_socket;
+    const Socket& m_socket;
     const std::atomic<bool>& m_stop;
 };
 
@@ -232,51 +222,36 @@ Bytes confirmedError(std::uint32_t invokeId, std::uint32_t errorClass, std::int6
 
 MmsServerDouble::MmsServerDouble(Model model, Options options)
     : m_model(std::move(model)), m_options(std::move(options)) {
-    m_listener = sw::test::listenOnLoopback(m_port, "the MMS test server");
+    m_listener = listenOnLoopback(m_port, "the MMS test server");
     m_thread = std::thread([this] { serve(); });
 }
 
 MmsServerDouble::~MmsServerDouble() {
     m_stop = true;
     m_thread.join();
-    ::close(m_listener);
 }
 
 unsigned short MmsServerDouble::unusedPort() {
-    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    if (socket < 0 || ::bind(socket, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        throw std::runtime_error("no free port on 127.0.0.1");
-    }
-    ::close(socket);
-    return ntohs(address.sin_port);
+    return unusedLoopbackPort();
 }
 
 void MmsServerDouble::serve() {
     std::vector<std::thread> connections;
     while (!m_stop) {
-        pollfd watched{m_listener, POLLIN, 0};
-        if (::poll(&watched, 1, 20) <= 0) {
+        if (!waitReadable(m_listener, std::chrono::milliseconds(20))) {
             continue;
         }
-        const int client = ::accept(m_listener, nullptr, nullptr);
-        if (client < 0) {
+        Socket client = acceptClient(m_listener);
+        if (!client.valid()) {
             continue;
         }
-        const int on = 1;
-        ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        connections.emplace_back([this, client] {
+        connections.emplace_back([this, client = std::move(client)] {
             try {
                 converse(client);
             } catch (const ConnectionEnded&) {
             } catch (const std::exception&) {
                 // A message the double cannot follow ends the connection, as a device would.
             }
-            ::close(client);
         });
     }
     for (std::thread& connection : connections) {
@@ -284,7 +259,7 @@ void MmsServerDouble::serve() {
     }
 }
 
-void MmsServerDouble::converse(int client) {
+void MmsServerDouble::converse(const Socket& client) {
     Connection connection(client, m_stop);
     const Bytes request = connection.tpdu();
     if (request.size() < 7 || request[1] != 0xE0) {
@@ -743,5 +718,3 @@ Bytes MmsServerDouble::utcTime(std::uint32_t seconds, std::uint32_t milliseconds
 }
 
 } // namespace sw::test
-
-#endif

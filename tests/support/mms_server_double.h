@@ -1,10 +1,9 @@
 #pragma once
 
-// The double serves on POSIX sockets; the Windows build of the tests leaves it out.
-#ifndef _WIN32
-
 #include "core/mms/ber.h"
 #include "core/mms/mms_pdu.h"
+
+#include "loopback_socket.h"
 
 #include <atomic>
 #include <cstdint>
@@ -95,14 +94,14 @@ public:
 
 private:
     void serve();
-    void converse(int client);
+    void converse(const Socket& client);
     mms::Bytes answer(mms::ByteView request);
     mms::Bytes readAnswer(const mms::ObjectName& name) const;
     void record(const mms::BerElement& service);
 
     Model m_model;
     Options m_options;
-    int m_listener = -1;
+    Socket m_listener;
     unsigned short m_port = 0;
     std::atomic<bool> m_stop{false};
     std::atomic<std::size_t> m_associations{0};
@@ -114,5 +113,3 @@ private:
 };
 
 } // namespace sw::test
-
-#endif

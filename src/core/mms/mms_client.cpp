@@ -62,10 +62,6 @@ void MmsClient::waitFor(platform::TcpSocket::Wait event, Clock::time_point deadl
 void MmsClient::connect(const std::string& address, std::uint16_t port, const Timeouts& timeouts,
                         std::stop_token stop) {
     close();
-    if constexpr (!platform::kHasTcp) {
-        m_peer = address + ":" + std::to_string(port);
-        throw ConfigError("the live check is not available in this build");
-    }
     m_timeouts = timeouts;
     m_stop = std::move(stop);
     m_peer = address + ":" + std::to_string(port);

@@ -9,13 +9,26 @@
 
 namespace sw::platform {
 
-// Whether this build reaches servers over TCP: the sockets are written for POSIX; a Windows build says
-// so instead of connecting.
+// A socket: a descriptor on POSIX, a SOCKET (an unsigned number the size of a pointer) on Windows.
+struct SocketTraits {
 #ifdef _WIN32
-inline constexpr bool kHasTcp = false;
+    using Native = std::uintptr_t;
 #else
-inline constexpr bool kHasTcp = true;
+    using Native = int;
 #endif
+    static Native invalid();
+    static bool valid(Native native);
+    static bool close(Native native);
+};
+
+using SocketHandle = UniqueHandle<SocketTraits>;
+
+// Has the system's sockets ready for use (Winsock is started once per process; POSIX needs nothing):
+// empty, or the reason they cannot be used. Safe to call from any thread.
+std::string startSockets();
+
+// The system's description of a socket error: errno on POSIX, WSAGetLastError() on Windows.
+std::string socketReason(int code);
 
 // A non-blocking TCP connection to an IPv4 server, closed with the object. The calls return the
 // system's reason of a failure; an empty reason is success.
@@ -37,7 +50,8 @@ public:
     // writable, then ask connectResult().
     std::string connect(std::uint32_t address, std::uint16_t port, bool& pending);
     std::string connectResult() const;
-    // Waits at most `limit`: true when ready; false when the time passed or a signal came.
+    // Waits at most `limit`: true when ready (for Writable also when the connection failed); false when
+    // the time passed or a signal came.
     bool wait(Wait event, std::chrono::milliseconds limit, std::string& reason) const;
     Transfer send(const std::uint8_t* bytes, std::size_t size) const;
     // A count of 0 with no reason and no retry: the peer closed the connection.
@@ -47,7 +61,7 @@ public:
     bool failedToOpen() const { return m_failedToOpen; }
 
 private:
-    FileHandle m_handle;
+    SocketHandle m_handle;
     bool m_failedToOpen = false;
 };
 

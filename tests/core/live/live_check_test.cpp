@@ -1,6 +1,3 @@
-// Runs against the MMS server double, which serves on POSIX sockets only.
-#ifndef _WIN32
-
 #include "core/access/access_file.h"
 #include "core/live/live_check.h"
 #include "core/mms/mms_client.h"
@@ -602,7 +599,11 @@ TEST(MmsClient, RefusesBrokenAssociationAnswers) {
         MmsServerDouble server({}, options);
         mms::MmsClient client;
         mms::Timeouts timeouts;
-        timeouts.request = std::chrono::milliseconds(300);
+        // Only the cut-off confirm waits out its limit. The others end on what they read, the oversized
+        // message after a quarter megabyte, which the Windows build under Wine on a busy machine may take
+        // longer than the short limit to read.
+        timeouts.request = std::string(c.message) == "no answer" ? std::chrono::milliseconds(300)
+                                                                 : std::chrono::milliseconds(10000);
         try {
             client.connect("127.0.0.1", server.port(), timeouts);
             ADD_FAILURE() << c.what << ": accepted";
@@ -724,5 +725,3 @@ TEST(LiveCheckMapping, NamesTheMmsObjectsOfTheAccessList) {
 }
 
 } // namespace
-
-#endif
