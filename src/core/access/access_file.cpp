@@ -347,10 +347,34 @@ std::optional<std::size_t> markupStart(pugi::xml_node node) {
     }
 }
 
+// What of a file's lists the reader sees: the items of each list and the members of all data sets.
+struct ListShape {
+    std::size_t catalog = 0;
+    std::size_t variables = 0;
+    std::size_t dataSets = 0;
+    std::size_t members = 0;
+    bool operator==(const ListShape&) const = default;
+};
+
+ListShape listShape(const pugi::xml_document& document) {
+    const pugi::xml_node root = xml::findChild(document, kRootElement);
+    ListShape shape;
+    shape.catalog = countElements(xml::findChild(root, kCatalogList), kCatalogItem);
+    shape.variables = countElements(xml::findChild(root, kVariableList), kVariableItem);
+    const pugi::xml_node dataSets = xml::findChild(root, kDataSetList);
+    for (pugi::xml_node item = dataSets.first_child(); item; item = item.next_sibling()) {
+        if (isItem(item, kDataSetItem)) {
+            ++shape.dataSets;
+            shape.members += countElements(xml::findChild(item, kMemberList), kMemberItem);
+        }
+    }
+    return shape;
+}
+
 // The byte range of the variables list in `bytes`, its start and end tags included; nothing when the
-// file has no such list or its layout cannot be told for sure.
-std::optional<std::pair<std::size_t, std::size_t>> variableListRange(std::string_view bytes,
-                                                                     const std::string& displayName) {
+// file has no such list or its layout cannot be told for sure. `shape` receives what the file holds.
+std::optional<std::pair<std::size_t, std::size_t>>
+variableListRange(std::string_view bytes, const std::string& displayName, ListShape& shape) {
     // The parser's offsets are offsets into these bytes only when it read them as UTF-8 as they stand:
     // no byte-order mark, no other encoding by its first bytes or by the declaration.
     if (bytes.size() < 2 || bytes[0] != '<' || bytes[1] == '\0') {
@@ -365,6 +389,7 @@ std::optional<std::pair<std::size_t, std::size_t>> variableListRange(std::string
             return std::nullopt;
         }
     }
+    shape = listShape(document);
     const pugi::xml_node root = xml::findChild(document, kRootElement);
     const pugi::xml_node list = xml::findChild(root, kVariableList);
     const std::optional<std::size_t> begin = list ? markupStart(list) : std::nullopt;
@@ -401,8 +426,9 @@ std::optional<std::pair<std::size_t, std::size_t>> variableListRange(std::string
 
 std::optional<std::string> withVariables(std::string_view fileBytes, const std::string& displayName,
                                          const std::vector<VariableRow>& variables) {
+    ListShape before;
     const std::optional<std::pair<std::size_t, std::size_t>> range =
-        variableListRange(fileBytes, displayName);
+        variableListRange(fileBytes, displayName, before);
     if (!range) {
         return std::nullopt;
     }
@@ -415,6 +441,19 @@ std::optional<std::string> withVariables(std::string_view fileBytes, const std::
     std::string result(fileBytes.substr(0, range->first));
     result.append(written, begin, end - begin);
     result += fileBytes.substr(range->second);
+    // Text the parser passes over (after the root, say) can look like markup and mislead the range: the
+    // spliced file must read as the old one with the new variables, or the file is written anew.
+    pugi::xml_document spliced;
+    try {
+        xml::loadBuffer(spliced, result, displayName);
+    } catch (const ConfigError&) {
+        return std::nullopt;
+    }
+    ListShape expected = before;
+    expected.variables = variables.size();
+    if (listShape(spliced) != expected) {
+        return std::nullopt;
+    }
     return result;
 }
 

@@ -345,6 +345,23 @@ TEST(SignalCsv, ImportIntoAFileKeepsEveryByteItDoesNotReplace) {
     }
 }
 
+// The parser stops at a zero byte; what follows it may look like an end tag. The import must still
+// leave a file that reads back, with the catalog kept and the new variables.
+TEST(SignalCsv, ImportIntoAFileWithMarkupLikeBytesAfterTheRootLeavesAReadableFile) {
+    sw::test::TempDir dir;
+    const auto accessFile = dir / "IEC_61850_Client.xml";
+    sw::test::writeFile(accessFile,
+                        std::string("<IEC_68850_Client><List_ICD_Files><ICD_File Name=\"IED\"/>"
+                                    "<ICD_File Name=\"IED2\"/></List_ICD_Files><List_DA_Selected>"
+                                    "<DA_Item Index=\"0\"/></List_DA_Selected></IEC_68850_Client>") +
+                            '\0' + " notes </x>");
+    sw::test::writeFile(dir / "signals.csv", variablesCsv(sampleList()));
+    EXPECT_EQ(importVariablesCsv(dir / "signals.csv", accessFile, ',', sw::builtinTexts()), 5U);
+    const AccessFile again = readAccessFile(accessFile);
+    EXPECT_EQ(again.variables.size(), 5U);
+    EXPECT_EQ(again.catalog.size(), 2U);
+}
+
 // The converter's limits are the import's: a list the device cannot take is refused before anything is
 // written, so that no command writes a file the program then refuses.
 TEST(SignalCsv, ImportBeyondTheVariableImageIsRefusedWithNothingWritten) {
