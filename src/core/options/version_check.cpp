@@ -5,15 +5,7 @@
 #include "core/common/build_config.h"
 #include "core/language/window_texts.h"
 
-#if SW_HAVE_VERSION_CHECK
-#include "core/platform/shared_library.h"
-
-#include <curl/curl.h>
-#endif
-
-#include <map>
-#include <memory>
-#include <mutex>
+#include "core/platform/http_get.h"
 
 namespace sw {
 
@@ -31,84 +23,6 @@ std::string upperAscii(std::string_view text) {
     }
     return upper;
 }
-
-#if SW_HAVE_VERSION_CHECK
-struct Transfer {
-    std::string body;
-    std::stop_token stop;
-    bool tooLong = false;
-};
-
-std::size_t collectBody(char* data, std::size_t size, std::size_t count, void* user) {
-    auto* transfer = static_cast<Transfer*>(user);
-    const std::size_t bytes = size * count;
-    if (transfer->body.size() + bytes > kMaxAnswerBytes) {
-        transfer->tooLong = true;
-        return 0; // ends the transfer with a write error
-    }
-    transfer->body.append(data, bytes);
-    return bytes;
-}
-
-int watchStop(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<Transfer*>(user)->stop.stop_requested() ? 1 : 0;
-}
-
-// The functions of libcurl a check calls. The library is loaded when the first check runs, not with the
-// program: every other command and the configurator start without it and all it loads in turn.
-struct Curl {
-    CURLcode (*globalInit)(long flags) = nullptr;
-    CURL* (*easyInit)() = nullptr;
-    void (*easyCleanup)(CURL* handle) = nullptr;
-    CURLcode (*easySetopt)(CURL* handle, CURLoption option, ...) = nullptr;
-    CURLcode (*easyPerform)(CURL* handle) = nullptr;
-    CURLcode (*easyGetinfo)(CURL* handle, CURLINFO info, ...) = nullptr;
-    const char* (*easyStrerror)(CURLcode code) = nullptr;
-    curl_slist* (*slistAppend)(curl_slist* list, const char* text) = nullptr;
-    void (*slistFreeAll)(curl_slist* list) = nullptr;
-};
-
-template <class Function>
-bool find(const platform::SharedLibrary& library, const char* name, Function& into) {
-    into = reinterpret_cast<Function>(library.symbol(name));
-    return into != nullptr;
-}
-
-// The library's functions, initialised once per program; null with the reason when it cannot be loaded.
-const Curl* loadCurl(const std::string& fileName, std::string& reason) {
-    struct Loaded {
-        Curl curl;
-        std::string reason;
-    };
-    static std::mutex mutex;
-    static std::map<std::string, Loaded> loaded;
-    const std::lock_guard lock(mutex);
-    auto [it, added] = loaded.try_emplace(fileName);
-    Loaded& entry = it->second;
-    if (added) {
-        platform::SharedLibrary library;
-        if (library.load(fileName, entry.reason)) {
-            Curl& c = entry.curl;
-            if (!find(library, "curl_global_init", c.globalInit) ||
-                !find(library, "curl_easy_init", c.easyInit) ||
-                !find(library, "curl_easy_cleanup", c.easyCleanup) ||
-                !find(library, "curl_easy_setopt", c.easySetopt) ||
-                !find(library, "curl_easy_perform", c.easyPerform) ||
-                !find(library, "curl_easy_getinfo", c.easyGetinfo) ||
-                !find(library, "curl_easy_strerror", c.easyStrerror) ||
-                !find(library, "curl_slist_append", c.slistAppend) ||
-                !find(library, "curl_slist_free_all", c.slistFreeAll)) {
-                entry.reason = fileName + " is not libcurl";
-            } else if (c.globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
-                entry.reason = fileName + " could not be initialised";
-            }
-        }
-    }
-    reason = entry.reason;
-    return entry.reason.empty() ? &entry.curl : nullptr;
-}
-
-#endif
 
 } // namespace
 
@@ -149,7 +63,7 @@ std::string downloadPageAddress() {
 }
 
 bool versionCheckAvailable() {
-    return SW_HAVE_VERSION_CHECK != 0;
+    return platform::httpClientBuilt();
 }
 
 namespace {
@@ -166,118 +80,66 @@ std::optional<std::string> failWith(VersionCheckResult* failed, VersionCheckFail
 
 } // namespace
 
-#if SW_HAVE_VERSION_CHECK
-
 namespace {
 
 bool isPlainHttp(std::string_view base) {
     return upperAscii(base.substr(0, 7)) == "HTTP://";
 }
 
-VersionCheckFailure failureOf(CURLcode code, const Transfer& transfer) {
-    switch (code) {
-    case CURLE_COULDNT_CONNECT:
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_RESOLVE_PROXY:
+VersionCheckFailure failureOf(platform::HttpGetResult::Failure failure) {
+    using Failure = platform::HttpGetResult::Failure;
+    switch (failure) {
+    case Failure::None:
+        return VersionCheckFailure::None;
+    case Failure::NotBuilt:
+        return VersionCheckFailure::NotAvailable;
+    case Failure::NoClient:
+        return VersionCheckFailure::NoHttpClient;
+    case Failure::Unreachable:
         return VersionCheckFailure::Unreachable;
-    case CURLE_OPERATION_TIMEDOUT:
+    case Failure::TimedOut:
         return VersionCheckFailure::TimedOut;
-    case CURLE_ABORTED_BY_CALLBACK:
-        return VersionCheckFailure::Stopped;
-    case CURLE_WRITE_ERROR:
-        return transfer.tooLong ? VersionCheckFailure::TooLong : VersionCheckFailure::Other;
-    // The scheme was checked before: an unsupported protocol here is an HTTP/0.9 or other odd reply.
-    case CURLE_UNSUPPORTED_PROTOCOL:
-    case CURLE_WEIRD_SERVER_REPLY:
-    case CURLE_GOT_NOTHING:
-    case CURLE_RECV_ERROR:
-    case CURLE_PARTIAL_FILE:
+    case Failure::NotHttp:
         return VersionCheckFailure::NotHttp;
-    default:
-        return VersionCheckFailure::Other;
+    case Failure::TooLong:
+        return VersionCheckFailure::TooLong;
+    case Failure::Stopped:
+        return VersionCheckFailure::Stopped;
+    case Failure::Other:
+        break;
     }
+    return VersionCheckFailure::Other;
 }
 
 } // namespace
 
 std::optional<std::string> fetchVersionAnswer(const VersionService& service, std::stop_token stop,
                                               VersionCheckResult* failed) {
+    if (!platform::httpClientBuilt()) {
+        return failWith(failed, VersionCheckFailure::NotAvailable);
+    }
     // Plain HTTP only: a secure or a local address would be another service than the one meant.
     if (!isPlainHttp(service.base)) {
         return failWith(failed, VersionCheckFailure::NotPlainHttp, service.base);
     }
-    std::string reason;
-    const Curl* const api =
-        loadCurl(service.httpClientLibrary.empty() ? SW_CURL_LIBRARY : service.httpClientLibrary, reason);
-    if (api == nullptr) {
-        return failWith(failed, VersionCheckFailure::NoHttpClient, reason);
+    platform::HttpGetRequest request;
+    request.url = service.base + std::string(kVersionQuery);
+    request.headers = {"Accept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8"};
+    request.userAgent = "Mozilla/3.0 (compatible; Indy Library)";
+    request.connectTimeout = service.connectTimeout;
+    request.totalTimeout = service.totalTimeout;
+    request.bodyLimit = kMaxAnswerBytes;
+    request.clientLibrary = service.httpClientLibrary;
+    platform::HttpGetResult answer = platform::httpGet(request, std::move(stop));
+    if (answer.failure != platform::HttpGetResult::Failure::None) {
+        return failWith(failed, failureOf(answer.failure), std::move(answer.detail));
     }
-    const auto easyCleanup = [api](CURL* handle) { api->easyCleanup(handle); };
-    const auto slistFreeAll = [api](curl_slist* list) { api->slistFreeAll(list); };
-    const std::unique_ptr<CURL, decltype(easyCleanup)> curl(api->easyInit(), easyCleanup);
-    if (!curl) {
-        return failWith(failed, VersionCheckFailure::Other, "no HTTP client");
+    // A redirect is an answer like any other non-2xx one: it is not followed.
+    if (answer.status < 200 || answer.status > 299) {
+        return failWith(failed, VersionCheckFailure::HttpStatus, std::to_string(answer.status));
     }
-    std::unique_ptr<curl_slist, decltype(slistFreeAll)> headers(
-        api->slistAppend(nullptr, "Accept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8"),
-        slistFreeAll);
-    if (!headers) {
-        return failWith(failed, VersionCheckFailure::Other, "no memory");
-    }
-    const std::string url = service.base + std::string(kVersionQuery);
-    Transfer transfer{{}, std::move(stop)};
-    char clientError[CURL_ERROR_SIZE] = {};
-    CURL* h = curl.get();
-    bool set = api->easySetopt(h, CURLOPT_URL, url.c_str()) == CURLE_OK;
-    // Plain HTTP only, and nothing from the environment: no proxy, no cookies, no redirects.
-#if LIBCURL_VERSION_NUM >= 0x075500
-    set = set && api->easySetopt(h, CURLOPT_PROTOCOLS_STR, "http") == CURLE_OK;
-#else
-    set = set && api->easySetopt(h, CURLOPT_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP)) == CURLE_OK;
-#endif
-    set = set && api->easySetopt(h, CURLOPT_PROXY, "") == CURLE_OK;
-    set = set && api->easySetopt(h, CURLOPT_FOLLOWLOCATION, 0L) == CURLE_OK;
-    set =
-        set && api->easySetopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0)) == CURLE_OK;
-    set = set && api->easySetopt(h, CURLOPT_HTTPHEADER, headers.get()) == CURLE_OK;
-    set = set && api->easySetopt(h, CURLOPT_USERAGENT, "Mozilla/3.0 (compatible; Indy Library)") == CURLE_OK;
-    set = set && api->easySetopt(h, CURLOPT_CONNECTTIMEOUT_MS,
-                                 static_cast<long>(service.connectTimeout.count())) == CURLE_OK;
-    set = set &&
-          api->easySetopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(service.totalTimeout.count())) == CURLE_OK;
-    // Time-outs by signal would reach other threads of the program.
-    set = set && api->easySetopt(h, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
-    set = set && api->easySetopt(h, CURLOPT_ERRORBUFFER, clientError) == CURLE_OK;
-    set = set && api->easySetopt(h, CURLOPT_WRITEFUNCTION, collectBody) == CURLE_OK;
-    set = set && api->easySetopt(h, CURLOPT_WRITEDATA, &transfer) == CURLE_OK;
-    set = set && api->easySetopt(h, CURLOPT_XFERINFOFUNCTION, watchStop) == CURLE_OK;
-    set = set && api->easySetopt(h, CURLOPT_XFERINFODATA, &transfer) == CURLE_OK;
-    set = set && api->easySetopt(h, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
-    if (!set) {
-        return failWith(failed, VersionCheckFailure::Other, "the HTTP client refused its settings");
-    }
-    const CURLcode performed = api->easyPerform(h);
-    if (performed != CURLE_OK) {
-        return failWith(failed, failureOf(performed, transfer),
-                        clientError[0] != '\0' ? std::string(clientError)
-                                               : std::string(api->easyStrerror(performed)));
-    }
-    long status = 0;
-    if (api->easyGetinfo(h, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status < 200 || status > 299) {
-        return failWith(failed, VersionCheckFailure::HttpStatus, std::to_string(status));
-    }
-    return std::move(transfer.body);
+    return std::move(answer.body);
 }
-
-#else
-
-// Built without an HTTP client: the service is never asked.
-std::optional<std::string> fetchVersionAnswer(const VersionService&, std::stop_token,
-                                              VersionCheckResult* failed) {
-    return failWith(failed, VersionCheckFailure::NotAvailable);
-}
-
-#endif
 
 VersionCheckResult judgeVersionAnswer(std::string_view answer, std::string_view ownVersion) {
     VersionCheckResult result;
