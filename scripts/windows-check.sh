@@ -51,7 +51,7 @@ fi
 
 cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSW_WARNINGS_AS_ERRORS=ON \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-    -DSW_BUILD_GUI=OFF -DSW_BUILD_BENCH=OFF -DSW_VERSION_CHECK=OFF \
+    -DSW_BUILD_GUI=OFF -DSW_BUILD_BENCH=OFF \
     -DSW_PUGIXML_SOURCE="$pugixml" -DSW_GTEST_SOURCE="$gtest" >/dev/null
 cmake --build "$out" -j"$jobs"
 

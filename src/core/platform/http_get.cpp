@@ -15,10 +15,10 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
-#include <thread>
 #endif
 
 namespace sw::platform {
@@ -220,74 +220,6 @@ HttpGetResult httpGet(const HttpGetRequest& request, std::stop_token stop) {
 
 namespace {
 
-struct InternetHandle {
-    HINTERNET handle = nullptr;
-    explicit InternetHandle(HINTERNET h) : handle(h) {}
-    ~InternetHandle() {
-        if (handle != nullptr) {
-            WinHttpCloseHandle(handle);
-        }
-    }
-    InternetHandle(const InternetHandle&) = delete;
-    InternetHandle& operator=(const InternetHandle&) = delete;
-};
-
-// Closes the request's handle when a stop is asked for or the total time has passed: a blocked call
-// of WinHTTP then returns at once. The handle is closed once, here or by the caller after `finish`.
-class Watchdog {
-public:
-    Watchdog(HINTERNET request, std::chrono::milliseconds total, std::stop_token stop)
-        : m_request(request), m_thread([this, total, stop = std::move(stop)] { watch(total, stop); }) {}
-    ~Watchdog() { finish(); }
-    Watchdog(const Watchdog&) = delete;
-    Watchdog& operator=(const Watchdog&) = delete;
-
-    // Ends the watch; true when the request's handle is still open (and now the caller's to close).
-    bool finish() {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_done = true;
-        }
-        m_wake.notify_all();
-        if (m_thread.joinable()) {
-            m_thread.join();
-        }
-        return !m_closed;
-    }
-    bool stopped() const { return m_stopped; }
-    bool timedOut() const { return m_timedOut; }
-
-private:
-    void watch(std::chrono::milliseconds total, const std::stop_token& stop) {
-        const auto deadline = std::chrono::steady_clock::now() + total;
-        std::unique_lock lock(m_mutex);
-        while (!m_done) {
-            if (stop.stop_requested()) {
-                m_stopped = true;
-                break;
-            }
-            if (std::chrono::steady_clock::now() >= deadline) {
-                m_timedOut = true;
-                break;
-            }
-            m_wake.wait_for(lock, std::chrono::milliseconds(50));
-        }
-        if (!m_done) {
-            m_closed = true;
-            WinHttpCloseHandle(m_request);
-        }
-    }
-
-    HINTERNET m_request;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    bool m_done = false;
-    std::atomic<bool> m_closed{false};
-    std::atomic<bool> m_stopped{false};
-    std::atomic<bool> m_timedOut{false};
-    std::thread m_thread;
-};
-
 std::string winHttpReason(DWORD code) {
     switch (code) {
     case ERROR_WINHTTP_CANNOT_CONNECT:
@@ -327,11 +259,170 @@ int milliseconds(std::chrono::milliseconds value) {
     return static_cast<int>(std::min<long long>(value.count(), 0x7fffffff));
 }
 
+// One request in WinHTTP's asynchronous mode: its callbacks move it on, the caller only waits, so a stop
+// or the total time ends the wait at once even where closing a handle does not end a blocked call. The
+// state is shared between the caller and the callbacks: whoever is last (the caller's return, or the
+// closing of the request's handle) deletes it.
+class AsyncRequest {
+public:
+    static AsyncRequest* create(std::size_t bodyLimit) { return new AsyncRequest(bodyLimit); }
+
+    void attach(HINTERNET request) {
+        m_request = request;
+        m_references = 2; // the caller and the handle's callbacks
+    }
+    void release() {
+        if (--m_references == 0) {
+            delete this;
+        }
+    }
+
+    static void CALLBACK callback(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID info,
+                                  DWORD length) {
+        auto* self = reinterpret_cast<AsyncRequest*>(context);
+        if (self != nullptr) {
+            self->onStatus(handle, status, info, length);
+        }
+    }
+
+    // Waits until the request ends, `stop` is asked for or `deadline` passes.
+    enum class Ended { Done, Stopped, TimedOut };
+    Ended wait(const std::stop_token& stop, std::chrono::steady_clock::time_point deadline) {
+        std::unique_lock lock(m_mutex);
+        while (!m_done) {
+            if (stop.stop_requested()) {
+                return Ended::Stopped;
+            }
+            if (std::chrono::steady_clock::now() >= deadline) {
+                return Ended::TimedOut;
+            }
+            m_wake.wait_for(lock, std::chrono::milliseconds(20));
+        }
+        return Ended::Done;
+    }
+
+    // What the request ended with; only after wait() said Done.
+    HttpGetResult result() {
+        const std::lock_guard lock(m_mutex);
+        return m_result;
+    }
+    bool failed(DWORD& code) {
+        const std::lock_guard lock(m_mutex);
+        code = m_error;
+        return m_error != ERROR_SUCCESS;
+    }
+
+private:
+    explicit AsyncRequest(std::size_t bodyLimit) : m_limit(bodyLimit) {}
+
+    void finish(DWORD error = ERROR_SUCCESS) {
+        {
+            const std::lock_guard lock(m_mutex);
+            if (m_done) {
+                return;
+            }
+            m_error = error;
+            m_done = true;
+        }
+        m_wake.notify_all();
+    }
+
+    void readMore(HINTERNET handle) {
+        if (!WinHttpReadData(handle, m_buffer, sizeof m_buffer, nullptr)) {
+            finish(GetLastError());
+        }
+    }
+
+    void onStatus(HINTERNET handle, DWORD status, LPVOID info, DWORD length) {
+        switch (status) {
+        case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
+            if (!WinHttpReceiveResponse(handle, nullptr)) {
+                finish(GetLastError());
+            }
+            break;
+        case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE: {
+            DWORD code = 0;
+            DWORD size = sizeof code;
+            if (!WinHttpQueryHeaders(handle, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                                     WINHTTP_HEADER_NAME_BY_INDEX, &code, &size, WINHTTP_NO_HEADER_INDEX)) {
+                finish(GetLastError());
+                break;
+            }
+            {
+                const std::lock_guard lock(m_mutex);
+                m_result.status = static_cast<long>(code);
+            }
+            readMore(handle);
+            break;
+        }
+        case WINHTTP_CALLBACK_STATUS_READ_COMPLETE: {
+            if (length == 0) {
+                finish();
+                break;
+            }
+            bool tooLong = false;
+            {
+                const std::lock_guard lock(m_mutex);
+                if (m_result.body.size() + length > m_limit) {
+                    tooLong = true;
+                    m_result.failure = HttpGetResult::Failure::TooLong;
+                    m_result.body.clear();
+                } else {
+                    m_result.body.append(static_cast<const char*>(info), length);
+                }
+            }
+            if (tooLong) {
+                finish();
+            } else {
+                readMore(handle);
+            }
+            break;
+        }
+        case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR: {
+            const auto* error = static_cast<const WINHTTP_ASYNC_RESULT*>(info);
+            finish(error != nullptr ? error->dwError : ERROR_WINHTTP_INTERNAL_ERROR);
+            break;
+        }
+        case WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING:
+            if (handle == m_request) {
+                finish(ERROR_WINHTTP_OPERATION_CANCELLED);
+                release();
+            }
+            break;
+        default:
+            break;
+        }
+    }
+
+    const std::size_t m_limit;
+    HINTERNET m_request = nullptr;
+    std::atomic<int> m_references{1};
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_done = false;
+    DWORD m_error = ERROR_SUCCESS;
+    HttpGetResult m_result;
+    char m_buffer[4096];
+};
+
+struct InternetHandle {
+    HINTERNET handle = nullptr;
+    explicit InternetHandle(HINTERNET h) : handle(h) {}
+    ~InternetHandle() {
+        if (handle != nullptr) {
+            WinHttpCloseHandle(handle);
+        }
+    }
+    InternetHandle(const InternetHandle&) = delete;
+    InternetHandle& operator=(const InternetHandle&) = delete;
+};
+
 } // namespace
 
 HttpGetResult httpGet(const HttpGetRequest& request, std::stop_token stop) {
     using Failure = HttpGetResult::Failure;
     try {
+        const auto deadline = std::chrono::steady_clock::now() + request.totalTimeout;
         const std::wstring url = wideFromUtf8(request.url);
         URL_COMPONENTS parts{};
         parts.dwStructSize = sizeof parts;
@@ -348,7 +439,7 @@ HttpGetResult httpGet(const HttpGetRequest& request, std::stop_token stop) {
 
         const InternetHandle session(WinHttpOpen(wideFromUtf8(request.userAgent).c_str(),
                                                  WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                                                 WINHTTP_NO_PROXY_BYPASS, 0));
+                                                 WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC));
         if (session.handle == nullptr) {
             return failed(Failure::NoClient, winHttpReason(GetLastError()));
         }
@@ -363,8 +454,7 @@ HttpGetResult httpGet(const HttpGetRequest& request, std::stop_token stop) {
         HINTERNET const handle = WinHttpOpenRequest(connection.handle, L"GET", path.c_str(), L"HTTP/1.0",
                                                     WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0);
         if (handle == nullptr) {
-            const DWORD code = GetLastError();
-            return failed(Failure::Other, winHttpReason(code));
+            return failed(Failure::Other, winHttpReason(GetLastError()));
         }
         WinHttpSetTimeouts(handle, connect, connect, total, total);
         DWORD responseTimeout = static_cast<DWORD>(total);
@@ -379,49 +469,40 @@ HttpGetResult httpGet(const HttpGetRequest& request, std::stop_token stop) {
             headers += wideFromUtf8(header) + L"\r\n";
         }
 
-        const auto started = std::chrono::steady_clock::now();
-        Watchdog watchdog(handle, request.totalTimeout, std::move(stop));
-        HttpGetResult result;
-        DWORD code = ERROR_SUCCESS;
-        bool ok =
-            WinHttpSendRequest(handle, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
-                               static_cast<DWORD>(headers.size()), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) &&
-            WinHttpReceiveResponse(handle, nullptr);
-        if (ok) {
-            DWORD status = 0;
-            DWORD size = sizeof status;
-            ok = WinHttpQueryHeaders(handle, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                                     WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
-            result.status = static_cast<long>(status);
-        }
-        while (ok) {
-            char buffer[4096];
-            DWORD got = 0;
-            ok = WinHttpReadData(handle, buffer, sizeof buffer, &got);
-            if (!ok || got == 0) {
-                break;
-            }
-            if (result.body.size() + got > request.bodyLimit) {
-                result = failed(Failure::TooLong);
-                break;
-            }
-            result.body.append(buffer, got);
-        }
-        if (!ok) {
-            code = GetLastError();
-        }
-        const bool open = watchdog.finish();
-        if (open) {
+        AsyncRequest* const state = AsyncRequest::create(request.bodyLimit);
+        if (WinHttpSetStatusCallback(handle, &AsyncRequest::callback, WINHTTP_CALLBACK_FLAG_ALL_NOTIFICATIONS,
+                                     0) == WINHTTP_INVALID_STATUS_CALLBACK) {
+            const DWORD code = GetLastError();
+            state->release();
             WinHttpCloseHandle(handle);
+            return failed(Failure::Other, winHttpReason(code));
         }
-        if (watchdog.stopped()) {
+        state->attach(handle);
+        // The context goes on the handle before anything is sent, so that its closing always carries it.
+        DWORD_PTR context = reinterpret_cast<DWORD_PTR>(state);
+        WinHttpSetOption(handle, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context);
+        if (!WinHttpSendRequest(handle, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+                                static_cast<DWORD>(headers.size()), WINHTTP_NO_REQUEST_DATA, 0, 0, context)) {
+            const DWORD code = GetLastError();
+            WinHttpCloseHandle(handle);
+            state->release();
+            return failed(failureOf(code), winHttpReason(code));
+        }
+        const AsyncRequest::Ended ended = state->wait(stop, deadline);
+        HttpGetResult result = state->result();
+        DWORD code = ERROR_SUCCESS;
+        const bool error = state->failed(code);
+        // The closing ends what is still under way; the callbacks' share goes with the handle.
+        WinHttpCloseHandle(handle);
+        state->release();
+        if (ended == AsyncRequest::Ended::Stopped) {
             return failed(Failure::Stopped, "the request was given up");
         }
-        if (watchdog.timedOut() ||
-            (!ok && std::chrono::steady_clock::now() - started >= request.totalTimeout)) {
+        if (ended == AsyncRequest::Ended::TimedOut ||
+            (error && std::chrono::steady_clock::now() >= deadline)) {
             return failed(Failure::TimedOut, "the server did not answer in time");
         }
-        if (!ok) {
+        if (error) {
             return failed(failureOf(code), winHttpReason(code));
         }
         return result;
