@@ -11,6 +11,7 @@
 #include <array>
 #include <atomic>
 #include <cctype>
+#include <charconv>
 #include <exception>
 #include <map>
 #include <mutex>
@@ -168,11 +169,46 @@ bool readHasEffect(const LiveRow& row) {
     return false;
 }
 
+// The range of the integer basic types narrower than the 64 bits the decoder takes; nothing for others.
+std::optional<std::pair<long long, unsigned long long>> integerRange(std::string_view bType) {
+    static const std::map<std::string_view, std::pair<long long, unsigned long long>> kRanges = {
+        {"INT8", {-128, 127}},
+        {"INT16", {-32768, 32767}},
+        {"INT24", {-8388608, 8388607}},
+        {"INT32", {-2147483648LL, 2147483647ULL}},
+        {"INT8U", {0, 255}},
+        {"INT16U", {0, 65535}},
+        {"INT24U", {0, 16777215}},
+        {"INT32U", {0, 4294967295ULL}},
+    };
+    const auto it = kRanges.find(bType);
+    return it == kRanges.end() ? std::nullopt : std::optional(it->second);
+}
+
+// Whether a decoded integer's text lies outside the declared type's range: the server's type is wider.
+bool outsideDeclaredRange(std::string_view bType, std::string_view text) {
+    const auto range = integerRange(bType);
+    if (!range || text.empty()) {
+        return false;
+    }
+    if (text.front() == '-') {
+        long long value = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        return error != std::errc() || end != text.data() + text.size() || value < range->first;
+    }
+    unsigned long long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error != std::errc() || end != text.data() + text.size() || value > range->second;
+}
+
 void judgeType(const LiveRow& row, DataType found, std::string text, LiveResult& result) {
     const std::optional<DataType> expected = expectedType(row.bType);
     if (expected && found != expected) {
         result.status = LiveStatus::WrongType;
         result.detail = std::string(dataTypeName(*expected)) + " " + std::string(dataTypeName(found));
+    } else if (expected && outsideDeclaredRange(row.bType, text)) {
+        result.status = LiveStatus::WrongType;
+        result.detail = row.bType + " " + text;
     } else {
         result.status = LiveStatus::Ok;
         result.detail = std::move(text);

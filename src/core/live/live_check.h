@@ -77,7 +77,8 @@ struct LiveResult {
     std::size_t row = 0;
     LiveStatus status = LiveStatus::Stopped;
     // Ok: the value (variable), the number of members (data set) or the control block's attributes
-    // besides its data set ("GoEna=true GoID=..."); WrongType: "<expected> <found>"; Differs: what
+    // besides its data set ("GoEna=true GoID=..."); WrongType: "<expected> <found>", or "<bType> <value>"
+    // for an integer beyond the range of its declared type; Differs: what
     // differs; Unreachable, Error, Invalid: the reason.
     std::string detail;
 };

@@ -339,7 +339,8 @@ TEST(LiveCheck, BatchesReadsWithinTheAgreedSizeAndSplitsRefusedOnes) {
 
 // Values as real servers send them: INT8U kept in 8 bits as one octet (255 as ff), a time whose fraction
 // was cut down from the stored milliseconds, a full VisString255 and a GOOSE destination address as the
-// structure of address, priority, VLAN and APPID.
+// structure of address, priority, VLAN and APPID. An integer beyond its declared type's range says that the
+// server's type is wider than the list's.
 TEST(LiveCheck, ReadsValuesAsRealServersSendThem) {
     MmsServerDouble::Model model;
     model.add("LD", "GGIO1$ST$Max$u8", MmsServerDouble::unsigned8(255));
@@ -350,6 +351,8 @@ TEST(LiveCheck, ReadsValuesAsRealServersSendThem) {
               MmsServerDouble::structure({MmsServerDouble::octetString({0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01}),
                                           MmsServerDouble::unsigned8(4), MmsServerDouble::unsignedValue(1),
                                           MmsServerDouble::unsignedValue(0x1000)}));
+    model.add("LD", "GGIO1$ST$Wide$u8", MmsServerDouble::unsignedValue(300));
+    model.add("LD", "GGIO1$ST$Wide$i8", MmsServerDouble::integer(-200));
     MmsServerDouble server(model);
     const unsigned short port = server.port();
     const auto got =
@@ -357,11 +360,14 @@ TEST(LiveCheck, ReadsValuesAsRealServersSendThem) {
                                   variable(2, port, "LD/GGIO1.Mid.u8", "ST", "INT8U"),
                                   variable(3, port, "LD/GGIO1.Spec.t", "ST", "Timestamp"),
                                   variable(4, port, "LD/GGIO1.Max.vs", "ST", "VisString255"),
-                                  variable(5, port, "LD/LLN0.gcb01.DstAddress", "GO", "PhyComAddr")},
+                                  variable(5, port, "LD/LLN0.gcb01.DstAddress", "GO", "PhyComAddr"),
+                                  variable(6, port, "LD/GGIO1.Wide.u8", "ST", "INT8U"),
+                                  variable(7, port, "LD/GGIO1.Wide.i8", "ST", "INT8")},
                                  quick()));
     EXPECT_EQ(got, (std::vector<std::string>{
                        "var 1 ok 255", "var 2 ok 128", "var 3 ok 1999-12-31T23:59:59.999Z",
-                       "var 4 ok \"" + std::string(255, 'v') + "\"", "var 5 ok {010ccd010001,4,1,4096}"}));
+                       "var 4 ok \"" + std::string(255, 'v') + "\"", "var 5 ok {010ccd010001,4,1,4096}",
+                       "var 6 type INT8U 300", "var 7 type INT8 -200"}));
 }
 
 bool isControlPart(std::string_view part) {
