@@ -10,6 +10,8 @@
 
 #include "mms_server_double.h"
 
+#include "child_run.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -72,36 +74,6 @@ void writeProject(const std::filesystem::path& folder, std::size_t count, std::u
             << "\" StartBit=\"0\" ReadWrite=\"Read\" Convertion=\"None\" MoltFact=\"None\" Mnemonic=\"\"/>";
     }
     out << "</List_DA_Selected><List_DataSet_Selected/></IEC_68850_Client><!--SW_VERSION = 1.000-->";
-}
-
-struct ChildRun {
-    double seconds = -1;
-    int exitCode = -1;
-};
-
-// Runs a program with its output thrown away: wall time and exit code.
-ChildRun runChild(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    ChildRun run;
-    pid_t pid = 0;
-    const auto start = Clock::now();
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    if (spawned != 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
-        return run;
-    }
-    run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    run.exitCode = WEXITSTATUS(status);
-    return run;
 }
 
 // The server process: it serves while this object lives.

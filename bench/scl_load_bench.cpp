@@ -15,6 +15,8 @@
 #include "core/scl/scl_model.h"
 #include "core/xml/xml_baseline.h"
 
+#include "child_run.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -39,42 +41,6 @@ using Clock = std::chrono::steady_clock;
 
 double seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
-}
-
-struct ChildRun {
-    double seconds = -1;
-    long peakKb = -1;
-    int exitCode = -1;
-};
-
-// Runs a program with its output thrown away; wall time, peak resident size and exit code.
-ChildRun runChild(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    ChildRun run;
-    pid_t pid = 0;
-    const auto start = Clock::now();
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        return run;
-    }
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status)) {
-        return run;
-    }
-    run.seconds = seconds(Clock::now() - start);
-    run.peakKb = usage.ru_maxrss;
-    run.exitCode = WEXITSTATUS(status);
-    return run;
 }
 
 // The fastest of a few runs: the others met a busy machine.

@@ -97,12 +97,8 @@ TEST(LiveCommand, ArrayElementMembersPassLintImageAndLiveCheck) {
                                                                       {"Struct", array + "(9).cVal"},
                                                                       {"Struct", array + "(10).cVal.mag"},
                                                                       {"FLOAT32", array + "(11).cVal.mag.f"}};
-    const auto element = [](std::uint32_t index, std::vector<std::string> components) {
-        sw::mms::ListMember member{{"ILD", "myMHAI3$MX$HA$phsAHar"}, {{true, index, {}}}};
-        for (std::string& component : components) {
-            member.access.push_back({false, 0, std::move(component)});
-        }
-        return member;
+    const auto element = [](std::uint32_t index, const std::vector<std::string>& components) {
+        return MmsServerDouble::arrayElement("ILD", "myMHAI3$MX$HA$phsAHar", index, components);
     };
     MmsServerDouble::Model model;
     model.dataSets["ILD"]["myMHAI3$TestMHAI"] = {element(7, {}), element(8, {}), element(9, {"cVal"}),

@@ -693,6 +693,16 @@ Bytes MmsServerDouble::octetString(const Bytes& octets) {
     return encoded([&](BerWriter& out) { out.primitive(context(9), octets); });
 }
 
+mms::ListMember MmsServerDouble::arrayElement(const std::string& domain, const std::string& item,
+                                              std::uint32_t index,
+                                              const std::vector<std::string>& components) {
+    mms::ListMember member{{domain, item}, {{true, index, {}}}};
+    for (const std::string& component : components) {
+        member.access.push_back({false, 0, component});
+    }
+    return member;
+}
+
 Bytes MmsServerDouble::structure(const std::vector<Bytes>& members) {
     return encoded([&](BerWriter& out) {
         out.begin(context(2, true));

@@ -91,6 +91,10 @@ public:
     // The fraction as a real server writes stored milliseconds: ms * 2^24 / 1000 cut down, so .999
     // arrives as 0.998999953 s.
     static mms::Bytes utcTime(std::uint32_t seconds, std::uint32_t milliseconds = 500);
+    // A member of a named variable list that is element `index` of the array `item`, or the part of it
+    // the components name in turn.
+    static mms::ListMember arrayElement(const std::string& domain, const std::string& item,
+                                        std::uint32_t index, const std::vector<std::string>& components = {});
 
 private:
     void serve();

@@ -175,9 +175,13 @@ template <std::size_t N> CellViews<N> cellViews(const Row<N>& row) {
     return views;
 }
 
-// A table whose only row has no "Index" is the editor's empty table: it stands for no row.
+// A table whose only row has no "Index" is the editor's empty table: it stands for no row. For a reader
+// that sees one row at a time: whether `row`, of a table of `rowCount` rows, is that empty table's row.
+template <class Row> bool isBlankTableRow(std::size_t rowCount, const Row& row, std::size_t indexColumn) {
+    return rowCount == 1 && row[indexColumn].empty();
+}
 template <class Rows> bool isBlankTable(const Rows& rows, std::size_t indexColumn) {
-    return rows.size() == 1 && rows.front()[indexColumn].empty();
+    return !rows.empty() && isBlankTableRow(rows.size(), rows.front(), indexColumn);
 }
 
 // Every cell and limit of the list the check refuses, variables first, then each data set and its

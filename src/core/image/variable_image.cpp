@@ -197,14 +197,14 @@ public:
         m_values.countCatalogItem();
     }
     void variable(const access::RowView<VariableColumn::Count>& item, std::size_t row) override {
-        if (m_outline.variableCount == 1 && item[VariableColumn::Index].empty()) {
+        if (access::isBlankTableRow(m_outline.variableCount, item, VariableColumn::Index)) {
             return;
         }
         takeVariable(m_values, item, row, m_client.variableStrings, m_client.VariableList.emplace_back());
     }
     void dataSet(const access::RowView<DataSetColumn::Count>& item, std::size_t row, bool hasMemberList,
                  std::size_t memberCount) override {
-        m_skipMembers = m_outline.dataSetCount == 1 && item[DataSetColumn::Index].empty();
+        m_skipMembers = access::isBlankTableRow(m_outline.dataSetCount, item, DataSetColumn::Index);
         if (m_skipMembers) {
             return;
         }

@@ -530,14 +530,14 @@ public:
     }
     void catalogItem(const access::RowView<access::CatalogColumn::Count>&, std::size_t) override {}
     void variable(const access::RowView<VariableColumn::Count>& item, std::size_t number) override {
-        if (m_variableCount != 1 || !item[VariableColumn::Index].empty()) {
+        if (!access::isBlankTableRow(m_variableCount, item, VariableColumn::Index)) {
             m_rows.push_back(variableRow(item, number));
         }
     }
     void dataSet(const access::RowView<DataSetColumn::Count>& item, std::size_t number, bool,
                  std::size_t memberCount) override {
         finishDataSet();
-        if (m_dataSetCount == 1 && item[DataSetColumn::Index].empty()) {
+        if (access::isBlankTableRow(m_dataSetCount, item, DataSetColumn::Index)) {
             return;
         }
         m_dataSet = dataSetRow(item, number);

@@ -113,10 +113,14 @@ void readAlternateAccess(const BerElement& access, std::vector<AccessStep>& path
     if (selections.atEnd()) {
         fail(access.offset, "an alternate access selects nothing");
     }
+    // What a list member may select but one reference cannot name.
+    const auto notCompared = [](const std::string& what, std::size_t offset) {
+        throw ProtocolError("The server's list member " + what + " (at byte " + std::to_string(offset) +
+                            "), which the check does not compare.");
+    };
     const BerElement selection = selections.next();
     if (!selections.atEnd()) {
-        throw ProtocolError("The server's list member selects several parts of its variable (at byte " +
-                            std::to_string(access.offset) + "), which the check does not compare.");
+        notCompared("selects several parts of its variable", access.offset);
     }
     if (path.size() >= kMaxAccessSteps) {
         fail(selection.offset,
@@ -137,9 +141,8 @@ void readAlternateAccess(const BerElement& access, std::vector<AccessStep>& path
         }
         path.push_back({true, static_cast<std::uint32_t>(value), {}});
     };
-    const auto unsupported = [](const BerElement& element) {
-        throw ProtocolError("The server's list member selects a range or all elements of an array (at byte " +
-                            std::to_string(element.offset) + "), which the check does not compare.");
+    const auto unsupported = [&notCompared](const BerElement& element) {
+        notCompared("selects a range or all elements of an array", element.offset);
     };
     if (selection.tag == context(0, true)) { // selectAlternateAccess: one selection, then a further access
         BerReader inner = BerReader::inside(selection);
@@ -164,8 +167,7 @@ void readAlternateAccess(const BerElement& access, std::vector<AccessStep>& path
     } else if (selection.tag == context(3, true) || selection.tag == context(4)) {
         unsupported(selection);
     } else if (selection.tag == context(5, true)) {
-        throw ProtocolError("The server's list member has a named alternate access (at byte " +
-                            std::to_string(selection.offset) + "), which the check does not compare.");
+        notCompared("has a named alternate access", selection.offset);
     } else {
         fail(selection.offset,
              "an alternate access selection was expected, not " + describeTag(selection.tag));

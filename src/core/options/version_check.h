@@ -36,8 +36,8 @@ inline constexpr std::string_view kVersionQuery = "/home/download/GetversionSW.a
 // The maker's download page, the target of the new-version links.
 std::string downloadPageAddress();
 
-// Whether this build can ask the version service at all: a build without an HTTP client (the Windows
-// check's cross build) cannot, and then every check fails as NotAvailable.
+// Whether this build can ask the version service at all: a build without the version check cannot, and
+// then every check fails as NotAvailable.
 bool versionCheckAvailable();
 
 // Why a version check could not tell whether a newer version exists.

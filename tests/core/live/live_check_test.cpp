@@ -148,12 +148,8 @@ TEST(LiveCheck, ReportsEachRowAgainstTheServerItNames) {
 // A data set of a node with prefix and instance whose members are elements of an array, and parts of
 // them, as servers send them: each through its alternate access.
 TEST(LiveCheck, ComparesArrayElementsOfADataSetOneByOneAndInOrder) {
-    const auto element = [](std::uint32_t index, std::vector<std::string> components) {
-        mms::ListMember member{{"LD", "myMHAI3$MX$HA$phsAHar"}, {{true, index, {}}}};
-        for (std::string& component : components) {
-            member.access.push_back({false, 0, std::move(component)});
-        }
-        return member;
+    const auto element = [](std::uint32_t index, const std::vector<std::string>& components) {
+        return MmsServerDouble::arrayElement("LD", "myMHAI3$MX$HA$phsAHar", index, components);
     };
     MmsServerDouble::Model model;
     model.dataSets["LD"]["myMHAI3$TestMHAI"] = {element(7, {}), element(8, {}), element(9, {"cVal"}),
