@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the program's icon, assets/icon/sw40512.svg and a 128 x 128 sw40512.png drawn from the same
-shapes: a network node on the left joined through the converter to a serial line on the right.
+"""Writes the program's icon, assets/icon/sw40512.svg, a 128 x 128 sw40512.png and the Windows icon
+sw40512.ico (16, 32, 48 and 256 pixels) drawn from the same shapes: a network node on the left joined
+through the converter to a serial line on the right.
 Run from anywhere; the results are committed."""
 import pathlib
 import struct
@@ -78,23 +79,85 @@ def colour_at(px, py):
     return colour
 
 
-def png():
-    rows = bytearray()
-    for y in range(SIZE):
-        rows.append(0)  # no filter
-        for x in range(SIZE):
-            colour = colour_at(x + 0.5, y + 0.5)
-            rows += bytes(colour + (255,)) if colour else bytes(4)
+def pixels(size, samples=1):
+    """RGBA rows of the icon at `size` pixels, each pixel the average of samples x samples points."""
+    scale = SIZE / size
+    rows = []
+    for y in range(size):
+        row = []
+        for x in range(size):
+            total = [0, 0, 0, 0]
+            for sy in range(samples):
+                for sx in range(samples):
+                    colour = colour_at((x + (sx + 0.5) / samples) * scale, (y + (sy + 0.5) / samples) * scale)
+                    if colour:
+                        total = [t + c for t, c in zip(total, colour + (255,))]
+            count = samples * samples
+            alpha = total[3]
+            if alpha == 0:
+                row.append((0, 0, 0, 0))
+            else:
+                # Colours weighted by coverage, so edges do not darken towards transparent black.
+                row.append(tuple(round(t * 255 / alpha) for t in total[:3]) + (round(alpha / count),))
+        rows.append(row)
+    return rows
+
+
+def png_bytes(rows):
+    raw = bytearray()
+    for row in rows:
+        raw.append(0)  # no filter
+        for pixel in row:
+            raw += bytes(pixel)
 
     def chunk(kind, data):
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
-    header = struct.pack(">IIBBBBB", SIZE, SIZE, 8, 6, 0, 0, 0)
-    data = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(bytes(rows), 9))
-    (OUT / "sw40512.png").write_bytes(data + chunk(b"IEND", b""))
+    size = len(rows)
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    data = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(bytes(raw), 9))
+    return data + chunk(b"IEND", b"")
+
+
+def png():
+    (OUT / "sw40512.png").write_bytes(png_bytes(pixels(SIZE)))
+
+
+def dib_bytes(rows):
+    """An icon image as a 32-bit bitmap (bottom-up BGRA, then the 1-bit mask): every Windows tool reads it."""
+    size = len(rows)
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
+    colours = bytearray()
+    for row in reversed(rows):
+        for r, g, b, a in row:
+            colours += bytes((b, g, r, a))
+    mask_stride = (size + 31) // 32 * 4
+    mask = bytearray()
+    for row in reversed(rows):
+        bits = bytearray(mask_stride)
+        for x, pixel in enumerate(row):
+            if pixel[3] == 0:
+                bits[x // 8] |= 0x80 >> (x % 8)
+        mask += bits
+    return header + colours + mask
+
+
+def ico():
+    # The small sizes as bitmaps, the large one as PNG, as Windows' own icons are stored.
+    images = [(size, dib_bytes(pixels(size, 4))) for size in (16, 32, 48)]
+    images.append((256, png_bytes(pixels(256, 2))))
+    directory = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    body = b""
+    for size, data in images:
+        directory += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(data), offset)
+        offset += len(data)
+        body += data
+    (OUT / "sw40512.ico").write_bytes(directory + body)
 
 
 if __name__ == "__main__":
     OUT.mkdir(exist_ok=True)
     svg()
     png()
+    ico()

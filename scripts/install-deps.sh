@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the configurator needs to build, run and test, including the MinGW-w64
-# cross compiler and Wine for the Windows check, and a deb-src entry from which the Windows check
-# takes the sources of pugixml; quick when all are present.
+# cross compiler, Wine, NSIS and a virtual X screen for the Windows check and its installer, and a
+# deb-src entry from which the Windows check takes the sources of pugixml and Qt; quick when all are
+# present.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang clang-format git qt6-base-dev libpugixml-dev libcurl4-openssl-dev libgtest-dev
-          libgmock-dev libbenchmark-dev g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev)
+          libgmock-dev libbenchmark-dev g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev
+          nsis xvfb xauth x11-utils x11-apps fontconfig fonts-dejavu-core)
 
 # The Windows check unpacks Debian's pugixml sources; the machine's own list may hold binary entries only.
 apt_dir=${SW_APT_DIR:-/etc/apt}

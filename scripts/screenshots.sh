@@ -2,7 +2,8 @@
 # Regenerates docs/screenshots/*.png: every window, opened on the demo project, drawn on a virtual X
 # screen at the default font. The windows are shown and pictured by the window-texts test program, which
 # also fails when any caption of them is cut off; the pictures are then reduced to an 8-bit palette so
-# that they stay small in the repository.
+# that they stay small in the repository. The picture of the installed Windows program, which the
+# Windows check takes under Wine (build-windows/installed/main-window.xwd), joins them when present.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,6 +26,15 @@ raw="$(mktemp -d)"
 trap 'rm -rf "$raw"' EXIT
 SW_SCREENSHOT_DIR="$raw" QT_QPA_PLATFORM=xcb \
     xvfb-run --auto-servernum --server-args="-screen 0 1600x1000x24" ./build/tests/bin/gui_window_texts_test
+
+windows_picture=build-windows/installed/main-window.xwd
+if [ -f "$windows_picture" ]; then
+    if command -v magick >/dev/null; then
+        magick "xwd:$windows_picture" "$raw/windows_main_window.png"
+    else
+        convert "xwd:$windows_picture" "$raw/windows_main_window.png"
+    fi
+fi
 
 mkdir -p docs/screenshots
 for picture in "$raw"/*.png; do

@@ -1,17 +1,24 @@
 #!/usr/bin/env bash
-# The Windows check: cross-builds the core, the companion, the stand-in updater and their tests with
-# MinGW-w64 and runs the tests under Wine, then compares the images the Windows companion builds with
-# the native ones. pugixml comes from Debian's source package, GoogleTest from the sources Debian's
-# googletest package installs; both are unpacked or built inside build-windows, and Wine keeps its prefix
-# there too, so nothing outside the build folder is touched. The windows (Qt) are not cross-built.
-# Builds the native companion in build/ for the image comparison when it is missing, unless SW_NATIVE_CLI
-# names a program.
+# The Windows check: cross-builds the program, the companion, the stand-in updater and their tests with
+# MinGW-w64 against Qt for Windows (built from Debian's sources by build-qt-windows.sh, or taken from its
+# cache), runs the tests under Wine, compares the images the Windows companion builds with the native
+# ones, then builds the installer, installs it silently into a fresh Wine prefix and tries the installed
+# program (installed-check.sh). pugixml comes from Debian's source package, GoogleTest from the sources
+# Debian's googletest package installs; both are unpacked or built inside build-windows, and Wine keeps
+# its prefixes there too, so nothing outside the build folder and Qt's cache is touched. Builds the native
+# companion in build/ for the image comparison when it is missing, unless SW_NATIVE_CLI names a program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 out=$root/build-windows
 jobs=$(nproc)
 mkdir -p "$out/deps"
+
+qt=$(./scripts/build-qt-windows.sh | tail -n 1)
+[ -f "$qt/lib/cmake/Qt6/qt.toolchain.cmake" ] || {
+    echo "windows: Qt for Windows was not found in '$qt'" >&2
+    exit 1
+}
 
 # No Mono or Gecko prompts, and no desktop menu entries in the home folder.
 export WINEPREFIX=$out/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" WINEARCH=win64
@@ -49,11 +56,18 @@ if [ -z "$gtest" ] || [ ! -f "$gtest/CMakeLists.txt" ]; then
     exit 1
 fi
 
+# Qt's own toolchain file finds Qt for Windows and its host tools, and loads ours for the compiler.
 cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSW_WARNINGS_AS_ERRORS=ON \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-    -DSW_BUILD_GUI=OFF -DSW_BUILD_BENCH=OFF \
-    -DSW_PUGIXML_SOURCE="$pugixml" -DSW_GTEST_SOURCE="$gtest" >/dev/null
+    -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64-qt.cmake" -DCMAKE_CROSSCOMPILING_EMULATOR=wine \
+    -DSW_BUILD_BENCH=OFF -DSW_PUGIXML_SOURCE="$pugixml" -DSW_GTEST_SOURCE="$gtest" >/dev/null
 cmake --build "$out" -j"$jobs"
+
+# The programs of the build folder find Qt's libraries and the compiler's runtime on Wine's search path
+# (Qt's plugins beside its libraries); the installed program finds all of them beside itself.
+runtime=$(dirname "$(realpath "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")")
+pthread=$(dirname "$(realpath "$(x86_64-w64-mingw32-g++-posix -print-file-name=libwinpthread-1.dll)")")
+export WINEPATH="Z:$qt/bin;Z:$runtime;Z:$pthread"
 
 # The first start of a fresh prefix sets Wine up; it is slow and says much, none of it about our code.
 # A prefix that cannot be made twice over is a broken Wine: the Windows tests cannot run, and a check
@@ -89,8 +103,14 @@ if ! timeout 120 wine cmd.exe /c exit 0 >/dev/null 2>&1; then
     echo "windows: *** WINE COULD NOT START A PROGRAM: THE WINDOWS TESTS DID NOT RUN ***" >&2
     exit 1
 fi
+# The windows' tests draw on Qt's offscreen platform, which on Windows reads font files from a folder it
+# is told through QT_QPA_FONTDIR; Wine hands no QT_ variable of the host over, so the prefix's own
+# environment names the folder of the host's sans-serif font.
+font=$(fc-match -f '%{file}' sans-serif 2>/dev/null || true)
+[ -f "$font" ] || { echo "windows: no sans-serif font was found (fc-match); the windows' tests need one" >&2; exit 1; }
+wine reg add 'HKCU\Environment' /v QT_QPA_FONTDIR /t REG_SZ /d "Z:$(dirname "$font")" /f >/dev/null
 echo "windows: running the tests under Wine"
-ctest --test-dir "$out" --output-on-failure -j"$jobs" -L 'core|cli'
+ctest --test-dir "$out" --output-on-failure -j"$jobs" -L 'core|cli|gui'
 
 # The Windows companion builds the same bytes as the native one.
 native_cli=${SW_NATIVE_CLI:-$root/build/bin/sw40512-cli}
@@ -130,3 +150,11 @@ else
     echo "windows: no native companion at $native_cli; the image comparison did not run" >&2
     exit 1
 fi
+
+# The installer, installed and tried as a user receives it.
+(cd "$out" && cpack -G NSIS >"$out/cpack.log" 2>&1) || {
+    tail -n 40 "$out/cpack.log" >&2
+    echo "windows: the installer could not be built" >&2
+    exit 1
+}
+./scripts/installed-check.sh "$(ls "$out"/sw40512-*-win64.exe)" "$native_cli"

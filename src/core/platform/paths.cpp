@@ -67,8 +67,25 @@ UserDataRoots userDataRoots() {
     return {std::getenv("LOCALAPPDATA"), nullptr};
 }
 
+// Windows' access check calls every folder writable, Program Files included, whatever its permissions
+// say; only creating a file there tells. The probe is hidden, named after the process, and goes when
+// its handle closes.
 bool folderWritable(const std::filesystem::path& folder) {
-    return ::_waccess(folder.c_str(), 2) == 0;
+    for (unsigned attempt = 0; attempt < 8; ++attempt) {
+        const auto probe = folder / (L".sw40512-write-probe-" + std::to_wstring(::GetCurrentProcessId()) +
+                                     L"-" + std::to_wstring(attempt));
+        const HANDLE handle = ::CreateFileW(
+            probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+            FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(handle);
+            return true;
+        }
+        if (::GetLastError() != ERROR_FILE_EXISTS) {
+            return false;
+        }
+    }
+    return false;
 }
 
 // Windows would make another folder of the name than the one asked for: it drops trailing blanks and

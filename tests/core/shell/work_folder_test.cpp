@@ -1,3 +1,4 @@
+#include "core/platform/paths.h"
 #include "core/shell/settings.h"
 #include "core/shell/startup.h"
 #include "test_support.h"
@@ -65,6 +66,15 @@ TEST(WorkFolder, WritableProgramFolderIsItsOwnWorkFolder) {
     EXPECT_FALSE(std::filesystem::exists(installed.user()));
     // Without a known data folder the program folder stays the work folder; saving reports the failure.
     EXPECT_EQ(sw::prepareWorkFolder(installed.program.path(), false, {}), installed.program.path());
+}
+
+// The question the start asks of the program folder: a folder one may create files in, leaving nothing
+// behind; a folder that is not there is not writable. (Windows' own access check says every folder is.)
+TEST(WorkFolder, WritableFolderIsOneAFileCanBeCreatedIn) {
+    TempDir dir;
+    EXPECT_TRUE(sw::platform::folderWritable(dir.path()));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    EXPECT_FALSE(sw::platform::folderWritable(dir / "missing"));
 }
 
 TEST(WorkFolder, FirstStartFromReadOnlyInstallOpensTheDemoInTheUserFolder) {

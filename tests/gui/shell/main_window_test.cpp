@@ -33,6 +33,7 @@ QString tableText(MainWindow& window, int index) {
     return QString::fromStdString(window.state().texts.Get(index));
 }
 
+#ifndef _WIN32
 // Starts a copy of the program in its own folder (the program folder is the folder of the executable),
 // without a screen.
 void startProgramCopy(QProcess& process, const sw::test::TempDir& dir) {
@@ -47,6 +48,7 @@ void startProgramCopy(QProcess& process, const sw::test::TempDir& dir) {
     // Give the window time to come up, so the signal reaches a running event loop.
     QTest::qWait(300);
 }
+#endif
 
 } // namespace
 
@@ -236,6 +238,9 @@ private slots:
     }
 
     void updateRunsTheUpdaterBesideTheProgramAndKeepsTheWindowPainted() {
+#ifdef _WIN32
+        QSKIP("the stand-in updater runs behind a POSIX shell wrapper that keeps its verdict");
+#endif
         sw::test::TempDir dir;
         std::filesystem::create_directories(dir / "PROJECTS" / "P" / "bin");
         std::filesystem::create_directories(dir / "MASTER");
@@ -351,6 +356,10 @@ private slots:
     }
 
     void closingDuringAWaitGivesItUpAtOnce() {
+#ifdef _WIN32
+        QSKIP("waits on the POSIX /bin/sleep, which Wine starts as a program of its host that it does not "
+              "wait for");
+#endif
         sw::test::TempDir dir;
         bool called = false;
         QElapsedTimer clock;
@@ -367,6 +376,9 @@ private slots:
     }
 
     void programStartedInEmptyFolderCreatesFoldersAndSavesOnSigterm() {
+#ifdef _WIN32
+        QSKIP("Windows has no SIGTERM; a close arrives there as the window's close message");
+#else
         sw::test::TempDir dir;
         QProcess process;
         startProgramCopy(process, dir);
@@ -383,9 +395,13 @@ private slots:
                            "</enable_update><enable_jump_field_tables>0</enable_jump_field_tables>"
                            "<Double_Click_Auto_Size>0</Double_Click_Auto_Size></lastinternet>"
                            "</Conf_Settings>"));
+#endif
     }
 
     void sigtermWithUnwritableSettingsEndsWithAnErrorOnStandardError() {
+#ifdef _WIN32
+        QSKIP("Windows has no SIGTERM; a close arrives there as the window's close message");
+#else
         sw::test::TempDir dir;
         std::filesystem::create_directory(dir / "Mendral.xml");
         QProcess process;
@@ -396,6 +412,7 @@ private slots:
         QVERIFY(process.exitCode() != 0);
         const QString error = QString::fromUtf8(process.readAllStandardError());
         QVERIFY2(error.contains(QStringLiteral("Mendral.xml")), qPrintable(error));
+#endif
     }
 };
 

@@ -98,7 +98,7 @@ private slots:
         // written into the job.
         QCOMPARE(update.checkedHosts, std::vector<std::string>{"192.168.2.10"});
         QVERIFY(messages.shown.empty());
-        QCOMPARE(update.started[0], (update.dir / "Ethernet_Update").string() + "||0");
+        QCOMPARE(update.started[0], sw::updaterProgram(update.dir.path()).string() + "||0");
         QCOMPARE(update.state.settings.lastIpAddress, std::string("192.168.2.10"));
         QCOMPARE(update.state.settings.updateOptionIndex, 2);
         QVERIFY(!update.state.settings.updateReadBack);

@@ -212,6 +212,9 @@ class EndToEndTest : public QObject {
     Q_OBJECT
 private slots:
     void typicalUseFromFirstStartToTheAcceptedUpdate() {
+#ifdef _WIN32
+        QSKIP("the stand-in updater runs behind a POSIX shell wrapper that keeps its verdict");
+#endif
         QString noEcho;
         if (!echoAvailable(noEcho)) {
             QSKIP(qPrintable(noEcho));

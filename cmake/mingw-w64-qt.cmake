@@ -1,5 +1,6 @@
-# Cross build for 64-bit Windows with Debian's MinGW-w64 compiler (POSIX threads), for the Windows
-# check: the core, the companion and their tests, run under Wine.
+# Cross build for 64-bit Windows with Debian's MinGW-w64 compiler (POSIX threads), linked against the
+# shared runtime: Qt's libraries for Windows are built with it, and the windows that load them share
+# one libstdc++ with them. The runtime's three libraries travel with the program.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
@@ -10,6 +11,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# The programs carry their runtime (libstdc++, libgcc, winpthread), so they start from any folder.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
