@@ -164,36 +164,7 @@ ByteView sessionParameters(ByteView spdu, ByteView& rest) {
 }
 
 ObjectName objectName(const BerElement& element) {
-    BerReader parts = BerReader::inside(element);
-    ObjectName name;
-    name.domain = mms::decodeVisibleString(parts.next());
-    name.item = mms::decodeVisibleString(parts.next());
-    return name;
-}
-
-// An alternate access as real servers write it: the last step as a plain selection (component [1],
-// index [2]), every step before it as a selection ([0] component, [1] index) followed by the access
-// that goes on from there.
-void writeAlternateAccess(BerWriter& out, std::span<const mms::AccessStep> steps) {
-    const mms::AccessStep& step = steps.front();
-    if (steps.size() == 1) {
-        if (step.isIndex) {
-            out.unsignedInteger(context(2), step.index);
-        } else {
-            out.text(context(1), step.component);
-        }
-        return;
-    }
-    out.begin(context(0, true));
-    if (step.isIndex) {
-        out.unsignedInteger(context(1), step.index);
-    } else {
-        out.text(context(0), step.component);
-    }
-    out.begin(mms::kSequence);
-    writeAlternateAccess(out, steps.subspan(1));
-    out.end();
-    out.end();
+    return mms::decodeObjectName(element);
 }
 
 Bytes confirmedResponse(std::uint32_t invokeId, const std::function<void(BerWriter&)>& service) {
@@ -579,14 +550,11 @@ Bytes MmsServerDouble::answer(ByteView request) {
             for (const mms::ListMember& member : domain->second.at(list.item)) {
                 out.begin(mms::kSequence);
                 out.begin(context(0, true));
-                out.begin(context(1, true));
-                out.text(mms::kVisibleString, member.name.domain);
-                out.text(mms::kVisibleString, member.name.item);
-                out.end();
+                mms::encodeObjectName(out, member.name);
                 out.end();
                 if (!member.access.empty()) {
                     out.begin(context(5, true));
-                    writeAlternateAccess(out, member.access);
+                    mms::encodeAlternateAccess(out, member.access);
                     out.end();
                 }
                 out.end();
