@@ -1,0 +1,108 @@
+#include "core/live/live_check.h"
+#include "core/live/simulation.h"
+#include "core/mms/mms_client.h"
+#include "core/scl/scl_model.h"
+
+#include "test_project.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// A device simulated from its SCL, seen through our own client as the live check sees a server.
+namespace {
+
+using namespace sw;
+
+void forEachLeaf(const SclObject& object, const std::function<void(const SclDataAttribute&)>& visit) {
+    for (std::size_t i = 0; i < object.treeChildCount(); ++i) {
+        const SclObject* child = object.treeChild(i);
+        if (child->kind() == SclKind::DA && static_cast<const SclDataAttribute*>(child)->isLeaf() &&
+            child->arraySize() == 0) {
+            visit(*static_cast<const SclDataAttribute*>(child));
+        }
+        forEachLeaf(*child, visit);
+    }
+}
+
+TEST(Simulation, ServesEveryAttributeAndDataSetOfTheDevice) {
+    const SclIed device(test::fixturesFolder() / "scl" / "bay1.icd");
+    live::SimulatedDevice simulated(device, 0x7F000001, 0);
+    std::chrono::milliseconds now{0};
+    simulated.server().setClock([&now] { return now; });
+    mms::MmsClient client;
+    client.connect("127.0.0.1", simulated.port(), {});
+
+    std::vector<std::string> domains;
+    for (const SclLogicalDevice* ld : device.logicalDevices()) {
+        domains.push_back(ld->reference());
+    }
+    std::sort(domains.begin(), domains.end());
+    EXPECT_EQ(client.getNameList(mms::ObjectClass::Domain, "").value, domains);
+
+    // Every leaf the loader built reads, under its reference and fc, as a value of its basic type.
+    std::vector<mms::ObjectName> names;
+    std::vector<const SclDataAttribute*> leaves;
+    forEachLeaf(device, [&](const SclDataAttribute& attribute) {
+        // A sub-attribute is served under the functional constraint of the attribute holding it.
+        const SclDataAttribute* top = &attribute;
+        while (top->parent()->kind() == SclKind::DA) {
+            top = static_cast<const SclDataAttribute*>(top->parent());
+        }
+        if (const auto name = live::variableName(attribute.fReference(), top->fFC())) {
+            names.push_back(*name);
+            leaves.push_back(&attribute);
+        }
+    });
+    ASSERT_FALSE(names.empty());
+    const std::vector<mms::AccessResult> read = client.readMany(names);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        ASSERT_TRUE(read[i].value) << names[i].text() << ": " << read[i].errorText();
+        if (const auto type = live::expectedType(leaves[i]->fbType())) {
+            EXPECT_EQ(read[i].value->type, *type) << names[i].text();
+        }
+    }
+
+    // Data sets: the members the loader resolved, in order, as the live check names them.
+    for (const SclLogicalDevice* ld : device.logicalDevices()) {
+        for (const SclLogicalNode* node : ld->logicalNodes()) {
+            for (const SclDataSet* dataSet : node->dataSets()) {
+                const auto list =
+                    client.getNamedVariableListAttributes(*live::dataSetName(dataSet->fReference()));
+                ASSERT_TRUE(list.value) << dataSet->fReference();
+                std::vector<std::string> expected;
+                for (std::size_t i = 0; i < dataSet->dataAttributes().size(); ++i) {
+                    expected.push_back(dataSet->memberReference(i));
+                }
+                std::vector<std::string> served;
+                for (const mms::ListMember& member : list.value->members) {
+                    served.push_back(live::memberReference(member));
+                }
+                // A member naming a whole data object is served as that object, above its first leaf.
+                ASSERT_EQ(served.size(), expected.size()) << dataSet->fReference();
+                for (std::size_t i = 0; i < served.size(); ++i) {
+                    EXPECT_TRUE(expected[i] == served[i] || expected[i].starts_with(served[i] + "."))
+                        << served[i] << " for " << expected[i];
+                }
+            }
+        }
+    }
+
+    // A measured value moves with time, a status value does not; the GOOSE control block names its set.
+    const mms::ObjectName measured{"Bay1CTRL", "MMXU1$MX$TotW$mag$f"};
+    const mms::ObjectName status{"Bay1CTRL", "Q0XCBR1$ST$Pos$stVal"};
+    const auto first = client.read({measured, status});
+    now = std::chrono::milliseconds(5000);
+    const auto second = client.read({measured, status});
+    ASSERT_TRUE(first.value && second.value);
+    EXPECT_NE((*first.value)[0].value->text, (*second.value)[0].value->text);
+    EXPECT_EQ((*first.value)[1].value->text, (*second.value)[1].value->text);
+    const auto gooseDataSet = client.read({{"Bay1CTRL", "LLN0$GO$GoCB1$DatSet"}});
+    ASSERT_TRUE(gooseDataSet.value);
+    EXPECT_EQ((*gooseDataSet.value)[0].value->text, "\"Bay1CTRL/LLN0$DS1\"");
+    client.conclude();
+}
+
+} // namespace
