@@ -2,6 +2,8 @@
 
 #include "loopback_socket.h"
 
+#include "core/mms/mms_server.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -620,7 +622,7 @@ Bytes MmsServerDouble::boolean(bool value) {
 }
 
 Bytes MmsServerDouble::integer(std::int64_t value) {
-    return encoded([&](BerWriter& out) { out.integer(context(5), value); });
+    return mms::integerData(value);
 }
 
 Bytes MmsServerDouble::unsignedValue(std::uint64_t value) {
@@ -628,19 +630,11 @@ Bytes MmsServerDouble::unsignedValue(std::uint64_t value) {
 }
 
 Bytes MmsServerDouble::unsigned8(std::uint8_t value) {
-    return {0x86, 0x01, value};
+    return mms::unsignedData(value, 8);
 }
 
 Bytes MmsServerDouble::float32(float value) {
-    std::uint32_t bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
-    return {0x87,
-            0x05,
-            0x08,
-            static_cast<std::uint8_t>(bits >> 24),
-            static_cast<std::uint8_t>(bits >> 16),
-            static_cast<std::uint8_t>(bits >> 8),
-            static_cast<std::uint8_t>(bits)};
+    return mms::float32Data(value);
 }
 
 Bytes MmsServerDouble::bitString(const std::string& bits) {
@@ -654,11 +648,11 @@ Bytes MmsServerDouble::bitString(const std::string& bits) {
 }
 
 Bytes MmsServerDouble::visibleString(const std::string& text) {
-    return encoded([&](BerWriter& out) { out.text(context(10), text); });
+    return mms::visibleStringData(text);
 }
 
 Bytes MmsServerDouble::octetString(const Bytes& octets) {
-    return encoded([&](BerWriter& out) { out.primitive(context(9), octets); });
+    return mms::octetStringData(octets);
 }
 
 mms::ListMember MmsServerDouble::arrayElement(const std::string& domain, const std::string& item,
@@ -682,17 +676,7 @@ Bytes MmsServerDouble::structure(const std::vector<Bytes>& members) {
 }
 
 Bytes MmsServerDouble::utcTime(std::uint32_t seconds, std::uint32_t milliseconds) {
-    const std::uint32_t fraction = static_cast<std::uint32_t>((std::uint64_t{milliseconds} << 24) / 1000);
-    return {0x91,
-            0x08,
-            static_cast<std::uint8_t>(seconds >> 24),
-            static_cast<std::uint8_t>(seconds >> 16),
-            static_cast<std::uint8_t>(seconds >> 8),
-            static_cast<std::uint8_t>(seconds),
-            static_cast<std::uint8_t>(fraction >> 16),
-            static_cast<std::uint8_t>(fraction >> 8),
-            static_cast<std::uint8_t>(fraction),
-            0x0A};
+    return mms::utcTimeData(seconds, static_cast<std::uint32_t>((std::uint64_t{milliseconds} << 24) / 1000));
 }
 
 } // namespace sw::test
