@@ -79,8 +79,9 @@ void collectNames(const ServedNode& node, const std::string& prefix, std::vector
         return; // array elements and leaves have no names of their own
     }
     for (const ServedNode& component : node.components) {
-        names.push_back(prefix + "$" + component.name);
-        collectNames(component, names.back(), names);
+        std::string name = prefix + "$" + component.name; // a copy: the list grows below
+        names.push_back(name);
+        collectNames(component, name, names);
     }
 }
 
