@@ -32,11 +32,6 @@ constexpr const char* kUsage =
     "Values are neutral, measured values (fc MX) move slowly, written values stay. No GOOSE is sent, no\n"
     "report, and there is no security. ADDRESS is 127.0.0.1 unless another local address is named.\n";
 
-struct Device {
-    std::unique_ptr<SclIed> ied;
-    std::unique_ptr<live::SimulatedDevice> served;
-};
-
 // Waits for SIGINT or SIGTERM; where the system has no such signals, until the process is ended.
 void waitForTermination() {
     const int descriptor = platform::terminationDescriptor();
@@ -97,43 +92,35 @@ int runSimulate(const std::vector<std::string>& args) {
     }
     const std::uint32_t address = ipv4Address(bind);
 
-    std::vector<Device> devices;
+    const auto printDevice = [&bind](const SclIed& ied, std::uint16_t servedPort) {
+        const std::string& standsFor = ied.ipAddress();
+        std::cout << escapeControlCharacters(ied.fName()) << ' '
+                  << (standsFor.empty() ? std::string("-") : escapeControlCharacters(standsFor)) << ' '
+                  << bind << ':' << servedPort << '\n';
+    };
+    std::unique_ptr<live::SimulatedCatalog> catalog;
+    std::unique_ptr<SclIed> ied;
+    std::unique_ptr<live::SimulatedDevice> served;
     if (std::filesystem::is_directory(*source, error)) {
         const ProjectPaths paths(*source);
         const access::AccessFile file = access::readAccessFile(paths.accessFile());
-        for (const access::CatalogRow& row : file.catalog) {
-            std::size_t sameName = 0;
-            Device device;
-            device.ied =
-                SclIed::loadIedAt(paths.icdCatalog() / pathFromUtf8(row[access::CatalogColumn::FileName]),
-                                  row[access::CatalogColumn::IEDName], 0, sameName);
-            if (device.ied) {
-                devices.push_back(std::move(device));
-            } else {
-                std::cerr << "The catalog file \""
-                          << escapeControlCharacters(row[access::CatalogColumn::FileName])
-                          << "\" holds no IED \""
-                          << escapeControlCharacters(row[access::CatalogColumn::IEDName])
-                          << "\"; it is not simulated.\n";
-            }
+        catalog = std::make_unique<live::SimulatedCatalog>(paths.icdCatalog(), file.catalog, address);
+        for (const std::string& skipped : catalog->skipped()) {
+            std::cerr << escapeControlCharacters(skipped) << " It is not simulated.\n";
+        }
+        for (const live::SimulatedCatalog::Device& device : catalog->devices()) {
+            printDevice(*device.ied, device.served->port());
         }
     } else {
         std::size_t sameName = 0;
-        Device device;
-        device.ied = SclIed::loadIedAt(*source, iedName, 0, sameName);
-        if (!device.ied) {
+        ied = SclIed::loadIedAt(*source, iedName, 0, sameName);
+        if (!ied) {
             std::cerr << "The file \"" << escapeControlCharacters(utf8Of(*source)) << "\" holds no IED \""
                       << escapeControlCharacters(iedName) << "\".\n";
             return 1;
         }
-        devices.push_back(std::move(device));
-    }
-    for (Device& device : devices) {
-        device.served = std::make_unique<live::SimulatedDevice>(*device.ied, address, port.value_or(0));
-        const std::string& standsFor = device.ied->ipAddress();
-        std::cout << escapeControlCharacters(device.ied->fName()) << ' '
-                  << (standsFor.empty() ? std::string("-") : escapeControlCharacters(standsFor)) << ' '
-                  << bind << ':' << device.served->port() << '\n';
+        served = std::make_unique<live::SimulatedDevice>(*ied, address, *port);
+        printDevice(*ied, served->port());
     }
     std::cout << std::flush;
     waitForTermination();

@@ -1,5 +1,8 @@
 #include "core/live/simulation.h"
 
+#include "core/common/config_error.h"
+#include "core/common/ip_address.h"
+#include "core/common/path_text.h"
 #include "core/live/live_check.h"
 #include "core/scl/scl_model.h"
 
@@ -290,5 +293,50 @@ mms::ServedModel simulatedModel(const SclIed& ied) {
 
 SimulatedDevice::SimulatedDevice(const SclIed& ied, std::uint32_t address, std::uint16_t port)
     : m_server(std::make_shared<mms::MmsServer>(simulatedModel(ied))), m_listener(m_server, address, port) {}
+
+SimulatedCatalog::SimulatedCatalog(const std::filesystem::path& catalogFolder,
+                                   const std::vector<access::CatalogRow>& catalog, std::uint32_t address) {
+    for (const access::CatalogRow& row : catalog) {
+        const std::string& fileName = row[access::CatalogColumn::FileName];
+        const std::string& iedName = row[access::CatalogColumn::IEDName];
+        Device device;
+        try {
+            device.ied =
+                std::move(SclIed::loadIeds(catalogFolder / pathFromUtf8(fileName), {iedName}).front());
+        } catch (const ConfigError& error) {
+            m_skipped.push_back(error.what());
+            continue;
+        }
+        if (!device.ied) {
+            m_skipped.push_back("The catalog file \"" + fileName + "\" holds no IED \"" + iedName + "\".");
+            continue;
+        }
+        device.served = std::make_unique<SimulatedDevice>(*device.ied, address, 0);
+        m_devices.push_back(std::move(device));
+    }
+}
+
+SimulatedCatalog::~SimulatedCatalog() = default;
+
+std::optional<std::uint16_t> SimulatedCatalog::portFor(const LiveRow& row) const {
+    if (const auto address = canonicalIpAddress(row.address)) {
+        for (const Device& device : m_devices) {
+            if (canonicalIpAddress(device.ied->ipAddress()) == address) {
+                return device.served->port();
+            }
+        }
+    }
+    const std::string_view domain = std::string_view(row.reference).substr(0, row.reference.find('/'));
+    if (domain.size() != row.reference.size()) {
+        for (const Device& device : m_devices) {
+            for (const SclLogicalDevice* logicalDevice : device.ied->logicalDevices()) {
+                if (logicalDevice->reference() == domain) {
+                    return device.served->port();
+                }
+            }
+        }
+    }
+    return std::nullopt;
+}
 
 } // namespace sw::live

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "core/access/access_file.h"
 #include "core/mms/mms_listener.h"
 #include "core/mms/mms_server.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace sw {
 class SclIed;
@@ -32,6 +36,39 @@ public:
 private:
     std::shared_ptr<mms::MmsServer> m_server;
     mms::MmsListener m_listener;
+};
+
+struct LiveRow;
+
+// The loopback address the simulation serves on unless the user names another.
+inline constexpr std::uint32_t kLoopbackAddress = 0x7F000001;
+
+// Every device of a project's catalog, each served on `address` at a port of its own.
+class SimulatedCatalog {
+public:
+    struct Device {
+        std::unique_ptr<SclIed> ied;
+        std::unique_ptr<SimulatedDevice> served;
+    };
+
+    // Loads every catalog item's IED from `catalogFolder` and serves it at a port the system picks. An
+    // item whose file cannot be read or holds no such IED is not served: skipped() says why.
+    SimulatedCatalog(const std::filesystem::path& catalogFolder,
+                     const std::vector<access::CatalogRow>& catalog,
+                     std::uint32_t address = kLoopbackAddress);
+    ~SimulatedCatalog();
+
+    const std::vector<Device>& devices() const { return m_devices; }
+    const std::vector<std::string>& skipped() const { return m_skipped; }
+
+    // The port of the device a row of the access list is checked against: the device whose SCL gives
+    // the row's address, else (for an address no device stands for, as with an SCL without one) the
+    // device serving the logical device of the row's reference; nothing when neither exists.
+    std::optional<std::uint16_t> portFor(const LiveRow& row) const;
+
+private:
+    std::vector<Device> m_devices;
+    std::vector<std::string> m_skipped;
 };
 
 } // namespace sw::live
