@@ -21,6 +21,7 @@ constexpr std::uint32_t kErrorClassResource = 3;
 constexpr std::uint32_t kErrorClassAccess = 7;
 constexpr std::int64_t kAccessObjectNonExistent = 2;
 constexpr std::int64_t kDataTypeInconsistent = 7;
+constexpr std::int64_t kDataObjectAccessDenied = 3;
 constexpr std::int64_t kDataObjectNonExistent = 10;
 
 // Reject reasons: of a confirmed request ([1]) and of a PDU that cannot be read at all ([5]).
@@ -289,6 +290,58 @@ std::vector<ListMember> variableList(const BerElement& list, const ServerLimits&
     return members;
 }
 
+// Control models (ctlModel): what an operate needs first.
+constexpr std::int64_t kDirectNormal = 1;
+constexpr std::int64_t kSelectNormal = 2;
+// How long a selection waits for its operate when the model gives no sboTimeout.
+constexpr std::chrono::milliseconds kDefaultSelectTimeout{30'000};
+
+// A control object's attribute as the write or read of a variable names it: "CSWI1$CO$Pos$Oper" in
+// "LD" -> node "CSWI1", object "Pos" (sub-objects joined by '$'), attribute "Oper".
+struct ControlTarget {
+    std::string domain;
+    std::string node;
+    std::string object;
+    std::string attribute;
+    bool whole = true; // no alternate access into the attribute
+
+    std::string key() const { return domain + "/" + node + "$CO$" + object; }
+    ObjectName sibling(std::string_view fc, std::string_view attributeName) const {
+        return {domain, node + "$" + std::string(fc) + "$" + object + "$" + std::string(attributeName)};
+    }
+};
+
+std::optional<ControlTarget> controlTarget(const ListMember& member) {
+    const std::string& item = member.name.item;
+    const std::size_t first = item.find('$');
+    if (first == std::string::npos || item.compare(first, 3, "$CO") != 0 ||
+        (item.size() > first + 3 && item[first + 3] != '$')) {
+        return std::nullopt;
+    }
+    ControlTarget target;
+    target.domain = member.name.domain;
+    target.node = item.substr(0, first);
+    target.whole = member.access.empty();
+    const std::size_t last = item.rfind('$');
+    if (last > first + 3) {
+        target.object = item.substr(first + 4, last - first - 4);
+        target.attribute = item.substr(last + 1);
+    }
+    return target;
+}
+
+// The value of an integer or unsigned leaf, or nothing.
+std::optional<std::int64_t> leafInteger(const ServedNode* node) {
+    if (node == nullptr || (node->type != DataType::Integer && node->type != DataType::Unsigned) ||
+        node->value.size() < 3 || node->value.size() > 10 || node->value[1] != node->value.size() - 2) {
+        return std::nullopt;
+    }
+    std::int64_t value = node->type == DataType::Integer && (node->value[2] & 0x80) != 0 ? -1 : 0;
+    for (std::size_t i = 2; i < node->value.size(); ++i) {
+        value = static_cast<std::int64_t>(static_cast<std::uint64_t>(value) << 8 | node->value[i]);
+    }
+    return value;
+}
 } // namespace
 
 const ServedNode* ServedNode::component(std::string_view wanted) const {
@@ -548,6 +601,10 @@ Bytes MmsServer::answer(ByteView pdu, Association& association) {
             return reject(invokeId, kRejectConfirmedRequest, kInvalidArgument);
         }
         const std::lock_guard lock(m_mutex);
+        if (association.id == 0) {
+            association.id = ++m_associations;
+        }
+        m_caller = association.id;
         return confirmed(*invokeId, service,
                          association.maxPduSize == 0 ? m_limits.maxPduSize : association.maxPduSize);
     } catch (const Refusal& refusal) {
@@ -669,6 +726,10 @@ void MmsServer::readResult(BerWriter& out, const ListMember& member) {
         out.integer(context(0), kDataObjectNonExistent);
         return;
     }
+    if (const std::optional<Bytes> selected = selectControl(member)) {
+        out.raw(*selected);
+        return;
+    }
     encodeValue(out, *node);
 }
 
@@ -726,6 +787,12 @@ Bytes MmsServer::write(std::uint32_t invokeId, const BerElement& service) {
                 out.integer(context(0), kDataObjectNonExistent);
             } else if (!fits(*node, values[i])) {
                 out.integer(context(0), kDataTypeInconsistent);
+            } else if (const auto target = controlTarget(members[i])) {
+                if (const std::optional<std::int64_t> refused = writeControl(members[i], values[i])) {
+                    out.integer(context(0), *refused);
+                } else {
+                    out.null(context(1));
+                }
             } else {
                 store(*node, values[i]);
                 out.null(context(1));
@@ -784,6 +851,71 @@ Bytes MmsServer::listAttributes(std::uint32_t invokeId, const BerElement& servic
         out.end();
         out.end();
     });
+}
+
+std::optional<Bytes> MmsServer::selectControl(const ListMember& member) {
+    const std::optional<ControlTarget> target = controlTarget(member);
+    if (!target || !target->whole || target->attribute != "SBO") {
+        return std::nullopt;
+    }
+    const std::chrono::milliseconds now = m_clock();
+    const std::string key = target->key();
+    const auto held = m_selections.find(key);
+    const bool free =
+        held == m_selections.end() || held->second.association == m_caller || held->second.until <= now;
+    if (!free || leafInteger(m_model.find(target->sibling("CF", "ctlModel"))) != kSelectNormal) {
+        return visibleStringData("");
+    }
+    const std::optional<std::int64_t> timeout =
+        leafInteger(m_model.find(target->sibling("CF", "sboTimeout")));
+    m_selections[key] = {m_caller, now + (timeout && *timeout > 0 ? std::chrono::milliseconds(*timeout)
+                                                                  : kDefaultSelectTimeout)};
+    return visibleStringData(key);
+}
+
+std::optional<std::int64_t> MmsServer::writeControl(const ListMember& member, const BerElement& data) {
+    const std::optional<ControlTarget> target = controlTarget(member);
+    if (!target->whole || (target->attribute != "Oper" && target->attribute != "Cancel") ||
+        !data.tag.constructed) {
+        return kDataObjectAccessDenied;
+    }
+    const std::string key = target->key();
+    const auto held = m_selections.find(key);
+    const bool selected =
+        held != m_selections.end() && held->second.association == m_caller && held->second.until > m_clock();
+    if (held != m_selections.end() && held->second.until <= m_clock()) {
+        m_selections.erase(held); // expired
+    }
+    const std::optional<std::int64_t> model = leafInteger(m_model.find(target->sibling("CF", "ctlModel")));
+    if (target->attribute == "Cancel") {
+        if (!selected) {
+            return kDataObjectAccessDenied;
+        }
+        m_selections.erase(key);
+        return std::nullopt;
+    }
+    if (model != kDirectNormal && !(model == kSelectNormal && selected)) {
+        return kDataObjectAccessDenied;
+    }
+    m_selections.erase(key); // an operate ends the selection
+    ServedNode* status = m_model.find(target->sibling("ST", "stVal"));
+    BerReader fields = BerReader::inside(data);
+    const BerElement control = fields.next(); // ctlVal comes first
+    if (status != nullptr) {
+        if (status->type == DataType::BitString && status->size == 2 && control.tag == context(3) &&
+            control.content.size() == 1) {
+            status->value = bitStringData(control.content[0] != 0 ? 1 : 2, 2); // on "10", off "01"
+        } else if (fits(*status, control)) {
+            store(*status, control);
+        }
+        if (ServedNode* time = m_model.find(target->sibling("ST", "t"));
+            time != nullptr && time->type == DataType::UtcTime) {
+            const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                std::chrono::system_clock::now().time_since_epoch());
+            time->value = utcTimeData(static_cast<std::uint32_t>(seconds.count()));
+        }
+    }
+    return std::nullopt;
 }
 
 Bytes MmsServer::value(const ObjectName& name) {

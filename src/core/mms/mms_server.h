@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -81,6 +82,7 @@ public:
     struct Association {
         std::uint32_t maxPduSize = 0; // 0: not initiated
         bool concluded = false;
+        std::uint64_t id = 0; // given by the server at its first request; owns the controls it selects
     };
 
     explicit MmsServer(ServedModel model, ServerLimits limits = {});
@@ -91,7 +93,8 @@ public:
     // response; never throws for what the client sent.
     Bytes answer(ByteView pdu, Association& association);
 
-    // Time since the start as the moving values see it; tests set their own.
+    // Time since the start as the moving values and the selections of controls see it; tests set their
+    // own.
     void setClock(std::function<std::chrono::milliseconds()> clock) { m_clock = std::move(clock); }
     // The current encoding of a variable or component (moving values at this time), or empty.
     Bytes value(const ObjectName& name);
@@ -108,10 +111,28 @@ private:
     // The result of one list member or variable of a Read: its data or a data access error.
     void readResult(BerWriter& out, const ListMember& member);
 
+    // The control services IEC 61850-8-1 maps onto Read and Write, for a control object's attributes
+    // (fc CO) under its control model (fc CF ctlModel): direct and select-before-operate with normal
+    // security; enhanced security is refused. A read of SBO selects and answers the control object's
+    // name, or an empty string when the object cannot be selected; a write of Oper operates (stVal
+    // follows ctlVal), a write of Cancel ends the caller's selection. Writes answer a data access error
+    // when refused, nothing when done.
+    std::optional<std::int64_t> writeControl(const ListMember& member, const BerElement& data);
+    // The answer to a read of a control's SBO; nothing for any other variable.
+    std::optional<Bytes> selectControl(const ListMember& member);
+
+    struct Selection {
+        std::uint64_t association = 0;
+        std::chrono::milliseconds until{0};
+    };
+
     mutable std::mutex m_mutex;
     ServedModel m_model;
     ServerLimits m_limits;
     std::function<std::chrono::milliseconds()> m_clock;
+    std::map<std::string, Selection> m_selections; // by control object, "LD/CSWI1$CO$Pos"
+    std::uint64_t m_associations = 0;              // ids given so far
+    std::uint64_t m_caller = 0;                    // the association of the request being answered
 };
 
 } // namespace sw::mms

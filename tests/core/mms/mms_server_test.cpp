@@ -316,6 +316,117 @@ TEST(MmsServer, WritesOnlyValuesOfTheVariablesType) {
     EXPECT_EQ(server.value({"IEDLD0", "GGIO1$ST$Ind1$stVal"}), mms::booleanData(true));
 }
 
+Bytes readRequest(const std::string& item) {
+    return confirmedRequest(9, [&](mms::BerWriter& out) {
+        out.begin(mms::context(4, true));
+        out.begin(mms::context(1, true));
+        out.begin(mms::context(0, true));
+        out.begin(mms::kSequence);
+        out.begin(mms::context(0, true));
+        mms::encodeObjectName(out, {"IEDLD0", item});
+        out.end();
+        out.end();
+        out.end();
+        out.end();
+        out.end();
+    });
+}
+
+// Controls under their control models: direct (SPCSO1), status only (SPCSO2) and select before
+// operate (Pos, its selection lasting one second).
+mms::ServedModel controlModel() {
+    mms::ServedModel model;
+    for (const std::string object : {"GGIO1$%$SPCSO1", "GGIO1$%$SPCSO2", "CSWI1$%$Pos"}) {
+        const auto at = [&](const std::string& fc, const std::string& rest) {
+            std::string item = object;
+            return item.replace(item.find('%'), 1, fc) + "$" + rest;
+        };
+        const bool position = object.starts_with("CSWI1");
+        put(model, "IEDLD0", at("ST", "stVal"), position ? DataType::BitString : DataType::Boolean,
+            position ? 2 : 0, position ? mms::bitStringData(0, 2) : mms::booleanData(false));
+        put(model, "IEDLD0", at("CF", "ctlModel"), DataType::Integer, 8,
+            mms::integerData(position                ? 2
+                             : object.ends_with("1") ? 1
+                                                     : 0));
+        for (const char* attribute : {"Oper", "Cancel"}) {
+            put(model, "IEDLD0", at("CO", attribute) + "$ctlVal", DataType::Boolean, 0,
+                mms::booleanData(false));
+            put(model, "IEDLD0", at("CO", attribute) + "$ctlNum", DataType::Unsigned, 8,
+                mms::unsignedData(0, 8));
+        }
+        put(model, "IEDLD0", at("CO", "SBO"), DataType::VisibleString, -129, mms::visibleStringData(""));
+    }
+    put(model, "IEDLD0", "CSWI1$CF$Pos$sboTimeout", DataType::Unsigned, 32, mms::unsignedData(1000));
+    return model;
+}
+
+Bytes operate(bool value) {
+    mms::BerWriter out;
+    out.begin(mms::context(2, true));
+    out.raw(mms::booleanData(value));
+    out.raw(mms::unsignedData(1, 8));
+    out.end();
+    return out.take();
+}
+
+TEST(MmsServer, OperatesControlsUnderTheirControlModel) {
+    mms::MmsServer server(controlModel());
+    std::chrono::milliseconds now{0};
+    server.setClock([&now] { return now; });
+    mms::MmsServer::Association first{65000, false};
+    mms::MmsServer::Association second{65000, false};
+    const std::string done = "8100";
+    const std::string denied = "800103"; // object-access-denied
+    // The Write response's one result.
+    const auto write = [&](mms::MmsServer::Association& by, const std::string& item, const Bytes& data) {
+        return hex(server.answer(writeRequest(item, data), by)).substr(14);
+    };
+    // The selected object's name, or empty when it could not be selected.
+    const auto select = [&](mms::MmsServer::Association& by) -> std::string {
+        const Bytes answer = server.answer(readRequest("CSWI1$CO$Pos$SBO"), by);
+        const Bytes empty = mms::visibleStringData("");
+        const Bytes name = mms::visibleStringData("IEDLD0/CSWI1$CO$Pos");
+        return std::equal(name.rbegin(), name.rend(), answer.rbegin())     ? "IEDLD0/CSWI1$CO$Pos"
+               : std::equal(empty.rbegin(), empty.rend(), answer.rbegin()) ? ""
+                                                                           : "?";
+    };
+    const auto position = [&] { return server.value({"IEDLD0", "CSWI1$ST$Pos$stVal"}); };
+
+    // Direct: the operate is done and stVal follows ctlVal; status only: refused, stVal stays.
+    EXPECT_EQ(write(first, "GGIO1$CO$SPCSO1$Oper", operate(true)), done);
+    EXPECT_EQ(server.value({"IEDLD0", "GGIO1$ST$SPCSO1$stVal"}), mms::booleanData(true));
+    EXPECT_EQ(write(first, "GGIO1$CO$SPCSO2$Oper", operate(true)), denied);
+    EXPECT_EQ(server.value({"IEDLD0", "GGIO1$ST$SPCSO2$stVal"}), mms::booleanData(false));
+
+    // Select before operate: no operate without a selection, none by another association, and one
+    // operate per selection.
+    EXPECT_EQ(write(first, "CSWI1$CO$Pos$Oper", operate(true)), denied);
+    EXPECT_EQ(select(first), "IEDLD0/CSWI1$CO$Pos");
+    EXPECT_EQ(select(second), "");
+    EXPECT_EQ(write(second, "CSWI1$CO$Pos$Oper", operate(true)), denied);
+    EXPECT_EQ(position(), mms::bitStringData(0, 2));
+    EXPECT_EQ(write(first, "CSWI1$CO$Pos$Oper", operate(true)), done);
+    EXPECT_EQ(position(), mms::bitStringData(1, 2)); // on: "10"
+    EXPECT_EQ(write(first, "CSWI1$CO$Pos$Oper", operate(false)), denied);
+
+    // A selection not operated within sboTimeout expires; Cancel ends one.
+    EXPECT_EQ(select(first), "IEDLD0/CSWI1$CO$Pos");
+    now = std::chrono::milliseconds(1000);
+    EXPECT_EQ(write(first, "CSWI1$CO$Pos$Oper", operate(false)), denied);
+    EXPECT_EQ(select(second), "IEDLD0/CSWI1$CO$Pos");
+    EXPECT_EQ(write(second, "CSWI1$CO$Pos$Cancel", operate(false)), done);
+    EXPECT_EQ(write(second, "CSWI1$CO$Pos$Oper", operate(false)), denied);
+    EXPECT_EQ(position(), mms::bitStringData(1, 2));
+    EXPECT_EQ(select(second), "IEDLD0/CSWI1$CO$Pos");
+    EXPECT_EQ(write(second, "CSWI1$CO$Pos$Oper", operate(false)), done);
+    EXPECT_EQ(position(), mms::bitStringData(2, 2)); // off: "01"
+
+    // A control's attributes are not written as plain values.
+    EXPECT_EQ(write(first, "GGIO1$CO$SPCSO1$SBO", mms::visibleStringData("x")), denied);
+    EXPECT_EQ(write(first, "GGIO1$CO$SPCSO1$Oper$ctlVal", mms::booleanData(false)), denied);
+    EXPECT_EQ(server.value({"IEDLD0", "GGIO1$ST$SPCSO1$stVal"}), mms::booleanData(true));
+}
+
 TEST(MmsServer, RefusesMalformedAndOversizedRequestsWithoutFailing) {
     mms::ServerLimits limits;
     limits.maxVariables = 2;
