@@ -2,12 +2,14 @@
 
 #include "core/common/config_error.h"
 #include "core/common/ip_address.h"
+#include "core/common/numbers.h"
 #include "core/common/path_text.h"
 #include "core/live/live_check.h"
 #include "core/scl/scl_model.h"
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <map>
 
 namespace sw::live {
@@ -103,7 +105,41 @@ bool hasFc(const SclDataObject& object, const std::string& fc) {
     return false;
 }
 
-ServedNode attributeNode(const SclDataAttribute& attribute, bool measured) {
+// A leaf's value from the text the SCL gives it, or nothing when the text is not one of its type.
+std::optional<mms::Bytes> initialData(const ServedNode& node, std::string_view text) {
+    const std::optional<double> number = parseFloat(text, '.');
+    const bool integral = number && std::trunc(*number) == *number && std::abs(*number) < 9.0e15;
+    switch (node.type) {
+    case DataType::Boolean:
+        if (text == "true" || text == "false" || text == "1" || text == "0") {
+            return mms::booleanData(text == "true" || text == "1");
+        }
+        return std::nullopt;
+    case DataType::Integer:
+        return integral ? std::optional(mms::integerData(static_cast<std::int64_t>(*number))) : std::nullopt;
+    case DataType::Unsigned:
+        return integral && *number >= 0
+                   ? std::optional(mms::unsignedData(static_cast<std::uint64_t>(*number), node.size))
+                   : std::nullopt;
+    case DataType::FloatingPoint:
+        if (!number) {
+            return std::nullopt;
+        }
+        return node.size == 64 ? mms::float64Data(*number) : mms::float32Data(static_cast<float>(*number));
+    case DataType::VisibleString:
+        return text.size() <= static_cast<std::size_t>(-std::int64_t{node.size})
+                   ? std::optional(mms::visibleStringData(text))
+                   : std::nullopt;
+    case DataType::MmsString:
+        return text.size() <= static_cast<std::size_t>(-std::int64_t{node.size})
+                   ? std::optional(mms::mmsStringData(text))
+                   : std::nullopt;
+    default:
+        return std::nullopt;
+    }
+}
+
+ServedNode attributeNode(const SclIed& ied, const SclDataAttribute& attribute, bool measured) {
     ServedNode node;
     if (attribute.fbType() == "PhyComAddr") {
         node = structure(attribute.fName());
@@ -112,27 +148,32 @@ ServedNode attributeNode(const SclDataAttribute& attribute, bool measured) {
     } else if (!attribute.isLeaf()) {
         node = structure(attribute.fName());
         for (const SclDataAttribute* child : attribute.dataAttributes()) {
-            node.components.push_back(attributeNode(*child, measured));
+            node.components.push_back(attributeNode(ied, *child, measured));
         }
     } else {
         const LeafType type = leafType(attribute.fbType()).value_or(LeafType{DataType::VisibleString, -255});
         node = leaf(attribute.fName(), type.type, type.size,
                     measured && (type.type == DataType::FloatingPoint || type.type == DataType::Integer) &&
                         attribute.fName() != "q");
+        if (const std::string* text = ied.initialValue(attribute)) {
+            if (auto value = initialData(node, *text)) {
+                node.value = std::move(*value);
+            }
+        }
     }
     return attribute.arraySize() != 0 ? arrayOf(std::move(node), attribute.arraySize()) : node;
 }
 
-ServedNode objectNode(const SclDataObject& object, const std::string& fc) {
+ServedNode objectNode(const SclIed& ied, const SclDataObject& object, const std::string& fc) {
     ServedNode node = structure(object.fName());
     for (const SclDataObject* child : object.dataObjects()) {
         if (hasFc(*child, fc)) {
-            node.components.push_back(objectNode(*child, fc));
+            node.components.push_back(objectNode(ied, *child, fc));
         }
     }
     for (const SclDataAttribute* attribute : object.dataAttributes()) {
         if (hasFc(*attribute, fc)) {
-            node.components.push_back(attributeNode(*attribute, fc == "MX"));
+            node.components.push_back(attributeNode(ied, *attribute, fc == "MX"));
         }
     }
     return object.arraySize() != 0 ? arrayOf(std::move(node), object.arraySize()) : node;
@@ -264,7 +305,7 @@ mms::ServedModel simulatedModel(const SclIed& ied) {
                 ServedNode& group = served.components.emplace_back(structure(fc));
                 for (const SclDataObject* object : node->dataObjects()) {
                     if (hasFc(*object, fc)) {
-                        group.components.push_back(objectNode(*object, fc));
+                        group.components.push_back(objectNode(ied, *object, fc));
                     }
                 }
             }

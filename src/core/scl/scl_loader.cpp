@@ -13,6 +13,7 @@
 #include <new>
 #include <optional>
 #include <system_error>
+#include <type_traits>
 
 namespace sw {
 
@@ -76,6 +77,15 @@ template <class Visit> bool eachDaPreOrder(SclList<SclDataAttribute> list, Visit
         }
     }
     return true;
+}
+
+template <class T> T* findNamed(std::span<T*> list, std::string_view name) {
+    for (T* each : list) {
+        if (each->fName() == name) {
+            return each;
+        }
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -364,12 +374,65 @@ void SclLoader::decodeLogicalNode(SclLogicalNode& ln, pugi::xml_node element) {
     if (type == nullptr) {
         return;
     }
+    m_nodeHasValues = static_cast<bool>(firstChildNamed(element, "DOI"));
     ln.m_listDO = reserveList<SclDataObject>(type->dataObjects.size());
     std::size_t count = 0;
     for (ObjectTemplate& dataObject : type->dataObjects) {
         SclDataObject* object = create<SclDataObject>(ln, count, 1);
         decodeDataObject(*object, dataObject, 1);
         ln.m_listDO[count++] = object;
+    }
+    if (m_nodeHasValues) {
+        decodeInstanceValues(ln, element);
+        m_enumTypes.clear();
+    }
+}
+
+void SclLoader::decodeInstanceValues(SclLogicalNode& ln, pugi::xml_node element) {
+    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+        if (child.type() != pugi::node_element || !hasLocalName(child, "DOI")) {
+            continue;
+        }
+        const std::string_view name = m_source.name(child, "name");
+        for (SclDataObject* object : ln.m_listDO) {
+            if (object->fName() == name) {
+                decodeInstanceValues(*object, child);
+                break;
+            }
+        }
+    }
+}
+
+template <class Parent> void SclLoader::decodeInstanceValues(Parent& parent, pugi::xml_node element) {
+    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+        const bool sdi = child.type() == pugi::node_element && hasLocalName(child, "SDI");
+        // An array element's value (ix) is not kept: the elements share one attribute.
+        if ((!sdi && (child.type() != pugi::node_element || !hasLocalName(child, "DAI"))) ||
+            child.attribute("ix")) {
+            continue;
+        }
+        const std::string_view name = m_source.name(child, "name");
+        if constexpr (std::is_same_v<Parent, SclDataObject>) {
+            if (sdi) {
+                if (SclDataObject* object = findNamed(parent.m_listDO, name)) {
+                    decodeInstanceValues(*object, child);
+                    continue;
+                }
+            }
+        }
+        SclDataAttribute* attribute = findNamed(parent.m_listDA, name);
+        if (attribute == nullptr) {
+            continue;
+        }
+        if (sdi) {
+            decodeInstanceValues(*attribute, child);
+        } else {
+            const auto enumType = m_enumTypes.find(attribute);
+            if (const std::string* value = m_templates->initialValue(
+                    child, enumType == m_enumTypes.end() ? std::string_view() : enumType->second)) {
+                m_device.m_initialValues[attribute] = value;
+            }
+        }
     }
 }
 
@@ -410,6 +473,12 @@ void SclLoader::decodeAttribute(SclDataAttribute& attribute, AttributeTemplate& 
     attribute.m_arraySize = element.arraySize;
     attribute.m_bType = element.bType;
     attribute.m_fc = element.fc != nullptr ? element.fc : FC_Father;
+    if (element.value != nullptr) {
+        m_device.m_initialValues[&attribute] = element.value;
+    }
+    if (m_nodeHasValues && !element.followsType && !element.typeId.empty()) {
+        m_enumTypes[&attribute] = element.typeId;
+    }
     DaTypeTemplate* type = m_templates->resolve(element);
     if (type == nullptr) {
         return;

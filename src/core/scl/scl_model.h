@@ -24,6 +24,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace sw {
@@ -306,6 +307,10 @@ public:
     // loaded, else the first IP of any of its access points; empty when the file gives none.
     const std::string& ipAddress() const { return m_ipAddress; }
 
+    // The initial value the SCL gives an attribute (Val of its DAI, else of its DA or BDA), an
+    // enumeration's as its ord; null when it gives none. The elements of an array share one value.
+    const std::string* initialValue(const SclDataAttribute& attribute) const;
+
 private:
     friend class SclLoader;
     struct Unloaded {};
@@ -319,6 +324,8 @@ private:
     std::span<SclLogicalDevice*> m_listLDevice;
     std::vector<SclAddress> m_addresses;
     std::string m_ipAddress;
+    // Kept beside the objects, not in them: few attributes have one.
+    std::unordered_map<const SclDataAttribute*, const std::string*> m_initialValues;
 };
 
 // The IEDs of a file in document order, read from one parse without building any model. Throws

@@ -105,4 +105,74 @@ TEST(Simulation, ServesEveryAttributeAndDataSetOfTheDevice) {
     client.conclude();
 }
 
+// Initial values from the SCL: a DAI's Val over its DA's, through SDI, enumerations as their ord; the
+// control model they give decides whether SBO selects.
+TEST(Simulation, ServesTheInitialValuesAndControlModelsTheSclGives) {
+    const std::string scl = R"(<SCL><IED name="Sim"><AccessPoint name="AP1"><Server><LDevice inst="LD0">
+  <LN0 lnClass="LLN0" inst="" lnType="LLN0T"/>
+  <LN lnClass="CSWI" inst="1" lnType="CSWIT">
+    <DOI name="Pos"><DAI name="ctlModel"><Val>sbo-with-normal-security</Val></DAI>
+      <DAI name="sboTimeout"><Val>500</Val></DAI>
+      <SDI name="pulseConfig"><DAI name="onDur"><Val>250</Val></DAI></SDI></DOI>
+    <DOI name="NamPlt"><DAI name="vendor"><Val>Bench</Val></DAI></DOI>
+  </LN>
+  <LN lnClass="CSWI" inst="2" lnType="CSWIT"/>
+</LDevice></Server></AccessPoint></IED>
+<DataTypeTemplates>
+  <LNodeType id="LLN0T" lnClass="LLN0"/>
+  <LNodeType id="CSWIT" lnClass="CSWI"><DO name="Pos" type="DPCT"/><DO name="NamPlt" type="LPLT"/></LNodeType>
+  <DOType id="DPCT" cdc="DPC">
+    <DA name="stVal" bType="Dbpos" fc="ST"/>
+    <DA name="ctlModel" bType="Enum" type="CtlModels" fc="CF"><Val>direct-with-normal-security</Val></DA>
+    <DA name="sboTimeout" bType="INT32U" fc="CF"/>
+    <DA name="pulseConfig" bType="Struct" type="PulseT" fc="CF"/>
+    <DA name="SBO" bType="ObjRef" fc="CO"/>
+    <DA name="Oper" bType="Struct" type="OperT" fc="CO"/>
+  </DOType>
+  <DOType id="LPLT" cdc="LPL"><DA name="vendor" bType="VisString255" fc="DC"><Val>Nobody</Val></DA>
+    <DA name="swRev" bType="VisString255" fc="DC"><Val>1.2</Val></DA></DOType>
+  <DAType id="PulseT"><BDA name="onDur" bType="INT32U"><Val>100</Val></BDA><BDA name="offDur" bType="INT32U"/></DAType>
+  <DAType id="OperT"><BDA name="ctlVal" bType="BOOLEAN"/><BDA name="ctlNum" bType="INT8U"/></DAType>
+  <EnumType id="CtlModels"><EnumVal ord="0">status-only</EnumVal><EnumVal ord="1">direct-with-normal-security</EnumVal>
+    <EnumVal ord="2">sbo-with-normal-security</EnumVal></EnumType>
+</DataTypeTemplates></SCL>)";
+    const SclIed device(scl, "sim.icd");
+    live::SimulatedDevice simulated(device, 0x7F000001, 0);
+    std::chrono::milliseconds now{0};
+    simulated.server().setClock([&now] { return now; });
+    mms::MmsClient first;
+    mms::MmsClient second;
+    first.connect("127.0.0.1", simulated.port(), {});
+    second.connect("127.0.0.1", simulated.port(), {});
+    const auto text = [](mms::MmsClient& client, const std::string& item) {
+        const auto read = client.read({{"SimLD0", item}});
+        return read.value && (*read.value)[0].value ? (*read.value)[0].value->text : "(not read)";
+    };
+    const struct {
+        const char* item;
+        const char* value;
+    } values[] = {
+        {"CSWI1$CF$Pos$ctlModel", "2"},
+        {"CSWI2$CF$Pos$ctlModel", "1"},
+        {"CSWI1$CF$Pos$sboTimeout", "500"},
+        {"CSWI2$CF$Pos$sboTimeout", "0"},
+        {"CSWI1$CF$Pos$pulseConfig$onDur", "250"},
+        {"CSWI2$CF$Pos$pulseConfig$onDur", "100"},
+        {"CSWI1$DC$NamPlt$vendor", "\"Bench\""},
+        {"CSWI1$DC$NamPlt$swRev", "\"1.2\""},
+    };
+    for (const auto& v : values) {
+        EXPECT_EQ(text(first, v.item), v.value) << v.item;
+    }
+
+    // Only the select-before-operate object selects, for one association at a time until sboTimeout.
+    EXPECT_EQ(text(first, "CSWI2$CO$Pos$SBO"), "\"\"");
+    EXPECT_EQ(text(first, "CSWI1$CO$Pos$SBO"), "\"SimLD0/CSWI1$CO$Pos\"");
+    EXPECT_EQ(text(second, "CSWI1$CO$Pos$SBO"), "\"\"");
+    now = std::chrono::milliseconds(500);
+    EXPECT_EQ(text(second, "CSWI1$CO$Pos$SBO"), "\"SimLD0/CSWI1$CO$Pos\"");
+    first.conclude();
+    second.conclude();
+}
+
 } // namespace
