@@ -34,12 +34,18 @@ constexpr std::array<std::uint32_t, 5> kMmsContextName = {1, 0, 9506, 2, 3};
 constexpr std::uint8_t kSelector[] = {0x00, 0x01};
 constexpr std::uint8_t kPresentationSelector[] = {0x00, 0x00, 0x00, 0x01};
 
+// What the client reads of the server's answers, what the server reads of the client's requests, and
+// what both read alike (the units they share say no side).
 [[noreturn]] void fail(const std::string& what) {
     throw ProtocolError("Malformed message from the server: " + what + ".");
 }
 
 [[noreturn]] void failRequest(const std::string& what) {
     throw ProtocolError("Malformed message from the client: " + what + ".");
+}
+
+[[noreturn]] void failEither(const std::string& what) {
+    throw ProtocolError("Malformed message received: " + what + ".");
 }
 
 constexpr std::uint8_t kConnectionRequestCode = 0xE0;
@@ -78,7 +84,7 @@ struct SessionUnit {
 
 SessionUnit readSessionUnit(ByteView bytes) {
     if (bytes.size() < 2) {
-        fail("a session unit is cut off");
+        failEither("a session unit is cut off");
     }
     SessionUnit unit;
     unit.identifier = bytes[0];
@@ -86,13 +92,13 @@ SessionUnit readSessionUnit(ByteView bytes) {
     std::size_t start = 2;
     if (length == 0xFF) {
         if (bytes.size() < 4) {
-            fail("a session unit's length is cut off");
+            failEither("a session unit's length is cut off");
         }
         length = static_cast<std::size_t>(bytes[2] << 8 | bytes[3]);
         start = 4;
     }
     if (length > bytes.size() - start) {
-        fail("a session unit's length runs past the message");
+        failEither("a session unit's length runs past the message");
     }
     unit.parameters = bytes.subspan(start, length);
     unit.rest = bytes.subspan(start + length);
@@ -108,7 +114,7 @@ ByteView sessionUserData(ByteView parameters) {
         }
         parameters = parameter.rest;
     }
-    fail("the session unit carries no user data");
+    failEither("the session unit carries no user data");
 }
 
 void sessionEnded(std::uint8_t identifier) {
@@ -121,7 +127,7 @@ void sessionEnded(std::uint8_t identifier) {
     case kDisconnect:
         throw ProtocolError("The server ended the session.");
     default:
-        fail("unexpected session unit " + std::to_string(identifier));
+        failEither("unexpected session unit " + std::to_string(identifier));
     }
 }
 
@@ -139,7 +145,8 @@ void writeUserData(BerWriter& out, std::int64_t contextId, ByteView pdu) {
 
 ByteView readUserData(const BerElement& userData) {
     if (userData.tag != application(1)) {
-        fail("presentation user data was expected as fully encoded data, not " + describeTag(userData.tag));
+        failEither("presentation user data was expected as fully encoded data, not " +
+                   describeTag(userData.tag));
     }
     BerReader list = BerReader::inside(userData);
     BerReader pdv = BerReader::inside(list.expect(kSequence, "the presentation data value list"));
@@ -150,7 +157,7 @@ ByteView readUserData(const BerElement& userData) {
     if (value.tag == context(0, true) || value.tag == context(1)) {
         return value.content;
     }
-    fail("presentation data of form " + describeTag(value.tag) + " is not BER-encoded data");
+    failEither("presentation data of form " + describeTag(value.tag) + " is not BER-encoded data");
 }
 
 ByteView externalValue(const BerElement& external) {
@@ -163,7 +170,7 @@ ByteView externalValue(const BerElement& external) {
     if (value.tag == context(0, true) || value.tag == context(1)) {
         return value.content;
     }
-    fail("the association's user information is of form " + describeTag(value.tag));
+    failEither("the association's user information is of form " + describeTag(value.tag));
 }
 
 } // namespace
@@ -183,11 +190,11 @@ Bytes tpkt(ByteView tpdu) {
 
 std::size_t tpktLength(ByteView header) {
     if (header.size() < kTpktHeaderSize || header[0] != 3 || header[1] != 0) {
-        fail("the stream does not carry TPKT packets");
+        failEither("the stream does not carry TPKT packets");
     }
     const std::size_t length = static_cast<std::size_t>(header[2] << 8 | header[3]);
     if (length < kTpktHeaderSize + kDataTpduHeaderSize) {
-        fail("a TPKT packet of " + std::to_string(length) + " bytes is too short");
+        failEither("a TPKT packet of " + std::to_string(length) + " bytes is too short");
     }
     return length;
 }
@@ -245,7 +252,7 @@ Bytes dataTpduHeader(bool last) {
 
 DataTpdu parseDataTpdu(ByteView tpdu) {
     if (tpdu.size() < 2) {
-        fail("a transport unit is cut off");
+        failEither("a transport unit is cut off");
     }
     const std::uint8_t code = tpdu[1] & 0xF0;
     if (code == kDisconnectRequest) {
@@ -255,7 +262,7 @@ DataTpdu parseDataTpdu(ByteView tpdu) {
         throw ProtocolError("The server reported a transport protocol error.");
     }
     if (code != kData || tpdu[0] < 2 || static_cast<std::size_t>(tpdu[0]) + 1 > tpdu.size()) {
-        fail("a data transport unit was expected (TPDU code " + std::to_string(code) + ")");
+        failEither("a data transport unit was expected (TPDU code " + std::to_string(code) + ")");
     }
     DataTpdu data;
     data.last = (tpdu[2] & 0x80) != 0;
@@ -408,7 +415,7 @@ ByteView dataMmsPdu(ByteView bytes) {
     BerReader presentation(unit.rest);
     const ByteView pdu = readUserData(presentation.next());
     if (!presentation.atEnd()) {
-        fail("bytes follow the presentation data");
+        failEither("bytes follow the presentation data");
     }
     return pdu;
 }
