@@ -733,4 +733,26 @@ DataValue decodeData(const BerElement& element) {
     return value;
 }
 
+Bytes confirmedResponsePdu(std::uint32_t invokeId, const std::function<void(BerWriter&)>& service) {
+    BerWriter out;
+    out.begin(context(1, true));
+    out.unsignedInteger(kInteger, invokeId);
+    service(out);
+    out.end();
+    return out.take();
+}
+
+Bytes confirmedErrorPdu(std::uint32_t invokeId, std::uint32_t errorClass, std::int64_t code) {
+    BerWriter out;
+    out.begin(context(2, true));
+    out.unsignedInteger(context(0), invokeId);
+    out.begin(context(2, true));
+    out.begin(context(0, true));
+    out.integer(context(errorClass), code);
+    out.end();
+    out.end();
+    out.end();
+    return out.take();
+}
+
 } // namespace sw::mms

@@ -38,19 +38,6 @@ struct Refusal {
     std::int64_t code = 0;
 };
 
-Bytes confirmedError(std::uint32_t invokeId, std::uint32_t errorClass, std::int64_t code) {
-    BerWriter out;
-    out.begin(context(2, true));
-    out.unsignedInteger(context(0), invokeId);
-    out.begin(context(2, true));
-    out.begin(context(0, true));
-    out.integer(context(errorClass), code);
-    out.end();
-    out.end();
-    out.end();
-    return out.take();
-}
-
 Bytes reject(std::optional<std::uint32_t> invokeId, std::uint32_t reasonTag, std::int64_t code) {
     BerWriter out;
     out.begin(context(4, true));
@@ -58,15 +45,6 @@ Bytes reject(std::optional<std::uint32_t> invokeId, std::uint32_t reasonTag, std
         out.unsignedInteger(context(0), *invokeId);
     }
     out.integer(context(reasonTag), code);
-    out.end();
-    return out.take();
-}
-
-template <class Write> Bytes confirmedResponse(std::uint32_t invokeId, Write write) {
-    BerWriter out;
-    out.begin(context(1, true));
-    out.unsignedInteger(kInteger, invokeId);
-    write(out);
     out.end();
     return out.take();
 }
@@ -609,7 +587,7 @@ Bytes MmsServer::answer(ByteView pdu, Association& association) {
                          association.maxPduSize == 0 ? m_limits.maxPduSize : association.maxPduSize);
     } catch (const Refusal& refusal) {
         if (!refusal.reject && invokeId) {
-            return confirmedError(*invokeId, refusal.errorClass, refusal.code);
+            return confirmedErrorPdu(*invokeId, refusal.errorClass, refusal.code);
         }
         return reject(invokeId, kRejectConfirmedRequest, kInvalidArgument);
     } catch (const ProtocolError&) {
@@ -643,7 +621,7 @@ Bytes MmsServer::confirmed(std::uint32_t invokeId, const BerElement& service, st
         return reject(invokeId, kRejectConfirmedRequest, kUnrecognizedService);
     }
     if (reply.size() > maxPduSize) {
-        return confirmedError(invokeId, kErrorClassResource, 0); // the answer would not fit
+        return confirmedErrorPdu(invokeId, kErrorClassResource, 0); // the answer would not fit
     }
     return reply;
 }
@@ -694,7 +672,7 @@ Bytes MmsServer::getNameList(std::uint32_t invokeId, const BerElement& service, 
         ++last;
     }
     const bool more = last != names->end();
-    return confirmedResponse(invokeId, [&](BerWriter& out) {
+    return confirmedResponsePdu(invokeId, [&](BerWriter& out) {
         out.begin(context(1, true));
         out.begin(context(0, true));
         for (auto it = first; it != last; ++it) {
@@ -756,7 +734,7 @@ Bytes MmsServer::read(std::uint32_t invokeId, const BerElement& service) {
     } else {
         invalid();
     }
-    return confirmedResponse(invokeId, [&](BerWriter& out) {
+    return confirmedResponsePdu(invokeId, [&](BerWriter& out) {
         out.begin(context(4, true));
         out.begin(context(1, true));
         for (const ListMember& member : members) {
@@ -779,7 +757,7 @@ Bytes MmsServer::write(std::uint32_t invokeId, const BerElement& service) {
     if (values.size() != members.size() || !data.atEnd() || !body.atEnd()) {
         invalid();
     }
-    return confirmedResponse(invokeId, [&](BerWriter& out) {
+    return confirmedResponsePdu(invokeId, [&](BerWriter& out) {
         out.begin(context(5, true));
         for (std::size_t i = 0; i < members.size(); ++i) {
             ServedNode* node = select(m_model.find(members[i].name), members[i].access);
@@ -812,7 +790,7 @@ Bytes MmsServer::variableAttributes(std::uint32_t invokeId, const BerElement& se
     if (node == nullptr) {
         throw Refusal{false, kErrorClassAccess, kAccessObjectNonExistent};
     }
-    return confirmedResponse(invokeId, [&](BerWriter& out) {
+    return confirmedResponsePdu(invokeId, [&](BerWriter& out) {
         out.begin(context(6, true));
         out.primitive(context(0), Bytes{0x00});
         out.begin(context(2, true));
@@ -832,7 +810,7 @@ Bytes MmsServer::listAttributes(std::uint32_t invokeId, const BerElement& servic
     if (domain == nullptr || domain->lists.count(name.item) == 0) {
         throw Refusal{false, kErrorClassAccess, kAccessObjectNonExistent};
     }
-    return confirmedResponse(invokeId, [&](BerWriter& out) {
+    return confirmedResponsePdu(invokeId, [&](BerWriter& out) {
         out.begin(context(12, true));
         out.primitive(context(0), Bytes{0x00});
         out.begin(context(1, true));

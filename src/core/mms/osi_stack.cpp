@@ -173,6 +173,19 @@ ByteView externalValue(const BerElement& external) {
     failEither("the association's user information is of form " + describeTag(value.tag));
 }
 
+// The user information of an association request or response: the MMS initiate PDU as an EXTERNAL of
+// the MMS presentation context.
+void writeMmsUserInformation(BerWriter& acse, ByteView mmsInitiate) {
+    acse.begin(context(30, true));
+    acse.begin(kExternal);
+    acse.integer(kInteger, kMmsContext);
+    acse.begin(context(0, true));
+    acse.raw(mmsInitiate);
+    acse.end();
+    acse.end();
+    acse.end();
+}
+
 } // namespace
 
 Bytes tpkt(ByteView tpdu) {
@@ -278,14 +291,7 @@ Bytes connectSpdu(ByteView mmsInitiateRequest) {
     acse.begin(context(1, true));
     acse.objectIdentifier(kObjectIdentifier, kMmsContextName);
     acse.end();
-    acse.begin(context(30, true));
-    acse.begin(kExternal);
-    acse.integer(kInteger, kMmsContext);
-    acse.begin(context(0, true));
-    acse.raw(mmsInitiateRequest);
-    acse.end();
-    acse.end();
-    acse.end();
+    writeMmsUserInformation(acse, mmsInitiateRequest);
     acse.end();
 
     // Presentation connect: normal mode, selectors, the two contexts (ACSE and MMS, both in BER), and
@@ -583,14 +589,7 @@ Bytes acceptSpdu(const ConnectIndication& connect, ByteView mmsInitiateResponse)
     acse.integer(kInteger, 0);
     acse.end();
     acse.end();
-    acse.begin(context(30, true));
-    acse.begin(kExternal);
-    acse.integer(kInteger, kMmsContext);
-    acse.begin(context(0, true));
-    acse.raw(mmsInitiateResponse);
-    acse.end();
-    acse.end();
-    acse.end();
+    writeMmsUserInformation(acse, mmsInitiateResponse);
     acse.end();
 
     // CPA: normal mode, the responding selector, both contexts accepted in BER, the AARE.
