@@ -224,6 +224,43 @@ ServedNode gooseControl(const std::string& name, const std::string& dataSet) {
     return block;
 }
 
+// A report control block as servers present one: disabled, its data set and settings as the SCL gives
+// them. Unbuffered blocks carry a reservation, buffered ones their entry attributes.
+ServedNode reportControl(const SclReportControl& control, const std::string& name, const std::string& dataSet,
+                         const std::string& reference) {
+    ServedNode block = structure(name);
+    const auto add = [&block](const char* component, DataType type, std::int32_t size,
+                              mms::Bytes value = {}) {
+        ServedNode& added = block.components.emplace_back(leaf(component, type, size));
+        if (!value.empty()) {
+            added.value = std::move(value);
+        }
+    };
+    add("RptID", DataType::VisibleString, -129,
+        mms::visibleStringData(control.reportId.empty() ? reference : control.reportId));
+    add("RptEna", DataType::Boolean, 0);
+    if (!control.buffered) {
+        add("Resv", DataType::Boolean, 0);
+    }
+    add("DatSet", DataType::VisibleString, -129, mms::visibleStringData(dataSet));
+    add("ConfRev", DataType::Unsigned, 32, mms::unsignedData(control.confRev));
+    add("OptFlds", DataType::BitString, 10, mms::bitStringData(control.options, 10));
+    add("BufTm", DataType::Unsigned, 32, mms::unsignedData(control.bufferTime));
+    add("SqNum", DataType::Unsigned, control.buffered ? 16 : 8,
+        mms::unsignedData(0, control.buffered ? 16 : 8));
+    add("TrgOps", DataType::BitString, 6, mms::bitStringData(control.triggers, 6));
+    add("IntgPd", DataType::Unsigned, 32, mms::unsignedData(control.integrityPeriod));
+    add("GI", DataType::Boolean, 0);
+    if (control.buffered) {
+        add("PurgeBuf", DataType::Boolean, 0);
+        add("EntryID", DataType::OctetString, 8);
+        add("TimeofEntry", DataType::BinaryTime, 6);
+        add("ResvTms", DataType::Integer, 16);
+    }
+    add("Owner", DataType::OctetString, -64);
+    return block;
+}
+
 // A member's reference ("LD/LN.DO.DA(2).x") with its fc as a list member: the variable up to the first
 // array element, the rest as alternate access.
 std::optional<mms::ListMember> listMember(const std::string& reference, const std::string& fc) {
@@ -286,6 +323,10 @@ std::string memberReference(const SclDataSet& dataSet, std::size_t found) {
 
 mms::ServedModel simulatedModel(const SclIed& ied) {
     mms::ServedModel model;
+    std::map<const SclLogicalNode*, std::vector<const SclReportControl*>> reports;
+    for (const SclReportControl& control : ied.reportControls()) {
+        reports[control.node].push_back(&control);
+    }
     for (const SclLogicalDevice* device : ied.logicalDevices()) {
         mms::ServedDomain& domain = model.domains.emplace_back();
         domain.name = device->reference();
@@ -293,6 +334,33 @@ mms::ServedModel simulatedModel(const SclIed& ied) {
         for (const SclLogicalNode* node : device->logicalNodes()) {
             ServedNode& served =
                 domain.variables.emplace_back(structure(node->fPrefix() + node->flnClass() + node->fInst()));
+            if (const auto found = reports.find(node); found != reports.end()) {
+                for (const char* fc : {"BR", "RP"}) {
+                    ServedNode group = structure(fc);
+                    for (const SclReportControl* control : found->second) {
+                        if (control->buffered != (fc == std::string_view("BR"))) {
+                            continue;
+                        }
+                        const std::string dataSet =
+                            control->dataSet.empty()
+                                ? std::string()
+                                : domain.name + "/" + served.name + "$" + control->dataSet;
+                        for (std::uint32_t k = 1; k <= control->instances; ++k) {
+                            const std::string index = k < 10 ? "0" + std::to_string(k) : std::to_string(k);
+                            const std::string name = control->name + (control->indexed ? index : "");
+                            group.components.push_back(
+                                reportControl(*control, name, dataSet,
+                                              domain.name + "/" + served.name + "$" + fc + "$" + name));
+                            if (!control->indexed) {
+                                break;
+                            }
+                        }
+                    }
+                    if (!group.components.empty()) {
+                        served.components.push_back(std::move(group));
+                    }
+                }
+            }
             std::vector<std::string> fcs;
             for (const SclDataObject* object : node->dataObjects()) {
                 collectFcs(*object, fcs);

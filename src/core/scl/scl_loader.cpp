@@ -5,11 +5,13 @@
 #include "core/common/trim.h"
 
 #include "core/common/config_error.h"
+#include "core/common/numbers.h"
 #include "core/scl/string_pool.h"
 #include "core/xml/xml.h"
 
 #include <algorithm>
 #include <charconv>
+#include <initializer_list>
 #include <new>
 #include <optional>
 #include <system_error>
@@ -512,6 +514,50 @@ void SclLoader::decodeDataSets(SclLogicalNode& ln, pugi::xml_node element) {
         ln.m_listDataSet[count++] = dataSet;
     });
     forEachChild(element, "GSEControl", [&](pugi::xml_node control) { decodeGooseControls(ln, control); });
+    forEachChild(element, "ReportControl", [&](pugi::xml_node control) { decodeReportControl(ln, control); });
+}
+
+void SclLoader::decodeReportControl(const SclLogicalNode& ln, pugi::xml_node element) {
+    SclReportControl block;
+    block.node = &ln;
+    block.name = m_source.name(element, "name");
+    if (block.name.empty()) {
+        return;
+    }
+    block.dataSet = m_source.name(element, "datSet");
+    block.reportId = m_source.name(element, "rptID");
+    const auto number = [&element](const char* attribute, std::uint32_t fallback) {
+        const std::optional<double> value = parseFloat(element.attribute(attribute).value(), '.');
+        return value && *value >= 0 && *value <= 4294967295.0 ? static_cast<std::uint32_t>(*value) : fallback;
+    };
+    block.confRev = number("confRev", 0);
+    block.bufferTime = number("bufTime", 0);
+    block.integrityPeriod = number("intgPd", 0);
+    block.buffered = std::string_view(element.attribute("buffered").value()) == "true";
+    block.indexed = std::string_view(element.attribute("indexed").value()) != "false";
+    const auto bits = [](pugi::xml_node flags, std::initializer_list<std::pair<const char*, int>> names) {
+        std::uint64_t set = 0;
+        for (const auto& [name, bit] : names) {
+            set |= std::string_view(flags.attribute(name).value()) == "true" ? std::uint64_t{1} << bit : 0;
+        }
+        return set;
+    };
+    block.triggers = bits(firstChildNamed(element, "TrgOps"),
+                          {{"dchg", 1}, {"qchg", 2}, {"dupd", 3}, {"period", 4}, {"gi", 5}});
+    block.options = bits(firstChildNamed(element, "OptFields"), {{"seqNum", 1},
+                                                                 {"timeStamp", 2},
+                                                                 {"reasonCode", 3},
+                                                                 {"dataSet", 4},
+                                                                 {"dataRef", 5},
+                                                                 {"bufOvfl", 6},
+                                                                 {"entryID", 7},
+                                                                 {"configRef", 8}});
+    // Every instance is served: a bound keeps a hostile max from making millions.
+    if (const pugi::xml_node enabled = firstChildNamed(element, "RptEnabled")) {
+        const std::optional<double> max = parseFloat(enabled.attribute("max").value(), '.');
+        block.instances = max && *max >= 1 ? static_cast<std::uint32_t>(std::min(*max, 99.0)) : 1;
+    }
+    m_device.m_reportControls.push_back(std::move(block));
 }
 
 void SclLoader::decodeGooseControls(SclLogicalNode& ln, pugi::xml_node element) {

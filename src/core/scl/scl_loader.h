@@ -76,6 +76,7 @@ private:
     void decodeLogicalNode(SclLogicalNode& ln, pugi::xml_node element);
     void decodeDataSets(SclLogicalNode& ln, pugi::xml_node element);
     void decodeGooseControls(SclLogicalNode& ln, pugi::xml_node element);
+    void decodeReportControl(const SclLogicalNode& ln, pugi::xml_node element);
     void decodeDataObject(SclDataObject& object, ObjectTemplate& element, std::size_t depth);
     // The values a node's instance gives its attributes (DOI, SDI and DAI with a Val), over the types'.
     void decodeInstanceValues(SclLogicalNode& ln, pugi::xml_node element);

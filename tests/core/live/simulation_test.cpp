@@ -105,11 +105,17 @@ TEST(Simulation, ServesEveryAttributeAndDataSetOfTheDevice) {
     client.conclude();
 }
 
-// Initial values from the SCL: a DAI's Val over its DA's, through SDI, enumerations as their ord; the
-// control model they give decides whether SBO selects.
+// Initial values from the SCL: a DAI's Val over its DA's, through SDI, enumerations as their ord, and
+// report control blocks (an indexed one once per instance); the control model the values give decides
+// whether SBO selects.
 TEST(Simulation, ServesTheInitialValuesAndControlModelsTheSclGives) {
     const std::string scl = R"(<SCL><IED name="Sim"><AccessPoint name="AP1"><Server><LDevice inst="LD0">
-  <LN0 lnClass="LLN0" inst="" lnType="LLN0T"/>
+  <LN0 lnClass="LLN0" inst="" lnType="LLN0T">
+    <DataSet name="Events"><FCDA ldInst="LD0" lnClass="CSWI" lnInst="1" doName="Pos" daName="stVal" fc="ST"/></DataSet>
+    <ReportControl name="urcbA" datSet="Events" rptID="Events" confRev="3" intgPd="1000">
+      <TrgOps dchg="true" gi="true"/><OptFields seqNum="true" dataSet="true"/><RptEnabled max="2"/></ReportControl>
+    <ReportControl name="brcb" datSet="Events" buffered="true" indexed="false" bufTime="50"/>
+  </LN0>
   <LN lnClass="CSWI" inst="1" lnType="CSWIT">
     <DOI name="Pos"><DAI name="ctlModel"><Val>sbo-with-normal-security</Val></DAI>
       <DAI name="sboTimeout"><Val>500</Val></DAI>
