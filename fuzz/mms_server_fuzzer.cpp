@@ -27,6 +27,31 @@ mms::ServedModel model() {
     array.name = "arr";
     array.type = mms::DataType::Array;
     array.components.resize(3, fc.components.front());
+    // A select-before-operate control: its model, and the attributes a select, operate and cancel use.
+    const auto leafOf = [](mms::ServedNode& parent, const char* name, mms::DataType type, std::int32_t size,
+                           mms::Bytes value) -> mms::ServedNode& {
+        mms::ServedNode& leaf = parent.components.emplace_back();
+        leaf.name = name;
+        leaf.type = type;
+        leaf.size = size;
+        leaf.value = std::move(value);
+        return leaf;
+    };
+    const auto structureOf = [](mms::ServedNode& parent, const char* name) -> mms::ServedNode& {
+        mms::ServedNode& structure = parent.components.emplace_back();
+        structure.name = name;
+        return structure;
+    };
+    mms::ServedNode& settings = structureOf(structureOf(node, "CF"), "SPCSO1");
+    leafOf(settings, "ctlModel", mms::DataType::Integer, 8, mms::integerData(2));
+    leafOf(settings, "sboTimeout", mms::DataType::Unsigned, 32, mms::unsignedData(100));
+    mms::ServedNode& control = structureOf(structureOf(node, "CO"), "SPCSO1");
+    leafOf(control, "SBO", mms::DataType::VisibleString, -129, mms::visibleStringData(""));
+    for (const char* name : {"Oper", "Cancel"}) {
+        mms::ServedNode& request = structureOf(control, name);
+        leafOf(request, "ctlVal", mms::DataType::Boolean, 0, mms::booleanData(false));
+        leafOf(request, "ctlNum", mms::DataType::Unsigned, 8, mms::unsignedData(0, 8));
+    }
     domain.lists["LLN0$DataSet"] = {{{"LD0", "GGIO1$ST$stVal"}, {}},
                                     {{"LD0", "GGIO1$ST$arr"}, {{true, 1, {}}}}};
     return served;
