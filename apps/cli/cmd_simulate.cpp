@@ -86,7 +86,9 @@ int runSimulate(const std::vector<std::string>& args) {
         }
     }
     std::error_code error;
-    if (!source || (!std::filesystem::is_directory(*source, error) && (iedName.empty() || !port))) {
+    // A project's devices each get a port of their own: --ied and --port belong to a single file.
+    const bool project = source && std::filesystem::is_directory(*source, error);
+    if (!source || (project ? (!iedName.empty() || port) : (iedName.empty() || !port))) {
         std::cerr << kUsage;
         return 2;
     }
@@ -101,7 +103,7 @@ int runSimulate(const std::vector<std::string>& args) {
     std::unique_ptr<live::SimulatedCatalog> catalog;
     std::unique_ptr<SclIed> ied;
     std::unique_ptr<live::SimulatedDevice> served;
-    if (std::filesystem::is_directory(*source, error)) {
+    if (project) {
         const ProjectPaths paths(*source);
         const access::AccessFile file = access::readAccessFile(paths.accessFile());
         catalog = std::make_unique<live::SimulatedCatalog>(paths.icdCatalog(), file.catalog, address);
