@@ -179,6 +179,40 @@ TEST(Simulation, ServesTheInitialValuesAndControlModelsTheSclGives) {
     EXPECT_EQ(text(second, "CSWI1$CO$Pos$SBO"), "\"SimLD0/CSWI1$CO$Pos\"");
     first.conclude();
     second.conclude();
+
+    // An operate of the direct control, then the live check sees the position it set.
+    mms::BerWriter write;
+    write.begin(mms::context(0, true));
+    write.unsignedInteger(mms::kInteger, 1);
+    write.begin(mms::context(5, true));
+    write.begin(mms::context(0, true));
+    write.begin(mms::kSequence);
+    write.begin(mms::context(0, true));
+    mms::encodeObjectName(write, {"SimLD0", "CSWI2$CO$Pos$Oper"});
+    write.end();
+    write.end();
+    write.end();
+    write.begin(mms::context(0, true));
+    write.begin(mms::context(2, true));
+    write.raw(mms::booleanData(true));
+    write.raw(mms::unsignedData(1, 8));
+    write.end();
+    write.end();
+    write.end();
+    write.end();
+    mms::MmsServer::Association operating{65000, false};
+    const mms::Bytes done = simulated.server().answer(write.take(), operating);
+    EXPECT_EQ(done.back(), 0x00); // the write's one result: success, [1] NULL
+    live::LiveRow row;
+    row.address = "10.0.0.1";
+    row.port = "102";
+    row.reference = "SimLD0/CSWI2.Pos.stVal";
+    row.fc = "ST";
+    row.bType = "Dbpos";
+    live::LiveCheckOptions options;
+    options.simulatedPort = [&simulated](const live::LiveRow&) { return simulated.port(); };
+    const auto results = live::runLiveCheck({row}, options);
+    EXPECT_EQ(live::resultLine(results.at(0)), "var 0 ok 10");
 }
 
 } // namespace
