@@ -26,4 +26,5 @@ run fuzz_image_files -dict=fuzz/image_files.dict fuzz/image_files_seeds
 run fuzz_job_file fuzz/job_file_seeds
 run fuzz_version_answer fuzz/version_answer_seeds
 run fuzz_mms_decoder fuzz/mms_decoder_seeds
+run fuzz_mms_server fuzz/mms_server_seeds
 run fuzz_csv_reader fuzz/csv_reader_seeds

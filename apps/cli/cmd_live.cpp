@@ -1,15 +1,18 @@
 #include "commands.h"
 
+#include "core/access/access_file.h"
 #include "core/common/escaped_text.h"
 #include "core/common/numbers.h"
 #include "core/common/path_text.h"
 #include "core/live/live_check.h"
+#include "core/live/simulation.h"
 #include "core/platform/console.h"
 #include "core/project/project_paths.h"
 
 #include <chrono>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -18,7 +21,7 @@ namespace sw::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: sw40512-cli live PROJECT_FOLDER [--timeout SECONDS]\n"
+    "Usage: sw40512-cli live PROJECT_FOLDER [--timeout SECONDS] [--simulated]\n"
     "Checks the project's access list against its IEC 61850 servers over MMS, one association per\n"
     "address and port of the list (nothing else is contacted). Nothing on a server is changed: a\n"
     "control (fc CO) is looked up, never read or written. One line per row, in row order:\n"
@@ -29,7 +32,10 @@ constexpr const char* kUsage =
     "                            (for data sets whose En. Goose is Y)\n"
     "unreachable: no association with the server; error: the server answered of no use, or refused.\n"
     "SECONDS (default 5) bounds the wait for a connection and for each answer; a server's whole\n"
-    "exchange is cut off after 20 times that. Exit 0 when every row is ok, 1 otherwise.\n";
+    "exchange is cut off after 20 times that. Exit 0 when every row is ok, 1 otherwise.\n"
+    "--simulated: checks against the devices of the project's catalog simulated from their SCL on\n"
+    "127.0.0.1 instead of the real servers: a row goes to the device whose SCL gives its address, else\n"
+    "to the device of its logical device.\n";
 
 constexpr double kDefaultTimeout = 5.0;
 constexpr double kMaxTimeout = 3600.0;
@@ -40,13 +46,16 @@ constexpr int kTotalPerRequest = 20;
 int runLive(const std::vector<std::string>& args) {
     std::optional<std::filesystem::path> folder;
     double timeout = kDefaultTimeout;
+    bool simulated = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
             std::cout << kUsage;
             return 0;
         }
-        if (arg == "--timeout" || arg.rfind("--timeout=", 0) == 0) {
+        if (arg == "--simulated") {
+            simulated = true;
+        } else if (arg == "--timeout" || arg.rfind("--timeout=", 0) == 0) {
             const std::string value = arg == "--timeout" ? (i + 1 < args.size() ? args[++i] : std::string())
                                                          : arg.substr(arg.find('=') + 1);
             const std::optional<double> seconds = parseFloat(value, '.');
@@ -81,8 +90,20 @@ int runLive(const std::vector<std::string>& args) {
         return 1;
     }
 
-    const std::vector<live::LiveRow> rows = live::liveRows(paths.accessFile());
+    std::vector<live::LiveRow> rows;
     live::LiveCheckOptions options;
+    std::unique_ptr<live::SimulatedCatalog> simulation;
+    if (simulated) {
+        const access::AccessFile file = access::readAccessFile(paths.accessFile());
+        rows = live::liveRows(file);
+        simulation = std::make_unique<live::SimulatedCatalog>(paths.icdCatalog(), file.catalog);
+        for (const std::string& skipped : simulation->skipped()) {
+            std::cerr << escapeControlCharacters(skipped) << " It is not simulated.\n";
+        }
+        options.simulatedPort = [&simulation](const live::LiveRow& row) { return simulation->portFor(row); };
+    } else {
+        rows = live::liveRows(paths.accessFile());
+    }
     const auto wait = std::chrono::milliseconds(static_cast<std::int64_t>(timeout * 1000.0 + 0.5));
     options.timeouts.connect = wait;
     options.timeouts.request = wait;

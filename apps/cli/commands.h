@@ -15,6 +15,7 @@ int runCheck(const std::vector<std::string>& args);
 int runUpdate(const std::vector<std::string>& args);
 int runCheckVersion(const std::vector<std::string>& args);
 int runLive(const std::vector<std::string>& args);
+int runSimulate(const std::vector<std::string>& args);
 int runLint(const std::vector<std::string>& args);
 int runExport(const std::vector<std::string>& args);
 int runImport(const std::vector<std::string>& args);

@@ -74,6 +74,11 @@ const Command kCommands[] = {
      "live PROJECT_FOLDER [--timeout SECONDS]     check the access list against its servers over MMS:\n"
      "                                              one line per row, exit 0 when every row is ok",
      sw::cli::runLive},
+    {"simulate",
+     "simulate PROJECT_FOLDER | FILE --ied NAME --port PORT [--bind ADDRESS]\n"
+     "                                              serve the catalog's devices (or one IED) simulated from\n"
+     "                                              their SCL on 127.0.0.1 until interrupted",
+     sw::cli::runSimulate},
 };
 
 void printHelp(std::ostream& out) {

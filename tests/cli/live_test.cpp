@@ -15,24 +15,25 @@ namespace {
 using sw::test::MmsServerDouble;
 
 std::string variableItem(const std::string& bType, const std::string& fc, const std::string& reference,
-                         unsigned short port) {
+                         unsigned short port, const std::string& address = "127.0.0.1") {
     return "<DA_Item Index=\"0\" bType=\"" + bType + "\" fc=\"" + fc + "\" Reference=\"" + reference +
-           "\" IPAddress=\"127.0.0.1\" Port=\"" + std::to_string(port) +
+           "\" IPAddress=\"" + address + "\" Port=\"" + std::to_string(port) +
            "\" OnChange=\"Y\" OnCMD=\"N\" OnTimer=\"N\" Time=\"\" Position=\"1\" StartBit=\"0\" "
            "ReadWrite=\"Read\" "
            "Convertion=\"None\" MoltFact=\"None\" Mnemonic=\"\"/>";
 }
 
 std::string dataSetItem(const std::string& reference, const std::string& goose, unsigned short port,
-                        const std::string& members) {
+                        const std::string& members, const std::string& address = "127.0.0.1") {
     return "<DataSet_Item Index=\"0\" Reference=\"" + reference + "\" GooseName=\"" + goose +
-           "\" EnGoose=\"Y\" IPAddress=\"127.0.0.1\" Port=\"" + std::to_string(port) +
+           "\" EnGoose=\"Y\" IPAddress=\"" + address + "\" Port=\"" + std::to_string(port) +
            "\" Time=\"\" Mnemonic=\"\"><DataSet_List_DAs>" + members + "</DataSet_List_DAs></DataSet_Item>";
 }
 
-std::string accessFile(const std::string& variables, const std::string& dataSets) {
-    return "<IEC_68850_Client><List_ICD_Files/><List_DA_Selected>" + variables +
-           "</List_DA_Selected><List_DataSet_Selected>" + dataSets +
+std::string accessFile(const std::string& variables, const std::string& dataSets,
+                       const std::string& catalog = "") {
+    return "<IEC_68850_Client><List_ICD_Files>" + catalog + "</List_ICD_Files><List_DA_Selected>" +
+           variables + "</List_DA_Selected><List_DataSet_Selected>" + dataSets +
            "</List_DataSet_Selected></IEC_68850_Client><!--SW_VERSION = 1.000-->";
 }
 
@@ -117,10 +118,9 @@ TEST(LiveCommand, ArrayElementMembersPassLintImageAndLiveCheck) {
                  "\" Position=\"" + std::to_string(k + 1) +
                  "\" StartBit=\"0\" Convertion=\"None\" MoltFact=\"1\" Mnemonic=\"\"/>";
     }
-    std::string file = accessFile("", dataSetItem("ILD/myMHAI3.TestMHAI", "", server.port(), items));
-    file.replace(file.find("<List_ICD_Files/>"), 17,
-                 "<List_ICD_Files><ICD_File Name=\"I\" FileName=\"arrays.icd\"/></List_ICD_Files>");
-    sw::test::writeFile(project / "IEC_61850_Client.xml", file);
+    sw::test::writeFile(project / "IEC_61850_Client.xml",
+                        accessFile("", dataSetItem("ILD/myMHAI3.TestMHAI", "", server.port(), items),
+                                   "<ICD_File Name=\"I\" FileName=\"arrays.icd\"/>"));
 
     const auto lint = sw::test::runProcess({SW_CLI_PATH, "lint", project.path().string()});
     EXPECT_EQ(lint.stdoutText.find("is not a member"), std::string::npos) << lint.stdoutText;
@@ -137,6 +137,50 @@ TEST(LiveCommand, ArrayElementMembersPassLintImageAndLiveCheck) {
     const auto live = sw::test::runProcess({SW_CLI_PATH, "live", project.path().string()});
     EXPECT_EQ(live.exitCode, 0) << live.stdoutText << live.stderrText;
     EXPECT_EQ(live.stdoutText, "ds 1 ok 5\n");
+}
+
+// Every catalog device simulated from its SCL: rows go to the device whose SCL gives their address, else
+// to the device of their logical device (bay1.icd gives no address); what the SCL lacks is missing as on
+// a real server, and an address no device stands for is never contacted.
+TEST(LiveCommand, SimulatedChecksTheRowsAgainstTheCatalogDevices) {
+    sw::test::TempDir project;
+    const std::filesystem::path catalog = project / "ICD_Catalog";
+    std::filesystem::create_directories(catalog);
+    std::filesystem::copy_file(std::filesystem::path(SW_FIXTURES_DIR) / ".." / ".." / "assets" / "demo" /
+                                   "PROJECTS" / "Demo" / "ICD_Catalog" / "DemoBay.icd",
+                               catalog / "DemoBay.icd");
+    std::filesystem::copy_file(std::filesystem::path(SW_FIXTURES_DIR) / "scl" / "bay1.icd",
+                               catalog / "bay1.icd");
+    const std::string demo = "192.168.0.20";
+    sw::test::writeFile(
+        project / "IEC_61850_Client.xml",
+        accessFile(
+            variableItem("Dbpos", "ST", "DemoBayCTRL/Q0XCBR1.Pos.stVal", 102, demo) +
+                variableItem("FLOAT32", "MX", "DemoBayMEAS/MMXU1.TotW.mag.f", 102, demo) +
+                variableItem("Dbpos", "ST", "Bay1CTRL/Q0XCBR1.Pos.stVal", 102, "10.0.0.5") +
+                variableItem("BOOLEAN", "ST", "DemoBayCTRL/Q0XCBR1.Pos.stSeld", 102, demo) +
+                variableItem("BOOLEAN", "ST", "OtherLD/GGIO1.Ind1.stVal", 102, "10.0.0.9"),
+            dataSetItem("DemoBayCTRL/LLN0.GooseSt", "GoCB_Status", 102,
+                        "<DataSet_DA_Item bType=\"Dbpos\" Reference=\"DemoBayCTRL/Q0XCBR1.Pos.stVal\"/>"
+                        "<DataSet_DA_Item bType=\"Quality\" Reference=\"DemoBayCTRL/Q0XCBR1.Pos.q\"/>"
+                        "<DataSet_DA_Item bType=\"Dbpos\" Reference=\"DemoBayCTRL/CSWI1.Pos.stVal\"/>"
+                        "<DataSet_DA_Item bType=\"FLOAT32\" Reference=\"DemoBayMEAS/MMXU1.TotW.mag.f\"/>",
+                        demo),
+            "<ICD_File Name=\"DemoBay\" FileName=\"DemoBay.icd\"/>"
+            "<ICD_File Name=\"Bay1\" FileName=\"bay1.icd\" IEDName=\"Bay1\"/>"));
+
+    const auto result = sw::test::runProcess({SW_CLI_PATH, "live", project.path().string(), "--simulated"});
+    EXPECT_EQ(result.exitCode, 1) << result.stderrText;
+    // The measured value moves with time: only its status is compared.
+    const std::size_t measured = result.stdoutText.find("var 2 ok ");
+    ASSERT_NE(measured, std::string::npos) << result.stdoutText;
+    std::string lines = result.stdoutText;
+    lines.erase(measured + 9, lines.find('\n', measured) - measured - 9);
+    const std::string expected =
+        "var 1 ok 00\nvar 2 ok \nvar 3 ok 00\nvar 4 missing\n"
+        "var 5 unreachable no simulated device stands for 10.0.0.9\nds 1 ok 4\n"
+        "goose 1 ok GoEna=false GoID=\"GoCB_Status\" DstAddress={010ccd010000,4,0,0}\n";
+    EXPECT_EQ(lines, expected) << result.stderrText;
 }
 
 TEST(LiveCommand, RefusesUsageErrors) {

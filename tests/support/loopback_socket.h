@@ -20,18 +20,12 @@ Socket listenOnLoopback(std::uint16_t& port, const std::string& what);
 // A port on 127.0.0.1 that nothing listens on (bound and released again).
 std::uint16_t unusedLoopbackPort();
 
-// Whether the socket has something to read (a listener: a client to accept) within `limit`.
-bool waitReadable(const Socket& socket, std::chrono::milliseconds limit);
-
-// The next client of a listener, blocking and without delay for small segments; invalid when the
-// accept failed.
-Socket acceptClient(const Socket& listener);
-
-// Sends some of the bytes: how many, or 0 when the connection is gone.
-std::size_t sendSome(const Socket& socket, const void* bytes, std::size_t size);
-
-// Receives what has come, at most `size` bytes: how many, or 0 when the peer closed or the connection
-// failed.
-std::size_t receiveSome(const Socket& socket, void* into, std::size_t size);
+// Waiting, accepting, sending and receiving are the platform's own server-side calls.
+using sw::platform::receiveSome;
+using sw::platform::sendSome;
+using sw::platform::waitReadable;
+inline Socket acceptClient(const Socket& listener) {
+    return sw::platform::acceptTcp(listener);
+}
 
 } // namespace sw::test

@@ -2,6 +2,10 @@
 
 #include "loopback_socket.h"
 
+#include "core/mms/mms_server.h"
+#include "core/mms/osi_stack.h"
+#include "core/mms/server_connection.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -22,96 +26,16 @@ using mms::ObjectName;
 
 namespace {
 
-// The connection ends (the client went, a message broke the rules, or the server is stopping).
-struct ConnectionEnded {};
+using mms::ConnectionEnded;
 
-class Connection {
+// The double reads and writes the stream as the listener does; what it answers is its own.
+class Connection : public mms::ServerConnection {
 public:
-    Connection(const Socket& socket, const std::atomic<bool>& stop) : m_socket(socket), m_stop(stop) {}
+    Connection(const Socket& socket, const std::atomic<bool>& stop)
+        : ServerConnection(socket, stop, std::chrono::milliseconds(20)) {}
 
-    void receive(std::uint8_t* into, std::size_t size) {
-        std::size_t got = 0;
-        while (got < size) {
-            if (m_stop) {
-                throw ConnectionEnded{};
-            }
-            if (!waitReadable(m_socket, std::chrono::milliseconds(20))) {
-                continue;
-            }
-            const std::size_t read = receiveSome(m_socket, into + got, size - got);
-            if (read == 0) {
-                throw ConnectionEnded{};
-            }
-            got += read;
-        }
-    }
-
-    // One TPKT's TPDU.
-    Bytes tpdu() {
-        std::uint8_t header[4];
-        receive(header, 4);
-        if (header[0] != 3) {
-            throw ConnectionEnded{};
-        }
-        Bytes bytes(static_cast<std::size_t>(header[2] << 8 | header[3]) - 4);
-        receive(bytes.data(), bytes.size());
-        return bytes;
-    }
-
-    // The data of data TPDUs up to the one marked last.
-    Bytes tsdu() {
-        Bytes data;
-        for (;;) {
-            const Bytes unit = tpdu();
-            if (unit.size() < 3 || unit[1] != 0xF0) {
-                throw ConnectionEnded{};
-            }
-            data.insert(data.end(), unit.begin() + 3, unit.end());
-            if ((unit[2] & 0x80) != 0) {
-                return data;
-            }
-        }
-    }
-
-    void send(const Bytes& bytes) {
-        std::size_t sent = 0;
-        while (sent < bytes.size()) {
-            const std::size_t put = sendSome(m_socket, bytes.data() + sent, bytes.size() - sent);
-            if (put == 0) {
-                throw ConnectionEnded{};
-            }
-            sent += put;
-        }
-    }
-
-    void sendTpkt(const Bytes& tpdu) {
-        Bytes packet{3, 0, static_cast<std::uint8_t>((tpdu.size() + 4) >> 8),
-                     static_cast<std::uint8_t>((tpdu.size() + 4) & 0xFF)};
-        packet.insert(packet.end(), tpdu.begin(), tpdu.end());
-        send(packet);
-    }
-
-    // All data TPDUs of one TSDU in one write, as a device that does not wait to fill segments sends them.
-    void sendTsdu(const Bytes& data, std::size_t tpduSize) {
-        Bytes packets;
-        std::size_t offset = 0;
-        do {
-            const std::size_t chunk = std::min(tpduSize - 3, data.size() - offset);
-            const std::size_t length = chunk + 3 + 4;
-            packets.insert(packets.end(),
-                           {3, 0, static_cast<std::uint8_t>(length >> 8),
-                            static_cast<std::uint8_t>(length & 0xFF), 2, 0xF0,
-                            static_cast<std::uint8_t>(offset + chunk == data.size() ? 0x80 : 0x00)});
-            packets.insert(packets.end(), data.begin() + static_cast<std::ptrdiff_t>(offset),
-                           data.begin() + static_cast<std::ptrdiff_t>(offset + chunk));
-            offset += chunk;
-        } while (offset < data.size());
-        send(packets);
-    }
-
-private:
-    const Socket& m_socket;
-    const std::atomic<bool>& m_stop;
+    Bytes tsdu() { return ServerConnection::tsdu(mms::osi::kMaxTsduSize); }
+    void sendTpkt(const Bytes& tpdu) { send(mms::osi::tpkt(tpdu)); }
 };
 
 Bytes encoded(const std::function<void(BerWriter&)>& write) {
@@ -164,58 +88,7 @@ ByteView sessionParameters(ByteView spdu, ByteView& rest) {
 }
 
 ObjectName objectName(const BerElement& element) {
-    BerReader parts = BerReader::inside(element);
-    ObjectName name;
-    name.domain = mms::decodeVisibleString(parts.next());
-    name.item = mms::decodeVisibleString(parts.next());
-    return name;
-}
-
-// An alternate access as real servers write it: the last step as a plain selection (component [1],
-// index [2]), every step before it as a selection ([0] component, [1] index) followed by the access
-// that goes on from there.
-void writeAlternateAccess(BerWriter& out, std::span<const mms::AccessStep> steps) {
-    const mms::AccessStep& step = steps.front();
-    if (steps.size() == 1) {
-        if (step.isIndex) {
-            out.unsignedInteger(context(2), step.index);
-        } else {
-            out.text(context(1), step.component);
-        }
-        return;
-    }
-    out.begin(context(0, true));
-    if (step.isIndex) {
-        out.unsignedInteger(context(1), step.index);
-    } else {
-        out.text(context(0), step.component);
-    }
-    out.begin(mms::kSequence);
-    writeAlternateAccess(out, steps.subspan(1));
-    out.end();
-    out.end();
-}
-
-Bytes confirmedResponse(std::uint32_t invokeId, const std::function<void(BerWriter&)>& service) {
-    return encoded([&](BerWriter& out) {
-        out.begin(context(1, true));
-        out.unsignedInteger(mms::kInteger, invokeId);
-        service(out);
-        out.end();
-    });
-}
-
-Bytes confirmedError(std::uint32_t invokeId, std::uint32_t errorClass, std::int64_t code) {
-    return encoded([&](BerWriter& out) {
-        out.begin(context(2, true));
-        out.unsignedInteger(context(0), invokeId);
-        out.begin(context(2, true));
-        out.begin(context(0, true));
-        out.integer(context(errorClass), code);
-        out.end();
-        out.end();
-        out.end();
-    });
+    return mms::decodeObjectName(element);
 }
 
 } // namespace
@@ -236,27 +109,9 @@ unsigned short MmsServerDouble::unusedPort() {
 }
 
 void MmsServerDouble::serve() {
-    std::vector<std::thread> connections;
-    while (!m_stop) {
-        if (!waitReadable(m_listener, std::chrono::milliseconds(20))) {
-            continue;
-        }
-        Socket client = acceptClient(m_listener);
-        if (!client.valid()) {
-            continue;
-        }
-        connections.emplace_back([this, client = std::move(client)] {
-            try {
-                converse(client);
-            } catch (const ConnectionEnded&) {
-            } catch (const std::exception&) {
-                // A message the double cannot follow ends the connection, as a device would.
-            }
-        });
-    }
-    for (std::thread& connection : connections) {
-        connection.join();
-    }
+    // A message the double cannot follow ends the connection, as a device would.
+    mms::serveConnections(m_listener, m_stop, std::chrono::milliseconds(20),
+                          [this](const Socket& client) { converse(client); });
 }
 
 void MmsServerDouble::converse(const Socket& client) {
@@ -501,7 +356,7 @@ Bytes MmsServerDouble::answer(ByteView request) {
                 names.push_back(name);
             }
         } else if (kind == 0 || kind == 2) {
-            return confirmedError(invokeId, 2, 1);
+            return mms::confirmedErrorPdu(invokeId, 2, 1);
         }
         std::sort(names.begin(), names.end());
         names.erase(std::unique(names.begin(), names.end()), names.end());
@@ -511,7 +366,7 @@ Bytes MmsServerDouble::answer(ByteView request) {
         }
         const auto last = first + static_cast<std::ptrdiff_t>(std::min<std::size_t>(
                                       m_options.namesPerPage, static_cast<std::size_t>(names.end() - first)));
-        reply = confirmedResponse(invokeId, [&](BerWriter& out) {
+        reply = mms::confirmedResponsePdu(invokeId, [&](BerWriter& out) {
             out.begin(context(1, true));
             out.begin(context(0, true));
             for (auto it = first; it != last; ++it) {
@@ -539,7 +394,7 @@ Bytes MmsServerDouble::answer(ByteView request) {
             Bytes data = readAnswer(read);
             results.push_back(data.empty() ? Bytes{0x80, 0x01, 10} : std::move(data)); // object-non-existent
         }
-        reply = confirmedResponse(invokeId, [&](BerWriter& out) {
+        reply = mms::confirmedResponsePdu(invokeId, [&](BerWriter& out) {
             out.begin(context(4, true));
             out.begin(context(1, true));
             for (const Bytes& result : results) {
@@ -554,9 +409,9 @@ Bytes MmsServerDouble::answer(ByteView request) {
         BerReader name = BerReader::inside(body.expect(context(0, true), "name"));
         const Bytes data = readAnswer(objectName(name.next()));
         if (data.empty()) {
-            return confirmedError(invokeId, 7, 2);
+            return mms::confirmedErrorPdu(invokeId, 7, 2);
         }
-        reply = confirmedResponse(invokeId, [&](BerWriter& out) {
+        reply = mms::confirmedResponsePdu(invokeId, [&](BerWriter& out) {
             out.begin(context(6, true));
             out.boolean(context(0), false);
             out.begin(context(2, true));
@@ -570,23 +425,20 @@ Bytes MmsServerDouble::answer(ByteView request) {
         const ObjectName list = objectName(body.next());
         const auto domain = m_model.dataSets.find(list.domain);
         if (domain == m_model.dataSets.end() || domain->second.count(list.item) == 0) {
-            return confirmedError(invokeId, 2, 1);
+            return mms::confirmedErrorPdu(invokeId, 2, 1);
         }
-        reply = confirmedResponse(invokeId, [&](BerWriter& out) {
+        reply = mms::confirmedResponsePdu(invokeId, [&](BerWriter& out) {
             out.begin(context(12, true));
             out.boolean(context(0), false);
             out.begin(context(1, true));
             for (const mms::ListMember& member : domain->second.at(list.item)) {
                 out.begin(mms::kSequence);
                 out.begin(context(0, true));
-                out.begin(context(1, true));
-                out.text(mms::kVisibleString, member.name.domain);
-                out.text(mms::kVisibleString, member.name.item);
-                out.end();
+                mms::encodeObjectName(out, member.name);
                 out.end();
                 if (!member.access.empty()) {
                     out.begin(context(5, true));
-                    writeAlternateAccess(out, member.access);
+                    mms::encodeAlternateAccess(out, member.access);
                     out.end();
                 }
                 out.end();
@@ -597,10 +449,11 @@ Bytes MmsServerDouble::answer(ByteView request) {
         break;
     }
     default:
-        return confirmedError(invokeId, 4, 0); // service: primitives out of sequence stand for "unsupported"
+        return mms::confirmedErrorPdu(invokeId, 4,
+                                      0); // service: primitives out of sequence stand for "unsupported"
     }
     if (reply.size() > m_options.maxPduSize) {
-        return confirmedError(invokeId, 3, 0); // resource: the answer would not fit
+        return mms::confirmedErrorPdu(invokeId, 3, 0); // resource: the answer would not fit
     }
     return reply;
 }
@@ -652,7 +505,7 @@ Bytes MmsServerDouble::boolean(bool value) {
 }
 
 Bytes MmsServerDouble::integer(std::int64_t value) {
-    return encoded([&](BerWriter& out) { out.integer(context(5), value); });
+    return mms::integerData(value);
 }
 
 Bytes MmsServerDouble::unsignedValue(std::uint64_t value) {
@@ -660,19 +513,11 @@ Bytes MmsServerDouble::unsignedValue(std::uint64_t value) {
 }
 
 Bytes MmsServerDouble::unsigned8(std::uint8_t value) {
-    return {0x86, 0x01, value};
+    return mms::unsignedData(value, 8);
 }
 
 Bytes MmsServerDouble::float32(float value) {
-    std::uint32_t bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
-    return {0x87,
-            0x05,
-            0x08,
-            static_cast<std::uint8_t>(bits >> 24),
-            static_cast<std::uint8_t>(bits >> 16),
-            static_cast<std::uint8_t>(bits >> 8),
-            static_cast<std::uint8_t>(bits)};
+    return mms::float32Data(value);
 }
 
 Bytes MmsServerDouble::bitString(const std::string& bits) {
@@ -686,11 +531,11 @@ Bytes MmsServerDouble::bitString(const std::string& bits) {
 }
 
 Bytes MmsServerDouble::visibleString(const std::string& text) {
-    return encoded([&](BerWriter& out) { out.text(context(10), text); });
+    return mms::visibleStringData(text);
 }
 
 Bytes MmsServerDouble::octetString(const Bytes& octets) {
-    return encoded([&](BerWriter& out) { out.primitive(context(9), octets); });
+    return mms::octetStringData(octets);
 }
 
 mms::ListMember MmsServerDouble::arrayElement(const std::string& domain, const std::string& item,
@@ -714,17 +559,7 @@ Bytes MmsServerDouble::structure(const std::vector<Bytes>& members) {
 }
 
 Bytes MmsServerDouble::utcTime(std::uint32_t seconds, std::uint32_t milliseconds) {
-    const std::uint32_t fraction = static_cast<std::uint32_t>((std::uint64_t{milliseconds} << 24) / 1000);
-    return {0x91,
-            0x08,
-            static_cast<std::uint8_t>(seconds >> 24),
-            static_cast<std::uint8_t>(seconds >> 16),
-            static_cast<std::uint8_t>(seconds >> 8),
-            static_cast<std::uint8_t>(seconds),
-            static_cast<std::uint8_t>(fraction >> 16),
-            static_cast<std::uint8_t>(fraction >> 8),
-            static_cast<std::uint8_t>(fraction),
-            0x0A};
+    return mms::utcTimeData(seconds, static_cast<std::uint32_t>((std::uint64_t{milliseconds} << 24) / 1000));
 }
 
 } // namespace sw::test

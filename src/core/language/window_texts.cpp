@@ -105,6 +105,10 @@ constexpr IndexedText<WindowText> kWindowTexts[] = {
      "Several IEDs of this file share a name; each shows its place among them. "
      "A device names its IED by name alone: it stands for the first of them."},
     {WindowText::VersionFailureNoHttpClient, "libcurl could not be loaded: %1"},
+    {WindowText::SimulateDevices, "Simulate devices"},
+    {WindowText::SimulateDevicesHint,
+     "Checks against the catalog's devices simulated from their SCL on this computer instead of the real "
+     "servers"},
 };
 
 static_assert(textsInIndexOrder(kWindowTexts, kFirstWindowText, kLastWindowText),

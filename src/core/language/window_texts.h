@@ -92,10 +92,12 @@ enum class WindowText : int {
     IedNameShared,
     IedNamesSharedHint,
     VersionFailureNoHttpClient,
+    SimulateDevices,
+    SimulateDevicesHint,
 };
 
 inline constexpr int kFirstWindowText = static_cast<int>(WindowText::FillAddresses);
-inline constexpr int kLastWindowText = static_cast<int>(WindowText::VersionFailureNoHttpClient);
+inline constexpr int kLastWindowText = static_cast<int>(WindowText::SimulateDevicesHint);
 
 // The English text, as the built-in table holds it; empty for an index between kFirstWindowText and
 // kLastWindowText that names no text.

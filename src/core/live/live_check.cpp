@@ -615,14 +615,21 @@ std::vector<LiveResult> runLiveCheck(const std::vector<LiveRow>& rows, const Liv
         }
         previous = nullptr;
         std::string reason;
-        if (const auto server = serverOf(rows[i], reason)) {
+        std::optional<Server> server = serverOf(rows[i], reason);
+        if (server && options.simulatedPort) {
+            const std::optional<std::uint16_t> port = options.simulatedPort(rows[i]);
+            server = port ? std::optional<Server>(Server{"127.0.0.1", *port}) : std::nullopt;
+            reason = "no simulated device stands for " + rows[i].address;
+        }
+        if (server) {
             auto [it, added] = known.try_emplace(*server, order.size());
             if (added) {
                 order.push_back(*server);
                 groups.emplace_back();
             }
             groups[it->second].push_back(i);
-            previous = &rows[i];
+            // A simulated device may be chosen by the row's reference, so each row is asked for its own.
+            previous = options.simulatedPort ? nullptr : &rows[i];
             previousGroup = it->second;
         } else {
             results[i].status = LiveStatus::Unreachable;

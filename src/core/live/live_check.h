@@ -99,6 +99,9 @@ inline constexpr std::size_t kParallelAssociations = 8;
 struct LiveCheckOptions {
     mms::Timeouts timeouts;
     std::size_t parallel = kParallelAssociations; // servers checked at once; 0 counts as 1
+    // When set, the check runs against simulated devices: each row is checked at the port of 127.0.0.1
+    // this gives for it instead of at its own address, and a row it gives none for is unreachable.
+    std::function<std::optional<std::uint16_t>(const LiveRow& row)> simulatedPort;
 };
 
 // How far a check has come: rows and servers done, of all. Rows without a usable address are done

@@ -11,8 +11,8 @@ constexpr std::size_t kMaxLengthOctets = 4;
 constexpr std::size_t kMaxTagOctets = 4;
 
 [[noreturn]] void fail(std::size_t offset, const std::string& what) {
-    throw ProtocolError("Malformed message from the server: " + what + " (at byte " + std::to_string(offset) +
-                        ").");
+    // The client and the server read BER alike: the text names no side.
+    throw ProtocolError("Malformed message received: " + what + " (at byte " + std::to_string(offset) + ").");
 }
 
 } // namespace

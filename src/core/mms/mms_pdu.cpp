@@ -330,6 +330,42 @@ std::string AccessResult::errorText() const {
 
 // --- Requests ---
 
+void encodeObjectName(BerWriter& out, const ObjectName& name) {
+    writeObjectName(out, name);
+}
+
+ObjectName decodeObjectName(const BerElement& element) {
+    return readObjectName(element);
+}
+
+void encodeAlternateAccess(BerWriter& out, std::span<const AccessStep> steps) {
+    const AccessStep& step = steps.front();
+    if (steps.size() == 1) {
+        if (step.isIndex) {
+            out.unsignedInteger(context(2), step.index);
+        } else {
+            out.text(context(1), step.component);
+        }
+        return;
+    }
+    out.begin(context(0, true));
+    if (step.isIndex) {
+        out.unsignedInteger(context(1), step.index);
+    } else {
+        out.text(context(0), step.component);
+    }
+    out.begin(kSequence);
+    encodeAlternateAccess(out, steps.subspan(1));
+    out.end();
+    out.end();
+}
+
+std::vector<AccessStep> decodeAlternateAccess(const BerElement& access) {
+    std::vector<AccessStep> steps;
+    readAlternateAccess(access, steps);
+    return steps;
+}
+
 Bytes initiateRequest(std::uint32_t maxPduSize) {
     // Parameter CBB: str1, str2, vnam, valt, vlis (what IEC 61850-8-1 asks of a client).
     static constexpr std::uint8_t kParameterCbb[] = {0xF1, 0x00};
@@ -695,6 +731,28 @@ DataValue decodeData(const BerElement& element) {
         break;
     }
     return value;
+}
+
+Bytes confirmedResponsePdu(std::uint32_t invokeId, const std::function<void(BerWriter&)>& service) {
+    BerWriter out;
+    out.begin(context(1, true));
+    out.unsignedInteger(kInteger, invokeId);
+    service(out);
+    out.end();
+    return out.take();
+}
+
+Bytes confirmedErrorPdu(std::uint32_t invokeId, std::uint32_t errorClass, std::int64_t code) {
+    BerWriter out;
+    out.begin(context(2, true));
+    out.unsignedInteger(context(0), invokeId);
+    out.begin(context(2, true));
+    out.begin(context(0, true));
+    out.integer(context(errorClass), code);
+    out.end();
+    out.end();
+    out.end();
+    return out.take();
 }
 
 } // namespace sw::mms

@@ -4,7 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -177,6 +179,21 @@ NameList decodeGetNameListResponse(const BerElement& service);
 std::vector<AccessResult> decodeReadResponse(const BerElement& service);
 VariableAttributes decodeGetVariableAccessAttributesResponse(const BerElement& service);
 NamedVariableList decodeGetNamedVariableListAttributesResponse(const BerElement& service);
+
+// Object names and alternate access, shared by the client's and the server's encoders and decoders.
+void encodeObjectName(BerWriter& out, const ObjectName& name);
+ObjectName decodeObjectName(const BerElement& element);
+// The steps' alternate access as servers write it: the last step as a plain selection, every step
+// before it as a selection followed by the access that goes on from there.
+void encodeAlternateAccess(BerWriter& out, std::span<const AccessStep> steps);
+// The steps of one alternate access ([5] of a list member or variable); throws ProtocolError for a
+// selection of several parts, beyond kMaxAccessSteps or malformed.
+std::vector<AccessStep> decodeAlternateAccess(const BerElement& access);
+
+// --- A server's answers: a confirmed response around what `service` writes, and a confirmed error of
+// a service error class and code.
+Bytes confirmedResponsePdu(std::uint32_t invokeId, const std::function<void(BerWriter&)>& service);
+Bytes confirmedErrorPdu(std::uint32_t invokeId, std::uint32_t errorClass, std::int64_t code);
 
 // One MMS Data element as a value; nested values show as "{a,b}" (structure) and "[a,b]" (array), strings
 // in quotes, and a value too long for one line ends in an ellipsis (U+2026) where it was cut.

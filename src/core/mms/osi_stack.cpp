@@ -1,5 +1,6 @@
 #include "core/mms/osi_stack.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -33,9 +34,23 @@ constexpr std::array<std::uint32_t, 5> kMmsContextName = {1, 0, 9506, 2, 3};
 constexpr std::uint8_t kSelector[] = {0x00, 0x01};
 constexpr std::uint8_t kPresentationSelector[] = {0x00, 0x00, 0x00, 0x01};
 
+// What the client reads of the server's answers, what the server reads of the client's requests, and
+// what both read alike (the units they share say no side).
 [[noreturn]] void fail(const std::string& what) {
     throw ProtocolError("Malformed message from the server: " + what + ".");
 }
+
+[[noreturn]] void failRequest(const std::string& what) {
+    throw ProtocolError("Malformed message from the client: " + what + ".");
+}
+
+[[noreturn]] void failEither(const std::string& what) {
+    throw ProtocolError("Malformed message received: " + what + ".");
+}
+
+constexpr std::uint8_t kConnectionRequestCode = 0xE0;
+constexpr std::uint8_t kSessionRequirements = 20;
+constexpr std::uint8_t kCalledSessionSelector = 52;
 
 // Session lengths: one octet below 255, else 255 and two octets.
 void appendSessionLength(Bytes& out, std::size_t length) {
@@ -69,7 +84,7 @@ struct SessionUnit {
 
 SessionUnit readSessionUnit(ByteView bytes) {
     if (bytes.size() < 2) {
-        fail("a session unit is cut off");
+        failEither("a session unit is cut off");
     }
     SessionUnit unit;
     unit.identifier = bytes[0];
@@ -77,13 +92,13 @@ SessionUnit readSessionUnit(ByteView bytes) {
     std::size_t start = 2;
     if (length == 0xFF) {
         if (bytes.size() < 4) {
-            fail("a session unit's length is cut off");
+            failEither("a session unit's length is cut off");
         }
         length = static_cast<std::size_t>(bytes[2] << 8 | bytes[3]);
         start = 4;
     }
     if (length > bytes.size() - start) {
-        fail("a session unit's length runs past the message");
+        failEither("a session unit's length runs past the message");
     }
     unit.parameters = bytes.subspan(start, length);
     unit.rest = bytes.subspan(start + length);
@@ -99,7 +114,7 @@ ByteView sessionUserData(ByteView parameters) {
         }
         parameters = parameter.rest;
     }
-    fail("the session unit carries no user data");
+    failEither("the session unit carries no user data");
 }
 
 void sessionEnded(std::uint8_t identifier) {
@@ -112,7 +127,7 @@ void sessionEnded(std::uint8_t identifier) {
     case kDisconnect:
         throw ProtocolError("The server ended the session.");
     default:
-        fail("unexpected session unit " + std::to_string(identifier));
+        failEither("unexpected session unit " + std::to_string(identifier));
     }
 }
 
@@ -130,7 +145,8 @@ void writeUserData(BerWriter& out, std::int64_t contextId, ByteView pdu) {
 
 ByteView readUserData(const BerElement& userData) {
     if (userData.tag != application(1)) {
-        fail("presentation user data was expected as fully encoded data, not " + describeTag(userData.tag));
+        failEither("presentation user data was expected as fully encoded data, not " +
+                   describeTag(userData.tag));
     }
     BerReader list = BerReader::inside(userData);
     BerReader pdv = BerReader::inside(list.expect(kSequence, "the presentation data value list"));
@@ -141,7 +157,7 @@ ByteView readUserData(const BerElement& userData) {
     if (value.tag == context(0, true) || value.tag == context(1)) {
         return value.content;
     }
-    fail("presentation data of form " + describeTag(value.tag) + " is not BER-encoded data");
+    failEither("presentation data of form " + describeTag(value.tag) + " is not BER-encoded data");
 }
 
 ByteView externalValue(const BerElement& external) {
@@ -154,7 +170,20 @@ ByteView externalValue(const BerElement& external) {
     if (value.tag == context(0, true) || value.tag == context(1)) {
         return value.content;
     }
-    fail("the association's user information is of form " + describeTag(value.tag));
+    failEither("the association's user information is of form " + describeTag(value.tag));
+}
+
+// The user information of an association request or response: the MMS initiate PDU as an EXTERNAL of
+// the MMS presentation context.
+void writeMmsUserInformation(BerWriter& acse, ByteView mmsInitiate) {
+    acse.begin(context(30, true));
+    acse.begin(kExternal);
+    acse.integer(kInteger, kMmsContext);
+    acse.begin(context(0, true));
+    acse.raw(mmsInitiate);
+    acse.end();
+    acse.end();
+    acse.end();
 }
 
 } // namespace
@@ -174,11 +203,11 @@ Bytes tpkt(ByteView tpdu) {
 
 std::size_t tpktLength(ByteView header) {
     if (header.size() < kTpktHeaderSize || header[0] != 3 || header[1] != 0) {
-        fail("the stream does not carry TPKT packets");
+        failEither("the stream does not carry TPKT packets");
     }
     const std::size_t length = static_cast<std::size_t>(header[2] << 8 | header[3]);
     if (length < kTpktHeaderSize + kDataTpduHeaderSize) {
-        fail("a TPKT packet of " + std::to_string(length) + " bytes is too short");
+        failEither("a TPKT packet of " + std::to_string(length) + " bytes is too short");
     }
     return length;
 }
@@ -236,7 +265,7 @@ Bytes dataTpduHeader(bool last) {
 
 DataTpdu parseDataTpdu(ByteView tpdu) {
     if (tpdu.size() < 2) {
-        fail("a transport unit is cut off");
+        failEither("a transport unit is cut off");
     }
     const std::uint8_t code = tpdu[1] & 0xF0;
     if (code == kDisconnectRequest) {
@@ -246,7 +275,7 @@ DataTpdu parseDataTpdu(ByteView tpdu) {
         throw ProtocolError("The server reported a transport protocol error.");
     }
     if (code != kData || tpdu[0] < 2 || static_cast<std::size_t>(tpdu[0]) + 1 > tpdu.size()) {
-        fail("a data transport unit was expected (TPDU code " + std::to_string(code) + ")");
+        failEither("a data transport unit was expected (TPDU code " + std::to_string(code) + ")");
     }
     DataTpdu data;
     data.last = (tpdu[2] & 0x80) != 0;
@@ -262,14 +291,7 @@ Bytes connectSpdu(ByteView mmsInitiateRequest) {
     acse.begin(context(1, true));
     acse.objectIdentifier(kObjectIdentifier, kMmsContextName);
     acse.end();
-    acse.begin(context(30, true));
-    acse.begin(kExternal);
-    acse.integer(kInteger, kMmsContext);
-    acse.begin(context(0, true));
-    acse.raw(mmsInitiateRequest);
-    acse.end();
-    acse.end();
-    acse.end();
+    writeMmsUserInformation(acse, mmsInitiateRequest);
     acse.end();
 
     // Presentation connect: normal mode, selectors, the two contexts (ACSE and MMS, both in BER), and
@@ -399,7 +421,7 @@ ByteView dataMmsPdu(ByteView bytes) {
     BerReader presentation(unit.rest);
     const ByteView pdu = readUserData(presentation.next());
     if (!presentation.atEnd()) {
-        fail("bytes follow the presentation data");
+        failEither("bytes follow the presentation data");
     }
     return pdu;
 }
@@ -415,6 +437,232 @@ Bytes finishSpdu() {
 
 bool isDisconnectSpdu(ByteView spdu) {
     return !spdu.empty() && spdu[0] == kDisconnect;
+}
+
+ConnectionRequest parseConnectionRequest(ByteView tpdu) {
+    if (tpdu.size() < 7 || static_cast<std::size_t>(tpdu[0]) + 1 > tpdu.size() || tpdu[0] < 6) {
+        failRequest("the transport connection request is cut off");
+    }
+    if ((tpdu[1] & 0xF0) != kConnectionRequestCode) {
+        failRequest("a transport connection request was expected");
+    }
+    if ((tpdu[6] & 0xF0) != 0) {
+        failRequest("transport class " + std::to_string(tpdu[6] >> 4) + " was asked for, not class 0");
+    }
+    ConnectionRequest request;
+    request.sourceReference = static_cast<std::uint16_t>(tpdu[4] << 8 | tpdu[5]);
+    const std::size_t end = static_cast<std::size_t>(tpdu[0]) + 1;
+    for (std::size_t i = 7; i < end;) {
+        if (i + 2 > end || i + 2 + std::size_t{tpdu[i + 1]} > end) {
+            failRequest("a transport parameter is cut off");
+        }
+        const ByteView value = tpdu.subspan(i + 2, tpdu[i + 1]);
+        if (tpdu[i] == 0xC0) {
+            if (value.size() != 1 || value[0] < 7 || value[0] > 13) {
+                failRequest("the TPDU size asked for is not one of class 0");
+            }
+            request.tpduSizeCode = value[0];
+        } else if (tpdu[i] == 0xC1) {
+            request.callingSelector.assign(value.begin(), value.end());
+        } else if (tpdu[i] == 0xC2) {
+            request.calledSelector.assign(value.begin(), value.end());
+        }
+        i += 2 + value.size();
+    }
+    return request;
+}
+
+Bytes connectionConfirm(const ConnectionRequest& request) {
+    const std::uint8_t sizeCode = std::min(request.tpduSizeCode, kServerTpduSizeCode);
+    Bytes out{0,
+              kConnectionConfirm,
+              static_cast<std::uint8_t>(request.sourceReference >> 8),
+              static_cast<std::uint8_t>(request.sourceReference & 0xFF),
+              0x00,
+              0x01,
+              0x00,
+              0xC0,
+              1,
+              sizeCode};
+    for (const auto& [code, selector] : {std::pair{std::uint8_t{0xC2}, &request.calledSelector},
+                                         std::pair{std::uint8_t{0xC1}, &request.callingSelector}}) {
+        if (!selector->empty()) {
+            out.push_back(code);
+            out.push_back(static_cast<std::uint8_t>(selector->size()));
+            out.insert(out.end(), selector->begin(), selector->end());
+        }
+    }
+    out[0] = static_cast<std::uint8_t>(out.size() - 1);
+    return out;
+}
+
+ConnectIndication parseConnectSpdu(ByteView bytes) {
+    const SessionUnit unit = [&] {
+        try {
+            return readSessionUnit(bytes);
+        } catch (const ProtocolError&) {
+            failRequest("the session connect is cut off");
+        }
+    }();
+    if (unit.identifier != kConnect) {
+        failRequest("a session connect was expected, not unit " + std::to_string(unit.identifier));
+    }
+    ConnectIndication connect;
+    ByteView userData;
+    for (ByteView parameters = unit.parameters; !parameters.empty();) {
+        const SessionUnit parameter = readSessionUnit(parameters);
+        if (parameter.identifier == kUserData) {
+            userData = parameter.parameters;
+        } else if (parameter.identifier == kSessionRequirements) {
+            connect.sessionRequirements.assign(parameter.parameters.begin(), parameter.parameters.end());
+        } else if (parameter.identifier == kCalledSessionSelector) {
+            connect.calledSessionSelector.assign(parameter.parameters.begin(), parameter.parameters.end());
+        }
+        parameters = parameter.rest;
+    }
+    if (userData.empty()) {
+        failRequest("the session connect carries no presentation connect");
+    }
+    BerReader presentation(userData);
+    BerReader set = BerReader::inside(presentation.expect(kSet, "the presentation connect"));
+    BerElement normal;
+    while (!set.atEnd() && !set.nextIf(context(2, true), normal)) {
+        set.next();
+    }
+    if (normal.tag != context(2, true)) {
+        failRequest("the presentation connect has no normal-mode parameters");
+    }
+    bool acse = false;
+    bool mms = false;
+    ByteView aarqBytes;
+    BerReader parameters = BerReader::inside(normal);
+    while (!parameters.atEnd()) {
+        const BerElement parameter = parameters.next();
+        if (parameter.tag == context(2)) {
+            connect.calledPresentationSelector.assign(parameter.content.begin(), parameter.content.end());
+        } else if (parameter.tag == context(4, true)) {
+            BerReader list = BerReader::inside(parameter);
+            while (!list.atEnd()) {
+                BerReader item = BerReader::inside(list.expect(kSequence, "a presentation context"));
+                const std::int64_t id = decodeInteger(item.expect(kInteger, "a context identifier"));
+                const auto syntax =
+                    decodeObjectIdentifier(item.expect(kObjectIdentifier, "an abstract syntax"));
+                acse = acse || (id == kAcseContext && std::equal(syntax.begin(), syntax.end(),
+                                                                 kAcseSyntax.begin(), kAcseSyntax.end()));
+                mms = mms || (id == kMmsContext &&
+                              std::equal(syntax.begin(), syntax.end(), kMmsSyntax.begin(), kMmsSyntax.end()));
+            }
+        } else if (parameter.tag == application(1)) {
+            aarqBytes = readUserData(parameter);
+        }
+    }
+    if (!acse || !mms) {
+        failRequest("the presentation connect does not propose ACSE in context 1 and MMS in context 3");
+    }
+    BerReader acseReader(aarqBytes);
+    BerReader fields = BerReader::inside(acseReader.expect(application(0), "the association request"));
+    while (!fields.atEnd()) {
+        const BerElement field = fields.next();
+        if (field.tag == context(30, true)) {
+            BerReader information = BerReader::inside(field);
+            connect.mmsInitiateRequest = externalValue(information.expect(kExternal, "the user information"));
+        }
+    }
+    if (connect.mmsInitiateRequest.empty()) {
+        failRequest("the association request carries no MMS initiate request");
+    }
+    return connect;
+}
+
+Bytes acceptSpdu(const ConnectIndication& connect, ByteView mmsInitiateResponse) {
+    // AARE: the MMS application context, accepted by the service user, the initiate response.
+    BerWriter acse;
+    acse.begin(application(1));
+    acse.begin(context(1, true));
+    acse.objectIdentifier(kObjectIdentifier, kMmsContextName);
+    acse.end();
+    acse.begin(context(2, true));
+    acse.integer(kInteger, 0);
+    acse.end();
+    acse.begin(context(3, true));
+    acse.begin(context(1, true));
+    acse.integer(kInteger, 0);
+    acse.end();
+    acse.end();
+    writeMmsUserInformation(acse, mmsInitiateResponse);
+    acse.end();
+
+    // CPA: normal mode, the responding selector, both contexts accepted in BER, the AARE.
+    BerWriter presentation;
+    presentation.begin(kSet);
+    presentation.begin(context(0, true));
+    presentation.integer(context(0), 1);
+    presentation.end();
+    presentation.begin(context(2, true));
+    if (!connect.calledPresentationSelector.empty()) {
+        presentation.primitive(context(3), connect.calledPresentationSelector);
+    }
+    presentation.begin(context(5, true));
+    for (int i = 0; i < 2; ++i) {
+        presentation.begin(kSequence);
+        presentation.integer(context(0), 0);
+        presentation.objectIdentifier(context(1), kBerSyntax);
+        presentation.end();
+    }
+    presentation.end();
+    writeUserData(presentation, kAcseContext, acse.bytes());
+    presentation.end();
+    presentation.end();
+
+    Bytes parameters;
+    static constexpr std::uint8_t kAcceptItem[] = {19, 1, 0x00, 22, 1, 0x02};
+    appendParameter(parameters, 5, kAcceptItem);
+    if (!connect.sessionRequirements.empty()) {
+        appendParameter(parameters, kSessionRequirements, connect.sessionRequirements);
+    }
+    if (!connect.calledSessionSelector.empty()) {
+        appendParameter(parameters, kCalledSessionSelector, connect.calledSessionSelector);
+    }
+    appendParameter(parameters, kUserData, presentation.bytes());
+    return spdu(kAccept, parameters);
+}
+
+ByteView requestMmsPdu(ByteView bytes) {
+    SessionUnit unit = readSessionUnit(bytes);
+    if (unit.identifier != kGiveTokensOrData) {
+        failRequest("a data unit was expected, not session unit " + std::to_string(unit.identifier));
+    }
+    if (!unit.rest.empty() && unit.rest[0] == kGiveTokensOrData) {
+        unit = readSessionUnit(unit.rest);
+    }
+    BerReader presentation(unit.rest);
+    const BerElement userData = presentation.next();
+    if (userData.tag != application(1)) {
+        failRequest("presentation user data was expected as fully encoded data");
+    }
+    BerReader list = BerReader::inside(userData);
+    BerReader pdv = BerReader::inside(list.expect(kSequence, "the presentation data value list"));
+    if (decodeInteger(pdv.expect(kInteger, "the presentation context identifier")) != kMmsContext) {
+        failRequest("data outside the MMS presentation context");
+    }
+    const BerElement value = pdv.expect(context(0, true), "the MMS PDU");
+    if (!presentation.atEnd()) {
+        failRequest("bytes follow the presentation data");
+    }
+    return value.content;
+}
+
+bool isFinishSpdu(ByteView spdu) {
+    return !spdu.empty() && spdu[0] == kFinish;
+}
+
+Bytes disconnectSpdu() {
+    BerWriter presentation;
+    static constexpr std::uint8_t kReleaseResponse[] = {0x63, 0x00}; // RLRE without a reason
+    writeUserData(presentation, kAcseContext, kReleaseResponse);
+    Bytes parameters;
+    appendParameter(parameters, kUserData, presentation.bytes());
+    return spdu(kDisconnect, parameters);
 }
 
 } // namespace sw::mms::osi

@@ -47,6 +47,47 @@ ByteView dataMmsPdu(ByteView spdu);
 Bytes finishSpdu();
 bool isDisconnectSpdu(ByteView spdu);
 
+// --- The server's side of the same layers.
+
+// A transport connection request: the caller's reference, the TPDU size it asks for (code 7 = 128
+// octets when it names none) and its transport selectors, echoed in the confirm.
+struct ConnectionRequest {
+    std::uint16_t sourceReference = 0;
+    std::uint8_t tpduSizeCode = 7;
+    Bytes calledSelector;  // empty: not given
+    Bytes callingSelector; // empty: not given
+};
+// The largest TPDU the server grants: 8192 octets, as servers of this field grant to clients asking.
+inline constexpr std::uint8_t kServerTpduSizeCode = 0x0D;
+// Throws ProtocolError unless `tpdu` is a well-formed class 0 connection request.
+ConnectionRequest parseConnectionRequest(ByteView tpdu);
+// The confirm granting the smaller of the asked size and ours.
+Bytes connectionConfirm(const ConnectionRequest& request);
+inline std::size_t grantedTpduSize(const ConnectionRequest& request) {
+    return std::size_t{1} << (request.tpduSizeCode < kServerTpduSizeCode ? request.tpduSizeCode
+                                                                         : kServerTpduSizeCode);
+}
+
+// The session CONNECT with the presentation CP and the AARQ: the MMS initiate request inside, and what
+// the accept echoes.
+struct ConnectIndication {
+    ByteView mmsInitiateRequest;
+    Bytes sessionRequirements;        // empty: not given
+    Bytes calledSessionSelector;      // empty: not given
+    Bytes calledPresentationSelector; // empty: not given
+};
+// Throws ProtocolError unless the unit is a CONNECT asking for an MMS association over BER in the
+// presentation contexts 1 (ACSE) and 3 (MMS).
+ConnectIndication parseConnectSpdu(ByteView spdu);
+// The session ACCEPT with the presentation CPA and the AARE carrying the MMS initiate response.
+Bytes acceptSpdu(const ConnectIndication& connect, ByteView mmsInitiateResponse);
+// The MMS PDU of a data unit from the client; throws ProtocolError on another unit (a FINISH is asked
+// through isFinishSpdu first).
+ByteView requestMmsPdu(ByteView spdu);
+bool isFinishSpdu(ByteView spdu);
+// The session DISCONNECT with the ACSE release response.
+Bytes disconnectSpdu();
+
 // Presentation context identifiers we propose: 1 for ACSE, 3 for MMS.
 inline constexpr std::int64_t kAcseContext = 1;
 inline constexpr std::int64_t kMmsContext = 3;

@@ -65,4 +65,18 @@ private:
     bool m_failedToOpen = false;
 };
 
+// The server side: a blocking TCP socket listening on one IPv4 address (host byte order) and the
+// connections it accepts, without delay for small segments and not inherited by programs started later.
+// `port` 0 lets the system pick one, returned through `port`. An invalid handle and the reason on failure.
+SocketHandle listenTcp(std::uint32_t address, std::uint16_t& port, std::string& reason);
+// Whether the socket has something to read (a listener: a client to accept) within `limit`.
+bool waitReadable(const SocketHandle& socket, std::chrono::milliseconds limit);
+// The next client of a listener; invalid when the accept failed.
+SocketHandle acceptTcp(const SocketHandle& listener);
+// Sends some of the bytes: how many, or 0 when the connection is gone.
+std::size_t sendSome(const SocketHandle& socket, const void* bytes, std::size_t size);
+// Receives what has come, at most `size` bytes: how many, or 0 when the peer closed or the connection
+// failed.
+std::size_t receiveSome(const SocketHandle& socket, void* into, std::size_t size);
+
 } // namespace sw::platform

@@ -5,14 +5,17 @@
 #include "core/common/trim.h"
 
 #include "core/common/config_error.h"
+#include "core/common/numbers.h"
 #include "core/scl/string_pool.h"
 #include "core/xml/xml.h"
 
 #include <algorithm>
 #include <charconv>
+#include <initializer_list>
 #include <new>
 #include <optional>
 #include <system_error>
+#include <type_traits>
 
 namespace sw {
 
@@ -76,6 +79,15 @@ template <class Visit> bool eachDaPreOrder(SclList<SclDataAttribute> list, Visit
         }
     }
     return true;
+}
+
+template <class T> T* findNamed(std::span<T*> list, std::string_view name) {
+    for (T* each : list) {
+        if (each->fName() == name) {
+            return each;
+        }
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -364,12 +376,65 @@ void SclLoader::decodeLogicalNode(SclLogicalNode& ln, pugi::xml_node element) {
     if (type == nullptr) {
         return;
     }
+    m_nodeHasValues = static_cast<bool>(firstChildNamed(element, "DOI"));
     ln.m_listDO = reserveList<SclDataObject>(type->dataObjects.size());
     std::size_t count = 0;
     for (ObjectTemplate& dataObject : type->dataObjects) {
         SclDataObject* object = create<SclDataObject>(ln, count, 1);
         decodeDataObject(*object, dataObject, 1);
         ln.m_listDO[count++] = object;
+    }
+    if (m_nodeHasValues) {
+        decodeInstanceValues(ln, element);
+        m_enumTypes.clear();
+    }
+}
+
+void SclLoader::decodeInstanceValues(SclLogicalNode& ln, pugi::xml_node element) {
+    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+        if (child.type() != pugi::node_element || !hasLocalName(child, "DOI")) {
+            continue;
+        }
+        const std::string_view name = m_source.name(child, "name");
+        for (SclDataObject* object : ln.m_listDO) {
+            if (object->fName() == name) {
+                decodeInstanceValues(*object, child);
+                break;
+            }
+        }
+    }
+}
+
+template <class Parent> void SclLoader::decodeInstanceValues(Parent& parent, pugi::xml_node element) {
+    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+        const bool sdi = child.type() == pugi::node_element && hasLocalName(child, "SDI");
+        // An array element's value (ix) is not kept: the elements share one attribute.
+        if ((!sdi && (child.type() != pugi::node_element || !hasLocalName(child, "DAI"))) ||
+            child.attribute("ix")) {
+            continue;
+        }
+        const std::string_view name = m_source.name(child, "name");
+        if constexpr (std::is_same_v<Parent, SclDataObject>) {
+            if (sdi) {
+                if (SclDataObject* object = findNamed(parent.m_listDO, name)) {
+                    decodeInstanceValues(*object, child);
+                    continue;
+                }
+            }
+        }
+        SclDataAttribute* attribute = findNamed(parent.m_listDA, name);
+        if (attribute == nullptr) {
+            continue;
+        }
+        if (sdi) {
+            decodeInstanceValues(*attribute, child);
+        } else {
+            const auto enumType = m_enumTypes.find(attribute);
+            if (const std::string* value = m_templates->initialValue(
+                    child, enumType == m_enumTypes.end() ? std::string_view() : enumType->second)) {
+                m_device.m_initialValues[attribute] = value;
+            }
+        }
     }
 }
 
@@ -410,6 +475,12 @@ void SclLoader::decodeAttribute(SclDataAttribute& attribute, AttributeTemplate& 
     attribute.m_arraySize = element.arraySize;
     attribute.m_bType = element.bType;
     attribute.m_fc = element.fc != nullptr ? element.fc : FC_Father;
+    if (element.value != nullptr) {
+        m_device.m_initialValues[&attribute] = element.value;
+    }
+    if (m_nodeHasValues && !element.followsType && !element.typeId.empty()) {
+        m_enumTypes[&attribute] = element.typeId;
+    }
     DaTypeTemplate* type = m_templates->resolve(element);
     if (type == nullptr) {
         return;
@@ -443,6 +514,50 @@ void SclLoader::decodeDataSets(SclLogicalNode& ln, pugi::xml_node element) {
         ln.m_listDataSet[count++] = dataSet;
     });
     forEachChild(element, "GSEControl", [&](pugi::xml_node control) { decodeGooseControls(ln, control); });
+    forEachChild(element, "ReportControl", [&](pugi::xml_node control) { decodeReportControl(ln, control); });
+}
+
+void SclLoader::decodeReportControl(const SclLogicalNode& ln, pugi::xml_node element) {
+    SclReportControl block;
+    block.node = &ln;
+    block.name = m_source.name(element, "name");
+    if (block.name.empty()) {
+        return;
+    }
+    block.dataSet = m_source.name(element, "datSet");
+    block.reportId = m_source.name(element, "rptID");
+    const auto number = [&element](const char* attribute, std::uint32_t fallback) {
+        const std::optional<double> value = parseFloat(element.attribute(attribute).value(), '.');
+        return value && *value >= 0 && *value <= 4294967295.0 ? static_cast<std::uint32_t>(*value) : fallback;
+    };
+    block.confRev = number("confRev", 0);
+    block.bufferTime = number("bufTime", 0);
+    block.integrityPeriod = number("intgPd", 0);
+    block.buffered = std::string_view(element.attribute("buffered").value()) == "true";
+    block.indexed = std::string_view(element.attribute("indexed").value()) != "false";
+    const auto bits = [](pugi::xml_node flags, std::initializer_list<std::pair<const char*, int>> names) {
+        std::uint64_t set = 0;
+        for (const auto& [name, bit] : names) {
+            set |= std::string_view(flags.attribute(name).value()) == "true" ? std::uint64_t{1} << bit : 0;
+        }
+        return set;
+    };
+    block.triggers = bits(firstChildNamed(element, "TrgOps"),
+                          {{"dchg", 1}, {"qchg", 2}, {"dupd", 3}, {"period", 4}, {"gi", 5}});
+    block.options = bits(firstChildNamed(element, "OptFields"), {{"seqNum", 1},
+                                                                 {"timeStamp", 2},
+                                                                 {"reasonCode", 3},
+                                                                 {"dataSet", 4},
+                                                                 {"dataRef", 5},
+                                                                 {"bufOvfl", 6},
+                                                                 {"entryID", 7},
+                                                                 {"configRef", 8}});
+    // Every instance is served: a bound keeps a hostile max from making millions.
+    if (const pugi::xml_node enabled = firstChildNamed(element, "RptEnabled")) {
+        const std::optional<double> max = parseFloat(enabled.attribute("max").value(), '.');
+        block.instances = max && *max >= 1 ? static_cast<std::uint32_t>(std::min(*max, 99.0)) : 1;
+    }
+    m_device.m_reportControls.push_back(std::move(block));
 }
 
 void SclLoader::decodeGooseControls(SclLogicalNode& ln, pugi::xml_node element) {

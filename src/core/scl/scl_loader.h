@@ -76,7 +76,11 @@ private:
     void decodeLogicalNode(SclLogicalNode& ln, pugi::xml_node element);
     void decodeDataSets(SclLogicalNode& ln, pugi::xml_node element);
     void decodeGooseControls(SclLogicalNode& ln, pugi::xml_node element);
+    void decodeReportControl(const SclLogicalNode& ln, pugi::xml_node element);
     void decodeDataObject(SclDataObject& object, ObjectTemplate& element, std::size_t depth);
+    // The values a node's instance gives its attributes (DOI, SDI and DAI with a Val), over the types'.
+    void decodeInstanceValues(SclLogicalNode& ln, pugi::xml_node element);
+    template <class Parent> void decodeInstanceValues(Parent& parent, pugi::xml_node element);
     void decodeAttribute(SclDataAttribute& attribute, AttributeTemplate& element,
                          const std::string* FC_Father, std::size_t depth);
     void decodeDataSet(SclDataSet& dataSet, pugi::xml_node element);
@@ -109,6 +113,9 @@ private:
     const std::string* pooled(pugi::xml_node element, const char* attribute);
 
     SclIed& m_device;
+    // The EnumType of each enumeration of the node being built, while its instance gives values.
+    bool m_nodeHasValues = false;
+    std::unordered_map<const SclDataAttribute*, std::string_view> m_enumTypes;
     StringPool& m_pool;
     SclLoadLimits m_limits;
     SclSource m_source;

@@ -421,6 +421,11 @@ std::vector<SclIedSummary> listIeds(std::string_view bytes, const std::string& f
     return summaries(document);
 }
 
+const std::string* SclIed::initialValue(const SclDataAttribute& attribute) const {
+    const auto found = m_initialValues.find(&attribute);
+    return found == m_initialValues.end() ? nullptr : found->second;
+}
+
 const SclLogicalDevice* SclIed::findLogicalDevice(std::string_view LD_Name) const {
     for (const SclLogicalDevice* ld : m_listLDevice) {
         if (ld->fName() == LD_Name) {

@@ -24,6 +24,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace sw {
@@ -252,6 +253,24 @@ struct SclAddress {
     std::string ip;          // its Address/P of type "IP"; empty when it has none
 };
 
+// A report control block of a logical node as its ReportControl gives it; TrgOps and OptFields as the
+// bits of the block's attributes (bit 0 first).
+struct SclReportControl {
+    const SclLogicalNode* node = nullptr;
+    std::string name;
+    std::string dataSet; // the node's data set it reports, by name; empty: none
+    std::string reportId;
+    std::uint32_t confRev = 0;
+    std::uint32_t bufferTime = 0;
+    std::uint32_t integrityPeriod = 0;
+    bool buffered = false;
+    bool indexed = true;         // instances named name01, name02, ...
+    std::uint32_t instances = 1; // RptEnabled max
+    std::uint64_t triggers = 0;  // TrgOps: dchg 1, qchg 2, dupd 3, period 4, gi 5
+    std::uint64_t options = 0;   // OptFlds: seqNum 1, timeStamp 2, reasonCode 3, dataSet 4, dataRef 5,
+                                 // bufOvfl 6, entryID 7, configRef 8
+};
+
 // One IED of a file as a picker lists it; the texts are the IED's attributes (empty when missing).
 struct SclIedSummary {
     std::string name;
@@ -306,6 +325,12 @@ public:
     // loaded, else the first IP of any of its access points; empty when the file gives none.
     const std::string& ipAddress() const { return m_ipAddress; }
 
+    // The initial value the SCL gives an attribute (Val of its DAI, else of its DA or BDA), an
+    // enumeration's as its ord; null when it gives none. The elements of an array share one value.
+    const std::string* initialValue(const SclDataAttribute& attribute) const;
+    // The report control blocks of every logical node, in document order.
+    const std::vector<SclReportControl>& reportControls() const { return m_reportControls; }
+
 private:
     friend class SclLoader;
     struct Unloaded {};
@@ -319,6 +344,9 @@ private:
     std::span<SclLogicalDevice*> m_listLDevice;
     std::vector<SclAddress> m_addresses;
     std::string m_ipAddress;
+    // Kept beside the objects, not in them: few attributes have one.
+    std::unordered_map<const SclDataAttribute*, const std::string*> m_initialValues;
+    std::vector<SclReportControl> m_reportControls;
 };
 
 // The IEDs of a file in document order, read from one parse without building any model. Throws

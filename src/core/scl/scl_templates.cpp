@@ -84,6 +84,8 @@ TemplateIndex::TemplateIndex(pugi::xml_node templates, StringPool& pool, const S
             m_doTypes[id].elements.push_back(type);
         } else if (hasLocalName(type, "DAType")) {
             m_daTypes[id].elements.push_back(type);
+        } else if (hasLocalName(type, "EnumType")) {
+            m_enumTypes.try_emplace(id, type);
         }
     }
 }
@@ -267,7 +269,32 @@ AttributeTemplate TemplateIndex::attributeOf(pugi::xml_node element) {
         attribute.typeId = m_source.name(element, "type");
         attribute.followsType = attribute.bType != m_enum;
     }
+    attribute.value =
+        initialValue(element, attribute.bType == m_enum ? attribute.typeId : std::string_view());
     return attribute;
+}
+
+const std::string* TemplateIndex::initialValue(pugi::xml_node element, std::string_view enumType) {
+    pugi::xml_node val;
+    for (pugi::xml_node child = element.first_child(); child && !val; child = child.next_sibling()) {
+        val = child.type() == pugi::node_element && hasLocalName(child, "Val") ? child : pugi::xml_node();
+    }
+    if (!val) {
+        return nullptr;
+    }
+    const std::string_view text = val.text().get();
+    if (!enumType.empty()) {
+        if (const auto found = m_enumTypes.find(enumType); found != m_enumTypes.end()) {
+            for (pugi::xml_node literal = found->second.first_child(); literal;
+                 literal = literal.next_sibling()) {
+                if (literal.type() == pugi::node_element && hasLocalName(literal, "EnumVal") &&
+                    text == literal.text().get()) {
+                    return m_pool.intern(literal.attribute("ord").value());
+                }
+            }
+        }
+    }
+    return m_pool.intern(text);
 }
 
 ObjectTemplate TemplateIndex::objectOf(pugi::xml_node element) {

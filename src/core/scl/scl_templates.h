@@ -52,6 +52,7 @@ struct AttributeTemplate {
     bool typeResolved = false;
     std::uint16_t arraySize = 0; // as SclObject::arraySize()
     DaTypeTemplate* type = nullptr;
+    const std::string* value = nullptr; // the initial value (Val) the type gives, an enumeration's as its ord
 };
 
 // A DO of an LNodeType or an SDO of a DOType.
@@ -104,6 +105,9 @@ public:
 
     DoTypeTemplate* resolve(ObjectTemplate& object);
     DaTypeTemplate* resolve(AttributeTemplate& attribute);
+    // The text of an element's first Val, as the model keeps it: an enumeration's literal as the ord the
+    // EnumType `enumType` gives it (the literal itself when it gives none). Null without a Val.
+    const std::string* initialValue(pugi::xml_node element, std::string_view enumType);
 
     // What a logical node of that type expands into below itself, counted from the types without
     // building anything, as the loader would build it (repeated types left out). Counting stops at
@@ -157,6 +161,7 @@ private:
     Index<LNodeTypeTemplate> m_lNodeTypes;
     Index<DoTypeTemplate> m_doTypes;
     Index<DaTypeTemplate> m_daTypes;
+    std::unordered_map<std::string_view, pugi::xml_node> m_enumTypes; // the first of each id
 };
 
 // SCL element names compared without a namespace prefix: "scl:IED" reads as "IED".

@@ -388,6 +388,7 @@ void AccessEditorWindow::prepareShowing() {
     mapPage->setExportProposal(folder / std::filesystem::path(folder.filename()).concat(".csv"));
     mapPage->setParameterFile(project.parGenFile());
     mapPage->setAccessFile(project.accessFile());
+    liveCheckPanel->setCatalogFolder(project.icdCatalog());
     startWork<access::StoredAccess>(
         loadingText(project.accessFile()),
         [project](const JobContext&) { return access::readStoredAccess(project); },

@@ -1,6 +1,8 @@
 #include "gui/access/live_check_panel.h"
 
 #include "core/access/access_editor.h"
+#include "core/common/path_text.h"
+#include "core/live/simulation.h"
 #include "gui/access/access_table_models.h"
 #include "gui/access/data_array_map_view.h"
 #include "gui/common/dialog_layout.h"
@@ -21,8 +23,15 @@
 #include <array>
 #include <chrono>
 #include <exception>
+#include <mutex>
 
 namespace sw::gui {
+
+struct LiveCheckPanel::Simulation {
+    std::mutex mutex;
+    std::string catalogKey; // the folder and catalog rows the devices were made from
+    std::unique_ptr<live::SimulatedCatalog> devices;
+};
 
 using access::DataSetColumn;
 using access::tableColumn;
@@ -114,6 +123,8 @@ LiveCheckPanel::LiveCheckPanel(access::AccessEditor& editor, AccessTableModel* v
     liveCheckButton->setAutoDefault(false);
     liveRepeatBox = new QCheckBox(this);
     liveRepeatBox->setObjectName(QStringLiteral("CB_LiveRepeat"));
+    liveSimulateBox = new QCheckBox(this);
+    liveSimulateBox->setObjectName(QStringLiteral("CB_LiveSimulate"));
     liveCheckProgress = new QProgressBar(this);
     liveCheckProgress->setObjectName(QStringLiteral("PB_LiveCheck"));
     liveCheckProgress->setFixedWidth(120);
@@ -126,6 +137,7 @@ LiveCheckPanel::LiveCheckPanel(access::AccessEditor& editor, AccessTableModel* v
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(liveCheckButton);
     layout->addWidget(liveRepeatBox);
+    layout->addWidget(liveSimulateBox);
     layout->addWidget(liveCheckProgress);
     layout->addWidget(liveCheckLabel);
 
@@ -154,6 +166,17 @@ LiveCheckPanel::LiveCheckPanel(access::AccessEditor& editor, AccessTableModel* v
             start();
         }
     });
+    connect(liveSimulateBox, &QCheckBox::toggled, this, [this](bool on) {
+        // Findings against the other side no longer hold; a running check is against the other side.
+        stop();
+        if (!on) {
+            m_simulation.reset();
+        }
+        m_variableMarks.clear();
+        m_dataSetMarks.clear();
+        showMarks();
+        liveCheckLabel->clear();
+    });
     watch(m_variables);
     watch(m_dataSets);
 }
@@ -172,7 +195,22 @@ void LiveCheckPanel::start() {
     m_repeat->stop();
     // The worker gets a copy: the user goes on editing the list meanwhile.
     const access::AccessList& list = m_editor.list();
-    std::vector<live::LiveRow> rows = live::liveRows(list.toAccessFile());
+    const access::AccessFile file = list.toAccessFile();
+    std::vector<live::LiveRow> rows = live::liveRows(file);
+    std::shared_ptr<Simulation> simulation;
+    std::string catalogKey;
+    if (liveSimulateBox->isChecked()) {
+        if (!m_simulation) {
+            m_simulation = std::make_shared<Simulation>();
+        }
+        simulation = m_simulation;
+        catalogKey = utf8Of(m_catalogFolder);
+        for (const access::CatalogRow& row : file.catalog) {
+            for (const std::string& cell : row.cells) {
+                catalogKey += '\n' + cell;
+            }
+        }
+    }
     m_variableKeys.clear();
     m_dataSetKeys.clear();
     for (std::size_t row = 1; row <= list.variables().size(); ++row) {
@@ -190,7 +228,20 @@ void LiveCheckPanel::start() {
 
     m_check.setProgress([this](std::size_t done, std::size_t total) { progress(done, total); });
     m_check.start<std::vector<live::LiveResult>>(
-        [rows = std::move(rows), options = m_options](const JobContext& context) {
+        [rows = std::move(rows), options = m_options, simulation, catalogKey, folder = m_catalogFolder,
+         catalog = file.catalog](const JobContext& context) mutable {
+            std::unique_lock<std::mutex> lock;
+            if (simulation) {
+                lock = std::unique_lock(simulation->mutex);
+                if (!simulation->devices || simulation->catalogKey != catalogKey) {
+                    simulation->devices.reset();
+                    simulation->devices = std::make_unique<live::SimulatedCatalog>(folder, catalog);
+                    simulation->catalogKey = catalogKey;
+                }
+                options.simulatedPort = [devices = simulation->devices.get()](const live::LiveRow& row) {
+                    return devices->portFor(row);
+                };
+            }
             return live::runLiveCheck(
                 rows, options,
                 // Called from the check's threads one at a time with growing counts; the job posts
@@ -224,6 +275,7 @@ void LiveCheckPanel::hideEvent(QHideEvent* event) {
         const QSignalBlocker quiet(liveRepeatBox);
         liveRepeatBox->setChecked(false);
         stop();
+        m_simulation.reset(); // a closed dialog serves nothing
         // Findings of an earlier showing would pass for the server's state now.
         m_variableMarks.clear();
         m_dataSetMarks.clear();
@@ -236,6 +288,8 @@ void LiveCheckPanel::applyTexts() {
     liveCheckButton->setText(shownText(isRunning() ? WindowText::StopCheck : WindowText::LiveCheck));
     liveCheckButton->setToolTip(shownText(WindowText::LiveCheckHint));
     liveRepeatBox->setText(shownText(WindowText::LiveRepeat));
+    liveSimulateBox->setText(shownText(WindowText::SimulateDevices));
+    liveSimulateBox->setToolTip(shownText(WindowText::SimulateDevicesHint));
     liveCheckProgress->setFormat(shownText(WindowText::LiveProgress));
 }
 

@@ -7,7 +7,9 @@
 #include <QWidget>
 
 #include <cstddef>
+#include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,9 +45,13 @@ public:
     // The captions in the chosen language.
     void applyTexts();
     void setOptions(const live::LiveCheckOptions& options) { m_options = options; }
+    // Where the catalog's SCL files are, for checks against the simulated devices.
+    void setCatalogFolder(std::filesystem::path folder) { m_catalogFolder = std::move(folder); }
 
     QPushButton* liveCheckButton;
     QCheckBox* liveRepeatBox;
+    // On: the check runs against the catalog's devices simulated on this computer, not the real servers.
+    QCheckBox* liveSimulateBox;
     QProgressBar* liveCheckProgress;
     QLabel* liveCheckLabel;
 
@@ -85,6 +91,12 @@ private:
     std::function<bool()> m_busy;
     live::LiveCheckOptions m_options;
     QTimer* m_repeat;
+
+    // The simulated devices, made by the first check that needs them off the interface thread and kept
+    // for the next ones while the catalog stays the same; a running check holds its own reference.
+    struct Simulation;
+    std::shared_ptr<Simulation> m_simulation;
+    std::filesystem::path m_catalogFolder;
 
     BackgroundJob m_check;
     std::vector<std::string> m_variableKeys; // of every row when the running check started

@@ -11,6 +11,7 @@
 #include "test_project.h"
 #include "test_support.h"
 
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -27,11 +28,11 @@ namespace VC = sw::access;
 
 namespace {
 
-VC::VariableRow variable(const std::string& reference, unsigned short port, const char* position) {
+VC::VariableRow variable(const std::string& reference, unsigned short port, const char* position,
+                         const std::string& bType = "BOOLEAN", const std::string& address = "127.0.0.1") {
     VC::VariableRow row;
-    row.cells = {"0",    "BOOLEAN", "ST", reference, "127.0.0.1", std::to_string(port),
-                 "N",    "N",       "N",  "",        position,    "",
-                 "Read", "None",    "1",  ""};
+    row.cells = {"0", bType,  "ST",   reference, address, std::to_string(port), "N", "N", "N", "", position,
+                 "",  "Read", "None", "1",       ""};
     row.present.set();
     return row;
 }
@@ -128,6 +129,35 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!dialog.liveCheckPanel->isRunning(), 10000);
         QCOMPARE(status(dialog.variablesTable, 0), RowStatus::Ok);
         QCOMPARE(status(dialog.variablesTable, 1), RowStatus::Unreachable);
+    }
+
+    void simulatesTheCatalogDevicesWhenAsked() {
+        // The row's address is nobody's: only the simulated device of its logical device is asked.
+        sw::test::TestProject project;
+        project.addFixtureFiles();
+        VC::AccessFile access;
+        VC::CatalogRow item;
+        item.cells = {"Bay1", "bay1.icd", "Bay1"};
+        item.present.set();
+        access.catalog = {item};
+        access.variables = {variable("Bay1CTRL/Q0XCBR1.Pos.stVal", 102, "10", "Dbpos", "10.0.0.5"),
+                            variable("Bay1CTRL/Q0XCBR1.Pos.stNone", 102, "11", "BOOLEAN", "10.0.0.5")};
+        sw::test::writeFile(project.paths.accessFile(), VC::accessFileBytes(access));
+        AccessEditorWindow dialog(project.state);
+        showLoaded(dialog);
+        QCOMPARE(dialog.liveCheckPanel->liveSimulateBox->text(), QStringLiteral("Simulate devices"));
+
+        dialog.liveCheckPanel->liveSimulateBox->setChecked(true);
+        dialog.liveCheckPanel->liveCheckButton->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.liveCheckPanel->isRunning(), 10000);
+        QCOMPARE(status(dialog.variablesTable, 0), RowStatus::Ok);
+        QCOMPARE(hover(dialog.variablesTable, 0), QStringLiteral("var 1 ok 00"));
+        QCOMPARE(status(dialog.variablesTable, 1), RowStatus::Failed);
+        QCOMPARE(hover(dialog.variablesTable, 1), QStringLiteral("var 2 missing"));
+
+        // Turned off, the findings against the simulation go.
+        dialog.liveCheckPanel->liveSimulateBox->setChecked(false);
+        QCOMPARE(status(dialog.variablesTable, 0), RowStatus::None);
     }
 
     void closingTheDialogStopsACheckOnASilentServerAtOnce() {
