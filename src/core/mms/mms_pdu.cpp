@@ -11,12 +11,6 @@ namespace sw::mms {
 
 namespace {
 
-// Confirmed service numbers shared by request and response choices.
-constexpr std::uint32_t kGetNameList = 1;
-constexpr std::uint32_t kRead = 4;
-constexpr std::uint32_t kGetVariableAccessAttributes = 6;
-constexpr std::uint32_t kGetNamedVariableListAttributes = 12;
-
 // A value's text is for one line of output. Strings up to the longest an IEC 61850 type holds show whole;
 // anything longer, and structures, arrays, bit and octet strings beyond the line's length, end in the
 // cut mark, so that a reader never takes a cut value for the server's.

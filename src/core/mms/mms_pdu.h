@@ -105,6 +105,13 @@ struct AccessStep {
     friend bool operator==(const AccessStep&, const AccessStep&) = default;
 };
 
+// Confirmed services by the context tag of their request and response.
+inline constexpr std::uint32_t kGetNameList = 1;
+inline constexpr std::uint32_t kRead = 4;
+inline constexpr std::uint32_t kWrite = 5;
+inline constexpr std::uint32_t kGetVariableAccessAttributes = 6;
+inline constexpr std::uint32_t kGetNamedVariableListAttributes = 12;
+
 // The longest alternate access the decoder follows; IEC 61850 data nests far less.
 inline constexpr std::size_t kMaxAccessSteps = 10;
 

@@ -9,13 +9,6 @@ namespace sw::mms {
 
 namespace {
 
-// Confirmed services by the context tag of their request.
-constexpr std::uint32_t kGetNameList = 1;
-constexpr std::uint32_t kRead = 4;
-constexpr std::uint32_t kWrite = 5;
-constexpr std::uint32_t kGetVariableAccessAttributes = 6;
-constexpr std::uint32_t kGetNamedVariableListAttributes = 12;
-
 // Service error classes and codes, and data access errors.
 constexpr std::uint32_t kErrorClassResource = 3;
 constexpr std::uint32_t kErrorClassAccess = 7;
