@@ -2,6 +2,7 @@
 #include "core/mms/mms_listener.h"
 #include "core/mms/mms_server.h"
 #include "core/mms/osi_stack.h"
+#include "peer_transcript.h"
 
 #include <gtest/gtest.h>
 
@@ -20,15 +21,8 @@ namespace mms = sw::mms;
 using mms::Bytes;
 using mms::DataType;
 
-const std::filesystem::path kPeerDir = std::filesystem::path(SW_SHARED_DIR) / "mms-peer";
-
-Bytes fromHex(const std::string& text) {
-    Bytes out;
-    for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
-        out.push_back(static_cast<std::uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16)));
-    }
-    return out;
-}
+const std::filesystem::path kPeerDir = sw::test::peerTranscriptFolder();
+using sw::test::fromHex;
 
 std::string hex(const Bytes& bytes) {
     static const char digits[] = "0123456789abcdef";
@@ -40,28 +34,8 @@ std::string hex(const Bytes& bytes) {
     return out;
 }
 
-struct Exchange {
-    Bytes request;
-    Bytes answer;
-};
-
-// The client's TPKTs and the server's answers of each association of a transcript.
-std::vector<std::vector<Exchange>> exchanges(const std::string& file) {
-    std::ifstream in(kPeerDir / file);
-    EXPECT_TRUE(in) << file;
-    std::vector<std::vector<Exchange>> associations(1);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.starts_with("# ---")) {
-            associations.emplace_back();
-        } else if (line.starts_with("C: ")) {
-            associations.back().push_back({fromHex(line.substr(3)), {}});
-        } else if (line.starts_with("S: ")) {
-            associations.back().back().answer = fromHex(line.substr(3));
-        }
-    }
-    return associations;
-}
+using Exchange = sw::test::PeerExchange;
+using sw::test::peerExchanges;
 
 mms::ByteView tpdu(const Bytes& tpkt) {
     return mms::ByteView(tpkt).subspan(mms::osi::kTpktHeaderSize);
@@ -166,7 +140,7 @@ TEST(MmsServer, AnswersAsAnIndependentServerDoesWhereTheModelIsTheSame) {
     mms::MmsServer server(peerModel());
 
     // The whole association; the initiate response differs only in the services each server offers.
-    const std::vector<Exchange> association = exchanges("01-association.txt").front();
+    const std::vector<Exchange> association = peerExchanges("01-association.txt").front();
     ASSERT_EQ(association.size(), 4u);
     const mms::osi::ConnectionRequest request =
         mms::osi::parseConnectionRequest(tpdu(association[0].request));
@@ -206,7 +180,7 @@ TEST(MmsServer, AnswersAsAnIndependentServerDoesWhereTheModelIsTheSame) {
         {"12-errors.txt", 0, {0, 1, 2, 3, 4}}, // access errors, service errors, a reject
     };
     for (const auto& c : cases) {
-        const std::vector<Exchange> all = exchanges(c.file).at(c.association);
+        const std::vector<Exchange> all = peerExchanges(c.file).at(c.association);
         mms::MmsServer::Association data{65000, false};
         for (const std::size_t i : c.exchanges) {
             const mms::ByteView spdu = mms::osi::parseDataTpdu(tpdu(all.at(i).request)).data;

@@ -1,6 +1,7 @@
 #include "core/mms/ber.h"
 #include "core/mms/mms_pdu.h"
 #include "core/mms/osi_stack.h"
+#include "peer_transcript.h"
 
 #include <gtest/gtest.h>
 
@@ -17,27 +18,16 @@ namespace {
 namespace mms = sw::mms;
 using mms::Bytes;
 
-const std::filesystem::path kPeerDir = std::filesystem::path(SW_SHARED_DIR) / "mms-peer";
+const std::filesystem::path kPeerDir = sw::test::peerTranscriptFolder();
+using sw::test::fromHex;
 
-Bytes fromHex(const std::string& text) {
-    Bytes out;
-    for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
-        out.push_back(static_cast<std::uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16)));
-    }
-    return out;
-}
-
-// The server's TPKTs ("S: " lines) of each association of a transcript; "# ---" starts the next one.
+// The server's TPKTs of each association of a transcript.
 std::vector<std::vector<Bytes>> serverAnswers(const std::string& file) {
-    std::ifstream in(kPeerDir / file);
-    EXPECT_TRUE(in) << file;
-    std::vector<std::vector<Bytes>> associations(1);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.starts_with("# ---")) {
-            associations.emplace_back();
-        } else if (line.starts_with("S: ")) {
-            associations.back().push_back(fromHex(line.substr(3)));
+    std::vector<std::vector<Bytes>> associations;
+    for (const auto& exchanges : sw::test::peerExchanges(file)) {
+        auto& answers = associations.emplace_back();
+        for (const auto& exchange : exchanges) {
+            answers.push_back(exchange.answer);
         }
     }
     return associations;
