@@ -707,7 +707,7 @@ void MmsServer::readResult(BerWriter& out, const ListMember& member) {
 Bytes MmsServer::read(std::uint32_t invokeId, const BerElement& service) {
     BerReader body = BerReader::inside(service);
     BerElement element;
-    body.nextIf(context(0), element); // specificationWithResult: the specification is not repeated
+    body.nextIf(context(0), element); // whether the answer names the variables again: it never does
     BerReader specification = BerReader::inside(body.expect(context(1, true), "the variable access"));
     const BerElement which = specification.next();
     if (!specification.atEnd() || !body.atEnd()) {
